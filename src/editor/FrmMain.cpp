@@ -1,0 +1,4 @@
+// The main window.
+#include "editor/FrmMain.h"
+
+FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {}

@@ -1,0 +1,50 @@
+// QMessageBox behind the program's message-box call.
+#include "platform/MsgBox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title, QWidget* parent,
+                 const QString& detail)
+{
+    using namespace platform::testing;
+    if (scriptedBoxes) {
+        const ShownBox box{text, title, buttons, icon, detail};
+        shownBoxes.append(box);
+        if (queuedAnswers.isEmpty()) {
+            unexpectedBoxes.append(box);
+            return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+        }
+        return queuedAnswers.takeFirst();
+    }
+
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
+    switch (icon) {
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        // There is no Cancel: Escape and the close button answer No.
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int r = box.exec();
+    if (buttons == MsgButtons::Ok)
+        return MsgAnswer::Ok;
+    return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+void Beep()
+{
+    ++platform::testing::beepCount;
+    QApplication::beep();
+}

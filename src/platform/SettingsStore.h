@@ -1,0 +1,21 @@
+// The per-user settings store: text values by application, section and key.
+#pragma once
+
+#include <QString>
+
+namespace platform
+{
+// The stored text, or `defaultValue` when the key does not exist (nothing is written).
+QString GetSetting(const QString& appName, const QString& section, const QString& key,
+                   const QString& defaultValue);
+// Creates or replaces the value; false when the store could not be written.
+bool SaveSetting(const QString& appName, const QString& section, const QString& key, const QString& value);
+// Where the store keeps its values (for messages and the README).
+QString settingsLocation(const QString& appName);
+} // namespace platform
+
+namespace platform::testing
+{
+// When not empty, the store is this INI file instead of the user's.
+inline QString settingsFile;
+}

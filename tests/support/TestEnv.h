@@ -1,0 +1,23 @@
+// Puts the shared state and the platform seam into a known state for each test.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace testenv
+{
+// Clears the model and every platform test hook, scripts prompts and dialogs, points the settings
+// store at a fresh file in `dir`, and shortens the program's own waits by `waitScale`.
+void reset(const QTemporaryDir& dir, double waitScale = 0.0);
+
+// Fails the current test (returns false) when a prompt or dialog was shown that nothing answered.
+bool noUnexpectedPrompts();
+
+// Runs `action` on the next modal widget that opens (a real QMessageBox or dialog), from the event loop.
+void onNextModal(std::function<void(class QWidget*)> action, int timeoutMs = 5000);
+
+// Writes bytes to a file, replacing it.
+bool writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+} // namespace testenv
