@@ -64,7 +64,7 @@ struct ClockTexts
 };
 ClockTexts clockTextsOf(const QDateTime& when);
 
-// The date-and-time transmission (13 bytes, the six clock bytes in BCD) into TxBuffer and TxLength,
+// The date-and-time transmission (14 bytes: preamble, 0xB0, six clock bytes in BCD, terminator) into TxBuffer and TxLength,
 // with the delays looked up. False (nothing changed) while a transmission is being sent.
 bool buildDateTransmission(const QDateTime& when);
 
