@@ -620,6 +620,43 @@ private slots:
         QCOMPARE(txtMensaje(*w)->maxLength(), 255);
     }
 
+    void helpFromButtonAndMenu_data()
+    {
+        QTest::addColumn<bool>("viaButton");
+        QTest::newRow("cmdHelp") << true;
+        QTest::newRow("Contenido") << false;
+    }
+    void helpFromButtonAndMenu()
+    {
+        QFETCH(bool, viaButton);
+        AppFolder = dir.path(); // the help document is looked for beside the program
+        QVERIFY(testenv::writeFile(dir.filePath(QStringLiteral("tivor.html")), "<h1>Ayuda de Tivor</h1>"));
+        if (viaButton)
+            button(*w, "cmdHelp")->click();
+        else
+            action(*w, "Help")->trigger();
+        auto* help = w->findChild<QWidget*>(QStringLiteral("frmAyuda"));
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(shownBoxes.isEmpty());
+    }
+
+    void aboutFromButtonAndMenu_data() { helpFromButtonAndMenu_data(); }
+    void aboutFromButtonAndMenu()
+    {
+        QFETCH(bool, viaButton);
+        QString opened;
+        testenv::onNextModal([&](QWidget* modal) {
+            opened = modal->objectName();
+            modal->close();
+        });
+        if (viaButton)
+            button(*w, "cmdAbout")->click();
+        else
+            action(*w, "About")->trigger();
+        QCOMPARE(opened, QStringLiteral("frmAcerca"));
+    }
+
     // One real message box, answered from the event loop.
     void realQuestionBoxAddsAPage()
     {

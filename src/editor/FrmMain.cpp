@@ -4,6 +4,7 @@
 #include "editor/PageNumber.h"
 #include "files/FileCommands.h"
 #include "files/MessageFile.h"
+#include "help/Help.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
@@ -455,8 +456,9 @@ void FrmMain::salir_Click() { FileCommands::salir_Click(*this); }
 void FrmMain::Envio_Click() {}
 void FrmMain::Opciones_Click() {}
 
-void FrmMain::Help_Click() {}
-void FrmMain::About_Click() {}
+// "&Contenido" opens the help like the toolbar's button: a menu item that does nothing only confuses.
+void FrmMain::Help_Click() { openHelp(this); }
+void FrmMain::About_Click() { showAbout(this); }
 
 void FrmMain::cmdNew_Click() { Nuevo_Click(); }
 void FrmMain::cmdOpen_Click() { Cargar_Click(); }
@@ -468,7 +470,7 @@ void FrmMain::cmdOptions_Click() { Opciones_Click(); }
 void FrmMain::cmdTx_Click() { Envio_Click(); }
 void FrmMain::Command1_Click() {}
 void FrmMain::cmdAbout_Click() { About_Click(); }
-void FrmMain::cmdHelp_Click() { Help_Click(); }
+void FrmMain::cmdHelp_Click() { openHelp(this); }
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
