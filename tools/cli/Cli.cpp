@@ -49,6 +49,9 @@ struct Entry
     Handler handler;
 };
 const Entry commands[] = {
+    {"import", "import TEXTO.txt -o MENSAJE.mnm", "Crea un archivo de mensajes desde un archivo de texto",
+     cmdImport},
+    {"show", "show MENSAJE.mnm", "Lista las paginas de un archivo de mensajes", cmdShow},
     {"ports", "ports", "Lista los puertos serie encontrados", cmdPorts},
 };
 
