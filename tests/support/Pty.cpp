@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -145,6 +147,15 @@ void Pty::hangUp()
         m_master = -1;
     }
     m_hungUp = true;
+}
+
+bool Pty::setReaderRealtime()
+{
+    if (!m_reader.joinable())
+        return false;
+    sched_param param{};
+    param.sched_priority = 10;
+    return pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param) == 0;
 }
 
 void Pty::hangUpAfter(int count)

@@ -54,6 +54,10 @@ public:
     void hangUpAfter(int count);
     bool hungUp() const { return m_hungUp; }
 
+    // Benchmarks on a busy machine: runs the reader at real-time priority so its timestamps stay close to
+    // the moment the bytes arrive. False when the system does not allow it.
+    bool setReaderRealtime();
+
 
 private:
     void readLoop();
