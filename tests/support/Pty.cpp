@@ -70,6 +70,10 @@ void Pty::readLoop()
 {
     unsigned char buf[4096];
     while (!m_stop) {
+        if (m_paused) {
+            ::usleep(1000);
+            continue;
+        }
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
