@@ -41,8 +41,12 @@ export XDG_CONFIG_HOME="$work/config"
 check "tivor-cli --version"
 [ "$(/usr/bin/tivor-cli --version)" = "tivor-cli 1.0.8 (Tivor v1.8)" ] || fail "tivor-cli --version"
 
-check "tivor-cli show of a test message"
+check "tivor-cli dump of a test message"
+# HOLA, "Estatico", centred, pause "5": the 27-byte transmission between quotes, then CR LF.
 printf '1,4,2,"HOLA"\r\n' > hola.mnm
+expected=22572d4e5439dfe080202020202020484f4c41202020202020c60101220d0a
+dumped=$(/usr/bin/tivor-cli dump hola.mnm | od -An -v -tx1 | tr -d ' \n')
+[ "$dumped" = "$expected" ] || fail "tivor-cli dump gave $dumped"
 /usr/bin/tivor-cli show hola.mnm | grep -q '^     1  Estatico  5      centrado    "HOLA"$' || fail "tivor-cli show"
 
 check "tivor starting offscreen and finding its help document"
