@@ -78,6 +78,7 @@ private slots:
     {
         testenv::reset(m_dir);
         resetTransmissionState();
+        platform::testing::outputCalls = 0;
         // Texts outside the lists keep the delays at 0: the byte tests run at full speed.
         DY1 = QStringLiteral("0");
         DY2 = QStringLiteral("0");
@@ -146,6 +147,7 @@ private slots:
         Line line;
         QVERIFY(line.open());
         QCOMPARE(sendPaced(line.port), TxOutcome::Completed);
+        QCOMPARE(platform::testing::outputCalls, TxLength); // one write per byte
         QVERIFY(line.pty.waitForBytes(int(expected.size()), 3000));
         QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
     }
