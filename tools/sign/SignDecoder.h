@@ -1,0 +1,145 @@
+// Reads the byte stream on the sign's serial line as the sign does, and reports what breaks the protocol.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+namespace sign
+{
+enum class ErrorKind {
+    BadPreamble,          // bytes outside a transmission that do not start "W-NT9"
+    UnknownCommand,       // the byte after the preamble is neither 0xDF nor 0xB0
+    BadSpeed,             // the speed byte is not 0xE0, 0xE3 or 0xE6
+    UnknownRecord,        // a byte where a record code belongs that starts no record
+    ShortRecord,          // a record that the next record code cuts short
+    CutByTerminator,      // the terminator arrives inside a record (what a cancel produces)
+    BadPause,             // a pause byte outside 0xC2..0xCA
+    BadClockRecord,       // "Hora" not A0 x5, "Fecha" not A2 C3
+    BadCharacter,         // a byte of page text the sign has no character for
+    InvalidBcd,           // a clock byte that is not two decimal digits, or not a valid time or date
+    BadTerminator,        // 0x01 not followed by 0x01, or more bytes where the terminator belongs
+    BytesAfterTerminator, // bytes right after a terminator that do not start a new preamble
+    Silence,              // more than two seconds without a byte inside a transmission
+};
+
+// Stable short name for scripts ("cut-by-terminator").
+QString errorKindName(ErrorKind kind);
+
+struct ProtocolError
+{
+    ErrorKind kind;
+    QString text;       // Spanish, without accents
+    qint64 offset = 0;  // position of the offending byte in everything fed so far
+    qint64 timeMs = 0;
+};
+
+struct Page
+{
+    std::uint8_t code = 0; // record code
+    int effect = -1;       // position in the effect list
+    QByteArray bytes;      // the text as sent (sign codes), empty for "Hora" and "Fecha"
+    QString text;          // the characters the sign shows for `bytes`; U+FFFD where it has none
+    int pause = 0;         // 1..9 as the editor shows it; 0 for the effects without a pause byte
+};
+
+struct Clock
+{
+    int hour = 0, minute = 0, second = 0, day = 0, month = 0, year = 0; // year within the century
+};
+
+struct Transmission
+{
+    enum class Kind { Message, Clock, Unknown };
+    Kind kind = Kind::Unknown;
+    std::uint8_t command = 0;
+    std::uint8_t speed = 0;
+    QList<Page> pages; // complete records only
+    Clock clock;
+    bool clockValid = false;
+    bool terminated = false; // ended by 0x01 0x01 (also after a cut record)
+    QList<ProtocolError> errors;
+    qint64 firstByteMs = 0;
+    qint64 lastByteMs = 0;
+    qint64 byteCount = 0;
+
+    // Terminated with nothing to complain about: what the sign would take as a new message or time.
+    bool complete() const { return terminated && errors.isEmpty(); }
+};
+
+// One thing the decoder found: a transmission (with the errors inside it) or an error between transmissions.
+struct Event
+{
+    bool isTransmission = false;
+    Transmission transmission;
+    ProtocolError error;
+};
+
+class Decoder
+{
+public:
+    static constexpr qint64 SilenceLimitMs = 2000;
+
+    // Bytes as they arrive, all with the time they were read (milliseconds on any monotonic clock).
+    void feed(const QByteArray& bytes, qint64 timeMs);
+    void feedByte(std::uint8_t byte, qint64 timeMs);
+    // Reports a silence inside a transmission without waiting for the next byte; call it from a timer.
+    void poll(qint64 nowMs);
+
+    QList<Event> takeEvents();
+    // True while a transmission has started and has not ended.
+    bool inTransmission() const;
+
+private:
+    enum class State {
+        Idle,        // between transmissions
+        AfterEnd,    // right after a terminator
+        Skipping,    // after an error: waiting for a terminator or the next preamble
+        Preamble,    // matching "W-NT9"
+        Command,
+        Speed,
+        RecordCode,
+        FixedText,
+        Pause,
+        RotacionText,
+        HoraRest,
+        FechaRest,
+        ClockBytes,
+        ClockEnd,
+        Terminator2, // a 0x01 came; the second one must follow
+    };
+
+    void step(std::uint8_t byte);
+    void startRecord(std::uint8_t byte);
+    void stepPreamble(std::uint8_t byte);
+    void beginTransmission();
+    void endTransmission(bool terminated);
+    void fail(ErrorKind kind, const QString& text, bool endsTransmission = true);
+    void outsideError(ErrorKind kind, const QString& text);
+    void appendText(std::uint8_t byte);
+    void terminatorSeen();
+    bool inside(State s) const;
+
+    State state_ = State::Idle;
+    State beforeTerminator_ = State::Idle;
+    State preambleOrigin_ = State::Idle;
+    int preambleMatched_ = 0;
+    qint64 preambleStartMs_ = 0;
+    qint64 preambleStartOffset_ = 0;
+    qint64 txStartOffset_ = 0;
+    bool junkReported_ = false;
+    bool haveLastByte_ = false;
+    qint64 lastByteMs_ = 0;
+    qint64 nowMs_ = 0;
+    qint64 offset_ = -1; // of the byte in hand
+    Transmission tx_;
+    Page page_;
+    QByteArray clockBytes_;
+    int horaCount_ = 0;
+    QList<Event> events_;
+};
+
+// "14:05:09" style helpers for the clock bytes.
+QString clockText(const Clock& c);
+} // namespace sign
