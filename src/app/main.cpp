@@ -1,5 +1,6 @@
 // Starts Tivor: checks that there is a display to show the window on, then runs the main window.
 #include "editor/FrmMain.h"
+#include "help/Help.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -19,6 +20,18 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tivor"));
     QApplication::setApplicationName(QStringLiteral("Tivor"));
+
+    // Self-test of an installed copy, run by CI after installing the package: the GUI library has started
+    // on the chosen platform; print where the help document was found, fail when it was not.
+    if (app.arguments().contains(QStringLiteral("--check-help"))) {
+        const QString help = helpDocumentPath();
+        if (help.isEmpty()) {
+            std::fprintf(stderr, "tivor: no se encontro el documento de ayuda %s\n", qPrintable(HelpDocumentName));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(help));
+        return 0;
+    }
 
     FrmMain w;
     w.show();

@@ -160,7 +160,9 @@ bool writeMessageFile(const QString& path, QString* error)
         return false;
     }
     const QByteArray bytes = messageFileBytes();
-    if (file.write(bytes) != bytes.size()) {
+    // QSaveFile::commit() renames even when its final flush fails (Qt 6.4: a disk that fills up mid-write
+    // left a cut file in place of the old one), so the flush is done and checked here first.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         setError(error, file.errorString());
         file.cancelWriting();
         return false;

@@ -1,0 +1,58 @@
+# Install rules and the Debian package: programs in bin/, what the program reads in share/tivor/,
+# desktop entry, icon and manual page; "cpack -G DEB" in the build folder makes tivor_<version>_<arch>.deb.
+include(GNUInstallDirs)
+
+foreach(program tivor tivor-sign tivor-cli)
+    if(TARGET ${program})
+        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    endif()
+endforeach()
+
+# The help document and whatever it shows; the program looks for them in ../share/tivor beside its bin/.
+file(GLOB tivor_help_files CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/src/help/*.html ${PROJECT_SOURCE_DIR}/src/help/*.css
+    ${PROJECT_SOURCE_DIR}/src/help/*.png ${PROJECT_SOURCE_DIR}/src/help/*.svg)
+if(tivor_help_files)
+    install(FILES ${tivor_help_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+if(EXISTS ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg)
+    install(FILES ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+
+# Debian keeps manual pages compressed; -n leaves the time out so the package builds the same twice.
+find_program(TIVOR_GZIP gzip)
+if(TARGET tivor-cli AND TIVOR_GZIP)
+    set(tivor_man ${CMAKE_CURRENT_BINARY_DIR}/tivor-cli.1.gz)
+    add_custom_command(OUTPUT ${tivor_man}
+        COMMAND ${TIVOR_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 > ${tivor_man}
+        DEPENDS ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 VERBATIM)
+    add_custom_target(tivor_manpage ALL DEPENDS ${tivor_man})
+    install(FILES ${tivor_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+elseif(TARGET tivor-cli)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tivor)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tivor")
+set(CPACK_PACKAGE_CONTACT "Equipo Tivor <tivor@example.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "carga de mensajes para carteles electronicos por puerto serie")
+set(CPACK_PACKAGE_DESCRIPTION "Tivor compone mensajes de hasta 64 paginas para carteles de mensajes LED
+(texto, efecto, pausa y alineacion por pagina), los guarda en archivos .mnm
+y los carga en el cartel por una linea serie. Tambien pone en hora el reloj
+del cartel.
+
+tivor-cli hace lo mismo desde scripts (por ejemplo desde cron) y tivor-sign
+es un cartel virtual para probar sin el aparato.")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+# dpkg-shlibdeps finds the exact runtime libraries (Qt 6 Core, Gui, Widgets, SerialPort, libc...).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds the Debian package from ./build, installs it on this machine, checks the installed programs
+# from their installed paths, and removes the package again (also when a check fails). Needs root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+export DEBIAN_FRONTEND=noninteractive
+# CPack asks dpkg-shlibdeps (dpkg-dev) for the runtime libraries and uses file(1) to find the programs.
+tivor_install_packages dpkg-dev file
+tivor_build
+
+rm -f "$TIVOR_BUILD"/tivor_*.deb
+(cd "$TIVOR_BUILD" && cpack -G DEB)
+deb=$(ls "$TIVOR_BUILD"/tivor_1.0.8_*.deb)
+echo "== $(basename "$deb")"
+dpkg-deb --field "$deb" Package Version Depends
+
+work=$(mktemp -d)
+cleanup() {
+    apt-get remove -y tivor >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+apt-get install -y -q "$deb" | sed "/^(Reading database/d"
+
+check() { echo "-- $*"; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+check "installed files"
+for f in /usr/bin/tivor /usr/bin/tivor-cli /usr/share/tivor/tivor.html /usr/share/applications/tivor.desktop \
+         /usr/share/icons/hicolor/scalable/apps/tivor.svg /usr/share/man/man1/tivor-cli.1.gz; do
+    [ -f "$f" ] || fail "$f is missing"
+done
+if [ -x "$TIVOR_BUILD/tools/sign/tivor-sign" ]; then
+    [ -x /usr/bin/tivor-sign ] || fail "/usr/bin/tivor-sign is missing"
+fi
+
+cd "$work"
+export XDG_CONFIG_HOME="$work/config"
+
+check "tivor-cli --version"
+[ "$(/usr/bin/tivor-cli --version)" = "tivor-cli 1.0.8 (Tivor v1.8)" ] || fail "tivor-cli --version"
+
+check "tivor-cli show of a test message"
+printf '1,4,2,"HOLA"\r\n' > hola.mnm
+/usr/bin/tivor-cli show hola.mnm | grep -q '^     1  Estatico  5      centrado    "HOLA"$' || fail "tivor-cli show"
+
+check "tivor starting offscreen and finding its help document"
+help=$(QT_QPA_PLATFORM=offscreen /usr/bin/tivor --check-help 2>/dev/null) || fail "tivor --check-help"
+[ "$help" = /usr/share/tivor/tivor.html ] || fail "tivor found its help at '$help'"
+# The whole program, started offscreen, stays up until it is stopped (124: stopped by timeout).
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 /usr/bin/tivor >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "tivor ended by itself with status $status"
+
+echo "== package checked"

@@ -1,0 +1,25 @@
+// Opening the sign's serial port from the settings (Inicio_COMM) and the text shown for it.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class MSComm;
+class QWidget;
+
+namespace Module1
+{
+// The line settings last built from ComBaud ("9600,N,8,1").
+inline QString comSettings;
+} // namespace Module1
+
+// Status panel text for a port: "COM" + port + ": " + baud for a port number, path + ": " + baud otherwise.
+QString comPanelText(const QString& port, const QString& baud);
+
+// Closes the port, configures it from ComPort and ComBaud, opens it and turns RTS and DTR off, in that
+// order. On success fills `panelText`; on failure leaves the port closed and puts the system's reason in
+// `error`. Shows nothing: the command-line tool uses it as it is.
+bool openComPort(MSComm& MSComm1, QString* panelText = nullptr, QString* error = nullptr);
+
+// openComPort, then the port in status panel 1; on failure the "Error #03" box and the panel untouched.
+void Inicio_COMM(MSComm& MSComm1, QWidget* parent, const std::function<void(const QString&)>& setPanel1);

@@ -1,0 +1,265 @@
+// QSerialPort behind the serial-port control: port text to device, line settings, flushed writes.
+#include "platform/MSComm.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QStringList>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+
+namespace
+{
+// A closed-down port keeps the reason of its failure; a later write must not replace it by "not open".
+const QString kNotOpen = QStringLiteral("El puerto no esta abierto");
+
+bool isFatalWriteError(QSerialPort::SerialPortError e)
+{
+    return e == QSerialPort::ResourceError || e == QSerialPort::WriteError;
+}
+
+QString permissionHint(const QString& device)
+{
+#ifdef Q_OS_LINUX
+    // A device the user may not open (not a lock held by another program) means a missing group.
+    if (!device.isEmpty() && QFileInfo::exists(device) &&
+        ::access(QFile::encodeName(device).constData(), W_OK) != 0 && errno == EACCES)
+        return QStringLiteral("\nEn Linux el usuario debe pertenecer al grupo \"dialout\" para usar el puerto "
+                              "(sudo usermod -aG dialout $USER, y luego cerrar e iniciar la sesion).");
+#else
+    Q_UNUSED(device);
+#endif
+    return QString();
+}
+} // namespace
+
+MSComm::MSComm()
+    : m_port(std::make_unique<QSerialPort>())
+{
+    // Errors that surface while events run (not inside Output) close the port on the spot: after a
+    // hang-up QSerialPort would otherwise report the same error without end.
+    QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
+                     [this](QSerialPort::SerialPortError e) {
+                         if (isFatalWriteError(e) && m_port->isOpen()) {
+                             m_error = m_port->errorString();
+                             m_port->close();
+                         }
+                     });
+}
+
+MSComm::~MSComm() = default;
+
+bool MSComm::PortOpen() const
+{
+    return m_port->isOpen();
+}
+
+bool MSComm::isPortNumber(const QString& port)
+{
+    const QString t = port.trimmed();
+    if (t.isEmpty())
+        return false;
+    for (QChar c : t)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
+QString MSComm::deviceNameFor(const QString& port)
+{
+    if (!isPortNumber(port))
+        return port;
+    bool ok = false;
+    const int n = port.trimmed().toInt(&ok);
+    if (!ok || n < 1)
+        return QString();
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM") + QString::number(n);
+#else
+    return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
+#endif
+}
+
+QString MSComm::deviceName() const
+{
+    return deviceNameFor(m_commPort);
+}
+
+void MSComm::setCommPort(const QString& port)
+{
+    m_commPort = port;
+}
+
+bool MSComm::setSettings(const QString& settings)
+{
+    const QStringList parts = settings.split(u',');
+    if (parts.size() != 4)
+        return fail(QStringLiteral("Parametros de linea no validos: \"%1\"").arg(settings));
+
+    const QString baudText = parts[0].trimmed();
+    bool ok = !baudText.isEmpty();
+    for (QChar c : baudText)
+        ok = ok && c >= u'0' && c <= u'9';
+    const qint64 baud = ok ? baudText.toLongLong(&ok) : 0;
+    if (!ok || baud < 1 || baud > 0x7fffffff)
+        return fail(QStringLiteral("Velocidad no valida: \"%1\"").arg(parts[0]));
+
+    QSerialPort::Parity parity;
+    const QString p = parts[1].trimmed().toUpper();
+    if (p == u"N")
+        parity = QSerialPort::NoParity;
+    else if (p == u"E")
+        parity = QSerialPort::EvenParity;
+    else if (p == u"O")
+        parity = QSerialPort::OddParity;
+    else if (p == u"M")
+        parity = QSerialPort::MarkParity;
+    else if (p == u"S")
+        parity = QSerialPort::SpaceParity;
+    else
+        return fail(QStringLiteral("Paridad no valida: \"%1\"").arg(parts[1]));
+
+    const int data = parts[2].trimmed().toInt(&ok);
+    if (!ok || data < 5 || data > 8)
+        return fail(QStringLiteral("Bits de datos no validos: \"%1\"").arg(parts[2]));
+
+    QSerialPort::StopBits stop;
+    const QString s = parts[3].trimmed();
+    if (s == u"1")
+        stop = QSerialPort::OneStop;
+    else if (s == u"1.5")
+        stop = QSerialPort::OneAndHalfStop;
+    else if (s == u"2")
+        stop = QSerialPort::TwoStop;
+    else
+        return fail(QStringLiteral("Bits de parada no validos: \"%1\"").arg(parts[3]));
+
+    // Applied at once on an open port, otherwise when it opens.
+    if (!m_port->setBaudRate(qint32(baud)) || !m_port->setParity(parity) ||
+        !m_port->setDataBits(QSerialPort::DataBits(data)) || !m_port->setStopBits(stop))
+        return fail(m_port->errorString());
+    m_settings = settings;
+    return true;
+}
+
+void MSComm::setHandshaking(int mode)
+{
+    m_handshaking = mode;
+    switch (mode) {
+    case 0: m_port->setFlowControl(QSerialPort::NoFlowControl); break;
+    case 1: m_port->setFlowControl(QSerialPort::SoftwareControl); break;
+    default: m_port->setFlowControl(QSerialPort::HardwareControl); break;
+    }
+}
+
+bool MSComm::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port->isOpen())
+            m_port->close();
+        m_error.clear();
+        return true;
+    }
+    if (m_port->isOpen())
+        return true;
+    const QString device = deviceName();
+    if (device.isEmpty()) {
+        m_error = QStringLiteral("No existe el puerto \"%1\"").arg(m_commPort);
+        return false;
+    }
+    m_port->setPortName(device);
+    // Write-only: with no read notifier a vanished device raises nothing while the port is idle.
+    if (!m_port->open(QIODevice::WriteOnly)) {
+        m_error = device + QStringLiteral(": ") + m_port->errorString();
+        if (m_port->error() == QSerialPort::PermissionError)
+            m_error += permissionHint(device);
+        m_port->clearError();
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+bool MSComm::setRTSEnable(bool on)
+{
+    if (!m_port->isOpen())
+        return fail(kNotOpen);
+    if (m_port->setRequestToSend(on))
+        return true;
+    // Pseudo-terminals have no modem lines, and RTS belongs to the handshake when that is on.
+    const bool unsupported = m_port->error() == QSerialPort::UnsupportedOperationError;
+    const QString reason = m_port->errorString();
+    m_port->clearError();
+    return unsupported || fail(reason);
+}
+
+bool MSComm::setDTREnable(bool on)
+{
+    if (!m_port->isOpen())
+        return fail(kNotOpen);
+    if (m_port->setDataTerminalReady(on))
+        return true;
+    const bool unsupported = m_port->error() == QSerialPort::UnsupportedOperationError;
+    const QString reason = m_port->errorString();
+    m_port->clearError();
+    return unsupported || fail(reason);
+}
+
+bool MSComm::fail(const QString& reason)
+{
+    m_error = reason;
+    return false;
+}
+
+// Waits until the device takes bytes again (a slow line whose system buffer is full); a device that
+// stays full for outputStallMs counts as failed.
+bool MSComm::waitWritable()
+{
+#ifdef Q_OS_UNIX
+    pollfd pfd{int(m_port->handle()), POLLOUT, 0};
+    for (;;) {
+        const int r = ::poll(&pfd, 1, platform::testing::outputStallMs);
+        if (r > 0)
+            return true; // writable, or hung up: the write itself then reports the error
+        if (r == 0)
+            return false;
+        if (errno != EINTR)
+            return true;
+    }
+#else
+    return true;
+#endif
+}
+
+bool MSComm::Output(const QByteArray& bytes)
+{
+    if (!m_port->isOpen())
+        return fail(m_error.isEmpty() ? kNotOpen : m_error);
+    ++platform::testing::outputCalls;
+
+    // The error handler may already have closed the port inside flush(), keeping the system's reason.
+    auto closeWith = [this](const QString& reason) {
+        if (m_port->isOpen()) {
+            m_error = reason;
+            m_port->close();
+        }
+        return false;
+    };
+    if (!waitWritable())
+        return closeWith(QStringLiteral("El puerto no acepta datos (tiempo agotado)"));
+    if (m_port->write(bytes) != bytes.size())
+        return closeWith(m_port->errorString());
+    // write() only fills QSerialPort's buffer; without flush nothing leaves before the event loop runs.
+    while (m_port->isOpen() && m_port->bytesToWrite() > 0) {
+        if (!m_port->flush())
+            return closeWith(m_port->errorString());
+        if (m_port->bytesToWrite() > 0 && !waitWritable())
+            return closeWith(QStringLiteral("El puerto no acepta datos (tiempo agotado)"));
+    }
+    return m_port->isOpen();
+}

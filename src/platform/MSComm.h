@@ -1,0 +1,78 @@
+// The serial-port control the sign link writes through: a small write-only control over QSerialPort.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+class QSerialPort;
+
+class MSComm
+{
+public:
+    MSComm();
+    ~MSComm();
+    MSComm(const MSComm&) = delete;
+    MSComm& operator=(const MSComm&) = delete;
+
+    // True while the port is open.
+    bool PortOpen() const;
+    // true opens the port (write-only) with the port text and line settings given; false closes it.
+    // Returns false when the port could not be opened; errorText() then says why.
+    bool setPortOpen(bool open);
+
+    // The port text: a whole number N is the N-th port (COMN on Windows, /dev/ttyS(N-1) elsewhere);
+    // any other text is a device name or path used as it is (/dev/ttyUSB0, a pseudo-terminal, a symlink).
+    void setCommPort(const QString& port);
+    QString CommPort() const { return m_commPort; }
+    // The device the port text stands for; empty when the text names no port.
+    QString deviceName() const;
+    static QString deviceNameFor(const QString& port);
+    static bool isPortNumber(const QString& port);
+
+    // Line settings "baud,parity,data,stop", e.g. "9600,N,8,1". A baud that is not a positive whole
+    // number, or any other part out of range, is refused: false, and the previous settings stay.
+    bool setSettings(const QString& settings);
+    QString Settings() const { return m_settings; }
+
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both (taken as RTS/CTS).
+    void setHandshaking(int mode);
+    int Handshaking() const { return m_handshaking; }
+    // Kept for the record: the control buffers in memory and flushes every write at once.
+    void setOutBufferSize(int size) { m_outBufferSize = size; }
+    int OutBufferSize() const { return m_outBufferSize; }
+    // Nothing is ever read; kept for the record.
+    void setInputLen(int len) { m_inputLen = len; }
+    int InputLen() const { return m_inputLen; }
+
+    // Modem lines, only while open. A device without modem lines (a pseudo-terminal) is no failure.
+    bool setRTSEnable(bool on);
+    bool setDTREnable(bool on);
+
+    // Writes the bytes and pushes them to the device before returning. Fails on a closed port; on the
+    // first failed write the port is closed at once, so a vanished device cannot keep raising errors.
+    bool Output(const QByteArray& bytes);
+
+    // The system's reason for the last failure (open, settings, modem line or write).
+    QString errorText() const { return m_error; }
+
+private:
+    bool fail(const QString& reason);
+    bool waitWritable();
+
+    std::unique_ptr<QSerialPort> m_port;
+    QString m_commPort;
+    QString m_settings;
+    int m_handshaking = 0;
+    int m_outBufferSize = 1024;
+    int m_inputLen = 0;
+    QString m_error;
+};
+
+namespace platform::testing
+{
+// Longest wait for a device that accepts no more bytes before a write counts as failed.
+inline int outputStallMs = 2000;
+// Counts Output calls that reached an open port, so tests can tell one write per byte.
+inline int outputCalls = 0;
+} // namespace platform::testing

@@ -1,0 +1,154 @@
+// Pseudo-terminal pair with a reader thread that timestamps every byte.
+#include "support/Pty.h"
+
+#include <QFile>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace testpty
+{
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Pty::Pty()
+{
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
+        m_error = QStringLiteral("posix_openpt: ") + QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    const char* name = ::ptsname(fd);
+    m_slavePath = QFile::decodeName(name ? name : "");
+    // Raw: no echo, no CR/LF translation, every byte as it is.
+    termios tio{};
+    if (::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (::pipe(m_wakePipe) != 0) {
+        m_error = QStringLiteral("pipe failed");
+        ::close(fd);
+        return;
+    }
+    m_master = fd;
+    m_reader = std::thread([this] { readLoop(); });
+}
+
+Pty::~Pty()
+{
+    m_stop = true;
+    if (m_wakePipe[1] >= 0)
+        (void)::write(m_wakePipe[1], "x", 1);
+    if (m_reader.joinable())
+        m_reader.join();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slaveKeep >= 0)
+        ::close(m_slaveKeep);
+    for (int fd : m_wakePipe)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void Pty::readLoop()
+{
+    unsigned char buf[4096];
+    while (!m_stop) {
+        pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents)
+            break;
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        const qint64 t = nowNs();
+        if (n <= 0) {
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            break;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (ssize_t i = 0; i < n; ++i)
+            m_received.push_back(Received{buf[i], t});
+        const int limit = m_hangUpAfter;
+        if (limit >= 0 && int(m_received.size()) >= limit) {
+            ::close(m_master);
+            m_master = -1;
+            m_hungUp = true;
+            return;
+        }
+    }
+}
+
+QByteArray Pty::bytes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QByteArray out;
+    out.reserve(qsizetype(m_received.size()));
+    for (const Received& r : m_received)
+        out += char(r.byte);
+    return out;
+}
+
+std::vector<Received> Pty::received() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+bool Pty::waitForBytes(int count, int timeoutMs) const
+{
+    const qint64 end = nowNs() + qint64(timeoutMs) * 1000000;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (int(m_received.size()) >= count)
+                return true;
+        }
+        if (nowNs() > end)
+            return false;
+        ::usleep(1000);
+    }
+}
+
+void Pty::clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_received.clear();
+}
+
+void Pty::hangUp()
+{
+    m_stop = true;
+    if (m_wakePipe[1] >= 0)
+        (void)::write(m_wakePipe[1], "x", 1);
+    if (m_reader.joinable())
+        m_reader.join();
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+    m_hungUp = true;
+}
+
+void Pty::hangUpAfter(int count)
+{
+    m_hangUpAfter = count;
+}
+} // namespace testpty

@@ -1,0 +1,109 @@
+// tivor-cli run as a real process: version, help, usage errors and their exit statuses, ports.
+#include "support/CliProcess.h"
+
+#include <QSerialPortInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir config;
+
+    clitest::Result cli(const QStringList& arguments) { return clitest::run(arguments, config.path()); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(config.isValid());
+        QVERIFY2(QFile::exists(clitest::binary()), qPrintable(clitest::binary()));
+    }
+
+    void versionPrintsTheProgramsVersionText()
+    {
+        for (const QString& option : {QStringLiteral("--version"), QStringLiteral("-v")}) {
+            const auto r = cli({option});
+            QCOMPARE(r.status, 0);
+            QCOMPARE(r.out, QByteArray("tivor-cli 1.0.8 (Tivor v1.8)\n"));
+            QCOMPARE(r.err, QByteArray());
+        }
+    }
+
+    void helpListsEveryCommandInSpanish()
+    {
+        const auto r = cli({QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        const QString text = QString::fromUtf8(r.out);
+        QVERIFY(text.startsWith(QStringLiteral("Uso: tivor-cli COMANDO")));
+        for (const char* command : {"  ports "})
+            QVERIFY2(text.contains(QLatin1String(command)), command);
+        // Spanish without accents, like every other text of the program.
+        for (QChar c : text)
+            QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
+    }
+
+    void commandHelpShowsItsOptions()
+    {
+        const auto r = cli({QStringLiteral("ports"), QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("Uso: tivor-cli ports\n"));
+        QVERIFY(r.out.contains("-h, --help"));
+    }
+
+    void withoutACommandTheHelpGoesToStandardErrorWithUsageStatus()
+    {
+        const auto r = cli({});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY(r.err.startsWith("Uso: tivor-cli"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown command") << QStringList{"enviar"}
+                                         << "tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
+        QTest::newRow("unknown global option") << QStringList{"--puerto"}
+                                               << "tivor-cli: opcion desconocida '--puerto' (ver tivor-cli --help)";
+        QTest::newRow("unknown option of a command") << QStringList{"ports", "--all"}
+                                                     << "tivor-cli: ports: opcion desconocida '--all'";
+        QTest::newRow("unknown short option") << QStringList{"ports", "-x"}
+                                              << "tivor-cli: ports: opcion desconocida '-x'";
+        QTest::newRow("argument too many") << QStringList{"ports", "COM1"}
+                                           << "tivor-cli: ports: argumento de mas: 'COM1'";
+        QTest::newRow("option value where none goes") << QStringList{"ports", "--help=si"}
+                                                      << "tivor-cli: ports: la opcion '--help' no lleva valor";
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const auto r = cli(arguments);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(clitest::errorLine(r), message);
+    }
+
+    void portsListsWhatTheSystemReports()
+    {
+        const auto r = cli({QStringLiteral("ports")});
+        QCOMPARE(r.status, 0);
+        QStringList expected;
+        for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+            expected << port.systemLocation();
+        expected.sort();
+        QStringList listed;
+        for (const QByteArray& line : r.out.split('\n'))
+            if (!line.isEmpty())
+                listed << QString::fromUtf8(line).section(QLatin1Char(' '), 0, 0);
+        QCOMPARE(listed, expected);
+        if (expected.isEmpty())
+            QCOMPARE(clitest::errorLine(r), QStringLiteral("tivor-cli: no se encontraron puertos serie"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"

@@ -1,0 +1,487 @@
+// Transmissions byte for byte through a real pseudo-terminal, their pacing, cancel, failures, and
+// "Salida.txt".
+#include "link/OutputFile.h"
+#include "link/SerialLink.h"
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "platform/MSComm.h"
+#include "platform/Wait.h"
+#include "settings/RegSett.h"
+#include "support/Pty.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <time.h>
+
+using namespace Module1;
+
+namespace
+{
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text));
+}
+QByteArray spaces(int n)
+{
+    return QByteArray(n, ' ');
+}
+const QByteArray kHead = hex("57 2D 4E 54 39 DF E0");
+
+// "slot|effect|pause|align|text"
+void loadPages(const QStringList& pages)
+{
+    for (const QString& p : pages) {
+        const QStringList f = p.split(u'|');
+        const int slot = f[0].toInt();
+        PageEffect[slot] = quint8(f[1].toInt());
+        PagePause[slot] = quint8(f[2].toInt());
+        PageAlign[slot] = quint8(f[3].toInt());
+        PageText[slot] = f.mid(4).join(u'|');
+    }
+}
+
+qint64 cpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// The port opened on a fresh pseudo-terminal, as Inicio_COMM would at start-up.
+struct Line
+{
+    testpty::Pty pty;
+    MSComm port;
+    bool open()
+    {
+        ComPort = pty.slavePath();
+        ComBaud = QStringLiteral("9600");
+        return pty.ok() && openComPort(port);
+    }
+};
+} // namespace
+
+class TestTransmission : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        testenv::reset(m_dir);
+        resetTransmissionState();
+        // Texts outside the lists keep the delays at 0: the byte tests run at full speed.
+        DY1 = QStringLiteral("0");
+        DY2 = QStringLiteral("0");
+        AppFolder = m_dir.path();
+    }
+
+    void messageBytes_data()
+    {
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<QByteArray>("body");
+
+        QTest::newRow("HOLA centred Estatico pause 5")
+            << QStringList{"1|1|4|2|HOLA"} << hex("80") + spaces(6) + "HOLA" + spaces(6) + hex("C6");
+        QTest::newRow("Hora") << QStringList{"1|11|3|2|x"} << hex("A0 A0 A0 A0 A0");
+        QTest::newRow("Fecha") << QStringList{"1|12|3|2|x"} << hex("A2 C3");
+        QTest::newRow("Año Rotacion") << QStringList{"1|0|0|0|A\u00F1o"} << hex("90 41 15 6F");
+        QTest::newRow("AÑO Rotacion") << QStringList{"1|0|0|0|A\u00D1O"} << hex("90 41 16 4F");
+        QTest::newRow("Rotacion centred sends 16")
+            << QStringList{"1|0|0|2|A\u00F1o"} << hex("90") + spaces(6) + hex("41 15 6F") + spaces(7);
+        QTest::newRow("two records across an empty slot")
+            << QStringList{"1|0|0|0|AB", "3|0|0|0|CD"} << hex("90 41 42 90 43 44");
+        QTest::newRow("Rotacion then fixed width")
+            << QStringList{"1|0|0|0|AB", "2|2|0|0|CD"} << hex("90 41 42 91 43 44") + spaces(14) + hex("C2");
+        QTest::newRow("pause 1 and 9")
+            << QStringList{"1|1|0|0|a", "2|1|8|0|b"}
+            << hex("80 61") + spaces(15) + hex("C2 80 62") + spaces(15) + hex("CA");
+        QTest::newRow("pause 200 from a file") << QStringList{"1|1|200|0|a"} << hex("80 61") + spaces(15) + hex("CA");
+        QTest::newRow("effect 1 cuts 20 to 16")
+            << QStringList{"1|1|0|0|ABCDEFGHIJKLMNOPQRST"} << hex("80") + "ABCDEFGHIJKLMNOP" + hex("C2");
+        QTest::newRow("effect 0 sends all 20")
+            << QStringList{"1|0|0|0|ABCDEFGHIJKLMNOPQRST"} << hex("90") + "ABCDEFGHIJKLMNOPQRST";
+        QTest::newRow("effects 2 to 10")
+            << QStringList{"1|2|0|0|0123456789abcdef", "2|3|0|0|0123456789abcdef", "3|4|0|0|0123456789abcdef",
+                           "4|5|0|0|0123456789abcdef", "5|6|0|0|0123456789abcdef", "6|7|0|0|0123456789abcdef",
+                           "7|8|0|0|0123456789abcdef", "8|9|0|0|0123456789abcdef", "9|10|0|0|0123456789abcdef"}
+            << [] {
+                   QByteArray b;
+                   for (int code = 0x91; code <= 0x99; ++code)
+                       b += char(code) + QByteArray("0123456789abcdef") + hex("C2");
+                   return b;
+               }();
+        // Only a damaged file brings these: sent as a static page, never as a record the sign cannot parse.
+        QTest::newRow("effect 13 as Estatico") << QStringList{"1|13|2|0|Hi"} << hex("80 48 69") + spaces(14) + hex("C4");
+        QTest::newRow("effect 255 as Estatico") << QStringList{"1|255|0|2|Hi"}
+                                                << hex("80") + spaces(7) + "Hi" + spaces(7) + hex("C2");
+        QTest::newRow("odd alignment keeps the width") << QStringList{"1|1|0|5|Hi"}
+                                                       << hex("80 48 69") + spaces(14) + hex("C2");
+        QTest::newRow("only slot 64") << QStringList{"64|0|0|0|Z"} << hex("90 5A");
+        QTest::newRow("at-sign and accents") << QStringList{"1|0|0|0|@\u00C9\u00E9\u00B0"} << hex("90 1E 45 11 23");
+        QTest::newRow("a quote is sent as it is") << QStringList{"1|0|0|0|\"x\""} << hex("90 22 78 22");
+    }
+
+    void messageBytes()
+    {
+        QFETCH(QStringList, pages);
+        QFETCH(QByteArray, body);
+        loadPages(pages);
+        const QByteArray expected = kHead + body + hex("01 01");
+
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(TxBuffer.toHex(' '), expected.toHex(' '));
+        QCOMPARE(TxLength, int(expected.size()));
+        QCOMPARE(TxSpeedName, QStringLiteral("Rapida"));
+        QCOMPARE(int(TxSpeedCode), 0xE0);
+
+        Line line;
+        QVERIFY(line.open());
+        QCOMPARE(sendPaced(line.port), TxOutcome::Completed);
+        QVERIFY(line.pty.waitForBytes(int(expected.size()), 3000));
+        QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
+    }
+
+    // Page text from the wire side: never a byte from 0x80 up inside a page's text.
+    void pageTextNeverCarriesCommandBytes()
+    {
+        QString all;
+        for (int u = 0x20; u <= 0x2FF; ++u)
+            all += QChar(char16_t(u));
+        all += QStringLiteral("\u2026\u0152\u0153\u20AC\u2019\u2013\u2014\u2122");
+        PageText[1] = all;
+        PageEffect[1] = EffectRotacion;
+        QVERIFY(buildMessageTransmission());
+        const QByteArray text = TxBuffer.mid(8, TxBuffer.size() - 10);
+        QCOMPARE(text.size(), all.size());
+        for (char b : text)
+            QVERIFY2(quint8(b) < 0x80, qPrintable(QString::number(quint8(b), 16)));
+    }
+
+    void paddingStaysInTheModelUnmodified()
+    {
+        loadPages({"1|1|4|2|HOLA", "2|0|0|0|ab", "5|11|0|0|x"});
+        MsgModified = false;
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(PageText[1], QStringLiteral("      HOLA      "));
+        QCOMPARE(PageText[2], QStringLiteral("ab              "));
+        QCOMPARE(PageText[5], QStringLiteral("x               "));
+        QVERIFY(!MsgModified);
+    }
+
+    void lengthCap_data()
+    {
+        QTest::addColumn<int>("built");
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::newRow("8000 whole") << 8000 << 8000 << QByteArray("z") + hex("01 01");
+        QTest::newRow("8001 cut") << 8001 << 8002 << QByteArray("z") + hex("01 01 01");
+        QTest::newRow("8002 cut") << 8002 << 8002 << QByteArray("zz") + hex("01 01");
+        QTest::newRow("9000 cut") << 9000 << 8002 << QByteArray("zz") + hex("01 01");
+    }
+
+    // 63 long Rotacion pages and one that makes up the length wanted.
+    void lengthCap()
+    {
+        QFETCH(int, built);
+        QFETCH(int, sent);
+        QFETCH(QByteArray, tail);
+        for (int slot = 1; slot <= 63; ++slot) {
+            PageText[slot] = QString(120, u'y');
+            PageEffect[slot] = EffectRotacion;
+        }
+        PageText[64] = QString(built - 9 - 63 * 121 - 1, u'z');
+        PageEffect[64] = EffectRotacion;
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(TxLength, sent);
+        QCOMPARE(TxBuffer.size(), qsizetype(sent));
+        QCOMPARE(TxBuffer.right(tail.size()).toHex(' '), tail.toHex(' '));
+        QVERIFY(TxBuffer.startsWith(kHead));
+    }
+
+    void longStreamWithProgressCount()
+    {
+        for (int slot = 1; slot <= 64; ++slot) {
+            PageText[slot] = QString(200, QChar(u'a' + slot % 26));
+            PageEffect[slot] = EffectRotacion;
+        }
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(TxLength, 8002);
+        Line line;
+        QVERIFY(line.open());
+        QList<int> positions, percents;
+        QCOMPARE(sendPaced(line.port, [&] { positions << TxPos; percents << TxPercent; }), TxOutcome::Completed);
+        QCOMPARE(positions.size(), 8002);
+        QCOMPARE(positions.first(), 1);
+        QCOMPARE(positions.last(), 8002);
+        QCOMPARE(percents.first(), 0);
+        QCOMPARE(percents[3999], 49); // byte 4000
+        QCOMPARE(percents[4000], 50); // byte 4001
+        QCOMPARE(percents.last(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY(line.pty.waitForBytes(8002, 5000));
+        QCOMPARE(line.pty.bytes(), TxBuffer);
+    }
+
+    void dateBytes_data()
+    {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QByteArray>("clock");
+        QTest::newRow("09:07:03 1 March 2026") << QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)) << hex("09 07 03 01 03 26");
+        QTest::newRow("23:59:59 31 Dec 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59))
+                                              << hex("23 59 59 31 12 99");
+        QTest::newRow("midnight 1 Jan 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0)) << hex("00 00 00 01 01 00");
+        QTest::newRow("14:05:09 5 Dec 2026") << QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9))
+                                             << hex("14 05 09 05 12 26");
+    }
+
+    void dateBytes()
+    {
+        QFETCH(QDateTime, when);
+        QFETCH(QByteArray, clock);
+        const QByteArray expected = hex("57 2D 4E 54 39 B0") + clock + hex("01 01");
+        QVERIFY(buildDateTransmission(when));
+        // Preamble 5, command 1, clock 6, terminator 2: the listed bytes are 14, whatever the count says.
+        QCOMPARE(TxLength, 14);
+        QCOMPARE(TxBuffer.toHex(' '), expected.toHex(' '));
+
+        Line line;
+        QVERIFY(line.open());
+        QList<int> percents;
+        QCOMPARE(sendPaced(line.port, [&] { percents << TxPercent; }), TxOutcome::Completed);
+        QCOMPARE(percents, (QList<int>{7, 14, 21, 28, 35, 42, 50, 57, 64, 71, 78, 85, 92, 100}));
+        QVERIFY(line.pty.waitForBytes(14, 2000));
+        QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
+    }
+
+    void clockTexts()
+    {
+        const ClockTexts c = clockTextsOf(QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)));
+        QCOMPARE(QStringList({c.hour, c.minute, c.second, c.day, c.month, c.year}),
+                 QStringList({"14", "05", "09", "05", "12", "26"}));
+        const ClockTexts old = clockTextsOf(QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)));
+        QCOMPARE(old.year, QStringLiteral("99"));
+    }
+
+    void delays_data()
+    {
+        QTest::addColumn<QString>("dy1");
+        QTest::addColumn<QString>("dy2");
+        QTest::addColumn<int>("startMs");
+        QTest::addColumn<int>("charMs");
+        QTest::newRow("defaults") << "200" << "05" << 200 << 5;
+        QTest::newRow("largest") << "500" << "90" << 500 << 90;
+        QTest::newRow("smallest") << "10" << "01" << 10 << 1;
+        QTest::newRow("07 keeps the previous") << "10" << "07" << 10 << 20;
+        QTest::newRow("5 is not 05") << "200" << "5" << 200 << 20;
+        QTest::newRow("typed 1000 keeps previous") << "1000" << "02" << 300 << 2;
+    }
+
+    void delays()
+    {
+        QFETCH(QString, dy1);
+        QFETCH(QString, dy2);
+        QFETCH(int, startMs);
+        QFETCH(int, charMs);
+        // Nothing looked up yet in this run: texts outside the lists give 0.
+        DY1 = QStringLiteral("07");
+        DY2 = QStringLiteral("x");
+        lookUpDelays();
+        QCOMPARE(TxDelayStart, 0.0);
+        QCOMPARE(TxDelayChar, 0.0);
+        DY1 = QStringLiteral("300");
+        DY2 = QStringLiteral("20");
+        lookUpDelays();
+        DY1 = dy1;
+        DY2 = dy2;
+        PageText[1] = QStringLiteral("a");
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(qRound(TxDelayStart * 1000), startMs);
+        QCOMPARE(qRound(TxDelayChar * 1000), charMs);
+    }
+
+    void estimate()
+    {
+        QCOMPARE(estimatedSendMs(27, 0.2, 0.005), qint64(1110));
+        QCOMPARE(estimatedSendMs(13, 0.2, 0.005), qint64(1040));
+        QCOMPARE(estimatedSendMs(8002, 0.2, 0.005), qint64(40985));
+        QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
+        QCOMPARE(estimatedSendMs(0, 0.2, 0.005), qint64(0));
+    }
+
+    // Real delays: no write comes earlier than its delay less 0.5 ms, and the total stays nominal.
+    void pacedTiming()
+    {
+        loadPages({"1|1|4|2|HOLA"});
+        DY1 = QStringLiteral("25");
+        DY2 = QStringLiteral("02");
+        QVERIFY(buildMessageTransmission());
+        Line line;
+        QVERIFY(line.open());
+        QList<qint64> before;
+        QList<int> percents;
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(sendPaced(line.port, [&] { before << testpty::nowNs(); percents << TxPercent; }),
+                 TxOutcome::Completed);
+        const qint64 totalMs = t.elapsed();
+        QCOMPARE(percents.first(), 3);
+        QCOMPARE(percents[13], 51);
+        QCOMPARE(percents.last(), 100);
+        for (int i = 1; i < before.size(); ++i) {
+            const qint64 delayNs = (i <= 5 ? 25 : 2) * 1000000;
+            QVERIFY2(before[i] - before[i - 1] >= delayNs - 500000,
+                     qPrintable(QStringLiteral("gap %1 ns after byte %2").arg(before[i] - before[i - 1]).arg(i)));
+        }
+        // 5 x 25 + 22 x 2 = 169 ms; the write of each byte is inside its delay.
+        QVERIFY2(totalMs >= 168 && totalMs < 169 * 1.25, qPrintable(QString::number(totalMs)));
+        QVERIFY(line.pty.waitForBytes(27, 2000));
+        const auto rx = line.pty.received();
+        const double spanMs = (rx.back().ns - rx.front().ns) / 1e6;
+        QVERIFY2(spanMs > 160 && spanMs < 169 * 1.25, qPrintable(QString::number(spanMs)));
+    }
+
+    // The cancel request comes in through the event pass of a wait, like a click on "Cancelar".
+    void cancelDuringPreamble()
+    {
+        loadPages({"1|1|4|2|HOLA"});
+        DY1 = QStringLiteral("50");
+        DY2 = QStringLiteral("01");
+        QVERIFY(buildMessageTransmission());
+        Line line;
+        QVERIFY(line.open());
+        QTimer::singleShot(75, [] { TxCancel = true; });
+        QCOMPARE(sendPaced(line.port), TxOutcome::Cancelled);
+        const int sent = TxPos;
+        QVERIFY2(sent >= 1 && sent <= 4, qPrintable(QString::number(sent)));
+        QVERIFY(line.pty.waitForBytes(sent, 2000));
+        QTest::qWait(20);
+        QCOMPARE(line.pty.bytes(), TxBuffer.left(sent));
+        QVERIFY(sendTerminator(line.port));
+        QVERIFY(line.pty.waitForBytes(sent + 2, 2000));
+        QCOMPARE(line.pty.bytes(), TxBuffer.left(sent) + hex("01 01"));
+        // The byte in hand keeps its whole wait before the terminator.
+        const auto rx = line.pty.received();
+        QVERIFY(rx[sent].ns - rx[sent - 1].ns >= 49500000 - 2000000);
+        QCOMPARE(rx[sent].ns, rx[sent + 1].ns); // both terminator bytes in one write
+    }
+
+    void cancelAfterThirdByte()
+    {
+        loadPages({"1|1|4|2|HOLA"});
+        QVERIFY(buildMessageTransmission());
+        Line line;
+        QVERIFY(line.open());
+        QCOMPARE(sendPaced(line.port, [] { TxCancel = TxPos == 3; }), TxOutcome::Cancelled);
+        QCOMPARE(TxPos, 3);
+        QVERIFY(sendTerminator(line.port));
+        QVERIFY(line.pty.waitForBytes(5, 2000));
+        QCOMPARE(line.pty.bytes().toHex(' '), hex("57 2D 4E 01 01").toHex(' '));
+    }
+
+    // The far end goes away mid-send: failed at once, the port closed, no terminator, no busy CPU.
+    void hangUpMidSend()
+    {
+        loadPages({"1|0|0|0|" + QString(200, u'h')});
+        DY1 = QStringLiteral("10");
+        DY2 = QStringLiteral("01");
+        QVERIFY(buildMessageTransmission());
+        Line line;
+        QVERIFY(line.open());
+        line.pty.hangUpAfter(20);
+        const qint64 cpu0 = cpuNs();
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(sendPaced(line.port), TxOutcome::Failed);
+        QVERIFY2(TxPos > 20 && TxPos < 40, qPrintable(QString::number(TxPos)));
+        QVERIFY(t.elapsed() < 500);
+        QVERIFY(!line.port.PortOpen());
+        QVERIFY(!sendTerminator(line.port));
+        QElapsedTimer idle;
+        idle.start();
+        while (idle.elapsed() < 300) {
+            platform::processEventsOnce();
+            platform::sleepMs(1);
+        }
+        const qint64 cpuMs = (cpuNs() - cpu0) / 1000000;
+        QVERIFY2(cpuMs < 200, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
+        QCOMPARE(line.pty.bytes(), TxBuffer.left(20));
+    }
+
+    void portNotOpen()
+    {
+        PageText[1] = QStringLiteral("a");
+        QVERIFY(buildMessageTransmission());
+        MSComm port;
+        QList<int> positions;
+        QCOMPARE(sendPaced(port, [&] { positions << TxPos; }), TxOutcome::Failed);
+        QCOMPARE(positions, QList<int>{1});
+    }
+
+    void oneTransmissionAtATime()
+    {
+        PageText[1] = QStringLiteral("a");
+        QVERIFY(buildMessageTransmission());
+        const QByteArray built = TxBuffer;
+        Line line;
+        QVERIFY(line.open());
+        QList<TxOutcome> nested;
+        bool rebuilt = true;
+        const TxOutcome outcome = sendPaced(line.port, [&] {
+            if (TxPos == 2) {
+                QVERIFY(transmissionRunning());
+                nested << sendPaced(line.port);
+                rebuilt = buildDateTransmission(QDateTime::currentDateTime());
+            }
+        });
+        QCOMPARE(outcome, TxOutcome::Completed);
+        QCOMPARE(nested, QList<TxOutcome>{TxOutcome::Busy});
+        QVERIFY(!rebuilt);
+        QCOMPARE(TxBuffer, built);
+        QVERIFY(!transmissionRunning());
+        QVERIFY(line.pty.waitForBytes(built.size(), 2000));
+        QTest::qWait(20);
+        QCOMPARE(line.pty.bytes(), built);
+    }
+
+    void salidaInProgramFolder()
+    {
+        loadPages({"1|1|4|2|HOLA", "2|0|0|0|\"dice\""});
+        QVERIFY(buildMessageTransmission());
+        const QString path = QDir(m_dir.path()).filePath(QStringLiteral("Salida.txt"));
+        QVERIFY(testenv::writeFile(path, QByteArray(20000, 'o')));
+        QString error;
+        QCOMPARE(writeSalida(&error), path);
+        const QByteArray content = testenv::readFile(path);
+        QCOMPARE(content.size(), qsizetype(TxLength + 4));
+        QCOMPARE(content, '"' + TxBuffer + "\"\r\n");
+        QVERIFY(content.contains("\"dice\""));
+    }
+
+    // An installed program's folder cannot be written: the file goes to the user's data folder.
+    void salidaFallsBackToDataFolder()
+    {
+        PageText[1] = QStringLiteral("x");
+        QVERIFY(buildMessageTransmission());
+        const QString blocker = m_dir.filePath(QStringLiteral("not-a-folder"));
+        QVERIFY(testenv::writeFile(blocker, "file"));
+        AppFolder = blocker + QStringLiteral("/bin");
+        const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QFile::remove(QDir(dataDir).filePath(QStringLiteral("Salida.txt")));
+        const QString path = writeSalida();
+        QCOMPARE(path, QDir(dataDir).filePath(QStringLiteral("Salida.txt")));
+        QCOMPARE(testenv::readFile(path), '"' + TxBuffer + "\"\r\n");
+        QFile::remove(path);
+    }
+};
+
+QTEST_MAIN(TestTransmission)
+#include "tst_transmission.moc"

@@ -1,0 +1,128 @@
+// "tivor-cli import" and "tivor-cli show": message files built and listed with the program's own reader,
+// import rules and writer.
+#include "Cli.h"
+#include "CliFiles.h"
+
+#include "files/MessageFile.h"
+#include "files/TextImport.h"
+#include "model/Module1.h"
+
+namespace cli
+{
+namespace
+{
+QString codeText(int code)
+{
+    return QStringLiteral("codigo %1").arg(code);
+}
+
+QString effectName(int effect)
+{
+    // The list texts carry trailing blanks ("Hora  "); inner blanks are part of the name as the editor shows it.
+    if (effect < Module1::EffectList.size())
+        return Module1::EffectList.at(effect).trimmed();
+    return codeText(effect);
+}
+
+QString pauseName(int pause)
+{
+    return pause < Module1::PauseList.size() ? Module1::PauseList.at(pause) : codeText(pause);
+}
+
+QString alignName(int align)
+{
+    if (align == Module1::AlignLeft)
+        return QStringLiteral("izquierda");
+    if (align == Module1::AlignCenter)
+        return QStringLiteral("centrado");
+    return codeText(align);
+}
+
+// One page per line: a line end or a tab inside a text (a quoted field may span lines) is shown escaped.
+QString shownText(const QString& text)
+{
+    QString shown;
+    for (QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            shown += QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+} // namespace
+
+int cmdShow(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const Command command{QStringLiteral("show"), QStringLiteral("show [opciones] MENSAJE.mnm"),
+                          QStringLiteral("Lista las paginas de un archivo de mensajes: numero, efecto, pausa, "
+                                         "alineacion y texto."),
+                          {}, {QStringLiteral("MENSAJE.mnm")}};
+    if (const int status = parseCommand(parser, command, arguments); status >= 0)
+        return status;
+    if (const int status = loadMessage(parser.positionalArguments().at(0)); status >= 0)
+        return status;
+
+    QList<QStringList> rows{{QStringLiteral("Pagina"), QStringLiteral("Efecto"), QStringLiteral("Pausa"),
+                             QStringLiteral("Alineacion"), QStringLiteral("Texto")}};
+    for (int page = 1; page <= Module1::MaxPages; ++page) {
+        if (!Module1::PageText[page].isEmpty())
+            rows.append({QString::number(page), effectName(Module1::PageEffect[page]),
+                         pauseName(Module1::PagePause[page]), alignName(Module1::PageAlign[page]),
+                         shownText(Module1::PageText[page])});
+    }
+    // Columns as wide as their widest entry; the page number is right-aligned under its heading.
+    int widths[4] = {};
+    for (const QStringList& row : rows)
+        for (int column = 0; column < 4; ++column)
+            widths[column] = std::max(widths[column], int(row[column].size()));
+    QString text;
+    for (const QStringList& row : rows)
+        text += QStringLiteral("%1  %2  %3  %4  %5\n")
+                    .arg(row[0], widths[0])
+                    .arg(row[1], -widths[1])
+                    .arg(row[2], -widths[2])
+                    .arg(row[3], -widths[3])
+                    .arg(row[4]);
+    return printOut(text) ? StatusOk : fail(StatusFile, QStringLiteral("no se pudo escribir la salida estandar"));
+}
+
+int cmdImport(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("El archivo de mensajes que se crea (obligatorio)"),
+                                    QStringLiteral("MENSAJE.mnm"));
+    const Command command{QStringLiteral("import"), QStringLiteral("import [opciones] TEXTO.txt -o MENSAJE.mnm"),
+                          QStringLiteral("Crea un archivo de mensajes desde un archivo de texto: una pagina por "
+                                         "cada linea no vacia, hasta 64,\ncompletada con blancos hasta 16 caracteres, "
+                                         "efecto Rotacion, pausa 1, alineada a la izquierda.\n"
+                                         "El texto puede estar en UTF-8 o en Windows-1252."),
+                          {output}, {QStringLiteral("TEXTO.txt")}};
+    if (const int status = parseCommand(parser, command, arguments); status >= 0)
+        return status;
+    const QString source = parser.positionalArguments().at(0);
+    const QString target = parser.value(output);
+    if (target.isEmpty())
+        return fail(StatusUsage, QStringLiteral("import: falta -o MENSAJE.mnm, el archivo que se crea"));
+
+    QByteArray bytes;
+    if (const int status = readInputFile(source, &bytes); status >= 0)
+        return status;
+    const QStringList pages = importPagesFromBytes(bytes);
+    // The program would save nothing for a message without text; say so rather than leave no file silently.
+    if (pages.isEmpty())
+        return fail(StatusFile, QStringLiteral("%1: no tiene lineas con texto; no se creo %2").arg(source, target));
+
+    Module1::clearModel();
+    for (int i = 0; i < pages.size(); ++i)
+        Module1::PageText[i + 1] = pages[i];
+    Module1::PageCount = std::uint8_t(pages.size());
+    Module1::CurrentPage = 1;
+    QString error;
+    if (!writeMessageFile(target, &error))
+        return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
+    return StatusOk;
+}
+} // namespace cli
