@@ -9,8 +9,11 @@
 #include "support/TestEnv.h"
 
 #include <QElapsedTimer>
+#include <QAbstractButton>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
+#include <thread>
 #include <time.h>
 
 namespace
@@ -174,6 +177,33 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
+    // The real box once: text, title, icon, the OK button and the system's reason as detailed text.
+    void error03RealBox()
+    {
+        platform::testing::scriptedBoxes = false;
+        Module1::ComPort = QStringLiteral("/dev/tivor-no-such-port");
+        QString text, title, detail;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        testenv::onNextModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            text = box->text();
+            title = box->windowTitle();
+            detail = box->detailedText();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            box->button(QMessageBox::Ok)->click();
+        });
+        MSComm port;
+        Inicio_COMM(port, nullptr, {});
+        QCOMPARE(text, QStringLiteral("Error #03, No se pudo iniciar el Puerto Serie\rEl puerto ya esta usandose "));
+        QCOMPARE(title, QStringLiteral("Puerto Serie"));
+        QCOMPARE(icon, QMessageBox::Critical);
+        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY2(detail.startsWith(QStringLiteral("/dev/tivor-no-such-port: ")), qPrintable(detail));
+    }
+
     // A failed re-open must not leave the old port taking bytes.
     void failedReopenClosesTheOldPort()
     {
@@ -203,6 +233,53 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(first.Output("z"));
         QVERIFY(pty.waitForBytes(1, 2000));
+    }
+
+    // A slow line: the system's buffer fills up and writes wait for room instead of failing.
+    void fullBufferWaitsForRoom()
+    {
+        testpty::Pty pty;
+        Module1::ComPort = pty.slavePath();
+        MSComm port;
+        QVERIFY(openComPort(port));
+        pty.setPaused(true);
+        std::thread resume([&pty] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            pty.setPaused(false);
+        });
+        QByteArray all;
+        bool ok = true;
+        for (int i = 0; i < 256 && ok; ++i) {
+            const QByteArray chunk(1024, char('a' + i % 26));
+            ok = port.Output(chunk);
+            all += chunk;
+        }
+        resume.join();
+        QVERIFY2(ok, qPrintable(port.errorText()));
+        QVERIFY(pty.waitForBytes(int(all.size()), 5000));
+        QCOMPARE(pty.bytes(), all);
+    }
+
+    // A far end that never reads again: after outputStallMs the write fails and the port closes.
+    void stalledLineFails()
+    {
+        testpty::Pty pty;
+        Module1::ComPort = pty.slavePath();
+        MSComm port;
+        QVERIFY(openComPort(port));
+        pty.setPaused(true);
+        platform::testing::outputStallMs = 200;
+        QElapsedTimer t;
+        t.start();
+        int written = 0;
+        while (written < 1024 && port.Output(QByteArray(1024, 's')))
+            ++written;
+        platform::testing::outputStallMs = 2000;
+        QVERIFY(written < 1024);
+        QVERIFY(t.elapsed() >= 200 && t.elapsed() < 3000);
+        QVERIFY(!port.PortOpen());
+        QVERIFY2(port.errorText().contains(QStringLiteral("tiempo agotado")), qPrintable(port.errorText()));
+        pty.setPaused(false);
     }
 
     void writeToClosedPortFails()

@@ -70,6 +70,9 @@ private slots:
         QTest::newRow("UTF-8 año") << QByteArray("a\xC3\xB1o\n") << QStringList{pad(QString::fromUtf8("año"))};
         QTest::newRow("Windows-1252 año") << QByteArray("a\xF1o\n") << QStringList{pad(QString::fromUtf8("año"))};
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBFx\r\n") << QStringList{pad("x")};
+        QTest::newRow("BOM starting a later line is a character")
+            << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\n\xEF\xBB\xBFt\n")
+            << QStringList{pad(QString(QChar(0xFEFF))), pad(QString(QChar(0xFEFF)) + u't')};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
         QTest::newRow("only empty lines") << QByteArray("\r\n\n\r") << QStringList{};
         QTest::newRow("padding counts characters, not bytes")

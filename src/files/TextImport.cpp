@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 namespace
 {
@@ -33,7 +34,13 @@ QByteArray bodyOf(const QByteArray& bytes, bool* utf8)
 
 QString decodeAs(bool utf8, const char* data, qsizetype size)
 {
-    return utf8 ? QString::fromUtf8(data, size) : Cp1252::decode(QByteArray::fromRawData(data, size));
+    if (!utf8)
+        return Cp1252::decode(QByteArray::fromRawData(data, size));
+    // Only the file's first byte order mark is dropped (by bodyOf); one that starts a later line is a character
+    // like any other, so a line never reads differently by where the decoding started.
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(data, size));
 }
 
 void padLine(QString* line)

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,6 +70,10 @@ void Pty::readLoop()
 {
     unsigned char buf[4096];
     while (!m_stop) {
+        if (m_paused) {
+            ::usleep(1000);
+            continue;
+        }
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
@@ -145,6 +151,15 @@ void Pty::hangUp()
         m_master = -1;
     }
     m_hungUp = true;
+}
+
+bool Pty::setReaderRealtime()
+{
+    if (!m_reader.joinable())
+        return false;
+    sched_param param{};
+    param.sched_priority = 10;
+    return pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param) == 0;
 }
 
 void Pty::hangUpAfter(int count)

@@ -54,6 +54,13 @@ public:
     void hangUpAfter(int count);
     bool hungUp() const { return m_hungUp; }
 
+    // A far end that stops reading (while paused the system buffers fill up and writes must wait).
+    void setPaused(bool paused) { m_paused = paused; }
+
+    // Benchmarks on a busy machine: runs the reader at real-time priority so its timestamps stay close to
+    // the moment the bytes arrive. False when the system does not allow it.
+    bool setReaderRealtime();
+
 
 private:
     void readLoop();
@@ -66,6 +73,7 @@ private:
     std::vector<Received> m_received;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hungUp{false};
+    std::atomic<bool> m_paused{false};
     std::atomic<int> m_hangUpAfter{-1};
     int m_wakePipe[2] = {-1, -1};
     std::thread m_reader;

@@ -1,0 +1,177 @@
+// Paced sending over a pseudo-terminal, timed on the receiving side: total time against the nominal
+// time of the delays, the gaps between bytes, and the time from a cancel click to the terminator.
+#include "link/SerialLink.h"
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "platform/MSComm.h"
+#include "settings/RegSett.h"
+#include "support/Pty.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <sched.h>
+#include <QFile>
+
+using namespace Module1;
+
+namespace
+{
+QByteArray loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("?\n");
+}
+
+double percentile(std::vector<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    const size_t i = std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5));
+    return v[i];
+}
+
+bool openLine(testpty::Pty& pty, MSComm& port)
+{
+    ComPort = pty.slavePath();
+    ComBaud = QStringLiteral("9600");
+    QString error;
+    if (!pty.ok() || !openComPort(port, nullptr, &error)) {
+        std::printf("cannot open the pseudo-terminal: %s\n", qPrintable(error + pty.error()));
+        return false;
+    }
+    return true;
+}
+
+void run(const char* name, const QString& dy1, const QString& dy2, const std::function<void()>& pages)
+{
+    clearModel();
+    pages();
+    DY1 = dy1;
+    DY2 = dy2;
+    buildMessageTransmission();
+    testpty::Pty pty;
+    MSComm port;
+    if (!openLine(pty, port))
+        return;
+    pty.setReaderRealtime();
+    const qint64 nominalMs = estimatedSendMs();
+    // The progress call comes right before each write: its times are the sender's side of the gaps.
+    std::vector<qint64> sent;
+    sent.reserve(size_t(TxLength));
+    QElapsedTimer t;
+    t.start();
+    const TxOutcome outcome = sendPaced(port, [&] { sent.push_back(testpty::nowNs()); });
+    const double senderMs = t.nsecsElapsed() / 1e6;
+    pty.waitForBytes(TxLength, 5000);
+    const auto rx = pty.received();
+    if (outcome != TxOutcome::Completed || int(rx.size()) != TxLength) {
+        std::printf("%s: not completed (%zu of %d bytes)\n", name, rx.size(), TxLength);
+        return;
+    }
+    // The last byte's wait is not visible on the line: the receiving span is the nominal less it.
+    const double lastDelayMs = (TxLength <= 5 ? TxDelayStart : TxDelayChar) * 1000.0;
+    const double spanMs = (rx.back().ns - rx.front().ns) / 1e6;
+    const double nominalSpanMs = nominalMs - lastDelayMs;
+    std::printf("\n%s: %d bytes, DY1 %s ms, DY2 %s ms\n", name, TxLength, qPrintable(dy1), qPrintable(dy2));
+    std::printf("  nominal %lld ms; sender total %.1f ms (ratio %.4f)\n", (long long)nominalMs, senderMs,
+                senderMs / nominalMs);
+    std::printf("  receiving side first->last byte %.1f ms, nominal %.1f ms (ratio %.4f)\n", spanMs, nominalSpanMs,
+                spanMs / nominalSpanMs);
+
+    auto report = [&](const char* side, auto timeOf) {
+        std::map<int, std::vector<double>> gaps; // by delay in ms
+        for (int i = 1; i < int(rx.size()); ++i) {
+            const int delay = i <= 5 ? qRound(TxDelayStart * 1000) : qRound(TxDelayChar * 1000);
+            gaps[delay].push_back((timeOf(i) - timeOf(i - 1)) / 1e6);
+        }
+        for (const auto& [delay, g] : gaps) {
+            const long below = std::count_if(g.begin(), g.end(), [d = delay](double x) { return x < d - 0.5; });
+            std::printf("  %s gaps after %3d ms delay (%4zu): median %7.3f  p99 %7.3f  min %7.3f  max %7.3f ms; "
+                        "below %.1f ms: %ld\n",
+                        side, delay, g.size(), percentile(g, 0.5), percentile(g, 0.99),
+                        *std::min_element(g.begin(), g.end()), *std::max_element(g.begin(), g.end()), delay - 0.5,
+                        below);
+        }
+    };
+    report("received", [&](int i) { return rx[size_t(i)].ns; });
+    report("sent    ", [&](int i) { return sent[size_t(i)]; });
+}
+
+// A click on "Cancelar" arrives while paced sending sleeps; the terminator must follow within the
+// delay in force plus 10 ms.
+void cancelLatency(const char* name, const QString& dy1, const QString& dy2, int fromMs, int toMs, int rounds)
+{
+    std::vector<double> latencies;
+    double delayMs = 0;
+    for (int r = 0; r < rounds; ++r) {
+        clearModel();
+        PageText[1] = QString(400, u'c');
+        DY1 = dy1;
+        DY2 = dy2;
+        buildMessageTransmission();
+        testpty::Pty pty;
+        MSComm port;
+        if (!openLine(pty, port))
+            return;
+        TxCancel = false;
+        const int atMs = int(QRandomGenerator::global()->bounded(fromMs, toMs));
+        const qint64 clickNs = testpty::nowNs() + qint64(atMs) * 1000000;
+        pty.setReaderRealtime();
+        QTimer::singleShot(atMs, [] { TxCancel = true; });
+        if (sendPaced(port) != TxOutcome::Cancelled) {
+            std::printf("%s: round %d not cancelled\n", name, r);
+            continue;
+        }
+        delayMs = (TxPos <= 5 ? TxDelayStart : TxDelayChar) * 1000.0;
+        sendTerminator(port);
+        pty.waitForBytes(TxPos + 2, 2000);
+        const auto rx = pty.received();
+        latencies.push_back((rx.back().ns - clickNs) / 1e6);
+        TxCancel = false;
+    }
+    if (latencies.empty())
+        return;
+    std::printf("\ncancel %s (%zu clicks, delay in force %.0f ms): click -> terminator median %.2f  max %.2f ms "
+                "(target <= %.0f ms)\n",
+                name, latencies.size(), delayMs, percentile(latencies, 0.5),
+                *std::max_element(latencies.begin(), latencies.end()), delayMs + 10);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // --rt: the sender at real-time priority too, to see the pacing apart from the machine's load.
+    if (app.arguments().contains(QStringLiteral("--rt"))) {
+        sched_param param{};
+        param.sched_priority = 5;
+        std::printf("sender at real-time priority: %s\n",
+                    sched_setscheduler(0, SCHED_FIFO, &param) == 0 ? "yes" : "refused");
+    }
+    std::printf("load average: %s", qPrintable(QString::fromLatin1(loadAverage())));
+    run("27-byte worked example (HOLA)", QStringLiteral("200"), QStringLiteral("05"), [] {
+        PageText[1] = QStringLiteral("HOLA");
+        PageEffect[1] = 1;
+        PagePause[1] = 4;
+        PageAlign[1] = 2;
+    });
+    run("64 fixed-width pages", QStringLiteral("200"), QStringLiteral("05"), [] {
+        for (int p = 1; p <= MaxPages; ++p) {
+            PageText[p] = QStringLiteral("Pagina %1").arg(p);
+            PageEffect[p] = quint8(1 + p % 10);
+            PagePause[p] = quint8(p % 9);
+            PageAlign[p] = quint8(p % 2 ? 0 : 2);
+        }
+    });
+    run("8002-byte capped stream", QStringLiteral("200"), QStringLiteral("01"), [] {
+        for (int p = 1; p <= MaxPages; ++p)
+            PageText[p] = QString(200, QChar(u'a' + p % 26));
+    });
+    cancelLatency("during the preamble", QStringLiteral("200"), QStringLiteral("05"), 50, 950, 8);
+    cancelLatency("during the body", QStringLiteral("10"), QStringLiteral("05"), 60, 1500, 20);
+    return 0;
+}

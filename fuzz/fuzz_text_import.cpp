@@ -1,0 +1,20 @@
+// Fuzzes the text import: any bytes give at most 64 well-formed pages, the same by both reading paths.
+#include "files/TextImport.h"
+#include "model/Module1.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QStringList pages = importPages(decodeTextFile(bytes));
+    if (pages.size() > Module1::MaxPages)
+        std::abort();
+    for (const QString& page : pages)
+        if (page.size() < ImportLineWidth || page.contains(u'\r') || page.contains(u'\n'))
+            std::abort();
+    if (importPagesFromBytes(bytes) != pages)
+        std::abort();
+    return 0;
+}

@@ -1,0 +1,80 @@
+// Creating, guarding and removing the virtual sign's link.
+#include "SignLink.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+QString readLink(const QString& path)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), buf, sizeof buf - 1);
+    return n < 0 ? QString() : QFile::decodeName(QByteArray(buf, int(n)));
+}
+} // namespace
+
+SignLink::~SignLink() { remove(); }
+
+QString SignLink::defaultPath()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(QStringLiteral("tivor-sign"));
+    // Without a runtime folder the name carries the user id, so two users never meet at one path.
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("tivor-sign-%1").arg(::getuid()));
+}
+
+bool SignLink::create(const QString& linkPath, const QString& target, QString* error)
+{
+    const QString path = QFileInfo(linkPath).absoluteFilePath();
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0); // a lock is stale only when its process is gone
+    if (!lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, app;
+        lock->getLockInfo(&pid, &host, &app);
+        *error = lock->error() == QLockFile::LockFailedError
+                     ? QStringLiteral("otro cartel virtual ya usa el enlace %1 (proceso %2)").arg(path).arg(pid)
+                     : QStringLiteral("no se puede crear %1.lock").arg(path);
+        return false;
+    }
+
+    struct stat st;
+    const QByteArray native = QFile::encodeName(path);
+    if (::lstat(native.constData(), &st) == 0) {
+        const bool oursAndStale = S_ISLNK(st.st_mode) && st.st_uid == ::getuid()
+                                  && readLink(path).startsWith(QLatin1String("/dev/pts/"));
+        if (!oursAndStale) {
+            *error = QStringLiteral("%1 ya existe y no es un enlace de un cartel virtual: elija otra ruta con --link")
+                         .arg(path);
+            return false;
+        }
+        if (::unlink(native.constData()) != 0) {
+            *error = QStringLiteral("no se puede quitar el enlace viejo %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    if (::symlink(QFile::encodeName(target).constData(), native.constData()) != 0) {
+        *error = QStringLiteral("no se puede crear el enlace %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    path_ = path;
+    target_ = target;
+    lock_ = std::move(lock);
+    return true;
+}
+
+void SignLink::remove()
+{
+    if (path_.isEmpty())
+        return;
+    if (readLink(path_) == target_)
+        ::unlink(QFile::encodeName(path_).constData());
+    path_.clear();
+    lock_.reset(); // releases and deletes the lock file
+}

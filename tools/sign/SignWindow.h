@@ -1,0 +1,34 @@
+// The virtual sign's window: the LED matrix playing the last message, and a log of what arrived.
+#pragma once
+
+#include "SignDecoder.h"
+#include "preview/LedAnimation.h"
+
+#include <QMainWindow>
+
+class LedMatrix;
+class QLabel;
+class QPlainTextEdit;
+
+class SignWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit SignWindow(QWidget* parent = nullptr);
+
+    void setPortText(const QString& text);
+    // A decoded transmission or error: logged; a complete message replaces what plays, a clock command sets the clock.
+    void receive(const sign::Event& event);
+    void logLine(const QString& text);
+
+    LedMatrix* matrix() const { return matrix_; }
+
+private:
+    LedMatrix* matrix_;
+    QLabel* lblPuerto_;
+    QLabel* lblMensaje_;
+    QPlainTextEdit* txtLog_;
+};
+
+// The pages of a decoded message as the matrix plays them.
+QList<led::Page> matrixPages(const sign::Transmission& t);

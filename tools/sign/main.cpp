@@ -1,0 +1,192 @@
+// tivor-sign: a virtual LED sign on a pseudo-terminal (or a serial device), with a window or as text.
+#include "SignLine.h"
+#include "SignLink.h"
+#include "SignOutput.h"
+#include "SignWindow.h"
+
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QCommandLineParser>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const auto n = ::write(signalPipe[0], &c, 1);
+}
+
+void printLine(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void printError(const QString& text)
+{
+    std::fprintf(stderr, "tivor-sign: %s\n", text.toUtf8().constData());
+}
+
+bool wantsNoWindow(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--headless" || a == "--json" || a == "-h" || a == "--help" || a == "-v" || a == "--version")
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const bool noWindow = wantsNoWindow(argc, argv);
+    if (!noWindow && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        printError(QStringLiteral("no hay pantalla (DISPLAY no definido). Use --headless o --json para trabajar sin ventana."));
+        return 2;
+    }
+    std::unique_ptr<QCoreApplication> app(noWindow ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
+    QCoreApplication::setApplicationName(QStringLiteral("tivor-sign"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TIVOR_VERSION_STRING));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Cartel virtual de Tivor: recibe lo que Tivor envia al cartel y lo muestra.\n"
+        "Sin opciones crea un pseudo-terminal y un enlace fijo a el; escriba la ruta del enlace\n"
+        "en el campo Puerto de las opciones de Tivor."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption linkOption(QStringLiteral("link"),
+                                        QStringLiteral("Ruta del enlace al pseudo-terminal (por omision %1).")
+                                            .arg(SignLink::defaultPath()),
+                                        QStringLiteral("ruta"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Escucha en un puerto serie real en lugar de crear un pseudo-terminal."),
+                                        QStringLiteral("dispositivo"));
+    const QCommandLineOption baudOption(QStringLiteral("baud"), QStringLiteral("Velocidad del puerto serie (por omision 9600)."),
+                                        QStringLiteral("n"), QStringLiteral("9600"));
+    const QCommandLineOption headlessOption(QStringLiteral("headless"),
+                                            QStringLiteral("Sin ventana: escribe cada transmision recibida como texto."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Sin ventana: escribe un objeto JSON por linea por cada transmision."));
+    parser.addOptions({linkOption, portOption, baudOption, headlessOption, jsonOption});
+    parser.process(*app);
+
+    const bool json = parser.isSet(jsonOption);
+    if (parser.isSet(portOption) && parser.isSet(linkOption)) {
+        printError(QStringLiteral("--link no tiene sentido con --port: el puerto serie ya tiene su nombre."));
+        return 2;
+    }
+    bool baudOk = false;
+    const int baud = parser.value(baudOption).toInt(&baudOk);
+    if (!baudOk || baud <= 0) {
+        printError(QStringLiteral("velocidad no valida: %1").arg(parser.value(baudOption)));
+        return 2;
+    }
+
+    // SIGINT, SIGTERM and SIGHUP end the event loop, so the link is removed on the way out.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        printError(QStringLiteral("no se pueden atender las senales"));
+        return 1;
+    }
+    QSocketNotifier signalNotifier(signalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, app.get(), [] {
+        char c;
+        [[maybe_unused]] const auto n = ::read(signalPipe[1], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &sa, nullptr);
+
+    SignLine line;
+    SignLink link;
+    QString error;
+    if (parser.isSet(portOption)) {
+        if (!line.openSerial(parser.value(portOption), baud, &error)) {
+            printError(error);
+            return 1;
+        }
+    } else {
+        if (!line.openPty(&error)) {
+            printError(error);
+            return 1;
+        }
+        const QString linkPath = parser.isSet(linkOption) ? parser.value(linkOption) : SignLink::defaultPath();
+        if (!link.create(linkPath, line.devicePath(), &error)) {
+            printError(error);
+            return 1;
+        }
+    }
+
+    std::unique_ptr<SignWindow> window;
+    const QString where = link.path().isEmpty()
+                              ? QStringLiteral("Puerto: %1 a %2 baudios").arg(line.devicePath()).arg(baud)
+                              : QStringLiteral("Puerto para Tivor: %1  (enlace a %2)").arg(link.path(), line.devicePath());
+    if (json) {
+        QJsonObject start{{QStringLiteral("tipo"), QStringLiteral("inicio")},
+                          {QStringLiteral("dispositivo"), line.devicePath()}};
+        if (!link.path().isEmpty())
+            start.insert(QStringLiteral("enlace"), link.path());
+        printLine(QString::fromUtf8(QJsonDocument(start).toJson(QJsonDocument::Compact)));
+    } else if (noWindow) {
+        printLine(QStringLiteral("Cartel virtual escuchando en %1").arg(line.devicePath()));
+        if (!link.path().isEmpty())
+            printLine(QStringLiteral("Enlace: %1  (escriba esta ruta en el campo Puerto de las opciones de Tivor)").arg(link.path()));
+    } else {
+        window = std::make_unique<SignWindow>();
+        window->setPortText(where);
+        window->logLine(QStringLiteral("Cartel virtual escuchando en %1").arg(line.devicePath()));
+        window->show();
+    }
+
+    sign::Decoder decoder;
+    auto deliver = [&] {
+        for (const sign::Event& e : decoder.takeEvents()) {
+            if (window)
+                window->receive(e);
+            else
+                printLine(json ? sign::formatJson(e) : sign::formatText(e));
+        }
+    };
+    // The silence check needs a clock only while a transmission is open.
+    QTimer silenceTimer;
+    silenceTimer.setInterval(250);
+    QObject::connect(&silenceTimer, &QTimer::timeout, [&] {
+        decoder.poll(line.nowMs());
+        deliver();
+        if (!decoder.inTransmission())
+            silenceTimer.stop();
+    });
+    QObject::connect(&line, &SignLine::bytesRead, [&](const QByteArray& bytes, qint64 timeMs) {
+        decoder.feed(bytes, timeMs);
+        deliver();
+        if (decoder.inTransmission())
+            silenceTimer.start();
+    });
+    QObject::connect(&line, &SignLine::failed, [&](const QString& reason) {
+        if (window) {
+            window->logLine(QStringLiteral("Error: %1").arg(reason));
+        } else {
+            printError(reason);
+            QCoreApplication::exit(1);
+        }
+    });
+
+    const int rc = app->exec();
+    link.remove();
+    return rc;
+}
