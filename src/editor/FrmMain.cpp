@@ -1,4 +1,481 @@
-// The main window.
+// The main window: wiring, start-up, the status line and the page editor with its page commands.
 #include "editor/FrmMain.h"
 
-FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {}
+#include "editor/PageNumber.h"
+#include "files/FileCommands.h"
+#include "files/MessageFile.h"
+#include "help/Help.h"
+#include "model/Module1.h"
+#include "platform/MsgBox.h"
+#include "platform/Program.h"
+#include "platform/Wait.h"
+#include "ui_FrmMain.h"
+
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QStatusBar>
+
+using namespace Module1;
+
+namespace
+{
+constexpr int TypedTextLimit = 255;
+}
+
+FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
+{
+    ui->setupUi(this);
+    setUpStatusBar();
+    setUpTextField();
+    Timer1.setInterval(5000);
+
+    connect(&Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+
+    connect(ui->Nuevo, &QAction::triggered, this, &FrmMain::Nuevo_Click);
+    connect(ui->Cargar, &QAction::triggered, this, &FrmMain::Cargar_Click);
+    connect(ui->cerrar, &QAction::triggered, this, &FrmMain::cerrar_Click);
+    connect(ui->Importar, &QAction::triggered, this, &FrmMain::Importar_Click);
+    connect(ui->save, &QAction::triggered, this, &FrmMain::save_Click);
+    connect(ui->Grabar, &QAction::triggered, this, &FrmMain::Grabar_Click);
+    connect(ui->Envio, &QAction::triggered, this, &FrmMain::Envio_Click);
+    connect(ui->salir, &QAction::triggered, this, &FrmMain::salir_Click);
+    connect(ui->Opciones, &QAction::triggered, this, &FrmMain::Opciones_Click);
+    connect(ui->Help, &QAction::triggered, this, &FrmMain::Help_Click);
+    connect(ui->About, &QAction::triggered, this, &FrmMain::About_Click);
+
+    connect(ui->cmdNew, &QToolButton::clicked, this, &FrmMain::cmdNew_Click);
+    connect(ui->cmdOpen, &QToolButton::clicked, this, &FrmMain::cmdOpen_Click);
+    connect(ui->cmdSave, &QToolButton::clicked, this, &FrmMain::cmdSave_Click);
+    connect(ui->cmdSaveAs, &QToolButton::clicked, this, &FrmMain::cmdSaveAs_Click);
+    connect(ui->cmdClose, &QToolButton::clicked, this, &FrmMain::cmdClose_Click);
+    connect(ui->cmdImport, &QToolButton::clicked, this, &FrmMain::cmdImport_Click);
+    connect(ui->cmdOptions, &QToolButton::clicked, this, &FrmMain::cmdOptions_Click);
+    connect(ui->cmdTx, &QToolButton::clicked, this, &FrmMain::cmdTx_Click);
+    connect(ui->Command1, &QToolButton::clicked, this, &FrmMain::Command1_Click);
+    connect(ui->cmdAbout, &QToolButton::clicked, this, &FrmMain::cmdAbout_Click);
+    connect(ui->cmdHelp, &QToolButton::clicked, this, &FrmMain::cmdHelp_Click);
+
+    connect(ui->cmdPagDwn, &QToolButton::clicked, this, &FrmMain::cmdPagDwn_Click);
+    connect(ui->cmdPagUp, &QToolButton::clicked, this, &FrmMain::cmdPagUp_Click);
+    connect(ui->cmdPagLast, &QToolButton::clicked, this, &FrmMain::cmdPagLast_Click);
+    connect(ui->cmdPagFirst, &QToolButton::clicked, this, &FrmMain::cmdPagFirst_Click);
+    connect(ui->cmdInsertar, &QToolButton::clicked, this, &FrmMain::cmdInsertar_Click);
+    connect(ui->cmdBorro, &QToolButton::clicked, this, &FrmMain::cmdBorro_Click);
+    connect(ui->cmdGtoPag, &QToolButton::clicked, this, &FrmMain::cmdGtoPag_Click);
+    // Enter in the page-number field jumps like the button does.
+    connect(ui->txtGoto, &QLineEdit::returnPressed, this, &FrmMain::cmdGtoPag_Click);
+
+    // These run for the program's own writes as well, which is what sets MsgModified on a refresh.
+    connect(ui->cboEfe, &QComboBox::currentIndexChanged, this, &FrmMain::cboEfe_Click);
+    connect(ui->cboPausa, &QComboBox::currentIndexChanged, this, &FrmMain::cboPausa_Click);
+    connect(ui->txtMensaje, &QLineEdit::textChanged, this, &FrmMain::txtMensaje_Change);
+    connect(ui->optCenter, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optCenter_Click();
+    });
+    connect(ui->optLeft, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            optLeft_Click();
+    });
+
+    Timer1.start();
+    Form_Load();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::setUpStatusBar()
+{
+    static const int widths[3] = {130, 170, 0};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(ui->StatusBar1);
+        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
+        if (widths[i] > 0)
+            label->setMinimumWidth(widths[i]);
+        ui->StatusBar1->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
+        panels[i] = label;
+    }
+}
+
+void FrmMain::setUpTextField()
+{
+    // Fall back to any fixed-pitch face where Courier New is not installed.
+    for (QWidget* w : {static_cast<QWidget*>(ui->txtMensaje), static_cast<QWidget*>(ui->cboEfe)}) {
+        QFont f = w->font();
+        f.setStyleHint(QFont::TypeWriter);
+        w->setFont(f);
+    }
+    // Wide enough for one sign line: 16 characters of the fixed-pitch font.
+    const QFontMetrics fm(ui->txtMensaje->font());
+    ui->txtMensaje->setMinimumWidth(fm.horizontalAdvance(QString(16, QLatin1Char('W'))) + 16);
+    ui->txtMensaje->setMinimumHeight(fm.height() + 10);
+}
+
+// ---- Start-up -------------------------------------------------------------------------------
+
+void FrmMain::Form_Load()
+{
+    MsgFileName.clear();
+    ui->fraMensaje->setEnabled(false);
+    ui->fraMensaje->setHidden(true);
+    setStatusPanel(3, QString());
+    setStatusPanel(2, QString());
+    setStatusPanel(1, QString());
+    InicioVar();
+    // LoadRegSett() and Inicio_COMM() come here, in that order, once the settings and the serial
+    // link are wired in: the window opens whatever they report.
+    setWindowTitle(QStringLiteral("Quendar - Tivor ") + VersionText);
+}
+
+void FrmMain::InicioVar()
+{
+    AppFolder = platform::appFolder();
+    VersionText = versionTextFor(platform::versionMajor(), platform::versionRevision());
+    ui->cboEfe->addItems(EffectList);
+    ui->cboPausa->addItems(PauseList);
+    Ini_Frame();
+    setStatusPanel(2, QStringLiteral("Sin Nombre"));
+}
+
+void FrmMain::Ini_Frame()
+{
+    for (int i = 1; i <= MaxPages; ++i)
+        blankPage(i);
+    PageCount = 1;
+    CurrentPage = 1;
+    ui->txtGoto->clear();
+    RefMensaje();
+    MsgModified = false;
+}
+
+void FrmMain::Timer1_Timer()
+{
+    if (!statusPanel(3).isEmpty())
+        BorrMsg();
+    Timer1.stop();
+}
+
+// ---- Status line ----------------------------------------------------------------------------
+
+void FrmMain::TypeMsg(quint8 tipo, const QString& men)
+{
+    QString prefix;
+    switch (tipo) {
+    case 0: prefix = QStringLiteral("PGM: "); break;
+    case 1: prefix = QStringLiteral("COM: "); break;
+    case 3: prefix = QStringLiteral("ERR: "); break;
+    default: break;
+    }
+    setStatusPanel(3, prefix + men);
+    // Lets the operator see the message; a timer tick due meanwhile runs here and may clear it.
+    Tiempo(0.5);
+    Timer1.stop();
+    Timer1.start();
+}
+
+void FrmMain::TypeErr(const QString& menerr)
+{
+    Beep();
+    Beep();
+    TypeMsg(3, menerr);
+}
+
+void FrmMain::BorrMsg()
+{
+    setStatusPanel(3, QString());
+}
+
+void FrmMain::setStatusPanel(int panel, const QString& text)
+{
+    if (panel >= 1 && panel <= 3) {
+        panels[panel - 1]->setText(text);
+        // Panel 3 changes while a command is still running: show it before the command goes on.
+        panels[panel - 1]->repaint();
+    }
+}
+
+QString FrmMain::statusPanel(int panel) const
+{
+    return panel >= 1 && panel <= 3 ? panels[panel - 1]->text() : QString();
+}
+
+bool FrmMain::messageOpen() const
+{
+    return !ui->fraMensaje->isHidden();
+}
+
+void FrmMain::setMessageOpen(bool open)
+{
+    if (open) {
+        ui->fraMensaje->setEnabled(true);
+        ui->fraMensaje->setHidden(false);
+    } else {
+        ui->fraMensaje->setEnabled(false);
+        ui->fraMensaje->setHidden(true);
+    }
+}
+
+void FrmMain::focusText()
+{
+    if (ui->txtMensaje->isEnabled())
+        ui->txtMensaje->setFocus();
+}
+
+// ---- Page editor: fields and model ----------------------------------------------------------
+
+void FrmMain::chooseCode(QComboBox* box, int listSize, int code)
+{
+    if (code < listSize) {
+        box->setCurrentIndex(code);
+        if (box->count() > listSize)
+            box->removeItem(listSize);
+        return;
+    }
+    // A code from a file that the list does not hold: show it as it is, as a last entry of its own.
+    const QString text = QStringLiteral("Codigo %1").arg(code);
+    const bool alreadyShown = box->currentIndex() == listSize;
+    const bool otherCode = alreadyShown && box->itemData(listSize).toInt() != code;
+    if (box->count() > listSize) {
+        box->setItemText(listSize, text);
+        box->setItemData(listSize, code);
+    } else {
+        box->addItem(text, code);
+    }
+    box->setCurrentIndex(listSize);
+    // Another out-of-list code in the same entry is still a change of the chosen value.
+    if (otherCode)
+        emit box->currentIndexChanged(listSize);
+}
+
+int FrmMain::chosenCode(const QComboBox* box, int current)
+{
+    const int index = box->currentIndex();
+    if (index < 0)
+        return current;
+    const QVariant raw = box->itemData(index);
+    return raw.isValid() ? raw.toInt() : index;
+}
+
+void FrmMain::TomoActual()
+{
+    const int p = CurrentPage;
+    PageEffect[p] = static_cast<std::uint8_t>(chosenCode(ui->cboEfe, PageEffect[p]));
+    PagePause[p] = static_cast<std::uint8_t>(chosenCode(ui->cboPausa, PagePause[p]));
+    PageAlign[p] = ui->optLeft->isChecked() ? AlignLeft : AlignCenter;
+    QString typed = ui->txtMensaje->text();
+    // A loaded text longer than the field can hold comes back whole while nobody changed it.
+    if (typed.size() == ui->txtMensaje->maxLength() && shownText.size() > typed.size() && shownText.startsWith(typed))
+        typed = shownText;
+    PageText[p] = typed;
+}
+
+void FrmMain::RefMensaje()
+{
+    const int p = CurrentPage;
+    chooseCode(ui->cboEfe, EffectList.size(), PageEffect[p]);
+    chooseCode(ui->cboPausa, PauseList.size(), PagePause[p]);
+    ui->cboPausa->setEnabled(PageEffect[p] >= 1 && PageEffect[p] <= 10);
+    if (PageAlign[p] != AlignLeft) {
+        ui->txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        ui->optCenter->setChecked(true);
+    } else {
+        ui->txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        ui->optLeft->setChecked(true);
+    }
+    ui->txtPag->setText(QString::number(CurrentPage));
+    ui->txtDe->setText(QString::number(PageCount));
+    // The text the page holds, also over a clock placeholder that choosing the effect wrote. Typing
+    // is limited to 255 characters, but a longer text from a file or an import is shown whole (up to
+    // what a line edit holds) so that showing a page never cuts it.
+    shownText = PageText[p];
+    ui->txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(shownText.size()), 32767));
+    ui->txtMensaje->setText(shownText);
+}
+
+void FrmMain::RefPausa()
+{
+    const int e = ui->cboEfe->currentIndex();
+    if (e >= 1 && e <= 10) {
+        ui->cboPausa->setEnabled(true);
+        ui->txtMensaje->setEnabled(true);
+    } else if (e == EffectHora || e == EffectFecha) {
+        ui->cboPausa->setEnabled(false);
+        ui->txtMensaje->setText(e == EffectHora ? HoraPlaceholder : FechaPlaceholder);
+        ui->txtMensaje->setEnabled(false);
+    } else {
+        ui->cboPausa->setEnabled(false);
+        ui->txtMensaje->setEnabled(true);
+    }
+}
+
+void FrmMain::cboEfe_Click()
+{
+    RefPausa();
+    MsgModified = true;
+}
+
+void FrmMain::cboPausa_Click()
+{
+    MsgModified = true;
+}
+
+void FrmMain::txtMensaje_Change()
+{
+    MsgModified = true;
+}
+
+void FrmMain::optCenter_Click()
+{
+    if (!ui->fraMensaje->isEnabled())
+        return;
+    PageAlign[CurrentPage] = AlignCenter;
+    ui->txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    focusText();
+    MsgModified = true;
+}
+
+void FrmMain::optLeft_Click()
+{
+    if (!ui->fraMensaje->isEnabled())
+        return;
+    PageAlign[CurrentPage] = AlignLeft;
+    ui->txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    focusText();
+    MsgModified = true;
+}
+
+// ---- Page commands --------------------------------------------------------------------------
+
+void FrmMain::cmdPagFirst_Click()
+{
+    TomoActual();
+    CurrentPage = 1;
+    RefMensaje();
+}
+
+void FrmMain::cmdPagLast_Click()
+{
+    TomoActual();
+    CurrentPage = PageCount;
+    RefMensaje();
+}
+
+void FrmMain::cmdPagUp_Click()
+{
+    TomoActual();
+    if (CurrentPage > 1)
+        --CurrentPage;
+    RefMensaje();
+    focusText();
+}
+
+void FrmMain::cmdPagDwn_Click()
+{
+    TomoActual();
+    if (CurrentPage < MaxPages)
+        ++CurrentPage;
+    if (CurrentPage > PageCount) {
+        const MsgAnswer answer = MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"),
+                                        MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Nueva Pagina"), this);
+        if (answer == MsgAnswer::Yes)
+            PageCount = CurrentPage; // the blank slot behind the old last page
+        else
+            CurrentPage = PageCount;
+    }
+    RefMensaje();
+    focusText();
+}
+
+void FrmMain::cmdGtoPag_Click()
+{
+    TomoActual();
+    const double n = roundedPageNumber(ui->txtGoto->text());
+    if (n >= 1 && n <= PageCount) {
+        CurrentPage = static_cast<std::uint8_t>(n);
+        RefMensaje();
+        focusText();
+    }
+}
+
+void FrmMain::cmdInsertar_Click()
+{
+    if (!messageOpen() || PageCount >= MaxPages)
+        return;
+    if (MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
+               QStringLiteral("Insertar"), this) != MsgAnswer::Yes)
+        return;
+    TomoActual();
+    for (int i = PageCount; i >= CurrentPage; --i) {
+        PageEffect[i + 1] = PageEffect[i];
+        PageText[i + 1] = PageText[i];
+        PagePause[i + 1] = PagePause[i];
+        PageAlign[i + 1] = PageAlign[i];
+    }
+    blankPage(CurrentPage);
+    ++PageCount;
+    RefMensaje();
+    focusText();
+}
+
+void FrmMain::cmdBorro_Click()
+{
+    if (!messageOpen() || PageCount < 2)
+        return;
+    if (MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
+               QStringLiteral("Borrar"), this) != MsgAnswer::Yes)
+        return;
+    // The page shown is the one deleted: nothing is taken from the fields first.
+    for (int i = CurrentPage; i <= PageCount - 1; ++i) {
+        PageEffect[i] = PageEffect[i + 1];
+        PageText[i] = PageText[i + 1];
+        PagePause[i] = PagePause[i + 1];
+        PageAlign[i] = PageAlign[i + 1];
+    }
+    if (CurrentPage != 1)
+        --CurrentPage;
+    blankPage(PageCount);
+    --PageCount;
+    RefMensaje();
+    focusText();
+}
+
+// ---- Menu items and tool buttons ------------------------------------------------------------
+
+void FrmMain::Nuevo_Click() { FileCommands::Nuevo_Click(*this); }
+void FrmMain::Cargar_Click() { FileCommands::Cargar_Click(*this); }
+void FrmMain::cerrar_Click() { FileCommands::cerrar_Click(*this); }
+void FrmMain::Importar_Click() { FileCommands::Importar_Click(*this); }
+void FrmMain::save_Click() { FileCommands::save_Click(*this); }
+void FrmMain::Grabar_Click() { FileCommands::Grabar_Click(*this); }
+void FrmMain::salir_Click() { FileCommands::salir_Click(*this); }
+
+// Sending, the options and the date dialog are wired in with the serial link.
+void FrmMain::Envio_Click() {}
+void FrmMain::Opciones_Click() {}
+
+// "&Contenido" opens the help like the toolbar's button: a menu item that does nothing only confuses.
+void FrmMain::Help_Click() { openHelp(this); }
+void FrmMain::About_Click() { showAbout(this); }
+
+void FrmMain::cmdNew_Click() { Nuevo_Click(); }
+void FrmMain::cmdOpen_Click() { Cargar_Click(); }
+void FrmMain::cmdSave_Click() { save_Click(); }
+void FrmMain::cmdSaveAs_Click() { Grabar_Click(); }
+void FrmMain::cmdClose_Click() { cerrar_Click(); }
+void FrmMain::cmdImport_Click() { Importar_Click(); }
+void FrmMain::cmdOptions_Click() { Opciones_Click(); }
+void FrmMain::cmdTx_Click() { Envio_Click(); }
+void FrmMain::Command1_Click() {}
+void FrmMain::cmdAbout_Click() { About_Click(); }
+void FrmMain::cmdHelp_Click() { openHelp(this); }
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    if (FileCommands::Form_Unload(*this))
+        event->accept();
+    else
+        event->ignore();
+}

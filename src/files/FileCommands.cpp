@@ -1,0 +1,220 @@
+// The file commands of the main window and the unsaved-changes prompt.
+#include "files/FileCommands.h"
+
+#include "editor/FrmMain.h"
+#include "files/MessageFile.h"
+#include "files/TextImport.h"
+#include "model/Module1.h"
+#include "platform/MsgBox.h"
+#include "ui_FrmMain.h"
+
+#include <QCoreApplication>
+
+using namespace Module1;
+
+namespace FileCommands
+{
+namespace
+{
+const QString MessageFilter = QStringLiteral("Archivos de Mensajes(*.mnm)|*.mnm");
+const QString TextFilter = QStringLiteral("Archivos de Texto(*.txt)|*.txt");
+
+void readFailure(FrmMain& w)
+{
+    w.TypeErr(QStringLiteral("Error en Archivo de Mensaje"));
+    w.Ini_Frame();
+    MsgModified = false;
+    MsgSaveAs = true;
+    w.setMessageOpen(true);
+    w.focusText();
+    w.setStatusPanel(2, QStringLiteral("Sin Nombre"));
+    MsgFileName.clear();
+}
+} // namespace
+
+SaveOutcome Grabar_Mensaje(FrmMain& w)
+{
+    w.TomoActual();
+    const bool hasText = messageHasText();
+    if (MsgFileName.isEmpty() || (MsgSaveAs && hasText)) {
+        CommonDialog& dlg = w.CommonDialog1;
+        dlg.Flags = CommonDialog::cdlOFNOverwritePrompt | CommonDialog::cdlOFNCreatePrompt; // 8194
+        dlg.Filter = MessageFilter;
+        dlg.FilterIndex = 1;
+        dlg.FileName.clear();
+        if (!dlg.ShowSave(&w)) {
+            w.TypeErr(QStringLiteral("NO se Grabo Archivo Mensajes"));
+            return SaveOutcome::Failed;
+        }
+        MsgFileName = dlg.FileTitle;
+        MsgFilePath = dlg.FileName;
+    }
+    if (!hasText)
+        return SaveOutcome::NoText;
+    if (MsgFileName.isEmpty()) {
+        w.TypeErr(QStringLiteral("No se Grabo Mensaje..."));
+        return SaveOutcome::NoName;
+    }
+    // The new file replaces the old one only once it is complete: a failed save keeps the old file.
+    if (!writeMessageFile(MsgFilePath)) {
+        w.TypeErr(QStringLiteral("NO se Grabo Archivo Mensajes"));
+        return SaveOutcome::Failed;
+    }
+    MsgModified = false;
+    w.TypeMsg(0, QStringLiteral("Mensajes Grabado OK"));
+    w.setStatusPanel(2, MsgFileName);
+    return SaveOutcome::Written;
+}
+
+void loadMessageFile(FrmMain& w)
+{
+    QList<MessageRecord> records;
+    const bool readOk = readMessageFile(MsgFilePath, &records);
+    w.Ini_Frame();
+    if (!readOk) {
+        readFailure(w);
+        return;
+    }
+    if (records.isEmpty())
+        return; // an empty file: one empty page, nothing reported
+    // Page 1 is shown at once, and its lists cannot show a code they do not hold.
+    if (records.first().effect >= EffectList.size() || records.first().pause >= PauseList.size()) {
+        readFailure(w);
+        return;
+    }
+    for (int i = 0; i < records.size(); ++i) {
+        const int page = i + 1;
+        PageEffect[page] = static_cast<std::uint8_t>(records[i].effect);
+        PagePause[page] = static_cast<std::uint8_t>(records[i].pause);
+        PageAlign[page] = static_cast<std::uint8_t>(records[i].align);
+        PageText[page] = records[i].text;
+    }
+    w.setMessageOpen(true);
+    PageCount = static_cast<std::uint8_t>(records.size());
+    CurrentPage = 1;
+    w.form()->txtGoto->clear();
+    w.RefMensaje();
+    MsgModified = false;
+    MsgSaveAs = false;
+    w.setStatusPanel(2, MsgFileName);
+    w.TypeMsg(0, QStringLiteral("Mensaje cargado OK!"));
+}
+
+bool promptUnsavedChanges(FrmMain& w, bool clearSaveAs)
+{
+    if (!MsgModified || !w.messageOpen())
+        return true;
+    const MsgAnswer answer = MsgBox(QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje?"),
+                                    MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Grabar"), &w);
+    if (answer != MsgAnswer::Yes)
+        return true;
+    if (clearSaveAs)
+        MsgSaveAs = false;
+    const SaveOutcome outcome = Grabar_Mensaje(w);
+    // A save that was asked for and did not happen stops the command; the error is already shown.
+    return outcome == SaveOutcome::Written || outcome == SaveOutcome::NoText;
+}
+
+void Nuevo_Click(FrmMain& w)
+{
+    if (!promptUnsavedChanges(w, false))
+        return;
+    w.Ini_Frame();
+    MsgModified = false;
+    MsgSaveAs = true;
+    w.setMessageOpen(true);
+    w.focusText();
+    w.setStatusPanel(2, QStringLiteral("Sin Nombre"));
+    MsgFileName.clear();
+}
+
+void Cargar_Click(FrmMain& w)
+{
+    if (!promptUnsavedChanges(w, true))
+        return;
+    CommonDialog& dlg = w.CommonDialog1;
+    dlg.Flags = CommonDialog::cdlOFNHideReadOnly; // 4; the file name field keeps the last path chosen
+    dlg.Filter = MessageFilter;
+    dlg.FilterIndex = 1;
+    if (!dlg.ShowOpen(&w))
+        return;
+    MsgFileName = dlg.FileTitle;
+    MsgFilePath = dlg.FileName;
+    if (!MsgFileName.isEmpty())
+        loadMessageFile(w);
+}
+
+void cerrar_Click(FrmMain& w)
+{
+    if (!w.messageOpen())
+        return;
+    if (!promptUnsavedChanges(w, true))
+        return;
+    MsgFileName.clear();
+    w.setMessageOpen(false);
+}
+
+void save_Click(FrmMain& w)
+{
+    if (!MsgModified)
+        return;
+    MsgSaveAs = false;
+    Grabar_Mensaje(w);
+}
+
+void Grabar_Click(FrmMain& w)
+{
+    if (!w.messageOpen())
+        return;
+    MsgSaveAs = true;
+    Grabar_Mensaje(w);
+}
+
+void Importar_Click(FrmMain& w)
+{
+    if (!w.messageOpen()) {
+        w.TypeMsg(3, QStringLiteral("NO hay mensaje!"));
+        return;
+    }
+    CommonDialog& dlg = w.CommonDialog1;
+    dlg.Flags = CommonDialog::cdlOFNHideReadOnly;
+    dlg.Filter = TextFilter;
+    dlg.FilterIndex = 1;
+    QStringList pages;
+    // A cancelled dialog and an unreadable file both leave the message as it was.
+    if (!dlg.ShowOpen(&w) || !readImportFile(dlg.FileName, &pages)) {
+        w.TypeErr(QStringLiteral("NO se pudo leer Archivo"));
+        return;
+    }
+    w.Ini_Frame();
+    for (int i = 0; i < pages.size() && i < MaxPages; ++i)
+        PageText[i + 1] = pages[i];
+    PageCount = static_cast<std::uint8_t>(qBound(1, static_cast<int>(pages.size()), MaxPages));
+    w.RefMensaje();
+    MsgModified = true;
+    MsgSaveAs = false;
+    w.TypeMsg(0, QStringLiteral("Mensaje importado OK!"));
+}
+
+void salir_Click(FrmMain& w)
+{
+    if (!promptUnsavedChanges(w, true))
+        return;
+    endProgram();
+}
+
+bool Form_Unload(FrmMain& w)
+{
+    return promptUnsavedChanges(w, true);
+}
+
+void endProgram()
+{
+    if (testing::scriptedEnd) {
+        ++testing::endCount;
+        return;
+    }
+    // Leaves the event loop without closing the window, so Form_Unload does not ask a second time.
+    QCoreApplication::exit(0);
+}
+} // namespace FileCommands

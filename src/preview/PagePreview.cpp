@@ -1,0 +1,93 @@
+// Builds the preview's line with the transmission's own filter, and explains what the sign will not show.
+#include "preview/PagePreview.h"
+
+#include "link/Filtro.h"
+#include "model/Module1.h"
+#include "preview/LedMatrix.h"
+#include "preview/SignCodes.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace
+{
+// A character as the operator can read it in a note: control characters by name.
+QString readable(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x09: return QStringLiteral("tabulador");
+    case 0x0A:
+    case 0x0D: return QStringLiteral("salto de linea");
+    default: break;
+    }
+    if (c.unicode() < 0x20 || c.isSurrogate() || !c.isPrint())
+        return QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    return QStringLiteral("\"%1\"").arg(c);
+}
+} // namespace
+
+PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    matrix_ = new LedMatrix(this);
+    matrix_->setObjectName(QStringLiteral("ledPreview"));
+    matrix_->setMinimumHeight(30);
+    layout->addWidget(matrix_);
+    lblNota_ = new QLabel(this);
+    lblNota_->setObjectName(QStringLiteral("lblPreviewNota"));
+    lblNota_->setWordWrap(true);
+    lblNota_->setVisible(false);
+    layout->addWidget(lblNota_);
+}
+
+void PagePreview::showPage(const QString& text, int effect, int pause, int align)
+{
+    led::Page p;
+    p.effect = effect;
+    p.pause = std::clamp(pause + 1, 1, 9);
+    QString cut;
+    QStringList changes;
+    if (effect != Module1::EffectHora && effect != Module1::EffectFecha && !text.isEmpty()) {
+        // The transmission's filter on a copy: same padding, same cut, same characters.
+        QString copy = text;
+        quint8 width = signcodes::isFixedWidth(effect) ? quint8(signcodes::LineWidth) : quint8(0);
+        quint8 alignment = quint8(align);
+        p.bytes = Filtro(copy, width, alignment).toLatin1();
+        const int shift = (align == Module1::AlignCenter && text.size() < signcodes::LineWidth)
+                              ? int(signcodes::LineWidth - text.size()) / 2
+                              : 0;
+        for (const FilterMark& m : filterMarks(text)) {
+            if (width && m.index >= signcodes::LineWidth)
+                break;
+            p.marked.append(m.index + shift);
+            changes << (m.unmappable ? QStringLiteral("%1 no existe en el cartel: se vera \"#\"").arg(readable(m.original))
+                                     : QStringLiteral("%1 se vera \"%2\"").arg(readable(m.original), m.shown));
+        }
+        if (width && text.size() > signcodes::LineWidth)
+            cut = text.mid(signcodes::LineWidth);
+    }
+    const bool same = shown_ && p.effect == page_.effect && p.bytes == page_.bytes && p.pause == page_.pause
+                      && p.marked == page_.marked && cut == cutText_;
+    if (same)
+        return; // a refresh that changes nothing must not restart the animation
+    shown_ = true;
+    page_ = p;
+    cutText_ = cut;
+    matrix_->setCutMarker(!cut.isEmpty());
+    matrix_->setPages(text.isEmpty() && effect != Module1::EffectHora && effect != Module1::EffectFecha
+                          ? QList<led::Page>{}
+                          : QList<led::Page>{p});
+
+    changes.removeDuplicates();
+    if (!cut.isEmpty())
+        changes << QStringLiteral("Con este efecto solo se envian 16 caracteres: no se envia \"%1\"").arg(cut);
+    const QString note = changes.join(QStringLiteral("\n"));
+    lblNota_->setText(note);
+    lblNota_->setVisible(!note.isEmpty());
+    matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
+                                       : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
+}
+
+QString PagePreview::noteText() const { return lblNota_->text(); }

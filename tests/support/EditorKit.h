@@ -1,0 +1,84 @@
+// Helpers for tests that drive the real main window: widgets by objectName and a message put in place.
+#pragma once
+
+#include "editor/FrmMain.h"
+#include "files/FileCommands.h"
+#include "files/MessageFile.h"
+#include "model/Module1.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+namespace editorkit
+{
+// Everything a test of the window starts from: the seam scripted, the file globals empty, a new window.
+inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
+{
+    testenv::reset(dir, waitScale);
+    Module1::MsgFileName.clear();
+    Module1::MsgFilePath.clear();
+    Module1::MsgSaveAs = false;
+    FileCommands::testing::scriptedEnd = true;
+    FileCommands::testing::endCount = 0;
+    return std::make_unique<FrmMain>();
+}
+
+template <typename T> T* child(FrmMain& w, const char* name)
+{
+    T* found = w.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no widget %s", name);
+    return found;
+}
+
+inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
+inline QLineEdit* txtGoto(FrmMain& w) { return child<QLineEdit>(w, "txtGoto"); }
+inline QComboBox* cboEfe(FrmMain& w) { return child<QComboBox>(w, "cboEfe"); }
+inline QComboBox* cboPausa(FrmMain& w) { return child<QComboBox>(w, "cboPausa"); }
+inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optCenter"); }
+inline QRadioButton* optLeft(FrmMain& w) { return child<QRadioButton>(w, "optLeft"); }
+inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
+inline QToolButton* button(FrmMain& w, const char* name) { return child<QToolButton>(w, name); }
+inline QAction* action(FrmMain& w, const char* name) { return child<QAction>(w, name); }
+inline QString shownPage(FrmMain& w)
+{
+    return child<QLineEdit>(w, "txtPag")->text() + QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text();
+}
+
+// Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.
+inline void openMessage(FrmMain& w, const QStringList& texts)
+{
+    w.Nuevo_Click();
+    for (int i = 0; i < texts.size(); ++i)
+        Module1::PageText[i + 1] = texts[i];
+    Module1::PageCount = static_cast<std::uint8_t>(qMax(1, static_cast<int>(texts.size())));
+    Module1::CurrentPage = 1;
+    w.RefMensaje();
+    Module1::MsgModified = false;
+}
+
+inline QStringList modelTexts()
+{
+    QStringList texts;
+    for (int i = 1; i <= Module1::PageCount; ++i)
+        texts.append(Module1::PageText[i]);
+    return texts;
+}
+
+// True when every slot above PageCount is blank.
+inline bool slotsAboveCountBlank()
+{
+    for (int i = Module1::PageCount + 1; i <= Module1::MaxPages; ++i)
+        if (!Module1::PageText[i].isEmpty() || Module1::PageEffect[i] || Module1::PagePause[i] ||
+            Module1::PageAlign[i])
+            return false;
+    return true;
+}
+} // namespace editorkit

@@ -1,0 +1,164 @@
+// The live preview: the line the sign will show, its marks and its cut, without touching the model.
+#include "model/Module1.h"
+#include "platform/Clock.h"
+#include "preview/LedMatrix.h"
+#include "preview/PagePreview.h"
+#include "support/TestEnv.h"
+
+#include <QLabel>
+#include <QTest>
+
+using namespace Module1;
+
+namespace
+{
+// Dots of the character cell `index` (first sixteen only) that carry the mark colour.
+int markedDotsInCell(const led::Bitmap& b, int index)
+{
+    int n = 0;
+    for (int y = 0; y < led::Rows; ++y)
+        for (int x = index * led::CellWidth; x < (index + 1) * led::CellWidth; ++x)
+            n += b.at(x, y) == led::Marked;
+    return n;
+}
+} // namespace
+
+class TestPreview : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { testenv::reset(m_dir); }
+
+    void lineByAlignmentAndEffect_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("effect");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("fixed, left") << "HOLA" << 1 << int(AlignLeft) << QByteArray("HOLA            ");
+        QTest::newRow("fixed, centred") << "HOLA" << 3 << int(AlignCenter) << QByteArray("      HOLA      ");
+        QTest::newRow("fixed, centred, odd") << "ABC" << 3 << int(AlignCenter) << QByteArray("      ABC       ");
+        QTest::newRow("rotacion, left: no blanks sent") << "HOLA" << 0 << int(AlignLeft) << QByteArray("HOLA");
+        QTest::newRow("rotacion, centred") << "HOLA" << 0 << int(AlignCenter) << QByteArray("      HOLA      ");
+        QTest::newRow("sign codes") << QString::fromUtf8("Año @") << 1 << int(AlignLeft) << QByteArray("A\x15o \x1E           ");
+        QTest::newRow("fixed, long: 16 sent") << "0123456789abcdefXYZ" << 2 << int(AlignCenter) << QByteArray("0123456789abcdef");
+    }
+    void lineByAlignmentAndEffect()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, effect);
+        QFETCH(int, align);
+        QFETCH(QByteArray, bytes);
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.showPage(text, effect, 4, align);
+        QCOMPARE(preview.page().bytes, bytes);
+        QCOMPARE(preview.page().effect, effect);
+        QCOMPARE(preview.page().pause, 5);
+        QVERIFY(preview.page().marked.isEmpty());
+        preview.matrix()->showStill();
+        QCOMPARE(preview.matrix()->bitmap(), led::lineBitmap(preview.page()));
+    }
+
+    void charactersTheSignLacksAreMarkedAndExplained()
+    {
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        const QString text = QString::fromUtf8("Año €uro Á#\t");
+        preview.showPage(text, 1, 0, AlignLeft);
+        // "ñ" has a code of its own and a typed "#" is a "#": neither is marked.
+        QCOMPARE(preview.page().marked, (QList<int>{4, 9, 11}));
+        QCOMPARE(preview.page().bytes, QByteArray("A\x15o #uro A##    "));
+        preview.matrix()->showStill();
+        const led::Bitmap still = preview.matrix()->bitmap();
+        QVERIFY(markedDotsInCell(still, 4) > 0);
+        QVERIFY(markedDotsInCell(still, 9) > 0);
+        QVERIFY(markedDotsInCell(still, 11) > 0);
+        QCOMPARE(markedDotsInCell(still, 10), 0);
+        QCOMPARE(markedDotsInCell(still, 1), 0);
+        const QString note = preview.noteText();
+        QVERIFY2(note.contains(QString::fromUtf8("\"€\" no existe en el cartel: se vera \"#\"")), qPrintable(note));
+        QVERIFY(note.contains(QString::fromUtf8("\"Á\" se vera \"A\"")));
+        QVERIFY(note.contains(QStringLiteral("tabulador no existe en el cartel")));
+        QVERIFY(preview.findChild<QLabel*>(QStringLiteral("lblPreviewNota"))->isVisible());
+        QVERIFY(preview.matrix()->toolTip().contains(note));
+
+        // Centred, the marks move with the text.
+        preview.showPage(QString::fromUtf8("€"), 1, 0, AlignCenter);
+        QCOMPARE(preview.page().marked, QList<int>{7});
+        preview.showPage(QStringLiteral("Todo bien"), 1, 0, AlignCenter);
+        QVERIFY(preview.noteText().isEmpty());
+        QVERIFY(!preview.findChild<QLabel*>(QStringLiteral("lblPreviewNota"))->isVisible());
+    }
+
+    void partBeyondSixteenIsPointedOut()
+    {
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        const QString text = QString::fromUtf8("Oferta de la semana €");
+        preview.showPage(text, 4, 0, AlignLeft);
+        QCOMPARE(preview.cutText(), QStringLiteral("ana \u20AC")); // "Oferta de la sem" fills the line
+        QVERIFY(preview.matrix()->cutMarker());
+        QVERIFY(preview.page().marked.isEmpty()); // the euro sign is not sent at all
+        QVERIFY(preview.noteText().contains(QString::fromUtf8("solo se envian 16 caracteres: no se envia \"ana €\"")));
+        // "Rotacion" sends the whole text.
+        preview.showPage(text, 0, 0, AlignLeft);
+        QVERIFY(preview.cutText().isEmpty());
+        QVERIFY(!preview.matrix()->cutMarker());
+        QCOMPARE(preview.page().marked, QList<int>{20});
+    }
+
+    void clockAndEmptyPages()
+    {
+        platform::testing::fixedNow = QDateTime(QDate(2026, 12, 5), QTime(9, 30, 0));
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.showPage(HoraPlaceholder, EffectHora, 0, AlignLeft);
+        QCOMPARE(preview.matrix()->shownPage().bytes, QByteArray("    09:30:00    "));
+        QVERIFY(preview.noteText().isEmpty());
+        preview.showPage(QString(), 1, 0, AlignLeft);
+        QCOMPARE(preview.matrix()->bitmap().litCount(), 0);
+        QVERIFY(!preview.matrix()->hasTimerRunning());
+    }
+
+    void sameValuesDoNotRestartTheAnimation()
+    {
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.showPage(QStringLiteral("Lluvia"), 2, 0, AlignCenter);
+        QTRY_VERIFY(preview.matrix()->frame() >= 3);
+        const int frame = preview.matrix()->frame();
+        preview.showPage(QStringLiteral("Lluvia"), 2, 0, AlignCenter);
+        QVERIFY(preview.matrix()->frame() >= frame);
+        preview.showPage(QStringLiteral("Lluvia!"), 2, 0, AlignCenter);
+        QCOMPARE(preview.matrix()->frame(), 0);
+    }
+
+    void showingPagesNeverChangesTheModel()
+    {
+        PageCount = 2;
+        PageText[1] = QStringLiteral("abc");
+        PageAlign[1] = AlignCenter;
+        PageEffect[1] = 3;
+        PageText[2] = QString::fromUtf8("Ñandú € y más texto de la cuenta");
+        PageEffect[2] = 1;
+        MsgModified = false;
+        PagePreview preview;
+        preview.show();
+        for (int i = 1; i <= 2; ++i)
+            preview.showPage(PageText[i], PageEffect[i], PagePause[i], PageAlign[i]);
+        QCOMPARE(PageText[1], QStringLiteral("abc"));
+        QCOMPARE(PageText[2], QString::fromUtf8("Ñandú € y más texto de la cuenta"));
+        QVERIFY(!MsgModified);
+    }
+};
+
+QTEST_MAIN(TestPreview)
+#include "tst_preview.moc"

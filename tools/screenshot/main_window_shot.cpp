@@ -1,0 +1,40 @@
+// Opens a message file in the main window and saves a picture of the window:
+//   tivor-screenshot OUT.png MESSAGE.mnm [PAGE]
+// Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
+#include "editor/FrmMain.h"
+#include "model/Module1.h"
+#include "platform/CommonDialog.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: tivor-screenshot OUT.png MESSAGE.mnm [PAGE]\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    platform::testing::scriptedDialogs = true;
+    platform::testing::queuedFileNames = {QString::fromLocal8Bit(argv[2])};
+
+    FrmMain w;
+    w.show();
+    w.Cargar_Click();
+    platform::testing::scriptedDialogs = false;
+    if (argc > 3) {
+        w.findChild<QLineEdit*>(QStringLiteral("txtGoto"))->setText(QString::fromLocal8Bit(argv[3]));
+        w.cmdGtoPag_Click();
+    }
+    int status = 1;
+    QTimer::singleShot(300, [&]() {
+        status = w.grab().save(out) ? 0 : 1;
+        QCoreApplication::exit(status);
+    });
+    app.exec();
+    return status;
+}
