@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(text("Label1"), QStringLiteral("- Verfique encendido del Cartel "));
         QCOMPARE(button(&dlg, "cmdOK")->text(), QStringLiteral("Enviar"));
         QCOMPARE(button(&dlg, "Command2")->text(), QStringLiteral("Cancelar"));
-        QVERIFY(dlg.findChild<QLabel*>(QStringLiteral("Picture1")));
+        QVERIFY(!dlg.findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
     }
 
     void sendsTheMomentOfOpening_data()
