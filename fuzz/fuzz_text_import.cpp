@@ -2,6 +2,8 @@
 #include "files/TextImport.h"
 #include "model/Module1.h"
 
+#include <QStringDecoder>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -15,6 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (page.size() < ImportLineWidth || page.contains(u'\r') || page.contains(u'\n'))
             std::abort();
     if (importPagesFromBytes(bytes) != pages)
+        std::abort();
+
+    // The validator and the fast decoder agree with Qt's own UTF-8 decoder.
+    QStringDecoder qt(QStringConverter::Utf8,
+                      QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString byQt = qt.decode(bytes);
+    if (isValidUtf8(bytes) == qt.hasError())
+        std::abort();
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    if (!qt.hasError() && !bom && byQt != decodeTextFile(bytes))
         std::abort();
     return 0;
 }

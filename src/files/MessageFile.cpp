@@ -1,6 +1,7 @@
 // Writer and reader of .mnm message files.
 #include "files/MessageFile.h"
 
+#include "files/FastDecode.h"
 #include "model/Cp1252.h"
 #include "model/Module1.h"
 
@@ -89,9 +90,8 @@ public:
         const char* close = static_cast<const char*>(memchr(p, '"', size_t(end - p)));
         if (!close)
             return false;
-        // Decoded straight into the result and converted in place: one copy of a long text, not three.
-        QString s = Cp1252::decode(QByteArray::fromRawData(p, close - p));
-        s.replace(kStoredQuote, kQuote);
+        // Decoded and passed through RComi in one pass: one copy of a long text, not three.
+        QString s = decodeWindows1252(QByteArrayView(p, close - p), true);
         p = close + 1;
         skipBlanks();
         if (p != end && !takeLineEnd())
