@@ -41,9 +41,26 @@ export XDG_CONFIG_HOME="$work/config"
 check "tivor-cli --version"
 [ "$(/usr/bin/tivor-cli --version)" = "tivor-cli 1.0.8 (Tivor v1.8)" ] || fail "tivor-cli --version"
 
-check "tivor-cli show of a test message"
+check "tivor-cli dump of a test message"
+# HOLA, "Estatico", centred, pause "5": the 27-byte transmission between quotes, then CR LF.
 printf '1,4,2,"HOLA"\r\n' > hola.mnm
+expected=22572d4e5439dfe080202020202020484f4c41202020202020c60101220d0a
+dumped=$(/usr/bin/tivor-cli dump hola.mnm | od -An -v -tx1 | tr -d ' \n')
+[ "$dumped" = "$expected" ] || fail "tivor-cli dump gave $dumped"
 /usr/bin/tivor-cli show hola.mnm | grep -q '^     1  Estatico  5      centrado    "HOLA"$' || fail "tivor-cli show"
+
+if [ -x /usr/bin/tivor-sign ]; then
+    check "tivor-cli send to the installed virtual sign"
+    /usr/bin/tivor-sign --version | grep -q '^tivor-sign 1.0.8$' || fail "tivor-sign --version"
+    /usr/bin/tivor-sign --json --link "$work/cartel" > sign.json 2> sign.err &
+    sign=$!
+    for _ in $(seq 100); do [ -e "$work/cartel" ] && break; sleep 0.1; done
+    /usr/bin/tivor-cli send hola.mnm --port "$work/cartel" --dy1 10 --dy2 01 || fail "tivor-cli send"
+    sleep 0.5
+    kill "$sign"
+    wait "$sign" || true
+    grep -q '"completa":true.*"texto":"      HOLA      "' sign.json || fail "the virtual sign did not get HOLA: $(cat sign.json sign.err)"
+fi
 
 check "tivor starting offscreen and finding its help document"
 help=$(QT_QPA_PLATFORM=offscreen /usr/bin/tivor --check-help 2>/dev/null) || fail "tivor --check-help"

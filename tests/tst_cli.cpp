@@ -36,7 +36,7 @@ private slots:
         QCOMPARE(r.status, 0);
         const QString text = QString::fromUtf8(r.out);
         QVERIFY(text.startsWith(QStringLiteral("Uso: tivor-cli COMANDO")));
-        for (const char* command : {"  ports "})
+        for (const char* command : {"  send ", "  clock ", "  dump ", "  import ", "  show ", "  ports "})
             QVERIFY2(text.contains(QLatin1String(command)), command);
         // Spanish without accents, like every other text of the program.
         for (QChar c : text)

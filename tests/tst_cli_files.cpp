@@ -119,6 +119,105 @@ private slots:
         QCOMPARE(r.out, QByteArray("Pagina  Efecto  Pausa  Alineacion  Texto\n"));
     }
 
+    void dumpWritesTheTransmissionAsSalidaHoldsIt_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("transmission"); // hex
+        QTest::newRow("HOLA, Estatico, centred, pause 5")
+            << QByteArray("1,4,2,\"HOLA\"\r\n")
+            << QByteArray("57 2D 4E 54 39 DF E0 80 20 20 20 20 20 20 48 4F 4C 41 20 20 20 20 20 20 C6 01 01");
+        QTest::newRow("Hora") << QByteArray("11,0,0,\" Hora 00:00:00 \"\r\n")
+                              << QByteArray("57 2D 4E 54 39 DF E0 A0 A0 A0 A0 A0 01 01");
+        QTest::newRow("Fecha") << QByteArray("12,0,0,\"Fecha 12/07/07 \"\r\n")
+                               << QByteArray("57 2D 4E 54 39 DF E0 A2 C3 01 01");
+        QTest::newRow("Rotacion keeps the whole text") << QByteArray("0,0,0,\"A\xf1o\"\r\n")
+                                                       << QByteArray("57 2D 4E 54 39 DF E0 90 41 15 6F 01 01");
+        QTest::newRow("two records back to back, quotes as they are")
+            << QByteArray("0,0,0,\"\xff@\xff\"\r\n1,8,0,\"abcdefghijklmnopq\"\r\n")
+            << QByteArray("57 2D 4E 54 39 DF E0 90 22 1E 22 80 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 CA 01 01");
+    }
+
+    void dumpWritesTheTransmissionAsSalidaHoldsIt()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, transmission);
+        QVERIFY(writeBytes(path("m.mnm"), file));
+        const QByteArray expected = '"' + QByteArray::fromHex(transmission) + "\"\r\n";
+        const auto r = cli({"dump", path("m.mnm")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(r.out.toHex(' '), expected.toHex(' '));
+        // The same bytes into a file.
+        const auto toFile = cli({"dump", path("m.mnm"), "-o", path("salida.txt")});
+        QCOMPARE(toFile.status, 0);
+        QCOMPARE(toFile.out, QByteArray());
+        QCOMPARE(readBytes(path("salida.txt")), expected);
+    }
+
+    void dumpOfALongMessageIsCutAt8000Bytes()
+    {
+        // One Rotacion page of 7991 characters: 8001 bytes, so the first 8000 and the terminator once more.
+        QVERIFY(writeBytes(path("largo.mnm"), "0,0,0,\"" + QByteArray(7991, 'a') + "\"\r\n"));
+        const auto r = cli({"dump", path("largo.mnm")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.size(), 8002 + 4);
+        QCOMPARE(r.out, "\"W-NT9\xdf\xe0\x90" + QByteArray(7991, 'a') + "\x01\x01\x01\"\r\n");
+        const auto hex = cli({"dump", "--hex", path("largo.mnm")});
+        QCOMPARE(hex.status, 0);
+        const QList<QByteArray> lines = hex.out.split('\n');
+        QCOMPARE(lines.size(), 4);
+        // The cut record keeps the first byte of its terminator; the terminator sent again has its own line.
+        QVERIFY(lines.at(1).startsWith("0007  90 61 61 "));
+        QVERIFY(lines.at(1).endsWith(" 61 61 01  |." + QByteArray(7991, 'a') + ".|"));
+        QCOMPARE(lines.at(2), QByteArray("1F40  01 01                                                  |..|"));
+    }
+
+    void dumpHexShowsOneRecordPerLine()
+    {
+        QVERIFY(writeBytes(path("m.mnm"), "1,4,2,\"HOLA\"\r\n0,0,0,\"A\xf1o\"\r\n11,0,0,\"x\"\r\n12,0,0,\"x\"\r\n"));
+        const auto r = cli({"dump", "--hex", path("m.mnm")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(QString::fromLatin1(r.out),
+                 QStringLiteral("0000  57 2D 4E 54 39 DF E0                                   |W-NT9..|\n"
+                                "0007  80 20 20 20 20 20 20 48 4F 4C 41 20 20 20 20 20 20 C6  |.      HOLA      .|\n"
+                                "0019  90 41 15 6F                                            |.A.o|\n"
+                                "001D  A0 A0 A0 A0 A0                                         |.....|\n"
+                                "0022  A2 C3                                                  |..|\n"
+                                "0024  01 01                                                  |..|\n"));
+    }
+
+    void dumpOfAMessageWithoutText()
+    {
+        QVERIFY(writeBytes(path("vacio.mnm"), ""));
+        const auto r = cli({"dump", path("vacio.mnm"), "-o", path("salida.txt")});
+        QCOMPARE(r.status, 3);
+        QCOMPARE(clitest::errorLine(r), QStringLiteral("tivor-cli: %1: Error #21, No Hay mensaje cargado (ninguna pagina "
+                                                       "tiene texto)").arg(path("vacio.mnm")));
+        QVERIFY(!QFile::exists(path("salida.txt")));
+    }
+
+    void dumpThatCannotFinishWritingKeepsTheOldFile()
+    {
+        QVERIFY(writeBytes(path("m.mnm"), "0,0,0,\"" + QByteArray(500, 'x') + "\"\r\n"));
+        const QByteArray old = "\"anterior\"\r\n";
+        QVERIFY(writeBytes(path("salida.txt"), old));
+        const auto r = cli({"dump", path("m.mnm"), "-o", path("salida.txt")}, fileSizeLimit(100));
+        QCOMPARE(r.status, 3);
+        QVERIFY2(clitest::errorLine(r).startsWith(QStringLiteral("tivor-cli: %1: no se pudo escribir (").arg(path("salida.txt"))),
+                 r.err.constData());
+        QVERIFY(clitest::errorLine(r).endsWith(QStringLiteral("); el archivo anterior queda como estaba")));
+        QCOMPARE(readBytes(path("salida.txt")), old);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList({"m.mnm", "salida.txt"}));
+    }
+
+    void dumpToAFullStandardOutput()
+    {
+        QVERIFY(writeBytes(path("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
+        const auto r = cli({"dump", path("m.mnm")}, [](QProcess& p) { p.setStandardOutputFile("/dev/full"); });
+        QCOMPARE(r.status, 3);
+        QCOMPARE(clitest::errorLine(r), QStringLiteral("tivor-cli: no se pudo escribir la salida estandar (No space left on device)"));
+    }
+
     void fileErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -151,7 +250,7 @@ private slots:
         QVERIFY(writeBytes(path("blanco.txt"), "\r\n\n\r"));
         QVERIFY(writeBytes(path("uno.txt"), "uno\n"));
         for (QString& a : arguments)
-            a = a.arg(dir->path());
+            a.replace(QStringLiteral("%1"), dir->path());
         const auto r = cli(arguments);
         QCOMPARE(r.status, 3);
         QCOMPARE(r.out, QByteArray());
@@ -160,7 +259,7 @@ private slots:
             QVERIFY2(line.startsWith(QStringLiteral("tivor-cli: %1/no/x.mnm: no se pudo escribir (").arg(dir->path())),
                      qPrintable(line));
         else
-            QCOMPARE(line, QStringLiteral("tivor-cli: ") + message.arg(dir->path()));
+            QCOMPARE(line, QStringLiteral("tivor-cli: ") + message.replace(QStringLiteral("%1"), dir->path()));
         QVERIFY(!QFile::exists(path("x.mnm")));
     }
 
@@ -176,6 +275,8 @@ private slots:
                                           << "tivor-cli: import: falta el valor de la opcion '-o'";
         QTest::newRow("show without file") << QStringList{"show"}
                                            << "tivor-cli: show: falta el argumento MENSAJE.mnm (ver tivor-cli show --help)";
+        QTest::newRow("dump -o empty") << QStringList{"dump", "a.mnm", "--output="}
+                                       << "tivor-cli: dump: -o vacio: indique el archivo";
         QTest::newRow("show of two files") << QStringList{"show", "a.mnm", "b.mnm"}
                                            << "tivor-cli: show: argumento de mas: 'b.mnm'";
     }

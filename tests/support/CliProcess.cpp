@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <fcntl.h>
 
 namespace clitest
 {
@@ -55,6 +56,19 @@ Result run(const QStringList& arguments, const QString& configHome, const std::f
     result.err = process.readAllStandardError();
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return result;
+}
+
+void keepDescriptorsFromChildren()
+{
+    const QStringList open = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& name : open) {
+        const int fd = name.toInt();
+        if (fd > 2) {
+            const int flags = ::fcntl(fd, F_GETFD);
+            if (flags >= 0)
+                ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+        }
+    }
 }
 
 QString errorLine(const Result& result)

@@ -38,6 +38,10 @@ bool writeSettings(const QString& configHome, const QList<QPair<QString, QString
 Result run(const QStringList& arguments, const QString& configHome,
            const std::function<void(QProcess&)>& setup = {}, int timeoutMs = 20000);
 
+// Marks every open descriptor of the test process close-on-exec, so a child holds no copy of them: a test's
+// pseudo-terminal master must be really closed when the test closes it (a hang-up the child should see).
+void keepDescriptorsFromChildren();
+
 // The one line on standard error that an error must produce, without its line end; empty if not one line.
 QString errorLine(const Result& result);
 } // namespace clitest

@@ -49,6 +49,9 @@ struct Entry
     Handler handler;
 };
 const Entry commands[] = {
+    {"send", "send MENSAJE.mnm", "Envia un archivo de mensajes al cartel", cmdSend},
+    {"clock", "clock", "Pone el reloj del cartel en la hora de la computadora", cmdClock},
+    {"dump", "dump MENSAJE.mnm", "Escribe la transmision de un mensaje como en \"Salida.txt\"", cmdDump},
     {"import", "import TEXTO.txt -o MENSAJE.mnm", "Crea un archivo de mensajes desde un archivo de texto",
      cmdImport},
     {"show", "show MENSAJE.mnm", "Lista las paginas de un archivo de mensajes", cmdShow},

@@ -5,6 +5,7 @@
 
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
+#include "link/Transmission.h"
 #include "model/Module1.h"
 
 namespace cli
@@ -50,7 +51,100 @@ QString shownText(const QString& text)
     }
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
+// The bytes of each page record of the message now in the model, in slot order, as the builder makes them:
+// each page is built alone from the same texts, so the lengths are the builder's own. The model is left as
+// it was (building pads texts in place).
+QList<int> recordLengths()
+{
+    using namespace Module1;
+    const auto texts = PageText;
+    const auto effects = PageEffect;
+    const auto pauses = PagePause;
+    const auto aligns = PageAlign;
+    const auto count = PageCount;
+    QList<int> lengths;
+    for (int page = 1; page <= MaxPages; ++page) {
+        if (texts[page].isEmpty())
+            continue;
+        clearModel();
+        PageText[page] = texts[page];
+        PageEffect[page] = effects[page];
+        PagePause[page] = pauses[page];
+        PageAlign[page] = aligns[page];
+        buildMessageTransmission();
+        lengths << TxLength - 7 - 2; // less preamble, command, speed and terminator
+    }
+    PageText = texts;
+    PageEffect = effects;
+    PagePause = pauses;
+    PageAlign = aligns;
+    PageCount = count;
+    CurrentPage = 1;
+    return lengths;
+}
+
+// One line per part of the transmission: offset, bytes in hex, bytes as ASCII ('.' for the others).
+QByteArray hexDump(const QByteArray& tx, const QList<int>& recordLengths)
+{
+    QList<QByteArray> parts{tx.left(7)};
+    const qsizetype bodyEnd = tx.size() - 2;
+    qsizetype at = 7;
+    for (int length : recordLengths) {
+        if (at >= bodyEnd)
+            break; // cut by the length cap
+        parts << tx.mid(at, std::min<qsizetype>(length, bodyEnd - at));
+        at += length;
+    }
+    // The terminator; after the length cap also what was left of the first one (01 01 01).
+    parts << tx.mid(std::min(at, bodyEnd));
+    // Hex columns line up for records up to the 18 bytes of a 16-character page; longer ones run on.
+    qsizetype hexWidth = 0;
+    for (const QByteArray& part : parts)
+        hexWidth = std::max(hexWidth, std::min<qsizetype>(part.size(), 18) * 3 - 1);
+    QByteArray out;
+    qsizetype offset = 0;
+    for (const QByteArray& part : parts) {
+        QByteArray ascii;
+        for (char c : part)
+            ascii += (uchar(c) >= 0x20 && uchar(c) < 0x7F) ? c : '.';
+        out += QByteArray::number(offset, 16).toUpper().rightJustified(4, '0') + "  " +
+               part.toHex(' ').toUpper().leftJustified(hexWidth, ' ') + "  |" + ascii + "|\n";
+        offset += part.size();
+    }
+    return out;
+}
 } // namespace
+
+int cmdDump(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("Escribe en ARCHIVO (completo o nada) en lugar de la salida estandar"),
+                                    QStringLiteral("ARCHIVO"));
+    const QCommandLineOption hex(QStringLiteral("hex"),
+                                 QStringLiteral("Volcado hexadecimal y ASCII, un registro de pagina por linea"));
+    const Command command{QStringLiteral("dump"), QStringLiteral("dump [opciones] MENSAJE.mnm"),
+                          QStringLiteral("Escribe la transmision del mensaje tal como la guarda \"Salida.txt\": "
+                                         "comilla, los bytes,\ncomilla, retorno de carro y salto de linea."),
+                          {output, hex}, {QStringLiteral("MENSAJE.mnm")}};
+    if (const int status = parseCommand(parser, command, arguments); status >= 0)
+        return status;
+    if (parser.isSet(output) && parser.value(output).isEmpty())
+        return fail(StatusUsage, QStringLiteral("dump: -o vacio: indique el archivo"));
+    const QString path = parser.positionalArguments().at(0);
+    if (const int status = loadMessage(path); status >= 0)
+        return status;
+    if (!Module1::messageHasText())
+        return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
+
+    const QList<int> lengths = parser.isSet(hex) ? recordLengths() : QList<int>();
+    buildMessageTransmission();
+    const QByteArray bytes = parser.isSet(hex) ? hexDump(Module1::TxBuffer, lengths)
+                                               : '"' + Module1::TxBuffer + "\"\r\n";
+    if (const int status = writeOutput(parser.value(output), bytes); status >= 0)
+        return status;
+    return StatusOk;
+}
 
 int cmdShow(const QStringList& arguments)
 {

@@ -1,0 +1,64 @@
+// "tivor-cli send" and "tivor-cli clock": a message file or the computer's clock to the sign, paced like
+// the program's send dialogs.
+#include "Cli.h"
+#include "CliFiles.h"
+#include "CliSend.h"
+
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "platform/Clock.h"
+
+namespace cli
+{
+namespace
+{
+const QString portHelp = QStringLiteral(
+    "\nPuerto, velocidad y demoras: por omision los de la configuracion de Tivor. Las demoras se escriben\n"
+    "exactamente como en la lista: --dy1 10, 25, 50, 100 ... 500; --dy2 01, 02, 05, 10 ... 90.\n"
+    "Ctrl-C o SIGTERM cancelan: se termina el byte en curso, se escribe el fin 01 01 y la salida es 130.");
+} // namespace
+
+int cmdSend(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const Command command{QStringLiteral("send"), QStringLiteral("send [opciones] MENSAJE.mnm"),
+                          QStringLiteral("Envia un archivo de mensajes al cartel por el puerto serie, byte por byte.") +
+                              portHelp,
+                          portOptions(), {QStringLiteral("MENSAJE.mnm")}};
+    if (const int status = parseCommand(parser, command, arguments); status >= 0)
+        return status;
+    if (const int status = applyPortOptions(parser); status >= 0)
+        return status;
+    // The whole file is read and checked before the port is touched: a broken file sends nothing.
+    const QString path = parser.positionalArguments().at(0);
+    if (const int status = loadMessage(path); status >= 0)
+        return status;
+    if (!Module1::messageHasText())
+        return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
+    buildMessageTransmission();
+    return sendBuilt(QStringLiteral("Mensaje"));
+}
+
+int cmdClock(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    // Fixes the moment sent, so the bytes can be checked against a known time.
+    QCommandLineOption at(QStringLiteral("ahora"), QStringLiteral("Fecha y hora a enviar (AAAA-MM-DDThh:mm:ss)"),
+                          QStringLiteral("FECHA"));
+    at.setFlags(QCommandLineOption::HiddenFromHelp);
+    const Command command{QStringLiteral("clock"), QStringLiteral("clock [opciones]"),
+                          QStringLiteral("Pone el reloj del cartel en la fecha y hora de la computadora.") + portHelp,
+                          portOptions() << at, {}};
+    if (const int status = parseCommand(parser, command, arguments); status >= 0)
+        return status;
+    if (parser.isSet(at)) {
+        platform::testing::fixedNow = QDateTime::fromString(parser.value(at), Qt::ISODate);
+        if (!platform::testing::fixedNow.isValid())
+            return fail(StatusUsage, QStringLiteral("--ahora '%1' no es una fecha valida").arg(parser.value(at)));
+    }
+    if (const int status = applyPortOptions(parser); status >= 0)
+        return status;
+    buildDateTransmission(platform::Now());
+    return sendBuilt(QStringLiteral("Hora y fecha"));
+}
+} // namespace cli
