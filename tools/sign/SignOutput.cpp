@@ -38,8 +38,8 @@ QString formatText(const Event& event)
     const Transmission& t = event.transmission;
     QStringList lines;
     const QString state = t.complete() ? QString()
-                          : t.terminated ? QStringLiteral(" (con errores)")
-                                         : QStringLiteral(" (incompleta, descartada)");
+                          : t.terminated ? QStringLiteral(" (con errores: el cartel la descarta)")
+                                         : QStringLiteral(" (incompleta: el cartel la descarta)");
     if (t.kind == Transmission::Kind::Message) {
         lines << QStringLiteral("Mensaje: %1 paginas, %2 bytes, velocidad %3%4")
                      .arg(t.pages.size())
