@@ -323,6 +323,40 @@ private slots:
         QVERIFY(!cboPausa(*w)->isEnabled());
     }
 
+    // Staying on the same page rewrites nothing, so the flag is left as it was, set or clear.
+    void commandsAtTheirLimitsKeepTheFlag_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<int>("startPage");
+        QTest::addColumn<bool>("modified");
+        for (bool modified : {false, true}) {
+            const char* m = modified ? "set" : "clear";
+            QTest::addRow("previous on 1, %s", m) << QByteArray("cmdPagUp") << 1 << modified;
+            QTest::addRow("first on 1, %s", m) << QByteArray("cmdPagFirst") << 1 << modified;
+            QTest::addRow("last on 64, %s", m) << QByteArray("cmdPagLast") << 64 << modified;
+            QTest::addRow("next on 64, %s", m) << QByteArray("cmdPagDwn") << 64 << modified;
+            QTest::addRow("go to 64 on 64, %s", m) << QByteArray("cmdGtoPag") << 64 << modified;
+        }
+    }
+    void commandsAtTheirLimitsKeepTheFlag()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(int, startPage);
+        QFETCH(bool, modified);
+        QStringList texts;
+        for (int i = 1; i <= 64; ++i)
+            texts << QStringLiteral("P%1").arg(i);
+        openMessage(*w, texts);
+        txtGoto(*w)->setText(QString::number(startPage));
+        button(*w, "cmdGtoPag")->click();
+        MsgModified = modified;
+        button(*w, command.constData())->click();
+        QCOMPARE(int(CurrentPage), startPage);
+        QCOMPARE(PageCount, 64);
+        QCOMPARE(MsgModified, modified);
+        QVERIFY(shownBoxes.isEmpty());
+    }
+
     void addPageAtTheEnd_data()
     {
         QTest::addColumn<bool>("yes");

@@ -470,7 +470,7 @@ void FrmMain::save_Click() { FileCommands::save_Click(*this); }
 void FrmMain::Grabar_Click() { FileCommands::Grabar_Click(*this); }
 void FrmMain::salir_Click() { FileCommands::salir_Click(*this); }
 
-// Sending, the options and the date dialog are wired in with the serial link.
+// The send and options dialogs; Command1 below opens the date dialog.
 void FrmMain::Envio_Click()
 {
     frmSend dialog(*this);

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QCloseEvent;
+class QComboBox;
 class QLabel;
 
 namespace Ui
@@ -110,8 +111,8 @@ private:
     void refreshPreview();
     // Chooses `code` in a list whose entries are the codes 0..count-1; a code outside them gets a
     // temporary last entry that shows it, so the stored value survives until the operator picks another.
-    void chooseCode(class QComboBox* box, int listSize, int code);
-    static int chosenCode(const class QComboBox* box, int current);
+    void chooseCode(QComboBox* box, int listSize, int code);
+    static int chosenCode(const QComboBox* box, int current);
 
     std::unique_ptr<Ui::FrmMain> ui;
     // The page text as RefMensaje last showed it.
