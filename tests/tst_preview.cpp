@@ -3,12 +3,14 @@
 #include "platform/Clock.h"
 #include "preview/LedMatrix.h"
 #include "preview/PagePreview.h"
+#include "support/EditorKit.h"
 #include "support/TestEnv.h"
 
 #include <QLabel>
 #include <QTest>
 
 using namespace Module1;
+using namespace editorkit;
 
 namespace
 {
@@ -85,6 +87,7 @@ private slots:
         QVERIFY(note.contains(QString::fromUtf8("\"Á\" se vera \"A\"")));
         QVERIFY(note.contains(QStringLiteral("tabulador no existe en el cartel")));
         QVERIFY(preview.findChild<QLabel*>(QStringLiteral("lblPreviewNota"))->isVisible());
+        QCOMPARE(preview.summaryText(), QString::fromUtf8("Cambia: \"€\" > #, \"Á\" > A, tabulador > #"));
         QVERIFY(preview.matrix()->toolTip().contains(note));
 
         // Centred, the marks move with the text.
@@ -106,6 +109,7 @@ private slots:
         QVERIFY(preview.matrix()->cutMarker());
         QVERIFY(preview.page().marked.isEmpty()); // the euro sign is not sent at all
         QVERIFY(preview.noteText().contains(QString::fromUtf8("solo se envian 16 caracteres: no se envia \"ana €\"")));
+        QCOMPARE(preview.summaryText(), QString::fromUtf8("No se envia: \"ana €\""));
         // "Rotacion" sends the whole text.
         preview.showPage(text, 0, 0, AlignLeft);
         QVERIFY(preview.cutText().isEmpty());
@@ -156,6 +160,73 @@ private slots:
             preview.showPage(PageText[i], PageEffect[i], PagePause[i], PageAlign[i]);
         QCOMPARE(PageText[1], QStringLiteral("abc"));
         QCOMPARE(PageText[2], QString::fromUtf8("Ñandú € y más texto de la cuenta"));
+        QVERIFY(!MsgModified);
+    }
+
+    void mainWindowPreviewFollowsTheFields()
+    {
+        auto w = freshWindow(m_dir);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto* preview = child<PagePreview>(*w, "pagePreview");
+        QVERIFY(!preview->isVisible()); // no message open: nothing animates
+        QVERIFY(!preview->matrix()->hasTimerRunning());
+
+        openMessage(*w, {QStringLiteral("abc"), QString::fromUtf8("Año €"), QStringLiteral("ultima")});
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->page().bytes, QByteArray("abc")); // "Rotacion", left: the text alone
+        cboEfe(*w)->setCurrentIndex(5);
+        QCOMPARE(preview->page().effect, 5);
+        QCOMPARE(preview->page().bytes, QByteArray("abc             "));
+        QVERIFY(preview->matrix()->isAnimating());
+        optCenter(*w)->click();
+        QCOMPARE(preview->page().bytes, QByteArray("      abc       "));
+        cboPausa(*w)->setCurrentIndex(6);
+        QCOMPARE(preview->page().pause, 7);
+        txtMensaje(*w)->setText(QString::fromUtf8("Niño €"));
+        QCOMPARE(preview->page().bytes, QByteArray("     Ni\x15o #     "));
+        QCOMPARE(preview->page().marked, QList<int>{10});
+        QVERIFY(preview->matrix()->toolTip().contains(QString::fromUtf8("\"€\" no existe en el cartel")));
+        txtMensaje(*w)->setText(QStringLiteral("Un texto de mas de dieciseis"));
+        QCOMPARE(preview->cutText(), QStringLiteral("de dieciseis")); // after "Un texto de mas "
+        QVERIFY(preview->matrix()->cutMarker());
+        cboEfe(*w)->setCurrentIndex(EffectHora);
+        QCOMPARE(preview->page().effect, int(EffectHora));
+        QCOMPARE(preview->matrix()->shownPage().bytes.size(), 16);
+        QVERIFY(preview->cutText().isEmpty());
+
+        // Another page shows at once; closing the message stops the preview.
+        w->cmdPagDwn_Click();
+        QCOMPARE(preview->page().bytes, QByteArray("A\x15o #"));
+        QCOMPARE(preview->page().marked, QList<int>{4});
+        w->setMessageOpen(false);
+        QVERIFY(!preview->isVisible());
+        QVERIFY(!preview->matrix()->hasTimerRunning());
+    }
+
+    void mainWindowPreviewLeavesTheModelAlone()
+    {
+        auto w = freshWindow(m_dir);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        openMessage(*w, {QStringLiteral("corto"), QString::fromUtf8("más de dieciséis letras aquí")});
+        PageEffect[1] = 2;
+        PageAlign[1] = AlignCenter;
+        w->RefMensaje();
+        MsgModified = false;
+        auto* preview = child<PagePreview>(*w, "pagePreview");
+        QCOMPARE(preview->page().bytes, QByteArray("     corto      "));
+        // Let the entrance play out and the page loop once.
+        QTRY_VERIFY_WITH_TIMEOUT(!preview->matrix()->isAnimating(), 3000);
+        QCOMPARE(PageText[1], QStringLiteral("corto")); // not padded
+        QVERIFY(!MsgModified);
+        // Resizing, hiding and showing the window replays the page; the model stays as it was.
+        w->resize(w->width() + 80, w->height());
+        w->hide();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(preview->matrix()->isAnimating());
+        QCOMPARE(modelTexts(), (QStringList{QStringLiteral("corto"), QString::fromUtf8("más de dieciséis letras aquí")}));
         QVERIFY(!MsgModified);
     }
 };

@@ -78,6 +78,7 @@ private slots:
     {
         testenv::reset(m_dir);
         resetTransmissionState();
+        platform::testing::outputCalls = 0;
         // Texts outside the lists keep the delays at 0: the byte tests run at full speed.
         DY1 = QStringLiteral("0");
         DY2 = QStringLiteral("0");
@@ -146,6 +147,7 @@ private slots:
         Line line;
         QVERIFY(line.open());
         QCOMPARE(sendPaced(line.port), TxOutcome::Completed);
+        QCOMPARE(platform::testing::outputCalls, TxLength); // one write per byte
         QVERIFY(line.pty.waitForBytes(int(expected.size()), 3000));
         QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
     }
@@ -341,12 +343,13 @@ private slots:
             QVERIFY2(before[i] - before[i - 1] >= delayNs - 500000,
                      qPrintable(QStringLiteral("gap %1 ns after byte %2").arg(before[i] - before[i - 1]).arg(i)));
         }
-        // 5 x 25 + 22 x 2 = 169 ms; the write of each byte is inside its delay.
-        QVERIFY2(totalMs >= 168 && totalMs < 169 * 1.25, qPrintable(QString::number(totalMs)));
+        // 5 x 25 + 22 x 2 = 169 ms; the write of each byte is inside its delay (the upper bound only
+        // leaves room for a busy machine: the benchmark measures the accuracy).
+        QVERIFY2(totalMs >= 168 && totalMs < 169 * 1.5, qPrintable(QString::number(totalMs)));
         QVERIFY(line.pty.waitForBytes(27, 2000));
         const auto rx = line.pty.received();
         const double spanMs = (rx.back().ns - rx.front().ns) / 1e6;
-        QVERIFY2(spanMs > 160 && spanMs < 169 * 1.25, qPrintable(QString::number(spanMs)));
+        QVERIFY2(spanMs > 160 && spanMs < 169 * 1.5, qPrintable(QString::number(spanMs)));
     }
 
     // The cancel request comes in through the event pass of a wait, like a click on "Cancelar".
@@ -359,7 +362,10 @@ private slots:
         Line line;
         QVERIFY(line.open());
         QTimer::singleShot(75, [] { TxCancel = true; });
-        QCOMPARE(sendPaced(line.port), TxOutcome::Cancelled);
+        qint64 lastByteNs = 0;
+        QCOMPARE(sendPaced(line.port, [&] { lastByteNs = testpty::nowNs(); }), TxOutcome::Cancelled);
+        // The byte in hand keeps its whole wait before the terminator.
+        QVERIFY(testpty::nowNs() - lastByteNs >= 49500000);
         const int sent = TxPos;
         QVERIFY2(sent >= 1 && sent <= 4, qPrintable(QString::number(sent)));
         QVERIFY(line.pty.waitForBytes(sent, 2000));
@@ -368,9 +374,7 @@ private slots:
         QVERIFY(sendTerminator(line.port));
         QVERIFY(line.pty.waitForBytes(sent + 2, 2000));
         QCOMPARE(line.pty.bytes(), TxBuffer.left(sent) + hex("01 01"));
-        // The byte in hand keeps its whole wait before the terminator.
         const auto rx = line.pty.received();
-        QVERIFY(rx[sent].ns - rx[sent - 1].ns >= 49500000 - 2000000);
         QCOMPARE(rx[sent].ns, rx[sent + 1].ns); // both terminator bytes in one write
     }
 
@@ -401,7 +405,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         QCOMPARE(sendPaced(line.port), TxOutcome::Failed);
-        QVERIFY2(TxPos > 20 && TxPos < 40, qPrintable(QString::number(TxPos)));
+        QVERIFY2(TxPos > 20 && TxPos < TxLength, qPrintable(QString::number(TxPos)));
         QVERIFY(t.elapsed() < 500);
         QVERIFY(!line.port.PortOpen());
         QVERIFY(!sendTerminator(line.port));
@@ -413,7 +417,9 @@ private slots:
         }
         const qint64 cpuMs = (cpuNs() - cpu0) / 1000000;
         QVERIFY2(cpuMs < 200, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
-        QCOMPARE(line.pty.bytes(), TxBuffer.left(20));
+        const QByteArray got = line.pty.bytes();
+        QVERIFY(got.size() >= 20 && got.size() < TxPos);
+        QCOMPARE(got, TxBuffer.left(got.size()));
     }
 
     void portNotOpen()

@@ -78,6 +78,11 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
         if (on)
             optLeft_Click();
     });
+    // The preview follows every field, whoever changed it.
+    connect(ui->cboEfe, &QComboBox::currentIndexChanged, this, &FrmMain::refreshPreview);
+    connect(ui->cboPausa, &QComboBox::currentIndexChanged, this, &FrmMain::refreshPreview);
+    connect(ui->txtMensaje, &QLineEdit::textChanged, this, &FrmMain::refreshPreview);
+    connect(ui->optLeft, &QRadioButton::toggled, this, &FrmMain::refreshPreview);
 
     Timer1.start();
     Form_Load();
@@ -293,6 +298,13 @@ void FrmMain::RefMensaje()
     shownText = PageText[p];
     ui->txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(shownText.size()), 32767));
     ui->txtMensaje->setText(shownText);
+}
+
+void FrmMain::refreshPreview()
+{
+    const int p = CurrentPage;
+    ui->pagePreview->showPage(ui->txtMensaje->text(), chosenCode(ui->cboEfe, PageEffect[p]),
+                              chosenCode(ui->cboPausa, PagePause[p]), ui->optLeft->isChecked() ? AlignLeft : AlignCenter);
 }
 
 void FrmMain::RefPausa()

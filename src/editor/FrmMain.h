@@ -103,6 +103,8 @@ protected:
 private:
     void setUpStatusBar();
     void setUpTextField();
+    // The LED preview under the text: the fields as they stand, never the model.
+    void refreshPreview();
     // Chooses `code` in a list whose entries are the codes 0..count-1; a code outside them gets a
     // temporary last entry that shows it, so the stored value survives until the operator picks another.
     void chooseCode(class QComboBox* box, int listSize, int code);

@@ -164,11 +164,16 @@ void LedMatrix::paintEvent(QPaintEvent*)
             pm.setDevicePixelRatio(dpr);
             pm.fill(kBackground);
             QPainter p(&pm);
-            p.setRenderHint(QPainter::Antialiasing);
             p.setPen(Qt::NoPen);
             p.setBrush(kDotColors[i]);
-            const qreal d = pitch * 0.78;
-            p.drawEllipse(QRectF((pitch - d) / 2, (pitch - d) / 2, d, d));
+            if (pitch < 5) {
+                // Too small for a round dot to read as one: a square with a gap.
+                p.drawRect(QRect(0, 0, pitch - 1, pitch - 1));
+            } else {
+                p.setRenderHint(QPainter::Antialiasing);
+                const qreal d = pitch * 0.78;
+                p.drawEllipse(QRectF((pitch - d) / 2, (pitch - d) / 2, d, d));
+            }
             dotPixmaps_[i] = pm;
         }
     }
@@ -183,7 +188,7 @@ void LedMatrix::paintEvent(QPaintEvent*)
         // An amber arrow past the last column: there is more text that the sign will not get.
         const qreal cx = left + led::Columns * pitch + pitch * 0.3;
         const qreal cy = top + led::Rows * pitch / 2.0;
-        const qreal s = pitch * 0.8;
+        const qreal s = std::max<qreal>(pitch * 0.9, 5);
         QPainterPath arrow;
         arrow.moveTo(cx, cy - s);
         arrow.lineTo(cx + s * 0.7, cy);

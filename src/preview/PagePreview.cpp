@@ -33,17 +33,21 @@ PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
     layout->setSpacing(2);
     matrix_ = new LedMatrix(this);
     matrix_->setObjectName(QStringLiteral("ledPreview"));
-    matrix_->setMinimumHeight(30);
+    matrix_->setMinimumHeight(36);
     layout->addWidget(matrix_);
     lblNota_ = new QLabel(this);
     lblNota_->setObjectName(QStringLiteral("lblPreviewNota"));
-    lblNota_->setWordWrap(true);
+    lblNota_->setStyleSheet(QStringLiteral("color: #9a5800;"));
+    lblNota_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblNota_->setVisible(false);
     layout->addWidget(lblNota_);
 }
 
 void PagePreview::showPage(const QString& text, int effect, int pause, int align)
 {
+    // An effect past the list (only a file brings one) goes out as "Estatico"; show it so.
+    if (effect < 0 || effect > Module1::EffectFecha)
+        effect = 1;
     led::Page p;
     p.effect = effect;
     p.pause = std::clamp(pause + 1, 1, 9);
@@ -80,14 +84,30 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
                           ? QList<led::Page>{}
                           : QList<led::Page>{p});
 
+    // One short line under the matrix; the full explanation in the tooltips.
     changes.removeDuplicates();
-    if (!cut.isEmpty())
+    QStringList brief;
+    for (const FilterMark& m : filterMarks(text.left(cut.isEmpty() ? text.size() : signcodes::LineWidth))) {
+        const QString pair = QStringLiteral("%1 > %2").arg(readable(m.original), m.shown);
+        if (!brief.contains(pair))
+            brief << pair;
+    }
+    QString summary;
+    if (!brief.isEmpty())
+        summary = QStringLiteral("Cambia: ") + brief.join(QStringLiteral(", "));
+    if (!cut.isEmpty()) {
         changes << QStringLiteral("Con este efecto solo se envian 16 caracteres: no se envia \"%1\"").arg(cut);
+        summary += (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
+    }
     const QString note = changes.join(QStringLiteral("\n"));
-    lblNota_->setText(note);
-    lblNota_->setVisible(!note.isEmpty());
+    note_ = note;
+    lblNota_->setText(summary);
+    lblNota_->setToolTip(note);
+    lblNota_->setVisible(!summary.isEmpty());
     matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
                                        : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
 }
 
-QString PagePreview::noteText() const { return lblNota_->text(); }
+QString PagePreview::noteText() const { return note_; }
+
+QString PagePreview::summaryText() const { return lblNota_->text(); }
