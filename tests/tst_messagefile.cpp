@@ -5,9 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -252,6 +254,29 @@ private slots:
         QVERIFY(!writeMessageFile(path, &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(testenv::readFile(path), before);
+    }
+
+    void specialFilesAreNotReplaced()
+    {
+        const QString fifo = tmp.filePath(QStringLiteral("tuberia.mnm"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        setPage(1, QStringLiteral("nuevo"));
+        QVERIFY(!writeMessageFile(fifo));
+        QVERIFY(QFileInfo(fifo).exists());
+        QVERIFY(!QFileInfo(fifo).isFile());
+        QVERIFY(QFile::remove(fifo));
+    }
+
+    void saveThroughALinkReplacesItsTarget()
+    {
+        const QString target = tmp.filePath(QStringLiteral("destino.mnm"));
+        const QString link = tmp.filePath(QStringLiteral("enlace.mnm"));
+        QVERIFY(testenv::writeFile(target, "viejo"));
+        QVERIFY(QFile::link(target, link));
+        setPage(1, QStringLiteral("nuevo"));
+        QVERIFY(writeMessageFile(link));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(testenv::readFile(target), record(0, 0, 0, "nuevo"));
     }
 
     void saveReplacesAnExistingFile()

@@ -1,10 +1,14 @@
 // The options dialog: what it shows on opening, what "Aceptar" stores, what cancelling leaves alone.
+#include "editor/FrmMain.h"
+#include "platform/MSComm.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
 #include "settings/frmOpciones.h"
+#include "support/Pty.h"
 #include "support/TestEnv.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -14,6 +18,7 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QTest>
+#include <QToolButton>
 
 namespace
 {
@@ -49,6 +54,14 @@ void click(QWidget* dlg, const char* name)
     auto* button = dlg->findChild<QPushButton*>(QLatin1String(name));
     Q_ASSERT(button);
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void trigger(FrmMain& w, const QString& command)
+{
+    if (auto* tool = w.findChild<QToolButton*>(command))
+        QTest::mouseClick(tool, Qt::LeftButton);
+    else
+        w.findChild<QAction*>(command)->trigger();
 }
 
 QString stored(const char* section, const char* key)
@@ -285,6 +298,85 @@ private slots:
         QCOMPARE(box.detail, platform::testing::settingsFile);
         // The accepted values still hold for this run.
         QCOMPARE(Module1::ComPort, QStringLiteral("3"));
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // From the main window: accepted options are stored and the port is opened again with them.
+    void acceptedReopensThePort_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("tool button cmdOptions") << "cmdOptions";
+        QTest::newRow("menu item Opciones") << "Opciones";
+    }
+    void acceptedReopensThePort()
+    {
+        QFETCH(QString, command);
+        testpty::Pty first;
+        testpty::Pty second;
+        QVERIFY(first.ok() && second.ok());
+        platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"), first.slavePath());
+        FrmMain w;
+        QCOMPARE(w.statusPanel(1), first.slavePath() + QStringLiteral(": 9600"));
+
+        testenv::onNextModal([&second](QWidget* dlg) {
+            QCOMPARE(dlg->windowTitle(), QStringLiteral("Opciones de Programa"));
+            QVERIFY(dlg->isModal());
+            type(combo(dlg, "cboPort"), second.slavePath());
+            type(combo(dlg, "cboBaud"), QStringLiteral("19200"));
+            click(dlg, "cmdOK");
+        });
+        trigger(w, command);
+
+        QCOMPARE(stored("COM", "Port"), second.slavePath());
+        QCOMPARE(stored("COM", "Baud"), QStringLiteral("19200"));
+        QCOMPARE(w.statusPanel(1), second.slavePath() + QStringLiteral(": 19200"));
+        QCOMPARE(w.MSComm1.Settings(), QStringLiteral("19200,N,8,1"));
+        // The bytes now go to the new device, none to the old one.
+        QVERIFY(w.MSComm1.Output("X"));
+        QVERIFY(second.waitForBytes(1, 2000));
+        QCOMPARE(second.bytes(), QByteArray("X"));
+        QCOMPARE(first.bytes(), QByteArray());
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    void cancelledLeavesThePortAlone()
+    {
+        testpty::Pty first;
+        platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"), first.slavePath());
+        FrmMain w;
+        testenv::onNextModal([](QWidget* dlg) {
+            type(combo(dlg, "cboPort"), QStringLiteral("/dev/tivor-no-such-port"));
+            click(dlg, "Command2");
+        });
+        trigger(w, QStringLiteral("cmdOptions"));
+        QCOMPARE(Module1::ComPort, first.slavePath());
+        QCOMPARE(w.statusPanel(1), first.slavePath() + QStringLiteral(": 9600"));
+        QVERIFY(w.MSComm1.Output("Y"));
+        QVERIFY(first.waitForBytes(1, 2000));
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    void missingDeviceIsReportedAndTheOldPanelStays()
+    {
+        testpty::Pty first;
+        platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"), first.slavePath());
+        FrmMain w;
+        platform::testing::queuedAnswers = {MsgAnswer::Ok};
+        testenv::onNextModal([](QWidget* dlg) {
+            type(combo(dlg, "cboPort"), QStringLiteral("/dev/tivor-no-such-port"));
+            click(dlg, "cmdOK");
+        });
+        trigger(w, QStringLiteral("Opciones"));
+        QCOMPARE(platform::testing::shownBoxes.size(), 1);
+        const auto box = platform::testing::shownBoxes.first();
+        QCOMPARE(box.text, QStringLiteral("Error #03, No se pudo iniciar el Puerto Serie\rEl puerto ya esta usandose "));
+        QCOMPARE(box.title, QStringLiteral("Puerto Serie"));
+        QCOMPARE(box.icon, MsgIcon::Critical);
+        QVERIFY(!box.detail.isEmpty());
+        // Stored as typed all the same; the panel keeps the port that was working.
+        QCOMPARE(stored("COM", "Port"), QStringLiteral("/dev/tivor-no-such-port"));
+        QCOMPARE(w.statusPanel(1), first.slavePath() + QStringLiteral(": 9600"));
+        QCOMPARE(w.MSComm1.PortOpen(), false);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 };

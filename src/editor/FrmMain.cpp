@@ -5,10 +5,15 @@
 #include "files/FileCommands.h"
 #include "files/MessageFile.h"
 #include "help/Help.h"
+#include "link/SerialLink.h"
+#include "link/frmDate.h"
+#include "link/frmSend.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Wait.h"
+#include "settings/RegSett.h"
+#include "settings/frmOpciones.h"
 #include "ui_FrmMain.h"
 
 #include <QCloseEvent>
@@ -130,8 +135,9 @@ void FrmMain::Form_Load()
     setStatusPanel(2, QString());
     setStatusPanel(1, QString());
     InicioVar();
-    // LoadRegSett() and Inicio_COMM() come here, in that order, once the settings and the serial
-    // link are wired in: the window opens whatever they report.
+    LoadRegSett();
+    // A port that cannot be opened is reported by Inicio_COMM itself; the window opens anyway.
+    Inicio_COMM(MSComm1, this, [this](const QString& text) { setStatusPanel(1, text); });
     setWindowTitle(QStringLiteral("Quendar - Tivor ") + VersionText);
 }
 
@@ -465,8 +471,16 @@ void FrmMain::Grabar_Click() { FileCommands::Grabar_Click(*this); }
 void FrmMain::salir_Click() { FileCommands::salir_Click(*this); }
 
 // Sending, the options and the date dialog are wired in with the serial link.
-void FrmMain::Envio_Click() {}
-void FrmMain::Opciones_Click() {}
+void FrmMain::Envio_Click()
+{
+    frmSend dialog(*this);
+    dialog.exec();
+}
+void FrmMain::Opciones_Click()
+{
+    if (showOptionsDialog(this))
+        Inicio_COMM(MSComm1, this, [this](const QString& text) { setStatusPanel(1, text); });
+}
 
 // "&Contenido" opens the help like the toolbar's button: a menu item that does nothing only confuses.
 void FrmMain::Help_Click() { openHelp(this); }
@@ -480,7 +494,11 @@ void FrmMain::cmdClose_Click() { cerrar_Click(); }
 void FrmMain::cmdImport_Click() { Importar_Click(); }
 void FrmMain::cmdOptions_Click() { Opciones_Click(); }
 void FrmMain::cmdTx_Click() { Envio_Click(); }
-void FrmMain::Command1_Click() {}
+void FrmMain::Command1_Click()
+{
+    frmDate dialog(MSComm1, this);
+    dialog.exec();
+}
 void FrmMain::cmdAbout_Click() { About_Click(); }
 void FrmMain::cmdHelp_Click() { openHelp(this); }
 

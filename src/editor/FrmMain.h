@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/CommonDialog.h"
+#include "platform/MSComm.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -47,6 +48,8 @@ public:
 
     CommonDialog CommonDialog1;
     QTimer Timer1;
+    // The sign's serial port, opened at start-up and after the options are accepted.
+    MSComm MSComm1;
 
     // Start-up.
     void Form_Load();

@@ -142,7 +142,8 @@ QByteArray messageFileBytes()
 bool writeMessageFile(const QString& path, QString* error)
 {
     const QFileInfo info(path);
-    if (path.isEmpty() || info.isDir()) {
+    // Only a regular file (or a link to one) is replaced: a folder, a device or a pipe is never a message file.
+    if (path.isEmpty() || info.isDir() || (info.exists() && !info.isFile())) {
         setError(error, QStringLiteral("%1 no es un archivo").arg(path));
         return false;
     }

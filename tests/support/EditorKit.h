@@ -5,6 +5,7 @@
 #include "files/FileCommands.h"
 #include "files/MessageFile.h"
 #include "model/Module1.h"
+#include "platform/MsgBox.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -27,7 +28,14 @@ inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double wai
     Module1::MsgSaveAs = false;
     FileCommands::testing::scriptedEnd = true;
     FileCommands::testing::endCount = 0;
-    return std::make_unique<FrmMain>();
+    // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
+    // have, and the one "Error #03" box that follows is answered here and forgotten.
+    platform::testing::queuedAnswers = {MsgAnswer::Ok};
+    auto window = std::make_unique<FrmMain>();
+    platform::testing::queuedAnswers.clear();
+    platform::testing::shownBoxes.clear();
+    platform::testing::unexpectedBoxes.clear();
+    return window;
 }
 
 template <typename T> T* child(FrmMain& w, const char* name)

@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
         w.cmdGtoPag_Click();
     }
     int status = 1;
-    QTimer::singleShot(300, [&]() {
+    QTimer::singleShot(1500, [&]() {
         status = w.grab().save(out) ? 0 : 1;
         QCoreApplication::exit(status);
     });

@@ -1,0 +1,95 @@
+// The status panel, progress bar, endings and cancel rules of the two send dialogs.
+#include "link/TxDialog.h"
+
+#include "link/Transmission.h"
+#include "platform/MSComm.h"
+#include "platform/Wait.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QStatusBar>
+
+TxDialog::TxDialog(QWidget* parent) : QDialog(parent) {}
+
+void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture)
+{
+    panel1 = new QLabel(statusBar);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    statusBar->addWidget(panel1, 1);
+    bar = progress;
+    bar->setValue(0);
+    const QPixmap icon(QStringLiteral(":/tivor/tivor.png"));
+    if (!icon.isNull())
+        picture->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QString TxDialog::panel1Text() const
+{
+    return panel1->text();
+}
+
+QString TxDialog::panel1ToolTip() const
+{
+    return panel1->toolTip();
+}
+
+void TxDialog::showPanel1(const QString& text, const QString& toolTip)
+{
+    panel1->setText(text);
+    panel1->setToolTip(toolTip);
+    emit panel1Changed(text);
+}
+
+void TxDialog::showProgress(const QString& text)
+{
+    bar->setValue(Module1::TxPercent);
+    showPanel1(text);
+}
+
+void TxDialog::closeAfterOneSecond()
+{
+    Tiempo(1);
+    QDialog::done(QDialog::Accepted);
+}
+
+void TxDialog::endWith(const QString& text)
+{
+    showPanel1(text);
+    closeAfterOneSecond();
+}
+
+void TxDialog::endTransmission(TxOutcome outcome, MSComm& port)
+{
+    switch (outcome) {
+    case TxOutcome::Completed:
+        endWith(QStringLiteral("Mensaje enviado OK!"));
+        return;
+    case TxOutcome::Cancelled:
+        // The text first, then the terminator at once, directly behind the last byte sent.
+        showPanel1(QStringLiteral("Mensaje Cancelado..."));
+        sendTerminator(port);
+        closeAfterOneSecond();
+        return;
+    case TxOutcome::Failed:
+    case TxOutcome::Busy:
+        break;
+    }
+    endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+}
+
+void TxDialog::Command2_Click()
+{
+    if (Module1::TxInProgress)
+        Module1::TxCancel = true;
+    else
+        QDialog::reject();
+}
+
+void TxDialog::reject()
+{
+    if (started)
+        Module1::TxCancel = true;
+    else
+        Command2_Click();
+}

@@ -1,0 +1,52 @@
+// What the send dialog and the date dialog share: the status panel, the progress bar, the endings and
+// the cancel rules.
+#pragma once
+
+#include <QDialog>
+
+class MSComm;
+class QLabel;
+class QProgressBar;
+class QStatusBar;
+enum class TxOutcome;
+
+// A dialog that sends one transmission, reports in the first panel of its status bar, shows the outcome
+// for one second and closes itself.
+class TxDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QString panel1Text() const;
+    QString panel1ToolTip() const;
+
+signals:
+    // Every text the first panel shows, in order (progress included).
+    void panel1Changed(const QString& text);
+
+protected:
+    explicit TxDialog(QWidget* parent);
+    void setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture);
+
+    void showPanel1(const QString& text, const QString& toolTip = QString());
+    // Progress before each byte: the panel text and the bar at TxPercent.
+    void showProgress(const QString& text);
+    // Waits one second, letting pending events run once, and closes.
+    void closeAfterOneSecond();
+    // Shows `text`, then closes a second later.
+    void endWith(const QString& text);
+    // The outcome of the paced sending; a cancelled one writes the terminator after its text.
+    void endTransmission(TxOutcome outcome, MSComm& port);
+
+    // "Cancelar": cancels the running transmission, or closes the dialog when none was started.
+    void Command2_Click();
+    // The close button and Escape: while "Enviar" is at work they only request the cancel, so the
+    // dialog never vanishes while bytes are still going out.
+    void reject() override;
+
+    // Set when "Enviar" starts; a second click, or one during the closing wait, does nothing.
+    bool started = false;
+
+private:
+    QLabel* panel1 = nullptr;
+    QProgressBar* bar = nullptr;
+};

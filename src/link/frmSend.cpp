@@ -1,0 +1,64 @@
+// The send dialog: checks there is a message, builds it, sends it paced or writes "Salida.txt".
+#include "link/frmSend.h"
+
+#include "editor/FrmMain.h"
+#include "link/OutputFile.h"
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "platform/MSComm.h"
+#include "ui_frmSend.h"
+
+frmSend::frmSend(FrmMain& owner) : TxDialog(&owner), main(owner), ui(std::make_unique<Ui::frmSend>())
+{
+    ui->setupUi(this);
+    setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &frmSend::Command2_Click);
+    Form_Load();
+}
+
+frmSend::~frmSend() = default;
+
+void frmSend::Form_Load()
+{
+    Module1::TxInProgress = false;
+    Module1::TxCancel = false;
+}
+
+void frmSend::cmdOK_Click()
+{
+    if (started || transmissionRunning())
+        return;
+    started = true;
+
+    main.TomoActual();
+    if (!main.messageOpen() || !Module1::messageHasText()) {
+        endWith(QStringLiteral("Error #21, No Hay mensaje cargado"));
+        return;
+    }
+
+    Module1::TxCancel = false;
+    Module1::TxInProgress = true;
+    if (!buildMessageTransmission()) {
+        endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+        return;
+    }
+
+    if (ui->chkFile->isChecked()) {
+        const QString path = writeSalida();
+        if (path.isEmpty()) {
+            endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+            return;
+        }
+        // The file may have gone to the per-user folder: the tooltip says where it is.
+        showPanel1(QStringLiteral("Archivo 'salida.txt' grabado OK!"), path);
+        closeAfterOneSecond();
+        return;
+    }
+
+    const TxOutcome outcome = sendPaced(main.MSComm1, [this]() {
+        showProgress(QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(Module1::TxPercent) +
+                     QStringLiteral("% [") + QString::number(Module1::TxLength) + QLatin1Char(']'));
+    });
+    endTransmission(outcome, main.MSComm1);
+}

@@ -1,0 +1,29 @@
+// The send dialog: the open message to the sign, or to "Salida.txt".
+#pragma once
+
+#include "link/TxDialog.h"
+
+#include <memory>
+
+class FrmMain;
+
+namespace Ui
+{
+class frmSend;
+}
+
+class frmSend : public TxDialog
+{
+    Q_OBJECT
+public:
+    explicit frmSend(FrmMain& owner);
+    ~frmSend() override;
+
+    void cmdOK_Click();
+
+private:
+    void Form_Load();
+
+    FrmMain& main;
+    std::unique_ptr<Ui::frmSend> ui;
+};
