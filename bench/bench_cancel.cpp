@@ -1,19 +1,24 @@
 // Time from a click on "Cancelar" to the terminator on the wire, over a pseudo-terminal, default delays.
-#include "link/SerialLink.h"
+#include "editor/FrmMain.h"
 #include "link/Transmission.h"
 #include "link/frmDate.h"
+#include "link/frmSend.h"
+#include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/MSComm.h"
 #include "platform/Wait.h"
+#include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -123,6 +128,7 @@ struct Phase
     const char* name;
     int fromMs, toMs; // the click falls at a random moment in this span after "Enviar"
     int delayMs;      // the delay in force there
+    bool message;     // the send dialog with a 64-page message, or the date dialog
 };
 
 double percentile(std::vector<double> v, double p)
@@ -150,24 +156,37 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_cancel: no pseudo-terminal\n");
         return 1;
     }
-    Module1::ComPort = receiver.slavePath;
-    Module1::ComBaud = QStringLiteral("9600");
-    Module1::DY1 = QStringLiteral("200");
-    Module1::DY2 = QStringLiteral("05");
-    MSComm port;
-    QString why;
-    if (!openComPort(port, nullptr, &why)) {
-        std::fprintf(stderr, "bench_cancel: %s\n", qPrintable(why));
+    // The program as the user runs it, with a settings store of its own that names the receiver's port.
+    QTemporaryDir dir;
+    platform::testing::settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
+    platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"), receiver.slavePath);
+    FrmMain main;
+    if (!main.MSComm1.PortOpen()) {
+        std::fprintf(stderr, "bench_cancel: %s\n", qPrintable(main.MSComm1.errorText()));
         return 1;
     }
+    std::printf("Delays: DY1 \"%s\", DY2 \"%s\"\n", qPrintable(Module1::DY1), qPrintable(Module1::DY2));
+    // A 64-page message of fixed-width pages for the send dialog.
+    for (int p = 1; p <= Module1::MaxPages; ++p) {
+        Module1::PageText[p] = QStringLiteral("PAGINA %1").arg(p);
+        Module1::PageEffect[p] = 1;
+        Module1::PageAlign[p] = Module1::AlignCenter;
+    }
+    Module1::PageCount = Module1::MaxPages;
+    Module1::CurrentPage = 1;
+    main.setMessageOpen(true);
+    main.RefMensaje();
+
     // The closing wait is not what is measured.
     platform::testing::waitScale = 0.0;
     platform::testing::fixedNow = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3));
 
-    // The date transmission: 5 preamble bytes at 200 ms, then the rest at 5 ms.
+    // The date transmission: 5 preamble bytes at 200 ms, then the rest at 5 ms; the message: 1161 bytes.
     const Phase phases[] = {
-        {"preamble (DY1 200 ms)", 20, 980, 200},
-        {"body (DY2 5 ms)", 1003, 1030, 5},
+        {"date, preamble", 20, 980, 200, false},
+        {"date, after preamble", 1003, 1040, 5, false},
+        {"message, preamble", 20, 980, 200, true},
+        {"message, pages", 1100, 6500, 5, true},
     };
     std::mt19937 random(12345);
     std::printf("Cancel latency: click on \"Cancelar\" -> first terminator byte received, %d runs per phase\n", runs);
@@ -176,10 +195,14 @@ int main(int argc, char* argv[])
         int missed = 0;
         for (int run = 0; run < runs; ++run) {
             receiver.take();
-            frmDate dialog(port);
-            dialog.show();
-            auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("Command2"));
-            auto* send = dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"));
+            std::unique_ptr<TxDialog> dialog;
+            if (phase.message)
+                dialog = std::make_unique<frmSend>(main);
+            else
+                dialog = std::make_unique<frmDate>(main.MSComm1, &main);
+            dialog->show();
+            auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("Command2"));
+            auto* send = dialog->findChild<QPushButton*>(QStringLiteral("cmdOK"));
             const int offsetMs = std::uniform_int_distribution<int>(phase.fromMs, phase.toMs)(random);
             Click click(cancel);
             std::atomic<qint64> clickNs{0};
@@ -209,8 +232,8 @@ int main(int argc, char* argv[])
             continue;
         }
         const double worst = *std::max_element(latencies.begin(), latencies.end());
-        std::printf("  %-22s runs %zu  min %.2f ms  median %.2f ms  p90 %.2f ms  max %.2f ms  target <= %d ms: %s%s\n",
-                    phase.name, latencies.size(), *std::min_element(latencies.begin(), latencies.end()),
+        std::printf("  %-22s delay %3d ms  runs %zu  min %.2f  median %.2f  p90 %.2f  max %.2f ms  target <= %d ms: %s%s\n",
+                    phase.name, phase.delayMs, latencies.size(), *std::min_element(latencies.begin(), latencies.end()),
                     percentile(latencies, 0.5), percentile(latencies, 0.9), worst, phase.delayMs + 10,
                     worst <= phase.delayMs + 10 ? "met" : "MISSED",
                     missed ? qPrintable(QStringLiteral(" (%1 runs ended before the click)").arg(missed)) : "");

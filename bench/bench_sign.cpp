@@ -1,10 +1,15 @@
 // Figures for the virtual sign and the preview: CPU while animating and idle, and decoder throughput.
 //   bench_sign            (offscreen unless DISPLAY is set; then the windows are real X windows)
 #include "SignDecoder.h"
+#include "editor/FrmMain.h"
+#include "platform/MsgBox.h"
+#include "platform/SettingsStore.h"
 #include "preview/LedMatrix.h"
 #include "preview/PagePreview.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -116,14 +121,25 @@ void virtualSignWindow(int seconds)
     runFor(1000); // start-up is not idling
     const qint64 pid = sign.processId();
     const double idle = measure([&] { return childCpuSeconds(pid); }, seconds * 1000);
-    QFile port(link);
-    if (!port.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || port.write(animatedMessage()) < 0)
-        std::printf("could not write to %s\n", qPrintable(link));
-    port.close();
-    runFor(200);
-    const double busy = measure([&] { return childCpuSeconds(pid); }, seconds * 1000);
-    std::printf("virtual sign window (tivor-sign, %s): idle %.2f%% of a core, playing an animated message %.2f%%\n",
-                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", idle, busy);
+    auto send = [&](const QByteArray& bytes) {
+        QFile port(link);
+        if (!port.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || port.write(bytes) < 0)
+            std::printf("could not write to %s\n", qPrintable(link));
+        runFor(200);
+    };
+    send(animatedMessage());
+    const double mixed = measure([&] { return childCpuSeconds(pid); }, seconds * 1000);
+    // The worst case: a text that scrolls all the time.
+    send(QByteArray("W-NT9\xDF\xE0\x90") + QByteArray(200, 'W') + QByteArray("\x01\x01", 2));
+    const double scrolling = measure([&] { return childCpuSeconds(pid); }, seconds * 1000);
+    // Under Xvfb the X server draws too: give its pid in BENCH_XSERVER_PID to see its share.
+    const qint64 xpid = qEnvironmentVariableIntValue("BENCH_XSERVER_PID");
+    if (xpid > 0)
+        std::printf("X server while the sign scrolls: %.2f%% of a core\n",
+                    measure([&] { return childCpuSeconds(xpid); }, seconds * 1000));
+    std::printf("virtual sign window (tivor-sign, %s): idle %.2f%% of a core, playing a message of animated pages %.2f%%, "
+                "scrolling without pause %.2f%%\n",
+                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", idle, mixed, scrolling);
     sign.terminate();
     sign.waitForFinished(5000);
 #else
@@ -132,25 +148,35 @@ void virtualSignWindow(int seconds)
 #endif
 }
 
-void previewInAWindow(int seconds)
+void previewInTheMainWindow(int seconds)
 {
-    QWidget window;
-    window.resize(640, 120);
-    auto* preview = new PagePreview(&window);
-    preview->setGeometry(10, 10, 620, 80);
-    window.show();
+    // The real main window, kept away from the user's settings and from real message boxes.
+    QTemporaryDir dir;
+    platform::testing::settingsFile = dir.filePath(QStringLiteral("bench.ini"));
+    platform::testing::scriptedBoxes = true;
+    FrmMain w;
+    w.show();
     runFor(300);
-    preview->showPage(QString::fromUtf8("Lluvia sobre Tivor"), 2, 0, 2);
+    const double noMessage = measure(selfCpuSeconds, seconds * 1000);
+    w.Nuevo_Click();
+    auto* text = w.findChild<QLineEdit*>(QStringLiteral("txtMensaje"));
+    auto* effect = w.findChild<QComboBox*>(QStringLiteral("cboEfe"));
+    text->setText(QString::fromUtf8("Lluvia sobre Tivor"));
+    effect->setCurrentIndex(2);
     const double rain = measure(selfCpuSeconds, seconds * 1000);
-    preview->showPage(QStringLiteral("Un texto que pasa de derecha a izquierda"), 0, 0, 0);
+    text->setText(QStringLiteral("Un texto que pasa de derecha a izquierda"));
+    effect->setCurrentIndex(0);
     const double scroll = measure(selfCpuSeconds, seconds * 1000);
-    preview->showPage(QStringLiteral("Quieto"), 1, 8, 0);
+    text->setText(QStringLiteral("Quieto"));
+    effect->setCurrentIndex(1);
+    w.findChild<QComboBox*>(QStringLiteral("cboPausa"))->setCurrentIndex(8);
     runFor(100);
     const double still = measure(selfCpuSeconds, seconds * 1000);
-    window.hide();
+    w.hide();
     const double hidden = measure(selfCpuSeconds, seconds * 1000);
-    std::printf("preview (%s): LLuvia looping %.2f%% of a core, Rotacion %.2f%%, Estatico holding %.2f%%, hidden %.2f%%\n",
-                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", rain, scroll, still, hidden);
+    std::printf("main window with preview (%s): no message open %.2f%% of a core, LLuvia looping %.2f%%, Rotacion %.2f%%, "
+                "Estatico holding %.2f%%, window hidden %.2f%%\n",
+                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", noMessage, rain, scroll, still, hidden);
 }
 } // namespace
 
@@ -161,7 +187,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     decoderThroughput();
-    previewInAWindow(seconds);
+    previewInTheMainWindow(seconds);
     virtualSignWindow(seconds);
     return 0;
 }

@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(s.line(), QStringLiteral("Mensaje: 1 paginas, 27 bytes, velocidad Rapida"));
         QCOMPARE(s.line(), QStringLiteral("Pagina  1  Estatico   pausa 5  |      HOLA      |"));
         QVERIFY(writeTo(link, QByteArray::fromHex("572D4E5439DFE0914142430101")));
-        QCOMPARE(s.line(), QStringLiteral("Mensaje: 0 paginas, 13 bytes, velocidad Rapida (con errores)"));
+        QCOMPARE(s.line(), QStringLiteral("Mensaje: 0 paginas, 13 bytes, velocidad Rapida (con errores: el cartel la descarta)"));
         QCOMPARE(s.line(), QStringLiteral("Error: registro LLuvia (0x91) cortado por el terminador tras 3 de 16 caracteres"));
         QVERIFY(writeTo(link, QByteArray::fromHex("572D4E5439B0140509051226010178")));
         QCOMPARE(s.line(), QStringLiteral("Hora 14:05:09 Fecha 05/12/26"));

@@ -193,6 +193,19 @@ private slots:
         QCOMPARE(decodeAll(stream, true), expected);
     }
 
+    void whatTheSignTakes()
+    {
+        sign::Decoder d;
+        d.feed(message(bytes({0x90, 'a', 0x05})) + message(bytes({0x90})) + message(bytes({0x90, 'b'})), 0);
+        const QList<sign::Event> events = d.takeEvents();
+        QCOMPARE(events.size(), 3);
+        // An unknown character is shown as it comes; a cut record makes the sign drop the message.
+        QVERIFY(!events[0].transmission.complete());
+        QVERIFY(events[0].transmission.accepted());
+        QVERIFY(!events[1].transmission.accepted());
+        QVERIFY(events[2].transmission.complete() && events[2].transmission.accepted());
+    }
+
     void silenceInsideTransmissionDropsItAndResyncs()
     {
         sign::Decoder d;

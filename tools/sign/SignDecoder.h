@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 
 namespace sign
@@ -64,8 +65,15 @@ struct Transmission
     qint64 lastByteMs = 0;
     qint64 byteCount = 0;
 
-    // Terminated with nothing to complain about: what the sign would take as a new message or time.
+    // Terminated with nothing to complain about.
     bool complete() const { return terminated && errors.isEmpty(); }
+    // What the sign takes as its new message or time: terminated, and at worst with bytes it has no
+    // character for (those show as they come; every other error makes it drop the transmission).
+    bool accepted() const
+    {
+        return terminated && std::all_of(errors.begin(), errors.end(),
+                                         [](const ProtocolError& e) { return e.kind == ErrorKind::BadCharacter; });
+    }
 };
 
 // One thing the decoder found: a transmission (with the errors inside it) or an error between transmissions.

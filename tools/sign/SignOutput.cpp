@@ -37,9 +37,10 @@ QString formatText(const Event& event)
         return QStringLiteral("Error: %1").arg(event.error.text);
     const Transmission& t = event.transmission;
     QStringList lines;
-    const QString state = t.complete() ? QString()
-                          : t.terminated ? QStringLiteral(" (con errores)")
-                                         : QStringLiteral(" (incompleta, descartada)");
+    const QString state = t.complete()   ? QString()
+                          : t.accepted() ? QStringLiteral(" (con bytes que el cartel no sabe mostrar)")
+                          : t.terminated ? QStringLiteral(" (con errores: el cartel la descarta)")
+                                         : QStringLiteral(" (incompleta: el cartel la descarta)");
     if (t.kind == Transmission::Kind::Message) {
         lines << QStringLiteral("Mensaje: %1 paginas, %2 bytes, velocidad %3%4")
                      .arg(t.pages.size())
@@ -77,7 +78,8 @@ QJsonObject toJson(const Event& event)
                   {QStringLiteral("bytes"), double(t.byteCount)},
                   {QStringLiteral("duracion_ms"), double(t.lastByteMs - t.firstByteMs)},
                   {QStringLiteral("terminada"), t.terminated},
-                  {QStringLiteral("completa"), t.complete()}};
+                  {QStringLiteral("completa"), t.complete()},
+                  {QStringLiteral("aceptada"), t.accepted()}};
     if (t.kind == Transmission::Kind::Message) {
         o.insert(QStringLiteral("velocidad"), signcodes::speedName(t.speed));
         QJsonArray pages;

@@ -69,7 +69,7 @@ void SignWindow::receive(const sign::Event& event)
     if (!event.isTransmission)
         return;
     const sign::Transmission& t = event.transmission;
-    if (!t.complete()) {
+    if (!t.accepted()) {
         // A cancelled or broken transmission is not taken: the sign keeps what it was showing.
         return;
     }
