@@ -1,11 +1,15 @@
 // The live preview: the line the sign will show, its marks and its cut, without touching the model.
+#include "link/Transmission.h"
+#include "link/frmSend.h"
 #include "model/Module1.h"
+#include "settings/RegSett.h"
 #include "platform/Clock.h"
 #include "preview/LedMatrix.h"
 #include "preview/PagePreview.h"
 #include "support/EditorKit.h"
 #include "support/TestEnv.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QTest>
 
@@ -228,6 +232,51 @@ private slots:
         QVERIFY(preview->matrix()->isAnimating());
         QCOMPARE(modelTexts(), (QStringList{QStringLiteral("corto"), QString::fromUtf8("más de dieciséis letras aquí")}));
         QVERIFY(!MsgModified);
+    }
+
+    void sendDialogShowsTheEstimateBeforeSending()
+    {
+        auto w = freshWindow(m_dir);
+        openMessage(*w, {QStringLiteral("viejo")});
+        resetTransmissionState();
+        // The page as typed, not yet taken into the model: the 27-byte example.
+        txtMensaje(*w)->setText(QStringLiteral("HOLA"));
+        cboEfe(*w)->setCurrentIndex(1);
+        cboPausa(*w)->setCurrentIndex(4);
+        optCenter(*w)->click();
+        MsgModified = false;
+        const auto estimate = [](frmSend& dlg) { return dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text(); };
+        {
+            frmSend dlg(*w);
+            // Default delays: 5 x 200 ms + 22 x 5 ms.
+            QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)"));
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->click();
+            QCOMPARE(estimate(dlg), QStringLiteral("Al archivo: 27 bytes, sin esperas"));
+        }
+        // Nothing was taken, padded or built for it.
+        QCOMPARE(PageText[1], QStringLiteral("viejo"));
+        QCOMPARE(int(PageEffect[1]), 0);
+        QVERIFY(!MsgModified);
+        QCOMPARE(TxLength, 0);
+        QVERIFY(TxBuffer.isEmpty());
+        QCOMPARE(TxDelayStart, 0.0);
+
+        // The longest message: cut at 8000 bytes.
+        for (int i = 1; i <= 64; ++i)
+            PageText[i] = QString(200, QLatin1Char('x'));
+        PageCount = 64;
+        CurrentPage = 64;
+        w->RefMensaje();
+        {
+            frmSend dlg(*w);
+            QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
+        }
+        DY2 = QStringLiteral("90");
+        {
+            frmSend dlg(*w);
+            QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
+        }
+        QCOMPARE(PageText[1], QString(200, QLatin1Char('x')));
     }
 };
 

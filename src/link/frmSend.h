@@ -23,6 +23,8 @@ public:
 
 private:
     void Form_Load();
+    // "Tiempo estimado de envio" for the message as it stands, before "Enviar".
+    void showEstimate();
 
     FrmMain& main;
     std::unique_ptr<Ui::frmSend> ui;
