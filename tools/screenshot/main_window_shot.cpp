@@ -4,12 +4,16 @@
 #include "editor/FrmMain.h"
 #include "model/Module1.h"
 #include "platform/CommonDialog.h"
+#include "platform/SettingsStore.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <fcntl.h>
+#include <stdlib.h>
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +23,14 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    // The port named in a settings file of its own: a pseudo-terminal, which opens like a real port.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return 3;
+    QTemporaryDir settingsDir;
+    platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
+    platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
+                          QString::fromLocal8Bit(ptsname(master)));
     platform::testing::scriptedDialogs = true;
     platform::testing::queuedFileNames = {QString::fromLocal8Bit(argv[2])};
 
