@@ -51,6 +51,34 @@ private slots:
         QVERIFY(r.out.contains("-h, --help"));
     }
 
+    void everyCommandHasItsHelp_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("options");
+        const QStringList port{"-p, --port PUERTO", "-b, --baud BAUDIOS", "--dy1 MS", "--dy2 MS"};
+        QTest::newRow("send") << "send" << port;
+        QTest::newRow("clock") << "clock" << port;
+        QTest::newRow("dump") << "dump" << QStringList{"-o, --output ARCHIVO", "--hex"};
+        QTest::newRow("import") << "import" << QStringList{"-o, --output MENSAJE.mnm"};
+        QTest::newRow("show") << "show" << QStringList{};
+        QTest::newRow("ports") << "ports" << QStringList{};
+    }
+
+    void everyCommandHasItsHelp()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, options);
+        const auto r = cli({command, QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        const QString text = QString::fromUtf8(r.out);
+        QVERIFY2(text.startsWith(QStringLiteral("Uso: tivor-cli ") + command), qPrintable(text));
+        for (const QString& option : options + QStringList{"-h, --help"})
+            QVERIFY2(text.contains(QStringLiteral("\n  ") + option + QLatin1Char(' ')), qPrintable(option));
+        QVERIFY(!text.contains(QStringLiteral("--ahora"))); // the test clock stays out of sight
+        for (QChar c : text)
+            QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
+    }
+
     void withoutACommandTheHelpGoesToStandardErrorWithUsageStatus()
     {
         const auto r = cli({});
