@@ -52,9 +52,9 @@ struct Recorder
     // Runs `action` in the wait that follows the byte whose progress shows `percent`.
     void onProgress(TxDialog& dlg, int percent, std::function<void()> action)
     {
-        QObject::connect(&dlg, &TxDialog::panel1Changed, [percent, action](const QString& t) {
+        QObject::connect(&dlg, &TxDialog::panel1Changed, [&dlg, percent, action](const QString& t) {
             if (t == progress(percent))
-                QTimer::singleShot(0, action);
+                QTimer::singleShot(0, &dlg, action);
         });
     }
 };

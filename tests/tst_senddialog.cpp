@@ -61,9 +61,9 @@ struct Recorder
     // Runs `action` in the wait that follows the byte whose progress text is `text`.
     static void onText(TxDialog& dlg, const QString& text, std::function<void()> action)
     {
-        QObject::connect(&dlg, &TxDialog::panel1Changed, [text, action](const QString& t) {
+        QObject::connect(&dlg, &TxDialog::panel1Changed, [&dlg, text, action](const QString& t) {
             if (t == text)
-                QTimer::singleShot(0, action);
+                QTimer::singleShot(0, &dlg, action);
         });
     }
 };
