@@ -16,14 +16,11 @@ namespace cli
 {
 namespace
 {
-volatile std::sig_atomic_t g_signal = 0;
-
 // Runs in the signal handler: the sending loop reads TxCancel after every byte's wait (the wait resumes
 // its sleep after the interruption), exactly as it reads a click on "Cancelar". A bool store is a single
 // plain store, and the loop reads the flag again after each call into the system, so it cannot miss it.
-extern "C" void onCancelSignal(int signal)
+extern "C" void onCancelSignal(int)
 {
-    g_signal = signal;
     Module1::TxCancel = true;
 }
 
@@ -177,12 +174,14 @@ int sendBuilt(const QString& what)
     using namespace Module1;
     // Installed before the port is opened, so a Ctrl-C while it opens is not lost.
     TxCancel = false;
-    g_signal = 0;
     CancelOnSignals cancelOnSignals;
 
     MSComm port;
     QString reason;
-    const QString device = MSComm::deviceNameFor(ComPort).isEmpty() ? ComPort : MSComm::deviceNameFor(ComPort);
+    // Messages name the device the port text stands for ("2" is /dev/ttyS1).
+    QString device = MSComm::deviceNameFor(ComPort);
+    if (device.isEmpty())
+        device = ComPort;
     if (!openComPort(port, nullptr, &reason))
         return fail(StatusPort, QStringLiteral("%1: no se pudo abrir el puerto serie (%2)").arg(device, reason));
     if (TxCancel)

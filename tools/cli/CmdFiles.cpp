@@ -1,5 +1,5 @@
-// "tivor-cli import" and "tivor-cli show": message files built and listed with the program's own reader,
-// import rules and writer.
+// "tivor-cli dump", "import" and "show": transmissions and message files made and listed with the program's
+// own reader, import rules, transmission builder and writer.
 #include "Cli.h"
 #include "CliFiles.h"
 
@@ -51,6 +51,10 @@ QString shownText(const QString& text)
     }
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
+
+// Preamble "W-NT9", command and speed: what comes before the first page record.
+constexpr qsizetype headerBytes = 7;
+
 // The bytes of each page record of the message now in the model, in slot order, as the builder makes them:
 // each page is built alone from the same texts, so the lengths are the builder's own. The model is left as
 // it was (building pads texts in place).
@@ -72,7 +76,7 @@ QList<int> recordLengths()
         PagePause[page] = pauses[page];
         PageAlign[page] = aligns[page];
         buildMessageTransmission();
-        lengths << TxLength - 7 - 2; // less preamble, command, speed and terminator
+        lengths << TxLength - int(headerBytes + txbytes::Terminator.size());
     }
     PageText = texts;
     PageEffect = effects;
@@ -86,9 +90,9 @@ QList<int> recordLengths()
 // One line per part of the transmission: offset, bytes in hex, bytes as ASCII ('.' for the others).
 QByteArray hexDump(const QByteArray& tx, const QList<int>& recordLengths)
 {
-    QList<QByteArray> parts{tx.left(7)};
-    const qsizetype bodyEnd = tx.size() - 2;
-    qsizetype at = 7;
+    QList<QByteArray> parts{tx.left(headerBytes)};
+    const qsizetype bodyEnd = tx.size() - txbytes::Terminator.size();
+    qsizetype at = headerBytes;
     for (int length : recordLengths) {
         if (at >= bodyEnd)
             break; // cut by the length cap
