@@ -55,4 +55,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps finds the exact runtime libraries (Qt 6 Core, Gui, Widgets, SerialPort, libc...).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own buttons and dialogs in Spanish; the program works without it, in English buttons.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <sys/resource.h>
 #include <time.h>
 
 using namespace Module1;
@@ -486,6 +488,40 @@ private slots:
         QCOMPARE(path, QDir(dataDir).filePath(QStringLiteral("Salida.txt")));
         QCOMPARE(testenv::readFile(path), '"' + TxBuffer + "\"\r\n");
         QFile::remove(path);
+    }
+
+    // A write that fails half-way (here: a file-size limit, which even root meets) reports failure
+    // and leaves the previous file as it was, in both folders.
+    void salidaFailedWriteKeepsOldFile()
+    {
+        PageText[1] = QString(3000, u'x');
+        QVERIFY(buildMessageTransmission());
+        const QString path = QDir(m_dir.path()).filePath(QStringLiteral("Salida.txt"));
+        const QByteArray old(20000, 'o');
+        QVERIFY(testenv::writeFile(path, old));
+        const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        const QString fallback = QDir(dataDir).filePath(QStringLiteral("Salida.txt"));
+        QDir().mkpath(dataDir);
+        QVERIFY(testenv::writeFile(fallback, old));
+
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
+        const QString written = writeSalida(&error);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY2(written.isEmpty(), qPrintable(written));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(testenv::readFile(path), old);
+        QCOMPARE(testenv::readFile(fallback), old);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("Salida")),
+                 QStringList{QStringLiteral("Salida.txt")});
+        QFile::remove(fallback);
     }
 };
 

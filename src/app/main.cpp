@@ -1,6 +1,7 @@
 // Starts Tivor: checks that there is a display to show the window on, then runs the main window.
 #include "editor/FrmMain.h"
 #include "help/Help.h"
+#include "platform/Translations.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tivor"));
     QApplication::setApplicationName(QStringLiteral("Tivor"));
+    platform::installSpanishQtTexts(app);
 
     // Self-test of an installed copy, run by CI after installing the package: the GUI library has started
     // on the chosen platform; print where the help document was found, fail when it was not.

@@ -15,8 +15,9 @@ const QString kFileName = QStringLiteral("Salida.txt");
 bool writeTo(const QString& path, const QByteArray& line, QString* error)
 {
     // A temporary file renamed over the old one: a failed write never leaves a cut or empty file.
+    // Qt 6.4's commit() renames even when its own final flush fails (a full disk), so flush first.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.flush() || !file.commit()) {
         if (error)
             *error = path + QStringLiteral(": ") + file.errorString();
         return false;

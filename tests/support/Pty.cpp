@@ -24,7 +24,8 @@ qint64 nowNs()
 
 Pty::Pty()
 {
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a child process holding the master would hide a hang-up from the program.
+    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
         m_error = QStringLiteral("posix_openpt: ") + QString::fromLocal8Bit(std::strerror(errno));
         if (fd >= 0)
@@ -40,8 +41,8 @@ Pty::Pty()
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (::pipe(m_wakePipe) != 0) {
+    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
         m_error = QStringLiteral("pipe failed");
         ::close(fd);
         return;
