@@ -1,6 +1,9 @@
 // Latin-1 copy first (vectorised by Qt), then the few bytes where Windows-1252 differs are fixed in place.
 #include "files/FastDecode.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "model/Cp1252.h"
 
 QString decodeWindows1252(QByteArrayView bytes, bool byte255AsQuote)
@@ -20,4 +23,16 @@ QString decodeWindows1252(QByteArrayView bytes, bool byte255AsQuote)
         d[i] = c == 0xFF ? QChar(u'"') : Cp1252::charOf(c);
     }
     return out;
+}
+
+bool readWholeFile(const QString& path, QByteArray* bytes)
+{
+    bytes->clear();
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
 }

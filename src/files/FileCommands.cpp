@@ -19,9 +19,9 @@ namespace
 const QString MessageFilter = QStringLiteral("Archivos de Mensajes(*.mnm)|*.mnm");
 const QString TextFilter = QStringLiteral("Archivos de Texto(*.txt)|*.txt");
 
-void readFailure(FrmMain& w)
+// One empty, unnamed page in the open editor: what New gives, and what a file that failed to load leaves.
+void startEmptyMessage(FrmMain& w)
 {
-    w.TypeErr(QStringLiteral("Error en Archivo de Mensaje"));
     w.Ini_Frame();
     MsgModified = false;
     MsgSaveAs = true;
@@ -29,6 +29,12 @@ void readFailure(FrmMain& w)
     w.focusText();
     w.setStatusPanel(2, QStringLiteral("Sin Nombre"));
     MsgFileName.clear();
+}
+
+void readFailure(FrmMain& w)
+{
+    w.TypeErr(QStringLiteral("Error en Archivo de Mensaje"));
+    startEmptyMessage(w);
 }
 } // namespace
 
@@ -119,13 +125,7 @@ void Nuevo_Click(FrmMain& w)
 {
     if (!promptUnsavedChanges(w, false))
         return;
-    w.Ini_Frame();
-    MsgModified = false;
-    MsgSaveAs = true;
-    w.setMessageOpen(true);
-    w.focusText();
-    w.setStatusPanel(2, QStringLiteral("Sin Nombre"));
-    MsgFileName.clear();
+    startEmptyMessage(w);
 }
 
 void Cargar_Click(FrmMain& w)

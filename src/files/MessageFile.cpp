@@ -199,13 +199,6 @@ bool parseMessageFile(const QByteArray& bytes, QList<MessageRecord>* records)
 bool readMessageFile(const QString& path, QList<MessageRecord>* records)
 {
     records->clear();
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    return parseMessageFile(bytes, records);
+    QByteArray bytes;
+    return readWholeFile(path, &bytes) && parseMessageFile(bytes, records);
 }

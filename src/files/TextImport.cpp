@@ -183,13 +183,8 @@ QStringList importPagesFromBytes(const QByteArray& bytes)
 bool readImportFile(const QString& path, QStringList* pages)
 {
     pages->clear();
-    if (path.isEmpty() || QFileInfo(path).isDir())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!readWholeFile(path, &bytes))
         return false;
     *pages = importPagesFromBytes(bytes);
     return true;
