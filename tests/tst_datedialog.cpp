@@ -62,13 +62,10 @@ private slots:
     {
         frmDate dlg(*port);
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Envio de Hora y Fecha"));
-        const auto text = [&](const char* name) { return dlg.findChild<QLabel*>(QLatin1String(name))->text(); };
-        QCOMPARE(text("Label3"), QStringLiteral("Cambiar Hora y Fecha en Cartel"));
-        QCOMPARE(text("Label2"), QStringLiteral("- Conecte el cable de comunicacion"));
-        QCOMPARE(text("Label1"), QStringLiteral("- Verfique encendido del Cartel "));
-        QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("cmdOK"))->text(), QStringLiteral("Enviar"));
-        QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("Command2"))->text(), QStringLiteral("Cancelar"));
-        QVERIFY(!dlg.findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
+        QCOMPARE(QStringList({textOf(&dlg, "Label3"), textOf(&dlg, "Label2"), textOf(&dlg, "Label1"),
+                              textOf(&dlg, "cmdOK"), textOf(&dlg, "Command2"), textOf(&dlg, "Picture1")}),
+                 QStringList({"Cambiar Hora y Fecha en Cartel", "- Conecte el cable de comunicacion",
+                              "- Verfique encendido del Cartel ", "Enviar", "Cancelar", "<picture>"}));
     }
 
     // The moment of opening is shown and sent; a second "Enviar" while sending does nothing.
@@ -79,7 +76,7 @@ private slots:
         frmDate dlg(*port);
         QCOMPARE(Module1::TxInProgress, false);
         QCOMPARE(Module1::TxCancel, false);
-        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("Label4"))->text(), QStringLiteral("Hora 09:07:03  Fecha 01/03/26"));
+        QCOMPARE(textOf(&dlg, "Label4"), QStringLiteral("Hora 09:07:03  Fecha 01/03/26"));
         // Left open for ten minutes: the time sent is still the one shown.
         platform::testing::fixedNow = when.addSecs(600);
         Recorder rec(dlg);

@@ -135,7 +135,6 @@ private slots:
         QTest::addColumn<QByteArray>("tail");
         QTest::newRow("8000 whole") << 8000 << 8000 << QByteArray("z") + hex("01 01");
         QTest::newRow("8001 cut") << 8001 << 8002 << QByteArray("z") + hex("01 01 01");
-        QTest::newRow("8002 cut") << 8002 << 8002 << QByteArray("zz") + hex("01 01");
     }
 
     // 63 long Rotacion pages and one that makes up the length wanted.

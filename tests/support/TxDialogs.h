@@ -3,6 +3,8 @@
 
 #include "link/TxDialog.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +23,16 @@ inline void click(QWidget* dlg, const char* name)
     auto* b = dlg->findChild<QPushButton*>(QLatin1String(name));
     QVERIFY2(b, name);
     QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// The text of the label or button `name`, and whether a label's picture is there.
+inline QString textOf(QWidget* dlg, const char* name)
+{
+    if (auto* label = dlg->findChild<QLabel*>(QLatin1String(name)))
+        return label->pixmap().isNull() ? label->text() : QStringLiteral("<picture>");
+    if (auto* b = dlg->findChild<QAbstractButton*>(QLatin1String(name)))
+        return b->text();
+    return QStringLiteral("<no %1>").arg(QLatin1String(name));
 }
 
 // Every text the first panel shows, with the bar's value at that moment.
