@@ -165,19 +165,6 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    void cancelDuringPreamble()
-    {
-        start();
-        frmSend dlg(*main);
-        Recorder rec(dlg);
-        onText(dlg, progress(7), [&dlg] { click(&dlg, "Command2"); });
-        send(dlg);
-        QVERIFY(pty->waitForBytes(4, 2000));
-        QTest::qWait(30);
-        QCOMPARE(pty->bytes(), QByteArray("W-") + hex("0101"));
-        QCOMPARE(rec.texts, QStringList({progress(3), progress(7), "Mensaje Cancelado..."}));
-    }
-
     void portNotOpen()
     {
         start(QStringLiteral("/dev/tivor-no-such-port"));
