@@ -198,8 +198,9 @@ private slots:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QString>("reason");
         // The system's reason stands between the parentheses.
-        QTest::newRow("dump cut short") << "dump" << 100 << false << "); el archivo anterior queda como estaba";
-        QTest::newRow("import cut short") << "import" << 200 << false << ")";
+        QTest::newRow("dump cut short") << "dump" << 100 << false
+                                        << "(File too large); el archivo anterior queda como estaba";
+        QTest::newRow("import cut short") << "import" << 200 << false << "(File too large)";
         QTest::newRow("import over a read-only file") << "import" << 0 << true << "(%1 es de solo lectura)";
     }
 

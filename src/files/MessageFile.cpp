@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 namespace
 {
@@ -163,8 +165,14 @@ bool writeMessageFile(const QString& path, QString* error)
     const QByteArray bytes = messageFileBytes();
     // QSaveFile::commit() renames even when its final flush fails (Qt 6.4: a disk that fills up mid-write
     // left a cut file in place of the old one), so the flush is done and checked here first.
+    errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        setError(error, file.errorString());
+        // A failed flush leaves Qt with no text of its own ("Unknown error"); the system's is better.
+        const int systemError = errno;
+        const QString text = file.errorString();
+        setError(error, systemError != 0 && (text.isEmpty() || text == QLatin1String("Unknown error"))
+                            ? QString::fromLocal8Bit(std::strerror(systemError))
+                            : text);
         file.cancelWriting();
         return false;
     }

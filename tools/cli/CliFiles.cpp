@@ -20,15 +20,19 @@ namespace
 // filling the memory.
 constexpr qint64 MaxInputBytes = 64 * 1024 * 1024;
 
-QString reasonFor(const QFileDevice& file)
+// `systemError` is errno right after the failure: a failed flush leaves Qt with no text of its own.
+QString reasonFor(const QFileDevice& file, int systemError = 0)
 {
+    QString text = file.errorString();
+    if (systemError != 0 && (text.isEmpty() || text == QLatin1String("Unknown error")))
+        text = QString::fromLocal8Bit(std::strerror(systemError));
     switch (file.error()) {
     case QFileDevice::PermissionsError:
         return QStringLiteral("sin permiso");
     case QFileDevice::ResourceError:
-        return QStringLiteral("sin espacio o recursos (%1)").arg(file.errorString());
+        return QStringLiteral("sin espacio o recursos (%1)").arg(text);
     default:
-        return file.errorString();
+        return text;
     }
 }
 } // namespace
@@ -97,8 +101,9 @@ int writeOutput(const QString& path, const QByteArray& bytes)
         return fail(StatusFile, QStringLiteral("%1: no se pudo crear (%2)").arg(path, reasonFor(file)));
     // QSaveFile::commit() renames even when its own final flush fails (Qt 6.4), which would put a cut file in
     // place of the old one: flush and check first, so commit() only replaces the file with a complete one.
+    errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = reasonFor(file);
+        const QString reason = reasonFor(file, errno);
         file.cancelWriting();
         file.commit();
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2); el archivo anterior queda como estaba")
