@@ -60,8 +60,6 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("leading zero") << QStringLiteral("05");
-        QTest::newRow("typed port 12") << QStringLiteral("12");
-        QTest::newRow("rate outside the list") << QStringLiteral("14400");
         QTest::newRow("device path") << QStringLiteral("/dev/ttyUSB0");
         QTest::newRow("blanks kept") << QStringLiteral(" 9600 ");
         QTest::newRow("empty") << QString();
