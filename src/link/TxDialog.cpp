@@ -38,13 +38,19 @@ void TxDialog::showPanel1(const QString& text, const QString& toolTip)
 {
     panel1->setText(text);
     panel1->setToolTip(toolTip);
+    // The closing wait sleeps before it lets the window paint: paint the outcome now, or it only
+    // flashes up as the dialog closes.
+    panel1->repaint();
     emit panel1Changed(text);
 }
 
 void TxDialog::showProgress(const QString& text)
 {
+    // Painted by the event pass that follows every byte; painting here would eat into short delays.
     bar->setValue(Module1::TxPercent);
-    showPanel1(text);
+    panel1->setText(text);
+    panel1->setToolTip(QString());
+    emit panel1Changed(text);
 }
 
 void TxDialog::closeAfterOneSecond()
