@@ -83,23 +83,6 @@ private slots:
         QCOMPARE(Module1::ComRTS, false);
     }
 
-    void savedUnderTheirSectionsAndKeys()
-    {
-        setAll(QStringLiteral("3"), QStringLiteral("19200"), true, QStringLiteral("500"), QStringLiteral("90"));
-        QVERIFY(SaveRegSett());
-        const auto get = [](const char* section, const char* key) {
-            return platform::GetSetting(kApp, QLatin1String(section), QLatin1String(key), QStringLiteral("missing"));
-        };
-        QCOMPARE(get("COM", "Port"), QStringLiteral("3"));
-        QCOMPARE(get("COM", "Baud"), QStringLiteral("19200"));
-        QCOMPARE(get("COM", "RTS"), QStringLiteral("True"));
-        QCOMPARE(get("PGM", "DY1"), QStringLiteral("500"));
-        QCOMPARE(get("PGM", "DY2"), QStringLiteral("90"));
-        Module1::ComRTS = false;
-        QVERIFY(SaveRegSett());
-        QCOMPARE(get("COM", "RTS"), QStringLiteral("False"));
-    }
-
     void rtsText_data()
     {
         QTest::addColumn<QString>("stored");
