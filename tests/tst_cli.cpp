@@ -30,50 +30,30 @@ private slots:
         }
     }
 
-    void helpListsEveryCommandInSpanish()
-    {
-        const auto r = cli({QStringLiteral("--help")});
-        QCOMPARE(r.status, 0);
-        const QString text = QString::fromUtf8(r.out);
-        QVERIFY(text.startsWith(QStringLiteral("Uso: tivor-cli COMANDO")));
-        for (const char* command : {"  send ", "  clock ", "  dump ", "  import ", "  show ", "  ports "})
-            QVERIFY2(text.contains(QLatin1String(command)), command);
-        // Spanish without accents, like every other text of the program.
-        for (QChar c : text)
-            QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
-    }
-
-    void commandHelpShowsItsOptions()
-    {
-        const auto r = cli({QStringLiteral("ports"), QStringLiteral("--help")});
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.startsWith("Uso: tivor-cli ports\n"));
-        QVERIFY(r.out.contains("-h, --help"));
-    }
-
-    void everyCommandHasItsHelp_data()
+    // Every help lists its lines in Spanish without accents, like every other text of the program.
+    void help_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("lines");
         const QStringList port{"-p, --port PUERTO", "-b, --baud BAUDIOS", "--dy1 MS", "--dy2 MS"};
+        QTest::newRow("main") << "" << QStringList{"send", "clock", "dump", "import", "show", "ports"};
         QTest::newRow("send") << "send" << port;
         QTest::newRow("clock") << "clock" << port;
         QTest::newRow("dump") << "dump" << QStringList{"-o, --output ARCHIVO", "--hex"};
         QTest::newRow("import") << "import" << QStringList{"-o, --output MENSAJE.mnm"};
-        QTest::newRow("show") << "show" << QStringList{};
         QTest::newRow("ports") << "ports" << QStringList{};
     }
-
-    void everyCommandHasItsHelp()
+    void help()
     {
         QFETCH(QString, command);
-        QFETCH(QStringList, options);
-        const auto r = cli({command, QStringLiteral("--help")});
+        QFETCH(QStringList, lines);
+        const auto r = cli(command.isEmpty() ? QStringList{"--help"} : QStringList{command, "--help"});
         QCOMPARE(r.status, 0);
         const QString text = QString::fromUtf8(r.out);
-        QVERIFY2(text.startsWith(QStringLiteral("Uso: tivor-cli ") + command), qPrintable(text));
-        for (const QString& option : options + QStringList{"-h, --help"})
-            QVERIFY2(text.contains(QStringLiteral("\n  ") + option + QLatin1Char(' ')), qPrintable(option));
+        QVERIFY2(text.startsWith(QStringLiteral("Uso: tivor-cli ") + (command.isEmpty() ? "COMANDO" : command)),
+                 qPrintable(text));
+        for (const QString& line : lines + QStringList{"-h, --help"})
+            QVERIFY2(text.contains(QStringLiteral("\n  ") + line + QLatin1Char(' ')), qPrintable(line));
         QVERIFY(!text.contains(QStringLiteral("--ahora"))); // the test clock stays out of sight
         for (QChar c : text)
             QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
@@ -95,16 +75,23 @@ private slots:
                                          << "tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
         QTest::newRow("unknown global option") << QStringList{"--puerto"}
                                                << "tivor-cli: opcion desconocida '--puerto' (ver tivor-cli --help)";
-        QTest::newRow("unknown option of a command") << QStringList{"ports", "--all"}
-                                                     << "tivor-cli: ports: opcion desconocida '--all'";
-        QTest::newRow("unknown short option") << QStringList{"ports", "-x"}
-                                              << "tivor-cli: ports: opcion desconocida '-x'";
-        QTest::newRow("argument too many") << QStringList{"ports", "COM1"}
-                                           << "tivor-cli: ports: argumento de mas: 'COM1'";
+        QTest::newRow("unknown option of a command") << QStringList{"ports", "-x"}
+                                                     << "tivor-cli: ports: opcion desconocida '-x'";
+        QTest::newRow("argument too many") << QStringList{"show", "a.mnm", "b.mnm"}
+                                           << "tivor-cli: show: argumento de mas: 'b.mnm'";
         QTest::newRow("option value where none goes") << QStringList{"ports", "--help=si"}
                                                       << "tivor-cli: ports: la opcion '--help' no lleva valor";
+        QTest::newRow("import without -o") << QStringList{"import", "a.txt"}
+                                           << "tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
+        QTest::newRow("-o without value") << QStringList{"import", "a.txt", "-o"}
+                                          << "tivor-cli: import: falta el valor de la opcion '-o'";
+        QTest::newRow("show without file") << QStringList{"show"}
+                                           << "tivor-cli: show: falta el argumento MENSAJE.mnm (ver tivor-cli show --help)";
+        QTest::newRow("dump -o empty") << QStringList{"dump", "a.mnm", "--output="}
+                                       << "tivor-cli: dump: -o vacio: indique el archivo";
+        QTest::newRow("clock at a bad moment") << QStringList{"clock", "--ahora", "ayer"}
+                                               << "tivor-cli: --ahora 'ayer' no es una fecha valida";
     }
-
     void usageErrors()
     {
         QFETCH(QStringList, arguments);

@@ -8,56 +8,20 @@
 #include "settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TestEnv.h"
+#include "support/TxDialogs.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <memory>
+
+using namespace txdialogs;
 
 namespace
 {
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QPushButton* button(QWidget* dlg, const char* name)
-{
-    auto* b = dlg->findChild<QPushButton*>(QLatin1String(name));
-    Q_ASSERT(b);
-    return b;
-}
-
 QString progress(int percent)
 {
     return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent);
 }
-
-// Every text the first panel shows, and the bar's value at that moment.
-struct Recorder
-{
-    QStringList texts;
-    QList<int> bar;
-    void attach(TxDialog& dlg)
-    {
-        auto* b = dlg.findChild<QProgressBar*>(QStringLiteral("progressBar"));
-        QObject::connect(&dlg, &TxDialog::panel1Changed, [this, b](const QString& t) {
-            texts.append(t);
-            bar.append(b->value());
-        });
-    }
-    // Runs `action` in the wait that follows the byte whose progress shows `percent`.
-    void onProgress(TxDialog& dlg, int percent, std::function<void()> action)
-    {
-        QObject::connect(&dlg, &TxDialog::panel1Changed, [&dlg, percent, action](const QString& t) {
-            if (t == progress(percent))
-                QTimer::singleShot(0, &dlg, action);
-        });
-    }
-};
 
 // The 14 bytes of the transmission: preamble, command 0xB0, six clock bytes, terminator.
 const int kLength = 14;
@@ -98,63 +62,42 @@ private slots:
     {
         frmDate dlg(*port);
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Envio de Hora y Fecha"));
-        const auto text = [&](const char* name) { return dlg.findChild<QLabel*>(QLatin1String(name))->text(); };
-        QCOMPARE(text("Label3"), QStringLiteral("Cambiar Hora y Fecha en Cartel"));
-        QCOMPARE(text("Label2"), QStringLiteral("- Conecte el cable de comunicacion"));
-        QCOMPARE(text("Label1"), QStringLiteral("- Verfique encendido del Cartel "));
-        QCOMPARE(button(&dlg, "cmdOK")->text(), QStringLiteral("Enviar"));
-        QCOMPARE(button(&dlg, "Command2")->text(), QStringLiteral("Cancelar"));
-        QVERIFY(!dlg.findChild<QLabel*>(QStringLiteral("Picture1"))->pixmap().isNull());
+        QCOMPARE(QStringList({textOf(&dlg, "Label3"), textOf(&dlg, "Label2"), textOf(&dlg, "Label1"),
+                              textOf(&dlg, "cmdOK"), textOf(&dlg, "Command2"), textOf(&dlg, "Picture1")}),
+                 QStringList({"Cambiar Hora y Fecha en Cartel", "- Conecte el cable de comunicacion",
+                              "- Verfique encendido del Cartel ", "Enviar", "Cancelar", "<picture>"}));
     }
 
-    void sendsTheMomentOfOpening_data()
-    {
-        QTest::addColumn<QDateTime>("when");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QByteArray>("clock");
-        QTest::newRow("09:07:03 1 March 2026") << QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3))
-                                                << "Hora 09:07:03  Fecha 01/03/26" << hex("090703010326");
-        QTest::newRow("23:59:59 31 December 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59))
-                                                    << "Hora 23:59:59  Fecha 31/12/99" << hex("235959311299");
-        QTest::newRow("midnight 1 January 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0))
-                                                  << "Hora 00:00:00  Fecha 01/01/00" << hex("000000010100");
-        QTest::newRow("14:05:09 5 December 2026") << QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9))
-                                                   << "Hora 14:05:09  Fecha 05/12/26" << hex("140509051226");
-    }
+    // The moment of opening is shown and sent; a second "Enviar" while sending does nothing.
     void sendsTheMomentOfOpening()
     {
-        QFETCH(QDateTime, when);
-        QFETCH(QString, label);
-        QFETCH(QByteArray, clock);
-        platform::testing::fixedNow = when;
+        const QDateTime when = platform::testing::fixedNow;
         Module1::TxInProgress = Module1::TxCancel = true;
         frmDate dlg(*port);
         QCOMPARE(Module1::TxInProgress, false);
         QCOMPARE(Module1::TxCancel, false);
-        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("Label4"))->text(), label);
+        QCOMPARE(textOf(&dlg, "Label4"), QStringLiteral("Hora 09:07:03  Fecha 01/03/26"));
         // Left open for ten minutes: the time sent is still the one shown.
         platform::testing::fixedNow = when.addSecs(600);
-        Recorder rec;
-        rec.attach(dlg);
-        dlg.show();
-        QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton);
+        Recorder rec(dlg);
+        for (int percent : {14, 64})
+            onText(dlg, progress(percent), [&dlg] { click(&dlg, "cmdOK"); });
+        send(dlg);
 
         QVERIFY(pty->waitForBytes(kLength, 2000));
-        QCOMPARE(pty->bytes(), QByteArray("W-NT9") + hex("B0") + clock + hex("0101"));
+        QTest::qWait(50);
+        QCOMPARE(pty->bytes(), QByteArray("W-NT9") + hex("B0 09 07 03 01 03 26 01 01"));
         QStringList expected;
         for (int p : kPercents)
             expected.append(progress(p));
-        expected.append(QStringLiteral("Mensaje enviado OK!"));
-        QCOMPARE(rec.texts, expected);
+        QCOMPARE(rec.texts, expected << QStringLiteral("Mensaje enviado OK!"));
         QCOMPARE(rec.bar.mid(0, kLength), kPercents);
-        QCOMPARE(dlg.panel1Text(), QStringLiteral("Mensaje enviado OK!"));
-        QVERIFY(!dlg.isVisible());
     }
 
     void cancelBeforeEnviarClosesAndSendsNothing()
     {
         frmDate dlg(*port);
-        testenv::onNextModal([](QWidget* w) { QTest::mouseClick(button(w, "Command2"), Qt::LeftButton); });
+        testenv::onNextModal([](QWidget* w) { click(w, "Command2"); });
         dlg.exec();
         QVERIFY(!dlg.isVisible());
         QTest::qWait(50);
@@ -174,52 +117,29 @@ private slots:
     {
         QFETCH(bool, closeButton);
         frmDate dlg(*port);
-        Recorder rec;
-        rec.attach(dlg);
-        rec.onProgress(dlg, 21, [&dlg, closeButton]() {
+        Recorder rec(dlg);
+        onText(dlg, progress(21), [&dlg, closeButton] {
             if (closeButton)
                 dlg.close();
             else
-                QTest::mouseClick(button(&dlg, "Command2"), Qt::LeftButton);
+                click(&dlg, "Command2");
         });
-        dlg.show();
-        QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton);
-
+        send(dlg);
         QVERIFY(pty->waitForBytes(5, 2000));
         QTest::qWait(30);
         QCOMPARE(pty->bytes(), QByteArray("W-N") + hex("0101"));
         QCOMPARE(rec.texts, QStringList({progress(7), progress(14), progress(21), "Mensaje Cancelado..."}));
-        QVERIFY(!dlg.isVisible());
     }
 
     void portNotOpen()
     {
         port->setPortOpen(false);
         frmDate dlg(*port);
-        Recorder rec;
-        rec.attach(dlg);
-        dlg.show();
-        QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton);
+        Recorder rec(dlg);
+        send(dlg);
         QCOMPARE(rec.texts, QStringList({progress(7), "Error #22, No se envio el Mensaje"}));
-        QVERIFY(!dlg.isVisible());
         QTest::qWait(30);
         QCOMPARE(pty->bytes(), QByteArray());
-    }
-
-    void enviarDoesNothingWhileSending()
-    {
-        frmDate dlg(*port);
-        Recorder rec;
-        rec.attach(dlg);
-        rec.onProgress(dlg, 14, [&dlg]() { QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton); });
-        rec.onProgress(dlg, 64, [&dlg]() { QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton); });
-        dlg.show();
-        QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton);
-        QVERIFY(pty->waitForBytes(kLength, 2000));
-        QTest::qWait(50);
-        QCOMPARE(pty->bytes().size(), kLength);
-        QCOMPARE(rec.texts.size(), kLength + 1);
-        QCOMPARE(rec.texts.last(), QStringLiteral("Mensaje enviado OK!"));
     }
 
     // The one test with the program's own timing: default delays and the real one-second close.
@@ -235,11 +155,9 @@ private slots:
             if (t == QStringLiteral("Mensaje enviado OK!"))
                 doneShownMs = clock.elapsed();
         });
-        dlg.show();
         clock.start();
-        QTest::mouseClick(button(&dlg, "cmdOK"), Qt::LeftButton);
+        send(dlg);
         const qint64 closedMs = clock.elapsed();
-        QVERIFY(!dlg.isVisible());
         // 5 x 200 ms + 9 x 5 ms of waits before the outcome, then one second before closing.
         QVERIFY2(doneShownMs >= 1040, qPrintable(QString::number(doneShownMs)));
         QVERIFY2(closedMs - doneShownMs >= 1000 && closedMs - doneShownMs < 1300,

@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <csignal>
 #include <sys/resource.h>
-#include <time.h>
 
 using namespace Module1;
 
@@ -45,13 +44,6 @@ void loadPages(const QStringList& pages)
         PageAlign[slot] = quint8(f[3].toInt());
         PageText[slot] = f.mid(4).join(u'|');
     }
-}
-
-qint64 cpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 // The port opened on a fresh pseudo-terminal, as Inicio_COMM would at start-up.
@@ -96,41 +88,25 @@ private slots:
             << QStringList{"1|1|4|2|HOLA"} << hex("80") + spaces(6) + "HOLA" + spaces(6) + hex("C6");
         QTest::newRow("Hora") << QStringList{"1|11|3|2|x"} << hex("A0 A0 A0 A0 A0");
         QTest::newRow("Fecha") << QStringList{"1|12|3|2|x"} << hex("A2 C3");
-        QTest::newRow("Año Rotacion") << QStringList{"1|0|0|0|A\u00F1o"} << hex("90 41 15 6F");
-        QTest::newRow("AÑO Rotacion") << QStringList{"1|0|0|0|A\u00D1O"} << hex("90 41 16 4F");
-        QTest::newRow("Rotacion centred sends 16")
-            << QStringList{"1|0|0|2|A\u00F1o"} << hex("90") + spaces(6) + hex("41 15 6F") + spaces(7);
-        QTest::newRow("two records across an empty slot")
-            << QStringList{"1|0|0|0|AB", "3|0|0|0|CD"} << hex("90 41 42 90 43 44");
-        QTest::newRow("Rotacion then fixed width")
-            << QStringList{"1|0|0|0|AB", "2|2|0|0|CD"} << hex("90 41 42 91 43 44") + spaces(14) + hex("C2");
-        QTest::newRow("pause 1 and 9")
-            << QStringList{"1|1|0|0|a", "2|1|8|0|b"}
-            << hex("80 61") + spaces(15) + hex("C2 80 62") + spaces(15) + hex("CA");
-        QTest::newRow("pause 200 from a file") << QStringList{"1|1|200|0|a"} << hex("80 61") + spaces(15) + hex("CA");
-        QTest::newRow("effect 1 cuts 20 to 16")
-            << QStringList{"1|1|0|0|ABCDEFGHIJKLMNOPQRST"} << hex("80") + "ABCDEFGHIJKLMNOP" + hex("C2");
-        QTest::newRow("effect 0 sends all 20")
-            << QStringList{"1|0|0|0|ABCDEFGHIJKLMNOPQRST"} << hex("90") + "ABCDEFGHIJKLMNOPQRST";
-        QTest::newRow("effects 2 to 10")
-            << QStringList{"1|2|0|0|0123456789abcdef", "2|3|0|0|0123456789abcdef", "3|4|0|0|0123456789abcdef",
-                           "4|5|0|0|0123456789abcdef", "5|6|0|0|0123456789abcdef", "6|7|0|0|0123456789abcdef",
-                           "7|8|0|0|0123456789abcdef", "8|9|0|0|0123456789abcdef", "9|10|0|0|0123456789abcdef"}
-            << [] {
-                   QByteArray b;
-                   for (int code = 0x91; code <= 0x99; ++code)
-                       b += char(code) + QByteArray("0123456789abcdef") + hex("C2");
-                   return b;
-               }();
+        QTest::newRow("A\u00F1o Rotacion") << QStringList{"1|0|0|0|A\u00F1o"} << hex("90 41 15 6F");
+        QTest::newRow("records across empty slots up to 64, quotes as they are")
+            << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"} << hex("90 41 42 90 22 43 90 5A");
+        QTest::newRow("Rotacion sends all 20, fixed width cuts to 16")
+            << QStringList{"1|0|0|0|ABCDEFGHIJKLMNOPQRST", "2|1|0|0|ABCDEFGHIJKLMNOPQRST"}
+            << hex("90") + "ABCDEFGHIJKLMNOPQRST" + hex("80") + "ABCDEFGHIJKLMNOP" + hex("C2");
+        QTest::newRow("pause 9 and 200 from a file are CA")
+            << QStringList{"1|1|8|0|a", "2|1|200|0|b"}
+            << hex("80 61") + spaces(15) + hex("CA 80 62") + spaces(15) + hex("CA");
+        QStringList all;
+        QByteArray codes;
+        for (int effect = 2; effect <= 10; ++effect) {
+            all << QStringLiteral("%1|%1|0|0|0123456789abcdef").arg(effect);
+            codes += char(0x8F + effect) + QByteArray("0123456789abcdef") + hex("C2");
+        }
+        QTest::newRow("effects 2 to 10") << all << codes;
         // Only a damaged file brings these: sent as a static page, never as a record the sign cannot parse.
-        QTest::newRow("effect 13 as Estatico") << QStringList{"1|13|2|0|Hi"} << hex("80 48 69") + spaces(14) + hex("C4");
-        QTest::newRow("effect 255 as Estatico") << QStringList{"1|255|0|2|Hi"}
-                                                << hex("80") + spaces(7) + "Hi" + spaces(7) + hex("C2");
-        QTest::newRow("odd alignment keeps the width") << QStringList{"1|1|0|5|Hi"}
-                                                       << hex("80 48 69") + spaces(14) + hex("C2");
-        QTest::newRow("only slot 64") << QStringList{"64|0|0|0|Z"} << hex("90 5A");
-        QTest::newRow("at-sign and accents") << QStringList{"1|0|0|0|@\u00C9\u00E9\u00B0"} << hex("90 1E 45 11 23");
-        QTest::newRow("a quote is sent as it is") << QStringList{"1|0|0|0|\"x\""} << hex("90 22 78 22");
+        QTest::newRow("effects 13 and 255 as Estatico") << QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"}
+            << hex("80 48 69") + spaces(14) + hex("C4 80") + spaces(7) + "Hi" + spaces(7) + hex("C2");
     }
 
     void messageBytes()
@@ -143,8 +119,6 @@ private slots:
         QVERIFY(buildMessageTransmission());
         QCOMPARE(TxBuffer.toHex(' '), expected.toHex(' '));
         QCOMPARE(TxLength, int(expected.size()));
-        QCOMPARE(TxSpeedName, QStringLiteral("Rapida"));
-        QCOMPARE(int(TxSpeedCode), 0xE0);
 
         Line line;
         QVERIFY(line.open());
@@ -154,33 +128,6 @@ private slots:
         QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
     }
 
-    // Page text from the wire side: never a byte from 0x80 up inside a page's text.
-    void pageTextNeverCarriesCommandBytes()
-    {
-        QString all;
-        for (int u = 0x20; u <= 0x2FF; ++u)
-            all += QChar(char16_t(u));
-        all += QStringLiteral("\u2026\u0152\u0153\u20AC\u2019\u2013\u2014\u2122");
-        PageText[1] = all;
-        PageEffect[1] = EffectRotacion;
-        QVERIFY(buildMessageTransmission());
-        const QByteArray text = TxBuffer.mid(8, TxBuffer.size() - 10);
-        QCOMPARE(text.size(), all.size());
-        for (char b : text)
-            QVERIFY2(quint8(b) < 0x80, qPrintable(QString::number(quint8(b), 16)));
-    }
-
-    void paddingStaysInTheModelUnmodified()
-    {
-        loadPages({"1|1|4|2|HOLA", "2|0|0|0|ab", "5|11|0|0|x"});
-        MsgModified = false;
-        QVERIFY(buildMessageTransmission());
-        QCOMPARE(PageText[1], QStringLiteral("      HOLA      "));
-        QCOMPARE(PageText[2], QStringLiteral("ab              "));
-        QCOMPARE(PageText[5], QStringLiteral("x               "));
-        QVERIFY(!MsgModified);
-    }
-
     void lengthCap_data()
     {
         QTest::addColumn<int>("built");
@@ -188,8 +135,6 @@ private slots:
         QTest::addColumn<QByteArray>("tail");
         QTest::newRow("8000 whole") << 8000 << 8000 << QByteArray("z") + hex("01 01");
         QTest::newRow("8001 cut") << 8001 << 8002 << QByteArray("z") + hex("01 01 01");
-        QTest::newRow("8002 cut") << 8002 << 8002 << QByteArray("zz") + hex("01 01");
-        QTest::newRow("9000 cut") << 9000 << 8002 << QByteArray("zz") + hex("01 01");
     }
 
     // 63 long Rotacion pages and one that makes up the length wanted.
@@ -198,12 +143,9 @@ private slots:
         QFETCH(int, built);
         QFETCH(int, sent);
         QFETCH(QByteArray, tail);
-        for (int slot = 1; slot <= 63; ++slot) {
+        for (int slot = 1; slot <= 63; ++slot)
             PageText[slot] = QString(120, u'y');
-            PageEffect[slot] = EffectRotacion;
-        }
         PageText[64] = QString(built - 9 - 63 * 121 - 1, u'z');
-        PageEffect[64] = EffectRotacion;
         QVERIFY(buildMessageTransmission());
         QCOMPARE(TxLength, sent);
         QCOMPARE(TxBuffer.size(), qsizetype(sent));
@@ -213,24 +155,19 @@ private slots:
 
     void longStreamWithProgressCount()
     {
-        for (int slot = 1; slot <= 64; ++slot) {
+        for (int slot = 1; slot <= 64; ++slot)
             PageText[slot] = QString(200, QChar(u'a' + slot % 26));
-            PageEffect[slot] = EffectRotacion;
-        }
         QVERIFY(buildMessageTransmission());
-        QCOMPARE(TxLength, 8002);
         Line line;
         QVERIFY(line.open());
         QList<int> positions, percents;
         QCOMPARE(sendPaced(line.port, [&] { positions << TxPos; percents << TxPercent; }), TxOutcome::Completed);
         QCOMPARE(positions.size(), 8002);
-        QCOMPARE(positions.first(), 1);
         QCOMPARE(positions.last(), 8002);
         QCOMPARE(percents.first(), 0);
         QCOMPARE(percents[3999], 49); // byte 4000
         QCOMPARE(percents[4000], 50); // byte 4001
         QCOMPARE(percents.last(), 100);
-        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
         QVERIFY(line.pty.waitForBytes(8002, 5000));
         QCOMPARE(line.pty.bytes(), TxBuffer);
     }
@@ -243,8 +180,6 @@ private slots:
         QTest::newRow("23:59:59 31 Dec 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59))
                                               << hex("23 59 59 31 12 99");
         QTest::newRow("midnight 1 Jan 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0)) << hex("00 00 00 01 01 00");
-        QTest::newRow("14:05:09 5 Dec 2026") << QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9))
-                                             << hex("14 05 09 05 12 26");
     }
 
     void dateBytes()
@@ -253,28 +188,17 @@ private slots:
         QFETCH(QByteArray, clock);
         const QByteArray expected = hex("57 2D 4E 54 39 B0") + clock + hex("01 01");
         QVERIFY(buildDateTransmission(when));
-        // Preamble 5, command 1, clock 6, terminator 2: the listed bytes are 14, whatever the count says.
         QCOMPARE(TxLength, 14);
-        QCOMPARE(TxBuffer.toHex(' '), expected.toHex(' '));
-
-        Line line;
-        QVERIFY(line.open());
-        QList<int> percents;
-        QCOMPARE(sendPaced(line.port, [&] { percents << TxPercent; }), TxOutcome::Completed);
-        QCOMPARE(percents, (QList<int>{7, 14, 21, 28, 35, 42, 50, 57, 64, 71, 78, 85, 92, 100}));
-        QVERIFY(line.pty.waitForBytes(14, 2000));
-        QCOMPARE(line.pty.bytes().toHex(' '), expected.toHex(' '));
+        QCOMPARE(TxBuffer.toHex(' '), expected.toHex(' ')); // sent and its progress: tst_datedialog
     }
 
-    void clockTexts()
+    // A year before 1000 still gives two digits.
+    void clockTextsOfAnOldYear()
     {
-        const ClockTexts c = clockTextsOf(QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9)));
-        QCOMPARE(QStringList({c.hour, c.minute, c.second, c.day, c.month, c.year}),
-                 QStringList({"14", "05", "09", "05", "12", "26"}));
-        const ClockTexts old = clockTextsOf(QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)));
-        QCOMPARE(old.year, QStringLiteral("99"));
+        QCOMPARE(clockTextsOf(QDateTime(QDate(999, 1, 2), QTime(3, 4, 5))).year, QStringLiteral("99"));
     }
 
+    // Looked up by exact text; a text outside the lists keeps the previous delay (0 before the first).
     void delays_data()
     {
         QTest::addColumn<QString>("dy1");
@@ -282,9 +206,6 @@ private slots:
         QTest::addColumn<int>("startMs");
         QTest::addColumn<int>("charMs");
         QTest::newRow("defaults") << "200" << "05" << 200 << 5;
-        QTest::newRow("largest") << "500" << "90" << 500 << 90;
-        QTest::newRow("smallest") << "10" << "01" << 10 << 1;
-        QTest::newRow("07 keeps the previous") << "10" << "07" << 10 << 20;
         QTest::newRow("5 is not 05") << "200" << "5" << 200 << 20;
         QTest::newRow("typed 1000 keeps previous") << "1000" << "02" << 300 << 2;
     }
@@ -295,7 +216,6 @@ private slots:
         QFETCH(QString, dy2);
         QFETCH(int, startMs);
         QFETCH(int, charMs);
-        // Nothing looked up yet in this run: texts outside the lists give 0.
         DY1 = QStringLiteral("07");
         DY2 = QStringLiteral("x");
         lookUpDelays();
@@ -315,9 +235,6 @@ private slots:
     void estimate()
     {
         QCOMPARE(estimatedSendMs(27, 0.2, 0.005), qint64(1110));
-        QCOMPARE(estimatedSendMs(13, 0.2, 0.005), qint64(1040));
-        QCOMPARE(estimatedSendMs(8002, 0.2, 0.005), qint64(40985));
-        QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
         QCOMPARE(estimatedSendMs(0, 0.2, 0.005), qint64(0));
     }
 
@@ -370,27 +287,12 @@ private slots:
         QVERIFY(testpty::nowNs() - lastByteNs >= 49500000);
         const int sent = TxPos;
         QVERIFY2(sent >= 1 && sent <= 4, qPrintable(QString::number(sent)));
-        QVERIFY(line.pty.waitForBytes(sent, 2000));
-        QTest::qWait(20);
-        QCOMPARE(line.pty.bytes(), TxBuffer.left(sent));
         QVERIFY(sendTerminator(line.port));
         QVERIFY(line.pty.waitForBytes(sent + 2, 2000));
+        QTest::qWait(20);
         QCOMPARE(line.pty.bytes(), TxBuffer.left(sent) + hex("01 01"));
         const auto rx = line.pty.received();
         QCOMPARE(rx[sent].ns, rx[sent + 1].ns); // both terminator bytes in one write
-    }
-
-    void cancelAfterThirdByte()
-    {
-        loadPages({"1|1|4|2|HOLA"});
-        QVERIFY(buildMessageTransmission());
-        Line line;
-        QVERIFY(line.open());
-        QCOMPARE(sendPaced(line.port, [] { TxCancel = TxPos == 3; }), TxOutcome::Cancelled);
-        QCOMPARE(TxPos, 3);
-        QVERIFY(sendTerminator(line.port));
-        QVERIFY(line.pty.waitForBytes(5, 2000));
-        QCOMPARE(line.pty.bytes().toHex(' '), hex("57 2D 4E 01 01").toHex(' '));
     }
 
     // The far end goes away mid-send: failed at once, the port closed, no terminator, no busy CPU.
@@ -403,7 +305,7 @@ private slots:
         Line line;
         QVERIFY(line.open());
         line.pty.hangUpAfter(20);
-        const qint64 cpu0 = cpuNs();
+        const qint64 cpu0 = testpty::cpuNs();
         QElapsedTimer t;
         t.start();
         QCOMPARE(sendPaced(line.port), TxOutcome::Failed);
@@ -411,13 +313,8 @@ private slots:
         QVERIFY(t.elapsed() < 500);
         QVERIFY(!line.port.PortOpen());
         QVERIFY(!sendTerminator(line.port));
-        QElapsedTimer idle;
-        idle.start();
-        while (idle.elapsed() < 300) {
-            platform::processEventsOnce();
-            platform::sleepMs(1);
-        }
-        const qint64 cpuMs = (cpuNs() - cpu0) / 1000000;
+        QTest::qWait(300); // events run as in the program: no error storm
+        const qint64 cpuMs = (testpty::cpuNs() - cpu0) / 1000000;
         QVERIFY2(cpuMs < 200, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
         const QByteArray got = line.pty.bytes();
         QVERIFY(got.size() >= 20 && got.size() < TxPos);
@@ -458,20 +355,6 @@ private slots:
         QVERIFY(line.pty.waitForBytes(built.size(), 2000));
         QTest::qWait(20);
         QCOMPARE(line.pty.bytes(), built);
-    }
-
-    void salidaInProgramFolder()
-    {
-        loadPages({"1|1|4|2|HOLA", "2|0|0|0|\"dice\""});
-        QVERIFY(buildMessageTransmission());
-        const QString path = QDir(m_dir.path()).filePath(QStringLiteral("Salida.txt"));
-        QVERIFY(testenv::writeFile(path, QByteArray(20000, 'o')));
-        QString error;
-        QCOMPARE(writeSalida(&error), path);
-        const QByteArray content = testenv::readFile(path);
-        QCOMPARE(content.size(), qsizetype(TxLength + 4));
-        QCOMPARE(content, '"' + TxBuffer + "\"\r\n");
-        QVERIFY(content.contains("\"dice\""));
     }
 
     // An installed program's folder cannot be written: the file goes to the user's data folder.

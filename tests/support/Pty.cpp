@@ -11,6 +11,7 @@
 #include <sched.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace testpty
@@ -20,6 +21,13 @@ qint64 nowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+qint64 cpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 Pty::Pty()
@@ -51,7 +59,7 @@ Pty::Pty()
     m_reader = std::thread([this] { readLoop(); });
 }
 
-Pty::~Pty()
+void Pty::stopReader()
 {
     m_stop = true;
     if (m_wakePipe[1] >= 0)
@@ -60,6 +68,12 @@ Pty::~Pty()
         m_reader.join();
     if (m_master >= 0)
         ::close(m_master);
+    m_master = -1;
+}
+
+Pty::~Pty()
+{
+    stopReader();
     if (m_slaveKeep >= 0)
         ::close(m_slaveKeep);
     for (int fd : m_wakePipe)
@@ -142,15 +156,7 @@ void Pty::clear()
 
 void Pty::hangUp()
 {
-    m_stop = true;
-    if (m_wakePipe[1] >= 0)
-        (void)::write(m_wakePipe[1], "x", 1);
-    if (m_reader.joinable())
-        m_reader.join();
-    if (m_master >= 0) {
-        ::close(m_master);
-        m_master = -1;
-    }
+    stopReader();
     m_hungUp = true;
 }
 

@@ -27,6 +27,8 @@ struct Received
 
 // Monotonic nanoseconds (the clock of QElapsedTimer and std::chrono::steady_clock).
 qint64 nowNs();
+// CPU time this process has used, in nanoseconds (a busy loop shows up here, a sleeping one does not).
+qint64 cpuNs();
 
 class Pty
 {
@@ -61,9 +63,9 @@ public:
     // the moment the bytes arrive. False when the system does not allow it.
     bool setReaderRealtime();
 
-
 private:
     void readLoop();
+    void stopReader();
 
     std::atomic<int> m_master{-1};
     int m_slaveKeep = -1; // held open so the master never reports a hang-up of its own
