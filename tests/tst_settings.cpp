@@ -60,8 +60,6 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("leading zero") << QStringLiteral("05");
-        QTest::newRow("typed port 12") << QStringLiteral("12");
-        QTest::newRow("rate outside the list") << QStringLiteral("14400");
         QTest::newRow("device path") << QStringLiteral("/dev/ttyUSB0");
         QTest::newRow("blanks kept") << QStringLiteral(" 9600 ");
         QTest::newRow("empty") << QString();
@@ -83,23 +81,6 @@ private slots:
         QCOMPARE(Module1::DY1, text);
         QCOMPARE(Module1::DY2, text);
         QCOMPARE(Module1::ComRTS, false);
-    }
-
-    void savedUnderTheirSectionsAndKeys()
-    {
-        setAll(QStringLiteral("3"), QStringLiteral("19200"), true, QStringLiteral("500"), QStringLiteral("90"));
-        QVERIFY(SaveRegSett());
-        const auto get = [](const char* section, const char* key) {
-            return platform::GetSetting(kApp, QLatin1String(section), QLatin1String(key), QStringLiteral("missing"));
-        };
-        QCOMPARE(get("COM", "Port"), QStringLiteral("3"));
-        QCOMPARE(get("COM", "Baud"), QStringLiteral("19200"));
-        QCOMPARE(get("COM", "RTS"), QStringLiteral("True"));
-        QCOMPARE(get("PGM", "DY1"), QStringLiteral("500"));
-        QCOMPARE(get("PGM", "DY2"), QStringLiteral("90"));
-        Module1::ComRTS = false;
-        QVERIFY(SaveRegSett());
-        QCOMPARE(get("COM", "RTS"), QStringLiteral("False"));
     }
 
     void rtsText_data()

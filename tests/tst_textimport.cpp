@@ -34,7 +34,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("UTF-8") << QByteArray("a\xC3\xB1o \xE2\x82\xAC") << QString::fromUtf8("año €");
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF" "a\xC3\xB1o") << QString::fromUtf8("año");
-        QTest::newRow("ASCII with BOM") << QByteArray("\xEF\xBB\xBF" "hola") << "hola";
         QTest::newRow("Windows-1252") << QByteArray("a\xF1o \x80") << QString::fromUtf8("año €");
         QTest::newRow("Windows-1252 that looks half UTF-8") << QByteArray("\xC3\xB1 y \xF1") << QString::fromUtf8("Ã± y ñ");
         QTest::newRow("ASCII") << QByteArray("hola\r\n") << "hola\r\n";
@@ -58,16 +57,12 @@ private slots:
         QTest::addColumn<QStringList>("pages");
         const QStringList abc{pad("uno"), pad("dos"), pad("tres")};
         QTest::newRow("CR LF") << QByteArray("uno\r\ndos\r\ntres\r\n") << abc;
-        QTest::newRow("LF") << QByteArray("uno\ndos\ntres") << abc;
-        QTest::newRow("CR") << QByteArray("uno\rdos\rtres\r") << abc;
-        QTest::newRow("mixed") << QByteArray("uno\rdos\ntres\r\n") << abc;
+        QTest::newRow("CR, LF and CR LF mixed") << QByteArray("uno\rdos\ntres\r\n") << abc;
         QTest::newRow("empty lines skipped") << QByteArray("\r\n\r\nuno\n\n\r\r\ndos\r\n\r\ntres\n\n") << abc;
         QTest::newRow("only-blank line is a page") << QByteArray("uno\r\n \r\n") << QStringList{pad("uno"), pad(" ")};
         QTest::newRow("long blank line kept") << QByteArray(20, ' ') << QStringList{QString(20, u' ')};
-        QTest::newRow("5 chars padded") << QByteArray("12345") << QStringList{QStringLiteral("12345           ")};
         QTest::newRow("16 chars as is") << QByteArray("0123456789ABCDEF") << QStringList{QStringLiteral("0123456789ABCDEF")};
         QTest::newRow("40 chars whole") << QByteArray(40, 'x') << QStringList{QString(40, u'x')};
-        QTest::newRow("UTF-8 año") << QByteArray("a\xC3\xB1o\n") << QStringList{pad(QString::fromUtf8("año"))};
         QTest::newRow("Windows-1252 año") << QByteArray("a\xF1o\n") << QStringList{pad(QString::fromUtf8("año"))};
         QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBFx\r\n") << QStringList{pad("x")};
         QTest::newRow("BOM starting a later line is a character")
@@ -135,8 +130,7 @@ private slots:
         QCOMPARE(isValidUtf8(bytes), valid);
         // Agrees with Qt's own decoder.
         QStringDecoder dec(QStringConverter::Utf8);
-        const QString s = dec(bytes);
-        Q_UNUSED(s);
+        static_cast<void>(QString(dec(bytes)));
         QCOMPARE(!dec.hasError(), valid);
     }
 };

@@ -60,6 +60,31 @@ inline QString shownPage(FrmMain& w)
     return child<QLineEdit>(w, "txtPag")->text() + QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text();
 }
 
+inline void click(FrmMain& w, const char* name) { button(w, name)->click(); }
+inline void goTo(FrmMain& w, int page)
+{
+    txtGoto(w)->setText(QString::number(page));
+    click(w, "cmdGtoPag");
+}
+inline QStringList numbered(int count)
+{
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts << QStringLiteral("P%1").arg(i);
+    return texts;
+}
+
+// The last scripted box must be exactly this one.
+inline void checkLastBox(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons)
+{
+    QVERIFY(!platform::testing::shownBoxes.isEmpty());
+    const auto& box = platform::testing::shownBoxes.last();
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.icon, icon);
+    QCOMPARE(box.buttons, buttons);
+}
+
 // Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.
 inline void openMessage(FrmMain& w, const QStringList& texts)
 {
