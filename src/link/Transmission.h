@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class MSComm;
 
@@ -93,3 +94,18 @@ bool transmissionRunning();
 
 // Zeroes the transmission state, as at the start of the run (delays 0, nothing built).
 void resetTransmissionState();
+
+// Puts the pages and the built transmission back as they were when it goes out of scope. Building pads
+// texts in place and replaces TxBuffer and the delays in force; a measurement must leave none of that.
+class KeepTransmissionState
+{
+public:
+    KeepTransmissionState();
+    ~KeepTransmissionState();
+    KeepTransmissionState(const KeepTransmissionState&) = delete;
+    KeepTransmissionState& operator=(const KeepTransmissionState&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved;
+};

@@ -32,39 +32,21 @@ void frmSend::showEstimate()
     using namespace Module1;
     // Measured with the real builder on the shared state, which is then put back exactly: opening the
     // dialog must not take the page, pad texts or change the delays in force. "Enviar" builds anew.
-    const auto text = PageText;
-    const auto effect = PageEffect;
-    const auto pause = PagePause;
-    const auto align = PageAlign;
-    const QByteArray buffer = TxBuffer;
-    const QString speedName = TxSpeedName;
-    const quint8 speedCode = TxSpeedCode;
-    const double delayStart = TxDelayStart, delayChar = TxDelayChar;
-    const int length = TxLength;
-
     QString shown;
-    if (!transmissionRunning() && main.messageOpen()) {
-        main.TomoActual();
-        if (messageHasText() && buildMessageTransmission()) {
-            const qint64 ms = estimatedSendMs();
-            const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
-                                            : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
-            shown = ui->chkFile->isChecked()
-                        ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(TxLength)
-                        : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(TxLength);
+    {
+        const KeepTransmissionState keep;
+        if (!transmissionRunning() && main.messageOpen()) {
+            main.TomoActual();
+            if (messageHasText() && buildMessageTransmission()) {
+                const qint64 ms = estimatedSendMs();
+                const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
+                                                : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
+                shown = ui->chkFile->isChecked()
+                            ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(TxLength)
+                            : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(TxLength);
+            }
         }
     }
-
-    PageText = text;
-    PageEffect = effect;
-    PagePause = pause;
-    PageAlign = align;
-    TxBuffer = buffer;
-    TxSpeedName = speedName;
-    TxSpeedCode = speedCode;
-    TxDelayStart = delayStart;
-    TxDelayChar = delayChar;
-    TxLength = length;
     ui->lblEstimado->setText(shown);
     ui->lblEstimado->setVisible(!shown.isEmpty());
 }

@@ -61,11 +61,11 @@ constexpr qsizetype headerBytes = 7;
 QList<int> recordLengths()
 {
     using namespace Module1;
+    const KeepTransmissionState keep;
     const auto texts = PageText;
     const auto effects = PageEffect;
     const auto pauses = PagePause;
     const auto aligns = PageAlign;
-    const auto count = PageCount;
     QList<int> lengths;
     for (int page = 1; page <= MaxPages; ++page) {
         if (texts[page].isEmpty())
@@ -78,12 +78,6 @@ QList<int> recordLengths()
         buildMessageTransmission();
         lengths << TxLength - int(headerBytes + txbytes::Terminator.size());
     }
-    PageText = texts;
-    PageEffect = effects;
-    PagePause = pauses;
-    PageAlign = aligns;
-    PageCount = count;
-    CurrentPage = 1;
     return lengths;
 }
 
