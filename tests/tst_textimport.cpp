@@ -86,7 +86,6 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, pages);
-        QCOMPARE(importPages(decodeTextFile(bytes)), pages);
         QCOMPARE(importPagesFromBytes(bytes), pages);
 
         const QString path = tmp.filePath(QStringLiteral("texto.txt"));

@@ -74,30 +74,15 @@ SaveOutcome Grabar_Mensaje(FrmMain& w)
 
 void loadMessageFile(FrmMain& w)
 {
-    QList<MessageRecord> records;
-    const bool readOk = readMessageFile(MsgFilePath, &records);
     w.Ini_Frame();
-    if (!readOk) {
+    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath);
+    if (outcome == MessageLoad::Empty)
+        return; // one empty page, nothing reported
+    if (outcome != MessageLoad::Pages) {
         readFailure(w);
         return;
-    }
-    if (records.isEmpty())
-        return; // an empty file: one empty page, nothing reported
-    // Page 1 is shown at once, and its lists cannot show a code they do not hold.
-    if (records.first().effect >= EffectList.size() || records.first().pause >= PauseList.size()) {
-        readFailure(w);
-        return;
-    }
-    for (int i = 0; i < records.size(); ++i) {
-        const int page = i + 1;
-        PageEffect[page] = static_cast<std::uint8_t>(records[i].effect);
-        PagePause[page] = static_cast<std::uint8_t>(records[i].pause);
-        PageAlign[page] = static_cast<std::uint8_t>(records[i].align);
-        PageText[page] = records[i].text;
     }
     w.setMessageOpen(true);
-    PageCount = static_cast<std::uint8_t>(records.size());
-    CurrentPage = 1;
     w.form()->txtGoto->clear();
     w.RefMensaje();
     MsgModified = false;
@@ -187,9 +172,7 @@ void Importar_Click(FrmMain& w)
         return;
     }
     w.Ini_Frame();
-    for (int i = 0; i < pages.size() && i < MaxPages; ++i)
-        PageText[i + 1] = pages[i];
-    PageCount = static_cast<std::uint8_t>(qBound(1, static_cast<int>(pages.size()), MaxPages));
+    putPagesIntoModel(pages);
     w.RefMensaje();
     MsgModified = true;
     MsgSaveAs = false;

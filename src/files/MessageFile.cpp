@@ -1,27 +1,15 @@
 // Writer and reader of .mnm message files.
 #include "files/MessageFile.h"
 
-#include "files/FastDecode.h"
 #include "model/Cp1252.h"
 #include "model/Module1.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <cerrno>
 #include <cstring>
 
 namespace
 {
 constexpr QChar kQuote = u'"';
 constexpr QChar kStoredQuote = QChar(0xFF);
-
-void setError(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-}
 
 // A small cursor over the file's bytes; every method moves forward only, so parsing is one pass.
 class Reader
@@ -92,8 +80,8 @@ public:
         const char* close = static_cast<const char*>(memchr(p, '"', size_t(end - p)));
         if (!close)
             return false;
-        // Decoded and passed through RComi in one pass: one copy of a long text, not three.
-        QString s = decodeWindows1252(QByteArrayView(p, close - p), true);
+        // RComi works in place on the fresh text: a long text is copied once, not three times.
+        QString s = RComi(Cp1252::decode(QByteArrayView(p, close - p)));
         p = close + 1;
         skipBlanks();
         if (p != end && !takeLineEnd())
@@ -115,11 +103,10 @@ QString WComi(const QString& xmen)
     return out;
 }
 
-QString RComi(const QString& xmen)
+QString RComi(QString xmen)
 {
-    QString out = xmen;
-    out.replace(kStoredQuote, kQuote);
-    return out;
+    xmen.replace(kStoredQuote, kQuote);
+    return xmen;
 }
 
 QByteArray messageFileBytes()
@@ -143,44 +130,12 @@ QByteArray messageFileBytes()
 
 bool writeMessageFile(const QString& path, QString* error)
 {
-    const QFileInfo info(path);
-    // Only a regular file (or a link to one) is replaced: a folder, a device or a pipe is never a message file.
-    if (path.isEmpty() || info.isDir() || (info.exists() && !info.isFile())) {
-        setError(error, QStringLiteral("%1 no es un archivo").arg(path));
-        return false;
-    }
-    // Renaming over a read-only file would succeed in a writable folder; the user protected it, so refuse,
-    // also when running as root, who may write anything but still sees the file marked read-only.
-    // (The "User" bits are what access() says for us, so only the file's own mode bits count here.)
-    constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite))) {
-        setError(error, QStringLiteral("%1 es de solo lectura").arg(path));
-        return false;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, file.errorString());
-        return false;
-    }
-    const QByteArray bytes = messageFileBytes();
-    // QSaveFile::commit() renames even when its final flush fails (Qt 6.4: a disk that fills up mid-write
-    // left a cut file in place of the old one), so the flush is done and checked here first.
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        // A failed flush leaves Qt with no text of its own ("Unknown error"); the system's is better.
-        const int systemError = errno;
-        const QString text = file.errorString();
-        setError(error, systemError != 0 && (text.isEmpty() || text == QLatin1String("Unknown error"))
-                            ? QString::fromLocal8Bit(std::strerror(systemError))
-                            : text);
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        setError(error, file.errorString());
-        return false;
-    }
-    return true;
+    FileFailure failure;
+    if (writeFileAtomically(path, messageFileBytes(), &failure))
+        return true;
+    if (error)
+        *error = failure.reason;
+    return false;
 }
 
 bool parseMessageFile(const QByteArray& bytes, QList<MessageRecord>* records)
@@ -209,4 +164,32 @@ bool readMessageFile(const QString& path, QList<MessageRecord>* records)
     records->clear();
     QByteArray bytes;
     return readWholeFile(path, &bytes) && parseMessageFile(bytes, records);
+}
+
+MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure, qint64 maxBytes)
+{
+    using namespace Module1;
+    clearModel();
+    PageCount = 1;
+    CurrentPage = 1;
+    QByteArray bytes;
+    if (!readWholeFile(path, &bytes, failure, maxBytes))
+        return MessageLoad::Unreadable;
+    QList<MessageRecord> records;
+    if (!parseMessageFile(bytes, &records))
+        return MessageLoad::Broken;
+    if (records.isEmpty())
+        return MessageLoad::Empty;
+    // Page 1 is shown at once, and its lists cannot show a code they do not hold.
+    if (records.first().effect >= EffectList.size() || records.first().pause >= PauseList.size())
+        return MessageLoad::FirstPageCodes;
+    for (int i = 0; i < records.size(); ++i) {
+        const int page = i + 1;
+        PageEffect[page] = static_cast<std::uint8_t>(records[i].effect);
+        PagePause[page] = static_cast<std::uint8_t>(records[i].pause);
+        PageAlign[page] = static_cast<std::uint8_t>(records[i].align);
+        PageText[page] = std::move(records[i].text);
+    }
+    PageCount = static_cast<std::uint8_t>(records.size());
+    return MessageLoad::Pages;
 }

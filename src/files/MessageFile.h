@@ -1,6 +1,8 @@
 // The .mnm message file: its writer, its reader and the quote conversions WComi/RComi.
 #pragma once
 
+#include "files/FileIO.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -17,15 +19,15 @@ inline bool MsgSaveAs = false;
 
 // Every double quote becomes the character of code 255, so a text never closes its own quoted field.
 QString WComi(const QString& xmen);
-// The reverse: every character of code 255 becomes a double quote.
-QString RComi(const QString& xmen);
+// The reverse: every character of code 255 becomes a double quote (in place when handed a temporary).
+QString RComi(QString xmen);
 
 // The file for the current model: one record per page slot 1..64 whose text is not empty,
 // `effect,pause,align,"WComi(text)"` CR LF, in Windows-1252 ('?' for characters it cannot hold).
 QByteArray messageFileBytes();
 
-// Writes messageFileBytes() to `path` through a temporary file that replaces the old one only once it is
-// complete: on any failure the old file is left byte for byte as it was. `error` gets the reason.
+// Writes messageFileBytes() to `path` by writeFileAtomically: on any failure the old file is left byte for byte
+// as it was. `error` gets the reason.
 bool writeMessageFile(const QString& path, QString* error = nullptr);
 
 struct MessageRecord
@@ -51,3 +53,16 @@ bool parseMessageFile(const QByteArray& bytes, QList<MessageRecord>* records);
 
 // parseMessageFile on the file's bytes; false as well when the file is missing or cannot be read.
 bool readMessageFile(const QString& path, QList<MessageRecord>* records);
+
+enum class MessageLoad {
+    Pages,          // one page per record, page 1 current
+    Empty,          // a file without records: one blank page
+    Unreadable,     // the file is missing or cannot be read (`failure` says why)
+    Broken,         // parseMessageFile refused it
+    FirstPageCodes, // page 1 has an effect or pause code the lists do not hold, so it cannot be shown
+};
+
+// Reads a message file into the model, by the one set of rules the window and tivor-cli share: the model is
+// cleared first, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes outside the
+// lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
+MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr, qint64 maxBytes = NoSizeLimit);

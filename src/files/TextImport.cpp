@@ -1,11 +1,8 @@
 // Text files for the import: encoding detection and the split into pages.
 #include "files/TextImport.h"
 
-#include "files/FastDecode.h"
+#include "model/Cp1252.h"
 #include "model/Module1.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <cstdint>
 #include <cstring>
@@ -52,7 +49,7 @@ QByteArray bodyOf(const QByteArray& bytes, bool* utf8)
 QString decodeAs(bool utf8, const char* data, qsizetype size)
 {
     if (!utf8)
-        return decodeWindows1252(QByteArrayView(data, size));
+        return Cp1252::decode(QByteArrayView(data, size));
     // The bytes were checked by isValidUtf8, so decoding needs no error paths: twice as fast as QStringDecoder.
     // Only the file's first byte order mark is dropped (by bodyOf); one that starts a later line is a character
     // like any other, so a line never reads differently by where the decoding started.
@@ -133,28 +130,6 @@ QString decodeTextFile(const QByteArray& bytes)
     return decodeAs(utf8, body.constData(), body.size());
 }
 
-QStringList importPages(const QString& text)
-{
-    QStringList pages;
-    const QChar* p = text.constData();
-    const QChar* end = p + text.size();
-    while (p != end && pages.size() < Module1::MaxPages) {
-        const QChar* start = p;
-        while (p != end && *p != u'\r' && *p != u'\n')
-            ++p;
-        if (p != start) {
-            QString line(start, p - start);
-            padLine(&line);
-            pages.append(line);
-        }
-        if (p != end && *p == u'\r' && p + 1 != end && p[1] == u'\n')
-            ++p;
-        if (p != end)
-            ++p;
-    }
-    return pages;
-}
-
 QStringList importPagesFromBytes(const QByteArray& bytes)
 {
     bool utf8 = false;
@@ -180,12 +155,22 @@ QStringList importPagesFromBytes(const QByteArray& bytes)
     return pages;
 }
 
-bool readImportFile(const QString& path, QStringList* pages)
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure, qint64 maxBytes)
 {
     pages->clear();
     QByteArray bytes;
-    if (!readWholeFile(path, &bytes))
+    if (!readWholeFile(path, &bytes, failure, maxBytes))
         return false;
     *pages = importPagesFromBytes(bytes);
     return true;
+}
+
+void putPagesIntoModel(const QStringList& pages)
+{
+    using namespace Module1;
+    clearModel();
+    for (int i = 0; i < pages.size() && i < MaxPages; ++i)
+        PageText[i + 1] = pages[i];
+    PageCount = static_cast<std::uint8_t>(qBound(1, static_cast<int>(pages.size()), MaxPages));
+    CurrentPage = 1;
 }

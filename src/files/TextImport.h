@@ -1,6 +1,8 @@
 // Reading plain text files for the import: their encoding, their lines, the pages they make.
 #pragma once
 
+#include "files/FileIO.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,16 +15,19 @@ inline constexpr int ImportLineWidth = 16;
 // is never part of the text.
 QString decodeTextFile(const QByteArray& bytes);
 
-// One page per non-empty line, at most 64: CR LF, CR alone and LF alone all end a line; a line of blanks is not
-// empty; lines shorter than 16 characters are padded with blanks to 16. The rest of the text is ignored.
-QStringList importPages(const QString& text);
-
-// importPages(decodeTextFile(bytes)), without ever holding the whole file as text: only the lines that
-// become pages are decoded.
+// The pages of decodeTextFile(bytes): one per non-empty line, at most 64. CR LF, CR alone and LF alone all end
+// a line; a line of blanks is not empty; lines shorter than 16 characters are padded with blanks to 16. The rest
+// of the file is ignored. The lines are split as bytes and only those that become pages are decoded, so the
+// whole file is never held as text.
 QStringList importPagesFromBytes(const QByteArray& bytes);
 
-// Reads the file and gives its pages; false when the file cannot be opened or read.
-bool readImportFile(const QString& path, QStringList* pages);
+// Reads the file and gives its pages; false when the file cannot be opened or read (`failure` says why).
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr,
+                    qint64 maxBytes = NoSizeLimit);
+
+// The message becomes the imported pages: every slot cleared, then one page per entry (at most 64, codes 0),
+// PageCount their number but at least 1, CurrentPage 1.
+void putPagesIntoModel(const QStringList& pages);
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(const QByteArray& bytes);

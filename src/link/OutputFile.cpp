@@ -1,11 +1,11 @@
 // Writing "Salida.txt" whole or not at all, in the program's folder or the user's data folder.
 #include "link/OutputFile.h"
 
+#include "files/FileIO.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace
@@ -14,15 +14,13 @@ const QString kFileName = QStringLiteral("Salida.txt");
 
 bool writeTo(const QString& path, const QByteArray& line, QString* error)
 {
-    // A temporary file renamed over the old one: a failed write never leaves a cut or empty file.
-    // Qt 6.4's commit() renames even when its own final flush fails (a full disk), so flush first.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.flush() || !file.commit()) {
-        if (error)
-            *error = path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    return true;
+    // A failed write never leaves a cut or empty file in place of the old one.
+    FileFailure failure;
+    if (writeFileAtomically(path, line, &failure))
+        return true;
+    if (error)
+        *error = path + QStringLiteral(": ") + failure.reason;
+    return false;
 }
 } // namespace
 

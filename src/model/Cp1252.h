@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace Cp1252
@@ -14,6 +15,6 @@ QByteArray encode(const QString& text);
 // The Windows-1252 code of one character, or -1 when it has none.
 int codeOf(char32_t ch);
 
-QString decode(const QByteArray& bytes);
-QChar charOf(unsigned char byte);
+// One character per byte; every byte value has one, so encode(decode(bytes)) gives the same bytes back.
+QString decode(QByteArrayView bytes);
 } // namespace Cp1252

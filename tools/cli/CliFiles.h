@@ -1,20 +1,25 @@
 // Reading the files the subcommands are given and writing their output, with one-line Spanish errors.
 #pragma once
 
+#include "files/FileIO.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace cli
 {
-// Reads the whole file. Returns -1 on success, else reports why ("no existe", "es una carpeta", ...) and
-// returns StatusFile.
-int readInputFile(const QString& path, QByteArray* bytes);
+// Far beyond any message or text a sign can take; stops a mistaken path (a disk image, a device) from
+// filling the memory.
+inline constexpr qint64 MaxInputBytes = 64 * 1024 * 1024;
 
-// Loads a message file into the model, by the program's reader: nothing of a broken file reaches the model.
-// Returns -1 on success, else reports and returns StatusFile.
+// Reports why `path` could not be read ("no existe", "es una carpeta", ...) and returns StatusFile.
+int readFailure(const QString& path, const FileFailure& failure);
+
+// Loads a message file into the model by the window's own rules: a broken file, or page 1 with codes the
+// lists do not hold, is refused. Returns -1 on success, else reports and returns StatusFile.
 int loadMessage(const QString& path);
 
-// Writes `bytes` to `path` through a temporary file that replaces the old one only when complete, or to
-// standard output when `path` is empty. Returns -1 on success, else reports and returns StatusFile.
+// Writes `bytes` to `path` by the program's atomic writer, or to standard output when `path` is empty.
+// Returns -1 on success, else reports and returns StatusFile.
 int writeOutput(const QString& path, const QByteArray& bytes);
 } // namespace cli

@@ -199,19 +199,14 @@ int cmdImport(const QStringList& arguments)
     if (target.isEmpty())
         return fail(StatusUsage, QStringLiteral("import: falta -o MENSAJE.mnm, el archivo que se crea"));
 
-    QByteArray bytes;
-    if (const int status = readInputFile(source, &bytes); status >= 0)
-        return status;
-    const QStringList pages = importPagesFromBytes(bytes);
+    QStringList pages;
+    if (FileFailure failure; !readImportFile(source, &pages, &failure, MaxInputBytes))
+        return readFailure(source, failure);
     // The program would save nothing for a message without text; say so rather than leave no file silently.
     if (pages.isEmpty())
         return fail(StatusFile, QStringLiteral("%1: no tiene lineas con texto; no se creo %2").arg(source, target));
 
-    Module1::clearModel();
-    for (int i = 0; i < pages.size(); ++i)
-        Module1::PageText[i + 1] = pages[i];
-    Module1::PageCount = std::uint8_t(pages.size());
-    Module1::CurrentPage = 1;
+    putPagesIntoModel(pages);
     QString error;
     if (!writeMessageFile(target, &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));

@@ -1,0 +1,37 @@
+// Reading a whole file and replacing a file atomically: every input and output of the window and of tivor-cli.
+#pragma once
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+
+// Why a read or a write did not happen, for callers that say more than "failed".
+struct FileFailure
+{
+    enum Kind {
+        None,
+        Missing,    // reading: nothing at the path
+        Folder,     // the path is a folder
+        NotRegular, // writing: a device, a pipe or another special file, never replaced
+        ReadOnly,   // writing: the file is marked read-only
+        Open,       // reading: cannot be opened; writing: the temporary file cannot be made
+        Transfer,   // the bytes could not all be read or written
+        TooLarge,   // reading: more than the caller's limit
+    };
+    Kind kind = None;
+    // Always a text to show: the system's reason ("sin permiso", "File too large", ...) or, for a folder, a
+    // special file or a read-only file, "<path> no es un archivo" / "<path> es de solo lectura".
+    QString reason;
+};
+
+inline constexpr qint64 NoSizeLimit = -1;
+
+// Reads the whole file (or everything a pipe gives). False for an empty path, a folder, a file that cannot be
+// opened or read, or one longer than `maxBytes`.
+bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure = nullptr,
+                   qint64 maxBytes = NoSizeLimit);
+
+// Replaces the file at `path` (or creates it) with exactly `bytes`, through a temporary file renamed over the old
+// one only once it is complete: on any failure the old file stays byte for byte and no temporary file is left.
+// A folder, a special file or a read-only file is refused; a link to a regular file replaces its target.
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailure* failure = nullptr);
