@@ -189,6 +189,41 @@ private slots:
         QVERIFY(!QFile::exists(path("x.mnm")));
     }
 
+    // Page 1 is shown as soon as a message is opened, so every command refuses a page 1 whose effect or pause the
+    // lists do not hold, as the window does; the last entries of the lists load.
+    void firstPageCodes_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("firstRecord");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("show, effect 13") << "show" << QByteArray("13,0,0,\"x\"") << true;
+        QTest::newRow("dump, pause 9") << "dump" << QByteArray("0,9,0,\"x\"") << true;
+        QTest::newRow("send, effect 255, before the port") << "send" << QByteArray("255,0,0,\"x\"") << true;
+        QTest::newRow("show, last effect and pause") << "show" << QByteArray("12,8,0,\"x\"") << false;
+        QTest::newRow("dump, last effect and pause") << "dump" << QByteArray("12,8,0,\"x\"") << false;
+    }
+
+    void firstPageCodes()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, firstRecord);
+        QFETCH(bool, refused);
+        // Page 2 holds codes no list has: only page 1 is checked.
+        QVERIFY(testenv::writeFile(path("m.mnm"), firstRecord + "\r\n13,200,0,\"y\"\r\n"));
+        const auto r = cli({command, path("m.mnm")});
+        if (!refused) {
+            QCOMPARE(r.err, QByteArray());
+            QCOMPARE(r.status, 0);
+            QVERIFY(!r.out.isEmpty());
+            return;
+        }
+        QCOMPARE(r.status, 3);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(clitest::errorLine(r), QStringLiteral("tivor-cli: %1: no es un archivo de mensajes valido (la pagina 1 "
+                                                       "tiene un efecto o una pausa fuera de las listas)")
+                                            .arg(path("m.mnm")));
+    }
+
     // Output files are written whole or not at all: a write that fails half-way (a file-size limit standing
     // for a full disk) or a read-only file leaves the old file as it was, and no temporary file behind.
     void failedWriteKeepsTheOldFile_data()
