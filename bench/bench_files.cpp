@@ -65,19 +65,6 @@ void fillFullMessage()
     Module1::PageCount = Module1::MaxPages;
 }
 
-// The records into the model, as opening a file does.
-void storeRecords(const QList<MessageRecord>& records)
-{
-    Module1::clearModel();
-    for (int i = 0; i < records.size(); ++i) {
-        Module1::PageText[i + 1] = records[i].text;
-        Module1::PageEffect[i + 1] = std::uint8_t(records[i].effect);
-        Module1::PagePause[i + 1] = std::uint8_t(records[i].pause);
-        Module1::PageAlign[i + 1] = std::uint8_t(records[i].align);
-    }
-    Module1::PageCount = std::uint8_t(std::max<qsizetype>(1, records.size()));
-}
-
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -110,9 +97,9 @@ void hostileCase(const QString& dir, Hostile c)
     QString outcome;
     const auto work = [&]() {
         if (c.messageFile) {
-            QList<MessageRecord> records;
-            const bool ok = readMessageFile(path, &records);
-            outcome = ok ? QStringLiteral("accepted, %1 records").arg(records.size()) : QStringLiteral("rejected");
+            const bool ok = loadMessageIntoModel(path) == MessageLoad::Pages;
+            outcome = ok ? QStringLiteral("accepted, %1 records").arg(Module1::PageCount) : QStringLiteral("rejected");
+            Module1::clearModel(); // every run starts without the last run's pages
         } else {
             QStringList pages;
             readImportFile(path, &pages);
@@ -150,10 +137,8 @@ int main()
             std::fprintf(stderr, "no bytes\n");
     });
     const double openMs = medianMs(201, [&]() {
-        QList<MessageRecord> records;
-        if (!readMessageFile(path, &records) || records.size() != Module1::MaxPages)
+        if (loadMessageIntoModel(path) != MessageLoad::Pages || Module1::PageCount != Module1::MaxPages)
             std::fprintf(stderr, "open failed\n");
-        storeRecords(records);
     });
     std::printf("64 pages x 255 characters (%lld bytes), median of 201 runs (target <= 2 ms each):\n",
                 static_cast<long long>(fileSize));
