@@ -4,6 +4,7 @@
 #include "editor/FrmMain.h"
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
+#include "link/SignProtocol.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
 #include "ui_FrmMain.h"
@@ -84,7 +85,7 @@ void loadMessageFile(FrmMain& w)
     if (records.isEmpty())
         return; // an empty file: one empty page, nothing reported
     // Page 1 is shown at once, and its lists cannot show a code they do not hold.
-    if (records.first().effect >= EffectList.size() || records.first().pause >= PauseList.size()) {
+    if (records.first().effect >= signproto::EffectCount || records.first().pause >= signproto::PauseList.size()) {
         readFailure(w);
         return;
     }
