@@ -35,7 +35,7 @@ struct Speed
     std::uint8_t code;
 };
 // The first is the one every message is sent with.
-inline constexpr std::array<Speed, 3> Speeds{{{"Rapida", 0xE0}, {"Media", 0xE3}, {"Lenta", 0xE6}}};
+inline constexpr auto Speeds = std::to_array<Speed>({{"Rapida", 0xE0}, {"Media", 0xE3}, {"Lenta", 0xE6}});
 
 // The speed code of a name; the fast speed for any other name.
 inline std::uint8_t speedCodeFor(QStringView name)
@@ -81,7 +81,7 @@ struct Effect
 };
 
 // A page's stored effect is its row's position here.
-inline constexpr std::array<Effect, 13> Effects{{
+inline constexpr auto Effects = std::to_array<Effect>({
     {"Rotacion", 0x90, 0, Kind::WholeText, Entrance::Scroll},
     {"Estatico", 0x80, LineWidth, Kind::Line, Entrance::Still},
     {"LLuvia   [16]", 0x91, LineWidth, Kind::Line, Entrance::Rain},
@@ -95,7 +95,7 @@ inline constexpr std::array<Effect, 13> Effects{{
     {"Explosion[16]", 0x99, LineWidth, Kind::Line, Entrance::Explosion},
     {"Hora  ", 0xA0, 0, Kind::Clock, Entrance::Time, "\xA0\xA0\xA0\xA0\xA0", " Hora 00:00:00 "},
     {"Fecha ", 0xA2, 0, Kind::Clock, Entrance::Date, "\xA2\xC3", "Fecha 12/07/07 "},
-}};
+});
 inline constexpr int EffectCount = int(Effects.size());
 
 // The positions the program names: a new page's effect, what an unknown effect is sent as, the clock pages.
@@ -177,7 +177,7 @@ struct SignChar
     char16_t shown;
     std::uint8_t byte;
 };
-inline constexpr std::array<SignChar, 13> SignChars{{
+inline constexpr auto SignChars = std::to_array<SignChar>({
     {u'\u00E1', 0x10}, // á
     {u'\u00E9', 0x11}, // é
     {u'\u00ED', 0x12}, // í
@@ -191,7 +191,7 @@ inline constexpr std::array<SignChar, 13> SignChars{{
     {u'\u00BB', 0x1A}, // »
     {u'\u00AB', 0x1B}, // «
     {u'@', 0x1E},
-}};
+});
 
 // The sign's code for a page character, or -1 when it has none of its own.
 constexpr int signByteFor(char16_t c)

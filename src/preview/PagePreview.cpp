@@ -50,7 +50,7 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
         effect = signproto::EffectEstatico;
     led::Page p;
     p.effect = effect;
-    p.pause = std::clamp(pause + 1, 1, 9);
+    p.pause = std::clamp(pause + 1, 1, signproto::MaxPause);
     QString cut;
     QStringList changes;
     if (!signproto::isClock(effect) && !text.isEmpty()) {
@@ -96,7 +96,8 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     if (!brief.isEmpty())
         summary = QStringLiteral("Cambia: ") + brief.join(QStringLiteral(", "));
     if (!cut.isEmpty()) {
-        changes << QStringLiteral("Con este efecto solo se envian 16 caracteres: no se envia \"%1\"").arg(cut);
+        changes << QStringLiteral("Con este efecto solo se envian %1 caracteres: no se envia \"%2\"")
+                       .arg(QString::number(signproto::LineWidth), cut);
         summary += (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
     }
     const QString note = changes.join(QStringLiteral("\n"));

@@ -175,7 +175,8 @@ void Decoder::stepPreamble(std::uint8_t byte)
         junkReported_ = true;
     } else if (preambleOrigin_ == State::Idle && !junkReported_) {
         outsideError(ErrorKind::BadPreamble,
-                     QStringLiteral("preambulo incorrecto: '%1' seguido de %2 (se espera 'W-NT9')").arg(seen, hexByte(byte)));
+                     QStringLiteral("preambulo incorrecto: '%1' seguido de %2 (se espera '%3')")
+                         .arg(seen, hexByte(byte), preambleSeen(int(Preamble.size()))));
         junkReported_ = true;
     }
     step(byte);
@@ -246,7 +247,8 @@ void Decoder::step(std::uint8_t byte)
             junkReported_ = true;
         } else if (!junkReported_) {
             outsideError(ErrorKind::BadPreamble,
-                         QStringLiteral("byte %1 fuera de una transmision (se espera el preambulo 'W-NT9')").arg(hexByte(byte)));
+                         QStringLiteral("byte %1 fuera de una transmision (se espera el preambulo '%2')")
+                             .arg(hexByte(byte), preambleSeen(int(Preamble.size()))));
             junkReported_ = true;
         }
         return;
