@@ -1,5 +1,6 @@
 // The main window offscreen: start-up, status line, menus and tool buttons, and the page editor.
 #include "support/EditorKit.h"
+#include "link/SignProtocol.h"
 
 #include "platform/MsgBox.h"
 
@@ -420,7 +421,7 @@ private slots:
     {
         openMessage(*w, {"A", "B"});
         cboPausa(*w)->setCurrentIndex(3);
-        cboEfe(*w)->setCurrentIndex(EffectHora);
+        cboEfe(*w)->setCurrentIndex(signproto::EffectHora);
         QCOMPARE(txtMensaje(*w)->text(), QStringLiteral(" Hora 00:00:00 "));
         QVERIFY(!txtMensaje(*w)->isEnabled());
         QVERIFY(!cboPausa(*w)->isEnabled());
@@ -428,7 +429,7 @@ private slots:
         QCOMPARE(PageText[1], QStringLiteral(" Hora 00:00:00 "));
         QVERIFY(txtMensaje(*w)->isEnabled()); // page 2 is "Rotacion"
 
-        cboEfe(*w)->setCurrentIndex(EffectFecha);
+        cboEfe(*w)->setCurrentIndex(signproto::EffectFecha);
         QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("Fecha 12/07/07 "));
         // Leaving the clock effects enables the field again and keeps the placeholder.
         cboEfe(*w)->setCurrentIndex(1);

@@ -1,11 +1,11 @@
 // End to end: Tivor's own send path writes to a pseudo-terminal and the virtual sign's decoder reads it.
 #include "SignDecoder.h"
+#include "link/SignProtocol.h"
 #include "link/Filtro.h"
 #include "link/SerialLink.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"
-#include "preview/SignCodes.h"
 #include "settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TestEnv.h"
@@ -34,13 +34,13 @@ QList<Expected> expectedPages()
             continue;
         const int effect = PageEffect[i];
         QByteArray bytes;
-        if (effect != EffectHora && effect != EffectFecha) {
+        if (effect != signproto::EffectHora && effect != signproto::EffectFecha) {
             QString text = PageText[i];
-            quint8 width = signcodes::isFixedWidth(effect) ? 16 : 0;
+            quint8 width = signproto::takesPause(effect) ? 16 : 0;
             quint8 align = PageAlign[i];
             bytes = Filtro(text, width, align).toLatin1();
         }
-        out.append({effect, bytes, signcodes::isFixedWidth(effect) ? std::min(PagePause[i] + 1, 9) : 0});
+        out.append({effect, bytes, signproto::takesPause(effect) ? std::min(PagePause[i] + 1, 9) : 0});
     }
     return out;
 }
@@ -50,7 +50,7 @@ void comparePages(const QList<sign::Page>& got, const QList<Expected>& want)
     QCOMPARE(got.size(), want.size());
     for (int i = 0; i < got.size(); ++i) {
         QCOMPARE(got[i].effect, want[i].effect);
-        QCOMPARE(got[i].code, signcodes::EffectCodes[want[i].effect]);
+        QCOMPARE(got[i].code, signproto::Effects[std::size_t(want[i].effect)].code);
         QCOMPARE(got[i].bytes, want[i].bytes);
         QCOMPARE(got[i].pause, want[i].pause);
         QVERIFY(!got[i].text.contains(QChar(0xFFFD)));
@@ -127,7 +127,7 @@ private slots:
     {
         const QString accents = QString::fromUtf8("¡Año «ü» @Ñ¿");
         for (int e = 0; e <= 12; ++e)
-            setPage(e + 1, e, e == EffectHora ? HoraPlaceholder : e == EffectFecha ? FechaPlaceholder
+            setPage(e + 1, e, signproto::isClock(e) ? signproto::placeholderOf(e)
                                   : e % 2 ? accents : QStringLiteral("Efecto %1").arg(e),
                     e % 9, e % 2 ? AlignCenter : AlignLeft);
         const QList<Expected> want = expectedPages();
@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(w.events.size(), 1);
         const sign::Transmission& t = w.events[0].transmission;
         QVERIFY2(t.complete(), qPrintable(t.errors.value(0).text));
-        QCOMPARE(t.speed, signcodes::SpeedRapida);
+        QCOMPARE(t.speed, signproto::Speeds.front().code);
         QCOMPARE(t.byteCount, qint64(TxLength));
         comparePages(t.pages, want);
         // The sign shows the Spanish characters as typed, centred in the line.

@@ -1,5 +1,6 @@
 // The tivor-sign program as a real process: its link, its text and JSON output, signals and refusals.
 #include "link/SerialLink.h"
+#include "link/SignProtocol.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"
@@ -134,8 +135,8 @@ private slots:
         PagePause[1] = 4;
         PageAlign[1] = AlignCenter;
         PageText[2] = QStringLiteral("Texto que pasa entero");
-        PageText[3] = HoraPlaceholder;
-        PageEffect[3] = EffectHora;
+        PageText[3] = signproto::placeholderOf(signproto::EffectHora);
+        PageEffect[3] = signproto::EffectHora;
         MSComm port;
         QVERIFY(openComPort(port));
         QVERIFY(buildMessageTransmission());

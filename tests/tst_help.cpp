@@ -1,5 +1,6 @@
 // The about box, the help document's lookup, the help window and the Windows command line.
 #include "files/TextImport.h"
+#include "link/SignProtocol.h"
 #include "help/Help.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
@@ -183,7 +184,7 @@ private slots:
         QVERIFY(isValidUtf8(bytes));
         const QString text = QString::fromUtf8(bytes);
         QVERIFY(text.contains(QStringLiteral("<meta charset=\"utf-8\">")));
-        for (const QString& effect : Module1::EffectList)
+        for (const QString& effect : signproto::effectListTexts())
             QVERIFY2(text.contains(effect), qPrintable(effect));
         for (const char* topic : {"Salida.txt", ".mnm", "/dev/ttyUSB0", "dialout", "Importar Archivo de Texto",
                                   "Enviar Hora y Fecha", "Inicio [ms]", "Mensaje [ms]", "Windows-1252", "UTF-8"})

@@ -1,5 +1,6 @@
 // The live preview: the line the sign will show, its marks and its cut, without touching the model.
 #include "link/Transmission.h"
+#include "link/SignProtocol.h"
 #include "link/frmSend.h"
 #include "model/Module1.h"
 #include "settings/RegSett.h"
@@ -127,7 +128,7 @@ private slots:
         PagePreview preview;
         preview.show();
         QVERIFY(QTest::qWaitForWindowExposed(&preview));
-        preview.showPage(HoraPlaceholder, EffectHora, 0, AlignLeft);
+        preview.showPage(signproto::placeholderOf(signproto::EffectHora), signproto::EffectHora, 0, AlignLeft);
         QCOMPARE(preview.matrix()->shownPage().bytes, QByteArray("    09:30:00    "));
         QVERIFY(preview.noteText().isEmpty());
         preview.showPage(QString(), 1, 0, AlignLeft);
@@ -194,8 +195,8 @@ private slots:
         txtMensaje(*w)->setText(QStringLiteral("Un texto de mas de dieciseis"));
         QCOMPARE(preview->cutText(), QStringLiteral("de dieciseis")); // after "Un texto de mas "
         QVERIFY(preview->matrix()->cutMarker());
-        cboEfe(*w)->setCurrentIndex(EffectHora);
-        QCOMPARE(preview->page().effect, int(EffectHora));
+        cboEfe(*w)->setCurrentIndex(signproto::EffectHora);
+        QCOMPARE(preview->page().effect, int(signproto::EffectHora));
         QCOMPARE(preview->matrix()->shownPage().bytes.size(), 16);
         QVERIFY(preview->cutText().isEmpty());
 

@@ -6,6 +6,7 @@
 #include "files/MessageFile.h"
 #include "help/Help.h"
 #include "link/SerialLink.h"
+#include "link/SignProtocol.h"
 #include "link/frmDate.h"
 #include "link/frmSend.h"
 #include "model/Module1.h"
@@ -145,8 +146,8 @@ void FrmMain::InicioVar()
 {
     AppFolder = platform::appFolder();
     VersionText = versionTextFor(platform::versionMajor(), platform::versionRevision());
-    ui->cboEfe->addItems(EffectList);
-    ui->cboPausa->addItems(PauseList);
+    ui->cboEfe->addItems(signproto::effectListTexts());
+    ui->cboPausa->addItems(signproto::PauseList);
     Ini_Frame();
     setStatusPanel(2, QStringLiteral("Sin Nombre"));
 }
@@ -286,9 +287,9 @@ void FrmMain::TomoActual()
 void FrmMain::RefMensaje()
 {
     const int p = CurrentPage;
-    chooseCode(ui->cboEfe, EffectList.size(), PageEffect[p]);
-    chooseCode(ui->cboPausa, PauseList.size(), PagePause[p]);
-    ui->cboPausa->setEnabled(PageEffect[p] >= 1 && PageEffect[p] <= 10);
+    chooseCode(ui->cboEfe, signproto::EffectCount, PageEffect[p]);
+    chooseCode(ui->cboPausa, int(signproto::PauseList.size()), PagePause[p]);
+    ui->cboPausa->setEnabled(signproto::takesPause(PageEffect[p]));
     if (PageAlign[p] != AlignLeft) {
         ui->txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         ui->optCenter->setChecked(true);
@@ -316,12 +317,12 @@ void FrmMain::refreshPreview()
 void FrmMain::RefPausa()
 {
     const int e = ui->cboEfe->currentIndex();
-    if (e >= 1 && e <= 10) {
+    if (signproto::takesPause(e)) {
         ui->cboPausa->setEnabled(true);
         ui->txtMensaje->setEnabled(true);
-    } else if (e == EffectHora || e == EffectFecha) {
+    } else if (signproto::isClock(e)) {
         ui->cboPausa->setEnabled(false);
-        ui->txtMensaje->setText(e == EffectHora ? HoraPlaceholder : FechaPlaceholder);
+        ui->txtMensaje->setText(signproto::placeholderOf(e));
         ui->txtMensaje->setEnabled(false);
     } else {
         ui->cboPausa->setEnabled(false);

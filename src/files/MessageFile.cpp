@@ -1,6 +1,7 @@
 // Writer and reader of .mnm message files.
 #include "files/MessageFile.h"
 
+#include "link/SignProtocol.h"
 #include "model/Cp1252.h"
 #include "model/Module1.h"
 
@@ -181,7 +182,7 @@ MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure, qint
     if (records.isEmpty())
         return MessageLoad::Empty;
     // Page 1 is shown at once, and its lists cannot show a code they do not hold.
-    if (records.first().effect >= EffectList.size() || records.first().pause >= PauseList.size())
+    if (records.first().effect >= signproto::EffectCount || records.first().pause >= signproto::PauseList.size())
         return MessageLoad::FirstPageCodes;
     for (int i = 0; i < records.size(); ++i) {
         const int page = i + 1;

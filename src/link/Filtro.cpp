@@ -1,32 +1,13 @@
 // Filtro and the sign's character codes.
 #include "link/Filtro.h"
 
+#include "link/SignProtocol.h"
+
+using signproto::LineWidth;
+using signproto::signByteFor;
+
 namespace
 {
-constexpr int kLineWidth = 16;
-
-// The sign's own codes for "@" and the Spanish characters. Bytes from 0x80 up are commands to the
-// sign, so every other character has to end up as printable ASCII.
-int signCodeOf(char16_t u)
-{
-    switch (u) {
-    case u'\u00E1': return 0x10; // á
-    case u'\u00E9': return 0x11; // é
-    case u'\u00ED': return 0x12; // í
-    case u'\u00F3': return 0x13; // ó
-    case u'\u00FA': return 0x14; // ú
-    case u'\u00F1': return 0x15; // ñ
-    case u'\u00D1': return 0x16; // Ñ
-    case u'\u00FC': return 0x17; // ü
-    case u'\u00A1': return 0x18; // ¡
-    case u'\u00BF': return 0x19; // ¿
-    case u'\u00BB': return 0x1A; // »
-    case u'\u00AB': return 0x1B; // «
-    case u'@': return 0x1E;
-    default: return -1;
-    }
-}
-
 // The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
 QChar plainLetterOf(QChar c)
 {
@@ -75,16 +56,18 @@ QChar signCharOf(QChar c)
     if (b < 32)
         return u'#';
     if (b < 128) {
-        if (u == u'@')
-            return QChar(char16_t(0x1E));
+        if (const int code = signByteFor(u); code >= 0)
+            return QChar(char16_t(code)); // "@"
         if (u < 0x7F)
             return c;
         if (u == 0x7F)
             return u'#'; // DEL is a control byte as well
-        // Above U+00FF with a printable low byte (Œ, …, š): its own code would be 0x80 or more.
+        // Above U+00FF with a printable low byte (Œ, …, š): its own code would be a command byte.
         return plainLetterOf(c);
     }
-    const int code = signCodeOf(u);
+    // Bytes from 0x80 up are commands to the sign, so every character of this class that has no code of
+    // its own has to end up as printable ASCII.
+    const int code = signByteFor(u);
     if (code >= 0)
         return QChar(char16_t(code));
     return plainLetterOf(c);
@@ -94,14 +77,14 @@ QString Filtro(QString& text, quint8& width, quint8& align)
 {
     qsizetype count = width == 0 ? text.size() : qsizetype(width);
     const qsizetype len = text.size();
-    if (len < kLineWidth) {
+    if (len < LineWidth) {
         if (align == 0) {
             // The count stays: with width 0 the blanks stay in the model only.
-            text += QString(kLineWidth - len, u' ');
+            text += QString(LineWidth - len, u' ');
         } else if (align == 2) {
-            const qsizetype k = (kLineWidth - len) / 2;
+            const qsizetype k = (LineWidth - len) / 2;
             text = QString(k, u' ') + text + QString(k, u' ');
-            if (text.size() < kLineWidth)
+            if (text.size() < LineWidth)
                 text += u' ';
             count = text.size();
         }
@@ -123,7 +106,7 @@ QList<FilterMark> filterMarks(const QString& text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         const QChar shown = signCharOf(c);
-        if (shown == c || signCodeOf(c.unicode()) >= 0)
+        if (shown == c || signByteFor(c.unicode()) >= 0)
             continue;
         marks.append(FilterMark{int(i), c, shown, shown == u'#'});
     }

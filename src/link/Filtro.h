@@ -7,7 +7,7 @@
 
 // Brings `text` to the sign's line by `align` (0 left, 2 centred; the padding is written back into
 // `text`) and converts `width` characters (0: the whole text, 16: exactly 16) to the sign's characters.
-// Every character of the result is below 0x80: printable ASCII, or the sign's codes 0x10..0x1E.
+// Every character of the result is below the command bytes: printable ASCII, or the sign's own codes.
 QString Filtro(QString& text, quint8& width, quint8& align);
 
 // The one character sent for one character of page text.

@@ -2,6 +2,7 @@
 #include "link/Transmission.h"
 
 #include "link/Filtro.h"
+#include "link/SignProtocol.h"
 #include "model/Cp1252.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"
@@ -12,38 +13,11 @@
 #include <algorithm>
 
 using namespace Module1;
+using namespace signproto;
 
 namespace
 {
 bool g_sending = false;
-
-// Record layout of one page, by effect.
-struct EffectRecord
-{
-    quint8 code;
-    quint8 width; // 0: the whole text, 16: exactly 16 characters and a pause byte
-};
-
-EffectRecord recordFor(int effect)
-{
-    if (effect == EffectRotacion)
-        return {0x90, 0};
-    if (effect == EffectHora)
-        return {0xA0, 0};
-    if (effect == EffectFecha)
-        return {0xA2, 0};
-    if (effect >= 2 && effect <= 10)
-        return {quint8(0x91 + effect - 2), 16};
-    // "Estatico" (1), and any effect past the list, which only a damaged or foreign file can carry:
-    // a static page still shows the text, where a guessed code could throw the sign's parsing off.
-    return {0x80, 16};
-}
-
-// Pause "1".."9" is 0xC2..0xCA; a stored value past "9" is sent as "9".
-char pauseByteFor(quint8 pause)
-{
-    return char(0xC2 + std::min<int>(pause, 8));
-}
 
 bool lookUpDelay(const QString& text, const QStringList& list, double& seconds)
 {
@@ -65,55 +39,43 @@ qint64 roundedMs(double seconds)
 }
 } // namespace
 
-quint8 speedCodeFor(const QString& name)
-{
-    if (name == u"Media")
-        return 0xE3;
-    if (name == u"Lenta")
-        return 0xE6;
-    return 0xE0;
-}
-
 void lookUpDelays()
 {
-    lookUpDelay(DY1, DelayStartList, TxDelayStart);
-    lookUpDelay(DY2, DelayCharList, TxDelayChar);
+    lookUpDelay(DY1, signproto::DelayStartList, TxDelayStart);
+    lookUpDelay(DY2, signproto::DelayCharList, TxDelayChar);
 }
 
 bool buildMessageTransmission()
 {
     if (g_sending)
         return false;
-    TxSpeedName = QStringLiteral("Rapida");
+    TxSpeedName = speedName(Speeds.front().code);
     TxSpeedCode = speedCodeFor(TxSpeedName);
 
-    QByteArray buf = txbytes::Preamble;
-    buf += txbytes::MessageCommand;
+    QByteArray buf(Preamble.data(), qsizetype(Preamble.size()));
+    buf += char(MessageCommand);
     buf += char(TxSpeedCode);
     for (int page = 1; page <= MaxPages; ++page) {
         if (PageText[page].isEmpty())
             continue;
-        const EffectRecord rec = recordFor(PageEffect[page]);
-        quint8 width = rec.width;
+        const Effect& effect = effectOf(PageEffect[page]);
+        quint8 width = effect.width;
         // The clock pages carry no text, but their text is still filtered (and padded) like any page.
         const QString filtered = Filtro(PageText[page], width, PageAlign[page]);
-        if (PageEffect[page] == EffectHora) {
-            buf += QByteArray(5, char(0xA0));
-        } else if (PageEffect[page] == EffectFecha) {
-            buf += char(0xA2);
-            buf += char(0xC3);
-        } else {
-            buf += char(rec.code);
-            buf += Cp1252::encode(filtered);
-            if (rec.width != 0)
-                buf += pauseByteFor(PagePause[page]);
+        if (effect.kind == Kind::Clock) {
+            buf += clockRecord(PageEffect[page]);
+            continue;
         }
+        buf += char(effect.code);
+        buf += Cp1252::encode(filtered);
+        if (effect.kind == Kind::Line)
+            buf += char(pauseByteFor(PagePause[page]));
     }
     lookUpDelays();
-    buf += txbytes::Terminator;
-    if (buf.size() > txbytes::MaxLength) {
-        buf.truncate(txbytes::MaxLength);
-        buf += txbytes::Terminator;
+    buf += Terminator;
+    if (buf.size() > MaxLength) {
+        buf.truncate(MaxLength);
+        buf += Terminator;
     }
     TxBuffer = buf;
     TxLength = int(TxBuffer.size());
@@ -135,13 +97,13 @@ bool buildDateTransmission(const QDateTime& when)
     if (g_sending)
         return false;
     const ClockTexts c = clockTextsOf(when);
-    QByteArray buf = txbytes::Preamble;
-    buf += txbytes::DateCommand;
+    QByteArray buf(Preamble.data(), qsizetype(Preamble.size()));
+    buf += char(ClockCommand);
     lookUpDelays();
     // Binary-coded decimal: the two digits of each field are the two hex digits of its byte.
     for (const QString* field : {&c.hour, &c.minute, &c.second, &c.day, &c.month, &c.year})
         buf += bcd(field->toInt());
-    buf += txbytes::Terminator;
+    buf += Terminator;
     TxBuffer = buf;
     TxLength = int(TxBuffer.size());
     return true;
@@ -149,8 +111,8 @@ bool buildDateTransmission(const QDateTime& when)
 
 qint64 estimatedSendMs(int length, double delayStart, double delayChar)
 {
-    const qint64 first = std::clamp(length, 0, 5);
-    const qint64 rest = std::max(0, length - 5);
+    const qint64 first = std::clamp(length, 0, PreambleDelayBytes);
+    const qint64 rest = std::max(0, length - PreambleDelayBytes);
     return first * roundedMs(delayStart) + rest * roundedMs(delayChar);
 }
 
@@ -204,7 +166,7 @@ TxOutcome sendPaced(MSComm& port, const std::function<void()>& showProgress)
 
 bool sendTerminator(MSComm& port)
 {
-    return port.Output(txbytes::Terminator);
+    return port.Output(signproto::Terminator);
 }
 
 bool transmissionRunning()

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <array>
 #include <cstdint>
 
@@ -23,28 +22,8 @@ inline bool MsgModified = false;
 inline QString AppFolder;
 inline QString VersionText;
 
-// Positions in these lists are the stored effect and pause codes.
-inline const QStringList EffectList = {
-    QStringLiteral("Rotacion"),      QStringLiteral("Estatico"),      QStringLiteral("LLuvia   [16]"),
-    QStringLiteral("Enlazado [16]"), QStringLiteral("Vert Arr [16]"), QStringLiteral("Vert Aba [16]"),
-    QStringLiteral("Pers Arr [16]"), QStringLiteral("Pers Aba [16]"), QStringLiteral("Shot     [16]"),
-    QStringLiteral("Mirilla  [16]"), QStringLiteral("Explosion[16]"), QStringLiteral("Hora  "),
-    QStringLiteral("Fecha "),
-};
-inline const QStringList PauseList = {
-    QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
-    QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9"),
-};
-
-inline constexpr int EffectRotacion = 0;
-inline constexpr int EffectHora = 11;
-inline constexpr int EffectFecha = 12;
 inline constexpr int AlignLeft = 0;
 inline constexpr int AlignCenter = 2;
-
-// Placeholders the editor writes into the text field for the clock pages.
-inline const QString HoraPlaceholder = QStringLiteral(" Hora 00:00:00 ");
-inline const QString FechaPlaceholder = QStringLiteral("Fecha 12/07/07 ");
 
 // "v" + major (empty when 0) + "." + revision.
 QString versionTextFor(int major, int revision);

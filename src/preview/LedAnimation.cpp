@@ -8,8 +8,12 @@
 
 namespace led
 {
+using signproto::Entrance;
+
 namespace
 {
+Entrance entranceOf(const Page& page) { return signproto::effectOf(page.effect).entrance; }
+
 // A fixed scramble for the rain's drops: the same page always rains the same way.
 int scatter(int x, int y, int range)
 {
@@ -90,38 +94,43 @@ Bitmap lineBitmap(const Page& page, int x)
 
 int animationFrames(const Page& page)
 {
-    switch (page.effect) {
-    case 0: return Columns + int(page.bytes.size()) * CellWidth + 1;
-    case 2: return RainSpread + Rows + 1;
-    case 3: return Columns / 4 + 1;
-    case 4:
-    case 5: return 2 * Rows + 1;
-    case 6:
-    case 7: return 3 * Rows + 1;
-    case 8: {
+    switch (entranceOf(page)) {
+    case Entrance::Scroll: return Columns + int(page.bytes.size()) * CellWidth + 1;
+    case Entrance::Rain: return RainSpread + Rows + 1;
+    case Entrance::Interlace: return Columns / 4 + 1;
+    case Entrance::RiseUp:
+    case Entrance::DropDown: return 2 * Rows + 1;
+    case Entrance::CurtainUp:
+    case Entrance::CurtainDown: return 3 * Rows + 1;
+    case Entrance::Shot: {
         const QList<Shot> s = shots(page);
         return s.isEmpty() ? 1 : s.last().start + s.last().travel + 1;
     }
-    case 9: return Columns / 4 + 1;
-    case 10: return ExplosionFrames + 1;
-    default: return 1;
+    case Entrance::Peephole: return Columns / 4 + 1;
+    case Entrance::Explosion: return ExplosionFrames + 1;
+    case Entrance::Still:
+    case Entrance::Time:
+    case Entrance::Date: return 1;
     }
+    return 1;
 }
 
 int holdMs(const Page& page)
 {
-    if (page.effect == 0)
-        return 0;
-    if (page.effect == 11 || page.effect == 12)
-        return ClockHoldMs;
-    return std::clamp(page.pause, 1, 9) * 1000;
+    switch (signproto::effectOf(page.effect).kind) {
+    case signproto::Kind::WholeText: return 0;
+    case signproto::Kind::Clock: return ClockHoldMs;
+    case signproto::Kind::Line: break;
+    }
+    return std::clamp(page.pause, 1, signproto::MaxPause) * 1000;
 }
 
 Bitmap renderFrame(const Page& page, int frame)
 {
     const int last = animationFrames(page) - 1;
     const int n = std::clamp(frame, 0, last);
-    if (page.effect == 0) // the whole text enters at the right edge and leaves at the left
+    const Entrance entrance = entranceOf(page);
+    if (entrance == Entrance::Scroll) // the whole text enters at the right edge and leaves at the left
         return lineBitmap(page, Columns - n);
 
     // Only the first 16 characters fit the line; the still image is the reference for every entrance.
@@ -132,8 +141,8 @@ Bitmap renderFrame(const Page& page, int frame)
         return still;
 
     Bitmap out;
-    switch (page.effect) {
-    case 2: // rain: every dot drops from above the line, each at its own moment
+    switch (entrance) {
+    case Entrance::Rain: // rain: every dot drops from above the line, each at its own moment
         for (int y = 0; y < Rows; ++y)
             for (int x = 0; x < Columns; ++x) {
                 const std::uint8_t v = still.at(x, y);
@@ -142,33 +151,33 @@ Bitmap renderFrame(const Page& page, int frame)
                     out.set(x, y - std::max(0, Rows - fallen), v);
             }
         break;
-    case 3: { // interlace: even rows come in from the left, odd rows from the right
+    case Entrance::Interlace: { // interlace: even rows come in from the left, odd rows from the right
         const int shift = Columns - 4 * n;
         for (int y = 0; y < Rows; ++y)
             for (int x = 0; x < Columns; ++x)
                 out.set(x, y, still.at(y % 2 == 0 ? x + shift : x - shift, y));
         break;
     }
-    case 4: // vertical up: the line rises from below
-    case 5: { // vertical down: the line comes down from above
+    case Entrance::RiseUp: // vertical up: the line rises from below
+    case Entrance::DropDown: { // vertical down: the line comes down from above
         const int shift = Rows - n / 2;
         for (int y = 0; y < Rows; ++y)
             for (int x = 0; x < Columns; ++x)
-                out.set(x, y, still.at(x, page.effect == 4 ? y - shift : y + shift));
+                out.set(x, y, still.at(x, entrance == Entrance::RiseUp ? y - shift : y + shift));
         break;
     }
-    case 6: // curtain up: rows uncovered from the bottom
-    case 7: { // curtain down: rows uncovered from the top
+    case Entrance::CurtainUp: // curtain up: rows uncovered from the bottom
+    case Entrance::CurtainDown: { // curtain down: rows uncovered from the top
         const int shown = n / 3;
         for (int y = 0; y < Rows; ++y) {
-            const bool visible = page.effect == 6 ? y >= Rows - shown : y < shown;
+            const bool visible = entrance == Entrance::CurtainUp ? y >= Rows - shown : y < shown;
             if (visible)
                 for (int x = 0; x < Columns; ++x)
                     out.set(x, y, still.at(x, y));
         }
         break;
     }
-    case 8: // shot: one character after another flies in from the right to its place
+    case Entrance::Shot: // shot: one character after another flies in from the right to its place
         for (const Shot& s : shots(line)) {
             if (n < s.start)
                 break;
@@ -177,14 +186,14 @@ Bitmap renderFrame(const Page& page, int frame)
             drawChar(out, std::uint8_t(line.bytes[s.index]), x, valueOf(line, s.index));
         }
         break;
-    case 9: { // peephole: a window opens from the middle outwards
+    case Entrance::Peephole: { // peephole: a window opens from the middle outwards
         const int half = 2 * n;
         for (int x = Columns / 2 - half; x < Columns / 2 + half; ++x)
             for (int y = 0; y < Rows; ++y)
                 out.set(x, y, still.at(x, y));
         break;
     }
-    case 10: { // explosion: every dot flies out of the middle to its place
+    case Entrance::Explosion: { // explosion: every dot flies out of the middle to its place
         const double t = double(n) / ExplosionFrames;
         const double cx = Columns / 2.0, cy = Rows / 2.0;
         for (int y = 0; y < Rows; ++y)
@@ -195,8 +204,10 @@ Bitmap renderFrame(const Page& page, int frame)
             }
         break;
     }
-    default:
-        return still;
+    case Entrance::Scroll:
+    case Entrance::Still:
+    case Entrance::Time:
+    case Entrance::Date: return still;
     }
     return out;
 }

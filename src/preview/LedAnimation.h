@@ -1,6 +1,8 @@
 // What the sign's dot matrix shows for a page, frame by frame: a pure function of the page and the frame.
 #pragma once
 
+#include "link/SignProtocol.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -9,12 +11,12 @@
 
 namespace led
 {
-inline constexpr int LineChars = 16;
+inline constexpr int LineChars = signproto::LineWidth;
 inline constexpr int CellWidth = 6; // five dots and a blank column
 inline constexpr int Columns = LineChars * CellWidth;
 inline constexpr int Rows = 7;
 inline constexpr int FrameMs = 40;       // 25 frames a second, the sign's fast speed
-inline constexpr int ClockHoldMs = 5000; // "Hora" and "Fecha" pages have no pause byte
+inline constexpr int ClockHoldMs = 5000; // clock pages ("Hora", "Fecha") have no pause byte
 
 // Dot values: off, lit, lit and belonging to a character the preview points out.
 enum Dot : std::uint8_t { Off = 0, Lit = 1, Marked = 2 };

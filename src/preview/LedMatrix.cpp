@@ -1,6 +1,7 @@
 // The LED matrix widget: a timer only while something moves, nothing at all while hidden.
 #include "preview/LedMatrix.h"
 
+#include "link/SignProtocol.h"
 #include "platform/Clock.h"
 
 #include <QPainter>
@@ -57,11 +58,12 @@ void LedMatrix::setCutMarker(bool on)
 led::Page LedMatrix::pageForShow(int index) const
 {
     led::Page p = pages_.value(index);
-    if (p.effect == 11)
+    const signproto::Entrance entrance = signproto::effectOf(p.effect).entrance;
+    if (entrance == signproto::Entrance::Time)
         p.bytes = centredLine(clockNow().toString(QStringLiteral("HH:mm:ss")));
-    else if (p.effect == 12)
+    else if (entrance == signproto::Entrance::Date)
         p.bytes = centredLine(clockNow().toString(QStringLiteral("dd/MM/yy")));
-    if (p.effect == 11 || p.effect == 12)
+    if (signproto::isClock(p.effect))
         p.marked.clear();
     return p;
 }
@@ -108,7 +110,7 @@ void LedMatrix::nextFrame()
         return;
     frameTimer_.stop();
     holdTimer_.start(std::max(led::holdMs(shown_), led::FrameMs));
-    if (shown_.effect == 11 || shown_.effect == 12)
+    if (signproto::isClock(shown_.effect))
         clockTimer_.start();
 }
 
@@ -116,7 +118,7 @@ void LedMatrix::endOfHold() { startPage(pageIndex_ + 1); }
 
 void LedMatrix::refreshClock()
 {
-    if (pages_.isEmpty() || (shown_.effect != 11 && shown_.effect != 12))
+    if (pages_.isEmpty() || !signproto::isClock(shown_.effect))
         return;
     shown_ = pageForShow(pageIndex_);
     bitmap_ = led::renderFrame(shown_, frame_);
@@ -130,7 +132,7 @@ void LedMatrix::showStill()
     stopTimers();
     frame_ = led::animationFrames(shown_) - 1;
     // A scrolling text has no still image of its own: show its start as the line would.
-    bitmap_ = shown_.effect == 0 ? led::lineBitmap(shown_) : led::renderFrame(shown_, frame_);
+    bitmap_ = signproto::effectOf(shown_.effect).entrance == signproto::Entrance::Scroll ? led::lineBitmap(shown_) : led::renderFrame(shown_, frame_);
     update();
 }
 

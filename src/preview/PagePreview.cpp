@@ -2,9 +2,9 @@
 #include "preview/PagePreview.h"
 
 #include "link/Filtro.h"
+#include "link/SignProtocol.h"
 #include "model/Module1.h"
 #include "preview/LedMatrix.h"
-#include "preview/SignCodes.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -46,31 +46,31 @@ PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
 void PagePreview::showPage(const QString& text, int effect, int pause, int align)
 {
     // An effect past the list (only a file brings one) goes out as "Estatico"; show it so.
-    if (effect < 0 || effect > Module1::EffectFecha)
-        effect = 1;
+    if (effect < 0 || effect >= signproto::EffectCount)
+        effect = signproto::EffectEstatico;
     led::Page p;
     p.effect = effect;
-    p.pause = std::clamp(pause + 1, 1, 9);
+    p.pause = std::clamp(pause + 1, 1, signproto::MaxPause);
     QString cut;
     QStringList changes;
-    if (effect != Module1::EffectHora && effect != Module1::EffectFecha && !text.isEmpty()) {
+    if (!signproto::isClock(effect) && !text.isEmpty()) {
         // The transmission's filter on a copy: same padding, same cut, same characters.
         QString copy = text;
-        quint8 width = signcodes::isFixedWidth(effect) ? quint8(signcodes::LineWidth) : quint8(0);
+        quint8 width = signproto::effectOf(effect).width;
         quint8 alignment = quint8(align);
         p.bytes = Filtro(copy, width, alignment).toLatin1();
-        const int shift = (align == Module1::AlignCenter && text.size() < signcodes::LineWidth)
-                              ? int(signcodes::LineWidth - text.size()) / 2
+        const int shift = (align == Module1::AlignCenter && text.size() < signproto::LineWidth)
+                              ? int(signproto::LineWidth - text.size()) / 2
                               : 0;
         for (const FilterMark& m : filterMarks(text)) {
-            if (width && m.index >= signcodes::LineWidth)
+            if (width && m.index >= signproto::LineWidth)
                 break;
             p.marked.append(m.index + shift);
             changes << (m.unmappable ? QStringLiteral("%1 no existe en el cartel: se vera \"#\"").arg(readable(m.original))
                                      : QStringLiteral("%1 se vera \"%2\"").arg(readable(m.original), m.shown));
         }
-        if (width && text.size() > signcodes::LineWidth)
-            cut = text.mid(signcodes::LineWidth);
+        if (width && text.size() > signproto::LineWidth)
+            cut = text.mid(signproto::LineWidth);
     }
     const bool same = shown_ && p.effect == page_.effect && p.bytes == page_.bytes && p.pause == page_.pause
                       && p.marked == page_.marked && cut == cutText_;
@@ -80,14 +80,14 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     page_ = p;
     cutText_ = cut;
     matrix_->setCutMarker(!cut.isEmpty());
-    matrix_->setPages(text.isEmpty() && effect != Module1::EffectHora && effect != Module1::EffectFecha
+    matrix_->setPages(text.isEmpty() && !signproto::isClock(effect)
                           ? QList<led::Page>{}
                           : QList<led::Page>{p});
 
     // One short line under the matrix; the full explanation in the tooltips.
     changes.removeDuplicates();
     QStringList brief;
-    for (const FilterMark& m : filterMarks(text.left(cut.isEmpty() ? text.size() : signcodes::LineWidth))) {
+    for (const FilterMark& m : filterMarks(text.left(cut.isEmpty() ? text.size() : signproto::LineWidth))) {
         const QString pair = QStringLiteral("%1 > %2").arg(readable(m.original), m.shown);
         if (!brief.contains(pair))
             brief << pair;
@@ -96,7 +96,8 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     if (!brief.isEmpty())
         summary = QStringLiteral("Cambia: ") + brief.join(QStringLiteral(", "));
     if (!cut.isEmpty()) {
-        changes << QStringLiteral("Con este efecto solo se envian 16 caracteres: no se envia \"%1\"").arg(cut);
+        changes << QStringLiteral("Con este efecto solo se envian %1 caracteres: no se envia \"%2\"")
+                       .arg(QString::number(signproto::LineWidth), cut);
         summary += (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
     }
     const QString note = changes.join(QStringLiteral("\n"));

@@ -1,6 +1,7 @@
 // The options dialog: loads the settings into its fields and writes them back on "Aceptar".
 #include "settings/frmOpciones.h"
 
+#include "link/SignProtocol.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
@@ -8,17 +9,6 @@
 
 #include <QComboBox>
 #include <QSerialPortInfo>
-
-const QStringList frmOpciones::StartDelays = {
-    QStringLiteral("10"),  QStringLiteral("25"),  QStringLiteral("50"),  QStringLiteral("100"),
-    QStringLiteral("150"), QStringLiteral("200"), QStringLiteral("250"), QStringLiteral("300"),
-    QStringLiteral("350"), QStringLiteral("400"), QStringLiteral("450"), QStringLiteral("500"),
-};
-const QStringList frmOpciones::CharDelays = {
-    QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("05"), QStringLiteral("10"),
-    QStringLiteral("20"), QStringLiteral("30"), QStringLiteral("40"), QStringLiteral("50"),
-    QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("90"),
-};
 
 namespace
 {
@@ -68,9 +58,9 @@ void frmOpciones::Form_Load()
     showValue(ui->cboPort, ComPort);
     showValue(ui->cboBaud, ComBaud);
     ui->chkRTS->setChecked(ComRTS);
-    ui->cboWNT->addItems(StartDelays);
+    ui->cboWNT->addItems(signproto::DelayStartList);
     showValue(ui->cboWNT, DY1);
-    ui->cboChar->addItems(CharDelays);
+    ui->cboChar->addItems(signproto::DelayCharList);
     showValue(ui->cboChar, DY2);
 }
 

@@ -16,10 +16,6 @@ public:
     explicit frmOpciones(QWidget* parent = nullptr);
     ~frmOpciones() override;
 
-    // The entries the delay lists get on every opening, in this order.
-    static const QStringList StartDelays;
-    static const QStringList CharDelays;
-
 private:
     void Form_Load();
     void cmdOK_Click();

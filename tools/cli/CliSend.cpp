@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "link/SerialLink.h"
+#include "link/SignProtocol.h"
 #include "link/Transmission.h"
 #include "platform/MSComm.h"
 #include "settings/RegSett.h"
@@ -158,11 +159,11 @@ int applyPortOptions(const QCommandLineParser& parser)
     }
     // The program would keep the previous delay for a text outside the list, which in a fresh run is no
     // delay at all: a sign that misses bytes. Refuse instead, and say where the text came from.
-    if (const int status = checkDelay(DY1, DelayStartList,
+    if (const int status = checkDelay(DY1, signproto::DelayStartList,
                                       storedDY1 ? QStringLiteral("el valor guardado DY1") : QStringLiteral("--dy1"));
         status >= 0)
         return status;
-    if (const int status = checkDelay(DY2, DelayCharList,
+    if (const int status = checkDelay(DY2, signproto::DelayCharList,
                                       storedDY2 ? QStringLiteral("el valor guardado DY2") : QStringLiteral("--dy2"));
         status >= 0)
         return status;

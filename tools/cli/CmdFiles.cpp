@@ -5,6 +5,7 @@
 
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
+#include "link/SignProtocol.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 
@@ -20,14 +21,14 @@ QString codeText(int code)
 QString effectName(int effect)
 {
     // The list texts carry trailing blanks ("Hora  "); inner blanks are part of the name as the editor shows it.
-    if (effect < Module1::EffectList.size())
-        return Module1::EffectList.at(effect).trimmed();
+    if (effect < signproto::EffectCount)
+        return signproto::effectListText(effect).trimmed();
     return codeText(effect);
 }
 
 QString pauseName(int pause)
 {
-    return pause < Module1::PauseList.size() ? Module1::PauseList.at(pause) : codeText(pause);
+    return pause < signproto::PauseList.size() ? signproto::PauseList.at(pause) : codeText(pause);
 }
 
 QString alignName(int align)
@@ -76,7 +77,7 @@ QList<int> recordLengths()
         PagePause[page] = pauses[page];
         PageAlign[page] = aligns[page];
         buildMessageTransmission();
-        lengths << TxLength - int(headerBytes + txbytes::Terminator.size());
+        lengths << TxLength - int(headerBytes + signproto::Terminator.size());
     }
     return lengths;
 }
@@ -85,7 +86,7 @@ QList<int> recordLengths()
 QByteArray hexDump(const QByteArray& tx, const QList<int>& recordLengths)
 {
     QList<QByteArray> parts{tx.left(headerBytes)};
-    const qsizetype bodyEnd = tx.size() - txbytes::Terminator.size();
+    const qsizetype bodyEnd = tx.size() - signproto::Terminator.size();
     qsizetype at = headerBytes;
     for (int length : recordLengths) {
         if (at >= bodyEnd)

@@ -11,16 +11,16 @@ namespace sign
 {
 enum class ErrorKind {
     BadPreamble,          // bytes outside a transmission that do not start "W-NT9"
-    UnknownCommand,       // the byte after the preamble is neither 0xDF nor 0xB0
-    BadSpeed,             // the speed byte is not 0xE0, 0xE3 or 0xE6
+    UnknownCommand,       // the byte after the preamble is neither the message nor the clock command
+    BadSpeed,             // the speed byte is none of the three speeds
     UnknownRecord,        // a byte where a record code belongs that starts no record
     ShortRecord,          // a record that the next record code cuts short
     CutByTerminator,      // the terminator arrives inside a record (what a cancel produces)
-    BadPause,             // a pause byte outside 0xC2..0xCA
-    BadClockRecord,       // "Hora" not A0 x5, "Fecha" not A2 C3
+    BadPause,             // a pause byte outside "1".."9"
+    BadClockRecord,       // a clock page ("Hora", "Fecha") whose record differs from its fixed bytes
     BadCharacter,         // a byte of page text the sign has no character for
     InvalidBcd,           // a clock byte that is not two decimal digits, or not a valid time or date
-    BadTerminator,        // 0x01 not followed by 0x01, or more bytes where the terminator belongs
+    BadTerminator,        // a lone first terminator byte, or more bytes where the terminator belongs
     BytesAfterTerminator, // bytes right after a terminator that do not start a new preamble
     Silence,              // more than two seconds without a byte inside a transmission
 };
@@ -59,7 +59,7 @@ struct Transmission
     QList<Page> pages; // complete records only
     Clock clock;
     bool clockValid = false;
-    bool terminated = false; // ended by 0x01 0x01 (also after a cut record)
+    bool terminated = false; // ended by the terminator (also after a cut record)
     QList<ProtocolError> errors;
     qint64 firstByteMs = 0;
     qint64 lastByteMs = 0;
@@ -110,16 +110,19 @@ private:
         RecordCode,
         FixedText,
         Pause,
-        RotacionText,
-        HoraRest,
-        FechaRest,
+        WholeText,   // "Rotacion": text until the next record code or the terminator
+        ClockRecord, // the fixed bytes of a clock page
         ClockBytes,
         ClockEnd,
-        Terminator2, // a 0x01 came; the second one must follow
+        Terminator2, // the first terminator byte came; the second one must follow
     };
 
     void step(std::uint8_t byte);
+    // Inside a message's records and the clock command's body.
     void startRecord(std::uint8_t byte);
+    void stepRecord(std::uint8_t byte);
+    void stepClockBytes(std::uint8_t byte);
+    QString recordCutText() const;
     void stepPreamble(std::uint8_t byte);
     void beginTransmission();
     void endTransmission(bool terminated);
@@ -144,10 +147,12 @@ private:
     Transmission tx_;
     Page page_;
     QByteArray clockBytes_;
-    int horaCount_ = 0;
+    int recordMatched_ = 0; // bytes of a clock page's record seen so far
     QList<Event> events_;
 };
 
 // "14:05:09" style helpers for the clock bytes.
 QString clockText(const Clock& c);
+// A byte as the error texts write it ("0xA0").
+QString hexByte(std::uint8_t b);
 } // namespace sign

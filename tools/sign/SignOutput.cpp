@@ -1,7 +1,7 @@
 // Text and JSON forms of what the virtual sign decoded.
 #include "SignOutput.h"
 
-#include "preview/SignCodes.h"
+#include "link/SignProtocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,8 +10,6 @@ namespace sign
 {
 namespace
 {
-QString hexByte(int b) { return QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("0X"), QLatin1String("0x")); }
-
 QString kindWord(const Transmission& t)
 {
     switch (t.kind) {
@@ -45,12 +43,12 @@ QString formatText(const Event& event)
         lines << QStringLiteral("Mensaje: %1 paginas, %2 bytes, velocidad %3%4")
                      .arg(t.pages.size())
                      .arg(t.byteCount)
-                     .arg(t.speed ? signcodes::speedName(t.speed) : QStringLiteral("-"), state);
+                     .arg(t.speed ? signproto::speedName(t.speed) : QStringLiteral("-"), state);
         for (int i = 0; i < t.pages.size(); ++i) {
             const Page& p = t.pages[i];
             QString line = QStringLiteral("  Pagina %1  %2")
                                .arg(i + 1, 2)
-                               .arg(signcodes::effectName(p.effect).leftJustified(9));
+                               .arg(signproto::effectName(p.effect).leftJustified(9));
             line += p.pause ? QStringLiteral("  pausa %1").arg(p.pause) : QString(9, QLatin1Char(' '));
             if (!p.bytes.isEmpty())
                 line += QStringLiteral("  |%1|").arg(p.text);
@@ -81,12 +79,12 @@ QJsonObject toJson(const Event& event)
                   {QStringLiteral("completa"), t.complete()},
                   {QStringLiteral("aceptada"), t.accepted()}};
     if (t.kind == Transmission::Kind::Message) {
-        o.insert(QStringLiteral("velocidad"), signcodes::speedName(t.speed));
+        o.insert(QStringLiteral("velocidad"), signproto::speedName(t.speed));
         QJsonArray pages;
         for (int i = 0; i < t.pages.size(); ++i) {
             const Page& p = t.pages[i];
             QJsonObject jp{{QStringLiteral("pagina"), i + 1},
-                           {QStringLiteral("efecto"), signcodes::effectName(p.effect)},
+                           {QStringLiteral("efecto"), signproto::effectName(p.effect)},
                            {QStringLiteral("posicion_efecto"), p.effect},
                            {QStringLiteral("codigo"), hexByte(p.code)},
                            {QStringLiteral("texto"), p.text},
