@@ -1,5 +1,5 @@
 // The file commands of the main window and the unsaved-changes prompt.
-#include "files/FileCommands.h"
+#include "editor/FileCommands.h"
 
 #include "editor/FrmMain.h"
 #include "files/MessageFile.h"

@@ -1,8 +1,8 @@
 // The main window: wiring, start-up, the status line and the page editor with its page commands.
 #include "editor/FrmMain.h"
 
+#include "editor/FileCommands.h"
 #include "editor/PageNumber.h"
-#include "files/FileCommands.h"
 #include "files/MessageFile.h"
 #include "help/Help.h"
 #include "link/SerialLink.h"

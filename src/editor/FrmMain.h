@@ -1,4 +1,4 @@
-// The main window: start-up, the status line and the page editor; file commands are in files/.
+// The main window: start-up, the status line and the page editor; its file commands are in FileCommands.
 #pragma once
 
 #include "platform/CommonDialog.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "editor/FrmMain.h"
-#include "files/FileCommands.h"
+#include "editor/FileCommands.h"
 #include "files/MessageFile.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
