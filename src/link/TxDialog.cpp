@@ -1,8 +1,8 @@
 // The status panel, progress bar, endings and cancel rules of the two send dialogs.
 #include "link/TxDialog.h"
 
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
-#include "platform/MSComm.h"
 #include "platform/Wait.h"
 
 #include <QLabel>
@@ -65,7 +65,7 @@ void TxDialog::endWith(const QString& text)
     closeAfterOneSecond();
 }
 
-void TxDialog::endTransmission(TxOutcome outcome, MSComm& port)
+void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
 {
     switch (outcome) {
     case TxOutcome::Completed:
@@ -94,8 +94,5 @@ void TxDialog::Command2_Click()
 
 void TxDialog::reject()
 {
-    if (started)
-        Module1::TxCancel = true;
-    else
-        Command2_Click();
+    Command2_Click();
 }

@@ -1,17 +1,19 @@
 // The serial-port control the sign link writes through: a small write-only control over QSerialPort.
 #pragma once
 
+#include "platform/SignPort.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
 
 class QSerialPort;
 
-class MSComm
+class MSComm : public SignPort
 {
 public:
     MSComm();
-    ~MSComm();
+    ~MSComm() override;
     MSComm(const MSComm&) = delete;
     MSComm& operator=(const MSComm&) = delete;
 
@@ -51,10 +53,10 @@ public:
 
     // Writes the bytes and pushes them to the device before returning. Fails on a closed port; on the
     // first failed write the port is closed at once, so a vanished device cannot keep raising errors.
-    bool Output(const QByteArray& bytes);
+    bool Output(const QByteArray& bytes) override;
 
     // The system's reason for the last failure (open, settings, modem line or write).
-    QString errorText() const { return m_error; }
+    QString errorText() const override { return m_error; }
 
 private:
     bool fail(const QString& reason);

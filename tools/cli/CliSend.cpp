@@ -3,6 +3,7 @@
 
 #include "Cli.h"
 #include "link/SerialLink.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "platform/MSComm.h"
 #include "settings/RegSett.h"

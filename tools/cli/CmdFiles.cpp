@@ -5,6 +5,7 @@
 
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 
