@@ -24,11 +24,6 @@ void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel
         picture->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-QString TxDialog::panel1Text() const
-{
-    return panel1->text();
-}
-
 QString TxDialog::panel1ToolTip() const
 {
     return panel1->toolTip();

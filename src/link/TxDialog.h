@@ -16,7 +16,6 @@ class TxDialog : public QDialog
 {
     Q_OBJECT
 public:
-    QString panel1Text() const;
     QString panel1ToolTip() const;
 
 signals:

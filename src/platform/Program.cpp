@@ -12,7 +12,6 @@ QString appFolder()
 }
 
 int versionMajor() { return TIVOR_VERSION_MAJOR; }
-int versionMinor() { return TIVOR_VERSION_MINOR; }
 int versionRevision() { return TIVOR_VERSION_PATCH; }
 QString versionString() { return QStringLiteral(TIVOR_VERSION_STRING); }
 

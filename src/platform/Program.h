@@ -9,7 +9,6 @@ namespace platform
 {
 QString appFolder();
 int versionMajor();
-int versionMinor();
 int versionRevision();
 QString versionString(); // "1.0.8"
 
