@@ -197,7 +197,7 @@ int main(int argc, char* argv[])
             receiver.take();
             std::unique_ptr<TxDialog> dialog;
             if (phase.message)
-                dialog = std::make_unique<frmSend>(main);
+                dialog = std::make_unique<frmSend>(main.MSComm1, [&main] { return main.takeMessage(); }, &main);
             else
                 dialog = std::make_unique<frmDate>(main.MSComm1, &main);
             dialog->show();

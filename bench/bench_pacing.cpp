@@ -1,6 +1,7 @@
 // Paced sending over a pseudo-terminal, timed on the receiving side: total time against the nominal
 // time of the delays, the gaps between bytes, and the time from a cancel click to the terminator.
 #include "link/SerialLink.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"

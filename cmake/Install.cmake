@@ -2,36 +2,24 @@
 # desktop entry, icon and manual page; "cpack -G DEB" in the build folder makes tivor_<version>_<arch>.deb.
 include(GNUInstallDirs)
 
-foreach(program tivor tivor-sign tivor-cli)
-    if(TARGET ${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-endforeach()
+install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The help document and whatever it shows; the program looks for them in ../share/tivor beside its bin/.
-file(GLOB tivor_help_files CONFIGURE_DEPENDS
-    ${PROJECT_SOURCE_DIR}/src/help/*.html ${PROJECT_SOURCE_DIR}/src/help/*.css
-    ${PROJECT_SOURCE_DIR}/src/help/*.png ${PROJECT_SOURCE_DIR}/src/help/*.svg)
-if(tivor_help_files)
-    install(FILES ${tivor_help_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
-endif()
+# The help document; the program looks for it in ../share/tivor beside its bin/.
+install(FILES ${PROJECT_SOURCE_DIR}/src/help/tivor.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg)
-    install(FILES ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-endif()
+install(FILES ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Debian keeps manual pages compressed; -n leaves the time out so the package builds the same twice.
 find_program(TIVOR_GZIP gzip)
-if(TARGET tivor-cli AND TIVOR_GZIP)
+if(TIVOR_GZIP)
     set(tivor_man ${CMAKE_CURRENT_BINARY_DIR}/tivor-cli.1.gz)
     add_custom_command(OUTPUT ${tivor_man}
         COMMAND ${TIVOR_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 > ${tivor_man}
         DEPENDS ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 VERBATIM)
     add_custom_target(tivor_manpage ALL DEPENDS ${tivor_man})
     install(FILES ${tivor_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-elseif(TARGET tivor-cli)
+else()
     install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 

@@ -1,4 +1,5 @@
 // The date-and-time dialog through a real pseudo-terminal: the label, the bytes, progress and endings.
+#include "link/PacedSend.h"
 #include "link/SerialLink.h"
 #include "link/Transmission.h"
 #include "link/frmDate.h"

@@ -3,6 +3,7 @@
 #include "link/SignProtocol.h"
 #include "link/Filtro.h"
 #include "link/SerialLink.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"

@@ -1,6 +1,7 @@
 // The tivor-sign program as a real process: its link, its text and JSON output, signals and refusals.
 #include "link/SerialLink.h"
 #include "link/SignProtocol.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"

@@ -315,7 +315,7 @@ private slots:
             QCOMPARE(testenv::readFile(path("grabado.mnm")), QByteArray("0,0,0,\"SIN GRABAR\"\r\n"));
         if (answer == "Yes-notext")
             QVERIFY(!QFile::exists(path("grabado.mnm")));
-        QCOMPARE(int(FileCommands::testing::endCount), int(carriesOn && command == "exit"));
+        QCOMPARE(int(platform::testing::endCount), int(carriesOn && command == "exit"));
         if (command == "window") {
             QCOMPARE(closed, carriesOn);
             QCOMPARE(w->isVisible(), !carriesOn);
@@ -357,7 +357,7 @@ private slots:
         w->cerrar_Click();
         w->salir_Click();
         QCOMPARE(shownBoxes.size(), 1);
-        QCOMPARE(FileCommands::testing::endCount, 1);
+        QCOMPARE(platform::testing::endCount, 1);
         // Close again with nothing open: nothing happens.
         w->cerrar_Click();
         QVERIFY(testenv::noUnexpectedPrompts());

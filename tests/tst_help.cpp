@@ -22,7 +22,7 @@
 
 namespace
 {
-const QString shippedDocument = QDir::cleanPath(QStringLiteral(TIVOR_TEST_DATA "/../../src/help/tivor.html"));
+const QString shippedDocument = QDir::cleanPath(QStringLiteral(TIVOR_SOURCE_DIR "/src/help/tivor.html"));
 
 QDialog* helpWindow()
 {

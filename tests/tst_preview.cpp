@@ -1,4 +1,5 @@
 // The live preview: the line the sign will show, its marks and its cut, without touching the model.
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "link/SignProtocol.h"
 #include "link/frmSend.h"
@@ -248,7 +249,7 @@ private slots:
         MsgModified = false;
         const auto estimate = [](frmSend& dlg) { return dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text(); };
         {
-            frmSend dlg(*w);
+            frmSend dlg(w->MSComm1, [&] { return w->takeMessage(); }, w.get());
             // Default delays: 5 x 200 ms + 22 x 5 ms.
             QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)"));
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->click();
@@ -269,12 +270,12 @@ private slots:
         CurrentPage = 64;
         w->RefMensaje();
         {
-            frmSend dlg(*w);
+            frmSend dlg(w->MSComm1, [&] { return w->takeMessage(); }, w.get());
             QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
         }
         DY2 = QStringLiteral("90");
         {
-            frmSend dlg(*w);
+            frmSend dlg(w->MSComm1, [&] { return w->takeMessage(); }, w.get());
             QCOMPARE(estimate(dlg), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
         }
         QCOMPARE(PageText[1], QString(200, QLatin1Char('x')));

@@ -1,5 +1,6 @@
 // The send dialog through a real main window and a real pseudo-terminal: texts, endings, "Salida.txt".
 #include "editor/FrmMain.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "link/frmSend.h"
 #include "model/Module1.h"
@@ -79,7 +80,7 @@ private slots:
     void captions()
     {
         start();
-        frmSend dlg(*main);
+        frmSend dlg(main->MSComm1, [&] { return main->takeMessage(); }, main.get());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Envio de Mensaje"));
         QCOMPARE(QStringList({textOf(&dlg, "Label1"), textOf(&dlg, "Label2"), textOf(&dlg, "chkFile"),
                               textOf(&dlg, "cmdOK"), textOf(&dlg, "Command2"), textOf(&dlg, "Picture1")}),
@@ -94,7 +95,7 @@ private slots:
         start();
         main->findChild<QLineEdit*>(QStringLiteral("txtMensaje"))->setText(QStringLiteral("ADIOS"));
         Module1::TxInProgress = Module1::TxCancel = true;
-        frmSend dlg(*main);
+        frmSend dlg(main->MSComm1, [&] { return main->takeMessage(); }, main.get());
         QCOMPARE(Module1::TxInProgress, false);
         QCOMPARE(Module1::TxCancel, false);
         Recorder rec(dlg);
@@ -135,7 +136,7 @@ private slots:
         } else {
             main->setMessageOpen(false);
         }
-        frmSend dlg(*main);
+        frmSend dlg(main->MSComm1, [&] { return main->takeMessage(); }, main.get());
         Recorder rec(dlg);
         dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
         send(dlg);
@@ -152,7 +153,7 @@ private slots:
         start(QStringLiteral("/dev/tivor-no-such-port"));
         QCOMPARE(main->MSComm1.PortOpen(), false);
         QVERIFY(testenv::writeFile(salida(), QByteArray(20000, 'o')));
-        frmSend dlg(*main);
+        frmSend dlg(main->MSComm1, [&] { return main->takeMessage(); }, main.get());
         Recorder rec(dlg);
         dlg.show();
         QTest::mouseClick(dlg.findChild<QCheckBox*>(QStringLiteral("chkFile")), Qt::LeftButton);
@@ -168,7 +169,7 @@ private slots:
     void portNotOpen()
     {
         start(QStringLiteral("/dev/tivor-no-such-port"));
-        frmSend dlg(*main);
+        frmSend dlg(main->MSComm1, [&] { return main->takeMessage(); }, main.get());
         Recorder rec(dlg);
         send(dlg);
         QCOMPARE(rec.texts, QStringList({progress(3), "Error #22, No se envio el Mensaje"}));

@@ -1,5 +1,6 @@
 // The serial link over a real pseudo-terminal: opening from the settings, Error #03, flushed writes,
 // a far end that is slow, stalls or hangs up.
+#include "link/InicioComm.h"
 #include "link/SerialLink.h"
 #include "platform/MSComm.h"
 #include "platform/MsgBox.h"

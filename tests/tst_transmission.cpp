@@ -2,6 +2,7 @@
 // "Salida.txt".
 #include "link/OutputFile.h"
 #include "link/SerialLink.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"

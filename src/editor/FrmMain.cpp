@@ -1,16 +1,15 @@
-// The main window: wiring, start-up, the status line and the page editor with its page commands.
+// The main window: wiring, start-up and the page editor; page commands and the status line have files of their own.
 #include "editor/FrmMain.h"
 
-#include "editor/PageNumber.h"
-#include "files/FileCommands.h"
+#include "editor/FileCommands.h"
 #include "files/MessageFile.h"
 #include "help/Help.h"
 #include "link/SerialLink.h"
 #include "link/SignProtocol.h"
+#include "link/InicioComm.h"
 #include "link/frmDate.h"
 #include "link/frmSend.h"
 #include "model/Module1.h"
-#include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Wait.h"
 #include "settings/RegSett.h"
@@ -19,8 +18,6 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QLabel>
-#include <QStatusBar>
 
 using namespace Module1;
 
@@ -96,21 +93,6 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
 
 FrmMain::~FrmMain() = default;
 
-void FrmMain::setUpStatusBar()
-{
-    static const int widths[3] = {130, 170, 0};
-    for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(ui->StatusBar1);
-        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
-        label->setFrameShape(QFrame::StyledPanel);
-        label->setFrameShadow(QFrame::Sunken);
-        if (widths[i] > 0)
-            label->setMinimumWidth(widths[i]);
-        ui->StatusBar1->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
-        panels[i] = label;
-    }
-}
-
 void FrmMain::setUpTextField()
 {
     // Fall back to any fixed-pitch face where Courier New is not installed.
@@ -161,57 +143,6 @@ void FrmMain::Ini_Frame()
     ui->txtGoto->clear();
     RefMensaje();
     MsgModified = false;
-}
-
-void FrmMain::Timer1_Timer()
-{
-    if (!statusPanel(3).isEmpty())
-        BorrMsg();
-    Timer1.stop();
-}
-
-// ---- Status line ----------------------------------------------------------------------------
-
-void FrmMain::TypeMsg(quint8 tipo, const QString& men)
-{
-    QString prefix;
-    switch (tipo) {
-    case 0: prefix = QStringLiteral("PGM: "); break;
-    case 1: prefix = QStringLiteral("COM: "); break;
-    case 3: prefix = QStringLiteral("ERR: "); break;
-    default: break;
-    }
-    setStatusPanel(3, prefix + men);
-    // Lets the operator see the message; a timer tick due meanwhile runs here and may clear it.
-    Tiempo(0.5);
-    Timer1.stop();
-    Timer1.start();
-}
-
-void FrmMain::TypeErr(const QString& menerr)
-{
-    Beep();
-    Beep();
-    TypeMsg(3, menerr);
-}
-
-void FrmMain::BorrMsg()
-{
-    setStatusPanel(3, QString());
-}
-
-void FrmMain::setStatusPanel(int panel, const QString& text)
-{
-    if (panel >= 1 && panel <= 3) {
-        panels[panel - 1]->setText(text);
-        // Panel 3 changes while a command is still running: show it before the command goes on.
-        panels[panel - 1]->repaint();
-    }
-}
-
-QString FrmMain::statusPanel(int panel) const
-{
-    return panel >= 1 && panel <= 3 ? panels[panel - 1]->text() : QString();
 }
 
 bool FrmMain::messageOpen() const
@@ -366,101 +297,6 @@ void FrmMain::optLeft_Click()
     MsgModified = true;
 }
 
-// ---- Page commands --------------------------------------------------------------------------
-
-void FrmMain::cmdPagFirst_Click()
-{
-    TomoActual();
-    CurrentPage = 1;
-    RefMensaje();
-}
-
-void FrmMain::cmdPagLast_Click()
-{
-    TomoActual();
-    CurrentPage = PageCount;
-    RefMensaje();
-}
-
-void FrmMain::cmdPagUp_Click()
-{
-    TomoActual();
-    if (CurrentPage > 1)
-        --CurrentPage;
-    RefMensaje();
-    focusText();
-}
-
-void FrmMain::cmdPagDwn_Click()
-{
-    TomoActual();
-    if (CurrentPage < MaxPages)
-        ++CurrentPage;
-    if (CurrentPage > PageCount) {
-        const MsgAnswer answer = MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"),
-                                        MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Nueva Pagina"), this);
-        if (answer == MsgAnswer::Yes)
-            PageCount = CurrentPage; // the blank slot behind the old last page
-        else
-            CurrentPage = PageCount;
-    }
-    RefMensaje();
-    focusText();
-}
-
-void FrmMain::cmdGtoPag_Click()
-{
-    TomoActual();
-    const double n = roundedPageNumber(ui->txtGoto->text());
-    if (n >= 1 && n <= PageCount) {
-        CurrentPage = static_cast<std::uint8_t>(n);
-        RefMensaje();
-        focusText();
-    }
-}
-
-void FrmMain::cmdInsertar_Click()
-{
-    if (!messageOpen() || PageCount >= MaxPages)
-        return;
-    if (MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
-               QStringLiteral("Insertar"), this) != MsgAnswer::Yes)
-        return;
-    TomoActual();
-    for (int i = PageCount; i >= CurrentPage; --i) {
-        PageEffect[i + 1] = PageEffect[i];
-        PageText[i + 1] = PageText[i];
-        PagePause[i + 1] = PagePause[i];
-        PageAlign[i + 1] = PageAlign[i];
-    }
-    blankPage(CurrentPage);
-    ++PageCount;
-    RefMensaje();
-    focusText();
-}
-
-void FrmMain::cmdBorro_Click()
-{
-    if (!messageOpen() || PageCount < 2)
-        return;
-    if (MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
-               QStringLiteral("Borrar"), this) != MsgAnswer::Yes)
-        return;
-    // The page shown is the one deleted: nothing is taken from the fields first.
-    for (int i = CurrentPage; i <= PageCount - 1; ++i) {
-        PageEffect[i] = PageEffect[i + 1];
-        PageText[i] = PageText[i + 1];
-        PagePause[i] = PagePause[i + 1];
-        PageAlign[i] = PageAlign[i + 1];
-    }
-    if (CurrentPage != 1)
-        --CurrentPage;
-    blankPage(PageCount);
-    --PageCount;
-    RefMensaje();
-    focusText();
-}
-
 // ---- Menu items and tool buttons ------------------------------------------------------------
 
 void FrmMain::Nuevo_Click() { FileCommands::Nuevo_Click(*this); }
@@ -472,9 +308,15 @@ void FrmMain::Grabar_Click() { FileCommands::Grabar_Click(*this); }
 void FrmMain::salir_Click() { FileCommands::salir_Click(*this); }
 
 // The send and options dialogs; Command1 below opens the date dialog.
+bool FrmMain::takeMessage()
+{
+    TomoActual();
+    return messageOpen();
+}
+
 void FrmMain::Envio_Click()
 {
-    frmSend dialog(*this);
+    frmSend dialog(MSComm1, [this] { return takeMessage(); }, this);
     dialog.exec();
 }
 void FrmMain::Opciones_Click()

@@ -1,4 +1,4 @@
-// The main window: start-up, the status line and the page editor; file commands are in files/.
+// The main window: start-up, the status line and the page editor; its file commands are in FileCommands.
 #pragma once
 
 #include "platform/CommonDialog.h"
@@ -33,7 +33,7 @@ public:
     // One blank page, shown, and nothing counted as modified.
     void Ini_Frame();
 
-    // Status line, panel 3.
+    // Status line, panel 3 (FrmMainStatus.cpp).
     void TypeMsg(quint8 tipo, const QString& men);
     void TypeErr(const QString& menerr);
     void BorrMsg();
@@ -46,6 +46,8 @@ public:
     void setMessageOpen(bool open);
     // Gives the text field the focus when it is enabled.
     void focusText();
+    // TomoActual, then whether a message is open: what the send dialog takes before it builds.
+    bool takeMessage();
 
     CommonDialog CommonDialog1;
     QTimer Timer1;
@@ -64,7 +66,7 @@ public:
     void optLeft_Click();
     void txtMensaje_Change();
 
-    // Page commands.
+    // Page commands (FrmMainPages.cpp).
     void cmdPagFirst_Click();
     void cmdPagUp_Click();
     void cmdPagDwn_Click();

@@ -1,8 +1,7 @@
-// Inicio_COMM: the port opened from the settings, or the one "Error #03" box.
+// The port opened from the settings, in the order the sign's line needs, and its status text.
 #include "link/SerialLink.h"
 
 #include "platform/MSComm.h"
-#include "platform/MsgBox.h"
 #include "settings/RegSett.h"
 
 QString comPanelText(const QString& port, const QString& baud)
@@ -38,18 +37,4 @@ bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
     if (panelText)
         *panelText = comPanelText(Module1::ComPort, Module1::ComBaud);
     return true;
-}
-
-void Inicio_COMM(MSComm& MSComm1, QWidget* parent, const std::function<void(const QString&)>& setPanel1)
-{
-    QString panel;
-    QString reason;
-    if (!openComPort(MSComm1, &panel, &reason)) {
-        MsgBox(QStringLiteral("Error #03, No se pudo iniciar el Puerto Serie") + QChar(13) +
-                   QStringLiteral("El puerto ya esta usandose "),
-               MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Puerto Serie"), parent, reason);
-        return;
-    }
-    if (setPanel1)
-        setPanel1(panel);
 }

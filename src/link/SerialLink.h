@@ -1,11 +1,9 @@
-// Opening the sign's serial port from the settings (Inicio_COMM) and the text shown for it.
+// Opening the sign's serial port from the settings, and the text shown for it.
 #pragma once
 
 #include <QString>
-#include <functional>
 
 class MSComm;
-class QWidget;
 
 namespace Module1
 {
@@ -20,6 +18,3 @@ QString comPanelText(const QString& port, const QString& baud);
 // order. On success fills `panelText`; on failure leaves the port closed and puts the system's reason in
 // `error`. Shows nothing: the command-line tool uses it as it is.
 bool openComPort(MSComm& MSComm1, QString* panelText = nullptr, QString* error = nullptr);
-
-// openComPort, then the port in status panel 1; on failure the "Error #03" box and the panel untouched.
-void Inicio_COMM(MSComm& MSComm1, QWidget* parent, const std::function<void(const QString&)>& setPanel1);

@@ -1,15 +1,13 @@
-// Building the message and date transmissions, and sending a transmission paced byte by byte.
+// Building the message and date transmissions.
 #include "link/Transmission.h"
 
 #include "link/Filtro.h"
+#include "link/PacedSend.h"
 #include "link/SignProtocol.h"
 #include "model/Cp1252.h"
 #include "model/Module1.h"
-#include "platform/MSComm.h"
-#include "platform/Wait.h"
 #include "settings/RegSett.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 
 using namespace Module1;
@@ -17,8 +15,6 @@ using namespace signproto;
 
 namespace
 {
-bool g_sending = false;
-
 bool lookUpDelay(const QString& text, const QStringList& list, double& seconds)
 {
     if (!list.contains(text))
@@ -47,7 +43,7 @@ void lookUpDelays()
 
 bool buildMessageTransmission()
 {
-    if (g_sending)
+    if (transmissionRunning())
         return false;
     TxSpeedName = speedName(Speeds.front().code);
     TxSpeedCode = speedCodeFor(TxSpeedName);
@@ -94,7 +90,7 @@ ClockTexts clockTextsOf(const QDateTime& when)
 
 bool buildDateTransmission(const QDateTime& when)
 {
-    if (g_sending)
+    if (transmissionRunning())
         return false;
     const ClockTexts c = clockTextsOf(when);
     QByteArray buf(Preamble.data(), qsizetype(Preamble.size()));
@@ -119,106 +115,4 @@ qint64 estimatedSendMs(int length, double delayStart, double delayChar)
 qint64 estimatedSendMs()
 {
     return estimatedSendMs(TxLength, TxDelayStart, TxDelayChar);
-}
-
-TxOutcome sendPaced(MSComm& port, const std::function<void()>& showProgress)
-{
-    if (g_sending)
-        return TxOutcome::Busy;
-    g_sending = true;
-    struct Done
-    {
-        ~Done() { g_sending = false; }
-    } done;
-
-    // Events run between bytes; the bytes on their way stay the ones built.
-    const QByteArray bytes = TxBuffer;
-    const int length = std::clamp(TxLength, 0, int(bytes.size()));
-    const qint64 startNs = roundedMs(TxDelayStart) * 1000000;
-    const qint64 charNs = roundedMs(TxDelayChar) * 1000000;
-    // How far one wait may be shortened to make up for an earlier byte that went out late.
-    constexpr qint64 kCatchUpNs = 500000;
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 due = 0; // when the next byte is due on the nominal schedule
-    for (TxPos = 1; TxPos <= length; ++TxPos) {
-        TxPercent = int(qint64(TxPos) * 100 / length);
-        if (showProgress)
-            showProgress();
-        const qint64 start = clock.nsecsElapsed();
-        if (TxPos == 1)
-            due = start;
-        if (!port.Output(bytes.mid(TxPos - 1, 1)))
-            return TxOutcome::Failed;
-        const qint64 delay = TxPos < 6 ? startNs : charNs;
-        due += delay;
-        // The wait counts from the start of this write, so the write, the progress text and the event
-        // pass are inside it instead of adding to every gap; the total thus stays on the nominal time,
-        // and no gap is ever shorter than the delay less 0.5 ms.
-        platform::sleepUntil(clock, std::max(due, start + delay - kCatchUpNs));
-        platform::processEventsOnce();
-        if (TxCancel)
-            return TxOutcome::Cancelled;
-    }
-    return TxOutcome::Completed;
-}
-
-bool sendTerminator(MSComm& port)
-{
-    return port.Output(signproto::Terminator);
-}
-
-bool transmissionRunning()
-{
-    return g_sending;
-}
-
-void resetTransmissionState()
-{
-    TxBuffer.clear();
-    TxSpeedName.clear();
-    TxSpeedCode = 0;
-    TxDelayStart = 0;
-    TxDelayChar = 0;
-    TxLength = 0;
-    TxPos = 0;
-    TxPercent = 0;
-    TxInProgress = false;
-    TxCancel = false;
-}
-
-struct KeepTransmissionState::Saved
-{
-    decltype(Module1::PageText) text = Module1::PageText;
-    decltype(Module1::PageEffect) effect = Module1::PageEffect;
-    decltype(Module1::PagePause) pause = Module1::PagePause;
-    decltype(Module1::PageAlign) align = Module1::PageAlign;
-    decltype(Module1::PageCount) pageCount = Module1::PageCount;
-    decltype(Module1::CurrentPage) currentPage = Module1::CurrentPage;
-    QByteArray buffer = Module1::TxBuffer;
-    QString speedName = Module1::TxSpeedName;
-    quint8 speedCode = Module1::TxSpeedCode;
-    double delayStart = Module1::TxDelayStart;
-    double delayChar = Module1::TxDelayChar;
-    int length = Module1::TxLength;
-};
-
-KeepTransmissionState::KeepTransmissionState() : saved(std::make_unique<Saved>()) {}
-
-KeepTransmissionState::~KeepTransmissionState()
-{
-    using namespace Module1;
-    PageText = saved->text;
-    PageEffect = saved->effect;
-    PagePause = saved->pause;
-    PageAlign = saved->align;
-    PageCount = saved->pageCount;
-    CurrentPage = saved->currentPage;
-    TxBuffer = saved->buffer;
-    TxSpeedName = saved->speedName;
-    TxSpeedCode = saved->speedCode;
-    TxDelayStart = saved->delayStart;
-    TxDelayChar = saved->delayChar;
-    TxLength = saved->length;
 }

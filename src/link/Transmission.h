@@ -1,13 +1,9 @@
-// Transmissions to the sign: their shared state, how they are built, and their paced sending.
+// Transmissions to the sign: their shared state and how they are built; PacedSend sends them.
 #pragma once
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <functional>
-#include <memory>
-
-class MSComm;
 
 namespace Module1
 {
@@ -47,39 +43,3 @@ bool buildDateTransmission(const QDateTime& when);
 qint64 estimatedSendMs(int length, double delayStart, double delayChar);
 // The same for TxLength with the delays in force.
 qint64 estimatedSendMs();
-
-enum class TxOutcome {
-    Completed, // every byte written, each followed by its wait
-    Cancelled, // TxCancel found set after a byte: the caller shows its text, then sendTerminator()
-    Failed,    // a write was refused; no terminator follows
-    Busy,      // another transmission is being sent: nothing was done
-};
-
-// Sends TxBuffer one byte per write. Before each byte TxPos and TxPercent are set and `showProgress`
-// runs; after it the wait of TxDelayStart (bytes 1 to 5) or TxDelayChar, counted from the start of
-// that byte's write, with one pass of pending events; then TxCancel is read.
-TxOutcome sendPaced(MSComm& port, const std::function<void()>& showProgress = {});
-
-// The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
-bool sendTerminator(MSComm& port);
-
-// True while sendPaced runs.
-bool transmissionRunning();
-
-// Zeroes the transmission state, as at the start of the run (delays 0, nothing built).
-void resetTransmissionState();
-
-// Puts the pages and the built transmission back as they were when it goes out of scope. Building pads
-// texts in place and replaces TxBuffer and the delays in force; a measurement must leave none of that.
-class KeepTransmissionState
-{
-public:
-    KeepTransmissionState();
-    ~KeepTransmissionState();
-    KeepTransmissionState(const KeepTransmissionState&) = delete;
-    KeepTransmissionState& operator=(const KeepTransmissionState&) = delete;
-
-private:
-    struct Saved;
-    std::unique_ptr<Saved> saved;
-};

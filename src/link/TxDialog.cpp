@@ -1,8 +1,8 @@
 // The status panel, progress bar, endings and cancel rules of the two send dialogs.
 #include "link/TxDialog.h"
 
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
-#include "platform/MSComm.h"
 #include "platform/Wait.h"
 
 #include <QLabel>
@@ -22,11 +22,6 @@ void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel
     const QPixmap icon(QStringLiteral(":/tivor/tivor.png"));
     if (!icon.isNull())
         picture->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-}
-
-QString TxDialog::panel1Text() const
-{
-    return panel1->text();
 }
 
 QString TxDialog::panel1ToolTip() const
@@ -65,7 +60,7 @@ void TxDialog::endWith(const QString& text)
     closeAfterOneSecond();
 }
 
-void TxDialog::endTransmission(TxOutcome outcome, MSComm& port)
+void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
 {
     switch (outcome) {
     case TxOutcome::Completed:
@@ -94,8 +89,5 @@ void TxDialog::Command2_Click()
 
 void TxDialog::reject()
 {
-    if (started)
-        Module1::TxCancel = true;
-    else
-        Command2_Click();
+    Command2_Click();
 }

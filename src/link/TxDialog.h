@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class MSComm;
+class SignPort;
 class QLabel;
 class QProgressBar;
 class QStatusBar;
@@ -16,7 +16,6 @@ class TxDialog : public QDialog
 {
     Q_OBJECT
 public:
-    QString panel1Text() const;
     QString panel1ToolTip() const;
 
 signals:
@@ -35,16 +34,14 @@ protected:
     // Shows `text`, then closes a second later.
     void endWith(const QString& text);
     // The outcome of the paced sending; a cancelled one writes the terminator after its text.
-    void endTransmission(TxOutcome outcome, MSComm& port);
+    void endTransmission(TxOutcome outcome, SignPort& port);
 
-    // "Cancelar": cancels the running transmission, or closes the dialog when none was started.
+    // "Cancelar": once "Enviar" has started a transmission (TxInProgress) it only requests the cancel;
+    // before that it closes the dialog.
     void Command2_Click();
-    // The close button and Escape: while "Enviar" is at work they only request the cancel, so the
-    // dialog never vanishes while bytes are still going out.
+    // The close button and Escape act as "Cancelar", so the dialog never vanishes while bytes are still
+    // going out.
     void reject() override;
-
-    // Set when "Enviar" starts; a second click, or one during the closing wait, does nothing.
-    bool started = false;
 
 private:
     QLabel* panel1 = nullptr;

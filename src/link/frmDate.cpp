@@ -1,6 +1,7 @@
-// The date-and-time dialog: shows the clock read on opening and sends it as the 13-byte transmission.
+// The date-and-time dialog: shows the clock read on opening and sends it as the 14-byte transmission.
 #include "link/frmDate.h"
 
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "platform/Clock.h"
 #include "platform/MSComm.h"
@@ -11,7 +12,8 @@ frmDate::frmDate(MSComm& port, QWidget* parent)
 {
     ui->setupUi(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmDate::cmdOK_Click);
+    // "Enviar" works once: a second click while sending or during the closing wait does nothing.
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmDate::cmdOK_Click, Qt::SingleShotConnection);
     connect(ui->Command2, &QPushButton::clicked, this, &frmDate::Command2_Click);
     Form_Load();
 }
@@ -30,10 +32,6 @@ void frmDate::Form_Load()
 
 void frmDate::cmdOK_Click()
 {
-    if (started || transmissionRunning())
-        return;
-    started = true;
-
     Module1::TxCancel = false;
     Module1::TxInProgress = true;
     if (!buildDateTransmission(opened)) {

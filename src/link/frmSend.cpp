@@ -1,18 +1,20 @@
 // The send dialog: checks there is a message, builds it, sends it paced or writes "Salida.txt".
 #include "link/frmSend.h"
 
-#include "editor/FrmMain.h"
 #include "link/OutputFile.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"
 #include "ui_frmSend.h"
 
-frmSend::frmSend(FrmMain& owner) : TxDialog(&owner), main(owner), ui(std::make_unique<Ui::frmSend>())
+frmSend::frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent)
+    : TxDialog(parent), MSComm1(port), takeMessage(std::move(takeMessage)), ui(std::make_unique<Ui::frmSend>())
 {
     ui->setupUi(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click);
+    // "Enviar" works once: a second click while sending or during the closing wait does nothing.
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click, Qt::SingleShotConnection);
     connect(ui->Command2, &QPushButton::clicked, this, &frmSend::Command2_Click);
     connect(ui->chkFile, &QCheckBox::toggled, this, &frmSend::showEstimate);
     Form_Load();
@@ -35,8 +37,7 @@ void frmSend::showEstimate()
     QString shown;
     {
         const KeepTransmissionState keep;
-        if (!transmissionRunning() && main.messageOpen()) {
-            main.TomoActual();
+        if (!transmissionRunning() && takeMessage()) {
             if (messageHasText() && buildMessageTransmission()) {
                 const qint64 ms = estimatedSendMs();
                 const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
@@ -53,12 +54,7 @@ void frmSend::showEstimate()
 
 void frmSend::cmdOK_Click()
 {
-    if (started || transmissionRunning())
-        return;
-    started = true;
-
-    main.TomoActual();
-    if (!main.messageOpen() || !Module1::messageHasText()) {
+    if (!takeMessage() || !Module1::messageHasText()) {
         endWith(QStringLiteral("Error #21, No Hay mensaje cargado"));
         return;
     }
@@ -82,9 +78,9 @@ void frmSend::cmdOK_Click()
         return;
     }
 
-    const TxOutcome outcome = sendPaced(main.MSComm1, [this]() {
+    const TxOutcome outcome = sendPaced(MSComm1, [this]() {
         showProgress(QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(Module1::TxPercent) +
                      QStringLiteral("% [") + QString::number(Module1::TxLength) + QLatin1Char(']'));
     });
-    endTransmission(outcome, main.MSComm1);
+    endTransmission(outcome, MSComm1);
 }

@@ -3,9 +3,10 @@
 
 #include "link/TxDialog.h"
 
+#include <functional>
 #include <memory>
 
-class FrmMain;
+class MSComm;
 
 namespace Ui
 {
@@ -16,7 +17,10 @@ class frmSend : public TxDialog
 {
     Q_OBJECT
 public:
-    explicit frmSend(FrmMain& owner);
+    // Takes the page being edited into the model and says whether a message is open.
+    using TakeMessage = std::function<bool()>;
+
+    frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent = nullptr);
     ~frmSend() override;
 
     void cmdOK_Click();
@@ -26,6 +30,7 @@ private:
     // "Tiempo estimado de envio" for the message as it stands, before "Enviar".
     void showEstimate();
 
-    FrmMain& main;
+    MSComm& MSComm1;
+    TakeMessage takeMessage;
     std::unique_ptr<Ui::frmSend> ui;
 };

@@ -149,7 +149,6 @@ bool MSComm::setSettings(const QString& settings)
 
 void MSComm::setHandshaking(int mode)
 {
-    m_handshaking = mode;
     switch (mode) {
     case 0: m_port->setFlowControl(QSerialPort::NoFlowControl); break;
     case 1: m_port->setFlowControl(QSerialPort::SoftwareControl); break;

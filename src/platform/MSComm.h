@@ -1,17 +1,19 @@
 // The serial-port control the sign link writes through: a small write-only control over QSerialPort.
 #pragma once
 
+#include "platform/SignPort.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
 
 class QSerialPort;
 
-class MSComm
+class MSComm : public SignPort
 {
 public:
     MSComm();
-    ~MSComm();
+    ~MSComm() override;
     MSComm(const MSComm&) = delete;
     MSComm& operator=(const MSComm&) = delete;
 
@@ -24,7 +26,6 @@ public:
     // The port text: a whole number N is the N-th port (COMN on Windows, /dev/ttyS(N-1) elsewhere);
     // any other text is a device name or path used as it is (/dev/ttyUSB0, a pseudo-terminal, a symlink).
     void setCommPort(const QString& port);
-    QString CommPort() const { return m_commPort; }
     // The device the port text stands for; empty when the text names no port.
     QString deviceName() const;
     static QString deviceNameFor(const QString& port);
@@ -37,13 +38,10 @@ public:
 
     // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both (taken as RTS/CTS).
     void setHandshaking(int mode);
-    int Handshaking() const { return m_handshaking; }
-    // Kept for the record: the control buffers in memory and flushes every write at once.
-    void setOutBufferSize(int size) { m_outBufferSize = size; }
-    int OutBufferSize() const { return m_outBufferSize; }
-    // Nothing is ever read; kept for the record.
-    void setInputLen(int len) { m_inputLen = len; }
-    int InputLen() const { return m_inputLen; }
+    // The line is set up with these sizes, but they change nothing here: the control flushes every
+    // write at once and never reads.
+    void setOutBufferSize(int) {}
+    void setInputLen(int) {}
 
     // Modem lines, only while open. A device without modem lines (a pseudo-terminal) is no failure.
     bool setRTSEnable(bool on);
@@ -51,10 +49,10 @@ public:
 
     // Writes the bytes and pushes them to the device before returning. Fails on a closed port; on the
     // first failed write the port is closed at once, so a vanished device cannot keep raising errors.
-    bool Output(const QByteArray& bytes);
+    bool Output(const QByteArray& bytes) override;
 
     // The system's reason for the last failure (open, settings, modem line or write).
-    QString errorText() const { return m_error; }
+    QString errorText() const override { return m_error; }
 
 private:
     bool fail(const QString& reason);
@@ -63,9 +61,6 @@ private:
     std::unique_ptr<QSerialPort> m_port;
     QString m_commPort;
     QString m_settings;
-    int m_handshaking = 0;
-    int m_outBufferSize = 1024;
-    int m_inputLen = 0;
     QString m_error;
 };
 

@@ -1,10 +1,8 @@
-// Folder, version and process start.
+// Folder, version, process start and the program's end.
 #include "platform/Program.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QProcess>
-#include <QUrl>
 
 namespace platform
 {
@@ -14,7 +12,6 @@ QString appFolder()
 }
 
 int versionMajor() { return TIVOR_VERSION_MAJOR; }
-int versionMinor() { return TIVOR_VERSION_MINOR; }
 int versionRevision() { return TIVOR_VERSION_PATCH; }
 QString versionString() { return QStringLiteral(TIVOR_VERSION_STRING); }
 
@@ -27,12 +24,13 @@ bool startProgram(const QString& program, const QStringList& arguments)
     return QProcess::startDetached(program, arguments);
 }
 
-bool openDocument(const QString& path)
+void endProgram()
 {
-    if (testing::scriptedPrograms) {
-        testing::startedPrograms.append({QStringLiteral("<open>"), {path}});
-        return testing::startResult;
+    if (testing::scriptedEnd) {
+        ++testing::endCount;
+        return;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // Leaves the event loop without closing the window, so Form_Unload does not ask a second time.
+    QCoreApplication::exit(0);
 }
 } // namespace platform

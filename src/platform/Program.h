@@ -1,4 +1,4 @@
-// The program's own folder and version, and starting other programs.
+// The program's own folder and version, starting other programs and ending this one.
 #pragma once
 
 #include <QList>
@@ -9,14 +9,14 @@ namespace platform
 {
 QString appFolder();
 int versionMajor();
-int versionMinor();
 int versionRevision();
 QString versionString(); // "1.0.8"
 
 // Starts a program detached; false when it could not be started.
 bool startProgram(const QString& program, const QStringList& arguments);
-// Opens a local file in the desktop's viewer for its type; false when none took it.
-bool openDocument(const QString& path);
+
+// Ends the program at once, without closing the window first (so the close prompt does not ask again).
+void endProgram();
 } // namespace platform
 
 namespace platform::testing
@@ -30,4 +30,7 @@ struct StartedProgram
 inline bool scriptedPrograms = false;
 inline bool startResult = true;
 inline QList<StartedProgram> startedPrograms;
+// While set, endProgram() only counts: a test's event loop must keep running.
+inline bool scriptedEnd = false;
+inline int endCount = 0;
 } // namespace platform::testing

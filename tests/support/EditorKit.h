@@ -2,10 +2,11 @@
 #pragma once
 
 #include "editor/FrmMain.h"
-#include "files/FileCommands.h"
+#include "editor/FileCommands.h"
 #include "files/MessageFile.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
+#include "platform/Program.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -26,8 +27,8 @@ inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double wai
     Module1::MsgFileName.clear();
     Module1::MsgFilePath.clear();
     Module1::MsgSaveAs = false;
-    FileCommands::testing::scriptedEnd = true;
-    FileCommands::testing::endCount = 0;
+    platform::testing::scriptedEnd = true;
+    platform::testing::endCount = 0;
     // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
     // have, and the one "Error #03" box that follows is answered here and forgotten.
     platform::testing::queuedAnswers = {MsgAnswer::Ok};

@@ -4,6 +4,7 @@
 #include "Cli.h"
 #include "link/SerialLink.h"
 #include "link/SignProtocol.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "platform/MSComm.h"
 #include "settings/RegSett.h"

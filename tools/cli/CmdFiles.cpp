@@ -6,6 +6,7 @@
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
 #include "link/SignProtocol.h"
+#include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 

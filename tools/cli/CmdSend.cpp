@@ -51,14 +51,15 @@ int cmdClock(const QStringList& arguments)
                           portOptions() << at, {}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
+    QDateTime when;
     if (parser.isSet(at)) {
-        platform::testing::fixedNow = QDateTime::fromString(parser.value(at), Qt::ISODate);
-        if (!platform::testing::fixedNow.isValid())
+        when = QDateTime::fromString(parser.value(at), Qt::ISODate);
+        if (!when.isValid())
             return fail(StatusUsage, QStringLiteral("--ahora '%1' no es una fecha valida").arg(parser.value(at)));
     }
     if (const int status = applyPortOptions(parser); status >= 0)
         return status;
-    buildDateTransmission(platform::Now());
+    buildDateTransmission(when.isValid() ? when : platform::Now());
     return sendBuilt(QStringLiteral("Hora y fecha"));
 }
 } // namespace cli

@@ -1,14 +1,13 @@
 // The file commands of the main window and the unsaved-changes prompt.
-#include "files/FileCommands.h"
+#include "editor/FileCommands.h"
 
 #include "editor/FrmMain.h"
 #include "files/MessageFile.h"
 #include "files/TextImport.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
+#include "platform/Program.h"
 #include "ui_FrmMain.h"
-
-#include <QCoreApplication>
 
 using namespace Module1;
 
@@ -183,21 +182,11 @@ void salir_Click(FrmMain& w)
 {
     if (!promptUnsavedChanges(w, true))
         return;
-    endProgram();
+    platform::endProgram();
 }
 
 bool Form_Unload(FrmMain& w)
 {
     return promptUnsavedChanges(w, true);
-}
-
-void endProgram()
-{
-    if (testing::scriptedEnd) {
-        ++testing::endCount;
-        return;
-    }
-    // Leaves the event loop without closing the window, so Form_Unload does not ask a second time.
-    QCoreApplication::exit(0);
 }
 } // namespace FileCommands

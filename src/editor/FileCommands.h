@@ -32,14 +32,4 @@ void Importar_Click(FrmMain& w);
 void salir_Click(FrmMain& w);
 // Closing the main window: false cancels the close.
 bool Form_Unload(FrmMain& w);
-
-// Ends the program at once, without closing the window first (so Form_Unload does not ask again).
-void endProgram();
 } // namespace FileCommands
-
-namespace FileCommands::testing
-{
-// While set, endProgram() only counts: a test's event loop must keep running.
-inline bool scriptedEnd = false;
-inline int endCount = 0;
-} // namespace FileCommands::testing

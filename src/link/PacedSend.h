@@ -1,0 +1,44 @@
+// Sending a built transmission to the sign paced byte by byte, its cancelled ending, and the shared
+// transmission state's reset and save.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class SignPort;
+
+enum class TxOutcome {
+    Completed, // every byte written, each followed by its wait
+    Cancelled, // TxCancel found set after a byte: the caller shows its text, then sendTerminator()
+    Failed,    // a write was refused; no terminator follows
+    Busy,      // another transmission is being sent: nothing was done
+};
+
+// Sends TxBuffer one byte per write. Before each byte TxPos and TxPercent are set and `showProgress`
+// runs; after it the wait of TxDelayStart (bytes 1 to 5) or TxDelayChar, counted from the start of
+// that byte's write, with one pass of pending events; then TxCancel is read.
+TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
+
+// The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
+bool sendTerminator(SignPort& port);
+
+// True while sendPaced runs.
+bool transmissionRunning();
+
+// Zeroes the transmission state, as at the start of the run (delays 0, nothing built).
+void resetTransmissionState();
+
+// Puts the pages and the built transmission back as they were when it goes out of scope. Building pads
+// texts in place and replaces TxBuffer and the delays in force; a measurement must leave none of that.
+class KeepTransmissionState
+{
+public:
+    KeepTransmissionState();
+    ~KeepTransmissionState();
+    KeepTransmissionState(const KeepTransmissionState&) = delete;
+    KeepTransmissionState& operator=(const KeepTransmissionState&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved;
+};
