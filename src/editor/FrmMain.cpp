@@ -103,7 +103,7 @@ void FrmMain::setUpTextField()
     }
     // Wide enough for one sign line: 16 characters of the fixed-pitch font.
     const QFontMetrics fm(ui->txtMensaje->font());
-    ui->txtMensaje->setMinimumWidth(fm.horizontalAdvance(QString(16, QLatin1Char('W'))) + 16);
+    ui->txtMensaje->setMinimumWidth(fm.horizontalAdvance(QString(signproto::LineWidth, QLatin1Char('W'))) + 16);
     ui->txtMensaje->setMinimumHeight(fm.height() + 10);
 }
 

@@ -3,12 +3,14 @@
 
 #include "files/FileIO.h"
 
+#include "link/SignProtocol.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 // Line lengths under this are padded with blanks on the right; longer lines are kept whole.
-inline constexpr int ImportLineWidth = 16;
+inline constexpr int ImportLineWidth = signproto::LineWidth;
 
 // A file that is valid UTF-8 (with or without byte order mark) and holds any non-ASCII character is read as
 // UTF-8 — what a text editor on Linux writes today; anything else is read as Windows-1252. The byte order mark

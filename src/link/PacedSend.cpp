@@ -54,7 +54,7 @@ TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
             due = start;
         if (!port.Output(bytes.mid(TxPos - 1, 1)))
             return TxOutcome::Failed;
-        const qint64 delay = TxPos < 6 ? startNs : charNs;
+        const qint64 delay = TxPos <= signproto::PreambleDelayBytes ? startNs : charNs;
         due += delay;
         // The wait counts from the start of this write, so the write, the progress text and the event
         // pass are inside it instead of adding to every gap; the total thus stays on the nominal time,

@@ -190,9 +190,7 @@ int sendBuilt(const QString& what)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
     ProgressBar bar(isatty(STDERR_FILENO) == 1);
-    TxInProgress = true;
     const TxOutcome outcome = sendPaced(port, [&bar] { bar.show(); });
-    TxInProgress = false;
     bar.finish();
 
     switch (outcome) {

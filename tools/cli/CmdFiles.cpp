@@ -54,8 +54,8 @@ QString shownText(const QString& text)
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-// Preamble "W-NT9", command and speed: what comes before the first page record.
-constexpr qsizetype headerBytes = 7;
+// Preamble, command and speed: what comes before the first page record.
+constexpr qsizetype headerBytes = qsizetype(signproto::Preamble.size()) + 2;
 
 // The bytes of each page record of the message now in the model, in slot order, as the builder makes them:
 // each page is built alone from the same texts, so the lengths are the builder's own. The model is left as
