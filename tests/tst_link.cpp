@@ -119,39 +119,6 @@ private slots:
         QCOMPARE(got, TxBuffer.left(got.size()));
     }
 
-    // A port that never opened fails on the first byte; a second start while sending is refused.
-    void failedAndSecondStart()
-    {
-        QVERIFY(buildMessageTransmission());
-        QList<int> positions;
-        QCOMPARE(sendPaced(*port, [&] { positions << TxPos; }), TxOutcome::Failed);
-        QCOMPARE(positions, QList<int>{1});
-        openAndBuild();
-        const QByteArray built = TxBuffer;
-        QList<TxOutcome> nested;
-        bool rebuilt = true;
-        const auto again = [&] {
-            if (TxPos == 2) {
-                nested << sendPaced(*port);
-                rebuilt = buildDateTransmission(QDateTime::currentDateTime()) || !transmissionRunning();
-            }
-        };
-        QCOMPARE(sendPaced(*port, again), TxOutcome::Completed);
-        QVERIFY(nested == QList<TxOutcome>{TxOutcome::Busy} && !rebuilt && !transmissionRunning());
-        QVERIFY(pty->waitForBytes(built.size(), 2000));
-        QTest::qWait(20);
-        QCOMPARE(pty->bytes(), built);
-    }
-
-    void names()
-    {
-        QStringList got;
-        for (const char* p : {"12", "02", "0", "/dev/ttyUSB0", "2a"})
-            got << MSComm::deviceNameFor(p) + u'|' + comPanelText(p, QStringLiteral("9600"));
-        QCOMPARE(got, (QStringList{"/dev/ttyS11|COM12: 9600", "/dev/ttyS1|COM02: 9600", "|COM0: 9600",
-                                   "/dev/ttyUSB0|/dev/ttyUSB0: 9600", "2a|2a: 9600"}));
-    }
-
     // Opened, re-opened on another line with new settings, then a failed re-open that closes the old port.
     void opensAndReopens()
     {

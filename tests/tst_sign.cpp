@@ -2,21 +2,17 @@
 // animations, the editor's live preview, and tivor-sign as a real process.
 #include "SignDecoder.h"
 #include "platform/Clock.h"
-#include "preview/LedFont.h"
 #include "preview/LedMatrix.h"
 #include "preview/PagePreview.h"
-#include "support/EditorKit.h"
+#include "support/TestEnv.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
-#include <QSet>
 #include <QTest>
 #include <csignal>
 
-using namespace Module1;
-using namespace editorkit;
 
 namespace
 {
@@ -49,15 +45,16 @@ QString describe(const sign::Event& e)
     return parts.join(u' ');
 }
 
-// Feeds (bytes, ms) pieces and describes what came out, after a poll at `pollMs` when given.
-QStringList decode(const Pieces& pieces, qint64 pollMs = -1, bool byteByByte = false)
+// Feeds the pieces (no bytes: a poll at that time) whole or byte by byte, and describes what came out.
+QStringList decode(const Pieces& pieces, bool byteByByte)
 {
     sign::Decoder d;
-    for (const auto& [bytes, ms] : pieces)
+    for (const auto& [bytes, ms] : pieces) {
+        if (bytes.isEmpty())
+            d.poll(ms);
         for (qsizetype i = 0; i < bytes.size(); i += byteByByte ? 1 : bytes.size())
             byteByByte ? d.feedByte(std::uint8_t(bytes[i]), ms) : d.feed(bytes, ms);
-    if (pollMs >= 0)
-        d.poll(pollMs);
+    }
     QStringList out;
     for (const sign::Event& e : d.takeEvents())
         out << describe(e);
@@ -82,130 +79,69 @@ private slots:
     {
         QTest::addColumn<QByteArray>("stream");
         QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<Pieces>("timed"); // when given, fed instead of the stream
         const QByteArray c2 = hex("C2");
-        QTest::newRow("HOLA") << message("\x80      HOLA      \xC6") << QStringList{"message 80|      HOLA      |:5 end"};
+        QTest::newRow("HOLA") << message("\x80      HOLA      \xC6") << QStringList{"message 80|      HOLA      |:5 end"} << Pieces{};
         const QByteArray codes = hex("80919293949596979899");
         for (char code : codes)
             QTest::addRow("fixed %x", quint8(code)) << message(code + kLine + c2)
-                                                    << QStringList{QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine)};
-        QTest::newRow("pause 9") << message("\x99" + kLine + "\xCA") << QStringList{"message 99|ABCDEFGHIJKLMNOP|:9 end"};
+                                                    << QStringList{QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine)} << Pieces{};
         QTest::newRow("every sign code, then fecha") << message(hex("90 101112131415161718191A1B1E A2C3"))
-                                                     << QStringList{"message 90|\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@| a2 end"};
+                                                     << QStringList{"message 90|\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@| a2 end"} << Pieces{};
         QTest::newRow("hora, back to back") << message(hex("A0A0A0A0A0 90 6869") + "\x97" + kLine + "\xC3")
-                                            << QStringList{"message a0 90|hi| 97|ABCDEFGHIJKLMNOP|:2 end"};
+                                            << QStringList{"message a0 90|hi| 97|ABCDEFGHIJKLMNOP|:2 end"} << Pieces{};
         QTest::newRow("no pages, two messages") << message({}) + message("\x90z")
-                                                << QStringList{"message end", "message 90|z| end"};
-        QTest::newRow("clock") << clock("090703010326") << QStringList{"Hora 09:07:03 Fecha 01/03/26 end"};
-        QTest::newRow("clock 23:59:59 31/12/99") << clock("235959311299") << QStringList{"Hora 23:59:59 Fecha 31/12/99 end"};
-        QTest::newRow("29 February 2024") << clock("120000290224") << QStringList{"Hora 12:00:00 Fecha 29/02/24 end"};
+                                                << QStringList{"message end", "message 90|z| end"} << Pieces{};
+        QTest::newRow("clock") << clock("090703010326") << QStringList{"Hora 09:07:03 Fecha 01/03/26 end"} << Pieces{};
+        QTest::newRow("29 February 2024") << clock("120000290224") << QStringList{"Hora 12:00:00 Fecha 29/02/24 end"} << Pieces{};
         // Errors; offsets count from the first byte fed.
-        QTest::newRow("junk before, once") << "xyz" + kFecha << QStringList{"error bad-preamble@0", "message a2 end"};
-        QTest::newRow("wrong letter") << "W-NX9" + kFecha << QStringList{"error bad-preamble@3", "message a2 end"};
+        QTest::newRow("junk before, once") << "xyz" + kFecha << QStringList{"error bad-preamble@0", "message a2 end"} << Pieces{};
         QTest::newRow("unknown command, resync") << "W-NT9\xC5" "ab\x01\x01" + kFecha
-                                                 << QStringList{"unknown !unknown-command@5 open", "message a2 end"};
-        QTest::newRow("bad speed") << QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01") << QStringList{"message !bad-speed@6 open"};
+                                                 << QStringList{"unknown !unknown-command@5 open", "message a2 end"} << Pieces{};
+        QTest::newRow("bad speed") << QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01") << QStringList{"message !bad-speed@6 open"} << Pieces{};
         QTest::newRow("unknown record") << message("\x80" + kLine + "\xC2\x9A" "a")
-                                        << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open"};
-        QTest::newRow("fixed cut by a code") << message("\x91" "abc\x90x") << QStringList{"message !short-record@11 open"};
-        QTest::newRow("pause missing") << message("\x91" + kLine + "\xA2\xC3") << QStringList{"message !short-record@24 open"};
-        QTest::newRow("rotacion empty") << message("\x90\xA2\xC3") << QStringList{"message !short-record@8 open"};
+                                        << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open"} << Pieces{};
+        QTest::newRow("fixed cut by a code") << message("\x91" "abc\x90x") << QStringList{"message !short-record@11 open"} << Pieces{};
+        QTest::newRow("rotacion empty") << message("\x90\xA2\xC3") << QStringList{"message !short-record@8 open"} << Pieces{};
         QTest::newRow("cancel in a fixed record") << message("\x80" + kLine + "\xC2\x93" "abcde")
-                                                  << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end"};
-        QTest::newRow("cancel before the pause") << message("\x93" + kLine) << QStringList{"message !cut-by-terminator@25 end"};
-        QTest::newRow("cancel in hora") << message("\xA0\xA0") << QStringList{"message !cut-by-terminator@10 end"};
+                                                  << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end"} << Pieces{};
+        QTest::newRow("cancel in hora") << message("\xA0\xA0") << QStringList{"message !cut-by-terminator@10 end"} << Pieces{};
         QTest::newRow("cancel after the command") << QByteArray("W-NT9\xDF\x01\x01")
-                                                  << QStringList{"message !cut-by-terminator@7 end"};
+                                                  << QStringList{"message !cut-by-terminator@7 end"} << Pieces{};
         QTest::newRow("cancel in the preamble") << "W-N\x01\x01" + kFecha
-                                                << QStringList{"error cut-by-terminator@4", "message a2 end"};
-        QTest::newRow("bad pause") << message("\x91" + kLine + "\xCB") << QStringList{"message !bad-pause@24 open"};
-        QTest::newRow("four A0") << message(hex("A0A0A0A0A2C3")) << QStringList{"message !bad-clock-record@11 open"};
-        QTest::newRow("fecha without C3") << message(hex("A2C2")) << QStringList{"message !bad-clock-record@8 open"};
+                                                << QStringList{"error cut-by-terminator@4", "message a2 end"} << Pieces{};
+        QTest::newRow("bad pause") << message("\x91" + kLine + "\xCB") << QStringList{"message !bad-pause@24 open"} << Pieces{};
+        QTest::newRow("fecha without C3") << message(hex("A2C2")) << QStringList{"message !bad-clock-record@8 open"} << Pieces{};
         QTest::newRow("character the sign lacks") << message(hex("90 61 05 62 1C A2C3"))
-                                                  << QStringList{"message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end"};
-        QTest::newRow("BCD digit above 9") << clock("1A0000010126") << QStringList{"clock !invalid-bcd@6 end"};
-        QTest::newRow("month 13") << clock("120000011326") << QStringList{"clock !invalid-bcd@10 end"};
-        QTest::newRow("31 February") << clock("120000310226") << QStringList{"clock !invalid-bcd@11 end"};
+                                                  << QStringList{"message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end"} << Pieces{};
+        QTest::newRow("BCD digit above 9") << clock("1A0000010126") << QStringList{"clock !invalid-bcd@6 end"} << Pieces{};
+        QTest::newRow("31 February") << clock("120000310226") << QStringList{"clock !invalid-bcd@11 end"} << Pieces{};
         QTest::newRow("extra clock byte") << clock("12000001022400")
-                                          << QStringList{"Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open"};
-        QTest::newRow("lone 0x01") << message(hex("A2C30102")) << QStringList{"message a2 !bad-terminator@10 open"};
+                                          << QStringList{"Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open"} << Pieces{};
         QTest::newRow("bytes after the end") << kFecha + "zz" + kFecha
-                                             << QStringList{"message a2 end", "error bytes-after-terminator@11", "message a2 end"};
+                                             << QStringList{"message a2 end", "error bytes-after-terminator@11", "message a2 end"} << Pieces{};
         QTest::newRow("capped: 01 01 01") << message("\x90" "a") + "\x01"
-                                          << QStringList{"message 90|a| end", "error bytes-after-terminator@11"};
+                                          << QStringList{"message 90|a| end", "error bytes-after-terminator@11"} << Pieces{};
+        // More than two seconds without a byte drops a transmission; between transmissions it is normal.
+        QTest::newRow("inside, then junk and a message") << QByteArray() << QStringList{"message !silence@9 open", "error bad-preamble@10", "message a2 end"}
+            << Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}};
+        QTest::newRow("exactly two seconds") << QByteArray() << QStringList{"message a2 end"}
+            << Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}};
+        QTest::newRow("poll after two seconds") << QByteArray() << QStringList{"message !silence@5 open"}
+            << Pieces{{"W-NT9\xDF", 500}, {{}, 2501}};
+        QTest::newRow("poll at two seconds") << QByteArray() << QStringList{}
+            << Pieces{{"W-NT9\xDF", 500}, {{}, 2500}};
+        QTest::newRow("inside the preamble") << QByteArray() << QStringList{"error silence@2", "message a2 end"}
+            << Pieces{{"W-N", 0}, {kFecha, 5000}};
     }
     void streams()
     {
         QFETCH(QByteArray, stream);
         QFETCH(QStringList, expected);
-        QCOMPARE(decode({{stream, 0}}), expected);
-        QCOMPARE(decode({{stream, 0}}, -1, true), expected); // a stream: byte by byte gives the same
-    }
-
-    // More than two seconds without a byte drops a transmission; between transmissions it is normal.
-    void silence_data()
-    {
-        QTest::addColumn<Pieces>("pieces");
-        QTest::addColumn<qint64>("pollMs");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("inside, then junk and a message") << Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}}
-                                                         << qint64(-1)
-                                                         << QStringList{"message !silence@9 open", "error bad-preamble@10", "message a2 end"};
-        QTest::newRow("exactly two seconds") << Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}} << qint64(-1)
-                                             << QStringList{"message a2 end"};
-        QTest::newRow("poll after two seconds") << Pieces{{"W-NT9\xDF", 500}} << qint64(2501) << QStringList{"message !silence@5 open"};
-        QTest::newRow("poll at two seconds") << Pieces{{"W-NT9\xDF", 500}} << qint64(2500) << QStringList{};
-        QTest::newRow("between messages") << Pieces{{kFecha, 0}, {kFecha, 60000}} << qint64(-1)
-                                          << QStringList{"message a2 end", "message a2 end"};
-        QTest::newRow("inside the preamble") << Pieces{{"W-N", 0}, {kFecha, 5000}} << qint64(-1)
-                                             << QStringList{"error silence@2", "message a2 end"};
-    }
-    void silence()
-    {
-        QFETCH(Pieces, pieces);
-        QFETCH(qint64, pollMs);
-        QFETCH(QStringList, expected);
-        QCOMPARE(decode(pieces, pollMs), expected);
-    }
-
-    void whatTheSignTakes()
-    {
-        sign::Decoder d;
-        d.feed("x" + message("\x90" "a\x05") + message("\x91" "a\xFF") + clock("1F0000010126"), 0);
-        for (int i = 0; i < kFecha.size(); ++i)
-            d.feedByte(std::uint8_t(kFecha[i]), 100 + 10 * i);
-        const QList<sign::Event> e = d.takeEvents();
-        QCOMPARE(e.size(), 5);
-        // An unknown character is shown as it comes; a cut record makes the sign drop the message.
-        QVERIFY(!e[1].transmission.complete() && e[1].transmission.accepted());
-        QVERIFY(!e[2].transmission.accepted());
-        QCOMPARE(e[2].transmission.errors.value(0).text, QStringLiteral("registro LLuvia (0x91) con 1 de 16 caracteres: lo corta el byte 0xFF"));
-        QCOMPARE(e[3].transmission.errors.value(0).text, QStringLiteral("hora 0x1F en la orden de hora: no es BCD"));
-        const sign::Transmission& t = e[4].transmission;
-        QVERIFY(t.complete() && t.accepted());
-        QCOMPARE((QList<qint64>{t.byteCount, t.firstByteMs, t.lastByteMs, t.speed}), (QList<qint64>{11, 100, 200, 0xE0}));
-    }
-
-    void fontCoversTheSignsRepertoire()
-    {
-        QSet<QByteArray> seen;
-        for (int b = 0; b < 256; ++b) {
-            const led::Glyph* g = led::glyphFor(std::uint8_t(b));
-            QVERIFY2(bool(g) == ((b >= 0x20 && b <= 0x7E) || (b >= 0x10 && b <= 0x1B) || b == 0x1E), qPrintable(QString::number(b, 16)));
-            if (!g || b == 0x1E)
-                continue;
-            const QByteArray key(reinterpret_cast<const char*>(g->data()), led::GlyphHeight);
-            QVERIFY(!seen.contains(key) && *std::max_element(key.begin(), key.end()) < 0x20); // distinct, 5 dots wide
-            QVERIFY(b == 0x20 || key.count('\0') < led::GlyphHeight); // only the blank is empty
-            seen.insert(key);
-        }
-        QCOMPARE(*led::glyphFor(0x1E), *led::glyphFor('@'));
-        const QStringList rows = led::lineBitmap(page(1, "A\x15")).toText().split(u'\n');
-        QStringList firstTwelve;
-        for (int y = 0; y < led::Rows; ++y)
-            firstTwelve << rows[y].left(12);
-        QCOMPARE(firstTwelve, (QStringList{".###...##.#.", "#...#.#.##..", "#...#.......", "#...#.#.##..",
-                                           "#####.##..#.", "#...#.#...#.", "#...#.#...#."}));
-        QCOMPARE(led::lineBitmap(page(1, QByteArray(16, ' ') + "X")).litCount(), 0); // no room for a 17th
+        QFETCH(Pieces, timed);
+        const Pieces pieces = timed.isEmpty() ? Pieces{{stream, 0}} : timed;
+        QCOMPARE(decode(pieces, false), expected);
+        QCOMPARE(decode(pieces, true), expected); // a stream: byte by byte gives the same
     }
 
     void everyEntranceEndsOnTheStillImage_data()
@@ -325,42 +261,6 @@ private slots:
                     dots += still.at(x, y) == led::Marked;
             QCOMPARE(dots > 0, preview.page().marked.contains(cell));
         }
-    }
-
-    // The window's preview follows the fields as they are typed and never changes the model.
-    void windowPreviewFollowsTheFields()
-    {
-        auto w = freshWindow(m_dir);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        auto* preview = child<PagePreview>(*w, "pagePreview");
-        QVERIFY(!preview->isVisible() && !preview->matrix()->hasTimerRunning());
-        openMessage(*w, {QStringLiteral("abc"), "A\u00F1o \u20AC"});
-        const auto state = [&] {
-            return QStringLiteral("%1|%2|%3|%4").arg(QString::fromLatin1(preview->page().bytes)).arg(preview->page().effect)
-                .arg(preview->page().pause).arg(preview->cutText());
-        };
-        QCOMPARE(state(), QStringLiteral("abc|0|1|"));
-        cboEfe(*w)->setCurrentIndex(5);
-        QCOMPARE(state(), QStringLiteral("abc             |5|1|"));
-        QVERIFY(preview->matrix()->isAnimating());
-        optCenter(*w)->click();
-        cboPausa(*w)->setCurrentIndex(6);
-        QCOMPARE(state(), QStringLiteral("      abc       |5|7|"));
-        txtMensaje(*w)->setText(QStringLiteral("Un texto de mas de dieciseis"));
-        QCOMPARE(state(), QStringLiteral("Un texto de mas |5|7|de dieciseis"));
-        cboEfe(*w)->setCurrentIndex(EffectHora);
-        QCOMPARE(preview->page().effect, int(EffectHora));
-        QVERIFY(preview->cutText().isEmpty());
-        w->cmdPagDwn_Click();
-        QCOMPARE(state(), QStringLiteral("A\x15o #|0|1|"));
-        QCOMPARE(PageText[2], QStringLiteral("A\u00F1o \u20AC")); // shown, not padded in the model
-        w->hide();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        QVERIFY(preview->matrix()->isAnimating()); // shown again, the page replays
-        w->setMessageOpen(false);
-        QVERIFY(!preview->isVisible() && !preview->matrix()->hasTimerRunning());
     }
 
     // tivor-sign as a process, fed literal bytes through its link: the text it prints, a clean SIGINT.

@@ -5,9 +5,7 @@
 #include "link/Transmission.h"
 #include "link/frmDate.h"
 #include "link/frmSend.h"
-#include "model/Module1.h"
 #include "platform/Clock.h"
-#include "platform/MSComm.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "support/Pty.h"
@@ -223,7 +221,6 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("sent");
         QTest::newRow("cmdTx") << "cmdTx" << kHola;
-        QTest::newRow("Envio") << "Envio" << kHola;
         QTest::newRow("Command1") << "Command1" << kClock;
     }
     void windowCommands()
@@ -243,20 +240,6 @@ private slots:
         QVERIFY(modal);
         QCOMPARE(wire(int(sent.size())), sent);
         QVERIFY(!QApplication::activeModalWidget());
-    }
-
-    // Before anything is sent: the length and time the page being typed would take, nothing built for it.
-    void estimate()
-    {
-        start(QString(), "200", "05");
-        main->findChild<QLineEdit*>(QStringLiteral("txtMensaje"))->setText(QStringLiteral("ADIOS"));
-        resetTransmissionState();
-        frmSend dlg(*main);
-        auto* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
-        QCOMPARE(label->text(), QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)"));
-        dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->click();
-        QCOMPARE(label->text(), QStringLiteral("Al archivo: 27 bytes, sin esperas"));
-        QVERIFY(PageText[1] == u"HOLA" && TxBuffer.isEmpty() && TxLength == 0);
     }
 
     // A folder that cannot be written sends the file to the user's data folder; a write that fails half-way

@@ -31,7 +31,7 @@ Pty::Pty()
 {
     // Close-on-exec everywhere: a child process holding the master would hide a hang-up from the program.
     const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
+    if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
         m_error = QStringLiteral("pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
         if (fd >= 0)
             ::close(fd);
@@ -53,8 +53,6 @@ Pty::Pty()
 void Pty::stopReader()
 {
     m_stop = true;
-    if (m_wakePipe[1] >= 0)
-        (void)::write(m_wakePipe[1], "x", 1);
     if (m_reader.joinable())
         m_reader.join();
     if (m_master >= 0)
@@ -65,24 +63,19 @@ void Pty::stopReader()
 Pty::~Pty()
 {
     stopReader();
-    for (int fd : {m_slaveKeep, m_wakePipe[0], m_wakePipe[1]})
-        if (fd >= 0)
-            ::close(fd);
+    if (m_slaveKeep >= 0)
+        ::close(m_slaveKeep);
 }
 
 void Pty::readLoop()
 {
     unsigned char buf[4096];
     while (!m_stop) {
-        if (m_paused) {
-            ::usleep(1000);
+        pollfd fd = {m_master, POLLIN, 0}; // a short timeout: the stop flag is seen soon
+        if (m_paused || ::poll(&fd, 1, 5) <= 0) {
+            ::usleep(m_paused ? 1000 : 0);
             continue;
         }
-        pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
-            break;
-        if (fds[1].revents)
-            break;
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         const qint64 t = nowNs();
         if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))

@@ -59,7 +59,6 @@ private:
     std::vector<Received> m_received;
     std::atomic<bool> m_stop{false}, m_hungUp{false}, m_paused{false};
     std::atomic<int> m_hangUpAfter{-1};
-    int m_wakePipe[2] = {-1, -1};
     std::thread m_reader;
 };
 } // namespace testpty
