@@ -5,6 +5,7 @@
 #include "link/Transmission.h"
 #include "link/frmDate.h"
 #include "link/frmSend.h"
+#include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
