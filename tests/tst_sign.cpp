@@ -61,6 +61,13 @@ QStringList decode(const Pieces& pieces, bool byteByByte)
     return out;
 }
 
+// A decoder row: what is fed (at time 0, or in timed pieces) and the events it gives, ';' between them.
+void row(const char* name, const Pieces& fed, const QString& events)
+{
+    QTest::newRow(name) << fed << events.split(u';', Qt::SkipEmptyParts);
+}
+void row(const char* name, const QByteArray& fed, const QString& events) { row(name, Pieces{{fed, 0}}, events); }
+
 led::Page page(int effect, const QByteArray& bytes, int pause = 1, QList<int> marked = {})
 {
     return led::Page{effect, bytes, pause, marked};
@@ -77,71 +84,57 @@ private slots:
 
     void streams_data()
     {
-        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<Pieces>("fed");
         QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<Pieces>("timed"); // when given, fed instead of the stream
-        const QByteArray c2 = hex("C2");
-        QTest::newRow("HOLA") << message("\x80      HOLA      \xC6") << QStringList{"message 80|      HOLA      |:5 end"} << Pieces{};
-        const QByteArray codes = hex("80919293949596979899");
-        for (char code : codes)
-            QTest::addRow("fixed %x", quint8(code)) << message(code + kLine + c2)
-                                                    << QStringList{QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine)} << Pieces{};
-        QTest::newRow("every sign code, then fecha") << message(hex("90 101112131415161718191A1B1E A2C3"))
-                                                     << QStringList{"message 90|\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@| a2 end"} << Pieces{};
-        QTest::newRow("hora, back to back") << message(hex("A0A0A0A0A0 90 6869") + "\x97" + kLine + "\xC3")
-                                            << QStringList{"message a0 90|hi| 97|ABCDEFGHIJKLMNOP|:2 end"} << Pieces{};
-        QTest::newRow("no pages, two messages") << message({}) + message("\x90z")
-                                                << QStringList{"message end", "message 90|z| end"} << Pieces{};
-        QTest::newRow("clock") << clock("090703010326") << QStringList{"Hora 09:07:03 Fecha 01/03/26 end"} << Pieces{};
-        QTest::newRow("29 February 2024") << clock("120000290224") << QStringList{"Hora 12:00:00 Fecha 29/02/24 end"} << Pieces{};
+        for (char code : hex("80919293949596979899"))
+            row(qPrintable(QStringLiteral("fixed %1").arg(quint8(code), 0, 16)), message(code + kLine + "\xC2"),
+                QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine));
+        row("HOLA", message("\x80      HOLA      \xC6"), "message 80|      HOLA      |:5 end");
+        row("every sign code, then fecha", message(hex("90 101112131415161718191A1B1E A2C3")),
+            "message 90|\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@| a2 end");
+        row("hora, back to back", message(hex("A0A0A0A0A0 90 6869") + "\x97" + kLine + "\xC3"),
+            "message a0 90|hi| 97|ABCDEFGHIJKLMNOP|:2 end");
+        row("no pages, two messages", message({}) + message("\x90z"), "message end;message 90|z| end");
+        row("clock", clock("090703010326"), "Hora 09:07:03 Fecha 01/03/26 end");
+        row("29 February 2024", clock("120000290224"), "Hora 12:00:00 Fecha 29/02/24 end");
         // Errors; offsets count from the first byte fed.
-        QTest::newRow("junk before, once") << "xyz" + kFecha << QStringList{"error bad-preamble@0", "message a2 end"} << Pieces{};
-        QTest::newRow("unknown command, resync") << "W-NT9\xC5" "ab\x01\x01" + kFecha
-                                                 << QStringList{"unknown !unknown-command@5 open", "message a2 end"} << Pieces{};
-        QTest::newRow("bad speed") << QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01") << QStringList{"message !bad-speed@6 open"} << Pieces{};
-        QTest::newRow("unknown record") << message("\x80" + kLine + "\xC2\x9A" "a")
-                                        << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open"} << Pieces{};
-        QTest::newRow("fixed cut by a code") << message("\x91" "abc\x90x") << QStringList{"message !short-record@11 open"} << Pieces{};
-        QTest::newRow("rotacion empty") << message("\x90\xA2\xC3") << QStringList{"message !short-record@8 open"} << Pieces{};
-        QTest::newRow("cancel in a fixed record") << message("\x80" + kLine + "\xC2\x93" "abcde")
-                                                  << QStringList{"message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end"} << Pieces{};
-        QTest::newRow("cancel in hora") << message("\xA0\xA0") << QStringList{"message !cut-by-terminator@10 end"} << Pieces{};
-        QTest::newRow("cancel after the command") << QByteArray("W-NT9\xDF\x01\x01")
-                                                  << QStringList{"message !cut-by-terminator@7 end"} << Pieces{};
-        QTest::newRow("cancel in the preamble") << "W-N\x01\x01" + kFecha
-                                                << QStringList{"error cut-by-terminator@4", "message a2 end"} << Pieces{};
-        QTest::newRow("bad pause") << message("\x91" + kLine + "\xCB") << QStringList{"message !bad-pause@24 open"} << Pieces{};
-        QTest::newRow("fecha without C3") << message(hex("A2C2")) << QStringList{"message !bad-clock-record@8 open"} << Pieces{};
-        QTest::newRow("character the sign lacks") << message(hex("90 61 05 62 1C A2C3"))
-                                                  << QStringList{"message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end"} << Pieces{};
-        QTest::newRow("BCD digit above 9") << clock("1A0000010126") << QStringList{"clock !invalid-bcd@6 end"} << Pieces{};
-        QTest::newRow("31 February") << clock("120000310226") << QStringList{"clock !invalid-bcd@11 end"} << Pieces{};
-        QTest::newRow("extra clock byte") << clock("12000001022400")
-                                          << QStringList{"Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open"} << Pieces{};
-        QTest::newRow("bytes after the end") << kFecha + "zz" + kFecha
-                                             << QStringList{"message a2 end", "error bytes-after-terminator@11", "message a2 end"} << Pieces{};
-        QTest::newRow("capped: 01 01 01") << message("\x90" "a") + "\x01"
-                                          << QStringList{"message 90|a| end", "error bytes-after-terminator@11"} << Pieces{};
+        row("junk before, once", "xyz" + kFecha, "error bad-preamble@0;message a2 end");
+        row("unknown command, resync", "W-NT9\xC5" "ab\x01\x01" + kFecha,
+            "unknown !unknown-command@5 open;message a2 end");
+        row("bad speed", QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01"), "message !bad-speed@6 open");
+        row("unknown record", message("\x80" + kLine + "\xC2\x9A" "a"),
+            "message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open");
+        row("fixed cut by a code", message("\x91" "abc\x90x"), "message !short-record@11 open");
+        row("rotacion empty", message("\x90\xA2\xC3"), "message !short-record@8 open");
+        row("cancel in a fixed record", message("\x80" + kLine + "\xC2\x93" "abcde"),
+            "message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end");
+        row("cancel in hora", message("\xA0\xA0"), "message !cut-by-terminator@10 end");
+        row("cancel after the command", QByteArray("W-NT9\xDF\x01\x01"), "message !cut-by-terminator@7 end");
+        row("cancel in the preamble", "W-N\x01\x01" + kFecha, "error cut-by-terminator@4;message a2 end");
+        row("bad pause", message("\x91" + kLine + "\xCB"), "message !bad-pause@24 open");
+        row("fecha without C3", message(hex("A2C2")), "message !bad-clock-record@8 open");
+        row("character the sign lacks", message(hex("90 61 05 62 1C A2C3")),
+            "message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end");
+        row("BCD digit above 9", clock("1A0000010126"), "clock !invalid-bcd@6 end");
+        row("31 February", clock("120000310226"), "clock !invalid-bcd@11 end");
+        row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
+        row("bytes after the end", kFecha + "zz" + kFecha,
+            "message a2 end;error bytes-after-terminator@11;message a2 end");
+        row("capped: 01 01 01", message("\x90" "a") + "\x01", "message 90|a| end;error bytes-after-terminator@11");
         // More than two seconds without a byte drops a transmission; between transmissions it is normal.
-        QTest::newRow("inside, then junk and a message") << QByteArray() << QStringList{"message !silence@9 open", "error bad-preamble@10", "message a2 end"}
-            << Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}};
-        QTest::newRow("exactly two seconds") << QByteArray() << QStringList{"message a2 end"}
-            << Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}};
-        QTest::newRow("poll after two seconds") << QByteArray() << QStringList{"message !silence@5 open"}
-            << Pieces{{"W-NT9\xDF", 500}, {{}, 2501}};
-        QTest::newRow("poll at two seconds") << QByteArray() << QStringList{}
-            << Pieces{{"W-NT9\xDF", 500}, {{}, 2500}};
-        QTest::newRow("inside the preamble") << QByteArray() << QStringList{"error silence@2", "message a2 end"}
-            << Pieces{{"W-N", 0}, {kFecha, 5000}};
+        row("inside, then junk and a message", Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}},
+            "message !silence@9 open;error bad-preamble@10;message a2 end");
+        row("exactly two seconds", Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}}, "message a2 end");
+        row("poll after two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2501}}, "message !silence@5 open");
+        row("poll at two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2500}}, "");
+        row("inside the preamble", Pieces{{"W-N", 0}, {kFecha, 5000}}, "error silence@2;message a2 end");
     }
     void streams()
     {
-        QFETCH(QByteArray, stream);
+        QFETCH(Pieces, fed);
         QFETCH(QStringList, expected);
-        QFETCH(Pieces, timed);
-        const Pieces pieces = timed.isEmpty() ? Pieces{{stream, 0}} : timed;
-        QCOMPARE(decode(pieces, false), expected);
-        QCOMPARE(decode(pieces, true), expected); // a stream: byte by byte gives the same
+        QCOMPARE(decode(fed, false), expected);
+        QCOMPARE(decode(fed, true), expected); // a stream: byte by byte gives the same
     }
 
     void everyEntranceEndsOnTheStillImage_data()
