@@ -75,19 +75,25 @@ private slots:
         QTest::newRow("no command") << "" << "2||Uso: tivor-cli COMANDO";
         QTest::newRow("unknown command") << "enviar" << "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
         QTest::newRow("unknown option") << "ports -x" << "2||tivor-cli: ports: opcion desconocida '-x'";
-        QTest::newRow("import without -o") << "import a" << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
+        QTest::newRow("import without -o") << "import a"
+            << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
         QTest::newRow("bad moment") << "clock --ahora ayer" << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
-        QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5" << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
+        QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5"
+            << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
         QTest::newRow("stored DY2") << "send %1/hola.mnm DY2=07"
                                     << "2||tivor-cli: el valor guardado DY2 '07' no es una demora aceptada; " + kDelays;
-        QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido" << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
+        QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido"
+            << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
         QTest::newRow("missing") << "show %1/nada.mnm" << "3||tivor-cli: %1/nada.mnm: no existe";
-        QTest::newRow("effect over 255") << "show %1/300.mnm" << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
+        QTest::newRow("effect over 255") << "show %1/300.mnm"
+            << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
         QTest::newRow("dump without text") << "dump %1/vacio.mnm -o %1/x.mnm"
                                            << "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)";
-        QTest::newRow("output a folder") << "import %1/uno.txt -o %1" << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
+        QTest::newRow("output a folder") << "import %1/uno.txt -o %1"
+            << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
         // The second record is broken: the first must not reach the sign either.
-        QTest::newRow("send, broken second record") << "send %1/malo.mnm" << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+        QTest::newRow("send, broken second record") << "send %1/malo.mnm"
+            << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
     }
     void errors()
     {
@@ -108,7 +114,8 @@ private slots:
     // Names from the lists, codes no list holds, a control character escaped.
     void show()
     {
-        QVERIFY(testenv::writeFile(path("m.mnm"), "1,3,2,\"HOLA\"\r\n0,0,0,\"\xffSI\xff\"\r\n9,8,2,\"\xd1\"\r\n13,200,1,\"x\ty\"\r\n"));
+        QVERIFY(testenv::writeFile(path("m.mnm"),
+                                   "1,3,2,\"HOLA\"\r\n0,0,0,\"\xffSI\xff\"\r\n9,8,2,\"\xd1\"\r\n13,200,1,\"x\ty\"\r\n"));
         QCOMPARE(run({"show", path("m.mnm")}), QStringLiteral("0|Pagina  Efecto         Pausa       Alineacion  Texto\n"
                                                               "     1  Estatico       4           centrado    \"HOLA\"\n"
                                                               "     2  Rotacion       1           izquierda   \"\"SI\"\"\n"
@@ -171,7 +178,8 @@ private slots:
         QVERIFY2(got.startsWith(QStringLiteral("3||tivor-cli: %1: no se pudo escribir (").arg(path("out"))) &&
                      got.endsWith(reason.replace(QStringLiteral("%1"), path("out")) + u'\n'), qPrintable(got));
         QCOMPARE(testenv::readFile(path("out")), QByteArray("old"));
-        QCOMPARE(QDir(dir->path()).entryList({"out*", ".*out*", "in*"}, QDir::Files | QDir::Hidden), (QStringList{"in", "out"}));
+        QCOMPARE(QDir(dir->path()).entryList({"out*", ".*out*", "in*"}, QDir::Files | QDir::Hidden),
+                 (QStringList{"in", "out"}));
     }
 
     // Options go over the stored settings, which are read and never written; without options the stored
@@ -182,7 +190,8 @@ private slots:
         QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), QStringLiteral("0||"));
         QVERIFY(pty->waitForBytes(27, 2000));
         QCOMPARE(pty->bytes().toHex(' '), kHola.toHex(' '));
-        QCOMPARE(testenv::readFile(path("config/Tivor/Tivor.conf")), QByteArray("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
+        QCOMPARE(testenv::readFile(path("config/Tivor/Tivor.conf")),
+                 QByteArray("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
         pty->clear();
         settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n");
         const qint64 startNs = testpty::nowNs();
@@ -224,13 +233,15 @@ private slots:
         QVERIFY(holder.open(QIODevice::WriteOnly));
         for (const QString& port : {path("no-hay-puerto"), pty->slavePath()}) {
             const QString got = run({"send", path("hola.mnm"), "--port", port});
-            QVERIFY2(got.startsWith(QStringLiteral("4||tivor-cli: %1: no se pudo abrir el puerto serie (").arg(port)), qPrintable(got));
+            QVERIFY2(got.startsWith(QStringLiteral("4||tivor-cli: %1: no se pudo abrir el puerto serie (").arg(port)),
+                     qPrintable(got));
         }
         holder.close();
         QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(1000, 'h') + "\"\r\n"));
         pty->hangUpAfter(20);
         const QString got = run(QStringList{"send", path("largo.mnm")} + fast());
-        QVERIFY2(got.startsWith(QStringLiteral("5||tivor-cli: %1: Error #22, No se envio el Mensaje: ").arg(pty->slavePath())) &&
+        QVERIFY2(got.startsWith(QStringLiteral("5||tivor-cli: %1: Error #22, No se envio el Mensaje: ")
+                                    .arg(pty->slavePath())) &&
                      got.contains(QStringLiteral(" de 1010 bytes enviados (")), qPrintable(got));
         const QByteArray wire = pty->bytes();
         QVERIFY2(wire.size() >= 20 && wire.size() < 1010, qPrintable(QString::number(wire.size())));
@@ -242,8 +253,8 @@ private slots:
     {
         testpty::Pty terminal;
         const QByteArray device = QFile::encodeName(terminal.slavePath());
-        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); }),
-                 QStringLiteral("0||"));
+        const auto stderrOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); };
+        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), stderrOnTerminal), QStringLiteral("0||"));
         QVERIFY(terminal.waitForBytes(10, 2000));
         QTest::qWait(100);
         const QString shown = QString::fromUtf8(terminal.bytes());

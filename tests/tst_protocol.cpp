@@ -36,7 +36,8 @@ private slots:
         QTest::newRow("Rotacion: sign code, no padding") << QStringList{"1|0|0|0|A\u00F1o"} << hex("9041156F");
         QTest::newRow("empty slots skipped up to 64, quotes kept") << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"}
                                                                   << hex("904142 902243 905A");
-        QTest::newRow("Rotacion whole, fixed cut to 16") << QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"}
+        QTest::newRow("Rotacion whole, fixed cut to 16")
+            << QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"}
                                                          << "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2";
         QTest::newRow("pause 9 and a stored 200 are CA") << QStringList{"1|1|8|0|a", "2|1|200|2|b"}
                                                          << QByteArray("\x80" "a               \xCA\x80       b        \xCA");
@@ -122,7 +123,8 @@ private slots:
         DY1 = dy1;
         DY2 = dy2;
         QVERIFY(buildDateTransmission(QDateTime::currentDateTime()));
-        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(TxDelayStart * 1000)).arg(qRound(TxDelayChar * 1000)).arg(estimatedSendMs()), ms);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(TxDelayStart * 1000)).arg(qRound(TxDelayChar * 1000))
+                     .arg(estimatedSendMs()), ms);
         QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
     }
 
@@ -147,7 +149,8 @@ private slots:
         QTest::newRow("plain letters") << "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141" << 3 << "AEUCcaOoL" << "=";
         QTest::newRow("no letter is #, no-break space a blank") << "5\u00B0\u20AC\u0085\u2026\u2014\u00A0" << 3
                                                                 << "5##### " << "=";
-        QTest::newRow("surrogate pair is two #") << "a\U0001F600" << 160 << "a##" + abc16.mid(3) << "a\U0001F600" + abc16.mid(3);
+        QTest::newRow("surrogate pair is two #") << "a\U0001F600" << 160 << "a##" + abc16.mid(3)
+                                                 << "a\U0001F600" + abc16.mid(3);
     }
     void filtro()
     {
