@@ -12,7 +12,6 @@
 #include <QTest>
 #include <csignal>
 
-
 namespace
 {
 using Pieces = QList<QPair<QByteArray, qint64>>; // bytes fed and the time they arrive, ms
