@@ -9,11 +9,13 @@
 #include "platform/Clock.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
+#include "settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TestEnv.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -232,6 +234,42 @@ private slots:
         QVERIFY(modal);
         QCOMPARE(wire(int(sent.size())), sent);
         QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // With the program's own timing the outcome stays on the screen a whole second before the dialog closes.
+    void outcomeShownOneSecond()
+    {
+        start();
+        platform::testing::waitScale = 1.0;
+        frmDate dlg(main->MSComm1);
+        QElapsedTimer shown;
+        connect(&dlg, &TxDialog::panel1Changed, this, [&](const QString& t) {
+            if (t == u"Mensaje enviado OK!")
+                shown.start();
+        });
+        send(dlg);
+        QVERIFY2(shown.isValid() && shown.elapsed() >= 1000, qPrintable(QString::number(shown.elapsed())));
+        QCOMPARE(wire(14), kClock);
+    }
+
+    // Before anything is sent: the length and time the page being typed would take, nothing built for it.
+    void estimate()
+    {
+        start(QString(), "200", "05");
+        main->findChild<QLineEdit*>(QStringLiteral("txtMensaje"))->setText(QStringLiteral("ADIOS"));
+        const auto shown = [this](bool toFile) {
+            frmSend dlg(*main);
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
+            return dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text();
+        };
+        QCOMPARE(shown(false) + u'|' + shown(true),
+                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)|Al archivo: 27 bytes, sin esperas"));
+        QVERIFY(PageText[1] == u"HOLA" && TxBuffer.isEmpty() && TxLength == 0);
+        for (int i = 1; i <= 64; ++i)
+            PageText[i] = QString(200, u'x');
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
+        DY2 = QStringLiteral("90");
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
     }
 
     // A folder that cannot be written sends the file to the user's data folder; a write that fails half-way
