@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
+#include "platform/Wait.h"
 #include "settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TestEnv.h"
