@@ -1,124 +1,273 @@
-// tivor-cli run as a real process: version, help, usage errors and their exit statuses, ports.
-#include "support/CliProcess.h"
+// tivor-cli as a real process on real files and a real pseudo-terminal: what only the command line shows
+// (its exit statuses and one-line errors, signals, show/dump, its progress bar).
+#include "support/Pty.h"
+#include "support/TestEnv.h"
 
-#include <QSerialPortInfo>
+#include <QDir>
+#include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
-class TstCli : public QObject
+namespace
+{
+const QByteArray kHola = QByteArray::fromHex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
+const QString kDelays = QStringLiteral("use una de: 01, 02, 05, 10, 20, 30, 40, 50, 60, 70, 80, 90");
+} // namespace
+
+class TestCli : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<testpty::Pty> pty;
+    QProcess process;
 
-    QTemporaryDir config;
-
-    clitest::Result cli(const QStringList& arguments) { return clitest::run(arguments, config.path()); }
+    QString path(const QString& name) const { return dir->filePath(name); }
+    QStringList fast() const { return {"--port", pty->slavePath(), "--dy1", "10", "--dy2", "01"}; }
+    // Started with its own settings folder (the user's settings are never read or changed) and no display.
+    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.setChildProcessModifier(inChild);
+        process.start(QStringLiteral(TIVOR_CLI_BINARY), arguments);
+    }
+    // Runs to the end: "status|standard output|standard error".
+    QString run(const QStringList& arguments, const std::function<void()>& inChild = {})
+    {
+        start(arguments, inChild);
+        process.waitForFinished(20000);
+        const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return QString::number(status) + u'|' + QString::fromUtf8(process.readAllStandardOutput()) + u'|' +
+               QString::fromUtf8(process.readAllStandardError());
+    }
+    void settings(const QByteArray& text)
+    {
+        QVERIFY(QDir().mkpath(path("config/Tivor")));
+        QVERIFY(testenv::writeFile(path("config/Tivor/Tivor.conf"), text));
+    }
 
 private slots:
-    void initTestCase()
+    void init()
     {
-        QVERIFY(config.isValid());
-        QVERIFY2(QFile::exists(clitest::binary()), qPrintable(clitest::binary()));
+        dir = std::make_unique<QTemporaryDir>();
+        pty = std::make_unique<testpty::Pty>();
+        QVERIFY2(pty->ok(), qPrintable(pty->error()));
+        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=10\nDY2=05\n");
+        for (const auto& [name, bytes] : QList<QPair<QString, QByteArray>>{
+                 {"hola.mnm", "1,4,2,\"HOLA\"\r\n"}, {"300.mnm", "300,0,0,\"x\"\r\n"}, {"vacio.mnm", ""},
+                 {"blanco.txt", "\r\n\n\r"}, {"p1.mnm", "13,0,0,\"x\"\r\n"}, {"uno.txt", "uno\n"}, {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
+            QVERIFY(testenv::writeFile(path(name), bytes));
     }
 
-    void versionPrintsTheProgramsVersionText()
+    // One line on standard error, nothing on standard output, and nothing on the line; %1 is the folder.
+    void errors_data()
     {
-        for (const QString& option : {QStringLiteral("--version"), QStringLiteral("-v")}) {
-            const auto r = cli({option});
-            QCOMPARE(r.status, 0);
-            QCOMPARE(r.out, QByteArray("tivor-cli 1.0.8 (Tivor v1.8)\n"));
-            QCOMPARE(r.err, QByteArray());
-        }
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no command") << "" << "2||Uso: tivor-cli COMANDO";
+        QTest::newRow("unknown command") << "enviar" << "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
+        QTest::newRow("unknown option") << "ports -x" << "2||tivor-cli: ports: opcion desconocida '-x'";
+        QTest::newRow("import without -o") << "import a"
+            << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
+        QTest::newRow("bad moment") << "clock --ahora ayer" << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
+        QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5"
+            << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
+        QTest::newRow("stored DY2") << "send %1/hola.mnm DY2=07"
+                                    << "2||tivor-cli: el valor guardado DY2 '07' no es una demora aceptada; " + kDelays;
+        QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido"
+            << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
+        QTest::newRow("missing") << "show %1/nada.mnm" << "3||tivor-cli: %1/nada.mnm: no existe";
+        QTest::newRow("effect over 255") << "show %1/300.mnm"
+            << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
+        QTest::newRow("dump without text") << "dump %1/vacio.mnm -o %1/x.mnm"
+                                           << "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)";
+        QTest::newRow("output a folder") << "import %1/uno.txt -o %1"
+            << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
+        // The second record is broken: the first must not reach the sign either.
+        // Page 1 must show in the editor's lists, in the window and here alike.
+        QTest::newRow("send, page 1 effect past the list") << "send %1/p1.mnm"
+            << "3||tivor-cli: %1/p1.mnm: no es un archivo de mensajes valido (la pagina 1 tiene un efecto o una "
+               "pausa fuera de las listas)";
+        QTest::newRow("send, broken second record") << "send %1/malo.mnm"
+            << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+    }
+    void errors()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        if (arguments.contains(u"DY2=07"))
+            settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY2=07\n");
+        QStringList args = arguments.replace(QStringLiteral("%1"), dir->path()).split(u' ', Qt::SkipEmptyParts);
+        args.removeOne(QStringLiteral("DY2=07"));
+        const QString got = run(args);
+        expected.replace(QStringLiteral("%1"), dir->path());
+        QVERIFY2(arguments.isEmpty() ? got.startsWith(expected) : got == expected + u'\n', qPrintable(got));
+        QVERIFY(!QFile::exists(path("x.mnm")));
+        QTest::qWait(20);
+        QCOMPARE(pty->bytes(), QByteArray());
     }
 
-    // Every help lists its lines in Spanish without accents, like every other text of the program.
-    void help_data()
+    // Names from the lists, codes no list holds, a control character escaped.
+    void show()
+    {
+        QVERIFY(testenv::writeFile(path("m.mnm"),
+                                   "1,3,2,\"HOLA\"\r\n0,0,0,\"\xffSI\xff\"\r\n9,8,2,\"\xd1\"\r\n13,200,1,\"x\ty\"\r\n"));
+        QCOMPARE(run({"show", path("m.mnm")}), QStringLiteral("0|Pagina  Efecto         Pausa       Alineacion  Texto\n"
+                                                              "     1  Estatico       4           centrado    \"HOLA\"\n"
+                                                              "     2  Rotacion       1           izquierda   \"\"SI\"\"\n"
+                                                              "     3  Mirilla  [16]  9           centrado    \"\u00d1\"\n"
+                                                              "     4  codigo 13      codigo 200  codigo 1    \"x\\x09y\"\n|"));
+    }
+
+    // The bytes "Salida.txt" holds, on standard output or into a file; --hex one record a line; a full disk.
+    void dump()
+    {
+        QVERIFY(testenv::writeFile(path("m.mnm"), "0,0,0,\"\xff@\xff\"\r\n1,8,0,\"abcdefghijklmnopq\"\r\n"));
+        start({"dump", path("m.mnm")});
+        QVERIFY(process.waitForFinished());
+        const QByteArray expected = "\"W-NT9\xdf\xe0\x90\"\x1e\"\x80" "abcdefghijklmnop\xca\x01\x01\"\r\n";
+        QCOMPARE(process.readAllStandardOutput().toHex(' '), expected.toHex(' '));
+        QCOMPARE(run({"dump", path("m.mnm"), "-o", path("salida.txt")}), QStringLiteral("0||"));
+        QCOMPARE(testenv::readFile(path("salida.txt")), expected);
+        QVERIFY(testenv::writeFile(path("m.mnm"), "1,4,2,\"HOLA\"\r\n0,0,0,\"A\xf1o\"\r\n11,0,0,\"x\"\r\n12,0,0,\"x\"\r\n"));
+        QCOMPARE(run({"dump", "--hex", path("m.mnm")}),
+                 QStringLiteral("0|0000  57 2D 4E 54 39 DF E0                                   |W-NT9..|\n"
+                                "0007  80 20 20 20 20 20 20 48 4F 4C 41 20 20 20 20 20 20 C6  |.      HOLA      .|\n"
+                                "0019  90 41 15 6F                                            |.A.o|\n"
+                                "001D  A0 A0 A0 A0 A0                                         |.....|\n"
+                                "0022  A2 C3                                                  |..|\n"
+                                "0024  01 01                                                  |..|\n|"));
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        QCOMPARE(run({"dump", path("m.mnm")}),
+                 QStringLiteral("3||tivor-cli: no se pudo escribir la salida estandar (No space left on device)\n"));
+        process.setStandardOutputFile(QString());
+    }
+
+    // Output files are whole or not written: a write cut short (a file-size limit standing for a full disk)
+    // or a read-only file keeps the old one, and no temporary file stays behind.
+    void failedWriteKeepsTheOldFile_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QStringList>("lines");
-        const QStringList port{"-p, --port PUERTO", "-b, --baud BAUDIOS", "--dy1 MS", "--dy2 MS"};
-        QTest::newRow("main") << "" << QStringList{"send", "clock", "dump", "import", "show", "ports"};
-        QTest::newRow("send") << "send" << port;
-        QTest::newRow("clock") << "clock" << port;
-        QTest::newRow("dump") << "dump" << QStringList{"-o, --output ARCHIVO", "--hex"};
-        QTest::newRow("import") << "import" << QStringList{"-o, --output MENSAJE.mnm"};
-        QTest::newRow("ports") << "ports" << QStringList{};
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("dump cut short") << "dump" << 100 << "(File too large); el archivo anterior queda como estaba";
+        QTest::newRow("import cut short") << "import" << 200 << "(File too large)";
+        QTest::newRow("import over a read-only file") << "import" << 0 << "(%1 es de solo lectura)";
     }
-    void help()
+    void failedWriteKeepsTheOldFile()
     {
         QFETCH(QString, command);
-        QFETCH(QStringList, lines);
-        const auto r = cli(command.isEmpty() ? QStringList{"--help"} : QStringList{command, "--help"});
-        QCOMPARE(r.status, 0);
-        const QString text = QString::fromUtf8(r.out);
-        QVERIFY2(text.startsWith(QStringLiteral("Uso: tivor-cli ") + (command.isEmpty() ? "COMANDO" : command)),
-                 qPrintable(text));
-        for (const QString& line : lines + QStringList{"-h, --help"})
-            QVERIFY2(text.contains(QStringLiteral("\n  ") + line + QLatin1Char(' ')), qPrintable(line));
-        QVERIFY(!text.contains(QStringLiteral("--ahora"))); // the test clock stays out of sight
-        for (QChar c : text)
-            QVERIFY2(c.unicode() < 128, qPrintable(QString(c)));
+        QFETCH(int, limit);
+        QFETCH(QString, reason);
+        QByteArray text;
+        for (int i = 1; i <= 64; ++i)
+            text += "pagina " + QByteArray::number(i) + "\n";
+        QVERIFY(testenv::writeFile(path("in"), command == u"dump" ? "0,0,0,\"" + QByteArray(500, 'x') + "\"\r\n" : text));
+        QVERIFY(testenv::writeFile(path("out"), "old"));
+        QVERIFY(limit || QFile::setPermissions(path("out"), QFile::ReadOwner));
+        const QString got = run({command, path("in"), "-o", path("out")}, [limit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit max{rlim_t(limit), rlim_t(limit)};
+            if (limit)
+                setrlimit(RLIMIT_FSIZE, &max);
+        });
+        QVERIFY2(got.startsWith(QStringLiteral("3||tivor-cli: %1: no se pudo escribir (").arg(path("out"))) &&
+                     got.endsWith(reason.replace(QStringLiteral("%1"), path("out")) + u'\n'), qPrintable(got));
+        QCOMPARE(testenv::readFile(path("out")), QByteArray("old"));
+        QCOMPARE(QDir(dir->path()).entryList({"out*", ".*out*", "in*"}, QDir::Files | QDir::Hidden),
+                 (QStringList{"in", "out"}));
     }
 
-    void withoutACommandTheHelpGoesToStandardErrorWithUsageStatus()
+    // Options go over the stored settings, which are read and never written; without options the stored
+    // port and delays are used (the last byte cannot come before the sum of the stored waits).
+    void sendOverStoredSettings()
     {
-        const auto r = cli({});
-        QCOMPARE(r.status, 2);
-        QCOMPARE(r.out, QByteArray());
-        QVERIFY(r.err.startsWith("Uso: tivor-cli"));
+        settings("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n");
+        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), QStringLiteral("0||"));
+        QVERIFY(pty->waitForBytes(27, 2000));
+        QCOMPARE(pty->bytes().toHex(' '), kHola.toHex(' '));
+        QCOMPARE(testenv::readFile(path("config/Tivor/Tivor.conf")),
+                 QByteArray("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
+        pty->clear();
+        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n");
+        const qint64 startNs = testpty::nowNs();
+        QCOMPARE(run({"send", path("hola.mnm")}), QStringLiteral("0||"));
+        QVERIFY(pty->waitForBytes(27, 2000));
+        QCOMPARE(pty->bytes(), kHola);
+        QVERIFY((pty->received().back().ns - startNs) / 1000000 >= 5 * 50 + 21 * 10);
     }
 
-    void usageErrors_data()
+    // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130.
+    void cancelBySignal_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("unknown command") << QStringList{"enviar"}
-                                         << "tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
-        QTest::newRow("unknown global option") << QStringList{"--puerto"}
-                                               << "tivor-cli: opcion desconocida '--puerto' (ver tivor-cli --help)";
-        QTest::newRow("unknown option of a command") << QStringList{"ports", "-x"}
-                                                     << "tivor-cli: ports: opcion desconocida '-x'";
-        QTest::newRow("argument too many") << QStringList{"show", "a.mnm", "b.mnm"}
-                                           << "tivor-cli: show: argumento de mas: 'b.mnm'";
-        QTest::newRow("option value where none goes") << QStringList{"ports", "--help=si"}
-                                                      << "tivor-cli: ports: la opcion '--help' no lleva valor";
-        QTest::newRow("import without -o") << QStringList{"import", "a.txt"}
-                                           << "tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
-        QTest::newRow("-o without value") << QStringList{"import", "a.txt", "-o"}
-                                          << "tivor-cli: import: falta el valor de la opcion '-o'";
-        QTest::newRow("show without file") << QStringList{"show"}
-                                           << "tivor-cli: show: falta el argumento MENSAJE.mnm (ver tivor-cli show --help)";
-        QTest::newRow("dump -o empty") << QStringList{"dump", "a.mnm", "--output="}
-                                       << "tivor-cli: dump: -o vacio: indique el archivo";
-        QTest::newRow("clock at a bad moment") << QStringList{"clock", "--ahora", "ayer"}
-                                               << "tivor-cli: --ahora 'ayer' no es una fecha valida";
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
     }
-    void usageErrors()
+    void cancelBySignal()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, message);
-        const auto r = cli(arguments);
-        QCOMPARE(r.status, 2);
-        QCOMPARE(r.out, QByteArray());
-        QCOMPARE(clitest::errorLine(r), message);
+        QFETCH(int, signal);
+        start({"send", path("hola.mnm"), "--dy1", "500"});
+        QVERIFY(pty->waitForBytes(2, 5000));
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
+        pty->waitForBytes(4, 2000);
+        const QByteArray wire = pty->bytes();
+        const int sent = int(wire.size()) - 2;
+        QVERIFY2(sent == 2 || sent == 3, wire.toHex(' ').constData());
+        QCOMPARE(wire, kHola.left(sent) + "\x01\x01");
+        QCOMPARE(pty->received().back().ns, pty->received()[sent].ns);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n").arg(sent));
     }
 
-    void portsListsWhatTheSystemReports()
+    // A device that is not there, one another program holds (status 4), one that goes away mid-send (5).
+    void portFailures()
     {
-        const auto r = cli({QStringLiteral("ports")});
-        QCOMPARE(r.status, 0);
-        QStringList expected;
-        for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
-            expected << port.systemLocation();
-        expected.sort();
-        QStringList listed;
-        for (const QByteArray& line : r.out.split('\n'))
-            if (!line.isEmpty())
-                listed << QString::fromUtf8(line).section(QLatin1Char(' '), 0, 0);
-        QCOMPARE(listed, expected);
-        if (expected.isEmpty())
-            QCOMPARE(clitest::errorLine(r), QStringLiteral("tivor-cli: no se encontraron puertos serie"));
+        QSerialPort holder(pty->slavePath());
+        QVERIFY(holder.open(QIODevice::WriteOnly));
+        for (const QString& port : {path("no-hay-puerto"), pty->slavePath()}) {
+            const QString got = run({"send", path("hola.mnm"), "--port", port});
+            QVERIFY2(got.startsWith(QStringLiteral("4||tivor-cli: %1: no se pudo abrir el puerto serie (").arg(port)),
+                     qPrintable(got));
+        }
+        holder.close();
+        QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(1000, 'h') + "\"\r\n"));
+        pty->hangUpAfter(20);
+        const QString got = run(QStringList{"send", path("largo.mnm")} + fast());
+        QVERIFY2(got.startsWith(QStringLiteral("5||tivor-cli: %1: Error #22, No se envio el Mensaje: ")
+                                    .arg(pty->slavePath())) &&
+                     got.contains(QStringLiteral(" de 1010 bytes enviados (")), qPrintable(got));
+        const QByteArray wire = pty->bytes();
+        QVERIFY2(wire.size() >= 20 && wire.size() < 1010, qPrintable(QString::number(wire.size())));
+        QCOMPARE(wire, (QByteArray("W-NT9\xdf\xe0\x90") + QByteArray(1000, 'h')).left(wire.size()));
+    }
+
+    // With standard error on a terminal: a progress bar from the first byte to 100% and a line end.
+    void progressBarOnATerminal()
+    {
+        testpty::Pty terminal;
+        const QByteArray device = QFile::encodeName(terminal.slavePath());
+        const auto stderrOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); };
+        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), stderrOnTerminal), QStringLiteral("0||"));
+        QVERIFY(terminal.waitForBytes(10, 2000));
+        QTest::qWait(100);
+        const QString shown = QString::fromUtf8(terminal.bytes());
+        QVERIFY2(shown.startsWith(QStringLiteral("\r[")) && shown.endsWith(u'\n') &&
+                     shown.contains(QStringLiteral("  3% 1/27 bytes, quedan 0:01 ")) &&
+                     shown.contains(QStringLiteral("[##############################] 100% 27/27 bytes, quedan 0:01 ")),
+                 qPrintable(shown));
     }
 };
 
-QTEST_GUILESS_MAIN(TstCli)
+QTEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

@@ -8,18 +8,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <stdlib.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace testpty
 {
 qint64 nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -32,29 +29,23 @@ qint64 cpuNs()
 
 Pty::Pty()
 {
-    // Close-on-exec: a child process holding the master would hide a hang-up from the program.
+    // Close-on-exec everywhere: a child process holding the master would hide a hang-up from the program.
     const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
-        m_error = QStringLiteral("posix_openpt: ") + QString::fromLocal8Bit(std::strerror(errno));
+        m_error = QStringLiteral("pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
         if (fd >= 0)
             ::close(fd);
         return;
     }
     const char* name = ::ptsname(fd);
     m_slavePath = QFile::decodeName(name ? name : "");
-    // Raw: no echo, no CR/LF translation, every byte as it is.
-    termios tio{};
+    termios tio{}; // raw: no echo, no CR/LF translation, every byte as it is
     if (::tcgetattr(fd, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (::pipe2(m_wakePipe, O_CLOEXEC) != 0) {
-        m_error = QStringLiteral("pipe failed");
-        ::close(fd);
-        return;
-    }
     m_master = fd;
     m_reader = std::thread([this] { readLoop(); });
 }
@@ -62,8 +53,6 @@ Pty::Pty()
 void Pty::stopReader()
 {
     m_stop = true;
-    if (m_wakePipe[1] >= 0)
-        (void)::write(m_wakePipe[1], "x", 1);
     if (m_reader.joinable())
         m_reader.join();
     if (m_master >= 0)
@@ -76,39 +65,25 @@ Pty::~Pty()
     stopReader();
     if (m_slaveKeep >= 0)
         ::close(m_slaveKeep);
-    for (int fd : m_wakePipe)
-        if (fd >= 0)
-            ::close(fd);
 }
 
 void Pty::readLoop()
 {
     unsigned char buf[4096];
     while (!m_stop) {
-        if (m_paused) {
-            ::usleep(1000);
+        pollfd fd = {m_master, POLLIN, 0}; // a short timeout: the stop flag is seen soon
+        if (m_paused || ::poll(&fd, 1, 5) <= 0) {
+            ::usleep(m_paused ? 1000 : 0);
             continue;
         }
-        pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        if (fds[1].revents)
-            break;
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         const qint64 t = nowNs();
-        if (n <= 0) {
-            if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
+        if (n <= 0 && !(n < 0 && (errno == EAGAIN || errno == EINTR)))
             break;
-        }
         std::lock_guard<std::mutex> lock(m_mutex);
         for (ssize_t i = 0; i < n; ++i)
             m_received.push_back(Received{buf[i], t});
-        const int limit = m_hangUpAfter;
-        if (limit >= 0 && int(m_received.size()) >= limit) {
+        if (m_hangUpAfter >= 0 && int(m_received.size()) >= m_hangUpAfter) {
             ::close(m_master);
             m_master = -1;
             m_hungUp = true;
@@ -121,7 +96,6 @@ QByteArray Pty::bytes() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     QByteArray out;
-    out.reserve(qsizetype(m_received.size()));
     for (const Received& r : m_received)
         out += char(r.byte);
     return out;
@@ -135,17 +109,12 @@ std::vector<Received> Pty::received() const
 
 bool Pty::waitForBytes(int count, int timeoutMs) const
 {
-    const qint64 end = nowNs() + qint64(timeoutMs) * 1000000;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (int(m_received.size()) >= count)
-                return true;
-        }
-        if (nowNs() > end)
-            return false;
-        ::usleep(1000);
+    for (const qint64 end = nowNs() + qint64(timeoutMs) * 1000000; nowNs() <= end; ::usleep(1000)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (int(m_received.size()) >= count)
+            return true;
     }
+    return false;
 }
 
 void Pty::clear()
@@ -162,15 +131,8 @@ void Pty::hangUp()
 
 bool Pty::setReaderRealtime()
 {
-    if (!m_reader.joinable())
-        return false;
     sched_param param{};
     param.sched_priority = 10;
-    return pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param) == 0;
-}
-
-void Pty::hangUpAfter(int count)
-{
-    m_hangUpAfter = count;
+    return m_reader.joinable() && pthread_setschedparam(m_reader.native_handle(), SCHED_FIFO, &param) == 0;
 }
 } // namespace testpty

@@ -1,0 +1,190 @@
+// What goes on the wire, byte for byte against literal expectations: the message and clock transmissions,
+// the 8000-byte cap, the delay lookup, and the character filter.
+#include "link/Filtro.h"
+#include "link/PacedSend.h"
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "settings/RegSett.h"
+
+#include <QTest>
+
+using namespace Module1;
+
+namespace
+{
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+const QByteArray kSixteen("0123456789abcdef");
+} // namespace
+
+class TestProtocol : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        Module1::clearModel();
+        resetTransmissionState();
+    }
+
+    // Pages as "slot|effect|pause|align|text"; the body goes between "W-NT9" DF E0 and 01 01.
+    void messageBytes_data()
+    {
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("HOLA Estatico centred pause 5") << QStringList{"1|1|4|2|HOLA"} << QByteArray("\x80      HOLA      \xC6");
+        QTest::newRow("Hora, Fecha") << QStringList{"1|11|3|2|x", "2|12|3|2|x"} << hex("A0A0A0A0A0 A2C3");
+        QTest::newRow("Rotacion: sign code, no padding") << QStringList{"1|0|0|0|A\u00F1o"} << hex("9041156F");
+        QTest::newRow("empty slots skipped up to 64, quotes kept") << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"}
+                                                                  << hex("904142 902243 905A");
+        QTest::newRow("Rotacion whole, fixed cut to 16")
+            << QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"}
+                                                         << "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2";
+        QTest::newRow("pause 9 and a stored 200 are CA") << QStringList{"1|1|8|0|a", "2|1|200|2|b"}
+                                                         << QByteArray("\x80" "a               \xCA\x80       b        \xCA");
+        QStringList all;
+        QByteArray records;
+        for (char code : hex("919293949596979899")) {
+            all << QStringLiteral("%1|%2|0|0|").arg(all.size() + 1).arg(all.size() + 2) + kSixteen;
+            records += code + kSixteen + "\xC2";
+        }
+        QTest::newRow("effects 2 to 10") << all << records;
+        // Only a damaged file brings these: a static page, never a record the sign cannot parse.
+        QTest::newRow("effects 13 and 255 as Estatico") << QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"}
+                                                        << QByteArray("\x80Hi              \xC4\x80       Hi       \xC2");
+    }
+    void messageBytes()
+    {
+        QFETCH(QStringList, pages);
+        QFETCH(QByteArray, body);
+        for (const QString& p : pages) {
+            const QStringList f = p.split(u'|');
+            const int slot = f[0].toInt();
+            PageEffect[slot] = quint8(f[1].toInt());
+            PagePause[slot] = quint8(f[2].toInt());
+            PageAlign[slot] = quint8(f[3].toInt());
+            PageText[slot] = f[4];
+        }
+        QVERIFY(buildMessageTransmission());
+        QCOMPARE(TxBuffer.toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
+        QCOMPARE(TxLength, int(TxBuffer.size()));
+    }
+
+    // 63 Rotacion pages of 121 bytes and one that makes up 8000 or 8001: cut at 8000, terminated once more.
+    void lengthCap()
+    {
+        for (int extra : {0, 1}) {
+            for (int slot = 1; slot <= 63; ++slot)
+                PageText[slot] = QString(120, u'y');
+            PageText[64] = QString(367 + extra, u'z');
+            QVERIFY(buildMessageTransmission());
+            QCOMPARE(TxLength, extra ? 8002 : 8000);
+            QCOMPARE(TxBuffer.right(5), extra ? QByteArray("zz\x01\x01\x01") : QByteArray("zzz\x01\x01"));
+            QVERIFY(TxBuffer.startsWith("W-NT9\xDF\xE0\x90" + QByteArray(120, 'y') + "\x90"));
+        }
+    }
+
+    void clockBcd_data()
+    {
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QByteArray>("clock");
+        QTest::newRow("09:07:03 1 March 2026") << QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)) << hex("090703010326");
+        QTest::newRow("23:59:59 31 Dec 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)) << hex("235959311299");
+        QTest::newRow("midnight 2000") << QDateTime(QDate(2000, 1, 1), QTime(0, 0)) << hex("000000010100");
+        QTest::newRow("year 999: two digits") << QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)) << hex("030405020199");
+    }
+    void clockBcd()
+    {
+        QFETCH(QDateTime, when);
+        QFETCH(QByteArray, clock);
+        QVERIFY(buildDateTransmission(when));
+        QCOMPARE(TxBuffer.toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
+        QCOMPARE(TxLength, 14);
+    }
+
+    // By exact text: one outside its list keeps the previous delay. The estimate for
+    // the 14 clock bytes: five slow, nine fast.
+    void delays_data()
+    {
+        QTest::addColumn<QString>("dy1");
+        QTest::addColumn<QString>("dy2");
+        QTest::addColumn<QString>("ms");
+        QTest::newRow("both listed") << "200" << "05" << "200 5 1045";
+        QTest::newRow("5 is not 05") << "500" << "5" << "500 20 2680";
+        QTest::newRow("1000 is not listed") << "1000" << "90" << "10 90 860";
+    }
+    void delays()
+    {
+        QFETCH(QString, dy1);
+        QFETCH(QString, dy2);
+        QFETCH(QString, ms);
+        DY1 = QStringLiteral("10");
+        DY2 = QStringLiteral("20");
+        lookUpDelays();
+        DY1 = dy1;
+        DY2 = dy2;
+        QVERIFY(buildDateTransmission(QDateTime::currentDateTime()));
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(TxDelayStart * 1000)).arg(qRound(TxDelayChar * 1000))
+                     .arg(estimatedSendMs()), ms);
+        QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
+    }
+
+    // Width 0 sends the text (padded only when centred), 16 a fixed line; "model" is the page text after,
+    // "=" when it stays as it was.
+    void filtro_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("widthAlign");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("model");
+        const QString abc = "ABC", abc16 = "ABC             ", twenty = "ABCDEFGHIJKLMNOPQRST";
+        QTest::newRow("w16 left pads model and wire") << abc << 160 << abc16 << abc16;
+        QTest::newRow("w0 left sends the text only") << abc << 0 << abc << abc16;
+        QTest::newRow("w0 centred sends 16") << abc << 2 << "      ABC       " << "      ABC       ";
+        QTest::newRow("w16 long, cut on the wire only") << twenty << 160 << twenty.left(16) << "=";
+        QTest::newRow("15 centred") << twenty.left(15) << 2 << twenty.left(15) + " " << twenty.left(15) + " ";
+        QTest::newRow("other alignment, w16: wire padded") << abc << 161 << abc16 << "=";
+        QTest::newRow("controls become #") << "a\tb\rc\nd\u007F#_" << 3 << "a#b#c#d##_" << "=";
+        QTest::newRow("sign codes") << "\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@" << 3
+                                    << "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1E" << "=";
+        QTest::newRow("plain letters") << "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141" << 3 << "AEUCcaOoL" << "=";
+        QTest::newRow("no letter is #, no-break space a blank") << "5\u00B0\u20AC\u0085\u2026\u2014\u00A0" << 3
+                                                                << "5##### " << "=";
+        QTest::newRow("surrogate pair is two #") << "a\U0001F600" << 160 << "a##" + abc16.mid(3)
+                                                 << "a\U0001F600" + abc16.mid(3);
+    }
+    void filtro()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, widthAlign);
+        QFETCH(QString, sent);
+        QFETCH(QString, model);
+        PageText[1] = text;
+        quint8 w = quint8(widthAlign / 10), a = quint8(widthAlign % 10);
+        QCOMPARE(Filtro(PageText[1], w, a), sent);
+        QCOMPARE(PageText[1], model == u"=" ? text : model);
+        QCOMPARE(w * 10 + a, widthAlign); // by reference, never changed
+    }
+
+    // Whatever a file or the clipboard brings, each code unit is one byte below 0x80, and a byte under 0x20
+    // only for the one character the sign shows with it (0x1A, say, is "»" and nothing else).
+    void everyCodeUnitIsOneSafeByte()
+    {
+        const QString codes = QStringLiteral("\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB");
+        QString all;
+        for (int u = 0; u <= 0xFFFF; ++u)
+            all += QChar(char16_t(u));
+        quint8 width = 0, align = 0;
+        const QString out = Filtro(all, width, align);
+        QCOMPARE(out.size(), all.size());
+        for (int u = 0; u <= 0xFFFF; ++u) {
+            const char16_t c = out.at(u).unicode();
+            const bool own = c >= 0x10 && c <= 0x1B ? codes.at(c - 0x10) == QChar(u) : c == 0x1E && u == '@';
+            if (c >= 0x80 || (c < 0x20 && !own))
+                QFAIL(qPrintable(QStringLiteral("U+%1 -> %2").arg(u, 4, 16).arg(c, 2, 16)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProtocol)
+#include "tst_protocol.moc"

@@ -1,0 +1,292 @@
+// The virtual sign fed hand-written byte strings (never bytes the builder made), the LED matrix and its
+// animations, the editor's live preview, and tivor-sign as a real process.
+#include "SignDecoder.h"
+#include "platform/Clock.h"
+#include "preview/LedMatrix.h"
+#include "preview/PagePreview.h"
+#include "support/TestEnv.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
+
+namespace
+{
+using Pieces = QList<QPair<QByteArray, qint64>>; // bytes fed and the time they arrive, ms
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+QByteArray message(const QByteArray& records) { return "W-NT9\xDF\xE0" + records + "\x01\x01"; }
+QByteArray clock(const char* bcd) { return "W-NT9\xB0" + hex(bcd) + "\x01\x01"; }
+const QByteArray kFecha = message(hex("A2C3")), kLine("ABCDEFGHIJKLMNOP");
+
+// One short line per event, so the expectations can be written by hand.
+QString describe(const sign::Event& e)
+{
+    if (!e.isTransmission)
+        return QStringLiteral("error %1@%2").arg(sign::errorKindName(e.error.kind)).arg(e.error.offset);
+    const sign::Transmission& t = e.transmission;
+    QStringList parts;
+    if (t.kind == sign::Transmission::Kind::Message) {
+        parts << QStringLiteral("message");
+        for (const sign::Page& p : t.pages)
+            parts << QString::number(p.code, 16) + (p.bytes.isEmpty() ? QString() : u'|' + p.text + u'|') +
+                         (p.pause ? QStringLiteral(":%1").arg(p.pause) : QString());
+    } else {
+        parts << (t.kind == sign::Transmission::Kind::Unknown ? QStringLiteral("unknown")
+                  : t.clockValid                              ? sign::clockText(t.clock)
+                                                              : QStringLiteral("clock"));
+    }
+    for (const sign::ProtocolError& err : t.errors)
+        parts << QStringLiteral("!%1@%2").arg(sign::errorKindName(err.kind)).arg(err.offset);
+    parts << (t.terminated ? QStringLiteral("end") : QStringLiteral("open"));
+    return parts.join(u' ');
+}
+
+// Feeds the pieces (no bytes: a poll at that time) whole or byte by byte, and describes what came out.
+QStringList decode(const Pieces& pieces, bool byteByByte)
+{
+    sign::Decoder d;
+    for (const auto& [bytes, ms] : pieces) {
+        if (bytes.isEmpty())
+            d.poll(ms);
+        for (qsizetype i = 0; i < bytes.size(); i += byteByByte ? 1 : bytes.size())
+            byteByByte ? d.feedByte(std::uint8_t(bytes[i]), ms) : d.feed(bytes, ms);
+    }
+    QStringList out;
+    for (const sign::Event& e : d.takeEvents())
+        out << describe(e);
+    return out;
+}
+
+// A decoder row: what is fed (at time 0, or in timed pieces) and the events it gives, ';' between them.
+void row(const char* name, const Pieces& fed, const QString& events)
+{
+    QTest::newRow(name) << fed << events.split(u';', Qt::SkipEmptyParts);
+}
+void row(const char* name, const QByteArray& fed, const QString& events) { row(name, Pieces{{fed, 0}}, events); }
+
+led::Page page(int effect, const QByteArray& bytes, int pause = 1, QList<int> marked = {})
+{
+    return led::Page{effect, bytes, pause, marked};
+}
+} // namespace
+
+class TestSign : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { testenv::reset(m_dir); }
+
+    void streams_data()
+    {
+        QTest::addColumn<Pieces>("fed");
+        QTest::addColumn<QStringList>("expected");
+        for (char code : hex("80919293949596979899"))
+            row(qPrintable(QStringLiteral("fixed %1").arg(quint8(code), 0, 16)), message(code + kLine + "\xC2"),
+                QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine));
+        row("HOLA", message("\x80      HOLA      \xC6"), "message 80|      HOLA      |:5 end");
+        row("every sign code, then fecha", message(hex("90 101112131415161718191A1B1E A2C3")),
+            "message 90|\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB@| a2 end");
+        row("hora, back to back", message(hex("A0A0A0A0A0 90 6869") + "\x97" + kLine + "\xC3"),
+            "message a0 90|hi| 97|ABCDEFGHIJKLMNOP|:2 end");
+        row("no pages, two messages", message({}) + message("\x90z"), "message end;message 90|z| end");
+        row("clock", clock("090703010326"), "Hora 09:07:03 Fecha 01/03/26 end");
+        row("29 February 2024", clock("120000290224"), "Hora 12:00:00 Fecha 29/02/24 end");
+        // Errors; offsets count from the first byte fed.
+        row("junk before, once", "xyz" + kFecha, "error bad-preamble@0;message a2 end");
+        row("unknown command, resync", "W-NT9\xC5" "ab\x01\x01" + kFecha,
+            "unknown !unknown-command@5 open;message a2 end");
+        row("bad speed", QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01"), "message !bad-speed@6 open");
+        row("unknown record", message("\x80" + kLine + "\xC2\x9A" "a"),
+            "message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open");
+        row("fixed cut by a code", message("\x91" "abc\x90x"), "message !short-record@11 open");
+        row("rotacion empty", message("\x90\xA2\xC3"), "message !short-record@8 open");
+        row("cancel in a fixed record", message("\x80" + kLine + "\xC2\x93" "abcde"),
+            "message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end");
+        row("cancel in hora", message("\xA0\xA0"), "message !cut-by-terminator@10 end");
+        row("cancel after the command", QByteArray("W-NT9\xDF\x01\x01"), "message !cut-by-terminator@7 end");
+        row("cancel in the preamble", "W-N\x01\x01" + kFecha, "error cut-by-terminator@4;message a2 end");
+        row("bad pause", message("\x91" + kLine + "\xCB"), "message !bad-pause@24 open");
+        row("fecha without C3", message(hex("A2C2")), "message !bad-clock-record@8 open");
+        row("character the sign lacks", message(hex("90 61 05 62 1C A2C3")),
+            "message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end");
+        row("BCD digit above 9", clock("1A0000010126"), "clock !invalid-bcd@6 end");
+        row("31 February", clock("120000310226"), "clock !invalid-bcd@11 end");
+        row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
+        row("bytes after the end", kFecha + "zz" + kFecha,
+            "message a2 end;error bytes-after-terminator@11;message a2 end");
+        row("capped: 01 01 01", message("\x90" "a") + "\x01", "message 90|a| end;error bytes-after-terminator@11");
+        // More than two seconds without a byte drops a transmission; between transmissions it is normal.
+        row("inside, then junk and a message", Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}},
+            "message !silence@9 open;error bad-preamble@10;message a2 end");
+        row("exactly two seconds", Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}}, "message a2 end");
+        row("poll after two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2501}}, "message !silence@5 open");
+        row("poll at two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2500}}, "");
+        row("inside the preamble", Pieces{{"W-N", 0}, {kFecha, 5000}}, "error silence@2;message a2 end");
+    }
+    void streams()
+    {
+        QFETCH(Pieces, fed);
+        QFETCH(QStringList, expected);
+        QCOMPARE(decode(fed, false), expected);
+        QCOMPARE(decode(fed, true), expected); // a stream: byte by byte gives the same
+    }
+
+    void everyEntranceEndsOnTheStillImage_data()
+    {
+        QTest::addColumn<int>("effect");
+        for (int e = 2; e <= 10; ++e)
+            QTest::addRow("%d", e) << e;
+    }
+    void everyEntranceEndsOnTheStillImage()
+    {
+        QFETCH(int, effect);
+        const led::Page p = page(effect, "HOLA Mundo 2026!", 4, {5});
+        const led::Bitmap still = led::lineBitmap(p);
+        const int frames = led::animationFrames(p);
+        QCOMPARE(led::renderFrame(p, frames - 1), still);
+        QCOMPARE(led::renderFrame(p, frames + 100), still);
+        QCOMPARE(led::holdMs(p), 4000);
+        QVERIFY(frames > 8 && frames * led::FrameMs <= 5000);
+        QVERIFY(led::renderFrame(p, 0).litCount() < still.litCount());
+        int changes = 0;
+        for (int f = 1; f < frames; ++f)
+            changes += !(led::renderFrame(p, f) == led::renderFrame(p, f - 1));
+        QVERIFY(changes >= frames / 3);
+        const auto marked = [](const led::Bitmap& b) { return std::count(b.dots.begin(), b.dots.end(), led::Marked); };
+        QVERIFY(marked(still) > 0 && marked(led::renderFrame(p, frames - 1)) == marked(still));
+    }
+
+    // The player in real time: an entrance, the hold, the next page, round again; idle when hidden.
+    void player()
+    {
+        LedMatrix m;
+        m.setPages({page(1, "HOLA", 2)});
+        QVERIFY(!m.hasTimerRunning()); // nothing runs while hidden
+        m.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        QVERIFY(!m.isAnimating() && m.hasTimerRunning()); // a still page: only the hold's single shot
+        QList<int> started;
+        connect(&m, &LedMatrix::pageStarted, this, [&](int i) { started << i; });
+        const led::Page rain = page(2, "HOLA Mundo 2026!", 1);
+        m.setPages({rain, page(1, "SEGUNDA", 1)});
+        QVERIFY(m.isAnimating());
+        QTRY_VERIFY_WITH_TIMEOUT(!m.isAnimating(), led::animationFrames(rain) * led::FrameMs + 1000);
+        QCOMPARE(m.bitmap(), led::lineBitmap(rain));
+        QTRY_COMPARE_WITH_TIMEOUT(m.pageIndex(), 1, 2500);
+        QCOMPARE(m.bitmap(), led::lineBitmap(page(1, "SEGUNDA")));
+        QTRY_COMPARE_WITH_TIMEOUT(m.pageIndex(), 0, 2500);
+        QCOMPARE(started.mid(0, 3), (QList<int>{0, 1, 0}));
+        m.hide();
+        QVERIFY(!m.hasTimerRunning());
+        m.show();
+        m.setPages({});
+        QVERIFY(m.bitmap().litCount() == 0 && !m.hasTimerRunning());
+    }
+
+    void clockPagesShowTheSignsClock()
+    {
+        platform::testing::fixedNow = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9));
+        LedMatrix m;
+        m.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m));
+        m.setPages({page(11, {}), page(12, {})});
+        QCOMPARE(m.shownPage().bytes, QByteArray("    14:05:09    "));
+        QCOMPARE(m.bitmap(), led::lineBitmap(page(1, "    14:05:09    ")));
+        m.setClockOffsetMs(-(14 * 3600 + 5 * 60 + 10) * 1000LL); // 23:59:59 the day before
+        QCOMPARE(m.shownPage().bytes, QByteArray("    23:59:59    "));
+        QVERIFY(m.hasTimerRunning());
+        m.setPages({page(12, {})});
+        QCOMPARE(m.shownPage().bytes, QByteArray("    04/12/26    "));
+    }
+
+    void previewLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("effect");
+        QTest::addColumn<int>("align");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("marks"); // the marked cells, then what the short summary says
+        QTest::newRow("fixed, left") << "HOLA" << 1 << 0 << QByteArray("HOLA            ") << "|";
+        QTest::newRow("fixed, centred, odd") << "ABC" << 3 << 2 << QByteArray("      ABC       ") << "|";
+        QTest::newRow("rotacion, left: no blanks") << "HOLA" << 0 << 0 << QByteArray("HOLA") << "|";
+        QTest::newRow("rotacion, centred") << "HOLA" << 0 << 2 << QByteArray("      HOLA      ") << "|";
+        QTest::newRow("marks") << "A\u00F1o \u20ACuro \u00C1#\t" << 1 << 0 << QByteArray("A\x15o #uro A##    ")
+                               << "4,9,11|Cambia: \"\u20AC\" > #, \"\u00C1\" > A, tabulador > #";
+        QTest::newRow("marks move with the centring") << "\u20AC" << 1 << 2 << QByteArray("       #        ")
+                                                      << "7|Cambia: \"\u20AC\" > #";
+        QTest::newRow("cut at 16") << "Oferta de la semana \u20AC" << 4 << 0 << QByteArray("Oferta de la sem")
+                                   << "|No se envia: \"ana \u20AC\"";
+        QTest::newRow("rotacion sends all") << "Oferta de la semana \u20AC" << 0 << 0 << QByteArray("Oferta de la semana #")
+                                            << "20|Cambia: \"\u20AC\" > #";
+    }
+    void previewLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, effect);
+        QFETCH(int, align);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, marks);
+        PagePreview preview;
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.showPage(text, effect, 4, align);
+        QCOMPARE(preview.page().bytes, bytes);
+        QCOMPARE(preview.page().pause, 5);
+        QStringList cells;
+        for (int i : preview.page().marked)
+            cells << QString::number(i);
+        QCOMPARE(cells.join(u',') + u'|' + preview.summaryText(), marks);
+        QCOMPARE(preview.matrix()->cutMarker(), !preview.cutText().isEmpty());
+        QCOMPARE(preview.findChild<QLabel*>(QStringLiteral("lblPreviewNota"))->isVisible(), marks.size() > 1);
+        preview.matrix()->showStill();
+        const led::Bitmap still = preview.matrix()->bitmap();
+        QCOMPARE(still, led::lineBitmap(preview.page()));
+        for (int cell = 0; cell < 16; ++cell) { // the mark colour on the marked cells only
+            int dots = 0;
+            for (int y = 0; y < led::Rows; ++y)
+                for (int x = cell * led::CellWidth; x < (cell + 1) * led::CellWidth; ++x)
+                    dots += still.at(x, y) == led::Marked;
+            QCOMPARE(dots > 0, preview.page().marked.contains(cell));
+        }
+    }
+
+    // tivor-sign as a process, fed literal bytes through its link: the text it prints, a clean SIGINT.
+    void tivorSignEndToEnd()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("cartel"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--link", link});
+        QTRY_VERIFY(QFileInfo(link).isSymLink());
+        QFile f(link); // any program may write to the link: a message, a cancelled one, a clock and a stray byte
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        f.write(hex("572D4E5439DFE080202020202020484F4C41202020202020C60101 572D4E5439DFE0914142430101"
+                    "572D4E5439B0140509051226010178"));
+        QString out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(p.readAllStandardOutput())).count(u'\n') >= 8, 10000);
+        QStringList lines;
+        for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts))
+            lines << line.trimmed();
+        QVERIFY(lines.value(1).startsWith("Enlace: " + link));
+        QCOMPARE(lines.mid(2), (QStringList{"Mensaje: 1 paginas, 27 bytes, velocidad Rapida",
+                                            "Pagina  1  Estatico   pausa 5  |      HOLA      |",
+                                            "Mensaje: 0 paginas, 13 bytes, velocidad Rapida (con errores: el cartel la descarta)",
+                                            "Error: registro LLuvia (0x91) cortado por el terminador tras 3 de 16 caracteres",
+                                            "Hora 14:05:09 Fecha 05/12/26", "Error: byte 0x78 despues del terminador"}));
+        QVERIFY(lines.value(0).startsWith(QStringLiteral("Cartel virtual escuchando en /dev/pts/")));
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
+        QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
+    }
+};
+
+QTEST_MAIN(TestSign)
+#include "tst_sign.moc"

@@ -1,0 +1,311 @@
+// The send and date dialogs over a real main window and a real pseudo-terminal: what they show, what
+// goes on the wire, "Salida.txt", and the estimate.
+#include "editor/FrmMain.h"
+#include "link/OutputFile.h"
+#include "link/PacedSend.h"
+#include "link/Transmission.h"
+#include "link/frmDate.h"
+#include "link/frmSend.h"
+#include "model/Module1.h"
+#include "platform/Clock.h"
+#include "platform/MsgBox.h"
+#include "platform/SettingsStore.h"
+#include "platform/Wait.h"
+#include "settings/RegSett.h"
+#include "support/Pty.h"
+#include "support/TestEnv.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace Module1;
+
+namespace
+{
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+// The one-page example: HOLA, "Estatico", centred, pause "5"; and the clock at 09:07:03 on 1 March 2026.
+const QByteArray kHola = hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
+const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
+const QByteArray kOldSalida(100, 'o');
+const QString kError22 = QStringLiteral("Error #22, No se envio el Mensaje");
+QString sending(int percent) { return QStringLiteral("Enviando ... %1% [27]").arg(percent); }
+QString dating(int percent) { return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent); }
+
+void click(QWidget* dlg, const char* name) { dlg->findChild<QPushButton*>(QLatin1String(name))->click(); }
+
+// Every text of the first panel with the bar's value at that moment, and every outcome text that was not
+// yet painted when it was set (the closing wait sleeps before the window paints again).
+struct Recorder : QObject
+{
+    QStringList texts, unpainted;
+    QList<int> bar;
+    QStringList painted;
+    QLabel* panel;
+    explicit Recorder(TxDialog& dlg) : panel(dlg.findChild<QLabel*>(QStringLiteral("Panel1")))
+    {
+        panel->installEventFilter(this);
+        auto* b = dlg.findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        connect(&dlg, &TxDialog::panel1Changed, this, [this, b](const QString& t) {
+            texts << t;
+            bar << b->value();
+            if (!t.startsWith(QLatin1String("Enviando")) && painted.value(painted.size() - 1) != t)
+                unpainted << t;
+        });
+    }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            painted << panel->text();
+        return false;
+    }
+};
+
+// Runs `action` in the wait that follows the moment the panel shows `text`.
+void onText(TxDialog& dlg, const QString& text, std::function<void()> action)
+{
+    QObject::connect(&dlg, &TxDialog::panel1Changed, &dlg, [&dlg, text, action](const QString& t) {
+        if (t == text)
+            QTimer::singleShot(0, &dlg, action);
+    });
+}
+
+// Shows the dialog without a modal loop and clicks "Enviar"; returns once the dialog has closed.
+void send(TxDialog& dlg)
+{
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    click(&dlg, "cmdOK");
+    QVERIFY(!dlg.isVisible());
+}
+} // namespace
+
+class TestTxDialogs : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    std::unique_ptr<testpty::Pty> pty;
+    std::unique_ptr<FrmMain> main;
+
+    QString salida() const { return dir.filePath(QStringLiteral("Salida.txt")); }
+
+    // The main window started on the port `port` ("" for the pseudo-terminal), the HOLA page open.
+    void start(const QString& port = QString(), const char* dy1 = "10", const char* dy2 = "01")
+    {
+        const QString app = QStringLiteral("Tivor");
+        platform::SaveSetting(app, "COM", "Port", port.isEmpty() ? pty->slavePath() : port);
+        platform::SaveSetting(app, "PGM", "DY1", QString::fromLatin1(dy1));
+        platform::SaveSetting(app, "PGM", "DY2", QString::fromLatin1(dy2));
+        if (!port.isEmpty())
+            platform::testing::queuedAnswers.append(MsgAnswer::Ok); // its Error #03
+        main = std::make_unique<FrmMain>();
+        AppFolder = dir.path();
+        PageText[1] = QStringLiteral("HOLA");
+        PageEffect[1] = 1;
+        PagePause[1] = 4;
+        PageAlign[1] = AlignCenter;
+        main->setMessageOpen(true);
+        main->RefMensaje();
+    }
+    QByteArray wire(int count)
+    {
+        pty->waitForBytes(count, 2000);
+        QTest::qWait(30);
+        return pty->bytes();
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init()
+    {
+        testenv::reset(dir);
+        resetTransmissionState();
+        QVERIFY(testenv::writeFile(salida(), kOldSalida));
+        pty = std::make_unique<testpty::Pty>();
+        QVERIFY2(pty->ok(), qPrintable(pty->error()));
+        platform::testing::fixedNow = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3));
+    }
+    void cleanup()
+    {
+        main.reset();
+        pty.reset();
+    }
+
+    // "sent" is what reaches the line, or with "file" what "Salida.txt" then holds (nothing: the old file stays).
+    void outcomes_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QByteArray>("sent");
+        const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
+        QTest::newRow("send, no message open") << "send closed" << QStringList{e21} << QByteArray();
+        QTest::newRow("send, pages empty, to file") << "send empty file" << QStringList{e21} << QByteArray();
+        QTest::newRow("send, port not open") << "send noport" << QStringList{sending(3), kError22} << QByteArray();
+        QTest::newRow("send to file needs no port") << "send noport file" << QStringList{"Archivo 'salida.txt' grabado OK!"}
+                                                    << '"' + kHola + "\"\r\n";
+        QTest::newRow("date, port not open") << "date noport" << QStringList{dating(7), kError22} << QByteArray();
+        const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
+        QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
+        QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
+        QStringList all{"Mensaje enviado OK!"}, edited{"Mensaje enviado OK!"};
+        for (int p : {100, 92, 85, 78, 71, 64, 57, 50, 42, 35, 28, 21, 14, 7})
+            all.prepend(dating(p));
+        QTest::newRow("date sent, second Enviar ignored") << "date" << all << kClock;
+        for (int p : {100, 96, 92, 88, 85, 81, 77, 74, 70, 66, 62, 59, 55, 51, 48, 44, 40, 37, 33, 29, 25, 22, 18, 14, 11, 7, 3})
+            edited.prepend(sending(p));
+        // The page being typed goes out though it is not yet taken into the model.
+        QTest::newRow("send the edited page, second Enviar ignored")
+            << "send edit" << edited << hex("572D4E5439DFE080") + "     ADIOS      " + hex("C60101");
+    }
+    void outcomes()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, texts);
+        QFETCH(QByteArray, sent);
+        start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
+        if (setup.contains(u"closed"))
+            main->setMessageOpen(false);
+        if (setup.contains(u"empty")) {
+            PageText[1].clear();
+            main->RefMensaje();
+        }
+        if (setup.contains(u"edit"))
+            main->findChild<QLineEdit*>(QStringLiteral("txtMensaje"))->setText(QStringLiteral("ADIOS"));
+        TxInProgress = TxCancel = true; // left over from an earlier send: cleared as the dialog opens
+        std::unique_ptr<TxDialog> dlg;
+        if (setup.startsWith(u"send")) {
+            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+        } else {
+            dlg = std::make_unique<frmDate>(main->MSComm1);
+            QCOMPARE(dlg->findChild<QLabel*>(QStringLiteral("Label4"))->text(),
+                     QStringLiteral("Hora 09:07:03  Fecha 01/03/26"));
+            platform::testing::fixedNow = platform::testing::fixedNow.addSecs(600); // the moment shown is sent
+        }
+        QVERIFY(!TxInProgress && !TxCancel);
+        if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
+            toFile->setChecked(setup.contains(u"file"));
+        Recorder rec(*dlg);
+        TxDialog* d = dlg.get();
+        if (setup.contains(u"cancel"))
+            onText(*dlg, dating(21), [d] { click(d, "Command2"); });
+        else if (setup.contains(u"close"))
+            onText(*dlg, dating(21), [d] { d->close(); });
+        else if (texts.size() > 2)
+            onText(*dlg, texts[1], [d] { click(d, "cmdOK"); });
+        send(*dlg);
+        QCOMPARE(rec.texts, texts);
+        QVERIFY2(rec.unpainted.isEmpty(), qPrintable(rec.unpainted.join(u'|')));
+        for (int i = 0; i < texts.size(); ++i)
+            QVERIFY(!texts[i].startsWith(u"Enviando") || texts[i].contains(QStringLiteral(" %1%").arg(rec.bar[i])));
+        const bool toFile = setup.contains(u"file");
+        QCOMPARE(wire(toFile ? 0 : int(sent.size())).toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
+        QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
+        QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // The window's buttons open the dialogs modally over the window's own port.
+    void windowCommands_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("cmdTx") << "cmdTx" << kHola;
+        QTest::newRow("Command1") << "Command1" << kClock;
+    }
+    void windowCommands()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, sent);
+        start();
+        bool modal = false;
+        testenv::onNextModal([&](QWidget* w) {
+            modal = w->isModal();
+            click(w, "cmdOK");
+        });
+        QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
+        QVERIFY(modal);
+        QCOMPARE(wire(int(sent.size())), sent);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // With the program's own timing the outcome stays on the screen a whole second before the dialog closes.
+    void outcomeShownOneSecond()
+    {
+        start();
+        platform::testing::waitScale = 1.0;
+        frmDate dlg(main->MSComm1);
+        QElapsedTimer shown;
+        connect(&dlg, &TxDialog::panel1Changed, this, [&](const QString& t) {
+            if (t == u"Mensaje enviado OK!")
+                shown.start();
+        });
+        send(dlg);
+        QVERIFY2(shown.isValid() && shown.elapsed() >= 1000, qPrintable(QString::number(shown.elapsed())));
+        QCOMPARE(wire(14), kClock);
+    }
+
+    // Before anything is sent: the length and time the page being typed would take, nothing built for it.
+    void estimate()
+    {
+        start(QString(), "200", "05");
+        main->findChild<QLineEdit*>(QStringLiteral("txtMensaje"))->setText(QStringLiteral("ADIOS"));
+        const auto shown = [this](bool toFile) {
+            frmSend dlg(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+            dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
+            return dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text();
+        };
+        QCOMPARE(shown(false) + u'|' + shown(true),
+                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)|Al archivo: 27 bytes, sin esperas"));
+        QVERIFY(PageText[1] == u"HOLA" && TxBuffer.isEmpty() && TxLength == 0);
+        for (int i = 1; i <= 64; ++i)
+            PageText[i] = QString(200, u'x');
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
+        DY2 = QStringLiteral("90");
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
+    }
+
+    // A folder that cannot be written sends the file to the user's data folder; a write that fails half-way
+    // (a file-size limit, which even root meets) reports failure and leaves both old files as they were.
+    void salidaFallbackAndFailedWrite()
+    {
+        PageText[1] = QString(3000, u'x');
+        QVERIFY(buildMessageTransmission());
+        const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
+        QVERIFY(testenv::writeFile(blocker, "file"));
+        AppFolder = blocker + QStringLiteral("/bin");
+        const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                                     .filePath(QStringLiteral("Salida.txt"));
+        QCOMPARE(writeSalida(), fallback);
+        QCOMPARE(testenv::readFile(fallback), '"' + TxBuffer + "\"\r\n");
+
+        QVERIFY(testenv::writeFile(fallback, kOldSalida));
+        AppFolder = dir.path();
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1000;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
+        const QString written = writeSalida(&error);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY2(written.isEmpty() && !error.isEmpty(), qPrintable(written));
+        QCOMPARE(testenv::readFile(salida()) + testenv::readFile(fallback), kOldSalida + kOldSalida);
+        QCOMPARE(QDir(dir.path()).entryList({"*Salida*"}, QDir::Files | QDir::Hidden), QStringList{"Salida.txt"});
+        QFile::remove(fallback);
+    }
+};
+
+QTEST_MAIN(TestTxDialogs)
+#include "tst_txdialogs.moc"
