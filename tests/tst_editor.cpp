@@ -1,19 +1,62 @@
-// The main window offscreen: start-up, status line, menus and tool buttons, and the page editor.
+// The page editor of the real main window: page commands, the fields against the model, the status line.
 #include "support/EditorKit.h"
 
-#include "platform/MsgBox.h"
-
-#include <QApplication>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QStatusBar>
+#include <QElapsedTimer>
+#include <QMap>
 #include <QTemporaryDir>
 
 using namespace Module1;
 using namespace editorkit;
 using platform::testing::queuedAnswers;
 using platform::testing::shownBoxes;
+
+namespace
+{
+// Pages as "effect,pause,align,text" joined by '|'; "#N" is N pages "P1".."PN"; "-" opens no message.
+void setUp(FrmMain& w, const QString& spec)
+{
+    if (spec == QLatin1String("-"))
+        return;
+    const QStringList pages = spec.startsWith(u'#') ? numbered(spec.mid(1).toInt()) : spec.split(u'|');
+    QStringList texts;
+    for (const QString& page : pages)
+        texts << (spec.startsWith(u'#') ? page : page.section(u',', 3));
+    openMessage(w, texts);
+    for (int i = 0; i < pages.size() && !spec.startsWith(u'#'); ++i) {
+        PageEffect[i + 1] = std::uint8_t(pages[i].section(u',', 0, 0).toInt());
+        PagePause[i + 1] = std::uint8_t(pages[i].section(u',', 1, 1).toInt());
+        PageAlign[i + 1] = std::uint8_t(pages[i].section(u',', 2, 2).toInt());
+    }
+    w.RefMensaje();
+    MsgModified = false;
+}
+
+// Steps separated by ';': a page command, "goto N", "type T", "efe N", "pausa N", "center", "left", "clean".
+void run(FrmMain& w, const QString& script)
+{
+    static const QMap<QString, const char*> buttons = {{"next", "cmdPagDwn"}, {"prev", "cmdPagUp"},
+        {"first", "cmdPagFirst"}, {"last", "cmdPagLast"}, {"ins", "cmdInsertar"}, {"del", "cmdBorro"}};
+    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
+        const QString op = step.section(u' ', 0, 0);
+        const QString arg = step.section(u' ', 1);
+        if (op == QLatin1String("type"))
+            txtMensaje(w)->setText(arg);
+        else if (op == QLatin1String("efe"))
+            cboEfe(w)->setCurrentIndex(arg.toInt());
+        else if (op == QLatin1String("pausa"))
+            cboPausa(w)->setCurrentIndex(arg.toInt());
+        else if (op == QLatin1String("center") || op == QLatin1String("left"))
+            (op == QLatin1String("left") ? optLeft(w) : optCenter(w))->setChecked(true);
+        else if (op == QLatin1String("clean"))
+            MsgModified = false;
+        else if (op == QLatin1String("goto")) {
+            txtGoto(w)->setText(arg);
+            click(w, "cmdGtoPag");
+        } else
+            click(w, buttons.value(op));
+    }
+}
+} // namespace
 
 class TestEditor : public QObject
 {
@@ -22,556 +65,193 @@ class TestEditor : public QObject
     QTemporaryDir dir;
     std::unique_ptr<FrmMain> w;
 
-    // Shows the window and waits until it is active, so focus can be checked.
-    void showActive()
-    {
-        w->show();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    }
-    void clearFocus()
-    {
-        child<QLineEdit>(*w, "txtGoto")->setFocus();
-        QVERIFY(!txtMensaje(*w)->hasFocus());
-    }
-
 private slots:
     void init() { w = freshWindow(dir); }
     void cleanup() { w.reset(); }
 
-    void startUpState()
+    void startUp()
     {
         QCOMPARE(w->windowTitle(), QStringLiteral("Quendar - Tivor v1.8"));
-        QCOMPARE(AppFolder, QCoreApplication::applicationDirPath());
-        QCOMPARE(child<QStatusBar>(*w, "StatusBar1")->findChildren<QLabel*>().size(), 3);
         QCOMPARE(w->statusPanel(1) + "|" + w->statusPanel(2) + "|" + w->statusPanel(3), QStringLiteral("|Sin Nombre|"));
-        QVERIFY(!w->messageOpen());
-        QVERIFY(!fraMensaje(*w)->isEnabled());
-        QCOMPARE(cboEfe(*w)->count(), 13);
-        QCOMPARE(cboPausa(*w)->count(), 9);
-        QCOMPARE(cboPausa(*w)->itemText(8), QStringLiteral("9"));
-        QVERIFY(!cboEfe(*w)->isEditable());
-        QVERIFY(optLeft(*w)->isChecked());
-        QVERIFY(w->Timer1.isActive());
-        // A whole sign line of 16 characters fits, light on a dark field.
-        QLineEdit* t = txtMensaje(*w);
-        QVERIFY(t->minimumWidth() >= QFontMetrics(t->font()).horizontalAdvance(QString(16, QLatin1Char('W'))));
-        const QImage shot = t->grab().toImage();
-        QVERIFY2(shot.pixelColor(shot.width() / 2, 4).lightness() < 40, "field background not dark");
-        // Nothing of the editor answers while no message is open.
-        click(*w, "cmdPagDwn");
-        click(*w, "cmdInsertar");
-        QCOMPARE(PageCount, 1);
-        QVERIFY(shownBoxes.isEmpty());
+        QCOMPARE(state(*w), QStringLiteral("closed 1 de 1 [] e0 p0x L"));
     }
 
-    // Every control's tooltip, with an icon, left to right in this order (a null name starts the page row).
-    void controlsTooltipsAndOrder()
+    void pageEditing_data()
     {
-        const QList<QPair<const char*, const char*>> buttons = {
-            {"cmdNew", "Nuevo Mensaje"}, {"cmdOpen", "Abrir Mensaje"}, {"cmdSave", "Grabar Mensaje"},
-            {"cmdSaveAs", "Grabar Mensaje Como"}, {"cmdClose", "Cerrar Mensaje"}, {"cmdImport", "Importar texto"},
-            {"cmdOptions", "Opciones"}, {"cmdTx", "Enviar Mensaje al Cartel"}, {"Command1", "Enviar Hora y Fecha"},
-            {"cmdAbout", "Acerca de"}, {"cmdHelp", "Ayuda"}, {nullptr, nullptr},
-            {"cmdPagDwn", "Proxima Pagina"}, {"cmdPagUp", "Pagina Anterior"}, {"cmdPagLast", "Ultima Pagina"},
-            {"cmdPagFirst", "Primera Pagina"}, {"cmdInsertar", "Insertar Pagina"},
-            {"cmdBorro", "Borrar Pagina Actual"}, {"txtGoto", "Nro Pagina"}, {"cmdGtoPag", "Ir a Pagina"},
-        };
-        w->resize(800, 400);
-        w->show();
-        w->Nuevo_Click();
-        QCoreApplication::processEvents();
-        int lastX = -1;
-        for (const auto& [name, tip] : buttons) {
-            if (!name) {
-                lastX = -1;
-                continue;
-            }
-            QWidget* c = child<QWidget>(*w, name);
-            QCOMPARE(c->toolTip(), QString::fromLatin1(tip));
-            if (auto* b = qobject_cast<QToolButton*>(c))
-                QVERIFY2(!b->icon().isNull() && (b->text().isEmpty() || b->toolButtonStyle() == Qt::ToolButtonIconOnly), name);
-            const int x = c->mapTo(w.get(), QPoint(0, 0)).x();
-            QVERIFY2(x > lastX, name);
-            lastX = x;
+        QTest::addColumn<QString>("pages");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("answers"); // Y or N for each box, in order
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("model"); // empty: not compared
+        const QString abc = QStringLiteral("0,0,0,A|0,0,0,B|0,0,0,C");
+        QTest::newRow("no message: nothing answers") << "-" << "next;ins;del;center" << "" << ""
+                                                    << "closed 1 de 1 [] e0 p0x C" << "0,0,0,";
+        QTest::newRow("moving takes the fields") << "0,0,0,A|0,0,0,B" << "type A2;efe 3;pausa 4;center;clean;next"
+                                                 << "" << "" << "2 de 2 [B] e0 p0x L *" << "3,4,2,A2|0,0,0,B";
+        QTest::newRow("previous on 1") << "#64" << "clean;prev" << "" << "" << "1 de 64 [P1] e0 p0x L" << "";
+        QTest::newRow("first on 1") << "#64" << "clean;first" << "" << "" << "1 de 64 [P1] e0 p0x L" << "";
+        QTest::newRow("next on 64") << "#64" << "goto 64;clean;next" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
+        QTest::newRow("last on 64") << "#64" << "goto 64;clean;last" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
+        QTest::newRow("go to 64 on 64") << "#64" << "goto 64;clean;goto 64" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
+        QTest::newRow("insert into 64 pages") << "#64" << "goto 64;clean;ins" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
+        QTest::newRow("next on the last page, yes") << "0,0,0,A|0,0,0,B" << "last;efe 2;next" << "Y" << "Nueva Pagina"
+                                                    << "3 de 3 [] e0 p0x L *" << "0,0,0,A|2,0,0,B|0,0,0,";
+        QTest::newRow("next on the last page, no") << "0,0,0,A|0,0,0,B" << "last;efe 2;next" << "N" << "Nueva Pagina"
+                                                   << "2 de 2 [B] e2 p0 L *" << "0,0,0,A|2,0,0,B";
+        QTest::newRow("insert takes the typed page first") << abc << "next;type X;ins" << "Y" << "Insertar"
+                                                           << "2 de 4 [] e0 p0x L *" << "0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C";
+        QTest::newRow("delete shows the page before") << abc + "|0,0,0,D" << "goto 3;type lost;del" << "Y" << "Borrar"
+                                                       << "2 de 3 [B] e0 p0x L *" << "0,0,0,A|0,0,0,B|0,0,0,D";
+        QTest::newRow("delete page 1") << "0,0,0,A|1,2,0,B" << "del" << "Y" << "Borrar" << "1 de 1 [B] e1 p2 L *"
+                                       << "1,2,0,B";
+        QTest::newRow("answered no") << abc << "next;clean;ins;del" << "NN" << "Insertar,Borrar"
+                                     << "2 de 3 [B] e0 p0x L" << abc;
+        QTest::newRow("the only page is not deleted") << "0,0,0,SOLA" << "del" << "" << "" << "1 de 1 [SOLA] e0 p0x L"
+                                                      << "0,0,0,SOLA";
+        // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
+        const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
+        QTest::newRow("Codigo entries") << odd << "next" << "" << "" << "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L *" << odd;
+        QTest::newRow("Codigo to Codigo") << odd << "next;next" << "" << "" << "3 de 3 [C] e13=Codigo 13 p0x L *" << odd;
+        QTest::newRow("Codigo entries removed") << odd << "next;next;first" << "" << "" << "1 de 3 [A] e0 p0x L *" << odd;
+        QTest::newRow("listed effect picked") << odd << "next;efe 1;first" << "" << "" << "1 de 3 [A] e0 p0x L *"
+                                              << "0,0,0,A|1,20,0,B|13,0,0,C";
+        QTest::newRow("another Codigo is a change") << "200,0,0,X|201,0,0,X" << "clean;next" << "" << ""
+                                                    << "2 de 2 [X] e13=Codigo 201 p0x L *" << "200,0,0,X|201,0,0,X";
+        QTest::newRow("the same Codigo is none") << "200,0,0,X|200,0,0,X" << "clean;next" << "" << ""
+                                                 << "2 de 2 [X] e13=Codigo 200 p0x L" << "200,0,0,X|200,0,0,X";
+        // The clock effects write a placeholder and lock the text; a stored clock page shows its own text.
+        QTest::newRow("Fecha placeholder") << "0,0,0,A" << "efe 12" << "" << "" << "1 de 1 [Fecha 12/07/07 ]x e12 p0x L *" << "0,0,0,A";
+        QTest::newRow("placeholder kept") << "0,0,0,A" << "efe 12;efe 1" << "" << "" << "1 de 1 [Fecha 12/07/07 ] e1 p0 L *" << "0,0,0,A";
+        QTest::newRow("Hora taken") << "0,0,0,A|1,0,0,B" << "pausa 3;efe 11;next" << "" << ""
+                                    << "2 de 2 [B] e1 p0 L *" << "11,3,0, Hora 00:00:00 |1,0,0,B";
+        QTest::newRow("effect 10, then a stored clock page") << "10,0,0,A|11,0,0,otro" << "" << "" << ""
+                                                             << "1 de 2 [A] e10 p0 L" << "10,0,0,A|11,0,0,otro";
+        QTest::newRow("stored clock page") << "10,0,0,A|11,0,0,otro" << "next" << "" << "" << "2 de 2 [otro]x e11 p0x L *"
+                                           << "10,0,0,A|11,0,0,otro";
+        // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
+        QTest::newRow("alignment 1") << "0,0,0,A|0,0,1,B" << "next" << "" << "" << "2 de 2 [B] e0 p0x C *" << "0,0,0,A|0,0,2,B";
+        QTest::newRow("alignment 255 shown") << "0,0,2,A|0,0,255,B" << "next" << "" << "" << "2 de 2 [B] e0 p0x C *"
+                                             << "0,0,2,A|0,0,255,B";
+        QTest::newRow("alignment 255 taken") << "0,0,2,A|0,0,255,B" << "next;prev" << "" << "" << "1 de 2 [A] e0 p0x C *"
+                                             << "0,0,2,A|0,0,2,B";
+        QTest::newRow("centre writes at once") << "0,0,0,A" << "clean;center" << "" << "" << "1 de 1 [A] e0 p0x C *" << "0,0,2,A";
+        QTest::newRow("left writes at once") << "0,0,2,A" << "clean;left" << "" << "" << "1 de 1 [A] e0 p0x L *" << "0,0,0,A";
+    }
+    void pageEditing()
+    {
+        QFETCH(QString, pages);
+        QFETCH(QString, script);
+        QFETCH(QString, answers);
+        QFETCH(QString, boxes);
+        QFETCH(QString, after);
+        QFETCH(QString, model);
+        setUp(*w, pages);
+        for (QChar a : answers)
+            queuedAnswers << (a == u'Y' ? MsgAnswer::Yes : MsgAnswer::No);
+        run(*w, script);
+        QCOMPARE(state(*w), after);
+        if (!model.isEmpty())
+            QCOMPARE(modelString(), model);
+        static const QMap<QString, QPair<QString, MsgIcon>> prompts = {
+            {"Nueva Pagina", {"No hay mas Paginas\rDesea Agregar una Nueva?", MsgIcon::Information}},
+            {"Insertar", {"Desea Insertar una Pagina ?", MsgIcon::Information}},
+            {"Borrar", {"Desea Borrar Pagina ?", MsgIcon::Critical}}};
+        QStringList titles;
+        for (const auto& box : shownBoxes) {
+            titles << box.title;
+            QCOMPARE(qMakePair(box.text, box.icon), prompts.value(box.title));
+            QCOMPARE(box.buttons, MsgButtons::YesNo);
         }
-        for (const auto& [name, tip] : {std::pair{"txtPag", "Pagina"}, {"txtDe", "de"}, {"txtMensaje", "Texto"},
-                                        {"cboEfe", "Efecto"}, {"cboPausa", "Pausa"}})
-            QCOMPARE(child<QWidget>(*w, name)->toolTip(), QString::fromLatin1(tip));
-    }
-
-    void menus()
-    {
-        QStringList shown;
-        for (QAction* top : w->menuBar()->actions()) {
-            shown << top->text() + QLatin1Char(':');
-            for (QAction* a : top->menu()->actions())
-                shown << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + QLatin1Char('=') + a->text());
-        }
-        QCOMPARE(shown, QStringList({"&Archivo:", "Nuevo=&Nuevo Mensaje", "Cargar=&Abrir Mensaje ...",
-                                     "cerrar=Cerrar Mensaje &Actual", "-", "Importar=&Importar Archivo de Texto", "-",
-                                     "save=&Grabar Mensaje", "Grabar=&Grabar Mensaje como ...", "-",
-                                     "Envio=&Enviar Mensaje al Cartel", "-", "salir=&Salir", "&Opciones:",
-                                     "Opciones=&Puerto de Comunicacion", "&Ayuda:",
-                                     QStringLiteral("Help=&Contenido") + QString(12, QLatin1Char(' ')), "-",
-                                     "About=A&cerca de "}));
-    }
-
-    // A tool button does what its menu item does: the same dialog, the same state afterwards.
-    void toolButtonsCallTheirMenuItem_data()
-    {
-        QTest::addColumn<QByteArray>("buttonName");
-        QTest::addColumn<QByteArray>("actionName");
-        for (const auto& [b, a] : {std::pair{"cmdNew", "Nuevo"}, {"cmdOpen", "Cargar"}, {"cmdSave", "save"},
-                                   {"cmdSaveAs", "Grabar"}, {"cmdClose", "cerrar"}, {"cmdImport", "Importar"}})
-            QTest::newRow(b) << QByteArray(b) << QByteArray(a);
-    }
-    void toolButtonsCallTheirMenuItem()
-    {
-        QFETCH(QByteArray, buttonName);
-        QFETCH(QByteArray, actionName);
-        auto run = [&](bool viaButton) {
-            w = freshWindow(dir);
-            openMessage(*w, {QStringLiteral("UNO")});
-            MsgModified = true;
-            platform::testing::queuedFileNames = {QString()}; // any dialog is cancelled
-            queuedAnswers = {MsgAnswer::No};
-            if (viaButton)
-                button(*w, buttonName.constData())->click();
-            else
-                action(*w, actionName.constData())->trigger();
-            QStringList seen;
-            for (const auto& d : platform::testing::shownDialogs)
-                seen << QStringLiteral("dialog %1 %2 %3").arg(d.save).arg(d.filter).arg(d.flags);
-            for (const auto& b : shownBoxes)
-                seen << QStringLiteral("box ") + b.title;
-            seen << w->statusPanel(3) << QString::number(w->messageOpen()) << QString::number(MsgSaveAs);
-            return seen;
-        };
-        const QStringList byMenu = run(false);
-        const QStringList byButton = run(true);
-        QCOMPARE(byButton, byMenu);
-        QVERIFY(byMenu.size() > 3); // something happened: a box, a dialog or a message
-    }
-
-    void typeMsgPrefixes_data()
-    {
-        QTest::addColumn<int>("tipo");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("0 PGM") << 0 << "PGM: Mensaje cargado OK!";
-        QTest::newRow("1 COM") << 1 << "COM: Mensaje cargado OK!";
-        QTest::newRow("2 none") << 2 << "Mensaje cargado OK!";
-        QTest::newRow("3 ERR") << 3 << "ERR: Mensaje cargado OK!";
-        QTest::newRow("255 none") << 255 << "Mensaje cargado OK!";
-    }
-    void typeMsgPrefixes()
-    {
-        QFETCH(int, tipo);
-        QFETCH(QString, shown);
-        w->TypeMsg(static_cast<quint8>(tipo), QStringLiteral("Mensaje cargado OK!"));
-        QCOMPARE(w->statusPanel(3), shown);
-        QCOMPARE(platform::testing::beepCount, 0);
-    }
-
-    void typeErrBeepsTwiceAndTheTimerClears()
-    {
-        w->Timer1.setInterval(60);
-        w->TypeErr(QStringLiteral("No se Grabo Mensaje..."));
-        QCOMPARE(w->statusPanel(3), QStringLiteral("ERR: No se Grabo Mensaje..."));
-        QCOMPARE(platform::testing::beepCount, 2);
-        QVERIFY(w->Timer1.isActive());
-        QTRY_COMPARE(w->statusPanel(3), QString());
-        QVERIFY(!w->Timer1.isActive());
-    }
-
-    void iniFrameClearsModifiedAfterItsRefresh()
-    {
-        openMessage(*w, {"A", "B"});
-        CurrentPage = 2;
-        w->RefMensaje();
-        QVERIFY(MsgModified); // the refresh wrote another text
-        txtGoto(*w)->setText(QStringLiteral("2"));
-        w->Ini_Frame();
-        QVERIFY(!MsgModified);
-        QCOMPARE(txtGoto(*w)->text(), QString());
-        QCOMPARE(txtMensaje(*w)->text(), QString());
-        QCOMPARE(shownPage(*w), QStringLiteral("1 de 1"));
-        QVERIFY(slotsAboveCountBlank());
-    }
-
-    void firstAndPreviousAtPageOne()
-    {
-        showActive();
-        openMessage(*w, {"A", "B", "C"});
-        clearFocus();
-        click(*w, "cmdPagUp");
-        QCOMPARE(CurrentPage, 1);
-        QVERIFY(txtMensaje(*w)->hasFocus());
-        clearFocus();
-        click(*w, "cmdPagLast");
-        QCOMPARE(shownPage(*w), QStringLiteral("3 de 3"));
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("C"));
-        QVERIFY(!txtMensaje(*w)->hasFocus());
-        click(*w, "cmdPagFirst");
-        QCOMPARE(shownPage(*w), QStringLiteral("1 de 3"));
-        QVERIFY(!txtMensaje(*w)->hasFocus());
-        click(*w, "cmdPagDwn");
-        QCOMPARE(shownPage(*w), QStringLiteral("2 de 3"));
-        QVERIFY(txtMensaje(*w)->hasFocus());
-        QVERIFY(shownBoxes.isEmpty());
-    }
-
-    void movingTakesTheFieldsAndSetsModified()
-    {
-        openMessage(*w, {"A", "B"});
-        txtMensaje(*w)->setText(QStringLiteral("A2"));
-        cboEfe(*w)->setCurrentIndex(3);
-        cboPausa(*w)->setCurrentIndex(4);
-        optCenter(*w)->setChecked(true);
-        MsgModified = false;
-        click(*w, "cmdPagDwn");
-        QCOMPARE(PageText[1], QStringLiteral("A2"));
-        QCOMPARE(PageEffect[1], 3);
-        QCOMPARE(PagePause[1], 4);
-        QCOMPARE(PageAlign[1], 2);
-        // Nothing was edited on the way, but the refresh changed the fields.
-        QVERIFY(MsgModified);
-        QCOMPARE(cboEfe(*w)->currentIndex(), 0);
-        QVERIFY(optLeft(*w)->isChecked());
-        QVERIFY(!cboPausa(*w)->isEnabled());
-    }
-
-    // Staying on the same page rewrites nothing, so the flag is left as it was, set or clear.
-    void commandsAtTheirLimitsKeepTheFlag_data()
-    {
-        QTest::addColumn<QByteArray>("command");
-        QTest::addColumn<int>("startPage");
-        QTest::addColumn<bool>("modified");
-        for (bool modified : {false, true}) {
-            const char* m = modified ? "set" : "clear";
-            QTest::addRow("previous on 1, %s", m) << QByteArray("cmdPagUp") << 1 << modified;
-            QTest::addRow("first on 1, %s", m) << QByteArray("cmdPagFirst") << 1 << modified;
-            QTest::addRow("last on 64, %s", m) << QByteArray("cmdPagLast") << 64 << modified;
-            QTest::addRow("next on 64, %s", m) << QByteArray("cmdPagDwn") << 64 << modified;
-            QTest::addRow("go to 64 on 64, %s", m) << QByteArray("cmdGtoPag") << 64 << modified;
-        }
-    }
-    void commandsAtTheirLimitsKeepTheFlag()
-    {
-        QFETCH(QByteArray, command);
-        QFETCH(int, startPage);
-        QFETCH(bool, modified);
-        openMessage(*w, numbered(64));
-        goTo(*w, startPage);
-        MsgModified = modified;
-        button(*w, command.constData())->click();
-        QCOMPARE(int(CurrentPage), startPage);
-        QCOMPARE(PageCount, 64);
-        QCOMPARE(MsgModified, modified);
-        QVERIFY(shownBoxes.isEmpty());
-    }
-
-    void addPageAtTheEnd_data()
-    {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("yes") << true;
-        QTest::newRow("no") << false;
-    }
-    void addPageAtTheEnd()
-    {
-        QFETCH(bool, yes);
-        openMessage(*w, {"1", "2", "3", "4", "5"});
-        click(*w, "cmdPagLast");
-        cboEfe(*w)->setCurrentIndex(2);
-        optCenter(*w)->setChecked(true);
-        queuedAnswers = {yes ? MsgAnswer::Yes : MsgAnswer::No};
-        click(*w, "cmdPagDwn");
-        QCOMPARE(shownBoxes.size(), 1);
-        checkLastBox("Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?", MsgIcon::Information,
-                     MsgButtons::YesNo);
-        if (yes) {
-            QCOMPARE(shownPage(*w), QStringLiteral("6 de 6"));
-            QCOMPARE(txtMensaje(*w)->text(), QString());
-            QCOMPARE(cboEfe(*w)->currentText(), QStringLiteral("Rotacion"));
-            QCOMPARE(cboPausa(*w)->currentText(), QStringLiteral("1"));
-            QVERIFY(optLeft(*w)->isChecked());
-        } else {
-            QCOMPARE(shownPage(*w), QStringLiteral("5 de 5"));
-            QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("5"));
-        }
-        QCOMPARE(PageEffect[5], 2);
+        QCOMPARE(titles.join(u','), boxes);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    void fullMessageLimits()
+    // Typing stops at 255 characters; a longer text from a file is shown and taken back whole.
+    void longTexts()
     {
-        openMessage(*w, numbered(64));
-        click(*w, "cmdPagLast");
-        click(*w, "cmdPagDwn");
-        QCOMPARE(shownPage(*w), QStringLiteral("64 de 64"));
-        click(*w, "cmdInsertar");
-        QCOMPARE(PageCount, 64);
-        QVERIFY(shownBoxes.isEmpty());
-
-        goTo(*w, 30);
-        queuedAnswers = {MsgAnswer::Yes};
-        click(*w, "cmdBorro");
-        QCOMPARE(PageCount, 63);
-        QCOMPARE(shownPage(*w), QStringLiteral("29 de 63"));
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("P29"));
-        QCOMPARE(PageText[30], QStringLiteral("P31"));
-        QCOMPARE(PageText[63], QStringLiteral("P64"));
-        QVERIFY(slotsAboveCountBlank());
-        QVERIFY(testenv::noUnexpectedPrompts());
+        setUp(*w, "0,0,0,A");
+        txtMensaje(*w)->clear();
+        QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
+        QCOMPARE(txtMensaje(*w)->text().size(), 255);
+        for (int size : {400, 40000}) {
+            PageText[1] = QString(size, u'y');
+            w->RefMensaje();
+            w->TomoActual();
+            QCOMPARE(PageText[1].size(), size);
+        }
+        txtMensaje(*w)->setText(QStringLiteral("yy")); // the start of the long text, typed: that is what counts
+        w->TomoActual();
+        QCOMPARE(PageText[1], QStringLiteral("yy"));
     }
 
-    void insertTakesTheTypedPageFirst()
-    {
-        openMessage(*w, {"A", "B", "C"});
-        click(*w, "cmdPagDwn");
-        txtMensaje(*w)->setText(QStringLiteral("X"));
-        queuedAnswers = {MsgAnswer::Yes};
-        click(*w, "cmdInsertar");
-        checkLastBox("Insertar", "Desea Insertar una Pagina ?", MsgIcon::Information, MsgButtons::YesNo);
-        QCOMPARE(modelTexts(), QStringList({"A", "", "X", "C"}));
-        QCOMPARE(shownPage(*w), QStringLiteral("2 de 4"));
-        QCOMPARE(txtMensaje(*w)->text(), QString());
-        QVERIFY(slotsAboveCountBlank());
-    }
-
-    void deleteShowsThePageBefore()
-    {
-        openMessage(*w, {"A", "B", "C", "D"});
-        goTo(*w, 3);
-        txtMensaje(*w)->setText(QStringLiteral("typed, not kept"));
-        queuedAnswers = {MsgAnswer::Yes};
-        click(*w, "cmdBorro");
-        checkLastBox("Borrar", "Desea Borrar Pagina ?", MsgIcon::Critical, MsgButtons::YesNo);
-        QCOMPARE(modelTexts(), QStringList({"A", "B", "D"}));
-        QCOMPARE(shownPage(*w), QStringLiteral("2 de 3"));
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("B"));
-        QVERIFY(slotsAboveCountBlank());
-
-        click(*w, "cmdPagFirst");
-        queuedAnswers = {MsgAnswer::Yes};
-        click(*w, "cmdBorro");
-        QCOMPARE(modelTexts(), QStringList({"B", "D"}));
-        QCOMPARE(shownPage(*w), QStringLiteral("1 de 2"));
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("B"));
-    }
-
-    void answeringNoOrOnlyPageChangesNothing()
-    {
-        openMessage(*w, {"A", "B", "C"});
-        click(*w, "cmdPagDwn");
-        queuedAnswers = {MsgAnswer::No, MsgAnswer::No};
-        click(*w, "cmdInsertar");
-        click(*w, "cmdBorro");
-        QCOMPARE(modelTexts(), QStringList({"A", "B", "C"}));
-        QCOMPARE(shownPage(*w), QStringLiteral("2 de 3"));
-        QCOMPARE(shownBoxes.size(), 2);
-        QVERIFY(testenv::noUnexpectedPrompts());
-
-        // A message's only page cannot be deleted: not even asked.
-        MsgModified = false;
-        openMessage(*w, {QStringLiteral("SOLA")});
-        click(*w, "cmdBorro");
-        QCOMPARE(modelTexts(), QStringList({"SOLA"}));
-        QCOMPARE(shownBoxes.size(), 2);
-    }
-
+    // Rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first other
+    // character; anything that is not a page of the message leaves page 4 shown.
     void goToPage_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("page");
-        QTest::newRow("3") << "3" << 3;
-        QTest::newRow("0") << "0" << 4;
-        QTest::newRow("6 is past the end") << "6" << 4;
-        QTest::newRow("300") << "300" << 4;
-        QTest::newRow("abc") << "abc" << 4;
-        QTest::newRow("empty") << "" << 4;
-        QTest::newRow("2.5 to even") << "2.5" << 2;
-        QTest::newRow("3.5 to even") << "3.5" << 4;
-        QTest::newRow("2.6") << "2.6" << 3;
-        QTest::newRow("blank 4x") << " 4x" << 4;
-        QTest::newRow("tab and plus") << "\t+1" << 1;
-        QTest::newRow("1.4 rounds down") << "1.4" << 1;
-        QTest::newRow("0.5 to even 0") << "0.5" << 4;
-        QTest::newRow("exponent up") << "0.2e1" << 2;
-        QTest::newRow("huge") << "1e999" << 4;
-        QTest::newRow("comma stops") << "2,9" << 2;
-        QTest::newRow("inner blank stops") << "1 5" << 1;
+        const QList<QPair<const char*, int>> rows = {{"3", 3}, {"0", 4}, {"6", 4}, {"abc", 4}, {"", 4}, {"2.5", 2},
+            {"3.5", 4}, {"2.6", 3}, {"1.4", 1}, {"0.5", 4}, {" 5x", 5}, {"\t+1", 1}, {"-1", 4}, {"0.2e1", 2},
+            {"20e-1", 2}, {".5e1", 5}, {"3e", 3}, {"1e999", 4}, {"2,9", 2}, {"1 5", 1}};
+        for (const auto& [typed, page] : rows)
+            QTest::addRow("'%s'", typed) << QString::fromLatin1(typed) << page;
     }
     void goToPage()
     {
         QFETCH(QString, typed);
         QFETCH(int, page);
-        openMessage(*w, {"A", "B", "C", "D", "E"});
-        goTo(*w, 4);
-        QCOMPARE(CurrentPage, 4);
+        setUp(*w, "#5");
+        run(*w, "goto 4");
         txtGoto(*w)->setText(typed);
         click(*w, "cmdGtoPag");
-        QCOMPARE(int(CurrentPage), page);
-        QCOMPARE(txtMensaje(*w)->text(), PageText[page]);
+        QCOMPARE(state(*w).section(u']', 0, 0), QStringLiteral("%1 de 5 [P%1").arg(page));
         QCOMPARE(txtGoto(*w)->text(), typed);
-        QVERIFY(shownBoxes.isEmpty());
     }
 
-    void clockPlaceholders()
+    void statusLine_data()
     {
-        openMessage(*w, {"A", "B"});
-        cboPausa(*w)->setCurrentIndex(3);
-        cboEfe(*w)->setCurrentIndex(EffectHora);
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral(" Hora 00:00:00 "));
-        QVERIFY(!txtMensaje(*w)->isEnabled());
-        QVERIFY(!cboPausa(*w)->isEnabled());
-        click(*w, "cmdPagDwn");
-        QCOMPARE(PageText[1], QStringLiteral(" Hora 00:00:00 "));
-        QVERIFY(txtMensaje(*w)->isEnabled()); // page 2 is "Rotacion"
-
-        cboEfe(*w)->setCurrentIndex(EffectFecha);
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("Fecha 12/07/07 "));
-        // Leaving the clock effects enables the field again and keeps the placeholder.
-        cboEfe(*w)->setCurrentIndex(1);
-        QVERIFY(txtMensaje(*w)->isEnabled());
-        QVERIFY(cboPausa(*w)->isEnabled());
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("Fecha 12/07/07 "));
-
-        // Showing a stored clock page shows the stored text, not the placeholder.
-        PageText[1] = QStringLiteral("otro");
-        click(*w, "cmdPagFirst");
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("otro"));
-        QVERIFY(!txtMensaje(*w)->isEnabled());
+        QTest::addColumn<int>("tipo"); // -1: TypeErr
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("beeps");
+        QTest::newRow("0") << 0 << "PGM: listo" << 0;
+        QTest::newRow("1") << 1 << "COM: listo" << 0;
+        QTest::newRow("2") << 2 << "listo" << 0;
+        QTest::newRow("3") << 3 << "ERR: listo" << 0;
+        QTest::newRow("255") << 255 << "listo" << 0;
+        QTest::newRow("TypeErr") << -1 << "ERR: listo" << 2;
+    }
+    void statusLine()
+    {
+        QFETCH(int, tipo);
+        QFETCH(QString, shown);
+        QFETCH(int, beeps);
+        tipo < 0 ? w->TypeErr(QStringLiteral("listo")) : w->TypeMsg(quint8(tipo), QStringLiteral("listo"));
+        QCOMPARE(w->statusPanel(3), shown);
+        QCOMPARE(platform::testing::beepCount, beeps);
     }
 
-    void alignmentOneShowsCentredAndIsStoredAsTwo()
+    // Real time: a tick due during the half-second wait clears the message at once; otherwise the message stays
+    // 5000 ms from the end of that wait. (Timers may fire up to 5% early; never seconds early.)
+    void statusLineInRealTime()
     {
-        openMessage(*w, {"A", "B"});
-        PageAlign[2] = 1;
-        click(*w, "cmdPagDwn");
-        QVERIFY(optCenter(*w)->isChecked());
-        QVERIFY(txtMensaje(*w)->alignment() & Qt::AlignHCenter);
-        click(*w, "cmdPagFirst");
-        QCOMPARE(PageAlign[2], 2);
+        w = freshWindow(dir, 1.0);
+        w->Timer1.start(100);
+        w->TypeMsg(0, QStringLiteral("breve"));
+        QCOMPARE(w->statusPanel(3), QString());
+        QVERIFY(w->Timer1.isActive());
 
-        // From a centred page to a page with 255: no handler runs, the page is taken on leaving.
-        PageAlign[1] = 2;
-        PageAlign[2] = 255;
-        w->RefMensaje();
-        click(*w, "cmdPagDwn");
-        QVERIFY(optCenter(*w)->isChecked());
-        QCOMPARE(PageAlign[2], 255);
-        click(*w, "cmdPagUp");
-        QCOMPARE(PageAlign[2], 2);
-    }
-
-    void alignmentOptionsWriteAtOnce()
-    {
-        showActive();
-        openMessage(*w, {"A"});
-        clearFocus();
-        MsgModified = false;
-        optCenter(*w)->click();
-        QCOMPARE(PageAlign[1], 2);
-        QVERIFY(MsgModified);
-        QVERIFY(txtMensaje(*w)->hasFocus());
-        QVERIFY(txtMensaje(*w)->alignment() & Qt::AlignHCenter);
-        optLeft(*w)->click();
-        QCOMPARE(PageAlign[1], 0);
-        QVERIFY(txtMensaje(*w)->alignment() & Qt::AlignLeft);
-    }
-
-    void optionHandlersIdleWithoutMessage()
-    {
-        PageAlign[1] = 2;
-        w->RefMensaje(); // the frame is disabled: selecting the option runs a handler that does nothing
-        QVERIFY(optCenter(*w)->isChecked());
-        PageAlign[1] = 0;
-        MsgModified = false;
-        optCenter(*w)->setChecked(false);
-        optLeft(*w)->setChecked(true);
-        QCOMPARE(PageAlign[1], 0);
-        QVERIFY(!MsgModified);
-    }
-
-    // Codes a file can hold but the lists cannot: shown as they are and kept until the operator picks another.
-    void outOfListCodesOnLaterPages()
-    {
-        openMessage(*w, {"A", "B", "C"});
-        PageEffect[2] = 200;
-        PagePause[2] = 20;
-        PageEffect[3] = 13;
-        click(*w, "cmdPagDwn");
-        QCOMPARE(cboEfe(*w)->currentText(), QStringLiteral("Codigo 200"));
-        QCOMPARE(cboPausa(*w)->currentText(), QStringLiteral("Codigo 20"));
-        QVERIFY(!cboPausa(*w)->isEnabled());
-        QVERIFY(txtMensaje(*w)->isEnabled());
-        QCOMPARE(txtMensaje(*w)->text(), QStringLiteral("B"));
-        MsgModified = false;
-        click(*w, "cmdPagDwn"); // to another out-of-list effect
-        QCOMPARE(PageEffect[2], 200);
-        QCOMPARE(PagePause[2], 20);
-        QCOMPARE(cboEfe(*w)->currentText(), QStringLiteral("Codigo 13"));
-        QVERIFY(MsgModified);
-        QCOMPARE(cboEfe(*w)->count(), 14);
-        click(*w, "cmdPagFirst");
-        QCOMPARE(PageEffect[3], 13);
-        QCOMPARE(cboEfe(*w)->count(), 13);
-        QCOMPARE(cboPausa(*w)->count(), 9);
-        QCOMPARE(cboEfe(*w)->currentIndex(), 0);
-
-        // The operator picks a listed effect: that one is stored.
-        goTo(*w, 2);
-        cboEfe(*w)->setCurrentIndex(1);
-        QVERIFY(cboPausa(*w)->isEnabled());
-        click(*w, "cmdPagFirst");
-        QCOMPARE(PageEffect[2], 1);
-        QCOMPARE(PagePause[2], 20); // the pause was left alone
-    }
-
-    void typedTextIsLimited()
-    {
-        openMessage(*w, {"A"});
-        txtMensaje(*w)->clear();
-        QTest::keyClicks(txtMensaje(*w), QString(300, QLatin1Char('x')));
-        QCOMPARE(txtMensaje(*w)->text().size(), 255);
-        // A loader's longer text is shown and taken whole, even past what a line edit can hold.
-        for (int size : {400, 40000}) {
-            PageText[1] = QString(size, QLatin1Char('y'));
-            w->RefMensaje();
-            w->TomoActual();
-            QCOMPARE(PageText[1].size(), size);
-        }
-        // A shorter page brings the typing limit back.
-        PageText[1] = QStringLiteral("corto");
-        w->RefMensaje();
-        QCOMPARE(txtMensaje(*w)->maxLength(), 255);
-    }
-
-    // Help and About open from their tool button and from their menu item.
-    void helpAndAbout_data()
-    {
-        QTest::addColumn<bool>("viaButton");
-        QTest::newRow("tool buttons") << true;
-        QTest::newRow("menu items") << false;
-    }
-    void helpAndAbout()
-    {
-        QFETCH(bool, viaButton);
-        AppFolder = dir.path(); // the help document is looked for beside the program
-        QVERIFY(testenv::writeFile(dir.filePath(QStringLiteral("tivor.html")), "<h1>Ayuda de Tivor</h1>"));
-        viaButton ? click(*w, "cmdHelp") : action(*w, "Help")->trigger();
-        auto* help = w->findChild<QWidget*>(QStringLiteral("frmAyuda"));
-        QVERIFY(help && help->isVisible());
-        help->close();
-        QVERIFY(shownBoxes.isEmpty());
-
-        QString opened;
-        testenv::onNextModal([&](QWidget* modal) {
-            opened = modal->objectName();
-            modal->close();
-        });
-        viaButton ? click(*w, "cmdAbout") : action(*w, "About")->trigger();
-        QCOMPARE(opened, QStringLiteral("frmAcerca"));
+        w->Timer1.setInterval(5000);
+        QElapsedTimer clock;
+        clock.start();
+        w->TypeMsg(0, QStringLiteral("dos"));
+        const qint64 waited = clock.elapsed();
+        QVERIFY(waited >= 500);
+        QTest::qWait(4000);
+        QCOMPARE(w->statusPanel(3), QStringLiteral("PGM: dos"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->statusPanel(3), QString(), 5000);
+        QVERIFY(clock.elapsed() - waited >= 4750);
+        QVERIFY(!w->Timer1.isActive());
     }
 };
 

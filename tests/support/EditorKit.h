@@ -53,36 +53,14 @@ inline QComboBox* cboPausa(FrmMain& w) { return child<QComboBox>(w, "cboPausa");
 inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optCenter"); }
 inline QRadioButton* optLeft(FrmMain& w) { return child<QRadioButton>(w, "optLeft"); }
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
-inline QToolButton* button(FrmMain& w, const char* name) { return child<QToolButton>(w, name); }
 inline QAction* action(FrmMain& w, const char* name) { return child<QAction>(w, name); }
-inline QString shownPage(FrmMain& w)
-{
-    return child<QLineEdit>(w, "txtPag")->text() + QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text();
-}
-
-inline void click(FrmMain& w, const char* name) { button(w, name)->click(); }
-inline void goTo(FrmMain& w, int page)
-{
-    txtGoto(w)->setText(QString::number(page));
-    click(w, "cmdGtoPag");
-}
+inline void click(FrmMain& w, const char* name) { child<QToolButton>(w, name)->click(); }
 inline QStringList numbered(int count)
 {
     QStringList texts;
     for (int i = 1; i <= count; ++i)
         texts << QStringLiteral("P%1").arg(i);
     return texts;
-}
-
-// The last scripted box must be exactly this one.
-inline void checkLastBox(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons)
-{
-    QVERIFY(!platform::testing::shownBoxes.isEmpty());
-    const auto& box = platform::testing::shownBoxes.last();
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.icon, icon);
-    QCOMPARE(box.buttons, buttons);
 }
 
 // Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.
@@ -105,13 +83,38 @@ inline QStringList modelTexts()
     return texts;
 }
 
-// True when every slot above PageCount is blank.
-inline bool slotsAboveCountBlank()
+// The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".
+inline QString modelString()
 {
-    for (int i = Module1::PageCount + 1; i <= Module1::MaxPages; ++i)
-        if (!Module1::PageText[i].isEmpty() || Module1::PageEffect[i] || Module1::PagePause[i] ||
-            Module1::PageAlign[i])
-            return false;
-    return true;
+    using namespace Module1;
+    QStringList pages;
+    for (int i = 1; i <= MaxPages; ++i) {
+        if (i <= PageCount)
+            pages << QStringLiteral("%1,%2,%3,").arg(PageEffect[i]).arg(PagePause[i]).arg(PageAlign[i]) + PageText[i];
+        else if (!PageText[i].isEmpty() || PageEffect[i] || PagePause[i] || PageAlign[i])
+            pages << QStringLiteral("!%1").arg(i);
+    }
+    return pages.join(u'|');
+}
+
+// The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
+// field, "=Codigo N" the extra entry of a list, C/L the alignment, * a modified message; "closed" leads when
+// no message is open.
+inline QString comboState(QComboBox* box, int listSize, QWidget* frame)
+{
+    QString s = QString::number(box->currentIndex());
+    if (box->count() > listSize)
+        s += QLatin1Char('=') + box->itemText(listSize);
+    return box->isEnabledTo(frame) ? s : s + QLatin1Char('x');
+}
+inline QString state(FrmMain& w)
+{
+    QLineEdit* text = txtMensaje(w);
+    return (w.messageOpen() ? QString() : QStringLiteral("closed ")) + child<QLineEdit>(w, "txtPag")->text() +
+           QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text() + QStringLiteral(" [") + text->text() +
+           QLatin1Char(']') + (text->isEnabledTo(fraMensaje(w)) ? "" : "x") + QStringLiteral(" e") +
+           comboState(cboEfe(w), int(Module1::EffectList.size()), fraMensaje(w)) + QStringLiteral(" p") +
+           comboState(cboPausa(w), int(Module1::PauseList.size()), fraMensaje(w)) +
+           (optCenter(w)->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
 }
 } // namespace editorkit
