@@ -7,54 +7,27 @@
 
 using namespace Module1;
 using namespace editorkit;
-using platform::testing::queuedAnswers;
-using platform::testing::shownBoxes;
 
 namespace
 {
-// Pages as "effect,pause,align,text" joined by '|'; "#N" is N pages "P1".."PN"; "-" opens no message.
+// Pages as "effect,pause,align,text" joined by '|', put in place as a load would; "-" opens no message.
 void setUp(FrmMain& w, const QString& spec)
 {
     if (spec == QLatin1String("-"))
         return;
-    const QStringList pages = spec.startsWith(u'#') ? numbered(spec.mid(1).toInt()) : spec.split(u'|');
+    const QStringList pages = spec.split(u'|');
     QStringList texts;
     for (const QString& page : pages)
-        texts << (spec.startsWith(u'#') ? page : page.section(u',', 3));
+        texts << page.section(u',', 3);
     openMessage(w, texts);
-    for (int i = 0; i < pages.size() && !spec.startsWith(u'#'); ++i) {
-        PageEffect[i + 1] = std::uint8_t(pages[i].section(u',', 0, 0).toInt());
-        PagePause[i + 1] = std::uint8_t(pages[i].section(u',', 1, 1).toInt());
-        PageAlign[i + 1] = std::uint8_t(pages[i].section(u',', 2, 2).toInt());
+    for (int i = 1; i <= pages.size(); ++i) {
+        const QStringList codes = pages[i - 1].split(u',');
+        PageEffect[i] = std::uint8_t(codes[0].toInt());
+        PagePause[i] = std::uint8_t(codes[1].toInt());
+        PageAlign[i] = std::uint8_t(codes[2].toInt());
     }
     w.RefMensaje();
     MsgModified = false;
-}
-
-// Steps separated by ';': a page command, "goto N", "type T", "efe N", "pausa N", "center", "left", "clean".
-void run(FrmMain& w, const QString& script)
-{
-    static const QMap<QString, const char*> buttons = {{"next", "cmdPagDwn"}, {"prev", "cmdPagUp"},
-        {"first", "cmdPagFirst"}, {"last", "cmdPagLast"}, {"ins", "cmdInsertar"}, {"del", "cmdBorro"}};
-    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
-        const QString op = step.section(u' ', 0, 0);
-        const QString arg = step.section(u' ', 1);
-        if (op == QLatin1String("type"))
-            txtMensaje(w)->setText(arg);
-        else if (op == QLatin1String("efe"))
-            cboEfe(w)->setCurrentIndex(arg.toInt());
-        else if (op == QLatin1String("pausa"))
-            cboPausa(w)->setCurrentIndex(arg.toInt());
-        else if (op == QLatin1String("center") || op == QLatin1String("left"))
-            (op == QLatin1String("left") ? optLeft(w) : optCenter(w))->setChecked(true);
-        else if (op == QLatin1String("clean"))
-            MsgModified = false;
-        else if (op == QLatin1String("goto")) {
-            txtGoto(w)->setText(arg);
-            click(w, "cmdGtoPag");
-        } else
-            click(w, buttons.value(op));
-    }
 }
 } // namespace
 
@@ -69,101 +42,88 @@ private slots:
     void init() { w = freshWindow(dir); }
     void cleanup() { w.reset(); }
 
-    void startUp()
-    {
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quendar - Tivor v1.8"));
-        QCOMPARE(w->statusPanel(1) + "|" + w->statusPanel(2) + "|" + w->statusPanel(3), QStringLiteral("|Sin Nombre|"));
-        QCOMPARE(state(*w), QStringLiteral("closed 1 de 1 [] e0 p0x L"));
-    }
-
     void pageEditing_data()
     {
         QTest::addColumn<QString>("pages");
         QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("answers"); // Y or N for each box, in order
-        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<QString>("prompts"); // "Title:answer" of each box, in order
         QTest::addColumn<QString>("after");
         QTest::addColumn<QString>("model"); // empty: not compared
+        const auto row = [](const char* name, const QString& pages, const char* script, const char* prompts,
+                            const char* after, const char* model = "") {
+            QTest::newRow(name) << pages << QString(script) << QString(prompts) << QString(after) << QString(model);
+        };
+        QStringList full;
+        for (int i = 1; i <= MaxPages; ++i)
+            full << QStringLiteral("0,0,0,P%1").arg(i);
+        const QString p64 = full.join(u'|');
         const QString abc = QStringLiteral("0,0,0,A|0,0,0,B|0,0,0,C");
-        QTest::newRow("no message: nothing answers") << "-" << "next;ins;del;center" << "" << ""
-                                                    << "closed 1 de 1 [] e0 p0x C" << "0,0,0,";
-        QTest::newRow("moving takes the fields") << "0,0,0,A|0,0,0,B" << "type A2;efe 3;pausa 4;center;clean;next"
-                                                 << "" << "" << "2 de 2 [B] e0 p0x L *" << "3,4,2,A2|0,0,0,B";
-        QTest::newRow("previous on 1") << "#64" << "clean;prev" << "" << "" << "1 de 64 [P1] e0 p0x L" << "";
-        QTest::newRow("first on 1") << "#64" << "clean;first" << "" << "" << "1 de 64 [P1] e0 p0x L" << "";
-        QTest::newRow("next on 64") << "#64" << "goto 64;clean;next" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
-        QTest::newRow("last on 64") << "#64" << "goto 64;clean;last" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
-        QTest::newRow("go to 64 on 64") << "#64" << "goto 64;clean;goto 64" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
-        QTest::newRow("insert into 64 pages") << "#64" << "goto 64;clean;ins" << "" << "" << "64 de 64 [P64] e0 p0x L" << "";
-        QTest::newRow("next on the last page, yes") << "0,0,0,A|0,0,0,B" << "last;efe 2;next" << "Y" << "Nueva Pagina"
-                                                    << "3 de 3 [] e0 p0x L *" << "0,0,0,A|2,0,0,B|0,0,0,";
-        QTest::newRow("next on the last page, no") << "0,0,0,A|0,0,0,B" << "last;efe 2;next" << "N" << "Nueva Pagina"
-                                                   << "2 de 2 [B] e2 p0 L *" << "0,0,0,A|2,0,0,B";
-        QTest::newRow("insert takes the typed page first") << abc << "next;type X;ins" << "Y" << "Insertar"
-                                                           << "2 de 4 [] e0 p0x L *" << "0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C";
-        QTest::newRow("delete shows the page before") << abc + "|0,0,0,D" << "goto 3;type lost;del" << "Y" << "Borrar"
-                                                       << "2 de 3 [B] e0 p0x L *" << "0,0,0,A|0,0,0,B|0,0,0,D";
-        QTest::newRow("delete page 1") << "0,0,0,A|1,2,0,B" << "del" << "Y" << "Borrar" << "1 de 1 [B] e1 p2 L *"
-                                       << "1,2,0,B";
-        QTest::newRow("answered no") << abc << "next;clean;ins;del" << "NN" << "Insertar,Borrar"
-                                     << "2 de 3 [B] e0 p0x L" << abc;
-        QTest::newRow("the only page is not deleted") << "0,0,0,SOLA" << "del" << "" << "" << "1 de 1 [SOLA] e0 p0x L"
-                                                      << "0,0,0,SOLA";
+        row("no message open", "-", "optCenter", "", "closed 1 de 1 [] e0 p0x C", "0,0,0,");
+        row("moving takes the fields", "0,0,0,A|0,0,0,B", "txtMensaje A2;cboEfe 3;cboPausa 4;optCenter;clean;cmdPagDwn",
+            "", "2 de 2 [B] e0 p0x L *", "3,4,2,A2|0,0,0,B");
+        row("previous on 1", p64, "clean;cmdPagUp", "", "1 de 64 [P1] e0 p0x L");
+        row("next on 64", p64, "txtGoto 64;cmdGtoPag;clean;cmdPagDwn", "", "64 de 64 [P64] e0 p0x L");
+        row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar", "", "64 de 64 [P64] e0 p0x L");
+        row("next on the last page, yes", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn", "Nueva Pagina:Y",
+            "3 de 3 [] e0 p0x L *", "0,0,0,A|2,0,0,B|0,0,0,");
+        row("next on the last page, no", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn", "Nueva Pagina:N",
+            "2 de 2 [B] e2 p0 L *", "0,0,0,A|2,0,0,B");
+        row("insert takes the typed page first", abc, "cmdPagDwn;txtMensaje X;cmdInsertar", "Insertar:Y",
+            "2 de 4 [] e0 p0x L *", "0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C");
+        row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;cmdBorro",
+            "Borrar:Y", "2 de 3 [B] e0 p0x L *", "0,0,0,A|0,0,0,B|0,0,0,D");
+        row("delete page 1", "0,0,0,A|1,2,0,B", "cmdBorro", "Borrar:Y", "1 de 1 [B] e1 p2 L *", "1,2,0,B");
+        row("answered no", abc, "cmdPagDwn;clean;cmdInsertar;cmdBorro", "Insertar:N,Borrar:N", "2 de 3 [B] e0 p0x L",
+            "0,0,0,A|0,0,0,B|0,0,0,C");
+        row("the only page", "0,0,0,SOLA", "cmdBorro", "", "1 de 1 [SOLA] e0 p0x L", "0,0,0,SOLA");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
-        QTest::newRow("Codigo entries") << odd << "next" << "" << "" << "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L *" << odd;
-        QTest::newRow("Codigo to Codigo") << odd << "next;next" << "" << "" << "3 de 3 [C] e13=Codigo 13 p0x L *" << odd;
-        QTest::newRow("Codigo entries removed") << odd << "next;next;first" << "" << "" << "1 de 3 [A] e0 p0x L *" << odd;
-        QTest::newRow("listed effect picked") << odd << "next;efe 1;first" << "" << "" << "1 de 3 [A] e0 p0x L *"
-                                              << "0,0,0,A|1,20,0,B|13,0,0,C";
-        QTest::newRow("another Codigo is a change") << "200,0,0,X|201,0,0,X" << "clean;next" << "" << ""
-                                                    << "2 de 2 [X] e13=Codigo 201 p0x L *" << "200,0,0,X|201,0,0,X";
-        QTest::newRow("the same Codigo is none") << "200,0,0,X|200,0,0,X" << "clean;next" << "" << ""
-                                                 << "2 de 2 [X] e13=Codigo 200 p0x L" << "200,0,0,X|200,0,0,X";
+        row("Codigo entries", odd, "cmdPagDwn", "", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L *", qPrintable(odd));
+        row("Codigo to Codigo", odd, "cmdPagDwn;cmdPagDwn", "", "3 de 3 [C] e13=Codigo 13 p0x L *", qPrintable(odd));
+        row("listed effect picked", odd, "cmdPagDwn;cboEfe 1;cmdPagFirst", "", "1 de 3 [A] e0 p0x L *",
+            "0,0,0,A|1,20,0,B|13,0,0,C");
+        row("Codigo changed", "200,0,0,X|201,0,0,X", "clean;cmdPagDwn", "", "2 de 2 [X] e13=Codigo 201 p0x L *");
+        row("the same Codigo is none", "200,0,0,X|200,0,0,X", "clean;cmdPagDwn", "", "2 de 2 [X] e13=Codigo 200 p0x L");
         // The clock effects write a placeholder and lock the text; a stored clock page shows its own text.
-        QTest::newRow("Fecha placeholder") << "0,0,0,A" << "efe 12" << "" << "" << "1 de 1 [Fecha 12/07/07 ]x e12 p0x L *" << "0,0,0,A";
-        QTest::newRow("placeholder kept") << "0,0,0,A" << "efe 12;efe 1" << "" << "" << "1 de 1 [Fecha 12/07/07 ] e1 p0 L *" << "0,0,0,A";
-        QTest::newRow("Hora taken") << "0,0,0,A|1,0,0,B" << "pausa 3;efe 11;next" << "" << ""
-                                    << "2 de 2 [B] e1 p0 L *" << "11,3,0, Hora 00:00:00 |1,0,0,B";
-        QTest::newRow("effect 10, then a stored clock page") << "10,0,0,A|11,0,0,otro" << "" << "" << ""
-                                                             << "1 de 2 [A] e10 p0 L" << "10,0,0,A|11,0,0,otro";
-        QTest::newRow("stored clock page") << "10,0,0,A|11,0,0,otro" << "next" << "" << "" << "2 de 2 [otro]x e11 p0x L *"
-                                           << "10,0,0,A|11,0,0,otro";
+        row("Fecha", "0,0,0,A", "cboEfe 12", "", "1 de 1 [Fecha 12/07/07 ]x e12 p0x L *", "0,0,0,A");
+        row("Fecha then listed", "0,0,0,A", "cboEfe 12;cboEfe 1", "", "1 de 1 [Fecha 12/07/07 ] e1 p0 L *");
+        row("Hora taken", "0,0,0,A|1,0,0,B", "cboPausa 3;cboEfe 11;cmdPagDwn", "", "2 de 2 [B] e1 p0 L *",
+            "11,3,0, Hora 00:00:00 |1,0,0,B");
+        row("effect 10", "10,0,0,A|11,0,0,otro", "", "", "1 de 2 [A] e10 p0 L");
+        row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn", "", "2 de 2 [otro]x e11 p0x L *");
         // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
-        QTest::newRow("alignment 1") << "0,0,0,A|0,0,1,B" << "next" << "" << "" << "2 de 2 [B] e0 p0x C *" << "0,0,0,A|0,0,2,B";
-        QTest::newRow("alignment 255 shown") << "0,0,2,A|0,0,255,B" << "next" << "" << "" << "2 de 2 [B] e0 p0x C *"
-                                             << "0,0,2,A|0,0,255,B";
-        QTest::newRow("alignment 255 taken") << "0,0,2,A|0,0,255,B" << "next;prev" << "" << "" << "1 de 2 [A] e0 p0x C *"
-                                             << "0,0,2,A|0,0,2,B";
-        QTest::newRow("centre writes at once") << "0,0,0,A" << "clean;center" << "" << "" << "1 de 1 [A] e0 p0x C *" << "0,0,2,A";
-        QTest::newRow("left writes at once") << "0,0,2,A" << "clean;left" << "" << "" << "1 de 1 [A] e0 p0x L *" << "0,0,0,A";
+        row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "", "2 de 2 [B] e0 p0x C *", "0,0,0,A|0,0,2,B");
+        row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "", "2 de 2 [B] e0 p0x C *", "0,0,2,A|0,0,255,B");
+        row("alignment 255 taken", "0,0,2,A|0,0,255,B", "cmdPagDwn;cmdPagUp", "", "1 de 2 [A] e0 p0x C *",
+            "0,0,2,A|0,0,2,B");
+        row("centre writes at once", "0,0,0,A", "clean;optCenter", "", "1 de 1 [A] e0 p0x C *", "0,0,2,A");
+        row("left writes at once", "0,0,2,A", "clean;optLeft", "", "1 de 1 [A] e0 p0x L *", "0,0,0,A");
     }
     void pageEditing()
     {
         QFETCH(QString, pages);
         QFETCH(QString, script);
-        QFETCH(QString, answers);
-        QFETCH(QString, boxes);
+        QFETCH(QString, prompts);
         QFETCH(QString, after);
         QFETCH(QString, model);
         setUp(*w, pages);
-        for (QChar a : answers)
-            queuedAnswers << (a == u'Y' ? MsgAnswer::Yes : MsgAnswer::No);
+        QStringList titles;
+        for (const QString& prompt : prompts.split(u',', Qt::SkipEmptyParts)) {
+            titles << prompt.section(u':', 0, 0);
+            platform::testing::queuedAnswers << (prompt.endsWith(u'Y') ? MsgAnswer::Yes : MsgAnswer::No);
+        }
         run(*w, script);
         QCOMPARE(state(*w), after);
         if (!model.isEmpty())
             QCOMPARE(modelString(), model);
-        static const QMap<QString, QPair<QString, MsgIcon>> prompts = {
-            {"Nueva Pagina", {"No hay mas Paginas\rDesea Agregar una Nueva?", MsgIcon::Information}},
-            {"Insertar", {"Desea Insertar una Pagina ?", MsgIcon::Information}},
-            {"Borrar", {"Desea Borrar Pagina ?", MsgIcon::Critical}}};
-        QStringList titles;
-        for (const auto& box : shownBoxes) {
-            titles << box.title;
-            QCOMPARE(qMakePair(box.text, box.icon), prompts.value(box.title));
+        static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
+            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"}};
+        for (const auto& box : platform::testing::shownBoxes) {
+            QCOMPARE(box.text, texts.value(titles.takeFirst()));
+            QCOMPARE(box.icon, box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information);
             QCOMPARE(box.buttons, MsgButtons::YesNo);
         }
-        QCOMPARE(titles.join(u','), boxes);
+        QVERIFY(titles.isEmpty());
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -180,7 +140,7 @@ private slots:
             w->TomoActual();
             QCOMPARE(PageText[1].size(), size);
         }
-        txtMensaje(*w)->setText(QStringLiteral("yy")); // the start of the long text, typed: that is what counts
+        run(*w, "txtMensaje yy"); // the start of the long text, typed: that is what counts
         w->TomoActual();
         QCOMPARE(PageText[1], QStringLiteral("yy"));
     }
@@ -201,34 +161,25 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, page);
-        setUp(*w, "#5");
-        run(*w, "goto 4");
-        txtGoto(*w)->setText(typed);
-        click(*w, "cmdGtoPag");
+        setUp(*w, "0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
+        run(*w, "txtGoto 4;cmdGtoPag");
+        child<QLineEdit>(*w, "txtGoto")->setText(typed);
+        run(*w, "cmdGtoPag");
         QCOMPARE(state(*w).section(u']', 0, 0), QStringLiteral("%1 de 5 [P%1").arg(page));
-        QCOMPARE(txtGoto(*w)->text(), typed);
     }
 
-    void statusLine_data()
-    {
-        QTest::addColumn<int>("tipo"); // -1: TypeErr
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("beeps");
-        QTest::newRow("0") << 0 << "PGM: listo" << 0;
-        QTest::newRow("1") << 1 << "COM: listo" << 0;
-        QTest::newRow("2") << 2 << "listo" << 0;
-        QTest::newRow("3") << 3 << "ERR: listo" << 0;
-        QTest::newRow("255") << 255 << "listo" << 0;
-        QTest::newRow("TypeErr") << -1 << "ERR: listo" << 2;
-    }
     void statusLine()
     {
-        QFETCH(int, tipo);
-        QFETCH(QString, shown);
-        QFETCH(int, beeps);
-        tipo < 0 ? w->TypeErr(QStringLiteral("listo")) : w->TypeMsg(quint8(tipo), QStringLiteral("listo"));
-        QCOMPARE(w->statusPanel(3), shown);
-        QCOMPARE(platform::testing::beepCount, beeps);
+        QCOMPARE(w->windowTitle() + "|" + w->statusPanel(2), QStringLiteral("Quendar - Tivor v1.8|Sin Nombre"));
+        const QList<QPair<int, QString>> prefixes = {{0, "PGM: "}, {1, "COM: "}, {2, ""}, {3, "ERR: "}, {255, ""}};
+        for (const auto& [tipo, prefix] : prefixes) {
+            w->TypeMsg(quint8(tipo), QStringLiteral("listo"));
+            QCOMPARE(w->statusPanel(3), prefix + "listo");
+        }
+        QCOMPARE(platform::testing::beepCount, 0);
+        w->TypeErr(QStringLiteral("mal"));
+        QCOMPARE(w->statusPanel(3), QStringLiteral("ERR: mal"));
+        QCOMPARE(platform::testing::beepCount, 2);
     }
 
     // Real time: a tick due during the half-second wait clears the message at once; otherwise the message stays
@@ -240,7 +191,6 @@ private slots:
         w->TypeMsg(0, QStringLiteral("breve"));
         QCOMPARE(w->statusPanel(3), QString());
         QVERIFY(w->Timer1.isActive());
-
         w->Timer1.setInterval(5000);
         QElapsedTimer clock;
         clock.start();

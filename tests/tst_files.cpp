@@ -74,26 +74,24 @@ private slots:
         QTest::newRow("CR only") << QByteArray("1,2,0,\"a\"\r3,4,2,\"b\"\r") << "1,2,0,a|3,4,2,b";
         QTest::newRow("no last line end") << QByteArray("1,2,0,\"a\"\r\n3,4,2,\"b\"") << "1,2,0,a|3,4,2,b";
         QTest::newRow("blanks around fields") << QByteArray(" 1 ,\t2, 0 , \"a b\" \r\n") << "1,2,0,a b";
-        QTest::newRow("blank lines") << QByteArray("\r\n1,2,0,\"a\"\r\n\r\n  \r\n3,4,2,\"b\"\r\n\r\n") << "1,2,0,a|3,4,2,b";
+        QTest::newRow("blank lines") << QByteArray("\r\n1,2,0,\"a\"\r\n\r\n  \r\n3,4,2,\"b\"\r\n\r\n")
+                                     << "1,2,0,a|3,4,2,b";
         QTest::newRow("fields on lines of their own") << QByteArray("1\r\n2\r\n0\r\n\"a\"\r\n") << "1,2,0,a";
         QTest::newRow("leading zeros, 255") << QByteArray("001,0255,00,\"a\"\r\n") << "1,255,0,a";
         QTest::newRow("text over a line end") << QByteArray("1,2,0,\"a\r\nb\"\r\n") << "1,2,0,a\r\nb";
-        QTest::newRow("Windows-1252, 255 is a quote") << QByteArray("0,0,0,\"\x80\x81\x9f\xf1\xff\"") << QStringLiteral("0,0,0,€\u0081Ÿñ\"");
+        QTest::newRow("Windows-1252, 255 is a quote") << QByteArray("0,0,0,\"\x80\x81\x9f\xf1\xff\"")
+                                                      << QStringLiteral("0,0,0,€\u0081Ÿñ\"");
         QTest::newRow("empty text") << QByteArray("1,2,0,\"\"\r\n") << "1,2,0,";
         QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << "";
         QTest::newRow("64 records") << sixtyFour + "\r\n  \r\n" << QStringList(64, "0,0,0,x").join(u'|');
         QTest::newRow("65 records") << sixtyFour + "0,0,0,\"x\"" << "broken";
         QTest::newRow("256") << QByteArray("256,0,0,\"x\"\r\n") << "broken";
-        QTest::newRow("huge number") << QByteArray("99999999999999999999999,0,0,\"x\"\r\n") << "broken";
         QTest::newRow("negative") << QByteArray("-1,0,0,\"x\"\r\n") << "broken";
-        QTest::newRow("not a number") << QByteArray("a,0,0,\"x\"\r\n") << "broken";
         QTest::newRow("empty number") << QByteArray("1,,0,\"x\"\r\n") << "broken";
-        QTest::newRow("cut after a number") << QByteArray("1,2") << "broken";
         QTest::newRow("cut inside the text") << QByteArray("1,2,0,\"HOLA") << "broken";
         QTest::newRow("second record cut") << QByteArray("1,2,0,\"a\"\r\n3,4\r\n") << "broken";
         QTest::newRow("text without quotes") << QByteArray("1,2,0,HOLA\r\n") << "broken";
         QTest::newRow("more after the text") << QByteArray("1,2,0,\"a\"b\r\n") << "broken";
-        QTest::newRow("fifth field") << QByteArray("1,2,0,\"a\",5\r\n") << "broken";
     }
     void reading()
     {
@@ -106,57 +104,28 @@ private slots:
         QVERIFY(ok || read.isEmpty());
     }
 
-    void unreadableFiles()
-    {
-        QList<MessageRecord> records;
-        QStringList pages;
-        for (const QString& name : {QStringLiteral("nada.mnm"), QStringLiteral("sub"), QString()}) {
-            QVERIFY(!readMessageFile(name.isEmpty() ? name : path(name), &records));
-            QVERIFY(!readImportFile(name.isEmpty() ? name : path(name), &pages));
-        }
-    }
-
-    void writing_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("readBack");
-        QTest::newRow("quotes") << "DIGA \"SI\", ya" << QByteArray("DIGA \xff" "SI\xff, ya") << "DIGA \"SI\", ya";
-        QTest::newRow("y diaeresis reads as a quote") << QStringLiteral("\u00ff") << QByteArray("\xff") << "\"";
-        QTest::newRow("code page") << QStringLiteral("\u20ac\u00a0\u00f1\u0178\u0081") << QByteArray("\x80\xa0\xf1\x9f\x81")
-                                   << QStringLiteral("\u20ac\u00a0\u00f1\u0178\u0081");
-        QTest::newRow("no code for it") << QStringLiteral("\u0080\u0100\u4e2d\U0001F600.") << QByteArray("????.") << "????.";
-    }
+    // The writer's bytes: double quotes stored as byte 255, Windows-1252 with '?' for what it cannot hold, one
+    // record per page slot with text; and every byte a text can hold comes back from a file unchanged.
     void writing()
     {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, stored);
-        QFETCH(QString, readBack);
-        PageText[1] = text;
-        PageEffect[1] = 10;
-        PagePause[1] = 8;
-        PageAlign[1] = 2;
-        QVERIFY(writeMessageFile(path("w.mnm")));
-        QCOMPARE(testenv::readFile(path("w.mnm")), "10,8,2,\"" + stored + "\"\r\n");
-        QList<MessageRecord> records;
-        QVERIFY(readMessageFile(path("w.mnm"), &records));
-        QCOMPARE(recordsText(records), "10,8,2," + readBack);
-    }
-
-    // Empty slots are skipped; every byte a text can hold comes back from a file unchanged.
-    void writingPagesAndEveryByte()
-    {
+        const QList<QPair<QString, QByteArray>> texts = {{"DIGA \"SI\", ya", "DIGA \xff" "SI\xff, ya"},
+            {QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081"), "\x80\xa0\xf1\xff\x9f\x81"},
+            {QStringLiteral("\u0080\u0100\u4e2d\U0001F600."), "????."}};
+        for (const auto& [text, stored] : texts) {
+            PageText[1] = text;
+            QVERIFY(writeMessageFile(path("w.mnm")));
+            QCOMPARE(testenv::readFile(path("w.mnm")), "0,0,0,\"" + stored + "\"\r\n");
+        }
         PageText[1] = QStringLiteral("HOLA MUNDO");
         PageEffect[1] = 1, PagePause[1] = 3, PageAlign[1] = 2;
         PageText[3] = QStringLiteral("DIGA \"SI\"");
         PageText[64] = QStringLiteral("fin");
-        PageEffect[64] = 255, PageAlign[64] = 255;
-        QCOMPARE(messageFileBytes(), WorkedExample + "255,0,255,\"fin\"\r\n");
+        PageEffect[64] = 255, PagePause[64] = 9, PageAlign[64] = 255;
+        QCOMPARE(messageFileBytes(), WorkedExample + "255,9,255,\"fin\"\r\n");
 
         QByteArray all("0,0,0,\"");
         for (int b = 0; b < 255; ++b)
-            if (b != '"')
-                all += char(b);
+            all += b == '"' ? "" : QByteArray(1, char(b));
         all += "\"\r\n";
         QVERIFY(testenv::writeFile(path("r.mnm"), all));
         QList<MessageRecord> records;
@@ -188,9 +157,8 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN); // past the limit a write fails with EFBIG instead of ending the process
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = kind == "size limit" ? 4096 : saved.rlim_cur;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const rlimit limit{kind == "size limit" ? 4096 : saved.rlim_cur, saved.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         QString error;
         const bool written = writeMessageFile(target, &error);
         setrlimit(RLIMIT_FSIZE, &saved);
@@ -211,16 +179,16 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("pages");
         const auto pad = [](const QString& s) { return s.leftJustified(16); };
-        QTest::newRow("UTF-8") << QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85") << QStringList{pad(QStringLiteral("año € अ"))};
-        QTest::newRow("UTF-8, 4 bytes") << QByteArray("\xf0\x9f\x98\x80") << QStringList{pad(QStringLiteral("😀"))};
+        QTest::newRow("UTF-8") << QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80")
+                               << QStringList{pad(QStringLiteral("año € अ😀"))};
         QTest::newRow("BOM") << QByteArray("\xef\xbb\xbf" "a\xc3\xb1o") << QStringList{pad(QStringLiteral("año"))};
         QTest::newRow("BOM, then not UTF-8") << QByteArray("\xef\xbb\xbf\xf1") << QStringList{pad(QStringLiteral("ñ"))};
         QTest::newRow("BOM on a later line") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf\n\xef\xbb\xbft")
                                              << QStringList{pad(QStringLiteral("\ufeff")), pad(QStringLiteral("\ufefft"))};
-        QTest::newRow("Windows-1252") << QByteArray("a\xf1o \x80") << QStringList{pad(QStringLiteral("año €"))};
-        QTest::newRow("half UTF-8") << QByteArray("\xc3\xb1 y \xf1") << QStringList{pad(QStringLiteral("Ã± y ñ"))};
+        QTest::newRow("Windows-1252") << QByteArray("\xc3\xb1 y \xf1 \x80") << QStringList{pad(QStringLiteral("Ã± y ñ €"))};
         QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QStringList{pad(QStringLiteral("í\u00a0€"))};
-        QTest::newRow("line ends") << QByteArray("\r\nuno\rdos\n\n\r\r\ntres\r\n \r\n") << QStringList{pad("uno"), pad("dos"), pad("tres"), pad(" ")};
+        QTest::newRow("line ends") << QByteArray("\r\nuno\rdos\n\n\r\r\ntres\r\n \r\n")
+                                   << QStringList{pad("uno"), pad("dos"), pad("tres"), pad(" ")};
         QTest::newRow("16 and 40") << QByteArray("0123456789ABCDEF\n" + QByteArray(40, ' '))
                                    << QStringList{"0123456789ABCDEF", QString(40, u' ')};
         QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << QStringList{};
@@ -261,8 +229,8 @@ private slots:
         QCOMPARE(isValidUtf8(bytes), !decoder.hasError());
     }
 
-    // The file commands. Steps: new, open, close, save, saveas, import, exit, window, "type T", dirty, clr;
-    // names are what the file dialogs answer in turn ("-" cancels).
+    // The file commands by their menu items, as EditorKit's run() takes them, and "window" for closing the
+    // window; names are what the file dialogs answer in turn ("-" cancels).
     void commands_data()
     {
         QTest::addColumn<QString>("names");
@@ -270,74 +238,67 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QByteArray>("xBytes"); // written to x.mnm first, unless "-"
         QTest::addColumn<QString>("dialogs");
-        QTest::addColumn<QString>("after"); // panel 2|panel 3|MsgFileName|SaveAs Modified Open|pages|ended/closed
+        QTest::addColumn<QString>("after"); // panel 2|panel 3|MsgFileName|SaveAs Modified Open|pages|closed/ended
         QTest::addColumn<QString>("written");
-        const QString a = QStringLiteral("a.mnm:HOLA MUNDO");
         const auto row = [](const char* name, const char* names, const char* answers, const QString& script,
-                              const QByteArray& xBytes = "-") -> QTestData& {
+                            const QByteArray& xBytes = "-") -> QTestData& {
             return QTest::newRow(name) << QString(names) << QString(answers) << script << xBytes;
         };
-        row("open", "a.mnm,-", "", "open;open") << "O4mnm: O4mnm:a.mnm" << Loaded << a;
-        row("save as", "b.mnm", "", "new;type HOLA;saveas") << "S8194mnm:"
+        const QString a = QStringLiteral("a.mnm:HOLA MUNDO");
+        const QString changed = QStringLiteral("1,3,2,CAMBIADO|0,0,0,DIGA \"SI\"");
+        row("open", "a.mnm,-", "", "Cargar;Cargar") << "O4mnm: O4mnm:a.mnm" << Loaded << a;
+        row("save as", "b.mnm", "", "Nuevo;txtMensaje HOLA;Grabar") << "S8194mnm:"
             << "b.mnm|PGM: Mensajes Grabado OK|b.mnm|A-O|0,0,0,HOLA" << a + " b.mnm:HOLA";
-        row("save as cancelled, then save", "a.mnm,-", "", "open;type CAMBIADO;saveas") << "O4mnm: S8194mnm:"
-            << "a.mnm|ERR: NO se Grabo Archivo Mensajes|a.mnm|AMO|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\"" << a;
-        row("then save, then nothing to save", "a.mnm,-", "", "open;type CAMBIADO;saveas;save;clr;save")
-            << "O4mnm: S8194mnm:" << "a.mnm||a.mnm|--O|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\"" << "a.mnm:CAMBIADO";
-        row("empty pages write nothing", "v.mnm", "", "new;dirty;save;saveas") << "S8194mnm:"
+        row("save as cancelled keeps the name", "a.mnm,-", "", "Cargar;txtMensaje CAMBIADO;Grabar;save")
+            << "O4mnm: S8194mnm:" << "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|" + changed << "a.mnm:CAMBIADO";
+        row("empty pages write nothing", "v.mnm", "", "Nuevo;dirty;save;Grabar") << "S8194mnm:"
             << "Sin Nombre||v.mnm|AMO|0,0,0," << a;
-        row("close, then save asks a name", "a.mnm,b.mnm", "N", "open;type CAMBIADO;close;save")
-            << "O4mnm: S8194mnm:" << "b.mnm|PGM: Mensajes Grabado OK|b.mnm|---|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\""
-            << a + " b.mnm:CAMBIADO";
-        row("new after save as asks again", "a.mnm,b.mnm,c.mnm", "Y", "open;type X;saveas;type OTRA;new")
+        row("close, then save asks a name", "a.mnm,b.mnm", "N", "Cargar;txtMensaje CAMBIADO;cerrar;save")
+            << "O4mnm: S8194mnm:" << "b.mnm|PGM: Mensajes Grabado OK|b.mnm|---|" + changed << a + " b.mnm:CAMBIADO";
+        row("new after save as asks again", "a.mnm,b.mnm,c.mnm", "Y", "Cargar;txtMensaje X;Grabar;txtMensaje Y;Nuevo")
             << "O4mnm: S8194mnm: S8194mnm:" << "Sin Nombre|PGM: Mensajes Grabado OK||A-O|0,0,0,"
-            << a + " b.mnm:X c.mnm:OTRA";
-        row("open after yes writes the named file", "a.mnm,-,-", "Y", "open;type CAMBIADO;saveas;open")
-            << "O4mnm: S8194mnm: O4mnm:" << "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\""
-            << "a.mnm:CAMBIADO";
-        row("import, save, open", "a.mnm,t.txt,-", "", "open;import;save;open") << "O4mnm: O4txt:a.mnm O4mnm:t.txt"
-            << "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|0,0,0,uno             |0,0,0,dos             |0,0,0,una linea de mas de dieciseis"
+            << a + " b.mnm:X c.mnm:Y";
+        row("open after yes writes the named file", "a.mnm,-,-", "Y", "Cargar;txtMensaje CAMBIADO;Grabar;Cargar")
+            << "O4mnm: S8194mnm: O4mnm:" << "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|" + changed << "a.mnm:CAMBIADO";
+        row("import, save, open", "a.mnm,t.txt,-", "", "Cargar;Importar;save;Cargar") << "O4mnm: O4txt:a.mnm O4mnm:t.txt"
+            << "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|0,0,0,uno             |0,0,0,dos             |"
+               "0,0,0,una linea de mas de dieciseis"
             << "a.mnm:uno             ";
-        row("import cancelled", "a.mnm,-", "", "open;import") << "O4mnm: O4txt:a.mnm"
+        row("import missing", "a.mnm,nada.txt", "", "Cargar;Importar") << "O4mnm: O4txt:a.mnm"
             << QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") << a;
-        row("import missing", "a.mnm,nada.txt", "", "open;import") << "O4mnm: O4txt:a.mnm"
-            << QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") << a;
-        row("import, save as without message", "", "", "import;saveas") << ""
-            << "Sin Nombre|ERR: NO hay mensaje!||---|0,0,0," << a;
-        row("page 1 codes at the top", "a.mnm,x.mnm", "", "open;open", QByteArray("12,8,0,\"x\"\r\n")) << "O4mnm: O4mnm:a.mnm"
-            << "x.mnm|PGM: Mensaje cargado OK!|x.mnm|--O|12,8,0,x" << a + " x.mnm:x";
-        row("effect 13 on page 1", "a.mnm,x.mnm", "", "open;open", QByteArray("13,0,0,\"x\"\r\n0,0,0,\"y\"\r\n"))
+        row("no message to import or save", "", "", "Importar;Grabar") << "" << "Sin Nombre|ERR: NO hay mensaje!||---|0,0,0,"
+                                                                      << a;
+        // Page 1 is shown at once: its codes must be in the lists. A file that cannot be used leaves a new message.
+        row("codes at the top on page 1", "a.mnm,x.mnm", "", "Cargar;Cargar", "12,8,0,\"x\"\r\n")
+            << "O4mnm: O4mnm:a.mnm" << "x.mnm|PGM: Mensaje cargado OK!|x.mnm|--O|12,8,0,x" << a + " x.mnm:x";
+        row("effect 13 on page 1", "a.mnm,x.mnm", "", "Cargar;Cargar", "13,0,0,\"x\"\r\n0,0,0,\"y\"\r\n")
             << "O4mnm: O4mnm:a.mnm" << Broken << a + " x.mnm:x";
-        row("pause 9 on page 1", "a.mnm,x.mnm", "", "open;open", QByteArray("1,9,0,\"x\"\r\n")) << "O4mnm: O4mnm:a.mnm"
-            << Broken << a + " x.mnm:x";
-        row("broken file", "a.mnm,x.mnm", "", "open;open", QByteArray("1,2,0,\"x\"\r\n3,4")) << "O4mnm: O4mnm:a.mnm"
-            << Broken << a + " x.mnm:x";
-        row("missing file", "a.mnm,nada.mnm", "", "open;open") << "O4mnm: O4mnm:a.mnm" << Broken << a;
-        row("codes out of the lists on page 2", "x.mnm", "", "open", QByteArray("1,0,0,\"uno\"\r\n200,77,1,\"dos\""))
+        row("pause 9 on page 1", "a.mnm,x.mnm", "", "Cargar;Cargar", "1,9,0,\"x\"\r\n") << "O4mnm: O4mnm:a.mnm" << Broken
+                                                                                     << a + " x.mnm:x";
+        row("missing file", "a.mnm,nada.mnm", "", "Cargar;Cargar") << "O4mnm: O4mnm:a.mnm" << Broken << a;
+        row("codes out of the lists on page 2", "x.mnm", "", "Cargar", "1,0,0,\"uno\"\r\n200,77,1,\"dos\"")
             << "O4mnm:" << "x.mnm|PGM: Mensaje cargado OK!|x.mnm|--O|1,0,0,uno|200,77,1,dos" << a + " x.mnm:uno";
-        row("empty file", "x.mnm", "", "open", QByteArray()) << "O4mnm:" << "Sin Nombre||x.mnm|---|0,0,0," << a + " x.mnm:";
+        row("empty file", "x.mnm", "", "Cargar", "") << "O4mnm:" << "Sin Nombre||x.mnm|---|0,0,0," << a + " x.mnm:";
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
-        const QString unsaved = QStringLiteral("new;type SIN GRABAR;");
+        const QString unsaved = QStringLiteral("Nuevo;txtMensaje SIN GRABAR;");
         const QString failed = QStringLiteral("Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,SIN GRABAR");
-        for (const char* command : {"new", "open", "close", "exit", "window"}) {
+        for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"}) {
             row(qPrintable(QStringLiteral("%1, write failed").arg(command)), "sub", "Y", unsaved + command)
-                << "S8194mnm:" << failed.arg(command == QLatin1String("new") ? "A" : "-") << a;
+                << "S8194mnm:" << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-") << a;
         }
-        row("new, no", "", "N", unsaved + "new") << "" << "Sin Nombre|||A-O|0,0,0," << a;
-        row("open, no", "a.mnm", "N", unsaved + "open") << "O4mnm:" << Loaded << a;
-        row("close, no", "", "N", unsaved + "close") << "" << "Sin Nombre|||AM-|0,0,0," << a;
-        row("exit, no", "", "N", unsaved + "exit") << "" << "Sin Nombre|||AMO|0,0,0,|ended" << a;
+        row("new, no", "", "N", unsaved + "Nuevo") << "" << "Sin Nombre|||A-O|0,0,0," << a;
+        row("open, no", "a.mnm", "N", unsaved + "Cargar") << "O4mnm:" << Loaded << a;
+        row("close, no", "", "N", unsaved + "cerrar") << "" << "Sin Nombre|||AM-|0,0,0," << a;
+        row("exit, no", "", "N", unsaved + "salir") << "" << "Sin Nombre|||AMO|0,0,0,|ended" << a;
         row("window, no", "", "N", unsaved + "window") << "" << "Sin Nombre|||AMO|0,0,0,|closed" << a;
-        row("new, written", "g.mnm", "Y", unsaved + "new") << "S8194mnm:"
-            << "Sin Nombre|PGM: Mensajes Grabado OK||A-O|0,0,0," << a + " g.mnm:SIN GRABAR";
-        row("close, written", "g.mnm", "Y", unsaved + "close") << "S8194mnm:"
+        row("close, written", "g.mnm", "Y", unsaved + "cerrar") << "S8194mnm:"
             << "g.mnm|PGM: Mensajes Grabado OK||---|0,0,0,SIN GRABAR" << a + " g.mnm:SIN GRABAR";
-        row("exit, cancelled", "-", "Y", unsaved + "exit") << "S8194mnm:"
+        row("exit, cancelled", "-", "Y", unsaved + "salir") << "S8194mnm:"
             << "Sin Nombre|ERR: NO se Grabo Archivo Mensajes||-MO|0,0,0,SIN GRABAR" << a;
         row("window, no name", "sub/", "Y", unsaved + "window") << "S8194mnm:"
             << "Sin Nombre|ERR: No se Grabo Mensaje...||-MO|0,0,0,SIN GRABAR" << a;
-        row("open, nothing to write", "g.mnm,a.mnm", "Y", "new;dirty;open") << "S8194mnm: O4mnm:g.mnm" << Loaded << a;
-        row("no prompt once closed", "", "N", "new;type X;close;new;close;exit;close") << ""
+        row("open, nothing to write", "g.mnm,a.mnm", "Y", "Nuevo;dirty;Cargar") << "S8194mnm: O4mnm:g.mnm" << Loaded << a;
+        row("no prompt once closed", "", "N", "Nuevo;txtMensaje X;cerrar;Nuevo;cerrar;salir;cerrar") << ""
             << "Sin Nombre|||A--|0,0,0,|ended" << a;
     }
     void commands()
@@ -355,34 +316,25 @@ private slots:
             queuedFileNames << (name == QLatin1String("-") ? QString() : path(name));
         for (QChar answer : answers)
             queuedAnswers << (answer == u'Y' ? MsgAnswer::Yes : MsgAnswer::No);
-        static const QMap<QString, const char*> actions = {{"new", "Nuevo"}, {"open", "Cargar"}, {"close", "cerrar"},
-            {"save", "save"}, {"saveas", "Grabar"}, {"import", "Importar"}, {"exit", "salir"}};
         QString ended;
         for (const QString& step : script.split(u';')) {
-            if (step.startsWith(QLatin1String("type ")))
-                txtMensaje(*w)->setText(step.mid(5));
-            else if (step == QLatin1String("dirty"))
-                MsgModified = true;
-            else if (step == QLatin1String("clr"))
-                w->BorrMsg();
-            else if (step == QLatin1String("window"))
-                ended = w->close() ? QStringLiteral("|closed") : QString();
+            if (step == QLatin1String("window"))
+                ended = w->close() ? "|closed" : "";
             else
-                action(*w, actions.value(step))->trigger();
+                run(*w, step);
         }
         if (FileCommands::testing::endCount)
             ended += QStringLiteral("|ended");
-
         QStringList shown;
         for (const auto& d : platform::testing::shownDialogs) {
-            const QString kind = d.filter == QLatin1String("Archivos de Mensajes(*.mnm)|*.mnm") ? "mnm"
-                                 : d.filter == QLatin1String("Archivos de Texto(*.txt)|*.txt") ? "txt" : d.filter;
-            shown << (d.save ? "S" : "O") + QString::number(d.flags) + kind + u':' + QFileInfo(d.proposedFileName).fileName();
+            QVERIFY(QStringList({"Archivos de Mensajes(*.mnm)|*.mnm", "Archivos de Texto(*.txt)|*.txt"}).contains(d.filter));
+            shown << (d.save ? "S" : "O") + QString::number(d.flags) + d.filter.right(3) + u':' +
+                         QFileInfo(d.proposedFileName).fileName();
         }
         QCOMPARE(shown.join(u' '), dialogs);
-        QCOMPARE(QStringList({w->statusPanel(2), w->statusPanel(3), MsgFileName,
-                              QString(MsgSaveAs ? "A" : "-") + (MsgModified ? "M" : "-") + (w->messageOpen() ? "O" : "-"),
-                              modelString()}).join(u'|') + ended, after);
+        const QString flags = QString(MsgSaveAs ? "A" : "-") + (MsgModified ? "M" : "-") + (w->messageOpen() ? "O" : "-");
+        QCOMPARE(QStringList({w->statusPanel(2), w->statusPanel(3), MsgFileName, flags, modelString()}).join(u'|') + ended,
+                 after);
         QCOMPARE(files(), written);
         QCOMPARE(platform::testing::shownBoxes.size(), answers.size());
         for (const auto& box : platform::testing::shownBoxes)

@@ -47,20 +47,33 @@ template <typename T> T* child(FrmMain& w, const char* name)
 }
 
 inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
-inline QLineEdit* txtGoto(FrmMain& w) { return child<QLineEdit>(w, "txtGoto"); }
 inline QComboBox* cboEfe(FrmMain& w) { return child<QComboBox>(w, "cboEfe"); }
 inline QComboBox* cboPausa(FrmMain& w) { return child<QComboBox>(w, "cboPausa"); }
 inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optCenter"); }
-inline QRadioButton* optLeft(FrmMain& w) { return child<QRadioButton>(w, "optLeft"); }
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
-inline QAction* action(FrmMain& w, const char* name) { return child<QAction>(w, name); }
-inline void click(FrmMain& w, const char* name) { child<QToolButton>(w, name)->click(); }
-inline QStringList numbered(int count)
+
+// Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
+// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified.
+inline void run(FrmMain& w, const QString& script)
 {
-    QStringList texts;
-    for (int i = 1; i <= count; ++i)
-        texts << QStringLiteral("P%1").arg(i);
-    return texts;
+    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
+        QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
+        const QString value = step.section(u' ', 1);
+        if (auto* edit = qobject_cast<QLineEdit*>(target))
+            edit->setText(value);
+        else if (auto* list = qobject_cast<QComboBox*>(target))
+            list->setCurrentIndex(value.toInt());
+        else if (auto* option = qobject_cast<QRadioButton*>(target))
+            option->setChecked(true);
+        else if (auto* button = qobject_cast<QToolButton*>(target))
+            button->click();
+        else if (auto* item = qobject_cast<QAction*>(target))
+            item->trigger();
+        else if (step == QLatin1String("clean") || step == QLatin1String("dirty"))
+            Module1::MsgModified = step == QLatin1String("dirty");
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
 }
 
 // Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.

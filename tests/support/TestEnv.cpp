@@ -10,12 +10,10 @@
 #include "platform/Wait.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <memory>
 
 namespace testenv
 {
@@ -54,21 +52,18 @@ bool noUnexpectedPrompts()
 
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs)
 {
-    auto timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, timeoutMs]() {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(w);
-        } else if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
+    auto* timer = new QTimer(qApp);
+    const QDeadlineTimer deadline(timeoutMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, deadline, action]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
+            action(modal);
     });
-    timer->start();
+    timer->start(10);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
