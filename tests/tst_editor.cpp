@@ -8,28 +8,6 @@
 using namespace Module1;
 using namespace editorkit;
 
-namespace
-{
-// Pages as "effect,pause,align,text" joined by '|', put in place as a load would; "-" opens no message.
-void setUp(FrmMain& w, const QString& spec)
-{
-    if (spec == QLatin1String("-"))
-        return;
-    const QStringList pages = spec.split(u'|');
-    QStringList texts;
-    for (const QString& page : pages)
-        texts << page.section(u',', 3);
-    openMessage(w, texts);
-    for (int i = 1; i <= pages.size(); ++i) {
-        const QStringList codes = pages[i - 1].split(u',');
-        PageEffect[i] = std::uint8_t(codes[0].toInt());
-        PagePause[i] = std::uint8_t(codes[1].toInt());
-        PageAlign[i] = std::uint8_t(codes[2].toInt());
-    }
-    w.RefMensaje();
-    MsgModified = false;
-}
-} // namespace
 
 class TestEditor : public QObject
 {
@@ -38,99 +16,98 @@ class TestEditor : public QObject
     QTemporaryDir dir;
     std::unique_ptr<FrmMain> w;
 
+    // Pages as "effect,pause,align,text" joined by '|', opened from a real file; "-" opens no message.
+    void setUp(const QString& pages)
+    {
+        QByteArray bytes;
+        for (const QString& page : pages.split(u'|'))
+            bytes += (page.section(u',', 0, 2) + ",\"" + page.section(u',', 3) + "\"\r\n").toLatin1();
+        if (pages != QLatin1String("-")) {
+            QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), bytes));
+            run(*w, "Cargar<p.mnm>", dir.path());
+        }
+    }
+
 private slots:
     void init() { w = freshWindow(dir); }
     void cleanup() { w.reset(); }
 
+    // Each row: the pages, the steps, and the editor's state, the model and the boxes shown afterwards.
     void pageEditing_data()
     {
         QTest::addColumn<QString>("pages");
         QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("prompts"); // "Title:answer" of each box, in order
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("model"); // empty: not compared
-        const auto row = [](const char* name, const QString& pages, const char* script, const char* prompts,
-                            const char* after, const char* model = "") {
-            QTest::newRow(name) << pages << QString(script) << QString(prompts) << QString(after) << QString(model);
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const QString& pages, const char* script, const QString& expected) {
+            QTest::newRow(name) << pages << QString(script) << expected;
         };
         QStringList full;
         for (int i = 1; i <= MaxPages; ++i)
             full << QStringLiteral("0,0,0,P%1").arg(i);
         const QString p64 = full.join(u'|');
         const QString abc = QStringLiteral("0,0,0,A|0,0,0,B|0,0,0,C");
-        row("no message open", "-", "optCenter", "", "closed 1 de 1 [] e0 p0x C", "0,0,0,");
+        row("no message open", "-", "optCenter", "closed 1 de 1 [] e0 p0x C # 0,0,0, # ");
         row("moving takes the fields", "0,0,0,A|0,0,0,B", "txtMensaje A2;cboEfe 3;cboPausa 4;optCenter;clean;cmdPagDwn",
-            "", "2 de 2 [B] e0 p0x L *", "3,4,2,A2|0,0,0,B");
-        row("previous on 1", p64, "clean;cmdPagUp", "", "1 de 64 [P1] e0 p0x L");
-        row("next on 64", p64, "txtGoto 64;cmdGtoPag;clean;cmdPagDwn", "", "64 de 64 [P64] e0 p0x L");
-        row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar", "", "64 de 64 [P64] e0 p0x L");
-        row("next on the last page, yes", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn", "Nueva Pagina:Y",
-            "3 de 3 [] e0 p0x L *", "0,0,0,A|2,0,0,B|0,0,0,");
-        row("next on the last page, no", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn", "Nueva Pagina:N",
-            "2 de 2 [B] e2 p0 L *", "0,0,0,A|2,0,0,B");
-        row("insert takes the typed page first", abc, "cmdPagDwn;txtMensaje X;cmdInsertar", "Insertar:Y",
-            "2 de 4 [] e0 p0x L *", "0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C");
-        row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;cmdBorro",
-            "Borrar:Y", "2 de 3 [B] e0 p0x L *", "0,0,0,A|0,0,0,B|0,0,0,D");
-        row("delete page 1", "0,0,0,A|1,2,0,B", "cmdBorro", "Borrar:Y", "1 de 1 [B] e1 p2 L *", "1,2,0,B");
-        row("answered no", abc, "cmdPagDwn;clean;cmdInsertar;cmdBorro", "Insertar:N,Borrar:N", "2 de 3 [B] e0 p0x L",
-            "0,0,0,A|0,0,0,B|0,0,0,C");
-        row("the only page", "0,0,0,SOLA", "cmdBorro", "", "1 de 1 [SOLA] e0 p0x L", "0,0,0,SOLA");
+            "2 de 2 [B] e0 p0x L * # 3,4,2,A2|0,0,0,B # ");
+        row("previous on 1", p64, "clean;cmdPagUp", "1 de 64 [P1] e0 p0x L # " + p64 + " # ");
+        row("next on 64", p64, "txtGoto 64;cmdGtoPag;clean;cmdPagDwn", "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
+        row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar", "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
+        row("next on the last page, yes", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn[Y]",
+            "3 de 3 [] e0 p0x L * # 0,0,0,A|2,0,0,B|0,0,0, # Nueva Pagina");
+        row("next on the last page, no", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;cmdPagDwn[N]",
+            "2 de 2 [B] e2 p0 L * # 0,0,0,A|2,0,0,B # Nueva Pagina");
+        row("insert takes the typed page first", abc, "cmdPagDwn;txtMensaje X;cmdInsertar[Y]",
+            "2 de 4 [] e0 p0x L * # 0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C # Insertar");
+        row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;cmdBorro[Y]",
+            "2 de 3 [B] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,D # Borrar");
+        row("delete page 1", "0,0,0,A|1,2,0,B", "cmdBorro[Y]", "1 de 1 [B] e1 p2 L * # 1,2,0,B # Borrar");
+        row("answered no", abc, "cmdPagDwn;clean;cmdInsertar[N];cmdBorro[N]",
+            "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
+        row("the only page", "0,0,0,SOLA", "cmdBorro", "1 de 1 [SOLA] e0 p0x L # 0,0,0,SOLA # ");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
-        row("Codigo entries", odd, "cmdPagDwn", "", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L *", qPrintable(odd));
-        row("Codigo to Codigo", odd, "cmdPagDwn;cmdPagDwn", "", "3 de 3 [C] e13=Codigo 13 p0x L *", qPrintable(odd));
-        row("listed effect picked", odd, "cmdPagDwn;cboEfe 1;cmdPagFirst", "", "1 de 3 [A] e0 p0x L *",
-            "0,0,0,A|1,20,0,B|13,0,0,C");
-        row("Codigo changed", "200,0,0,X|201,0,0,X", "clean;cmdPagDwn", "", "2 de 2 [X] e13=Codigo 201 p0x L *");
-        row("the same Codigo is none", "200,0,0,X|200,0,0,X", "clean;cmdPagDwn", "", "2 de 2 [X] e13=Codigo 200 p0x L");
+        row("Codigo entries", odd, "cmdPagDwn", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L * # " + odd + " # ");
+        row("Codigo to Codigo", odd, "cmdPagDwn;cmdPagDwn", "3 de 3 [C] e13=Codigo 13 p0x L * # " + odd + " # ");
+        row("listed effect picked", odd, "cmdPagDwn;cboEfe 1;cmdPagFirst",
+            "1 de 3 [A] e0 p0x L * # 0,0,0,A|1,20,0,B|13,0,0,C # ");
+        row("Codigo changed", "0,0,0,X|200,0,0,X|201,0,0,X", "cmdPagDwn;clean;cmdPagDwn",
+            "3 de 3 [X] e13=Codigo 201 p0x L * # 0,0,0,X|200,0,0,X|201,0,0,X # ");
         // The clock effects write a placeholder and lock the text; a stored clock page shows its own text.
-        row("Fecha", "0,0,0,A", "cboEfe 12", "", "1 de 1 [Fecha 12/07/07 ]x e12 p0x L *", "0,0,0,A");
-        row("Fecha then listed", "0,0,0,A", "cboEfe 12;cboEfe 1", "", "1 de 1 [Fecha 12/07/07 ] e1 p0 L *");
-        row("Hora taken", "0,0,0,A|1,0,0,B", "cboPausa 3;cboEfe 11;cmdPagDwn", "", "2 de 2 [B] e1 p0 L *",
-            "11,3,0, Hora 00:00:00 |1,0,0,B");
-        row("effect 10", "10,0,0,A|11,0,0,otro", "", "", "1 de 2 [A] e10 p0 L");
-        row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn", "", "2 de 2 [otro]x e11 p0x L *");
+        row("Fecha", "0,0,0,A", "cboEfe 12", "1 de 1 [Fecha 12/07/07 ]x e12 p0x L * # 0,0,0,A # ");
+        row("Hora taken", "0,0,0,A|1,0,0,B", "cboPausa 3;cboEfe 11;cmdPagDwn",
+            "2 de 2 [B] e1 p0 L * # 11,3,0, Hora 00:00:00 |1,0,0,B # ");
+        row("effect 10", "10,0,0,A|11,0,0,otro", "", "1 de 2 [A] e10 p0 L # 10,0,0,A|11,0,0,otro # ");
+        row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn", "2 de 2 [otro]x e11 p0x L * # 10,0,0,A|11,0,0,otro # ");
         // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
-        row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "", "2 de 2 [B] e0 p0x C *", "0,0,0,A|0,0,2,B");
-        row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "", "2 de 2 [B] e0 p0x C *", "0,0,2,A|0,0,255,B");
-        row("alignment 255 taken", "0,0,2,A|0,0,255,B", "cmdPagDwn;cmdPagUp", "", "1 de 2 [A] e0 p0x C *",
-            "0,0,2,A|0,0,2,B");
-        row("centre writes at once", "0,0,0,A", "clean;optCenter", "", "1 de 1 [A] e0 p0x C *", "0,0,2,A");
-        row("left writes at once", "0,0,2,A", "clean;optLeft", "", "1 de 1 [A] e0 p0x L *", "0,0,0,A");
+        row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,0,A|0,0,2,B # ");
+        row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,2,A|0,0,255,B # ");
+        row("centre writes at once", "0,0,0,A", "clean;optCenter", "1 de 1 [A] e0 p0x C * # 0,0,2,A # ");
+        row("left writes at once", "0,0,2,A", "clean;optLeft", "1 de 1 [A] e0 p0x L * # 0,0,0,A # ");
     }
     void pageEditing()
     {
         QFETCH(QString, pages);
         QFETCH(QString, script);
-        QFETCH(QString, prompts);
-        QFETCH(QString, after);
-        QFETCH(QString, model);
-        setUp(*w, pages);
-        QStringList titles;
-        for (const QString& prompt : prompts.split(u',', Qt::SkipEmptyParts)) {
-            titles << prompt.section(u':', 0, 0);
-            platform::testing::queuedAnswers << (prompt.endsWith(u'Y') ? MsgAnswer::Yes : MsgAnswer::No);
-        }
+        QFETCH(QString, expected);
+        setUp(pages);
         run(*w, script);
-        QCOMPARE(state(*w), after);
-        if (!model.isEmpty())
-            QCOMPARE(modelString(), model);
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
             {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"}};
+        QStringList titles;
         for (const auto& box : platform::testing::shownBoxes) {
-            QCOMPARE(box.text, texts.value(titles.takeFirst()));
+            titles << box.title;
+            QCOMPARE(box.text, texts.value(box.title));
             QCOMPARE(box.icon, box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information);
             QCOMPARE(box.buttons, MsgButtons::YesNo);
         }
-        QVERIFY(titles.isEmpty());
+        QCOMPARE(state(*w) + " # " + modelString() + " # " + titles.join(u','), expected);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
     // Typing stops at 255 characters; a longer text from a file is shown and taken back whole.
     void longTexts()
     {
-        setUp(*w, "0,0,0,A");
+        setUp("0,0,0,A");
         txtMensaje(*w)->clear();
         QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
         QCOMPARE(txtMensaje(*w)->text().size(), 255);
@@ -161,7 +138,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(int, page);
-        setUp(*w, "0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
+        setUp("0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
         run(*w, "txtGoto 4;cmdGtoPag");
         child<QLineEdit>(*w, "txtGoto")->setText(typed);
         run(*w, "cmdGtoPag");

@@ -13,6 +13,7 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -53,10 +54,20 @@ inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optC
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
-// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified.
-inline void run(FrmMain& w, const QString& script)
+// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified. A step
+// may carry the answers of the boxes ("[Y]", "[N]") and file dialogs ("<file in folder>", "<->" cancels) it opens.
+inline void run(FrmMain& w, const QString& script, const QString& folder = QString())
 {
-    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
+    static const QRegularExpression answers(QStringLiteral("\\[(.)\\]|<([^>]*)>"));
+    for (QString step : script.split(u';', Qt::SkipEmptyParts)) {
+        for (auto it = answers.globalMatch(step); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (m.capturedLength(1))
+                platform::testing::queuedAnswers << (m.captured(1) == "Y" ? MsgAnswer::Yes : MsgAnswer::No);
+            else
+                platform::testing::queuedFileNames << (m.captured(2) == "-" ? QString() : folder + '/' + m.captured(2));
+        }
+        step.remove(answers);
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
         if (auto* edit = qobject_cast<QLineEdit*>(target))
@@ -69,6 +80,8 @@ inline void run(FrmMain& w, const QString& script)
             button->click();
         else if (auto* item = qobject_cast<QAction*>(target))
             item->trigger();
+        else if (step == QLatin1String("window"))
+            w.close();
         else if (step == QLatin1String("clean") || step == QLatin1String("dirty"))
             Module1::MsgModified = step == QLatin1String("dirty");
         else
