@@ -1,4 +1,4 @@
-// The help window and its document, the about box, Qt's own texts in Spanish and the model's helpers.
+// The help window and its document, the about box, and Qt's own texts in Spanish.
 #include "help/Help.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
@@ -55,18 +55,6 @@ private slots:
         QVERIFY(platform::testing::shownBoxes.isEmpty());
     }
 
-    void missingDocument()
-    {
-        if (QFileInfo::exists(QStringLiteral(TIVOR_INSTALL_DATADIR "/tivor.html")))
-            QSKIP("an installed help document exists on this machine");
-        platform::testing::queuedAnswers = {MsgAnswer::Ok};
-        openHelp(nullptr);
-        const auto box = platform::testing::shownBoxes.value(0);
-        QCOMPARE(box.text, QStringLiteral("No se encontro el archivo de ayuda tivor.html"));
-        QVERIFY(box.detail.contains(dir.filePath("bin/tivor.html")));
-        QVERIFY(testenv::noUnexpectedPrompts());
-    }
-
     // The about box takes the version as it opens; OK closes it.
     void aboutBox()
     {
@@ -86,16 +74,6 @@ private slots:
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(box.button(QMessageBox::Yes)->text() + box.button(QMessageBox::No)->text(), QStringLiteral("&Sí&No"));
-    }
-
-    void modelHelpers()
-    {
-        QCOMPARE(Module1::versionTextFor(1, 8) + Module1::versionTextFor(0, 3) + Module1::versionTextFor(2, 10),
-                 QStringLiteral("v1.8v.3v2.10"));
-        Module1::PageText[64] = QStringLiteral(" ");
-        QVERIFY(Module1::messageHasText());
-        Module1::blankPage(64);
-        QVERIFY(!Module1::messageHasText());
     }
 };
 

@@ -13,7 +13,6 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -24,8 +23,7 @@ namespace editorkit
 inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
 {
     testenv::reset(dir, waitScale);
-    Module1::MsgFileName.clear();
-    Module1::MsgFilePath.clear();
+    Module1::MsgFileName = Module1::MsgFilePath = QString();
     Module1::MsgSaveAs = false;
     FileCommands::testing::scriptedEnd = true;
     FileCommands::testing::endCount = 0;
@@ -34,17 +32,14 @@ inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double wai
     platform::testing::queuedAnswers = {MsgAnswer::Ok};
     auto window = std::make_unique<FrmMain>();
     platform::testing::queuedAnswers.clear();
-    platform::testing::shownBoxes.clear();
-    platform::testing::unexpectedBoxes.clear();
+    platform::testing::shownBoxes = platform::testing::unexpectedBoxes = {};
     return window;
 }
 
 template <typename T> T* child(FrmMain& w, const char* name)
 {
     T* found = w.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
+    return found ? found : (qFatal("no widget %s", name), nullptr);
 }
 
 inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
@@ -54,23 +49,19 @@ inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optC
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
-// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified. A step
-// may carry the answers of the boxes ("[Y]", "[N]") and file dialogs ("<file in folder>", "<->" cancels) it opens.
+// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
+// closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
+// cancels it).
 inline void run(FrmMain& w, const QString& script, const QString& folder = QString())
 {
-    static const QRegularExpression answers(QStringLiteral("\\[(.)\\]|<([^>]*)>"));
-    for (QString step : script.split(u';', Qt::SkipEmptyParts)) {
-        for (auto it = answers.globalMatch(step); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            if (m.capturedLength(1))
-                platform::testing::queuedAnswers << (m.captured(1) == "Y" ? MsgAnswer::Yes : MsgAnswer::No);
-            else
-                platform::testing::queuedFileNames << (m.captured(2) == "-" ? QString() : folder + '/' + m.captured(2));
-        }
-        step.remove(answers);
+    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
-        if (auto* edit = qobject_cast<QLineEdit*>(target))
+        if (step == QLatin1String("Y") || step == QLatin1String("N"))
+            platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
+        else if (step.startsWith(u'<'))
+            platform::testing::queuedFileNames << (step == QLatin1String("<->") ? QString() : folder + u'/' + step.mid(1).chopped(1));
+        else if (auto* edit = qobject_cast<QLineEdit*>(target))
             edit->setText(value);
         else if (auto* list = qobject_cast<QComboBox*>(target))
             list->setCurrentIndex(value.toInt());

@@ -21,17 +21,12 @@ void reset(const QTemporaryDir& dir, double waitScale)
 {
     Module1::clearModel();
     using namespace platform::testing;
-    scriptedBoxes = true;
+    scriptedBoxes = scriptedDialogs = scriptedPrograms = startResult = true;
     queuedAnswers.clear();
-    shownBoxes.clear();
-    unexpectedBoxes.clear();
+    shownBoxes = unexpectedBoxes = {};
     beepCount = 0;
-    scriptedDialogs = true;
     queuedFileNames.clear();
-    shownDialogs.clear();
-    unexpectedDialogs.clear();
-    scriptedPrograms = true;
-    startResult = true;
+    shownDialogs = unexpectedDialogs = {};
     startedPrograms.clear();
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
@@ -69,16 +64,12 @@ void onNextModal(std::function<void(QWidget*)> action, int timeoutMs)
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return f.write(bytes) == bytes.size();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 } // namespace testenv
