@@ -140,8 +140,7 @@ private slots:
         QFETCH(int, page);
         setUp("0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
         run(*w, "txtGoto 4;cmdGtoPag");
-        child<QLineEdit>(*w, "txtGoto")->setText(typed);
-        run(*w, "cmdGtoPag");
+        run(*w, "txtGoto " + typed + ";cmdGtoPag");
         QCOMPARE(state(*w).section(u']', 0, 0), QStringLiteral("%1 de 5 [P%1").arg(page));
     }
 

@@ -3,12 +3,11 @@
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
 #include "platform/Translations.h"
-#include "support/TestEnv.h"
+#include "support/EditorKit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -45,8 +44,7 @@ private slots:
         QCOMPARE(help->findChild<QTextBrowser*>("txtAyuda")->source(), QUrl::fromLocalFile(shared));
         QList<int> found;
         for (const char* text : {"dialout", "dialout", "dialout", "ausente"}) {
-            help->findChild<QLineEdit*>("txtBuscar")->setText(text);
-            help->findChild<QPushButton*>("cmdBuscar")->click();
+            editorkit::run(*help, QStringLiteral("txtBuscar %1;cmdBuscar").arg(text));
             found << help->findChild<QTextBrowser*>("txtAyuda")->textCursor().selectionStart();
         }
         QCOMPARE(found, QList<int>({0, 12, 0, 0}));
@@ -62,7 +60,7 @@ private slots:
         QString seen;
         testenv::onNextModal([&seen](QWidget* w) {
             seen = w->windowTitle() + '|' + w->findChild<QLabel*>("Label3")->text();
-            w->findChild<QPushButton*>("salir")->click();
+            editorkit::run(*w, "salir");
         });
         showAbout(nullptr);
         QCOMPARE(seen, QStringLiteral("Acerca de|v.3"));

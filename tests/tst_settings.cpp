@@ -3,12 +3,8 @@
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
 #include "settings/frmOpciones.h"
-#include "support/TestEnv.h"
+#include "support/EditorKit.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 namespace
@@ -59,39 +55,24 @@ private slots:
     }
 
     // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
-    // completion ("11" is not "110", "1" not "10"); leaving any other way changes and stores nothing.
+    // completion ("11" is not "110", "1 " not "10"); leaving any other way changes and stores nothing.
     void optionsDialog_data()
     {
-        QTest::addColumn<QStringList>("steps"); // "field text" typed as a user does, "chkRTS"; the last leaves
+        QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
         QTest::addColumn<QString>("after");
-        QTest::newRow("unchanged") << QStringList{"cmdOK"} << "/dev/ttyUSB0|14400|True|0200|5";
-        QTest::newRow("typed") << QStringList{"cboPort /dev/ttyUSB1", "cboBaud 11", "chkRTS", "cboWNT 1 ", "cboChar ",
-                                              "cmdOK"} << "/dev/ttyUSB1|11|False|1 |";
-        for (const char* how : {"Command2", "close", "Escape"})
-            QTest::newRow(how) << QStringList{"cboPort 7", "chkRTS", "cboChar 90", how} << "-|-|-|-|-";
+        QTest::newRow("unchanged") << "cmdOK" << "/dev/ttyUSB0|14400|True|0200|5";
+        QTest::newRow("typed") << "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK"
+                               << "/dev/ttyUSB1|11|False|1 |";
+        QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2" << "-|-|-|-|-";
+        QTest::newRow("closed") << "cboPort 7;chkRTS;cboChar 90;window" << "-|-|-|-|-";
     }
     void optionsDialog()
     {
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         QFETCH(QString, after);
         using namespace Module1;
         ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
-        testenv::onNextModal([steps](QWidget* dlg) {
-            dlg->activateWindow(); // completion only acts in a focused field, as when the user types
-            for (const QString& step : steps) {
-                if (auto* combo = dlg->findChild<QComboBox*>(step.section(u' ', 0, 0))) {
-                    combo->lineEdit()->setFocus();
-                    QTRY_VERIFY(combo->lineEdit()->hasFocus());
-                    combo->lineEdit()->selectAll();
-                    QTest::keyClick(combo->lineEdit(), Qt::Key_Backspace);
-                    QTest::keyClicks(combo->lineEdit(), step.section(u' ', 1));
-                } else if (auto* button = dlg->findChild<QAbstractButton*>(step)) {
-                    QTest::mouseClick(button, Qt::LeftButton);
-                } else {
-                    step == QLatin1String("close") ? void(dlg->close()) : QTest::keyClick(dlg, Qt::Key_Escape);
-                }
-            }
-        });
+        testenv::onNextModal([steps](QWidget* dlg) { editorkit::run(*dlg, steps); });
         const bool accepted = !after.startsWith(u'-');
         QCOMPARE(showOptionsDialog(nullptr), accepted);
         QCOMPARE(OptionsAccepted, accepted);
@@ -106,7 +87,7 @@ private slots:
         QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
         platform::testing::settingsFile = dir.filePath("blocker/Tivor.conf");
         platform::testing::queuedAnswers = {MsgAnswer::Ok};
-        testenv::onNextModal([](QWidget* dlg) { dlg->findChild<QPushButton*>("cmdOK")->click(); });
+        testenv::onNextModal([](QWidget* dlg) { editorkit::run(*dlg, "cmdOK"); });
         QVERIFY(showOptionsDialog(nullptr));
         const auto box = platform::testing::shownBoxes.value(0);
         QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),

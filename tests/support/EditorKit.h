@@ -49,25 +49,33 @@ inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optC
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
-// tool button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
+// button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
 // closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
 // cancels it).
-inline void run(FrmMain& w, const QString& script, const QString& folder = QString())
+inline void run(QWidget& w, const QString& script, const QString& folder = QString())
 {
     for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
+        auto* list = qobject_cast<QComboBox*>(target);
         if (step == QLatin1String("Y") || step == QLatin1String("N"))
             platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
         else if (step.startsWith(u'<'))
             platform::testing::queuedFileNames << (step == QLatin1String("<->") ? QString() : folder + u'/' + step.mid(1).chopped(1));
+        else if (list && list->isEditable()) {
+            // Typed as a user does, in the focused field: completion only acts there.
+            w.activateWindow();
+            list->lineEdit()->setFocus();
+            QTRY_VERIFY(list->lineEdit()->hasFocus());
+            list->lineEdit()->clear();
+            QTest::keyClicks(list->lineEdit(), value);
+        } else if (list)
+            list->setCurrentIndex(value.toInt());
         else if (auto* edit = qobject_cast<QLineEdit*>(target))
             edit->setText(value);
-        else if (auto* list = qobject_cast<QComboBox*>(target))
-            list->setCurrentIndex(value.toInt());
         else if (auto* option = qobject_cast<QRadioButton*>(target))
             option->setChecked(true);
-        else if (auto* button = qobject_cast<QToolButton*>(target))
+        else if (auto* button = qobject_cast<QAbstractButton*>(target))
             button->click();
         else if (auto* item = qobject_cast<QAction*>(target))
             item->trigger();
@@ -117,21 +125,15 @@ inline QString modelString()
 // The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
 // field, "=Codigo N" the extra entry of a list, C/L the alignment, * a modified message; "closed" leads when
 // no message is open.
-inline QString comboState(QComboBox* box, int listSize, QWidget* frame)
-{
-    QString s = QString::number(box->currentIndex());
-    if (box->count() > listSize)
-        s += QLatin1Char('=') + box->itemText(listSize);
-    return box->isEnabledTo(frame) ? s : s + QLatin1Char('x');
-}
 inline QString state(FrmMain& w)
 {
-    QLineEdit* text = txtMensaje(w);
-    return (w.messageOpen() ? QString() : QStringLiteral("closed ")) + child<QLineEdit>(w, "txtPag")->text() +
-           QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text() + QStringLiteral(" [") + text->text() +
-           QLatin1Char(']') + (text->isEnabledTo(fraMensaje(w)) ? "" : "x") + QStringLiteral(" e") +
-           comboState(cboEfe(w), int(Module1::EffectList.size()), fraMensaje(w)) + QStringLiteral(" p") +
-           comboState(cboPausa(w), int(Module1::PauseList.size()), fraMensaje(w)) +
+    const auto field = [&w](QWidget* f, const QString& s) { return f->isEnabledTo(fraMensaje(w)) ? s : s + u'x'; };
+    const auto list = [&field](QComboBox* box, qsizetype size) {
+        return field(box, QString::number(box->currentIndex()) + (box->count() > size ? u'=' + box->itemText(size) : ""));
+    };
+    return QString(w.messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
+           child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
+           list(cboEfe(w), Module1::EffectList.size()) + " p" + list(cboPausa(w), Module1::PauseList.size()) +
            (optCenter(w)->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
 }
 } // namespace editorkit
