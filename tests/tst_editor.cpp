@@ -40,8 +40,8 @@ private slots:
         QTest::addColumn<QString>("pages");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char* name, const QString& pages, const char* script, const QString& expected) {
-            QTest::newRow(name) << pages << QString(script) << expected;
+        const auto row = [](const char* name, const QString& pages, const QString& script, const QString& expected) {
+            QTest::newRow(name) << pages << script << expected;
         };
         QStringList full;
         for (int i = 1; i <= MaxPages; ++i)
@@ -53,7 +53,8 @@ private slots:
             "2 de 2 [B] e0 p0x L * # 3,4,2,A2|0,0,0,B # ");
         row("previous on 1", p64, "clean;cmdPagUp", "1 de 64 [P1] e0 p0x L # " + p64 + " # ");
         row("next on 64", p64, "txtGoto 64;cmdGtoPag;clean;cmdPagDwn", "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
-        row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar", "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
+        row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar",
+            "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
         row("next on the last page, yes", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;Y;cmdPagDwn",
             "3 de 3 [] e0 p0x L * # 0,0,0,A|2,0,0,B|0,0,0, # Nueva Pagina");
         row("next on the last page, no", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;N;cmdPagDwn",
@@ -78,12 +79,23 @@ private slots:
         row("Hora taken", "0,0,0,A|1,0,0,B", "cboPausa 3;cboEfe 11;cmdPagDwn",
             "2 de 2 [B] e1 p0 L * # 11,3,0, Hora 00:00:00 |1,0,0,B # ");
         row("effect 10", "10,0,0,A|11,0,0,otro", "", "1 de 2 [A] e10 p0 L # 10,0,0,A|11,0,0,otro # ");
-        row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn", "2 de 2 [otro]x e11 p0x L * # 10,0,0,A|11,0,0,otro # ");
+        row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn",
+            "2 de 2 [otro]x e11 p0x L * # 10,0,0,A|11,0,0,otro # ");
         // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
         row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,0,A|0,0,2,B # ");
         row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,2,A|0,0,255,B # ");
         row("centre writes at once", "0,0,0,A", "clean;optCenter", "1 de 1 [A] e0 p0x C * # 0,0,2,A # ");
         row("left writes at once", "0,0,2,A", "clean;optLeft", "1 de 1 [A] e0 p0x L * # 0,0,0,A # ");
+        // Go to: rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first
+        // other character; anything that is not a page of the message leaves page 4 shown.
+        const QString p5 = QStringLiteral("0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
+        for (const auto& [typed, page] : {std::pair{"3", 3}, {"0", 4}, {"6", 4}, {"abc", 4}, {"", 4}, {"2.5", 2},
+                 {"3.5", 4}, {"2.6", 3}, {"1.4", 1}, {"0.5", 4}, {" 5x", 5}, {"\t+1", 1}, {"-1", 4}, {"0.2e1", 2},
+                 {"20e-1", 2}, {".5e1", 5}, {"3e", 3}, {"1e999", 4}, {"2,9", 2}, {"1 5", 1}}) {
+            row(qPrintable(QStringLiteral("go to '%1'").arg(typed)), p5,
+                QStringLiteral("txtGoto 4;cmdGtoPag;txtGoto %1;cmdGtoPag").arg(typed),
+                QStringLiteral("%1 de 5 [P%1] e0 p0x L * # ").arg(page) + p5 + " # ");
+        }
     }
     void pageEditing()
     {
@@ -120,28 +132,6 @@ private slots:
         run(*w, "txtMensaje yy"); // the start of the long text, typed: that is what counts
         w->TomoActual();
         QCOMPARE(PageText[1], QStringLiteral("yy"));
-    }
-
-    // Rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first other
-    // character; anything that is not a page of the message leaves page 4 shown.
-    void goToPage_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("page");
-        const QList<QPair<const char*, int>> rows = {{"3", 3}, {"0", 4}, {"6", 4}, {"abc", 4}, {"", 4}, {"2.5", 2},
-            {"3.5", 4}, {"2.6", 3}, {"1.4", 1}, {"0.5", 4}, {" 5x", 5}, {"\t+1", 1}, {"-1", 4}, {"0.2e1", 2},
-            {"20e-1", 2}, {".5e1", 5}, {"3e", 3}, {"1e999", 4}, {"2,9", 2}, {"1 5", 1}};
-        for (const auto& [typed, page] : rows)
-            QTest::addRow("'%s'", typed) << QString::fromLatin1(typed) << page;
-    }
-    void goToPage()
-    {
-        QFETCH(QString, typed);
-        QFETCH(int, page);
-        setUp("0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
-        run(*w, "txtGoto 4;cmdGtoPag");
-        run(*w, "txtGoto " + typed + ";cmdGtoPag");
-        QCOMPARE(state(*w).section(u']', 0, 0), QStringLiteral("%1 de 5 [P%1").arg(page));
     }
 
     // The prefixes and the beeps through the wait seam; then in real time: a tick due during the half-second wait

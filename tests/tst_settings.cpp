@@ -45,7 +45,8 @@ private slots:
         LoadRegSett();
         QCOMPARE(held(), QStringLiteral("2|9600|False|200|07"));
         QCOMPARE(testenv::readFile(platform::testing::settingsFile), QByteArray("[PGM]\nDY2=07\n"));
-        for (const QString text : {"05", " 9600 ", "", "@Variant(x)", "\"a\";b#c=d", "puerto ñ", "True", "true", "True "}) {
+        for (const QString text :
+             {"05", " 9600 ", "", "@Variant(x)", "\"a\";b#c=d", "puerto ñ", "True", "true", "True "}) {
             Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = text;
             QVERIFY(SaveRegSett() && platform::SaveSetting("Tivor", "COM", "RTS", text));
             Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = QString();

@@ -61,7 +61,7 @@ inline void run(QWidget& w, const QString& script, const QString& folder = QStri
         if (step == QLatin1String("Y") || step == QLatin1String("N"))
             platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
         else if (step.startsWith(u'<'))
-            platform::testing::queuedFileNames << (step == QLatin1String("<->") ? QString() : folder + u'/' + step.mid(1).chopped(1));
+            platform::testing::queuedFileNames << (step == "<->" ? QString() : folder + u'/' + step.mid(1).chopped(1));
         else if (list && list->isEditable()) {
             // Typed as a user does, in the focused field: completion only acts there.
             w.activateWindow();
@@ -129,7 +129,8 @@ inline QString state(FrmMain& w)
 {
     const auto field = [&w](QWidget* f, const QString& s) { return f->isEnabledTo(fraMensaje(w)) ? s : s + u'x'; };
     const auto list = [&field](QComboBox* box, qsizetype size) {
-        return field(box, QString::number(box->currentIndex()) + (box->count() > size ? u'=' + box->itemText(size) : ""));
+        const QString extra = box->count() > size ? u'=' + box->itemText(size) : QString();
+        return field(box, QString::number(box->currentIndex()) + extra);
     };
     return QString(w.messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
            child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
