@@ -179,8 +179,8 @@ private slots:
         }
     }
 
-    // The file commands through the menu items, in EditorKit's steps, with the answers of their prompts ("[Y]")
-    // and file dialogs ("<name>", "<->" cancels); "window" closes the window. Compared: the dialogs shown, then
+    // The file commands through their menu items, in EditorKit's steps with the answers of their prompts and file
+    // dialogs. Compared: the dialogs shown (save or open, flags, filter, the file name proposed), then
     // panel 2|panel 3|MsgFileName|SaveAs Modified Open|pages|closed/ended, then every file with its first text.
     void commands_data()
     {

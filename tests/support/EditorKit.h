@@ -1,4 +1,4 @@
-// Helpers for tests that drive the real main window: widgets by objectName and a message put in place.
+// Helpers for tests that drive the real main window and its dialogs: widgets by objectName, steps, one state line.
 #pragma once
 
 #include "editor/FrmMain.h"
