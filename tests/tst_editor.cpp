@@ -63,6 +63,7 @@ private slots:
         row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;Y;cmdBorro",
             "2 de 3 [B] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,D # Borrar");
         row("delete page 1", "0,0,0,A|1,2,0,B", "Y;cmdBorro", "1 de 1 [B] e1 p2 L * # 1,2,0,B # Borrar");
+        row("the only page is not deleted", "0,0,0,A", "cmdBorro", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         row("answered no", abc, "cmdPagDwn;clean;N;cmdInsertar;N;cmdBorro",
             "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
