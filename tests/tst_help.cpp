@@ -38,7 +38,8 @@ private slots:
         openHelp(nullptr);
         QWidgetList windows;
         for (QWidget* w : QApplication::topLevelWidgets())
-            windows << (w->objectName() == QLatin1String("frmAyuda") ? QWidgetList{w} : QWidgetList{});
+            if (w->objectName() == QLatin1String("frmAyuda"))
+                windows << w;
         QCOMPARE(windows.size(), 1);
         QWidget* help = windows[0];
         QCOMPARE(help->findChild<QTextBrowser*>("txtAyuda")->source(), QUrl::fromLocalFile(shared));
