@@ -1,22 +1,26 @@
-// The settings store: defaults, exact texts, the RTS flag, and a store that cannot be written.
+// The settings store and the options dialog: texts kept exactly, what "Aceptar" stores, what leaving keeps.
+#include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
-#include "support/TestEnv.h"
+#include "settings/frmOpciones.h"
+#include "support/EditorKit.h"
 
-#include <QFile>
 #include <QTest>
 
 namespace
 {
-const QString kApp = QStringLiteral("Tivor");
-
-void setAll(const QString& port, const QString& baud, bool rts, const QString& dy1, const QString& dy2)
+// The five options as the store holds them ("-" for a key never stored), and as the program holds them.
+QString stored()
 {
-    Module1::ComPort = port;
-    Module1::ComBaud = baud;
-    Module1::ComRTS = rts;
-    Module1::DY1 = dy1;
-    Module1::DY2 = dy2;
+    QStringList values;
+    for (const char* key : {"COM/Port", "COM/Baud", "COM/RTS", "PGM/DY1", "PGM/DY2"})
+        values << platform::GetSetting("Tivor", QString(key).section(u'/', 0, 0), QString(key).section(u'/', 1), "-");
+    return values.join(u'|');
+}
+QString held()
+{
+    using namespace Module1;
+    return QStringList{ComPort, ComBaud, ComRTS ? "True" : "False", DY1, DY2}.join(u'|');
 }
 } // namespace
 
@@ -29,96 +33,70 @@ private slots:
     void init()
     {
         testenv::reset(dir);
-        setAll(QStringLiteral("x"), QStringLiteral("x"), true, QStringLiteral("x"), QStringLiteral("x"));
+        LoadRegSett();
     }
 
-    void emptyStoreGivesDefaultsAndWritesNothing()
+    // Reading fills in what the store lacks with the defaults and writes nothing; every text comes back character
+    // for character, and only the exact text "True" turns RTS on.
+    void store()
     {
+        QCOMPARE(held(), QStringLiteral("2|9600|False|200|05"));
+        QVERIFY(testenv::writeFile(platform::testing::settingsFile, "[PGM]\nDY2=07\n"));
         LoadRegSett();
-        QCOMPARE(Module1::ComPort, QStringLiteral("2"));
-        QCOMPARE(Module1::ComBaud, QStringLiteral("9600"));
-        QCOMPARE(Module1::ComRTS, false);
-        QCOMPARE(Module1::DY1, QStringLiteral("200"));
-        QCOMPARE(Module1::DY2, QStringLiteral("05"));
-        // Reading must not create the store, nor any key in it.
-        QVERIFY(!QFile::exists(platform::testing::settingsFile));
-        QCOMPARE(platform::GetSetting(kApp, QStringLiteral("PGM"), QStringLiteral("DY2"), QStringLiteral("none")),
-                 QStringLiteral("none"));
+        QCOMPARE(held(), QStringLiteral("2|9600|False|200|07"));
+        QCOMPARE(testenv::readFile(platform::testing::settingsFile), QByteArray("[PGM]\nDY2=07\n"));
+        for (const QString text :
+             {"05", " 9600 ", "", "@Variant(x)", "\"a\";b#c=d", "puerto ñ", "True", "true", "True "}) {
+            Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = text;
+            QVERIFY(SaveRegSett() && platform::SaveSetting("Tivor", "COM", "RTS", text));
+            Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = QString();
+            LoadRegSett();
+            QCOMPARE(held(), QStringList({text, text, text == "True" ? "True" : "False", text, text}).join(u'|'));
+        }
     }
 
-    void partialStoreReadsOnlyWhatItHoldsAndWritesNothing()
+    // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
+    // completion ("11" is not "110", "1 " not "10"); leaving any other way changes and stores nothing.
+    void optionsDialog_data()
     {
-        QVERIFY(testenv::writeFile(platform::testing::settingsFile, "[PGM]\nDY2=05\n"));
-        LoadRegSett();
-        QCOMPARE(Module1::DY2, QStringLiteral("05"));
-        QCOMPARE(Module1::ComPort, QStringLiteral("2"));
-        QCOMPARE(testenv::readFile(platform::testing::settingsFile), QByteArray("[PGM]\nDY2=05\n"));
+        QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
+        QTest::addColumn<QString>("after");
+        QTest::newRow("unchanged") << "cmdOK" << "/dev/ttyUSB0|14400|True|0200|5";
+        QTest::newRow("typed") << "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK"
+                               << "/dev/ttyUSB1|11|False|1 |";
+        QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2" << "-|-|-|-|-";
+        QTest::newRow("closed") << "cboPort 7;chkRTS;cboChar 90;window" << "-|-|-|-|-";
+    }
+    void optionsDialog()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, after);
+        using namespace Module1;
+        ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
+        testenv::onNextModal([steps](QWidget* dlg) { editorkit::run(*dlg, steps); });
+        const bool accepted = !after.startsWith(u'-');
+        QCOMPARE(showOptionsDialog(nullptr), accepted);
+        QCOMPARE(OptionsAccepted, accepted);
+        QCOMPARE(stored(), after);
+        QCOMPARE(held(), accepted ? after : QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"));
+        QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    // Every text comes back character for character, whatever the user typed.
-    void textsRoundTripExactly_data()
+    // A store that cannot be written: said after "Aceptar", with where it is.
+    void unwritableStore()
     {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("leading zero") << QStringLiteral("05");
-        QTest::newRow("device path") << QStringLiteral("/dev/ttyUSB0");
-        QTest::newRow("blanks kept") << QStringLiteral(" 9600 ");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("comma") << QStringLiteral("9600,N");
-        QTest::newRow("at sign") << QStringLiteral("@Variant(x)");
-        QTest::newRow("quotes and semicolon") << QStringLiteral("\"a\";b#c=d");
-        QTest::newRow("accented") << QString::fromUtf8("puerto ñ");
-        QTest::newRow("True as a port") << QStringLiteral("True");
-    }
-    void textsRoundTripExactly()
-    {
-        QFETCH(QString, text);
-        setAll(text, text, false, text, text);
-        QVERIFY(SaveRegSett());
-        setAll(QStringLiteral("x"), QStringLiteral("x"), true, QStringLiteral("x"), QStringLiteral("x"));
-        LoadRegSett();
-        QCOMPARE(Module1::ComPort, text);
-        QCOMPARE(Module1::ComBaud, text);
-        QCOMPARE(Module1::DY1, text);
-        QCOMPARE(Module1::DY2, text);
-        QCOMPARE(Module1::ComRTS, false);
-    }
-
-    void rtsText_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("True") << QStringLiteral("True") << true;
-        QTest::newRow("False") << QStringLiteral("False") << false;
-        QTest::newRow("lower true") << QStringLiteral("true") << false;
-        QTest::newRow("one") << QStringLiteral("1") << false;
-        QTest::newRow("minus one") << QStringLiteral("-1") << false;
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("blank after") << QStringLiteral("True ") << false;
-    }
-    void rtsText()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, expected);
-        QVERIFY(platform::SaveSetting(kApp, QStringLiteral("COM"), QStringLiteral("RTS"), stored));
-        LoadRegSett();
-        QCOMPARE(Module1::ComRTS, expected);
-    }
-
-    void storeThatCannotBeWrittenIsReported()
-    {
-        // A store whose folder is a plain file cannot be created, not even by root.
-        const QString blocker = dir.filePath(QStringLiteral("blocker"));
-        QVERIFY(testenv::writeFile(blocker, "not a folder"));
-        platform::testing::settingsFile = blocker + QStringLiteral("/Tivor.conf");
-        setAll(QStringLiteral("3"), QStringLiteral("19200"), true, QStringLiteral("500"), QStringLiteral("90"));
-        QCOMPARE(SaveRegSett(), false);
-        // The variables keep the accepted values for the rest of the run.
-        QCOMPARE(Module1::ComPort, QStringLiteral("3"));
-        LoadRegSett();
-        QCOMPARE(Module1::ComPort, QStringLiteral("2"));
-        QCOMPARE(Module1::DY2, QStringLiteral("05"));
+        QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
+        platform::testing::settingsFile = dir.filePath("blocker/Tivor.conf");
+        platform::testing::queuedAnswers = {MsgAnswer::Ok};
+        testenv::onNextModal([](QWidget* dlg) { editorkit::run(*dlg, "cmdOK"); });
+        QVERIFY(showOptionsDialog(nullptr));
+        const auto box = platform::testing::shownBoxes.value(0);
+        QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),
+                 "Opciones de Programa|No se pudieron grabar las Opciones\rSe usaran hasta cerrar el programa|" +
+                     platform::testing::settingsFile + "|1");
+        QVERIFY(testenv::noUnexpectedPrompts());
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettings)
+QTEST_MAIN(TestSettings)
 #include "tst_settings.moc"

@@ -1,9 +1,10 @@
-// Helpers for tests that drive the real main window: widgets by objectName and a message put in place.
+// Helpers for tests that drive the real main window and its dialogs: widgets by objectName, steps, one state line.
 #pragma once
 
 #include "editor/FrmMain.h"
 #include "editor/FileCommands.h"
 #include "files/MessageFile.h"
+#include "link/SignProtocol.h"
 #include "model/Module1.h"
 #include "platform/MsgBox.h"
 #include "platform/Program.h"
@@ -24,8 +25,7 @@ namespace editorkit
 inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
 {
     testenv::reset(dir, waitScale);
-    Module1::MsgFileName.clear();
-    Module1::MsgFilePath.clear();
+    Module1::MsgFileName = Module1::MsgFilePath = QString();
     Module1::MsgSaveAs = false;
     platform::testing::scriptedEnd = true;
     platform::testing::endCount = 0;
@@ -34,56 +34,60 @@ inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double wai
     platform::testing::queuedAnswers = {MsgAnswer::Ok};
     auto window = std::make_unique<FrmMain>();
     platform::testing::queuedAnswers.clear();
-    platform::testing::shownBoxes.clear();
-    platform::testing::unexpectedBoxes.clear();
+    platform::testing::shownBoxes = platform::testing::unexpectedBoxes = {};
     return window;
 }
 
 template <typename T> T* child(FrmMain& w, const char* name)
 {
     T* found = w.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
+    return found ? found : (qFatal("no widget %s", name), nullptr);
 }
 
 inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
-inline QLineEdit* txtGoto(FrmMain& w) { return child<QLineEdit>(w, "txtGoto"); }
 inline QComboBox* cboEfe(FrmMain& w) { return child<QComboBox>(w, "cboEfe"); }
 inline QComboBox* cboPausa(FrmMain& w) { return child<QComboBox>(w, "cboPausa"); }
 inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optCenter"); }
-inline QRadioButton* optLeft(FrmMain& w) { return child<QRadioButton>(w, "optLeft"); }
 inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
-inline QToolButton* button(FrmMain& w, const char* name) { return child<QToolButton>(w, name); }
-inline QAction* action(FrmMain& w, const char* name) { return child<QAction>(w, name); }
-inline QString shownPage(FrmMain& w)
-{
-    return child<QLineEdit>(w, "txtPag")->text() + QStringLiteral(" de ") + child<QLineEdit>(w, "txtDe")->text();
-}
 
-inline void click(FrmMain& w, const char* name) { button(w, name)->click(); }
-inline void goTo(FrmMain& w, int page)
+// Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
+// button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
+// closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
+// cancels it).
+inline void run(QWidget& w, const QString& script, const QString& folder = QString())
 {
-    txtGoto(w)->setText(QString::number(page));
-    click(w, "cmdGtoPag");
-}
-inline QStringList numbered(int count)
-{
-    QStringList texts;
-    for (int i = 1; i <= count; ++i)
-        texts << QStringLiteral("P%1").arg(i);
-    return texts;
-}
-
-// The last scripted box must be exactly this one.
-inline void checkLastBox(const QString& title, const QString& text, MsgIcon icon, MsgButtons buttons)
-{
-    QVERIFY(!platform::testing::shownBoxes.isEmpty());
-    const auto& box = platform::testing::shownBoxes.last();
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.icon, icon);
-    QCOMPARE(box.buttons, buttons);
+    for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
+        QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
+        const QString value = step.section(u' ', 1);
+        auto* list = qobject_cast<QComboBox*>(target);
+        if (step == QLatin1String("Y") || step == QLatin1String("N"))
+            platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
+        else if (step.startsWith(u'<'))
+            platform::testing::queuedFileNames << (step == "<->" ? QString() : folder + u'/' + step.mid(1).chopped(1));
+        else if (list && list->isEditable()) {
+            // Typed as a user does, in the focused field: completion only acts there.
+            w.activateWindow();
+            list->lineEdit()->setFocus();
+            QTRY_VERIFY(list->lineEdit()->hasFocus());
+            list->lineEdit()->clear();
+            QTest::keyClicks(list->lineEdit(), value);
+        } else if (list)
+            list->setCurrentIndex(value.toInt());
+        else if (auto* edit = qobject_cast<QLineEdit*>(target))
+            edit->setText(value);
+        else if (auto* option = qobject_cast<QRadioButton*>(target))
+            option->setChecked(true);
+        else if (auto* button = qobject_cast<QAbstractButton*>(target))
+            button->click();
+        else if (auto* item = qobject_cast<QAction*>(target))
+            item->trigger();
+        else if (step == QLatin1String("window"))
+            w.close();
+        else if (step == QLatin1String("clean") || step == QLatin1String("dirty"))
+            Module1::MsgModified = step == QLatin1String("dirty");
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
 }
 
 // Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.
@@ -106,13 +110,33 @@ inline QStringList modelTexts()
     return texts;
 }
 
-// True when every slot above PageCount is blank.
-inline bool slotsAboveCountBlank()
+// The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".
+inline QString modelString()
 {
-    for (int i = Module1::PageCount + 1; i <= Module1::MaxPages; ++i)
-        if (!Module1::PageText[i].isEmpty() || Module1::PageEffect[i] || Module1::PagePause[i] ||
-            Module1::PageAlign[i])
-            return false;
-    return true;
+    using namespace Module1;
+    QStringList pages;
+    for (int i = 1; i <= MaxPages; ++i) {
+        if (i <= PageCount)
+            pages << QStringLiteral("%1,%2,%3,").arg(PageEffect[i]).arg(PagePause[i]).arg(PageAlign[i]) + PageText[i];
+        else if (!PageText[i].isEmpty() || PageEffect[i] || PagePause[i] || PageAlign[i])
+            pages << QStringLiteral("!%1").arg(i);
+    }
+    return pages.join(u'|');
+}
+
+// The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
+// field, "=Codigo N" the extra entry of a list, C/L the alignment, * a modified message; "closed" leads when
+// no message is open.
+inline QString state(FrmMain& w)
+{
+    const auto field = [&w](QWidget* f, const QString& s) { return f->isEnabledTo(fraMensaje(w)) ? s : s + u'x'; };
+    const auto list = [&field](QComboBox* box, qsizetype size) {
+        const QString extra = box->count() > size ? u'=' + box->itemText(size) : QString();
+        return field(box, QString::number(box->currentIndex()) + extra);
+    };
+    return QString(w.messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
+           child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
+           list(cboEfe(w), signproto::EffectCount) + " p" + list(cboPausa(w), signproto::PauseList.size()) +
+           (optCenter(w)->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
 }
 } // namespace editorkit

@@ -10,12 +10,10 @@
 #include "platform/Wait.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
-#include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <memory>
 
 namespace testenv
 {
@@ -23,17 +21,12 @@ void reset(const QTemporaryDir& dir, double waitScale)
 {
     Module1::clearModel();
     using namespace platform::testing;
-    scriptedBoxes = true;
+    scriptedBoxes = scriptedDialogs = scriptedPrograms = startResult = true;
     queuedAnswers.clear();
-    shownBoxes.clear();
-    unexpectedBoxes.clear();
+    shownBoxes = unexpectedBoxes = {};
     beepCount = 0;
-    scriptedDialogs = true;
     queuedFileNames.clear();
-    shownDialogs.clear();
-    unexpectedDialogs.clear();
-    scriptedPrograms = true;
-    startResult = true;
+    shownDialogs = unexpectedDialogs = {};
     startedPrograms.clear();
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
@@ -54,36 +47,29 @@ bool noUnexpectedPrompts()
 
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs)
 {
-    auto timer = new QTimer(qApp);
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, timeoutMs]() {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(w);
-        } else if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-        }
+    auto* timer = new QTimer(qApp);
+    const QDeadlineTimer deadline(timeoutMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, deadline, action]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal && !deadline.hasExpired())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
+            action(modal);
     });
-    timer->start();
+    timer->start(10);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return f.write(bytes) == bytes.size();
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 } // namespace testenv

@@ -1,0 +1,278 @@
+// Message files and text import: the reader's rules, the writer's bytes, saves that must not lose the old file,
+// and the file commands of the real main window with their unsaved-changes prompt.
+#include "files/MessageFile.h"
+#include "files/TextImport.h"
+#include "support/EditorKit.h"
+
+#include <QDir>
+#include <QStringDecoder>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+using namespace Module1;
+
+namespace
+{
+const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff" "SI\xff\"\r\n");
+const QString Loaded = QStringLiteral("a.mnm|PGM: Mensaje cargado OK!|a.mnm|--O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"");
+const QString Broken = QStringLiteral("Sin Nombre|ERR: Error en Archivo de Mensaje||A-O|0,0,0,");
+const QString Changed = QStringLiteral("|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\"");
+} // namespace
+
+class TestFiles : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+    std::unique_ptr<FrmMain> w;
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+private slots:
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void init()
+    {
+        QDir(dir.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(path("sub")));
+        QVERIFY(testenv::writeFile(path("a.mnm"), WorkedExample));
+        QVERIFY(testenv::writeFile(path("t.txt"), "uno\r\n\r\ndos\nuna linea de mas de dieciseis\r"));
+        w = editorkit::freshWindow(dir);
+    }
+    void cleanup() { w.reset(); }
+
+    void reading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("records"); // "broken" when the file is refused
+        QByteArray full;
+        for (int i = 0; i < 64; ++i)
+            full += "0,0,0,\"x\"\r\n";
+        QTest::newRow("LF, CR, none") << QByteArray("1,2,0,\"a\"\n3,4,2,\"b\"\r5,6,1,\"c\"")
+                                      << "1,2,0,a|3,4,2,b|5,6,1,c";
+        QTest::newRow("blanks") << QByteArray("\r\n 1 ,\t2, 0 , \"a b\" \r\n\r\n  \r\n3,4,2,\"\"\r\n")
+                                << "1,2,0,a b|3,4,2,";
+        QTest::newRow("a field a line") << QByteArray("001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n") << "1,255,0,a\r\nb";
+        QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << "";
+        QTest::newRow("64 records") << full + "\r\n  \r\n" << QStringList(64, "0,0,0,x").join(u'|');
+        QTest::newRow("65 records") << full + "0,0,0,\"x\"" << "broken";
+        QTest::newRow("256") << QByteArray("256,0,0,\"x\"\r\n") << "broken";
+        QTest::newRow("empty number") << QByteArray("1,,0,\"x\"\r\n") << "broken";
+        QTest::newRow("cut inside the text") << QByteArray("1,2,0,\"HOLA") << "broken";
+        QTest::newRow("second record cut") << QByteArray("1,2,0,\"a\"\r\n3,4\r\n") << "broken";
+        QTest::newRow("text without quotes") << QByteArray("1,2,0,HOLA\r\n") << "broken";
+        QTest::newRow("more after the text") << QByteArray("1,2,0,\"a\"b\r\n") << "broken";
+    }
+    void reading()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, records);
+        QVERIFY(testenv::writeFile(path("r.mnm"), bytes));
+        QList<MessageRecord> read{MessageRecord{}};
+        QStringList shown;
+        if (!readMessageFile(path("r.mnm"), &read))
+            shown << QStringLiteral("broken");
+        for (const MessageRecord& r : read)
+            shown << QStringLiteral("%1,%2,%3,").arg(r.effect).arg(r.pause).arg(r.align) + r.text;
+        QCOMPARE(shown.join(u'|'), records);
+    }
+
+    // The writer's bytes: double quotes stored as byte 255, Windows-1252 with '?' for what it cannot hold, one
+    // record per page slot with text; and every byte a text can hold comes back from a file unchanged (255 read
+    // as a double quote and written back as 255).
+    void writing()
+    {
+        const QList<QPair<QString, QByteArray>> texts = {
+            {QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081"), "\x80\xa0\xf1\xff\x9f\x81"},
+            {QStringLiteral("\u0080\u0100\u4e2d\U0001F600."), "????."}};
+        for (const auto& [text, stored] : texts) {
+            PageText[1] = text;
+            QVERIFY(writeMessageFile(path("w.mnm")));
+            QCOMPARE(testenv::readFile(path("w.mnm")), "0,0,0,\"" + stored + "\"\r\n");
+        }
+        PageText[1] = QStringLiteral("HOLA MUNDO");
+        PageEffect[1] = 1, PagePause[1] = 3, PageAlign[1] = 2;
+        PageText[3] = QStringLiteral("DIGA \"SI\"");
+        PageText[64] = QStringLiteral("fin");
+        PageEffect[64] = 255, PagePause[64] = 9, PageAlign[64] = 255;
+        QCOMPARE(messageFileBytes(), WorkedExample + "255,9,255,\"fin\"\r\n");
+
+        QByteArray all("0,0,0,\"");
+        for (int b = 0; b < 256; ++b)
+            all += b == '"' ? QByteArray() : QByteArray(1, char(b));
+        QVERIFY(testenv::writeFile(path("r.mnm"), all + "\"\r\n"));
+        QList<MessageRecord> records;
+        QVERIFY(readMessageFile(path("r.mnm"), &records));
+        clearModel();
+        PageText[1] = records.value(0).text;
+        QCOMPARE(messageFileBytes(), all + "\"\r\n");
+    }
+
+    // A write cut short by the file-size limit names the system's reason and leaves the old file byte for byte,
+    // with no temporary file beside it; a read-only file is not replaced either.
+    void failedSaveKeepsTheOldFile()
+    {
+        for (int i = 1; i <= MaxPages; ++i)
+            PageText[i] = QString(255, u'a');
+        std::signal(SIGXFSZ, SIG_IGN); // past the limit a write fails with EFBIG instead of ending the process
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit limit{4096, saved.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        QString error;
+        const bool written = writeMessageFile(path("a.mnm"), &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!written);
+        QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
+        QVERIFY(QFile::setPermissions(path("a.mnm"), QFileDevice::ReadOwner));
+        QVERIFY(!writeMessageFile(path("a.mnm")));
+        QCOMPARE(testenv::readFile(path("a.mnm")), WorkedExample);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' '), QStringLiteral("a.mnm t.txt"));
+    }
+
+    // One page per non-empty line, at most 64, padded to 16; UTF-8 when valid and not plain ASCII, else
+    // Windows-1252; only the file's first byte order mark is dropped.
+    void importing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("pages");
+        const auto pages = [](const QStringList& lines) {
+            QStringList padded;
+            for (const QString& line : lines)
+                padded << line.leftJustified(16);
+            return padded.join(u'|');
+        };
+        QTest::newRow("UTF-8") << QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80")
+                               << pages({"año € अ😀"});
+        QTest::newRow("BOM") << QByteArray("\xef\xbb\xbf" "a\xc3\xb1o\r\n\xef\xbb\xbft")
+                             << pages({"año", QChar(0xfeff) + QString("t")});
+        QTest::newRow("BOM, not UTF-8") << QByteArray("\xef\xbb\xbf\xf1") << pages({"ñ"});
+        QTest::newRow("Windows-1252") << QByteArray("\xc3\xb1 y \xf1 \x80\xff") << pages({"Ã± y ñ €ÿ"});
+        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << pages({"í\u00a0€"});
+        QTest::newRow("line ends") << QByteArray("\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n")
+                                   << pages({"uno", "dos", "0123456789ABCDEF", " "});
+        QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << "";
+        QStringList lines;
+        for (int i = 1; i <= 70; ++i)
+            lines << QStringLiteral("linea de mas de dieciseis %1").arg(i);
+        QTest::newRow("70 lines") << lines.join("\r\n\r\n").toLatin1() << lines.mid(0, 64).join(u'|');
+    }
+    void importing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, pages);
+        QVERIFY(testenv::writeFile(path("i.txt"), bytes));
+        QStringList read{QStringLiteral("antes")};
+        QVERIFY(readImportFile(path("i.txt"), &read));
+        QCOMPARE(read.join(u'|'), pages);
+    }
+
+    // The validator agrees with Qt's own decoder, at each boundary of the encoding.
+    void utf8()
+    {
+        for (const char* b : {"\xc2\x80", "\xc1\xbf", "\xdf\xbf", "\xe0\xa0\x80", "\xe0\x9f\xbf", "\xed\x9f\xbf",
+                              "\xed\xa0\x80", "\xef\xbf\xbf", "\xf0\x90\x80\x80", "\xf0\x8f\xbf\xbf",
+                              "\xf4\x8f\xbf\xbf", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xc2\xc0", "\xe2\x82\x41",
+                              "\xe2\x82", "1234567\xc3\xb1", "1234567\x80"}) {
+            QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            static_cast<void>(QString(decoder(b)));
+            QVERIFY2(isValidUtf8(b) == !decoder.hasError(), QByteArray(b).toHex(' ').constData());
+        }
+    }
+
+    // The file commands through their menu items, in EditorKit's steps with the answers of their prompts and file
+    // dialogs. Compared: the dialogs shown (save or open, flags, filter, the file name proposed), then
+    // panel 2|panel 3|MsgFileName|SaveAs Modified Open|pages|closed/ended, then every file with its first text.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QByteArray>("xBytes"); // written to x.mnm first, unless "-"
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* script, const QString& expected, const char* x = "-") {
+            QTest::newRow(name) << QString(script) << QByteArray(x) << expected;
+        };
+        const QString a = QStringLiteral(" # a.mnm:HOLA MUNDO");
+        const QString open2 = QStringLiteral("O4mnm: O4mnm:a.mnm # ");
+        row("open", "<a.mnm>;Cargar;<->;Cargar", open2 + Loaded + a);
+        row("save as", "Nuevo;txtMensaje HOLA;<b.mnm>;Grabar",
+            "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK|b.mnm|A-O|0,0,0,HOLA" + a + " b.mnm:HOLA");
+        row("save as cancelled keeps the name", "<a.mnm>;Cargar;txtMensaje CAMBIADO;<->;Grabar;save",
+            "O4mnm: S8194mnm: # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO");
+        row("empty pages write nothing", "Nuevo;dirty;<v.mnm>;save;Grabar",
+            "S8194mnm: # Sin Nombre||v.mnm|AMO|0,0,0," + a);
+        row("close, then save asks a name", "<a.mnm>;Cargar;txtMensaje CAMBIADO;N;cerrar;<b.mnm>;save",
+            "O4mnm: S8194mnm: # b.mnm|PGM: Mensajes Grabado OK|b.mnm|---" + Changed + a + " b.mnm:CAMBIADO");
+        row("new after save as asks again", "<a.mnm>;Cargar;txtMensaje X;<b.mnm>;Grabar;txtMensaje Y;Y;<c.mnm>;Nuevo",
+            "O4mnm: S8194mnm: S8194mnm: # Sin Nombre|PGM: Mensajes Grabado OK||A-O|0,0,0," + a + " b.mnm:X c.mnm:Y");
+        row("open after yes writes the named file", "<a.mnm>;Cargar;txtMensaje CAMBIADO;<->;Grabar;Y;<->;Cargar",
+            "O4mnm: S8194mnm: O4mnm: # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO");
+        row("import, save, open", "<a.mnm>;Cargar;<t.txt>;Importar;save;<->;Cargar",
+            "O4mnm: O4txt:a.mnm O4mnm:t.txt # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|0,0,0,uno             |"
+            "0,0,0,dos             |0,0,0,una linea de mas de dieciseis # a.mnm:uno             ");
+        row("import missing", "<a.mnm>;Cargar;<nada.txt>;Importar", "O4mnm: O4txt:a.mnm # " +
+            QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") + a);
+        row("no message to import or save", "Importar;Grabar", " # Sin Nombre|ERR: NO hay mensaje!||---|0,0,0," + a);
+        // Page 1 is shown at once: its codes must be in the lists. A file that cannot be used leaves a new message.
+        row("codes at the top on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar",
+            open2 + "x.mnm|PGM: Mensaje cargado OK!|x.mnm|--O|12,8,0,x" + a + " x.mnm:x", "12,8,0,\"x\"\r\n");
+        row("effect 13 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x",
+            "13,0,0,\"x\"\r\n0,0,0,\"y\"");
+        row("pause 9 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x", "1,9,0,\"x\"\r\n");
+        row("missing file", "<a.mnm>;Cargar;<nada.mnm>;Cargar", open2 + Broken + a);
+        row("empty file", "<x.mnm>;Cargar", "O4mnm: # Sin Nombre||x.mnm|---|0,0,0," + a + " x.mnm:", "");
+        // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
+        const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
+                                              "SIN GRABAR") + a;
+        for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"}) {
+            QTest::addRow("%s, write failed", command)
+                << QStringLiteral("Nuevo;txtMensaje SIN GRABAR;Y;<sub>;%1").arg(command)
+                << QByteArray("-") << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-");
+        }
+        row("new, no", "Nuevo;txtMensaje SIN GRABAR;N;Nuevo", " # Sin Nombre|||A-O|0,0,0," + a);
+        row("open, no", "Nuevo;txtMensaje SIN GRABAR;N;<a.mnm>;Cargar", "O4mnm: # " + Loaded + a);
+        row("close, no", "Nuevo;txtMensaje SIN GRABAR;N;cerrar", " # Sin Nombre|||AM-|0,0,0," + a);
+        row("exit, no", "Nuevo;txtMensaje SIN GRABAR;N;salir", " # Sin Nombre|||AMO|0,0,0,|ended" + a);
+        row("window, no", "Nuevo;txtMensaje SIN GRABAR;N;window", " # Sin Nombre|||AMO|0,0,0,|closed" + a);
+        row("close, written", "Nuevo;txtMensaje SIN GRABAR;Y;<g.mnm>;cerrar",
+            "S8194mnm: # g.mnm|PGM: Mensajes Grabado OK||---|0,0,0,SIN GRABAR" + a + " g.mnm:SIN GRABAR");
+        row("exit, cancelled", "Nuevo;txtMensaje SIN GRABAR;Y;<->;salir",
+            "S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes||-MO|0,0,0,SIN GRABAR" + a);
+        row("window, no name", "Nuevo;txtMensaje SIN GRABAR;Y;<sub/>;window",
+            "S8194mnm: # Sin Nombre|ERR: No se Grabo Mensaje...||-MO|0,0,0,SIN GRABAR" + a);
+        row("open, nothing to write", "Nuevo;dirty;Y;<g.mnm>;<a.mnm>;Cargar", "S8194mnm: O4mnm:g.mnm # " + Loaded + a);
+        row("no prompt once closed", "Nuevo;txtMensaje X;N;cerrar;Nuevo;cerrar;salir;cerrar",
+            " # Sin Nombre|||A--|0,0,0,|ended" + a);
+    }
+    void commands()
+    {
+        QFETCH(QString, script);
+        QFETCH(QByteArray, xBytes);
+        QFETCH(QString, expected);
+        QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), xBytes));
+        w->show();
+        editorkit::run(*w, script, dir.path());
+        QStringList shown;
+        for (const auto& d : platform::testing::shownDialogs) {
+            QVERIFY(d.filter == "Archivos de Mensajes(*.mnm)|*.mnm" || d.filter == "Archivos de Texto(*.txt)|*.txt");
+            shown << (d.save ? "S" : "O") + QString::number(d.flags) + d.filter.right(3) + u':' +
+                         QFileInfo(d.proposedFileName).fileName();
+        }
+        QStringList files; // every file but the text to import, with the text of its first record
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+            if (name != QLatin1String("t.txt"))
+                files << name + u':' + QString::fromLatin1(testenv::readFile(path(name)).split('"').value(1));
+        const QString flags = QStringLiteral("%1%2%3").arg(MsgSaveAs ? "A" : "-", MsgModified ? "M" : "-",
+                                                            w->messageOpen() ? "O" : "-");
+        const QStringList state{w->statusPanel(2), w->statusPanel(3), MsgFileName, flags, editorkit::modelString()};
+        const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
+                              QLatin1String(platform::testing::endCount ? "|ended" : "");
+        QCOMPARE(shown.join(u' ') + " # " + state.join(u'|') + ended + " # " + files.join(u' '), expected);
+        QCOMPARE(platform::testing::shownBoxes.size(), script.split(u';').count("Y") + script.split(u';').count("N"));
+        for (const auto& box : platform::testing::shownBoxes)
+            QCOMPARE(box.title + u'/' + box.text,
+                     QStringLiteral("Grabar/Hay cambios Realizados\rDesea Grabar el Mensaje?"));
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+};
+
+QTEST_MAIN(TestFiles)
+#include "tst_files.moc"
