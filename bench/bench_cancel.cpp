@@ -6,6 +6,7 @@
 #include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/MSComm.h"
+#include "platform/PseudoTerminal.h"
 #include "platform/Wait.h"
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
@@ -43,16 +44,9 @@ class Receiver
 public:
     Receiver()
     {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        QString error;
+        if (!openRawPty(&master, &slaveKeep, &slavePath, &error))
             return;
-        slavePath = QString::fromLocal8Bit(ptsname(master));
-        termios t{};
-        tcgetattr(master, &t);
-        cfmakeraw(&t);
-        tcsetattr(master, TCSANOW, &t);
-        // Held open so the master never sees a hang-up while the program re-opens the port.
-        slaveKeep = open(ptsname(master), O_RDWR | O_NOCTTY);
         reader = std::thread([this] { run(); });
     }
     ~Receiver()

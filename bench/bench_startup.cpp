@@ -3,6 +3,7 @@
 //   bench_startup [RUNS]        (default 25; the runs use QT_QPA_PLATFORM=offscreen)
 // Each run reads its settings from a file of its own that names a pseudo-terminal as the port.
 #include "editor/FrmMain.h"
+#include "platform/PseudoTerminal.h"
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
@@ -49,13 +50,14 @@ int child(int argc, char* argv[])
 {
     // Start-up opens the serial port from the settings: give it a pseudo-terminal that opens, in a
     // settings file of its own, so the run measures the normal path and no "Error #03" box waits.
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+    int master = -1, slave = -1;
+    QString slavePath, error;
+    if (!openRawPty(&master, &slave, &slavePath, &error))
         return 3;
     QTemporaryDir settingsDir;
     platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
     platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
-                          QString::fromLocal8Bit(ptsname(master)));
+                          slavePath);
 
     QElapsedTimer clock;
     clock.start();

@@ -113,15 +113,11 @@ private slots:
     {
         for (int i = 1; i <= MaxPages; ++i)
             PageText[i] = QString(255, u'a');
-        std::signal(SIGXFSZ, SIG_IGN); // past the limit a write fails with EFBIG instead of ending the process
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit limit{4096, saved.rlim_max};
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         QString error;
-        const bool written = writeMessageFile(path("a.mnm"), &error);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!written);
+        {
+            testenv::FileSizeLimit limit(4096);
+            QVERIFY(!writeMessageFile(path("a.mnm"), &error));
+        }
         QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QVERIFY(QFile::setPermissions(path("a.mnm"), QFileDevice::ReadOwner));
         QVERIFY(!writeMessageFile(path("a.mnm")));

@@ -18,7 +18,7 @@
 
 using namespace Module1;
 
-static QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+using testenv::hex;
 
 class TestLink : public QObject
 {

@@ -5,6 +5,7 @@
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "settings/RegSett.h"
+#include "support/TestEnv.h"
 
 #include <QTest>
 
@@ -12,7 +13,7 @@ using namespace Module1;
 
 namespace
 {
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+using testenv::hex;
 const QByteArray kSixteen("0123456789abcdef");
 } // namespace
 

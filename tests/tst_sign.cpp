@@ -15,7 +15,7 @@
 namespace
 {
 using Pieces = QList<QPair<QByteArray, qint64>>; // bytes fed and the time they arrive, ms
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+using testenv::hex;
 QByteArray message(const QByteArray& records) { return "W-NT9\xDF\xE0" + records + "\x01\x01"; }
 QByteArray clock(const char* bcd) { return "W-NT9\xB0" + hex(bcd) + "\x01\x01"; }
 const QByteArray kFecha = message(hex("A2C3")), kLine("ABCDEFGHIJKLMNOP");

@@ -33,7 +33,7 @@ using namespace Module1;
 
 namespace
 {
-QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+using testenv::hex;
 // The one-page example: HOLA, "Estatico", centred, pause "5"; and the clock at 09:07:03 on 1 March 2026.
 const QByteArray kHola = hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
@@ -290,16 +290,11 @@ private slots:
 
         QVERIFY(testenv::writeFile(fallback, kOldSalida));
         AppFolder = dir.path();
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 1000;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        QString error;
-        const QString written = writeSalida(&error);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        QString error, written;
+        {
+            testenv::FileSizeLimit limit(1000);
+            written = writeSalida(&error);
+        }
         QVERIFY2(written.isEmpty() && !error.isEmpty(), qPrintable(written));
         QCOMPARE(testenv::readFile(salida()) + testenv::readFile(fallback), kOldSalida + kOldSalida);
         QCOMPARE(QDir(dir.path()).entryList({"*Salida*"}, QDir::Files | QDir::Hidden), QStringList{"Salida.txt"});

@@ -1,15 +1,12 @@
 // Pseudo-terminal pair with a reader thread that timestamps every byte.
 #include "support/Pty.h"
 
-#include <QFile>
+#include "platform/PseudoTerminal.h"
+
 #include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <stdlib.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace testpty
@@ -30,22 +27,9 @@ qint64 cpuNs()
 Pty::Pty()
 {
     // Close-on-exec everywhere: a child process holding the master would hide a hang-up from the program.
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
-        m_error = QStringLiteral("pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
-        if (fd >= 0)
-            ::close(fd);
+    int fd = -1;
+    if (!openRawPty(&fd, &m_slaveKeep, &m_slavePath, &m_error))
         return;
-    }
-    const char* name = ::ptsname(fd);
-    m_slavePath = QFile::decodeName(name ? name : "");
-    termios tio{}; // raw: no echo, no CR/LF translation, every byte as it is
-    if (::tcgetattr(fd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    m_slaveKeep = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     m_master = fd;
     m_reader = std::thread([this] { readLoop(); });
 }

@@ -1,6 +1,9 @@
 // Test environment helpers.
 #include "support/TestEnv.h"
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
@@ -71,5 +74,24 @@ QByteArray readFile(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+FileSizeLimit::FileSizeLimit(long long bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedLimit = static_cast<long long>(limit.rlim_cur);
+    savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        qFatal("cannot set the file-size limit");
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(savedLimit);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, savedHandler);
 }
 } // namespace testenv

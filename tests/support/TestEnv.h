@@ -20,4 +20,22 @@ void onNextModal(std::function<void(class QWidget*)> action, int timeoutMs = 500
 // Writes bytes to a file, replacing it.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+
+// Bytes from hex digits; blanks between them are ignored.
+inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
+
+// While it lives, a write past `bytes` fails with "File too large" instead of ending the process: a disk
+// that fills up half-way through a write.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    long long savedLimit;
+    void (*savedHandler)(int);
+};
 } // namespace testenv

@@ -1,11 +1,11 @@
 // The pseudo-terminal and the serial device, read without blocking and stamped with the time of arrival.
 #include "SignLine.h"
 
+#include "platform/PseudoTerminal.h"
+
 #include <QSerialPort>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace
@@ -26,25 +26,9 @@ SignLine::~SignLine()
 
 bool SignLine::openPty(QString* error)
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    char name[128] = {};
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-        *error = QStringLiteral("no se puede crear un pseudo-terminal: %1").arg(lastError());
-        return false;
-    }
-    slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
-        *error = QStringLiteral("no se puede abrir %1: %2").arg(QString::fromLocal8Bit(name), lastError());
-        return false;
-    }
     // Raw from the start: no line editing, no echo, no newline translation of what Tivor writes.
-    termios tio;
-    if (::tcgetattr(slave_, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(slave_, TCSANOW, &tio);
-    }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    devicePath_ = QString::fromLocal8Bit(name);
+    if (!openRawPty(&master_, &slave_, &devicePath_, error))
+        return false;
     notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &SignLine::readPty);
     return true;

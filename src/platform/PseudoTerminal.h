@@ -1,0 +1,10 @@
+// A pseudo-terminal pair: a program opens the slave path like a serial port, the other side reads the master.
+// The virtual sign, the tests and the benchmarks all stand at the sign's end of such a line.
+#pragma once
+
+#include <QString>
+
+// Opens a pseudo-terminal in raw mode (no echo, no line editing, no CR/LF translation: every byte as written),
+// both ends close-on-exec, the master non-blocking. The slave stays open in `slave`, so the master never sees a
+// hang-up while a program opens and closes the device. False, with the reason in Spanish, when it cannot.
+bool openRawPty(int* master, int* slave, QString* slavePath, QString* error);
