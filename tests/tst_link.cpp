@@ -13,6 +13,7 @@
 #include "support/TestEnv.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -27,14 +28,17 @@ class TestLink : public QObject
     std::unique_ptr<testpty::Pty> pty;
     std::unique_ptr<MSComm> port;
 
-    // The port opened on the pseudo-terminal as at start-up, and the pages built with these delays.
-    void openAndBuild(const char* dy1 = "0", const char* dy2 = "0")
+    // The port opened on the pseudo-terminal as at start-up, and the pages built with these delays (none
+    // when not given).
+    void openAndBuild(const char* dy1 = nullptr, const char* dy2 = nullptr)
     {
         ComPort = pty->slavePath();
         QVERIFY(openComPort(*port));
         DY1 = QString::fromLatin1(dy1);
         DY2 = QString::fromLatin1(dy2);
         QVERIFY(buildMessageTransmission());
+        if (!dy1)
+            TxDelayStart = TxDelayChar = 0;
     }
     // The CPU this process used while `work` ran, in ms: a loop spinning on a dead line shows up here.
     template <typename F> static qint64 cpuMsOf(F work)
@@ -159,14 +163,23 @@ private slots:
         QTest::newRow("absent numbered port") << "99" << "9600" << "/dev/ttyS98";
         QTest::newRow("missing device") << "/dev/tivor-no-such" << "9600" << "/dev/tivor-no-such: ";
         QTest::newRow("baud not a number") << "PTY" << "abc" << "\"abc\"";
+        QTest::newRow("held by tivor-cli") << "CLI" << "9600" << "el puerto esta en uso por el proceso %1 (tivor-cli)";
     }
     void error03()
     {
         QFETCH(QString, comPort);
         QFETCH(QString, baud);
         QFETCH(QString, reason);
-        ComPort = comPort == u"PTY" ? pty->slavePath() : comPort;
+        ComPort = comPort == u"PTY" || comPort == u"CLI" ? pty->slavePath() : comPort;
         ComBaud = baud;
+        QProcess cli; // sending slowly all through the check
+        if (comPort == u"CLI") {
+            QVERIFY(testenv::writeFile(m_dir.filePath("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
+            cli.setEnvironment({"XDG_CONFIG_HOME=" + m_dir.path()});
+            cli.start(TIVOR_CLI_BINARY, {"send", m_dir.filePath("m.mnm"), "--port", ComPort, "--dy1", "500"});
+            QVERIFY(pty->waitForBytes(1, 5000));
+            reason = reason.arg(cli.processId());
+        }
         platform::testing::queuedAnswers = {MsgAnswer::Ok};
         int panelCalls = 0;
         Inicio_COMM(*port, nullptr, [&](const QString&) { ++panelCalls; });
@@ -177,6 +190,8 @@ private slots:
         QVERIFY(box.icon == MsgIcon::Critical && box.buttons == MsgButtons::Ok);
         QVERIFY2(box.detail.contains(reason), qPrintable(box.detail));
         QVERIFY(panelCalls == 0 && !port->PortOpen() && testenv::noUnexpectedPrompts());
+        cli.terminate();
+        cli.waitForFinished();
     }
 
     // A far end that never reads again: after outputStallMs (not before) the write fails and the port closes.

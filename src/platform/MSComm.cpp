@@ -8,7 +8,11 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -36,6 +40,45 @@ QString permissionHint(const QString& device)
 #endif
     return QString();
 }
+
+#ifdef Q_OS_LINUX
+// The process that holds the lock on this device, from the kernel's list of locks; 0 when none is listed.
+// The list names the device by file system and inode, so any link to it finds the same holder.
+qint64 lockHolder(const QString& device)
+{
+    struct stat st = {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !locks.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray key = QStringLiteral("%1:%2:%3")
+                               .arg(major(st.st_dev), 2, 16, QLatin1Char('0'))
+                               .arg(minor(st.st_dev), 2, 16, QLatin1Char('0'))
+                               .arg(quint64(st.st_ino))
+                               .toLatin1();
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:1a:3 0 EOF"; waiting requests have "->" as their second field.
+    // The list reports no size: read to its end, not to the size.
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() >= 6 && f[1] == "FLOCK" && f[5] == key)
+            return f[4].toLongLong();
+    }
+    return 0;
+}
+#endif
+
+QString inUseReason(const QString& device)
+{
+    qint64 pid = 0;
+#ifdef Q_OS_LINUX
+    pid = lockHolder(device);
+#endif
+    if (pid <= 0)
+        return device + QStringLiteral(": el puerto esta en uso por otro programa");
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed()) : QString();
+    return device + QStringLiteral(": el puerto esta en uso por el proceso %1").arg(pid) +
+           (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
+}
 } // namespace
 
 MSComm::MSComm()
@@ -47,12 +90,15 @@ MSComm::MSComm()
                      [this](QSerialPort::SerialPortError e) {
                          if (isFatalWriteError(e) && m_port->isOpen()) {
                              m_error = m_port->errorString();
-                             m_port->close();
+                             closePort();
                          }
                      });
 }
 
-MSComm::~MSComm() = default;
+MSComm::~MSComm()
+{
+    closePort();
+}
 
 bool MSComm::PortOpen() const
 {
@@ -159,8 +205,7 @@ void MSComm::setHandshaking(int mode)
 bool MSComm::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_port->isOpen())
-            m_port->close();
+        closePort();
         m_error.clear();
         return true;
     }
@@ -171,9 +216,13 @@ bool MSComm::setPortOpen(bool open)
         m_error = QStringLiteral("No existe el puerto \"%1\"").arg(m_commPort);
         return false;
     }
+    closePort(); // a lock left from a port the system closed by itself would refuse this very open
+    if (!lockDevice(device))
+        return false;
     m_port->setPortName(device);
     // Write-only: with no read notifier a vanished device raises nothing while the port is idle.
     if (!m_port->open(QIODevice::WriteOnly)) {
+        closePort();
         m_error = device + QStringLiteral(": ") + m_port->errorString();
         if (m_port->error() == QSerialPort::PermissionError)
             m_error += permissionHint(device);
@@ -207,6 +256,43 @@ bool MSComm::setDTREnable(bool on)
     const QString reason = m_port->errorString();
     m_port->clearError();
     return unsupported || fail(reason);
+}
+
+// QSerialPort's own lock file is kept per port name, so a link and the device path it points to would
+// both open, and the exclusive mode it sets does not hold for root: two senders would mix their bytes
+// on one sign. A lock on the device itself (flock: per device, whatever the name, root included) is
+// taken before QSerialPort touches the line, so a refused sender never changes the other's settings.
+bool MSComm::lockDevice(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    // Non-blocking: a serial line without carrier would otherwise hold the open itself.
+    m_lockFd = ::open(QFile::encodeName(device).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_lockFd < 0) {
+        // Busy: another holder's exclusive mode (when not root). Anything else QSerialPort's open reports.
+        return errno != EBUSY || fail(inUseReason(device));
+    }
+    if (::flock(m_lockFd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        ::close(m_lockFd);
+        m_lockFd = -1;
+        // Another error (a file system without locks) leaves only QSerialPort's own lock.
+        return !busy || fail(inUseReason(device));
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return true;
+}
+
+void MSComm::closePort()
+{
+    if (m_port->isOpen())
+        m_port->close();
+#ifdef Q_OS_UNIX
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+    m_lockFd = -1;
+#endif
 }
 
 bool MSComm::fail(const QString& reason)
@@ -245,7 +331,7 @@ bool MSComm::Output(const QByteArray& bytes)
     auto closeWith = [this](const QString& reason) {
         if (m_port->isOpen()) {
             m_error = reason;
-            m_port->close();
+            closePort();
         }
         return false;
     };

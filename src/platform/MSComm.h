@@ -20,7 +20,9 @@ public:
     // True while the port is open.
     bool PortOpen() const;
     // true opens the port (write-only) with the port text and line settings given; false closes it.
-    // Returns false when the port could not be opened; errorText() then says why.
+    // Returns false when the port could not be opened; errorText() then says why. A device that another
+    // Tivor or tivor-cli holds, under whatever name, is refused: the reason names that process when the
+    // system says which it is.
     bool setPortOpen(bool open);
 
     // The port text: a whole number N is the N-th port (COMN on Windows, /dev/ttyS(N-1) elsewhere);
@@ -57,11 +59,14 @@ public:
 private:
     bool fail(const QString& reason);
     bool waitWritable();
+    bool lockDevice(const QString& device);
+    void closePort();
 
     std::unique_ptr<QSerialPort> m_port;
     QString m_commPort;
     QString m_settings;
     QString m_error;
+    int m_lockFd = -1; // holds the lock on the device itself while the port is open
 };
 
 namespace platform::testing
