@@ -54,6 +54,11 @@ class TestCli : public QObject
     }
 
 private slots:
+    void cleanup() // a failed check must not leave a sender running into the next test
+    {
+        process.kill();
+        process.waitForFinished();
+    }
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
@@ -80,8 +85,6 @@ private slots:
         QTest::newRow("bad moment") << "clock --ahora ayer" << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
         QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5"
             << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
-        QTest::newRow("stored DY2") << "send %1/hola.mnm DY2=07"
-                                    << "2||tivor-cli: el valor guardado DY2 '07' no es una demora aceptada; " + kDelays;
         QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido"
             << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
         QTest::newRow("missing") << "show %1/nada.mnm" << "3||tivor-cli: %1/nada.mnm: no existe";
@@ -105,10 +108,7 @@ private slots:
     {
         QFETCH(QString, arguments);
         QFETCH(QString, expected);
-        if (arguments.contains(u"DY2=07"))
-            settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY2=07\n");
         QStringList args = arguments.replace(QStringLiteral("%1"), dir->path()).split(u' ', Qt::SkipEmptyParts);
-        args.removeOne(QStringLiteral("DY2=07"));
         const QString got = run(args);
         expected.replace(QStringLiteral("%1"), dir->path());
         QVERIFY2(arguments.isEmpty() ? got.startsWith(expected) : got == expected + u'\n', qPrintable(got));
@@ -170,6 +170,49 @@ private slots:
         QVERIFY(pty->waitForBytes(27, 2000));
         QCOMPARE(pty->bytes(), kHola);
         QVERIFY((pty->received().back().ns - startNs) / 1000000 >= 5 * 50 + 21 * 10);
+    }
+
+    // Stored delays outside the lists (as Opciones stores typed ones) are warned about and the default
+    // ones pace the send: the last byte not before 5 x 200 + 21 x 5 ms.
+    void unlistedStoredDelays()
+    {
+        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=11\nDY2=5\n");
+        const qint64 startNs = testpty::nowNs();
+        QCOMPARE(run({"send", path("hola.mnm")}),
+                 QStringLiteral("0||tivor-cli: aviso: el valor guardado DY1 '11' no es una demora aceptada; se envia "
+                                "con 200 ms\ntivor-cli: aviso: el valor guardado DY2 '5' no es una demora aceptada; se "
+                                "envia con 5 ms\n"));
+        QVERIFY(pty->waitForBytes(27, 2000));
+        QCOMPARE(pty->bytes(), kHola);
+        QVERIFY(pty->received().back().ns - startNs >= 1105 * 1000000);
+    }
+
+    // One sign, one sender: while one tivor-cli sends, a second one reaching the same device by its other
+    // name is refused and told which process holds it; the sign gets the first message whole.
+    void oneSenderPerDevice_data()
+    {
+        QTest::addColumn<bool>("linkFirst");
+        QTest::newRow("link, then the device path") << true;
+        QTest::newRow("device path, then a link") << false;
+    }
+    void oneSenderPerDevice()
+    {
+        QFETCH(bool, linkFirst);
+        const QString link = path("cartel");
+        QVERIFY(QFile::link(pty->slavePath(), link));
+        const QString second = linkFirst ? pty->slavePath() : link;
+        start({"send", path("hola.mnm"), "--port", linkFirst ? link : pty->slavePath(), "--dy1", "500", "--dy2", "90"});
+        QVERIFY(pty->waitForBytes(1, 5000));
+        QProcess refused;
+        refused.setProcessEnvironment(process.processEnvironment());
+        refused.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--port", second});
+        QVERIFY(refused.waitForFinished(20000));
+        QCOMPARE(QString::number(refused.exitCode()) + u'|' + QString::fromUtf8(refused.readAllStandardError()),
+                 QStringLiteral("4|tivor-cli: %1: no se pudo abrir el puerto serie (%1: el puerto esta en uso por el "
+                                "proceso %2 (tivor-cli))\n").arg(second).arg(process.processId()));
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(pty->bytes(), kHola);
     }
 
     // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130.

@@ -82,8 +82,8 @@ void resetTransmissionState()
     TxBuffer.clear();
     TxSpeedName.clear();
     TxSpeedCode = 0;
-    TxDelayStart = 0;
-    TxDelayChar = 0;
+    TxDelayStart = defaultDelayStart;
+    TxDelayChar = defaultDelayChar;
     TxLength = 0;
     TxPos = 0;
     TxPercent = 0;

@@ -25,7 +25,7 @@ bool sendTerminator(SignPort& port);
 // True while sendPaced runs.
 bool transmissionRunning();
 
-// Zeroes the transmission state, as at the start of the run (delays 0, nothing built).
+// Resets the transmission state as at the start of the run (the default delays, nothing built).
 void resetTransmissionState();
 
 // Puts the pages and the built transmission back as they were when it goes out of scope. Building pads

@@ -7,11 +7,16 @@
 
 namespace Module1
 {
+// The delays of the default settings (DY1 "200", DY2 "05"), in force until a listed text is looked up:
+// stored texts outside the lists must never leave a run unpaced, or the sign drops bytes.
+inline constexpr double defaultDelayStart = 0.2;
+inline constexpr double defaultDelayChar = 0.005;
+
 inline QByteArray TxBuffer;     // the transmission being built and sent, one byte per byte on the wire
 inline QString TxSpeedName;     // speed name of the message transmission ("Rapida")
 inline quint8 TxSpeedCode = 0;  // speed code looked up from TxSpeedName
-inline double TxDelayStart = 0; // seconds after each of the first five bytes, from DY1
-inline double TxDelayChar = 0;  // seconds after every later byte, from DY2
+inline double TxDelayStart = defaultDelayStart; // seconds after each of the first five bytes, from DY1
+inline double TxDelayChar = defaultDelayChar;   // seconds after every later byte, from DY2
 inline int TxLength = 0;        // bytes in TxBuffer: the progress total
 inline int TxPos = 0;           // 1-based position of the byte being sent
 inline int TxPercent = 0;       // TxPos * 100 / TxLength, whole part
@@ -20,7 +25,7 @@ inline bool TxCancel = false;     // cancel requested; read after every byte
 } // namespace Module1
 
 // Sets TxDelayStart from DY1 and TxDelayChar from DY2 when their texts are in the delay lists; a text
-// outside its list leaves the delay in force (0 before the first look-up of the run).
+// outside its list leaves the delay in force (the default one before the first look-up of the run).
 void lookUpDelays();
 
 // The message transmission of all 64 page slots into TxBuffer and TxLength, with the delays looked up.

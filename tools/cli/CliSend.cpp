@@ -105,12 +105,22 @@ private:
     QElapsedTimer m_clock;
 };
 
-int checkDelay(const QString& value, const QStringList& accepted, const QString& source)
+// A delay typed on the command line must be one of its list. A stored one outside it (Opciones stores what
+// was typed) is taken as the window takes it: the delay in force stays, in this fresh run the default one.
+int checkDelay(const QString& value, const QStringList& accepted, const QString& option, const QString& stored,
+               double inForce)
 {
     if (accepted.contains(value))
         return -1;
-    return fail(StatusUsage, QStringLiteral("%1 '%2' no es una demora aceptada; use una de: %3")
-                                 .arg(source, value, accepted.join(QStringLiteral(", "))));
+    const QString listed = accepted.join(QStringLiteral(", "));
+    if (stored.isEmpty())
+        return fail(StatusUsage,
+                    QStringLiteral("%1 '%2' no es una demora aceptada; use una de: %3").arg(option, value, listed));
+    // A warning, not a failure: the status fail() returns is not used.
+    fail(StatusOk, QStringLiteral("aviso: el valor guardado %1 '%2' no es una demora aceptada; se envia con %3 ms")
+                       .arg(stored, value)
+                       .arg(qRound(inForce * 1000)));
+    return -1;
 }
 
 const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
@@ -158,14 +168,12 @@ int applyPortOptions(const QCommandLineParser& parser)
         DY2 = parser.value(dy2Option);
         storedDY2 = false;
     }
-    // The program would keep the previous delay for a text outside the list, which in a fresh run is no
-    // delay at all: a sign that misses bytes. Refuse instead, and say where the text came from.
-    if (const int status = checkDelay(DY1, signproto::DelayStartList,
-                                      storedDY1 ? QStringLiteral("el valor guardado DY1") : QStringLiteral("--dy1"));
+    if (const int status = checkDelay(DY1, signproto::DelayStartList, QStringLiteral("--dy1"),
+                                      storedDY1 ? QStringLiteral("DY1") : QString(), TxDelayStart);
         status >= 0)
         return status;
-    if (const int status = checkDelay(DY2, signproto::DelayCharList,
-                                      storedDY2 ? QStringLiteral("el valor guardado DY2") : QStringLiteral("--dy2"));
+    if (const int status = checkDelay(DY2, signproto::DelayCharList, QStringLiteral("--dy2"),
+                                      storedDY2 ? QStringLiteral("DY2") : QString(), TxDelayChar);
         status >= 0)
         return status;
     return -1;

@@ -12,9 +12,10 @@ namespace cli
 // --port, --baud, --dy1, --dy2.
 QList<QCommandLineOption> portOptions();
 
-// Loads the stored settings (LoadRegSett), then puts the options given over them. Every delay text must
-// be one of its list, exactly as written there ("05", not "5"); so must a stored one. Returns -1 when the
-// settings are usable, else reports and returns StatusUsage.
+// Loads the stored settings (LoadRegSett), then puts the options given over them. A delay option must be
+// one of its list, exactly as written there ("05", not "5"); a stored delay outside its list is warned
+// about and the delay in force is used. Returns -1 when the settings are usable, else reports and returns
+// StatusUsage.
 int applyPortOptions(const QCommandLineParser& parser);
 
 // Opens the port of the settings and sends TxBuffer as built: progress bar on a terminal, SIGINT and
