@@ -44,29 +44,32 @@ QString dating(int percent) { return QStringLiteral("Enviando Datos al CARTEL ..
 
 void click(QWidget* dlg, const char* name) { dlg->findChild<QPushButton*>(QLatin1String(name))->click(); }
 
-// Every text of the first panel with the bar's value at that moment, and every outcome text that was not
-// yet painted when it was set (the closing wait sleeps before the window paints again).
+// Every text of the first panel with the value the bar then shows on the screen, and every text that was
+// not yet on the screen when it was set (the waits sleep before the window paints again).
 struct Recorder : QObject
 {
     QStringList texts, unpainted;
     QList<int> bar;
     QStringList painted;
+    int paintedBar = 0;
     QLabel* panel;
-    explicit Recorder(TxDialog& dlg) : panel(dlg.findChild<QLabel*>(QStringLiteral("Panel1")))
+    QProgressBar* progress;
+    explicit Recorder(TxDialog& dlg)
+        : panel(dlg.findChild<QLabel*>(QStringLiteral("Panel1"))), progress(dlg.findChild<QProgressBar*>())
     {
         panel->installEventFilter(this);
-        auto* b = dlg.findChild<QProgressBar*>(QStringLiteral("progressBar"));
-        connect(&dlg, &TxDialog::panel1Changed, this, [this, b](const QString& t) {
+        progress->installEventFilter(this);
+        connect(&dlg, &TxDialog::panel1Changed, this, [this](const QString& t) {
             texts << t;
-            bar << b->value();
-            if (!t.startsWith(QLatin1String("Enviando")) && painted.value(painted.size() - 1) != t)
+            bar << paintedBar;
+            if (painted.value(painted.size() - 1) != t)
                 unpainted << t;
         });
     }
-    bool eventFilter(QObject*, QEvent* e) override
+    bool eventFilter(QObject* o, QEvent* e) override
     {
         if (e->type() == QEvent::Paint)
-            painted << panel->text();
+            o == panel ? void(painted << panel->text()) : void(paintedBar = progress->value());
         return false;
     }
 };
@@ -189,7 +192,6 @@ private slots:
             dlg = std::make_unique<frmDate>(main->MSComm1);
             QCOMPARE(dlg->findChild<QLabel*>(QStringLiteral("Label4"))->text(),
                      QStringLiteral("Hora 09:07:03  Fecha 01/03/26"));
-            platform::testing::fixedNow = platform::testing::fixedNow.addSecs(600); // the moment shown is sent
         }
         QVERIFY(!TxInProgress && !TxCancel);
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
@@ -299,6 +301,70 @@ private slots:
         QCOMPARE(testenv::readFile(salida()) + testenv::readFile(fallback), kOldSalida + kOldSalida);
         QCOMPARE(QDir(dir.path()).entryList({"*Salida*"}, QDir::Files | QDir::Hidden), QStringList{"Salida.txt"});
         QFile::remove(fallback);
+    }
+
+    // Stored delays outside the lists, as Opciones stores typed ones: before any listed delay was looked up
+    // the default ones pace the send (the last clock byte not before 5 x 200 + 8 x 5 ms), and the estimate
+    // says which delays it counts.
+    void unlistedStoredDelays()
+    {
+        start(QString(), "11", "5");
+        frmSend estimate(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+        QCOMPARE(estimate.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text(),
+                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
+                                "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms"));
+        frmDate dlg(main->MSComm1);
+        const qint64 clickNs = testpty::nowNs();
+        send(dlg);
+        QCOMPARE(wire(14), kClock);
+        QVERIFY(pty->received().back().ns - clickNs >= 1040 * 1000000);
+    }
+
+    // The port failed at start-up, or a send failed by hang-up; the sign is back on a new pseudo-terminal
+    // behind the same link (as a restarted tivor-sign puts it): "Enviar" opens it again, with no box.
+    void lostPortComesBack_data()
+    {
+        QTest::addColumn<bool>("hangUp");
+        QTest::newRow("send dialog, port failed at start-up") << false;
+        QTest::newRow("date dialog, after a hang-up") << true;
+    }
+    void lostPortComesBack()
+    {
+        QFETCH(bool, hangUp);
+        const QString link = dir.filePath(QStringLiteral("cartel"));
+        QFile::remove(link);
+        QVERIFY(!hangUp || QFile::link(pty->slavePath(), link));
+        start(link); // answers the Error #03 of a missing link
+        if (hangUp) {
+            platform::testing::queuedAnswers.clear();
+            pty->hangUpAfter(3);
+            frmDate failing(main->MSComm1);
+            Recorder rec(failing);
+            send(failing);
+            QCOMPARE(rec.texts.last(), kError22);
+        }
+        testpty::Pty back;
+        QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
+        frmDate date(main->MSComm1);
+        frmSend message(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+        send(hangUp ? static_cast<TxDialog&>(date) : message);
+        QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
+        QCOMPARE(back.bytes(), hangUp ? kClock : kHola);
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // The label runs with the clock; "Enviar" shows and sends the moment of the click.
+    void clockRuns()
+    {
+        start();
+        frmDate dlg(main->MSComm1);
+        auto* label = dlg.findChild<QLabel*>(QStringLiteral("Label4"));
+        platform::testing::fixedNow = platform::testing::fixedNow.addSecs(20);
+        QTRY_COMPARE(label->text(), QStringLiteral("Hora 09:07:23  Fecha 01/03/26"));
+        platform::testing::fixedNow = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
+        send(dlg);
+        QCOMPARE(label->text(), QStringLiteral("Hora 23:59:59  Fecha 31/12/26"));
+        QCOMPARE(wire(14), hex("572D4E5439B0 235959311226 0101"));
     }
 };
 

@@ -2,7 +2,9 @@
 #include "link/TxDialog.h"
 
 #include "link/PacedSend.h"
+#include "link/SerialLink.h"
 #include "link/Transmission.h"
+#include "platform/MSComm.h"
 #include "platform/Wait.h"
 
 #include <QLabel>
@@ -41,11 +43,26 @@ void TxDialog::showPanel1(const QString& text, const QString& toolTip)
 
 void TxDialog::showProgress(const QString& text)
 {
-    // Painted by the event pass that follows every byte; painting here would eat into short delays.
+    // QProgressBar paints itself at once when its value moves, while the text would wait for the event
+    // pass after the byte's whole delay: the two would show different percentages all that time. So the
+    // text is painted with the bar, only when the percentage moves (at most a hundred times a send);
+    // between those, the event pass paints it, as painting every byte would eat into short delays.
+    const bool moved = bar->value() != Module1::TxPercent;
     bar->setValue(Module1::TxPercent);
     panel1->setText(text);
     panel1->setToolTip(QString());
+    if (moved)
+        panel1->repaint();
     emit panel1Changed(text);
+}
+
+void TxDialog::reopenIfClosed(MSComm& port)
+{
+    // The port failed at start-up or closed after a failure (the sign restarted, the adapter plugged in
+    // again): tried once more with the current settings, quietly; if it still fails the send ends with
+    // Error #22 like any send to a closed port.
+    if (!port.PortOpen())
+        openComPort(port);
 }
 
 void TxDialog::closeAfterOneSecond()

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class MSComm;
 class SignPort;
 class QLabel;
 class QProgressBar;
@@ -33,6 +34,8 @@ protected:
     void closeAfterOneSecond();
     // Shows `text`, then closes a second later.
     void endWith(const QString& text);
+    // Opens the port again from the settings when it is not open, without any box.
+    static void reopenIfClosed(MSComm& port);
     // The outcome of the paced sending; a cancelled one writes the terminator after its text.
     void endTransmission(TxOutcome outcome, SignPort& port);
 

@@ -1,9 +1,10 @@
-// The date-and-time dialog: sets the sign's clock to the moment the dialog was opened.
+// The date-and-time dialog: sets the sign's clock to the moment "Enviar" is clicked, the time it shows.
 #pragma once
 
 #include "link/TxDialog.h"
 
 #include <QDateTime>
+#include <QTimer>
 #include <memory>
 
 class MSComm;
@@ -24,8 +25,11 @@ public:
 
 private:
     void Form_Load();
+    // Reads the clock into `shown` and the label, and sets the timer for the next second.
+    void showNow();
 
     MSComm& MSComm1;
-    QDateTime opened; // read once: the time sent is the time shown
+    QDateTime shown; // the time sent is the time shown
+    QTimer clock;
     std::unique_ptr<Ui::frmDate> ui;
 };

@@ -3,10 +3,32 @@
 
 #include "link/OutputFile.h"
 #include "link/PacedSend.h"
+#include "link/SignProtocol.h"
 #include "link/Transmission.h"
 #include "model/Module1.h"
 #include "platform/MSComm.h"
+#include "settings/RegSett.h"
 #include "ui_frmSend.h"
+
+namespace
+{
+// A stored delay outside its list is not looked up (Opciones stores what was typed): the line says which
+// delay is in force instead, as just looked up.
+QString unlistedDelays()
+{
+    using namespace Module1;
+    QString notes;
+    const auto note = [&notes](const char* name, const QString& text, const QStringList& list, double seconds) {
+        if (!list.contains(text))
+            notes += QStringLiteral("\n%1 \"%2\" no esta en la lista: se usa %3 ms")
+                         .arg(QLatin1String(name), text)
+                         .arg(qRound(seconds * 1000));
+    };
+    note("DY1", DY1, signproto::DelayStartList, TxDelayStart);
+    note("DY2", DY2, signproto::DelayCharList, TxDelayChar);
+    return notes;
+}
+} // namespace
 
 frmSend::frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent)
     : TxDialog(parent), MSComm1(port), takeMessage(std::move(takeMessage)), ui(std::make_unique<Ui::frmSend>())
@@ -44,7 +66,8 @@ void frmSend::showEstimate()
                                                 : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
                 shown = ui->chkFile->isChecked()
                             ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(TxLength)
-                            : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(TxLength);
+                            : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(TxLength) +
+                                  unlistedDelays();
             }
         }
     }
@@ -78,6 +101,7 @@ void frmSend::cmdOK_Click()
         return;
     }
 
+    reopenIfClosed(MSComm1);
     const TxOutcome outcome = sendPaced(MSComm1, [this]() {
         showProgress(QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(Module1::TxPercent) +
                      QStringLiteral("% [") + QString::number(Module1::TxLength) + QLatin1Char(']'));
