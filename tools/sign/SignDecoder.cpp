@@ -53,6 +53,7 @@ QString errorKindName(ErrorKind kind)
     case ErrorKind::BadTerminator: return QStringLiteral("bad-terminator");
     case ErrorKind::BytesAfterTerminator: return QStringLiteral("bytes-after-terminator");
     case ErrorKind::Silence: return QStringLiteral("silence");
+    case ErrorKind::TooLong: return QStringLiteral("too-long");
     }
     return QString();
 }
@@ -70,6 +71,12 @@ void Decoder::feedByte(std::uint8_t byte, qint64 timeMs)
     nowMs_ = timeMs;
     haveLastByte_ = true;
     lastByteMs_ = timeMs;
+    // Kept, such a stream would grow without end (and log an error for every byte the sign cannot show).
+    if (inTransmission() && offset_ - txStartOffset_ >= MaxTransmissionBytes) {
+        fail(ErrorKind::TooLong, QStringLiteral("transmision de mas de %1 bytes: se descarta y se espera otro preambulo")
+                                     .arg(MaxTransmissionBytes));
+        return;
+    }
     step(byte);
 }
 

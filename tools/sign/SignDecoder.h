@@ -1,6 +1,8 @@
 // Reads the byte stream on the sign's serial line as the sign does, and reports what breaks the protocol.
 #pragma once
 
+#include "link/SignProtocol.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -23,6 +25,7 @@ enum class ErrorKind {
     BadTerminator,        // a lone first terminator byte, or more bytes where the terminator belongs
     BytesAfterTerminator, // bytes right after a terminator that do not start a new preamble
     Silence,              // more than two seconds without a byte inside a transmission
+    TooLong,              // a transmission past any sender's length: noise or a stuck line, never a message
 };
 
 // Stable short name for scripts ("cut-by-terminator").
@@ -88,6 +91,8 @@ class Decoder
 {
 public:
     static constexpr qint64 SilenceLimitMs = 2000;
+    // Senders cut a message at the cap and add one more terminator; twice the cap is past anything real.
+    static constexpr qint64 MaxTransmissionBytes = 2 * signproto::MaxLength;
 
     // Bytes as they arrive, all with the time they were read (milliseconds on any monotonic clock).
     void feed(const QByteArray& bytes, qint64 timeMs);
