@@ -12,6 +12,9 @@ QString GetSetting(const QString& appName, const QString& section, const QString
 bool SaveSetting(const QString& appName, const QString& section, const QString& key, const QString& value);
 // Where the store keeps its values (for messages and the README).
 QString settingsLocation(const QString& appName);
+// Why the store's file is there but cannot be read (a folder, no permission, a link cycle, a FIFO), or empty
+// when it can be read or does not exist yet. Looked at without waiting on the file.
+QString settingsReadProblem(const QString& appName);
 } // namespace platform
 
 namespace platform::testing
