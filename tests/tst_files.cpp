@@ -5,10 +5,15 @@
 #include "support/EditorKit.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QStringDecoder>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace Module1;
 
@@ -125,6 +130,32 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' '), QStringLiteral("a.mnm t.txt"));
     }
 
+    // A FIFO or a device node is never replaced by a save, and the reason says what it is; a FIFO nobody writes to
+    // is refused at once as input, and a link cycle is named as such.
+    void specialFiles()
+    {
+        QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0 && QFile::link(path("ciclo"), path("ciclo")));
+        QList<QPair<QString, mode_t>> nodes{{"fifo", S_IFIFO}};
+        if (::geteuid() == 0 && ::mknod(qPrintable(path("nul")), S_IFCHR | 0666, makedev(1, 3)) == 0)
+            nodes.append({"nul", S_IFCHR});
+        PageText[1] = QStringLiteral("x");
+        for (const auto& [name, type] : nodes) {
+            QString error;
+            QVERIFY(!writeMessageFile(path(name), &error));
+            QCOMPARE(error, path(name) + (type == S_IFIFO ? " es una FIFO" : " es un dispositivo") +
+                                ", no un archivo comun: no se reemplaza");
+            struct stat node{};
+            QVERIFY(::stat(qPrintable(path(name)), &node) == 0 && (node.st_mode & S_IFMT) == type);
+        }
+        for (const auto& [name, reason] : {std::pair{"fifo", "es una FIFO sin nadie que escriba en ella"},
+                                           std::pair{"ciclo", "los enlaces simbolicos forman un ciclo"}}) {
+            QByteArray bytes;
+            FileFailure failure;
+            QVERIFY(!readWholeFile(path(name), &bytes, &failure));
+            QCOMPARE(QString::number(failure.kind) + failure.reason, QString::number(FileFailure::Open) + reason);
+        }
+    }
+
     // One page per non-empty line, at most 64, padded to 16; UTF-8 when valid and not plain ASCII, else
     // Windows-1252; only the file's first byte order mark is dropped.
     void importing_data()
@@ -214,6 +245,9 @@ private slots:
             "13,0,0,\"x\"\r\n0,0,0,\"y\"");
         row("pause 9 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x", "1,9,0,\"x\"\r\n");
         row("missing file", "<a.mnm>;Cargar;<nada.mnm>;Cargar", open2 + Broken + a);
+        row("FIFO without writer", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a, "fifo");
+        row("import a FIFO without writer", "<a.mnm>;Cargar;<x.mnm>;Importar", "O4mnm: O4txt:a.mnm # " +
+            QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") + a, "fifo");
         row("empty file", "<x.mnm>;Cargar", "O4mnm: # Sin Nombre||x.mnm|---|0,0,0," + a + " x.mnm:", "");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
         const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
@@ -243,7 +277,8 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QByteArray, xBytes);
         QFETCH(QString, expected);
-        QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), xBytes));
+        QVERIFY(xBytes == "-" || (xBytes == "fifo" ? ::mkfifo(qPrintable(path("x.mnm")), 0600) == 0
+                                                   : testenv::writeFile(path("x.mnm"), xBytes)));
         w->show();
         editorkit::run(*w, script, dir.path());
         QStringList shown;
@@ -267,6 +302,65 @@ private slots:
             QCOMPARE(box.title + u'/' + box.text,
                      QStringLiteral("Grabar/Hay cambios Realizados\rDesea Grabar el Mensaje?"));
         QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // The real question box: Escape and its close button do not answer it, only Yes or No does.
+    void unsavedQuestionOnlyButtons_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("no") << int(QMessageBox::No) << WorkedExample.left(14);
+        QTest::newRow("yes") << int(QMessageBox::Yes) << QByteArray("1,3,2,\"CAMBIADO\"");
+    }
+    void unsavedQuestionOnlyButtons()
+    {
+        QFETCH(int, button);
+        QFETCH(QByteArray, saved);
+        w->show();
+        editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path());
+        platform::testing::scriptedBoxes = false;
+        QString seen;
+        testenv::onNextModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
+            box->close();
+            seen = box->text() + (box->isVisible() ? " (abierta)" : " (respondida)");
+            box->button(QMessageBox::StandardButton(button))->click();
+        });
+        editorkit::run(*w, "salir");
+        QCOMPARE(seen, QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
+        QCOMPARE(platform::testing::endCount, 1);
+        QCOMPARE(testenv::readFile(path("a.mnm")).left(saved.size()), saved);
+    }
+
+    // A name typed into the real open dialog that no file has reaches the program's own message.
+    void typedMissingName_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("Abrir") << "Cargar" << "ERR: Error en Archivo de Mensaje";
+        QTest::newRow("Importar") << "<a.mnm>;Cargar;Importar" << "ERR: NO se pudo leer Archivo";
+    }
+    void typedMissingName()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, status);
+        w->show();
+        editorkit::run(*w, script.section(u';', 0, -2), dir.path());
+        platform::testing::scriptedDialogs = false;
+        testenv::onNextModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            // An old-style dialog warns about the missing file in a box of its own: close that box, then the dialog.
+            testenv::onNextModal([](QWidget* box) { if (qobject_cast<QMessageBox*>(box)) box->close(); }, 1000);
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QStringLiteral("nada.mnm"));
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        editorkit::run(*w, script.section(u';', -1));
+        QCOMPARE(w->statusPanel(3), status);
+        QCOMPARE(platform::testing::shownDialogs.size(), script.count(u'<'));
     }
 };
 

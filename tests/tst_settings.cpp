@@ -5,6 +5,8 @@
 #include "settings/frmOpciones.h"
 #include "support/EditorKit.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QTest>
 
 namespace
@@ -53,6 +55,23 @@ private slots:
             LoadRegSett();
             QCOMPARE(held(), QStringList({text, text, text == "True" ? "True" : "False", text, text}).join(u'|'));
         }
+    }
+
+    // A store that is there but cannot be read is told once at start-up, before the port's error; the window
+    // then holds the defaults.
+    void unreadableStoreAtStartUp()
+    {
+        QVERIFY(QDir().mkdir(platform::testing::settingsFile));
+        const auto removeFolder = qScopeGuard([] { QDir().rmdir(platform::testing::settingsFile); });
+        platform::testing::queuedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
+        FrmMain window;
+        QCOMPARE(held(), QStringLiteral("2|9600|False|200|05"));
+        QStringList boxes;
+        for (const auto& box : platform::testing::shownBoxes)
+            boxes << box.title + u'|' + box.text.section(u'\r', 0, 1);
+        QCOMPARE(boxes, QStringList({"Opciones|No se pudieron leer las Opciones guardadas:\r" +
+                                         platform::testing::settingsFile + " es una carpeta",
+                                     "Puerto Serie|Error #03, No se pudo iniciar el Puerto Serie\rEl puerto ya esta usandose "}));
     }
 
     // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
