@@ -4,6 +4,8 @@
 #include "files/TextImport.h"
 #include "support/EditorKit.h"
 
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -308,7 +310,7 @@ private slots:
             testenv::onNextModal([&taken](QWidget* dialog) {
                 auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                 name->setText(QStringLiteral("nada.mnm"));
-                QTest::keyClick(name, Qt::Key_Return);
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
                 taken = !dialog->isVisible();
                 if (!taken)
                     qobject_cast<QFileDialog*>(dialog)->reject();

@@ -5,7 +5,6 @@
 #include "settings/frmOpciones.h"
 #include "support/EditorKit.h"
 
-#include <QDir>
 #include <QTest>
 
 namespace
