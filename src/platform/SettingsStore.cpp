@@ -31,6 +31,9 @@ namespace platform
 {
 QString GetSetting(const QString& appName, const QString& section, const QString& key, const QString& defaultValue)
 {
+    // A store that cannot be read is not handed to QSettings, which would wait on a FIFO.
+    if (!settingsReadProblem(appName).isEmpty())
+        return defaultValue;
     auto s = open(appName);
     const QString path = section + QLatin1Char('/') + key;
     if (!s->contains(path))
@@ -40,6 +43,9 @@ QString GetSetting(const QString& appName, const QString& section, const QString
 
 bool SaveSetting(const QString& appName, const QString& section, const QString& key, const QString& value)
 {
+    // Nor written over: QSettings would put a plain file in place of a FIFO or a device.
+    if (!settingsReadProblem(appName).isEmpty())
+        return false;
     auto s = open(appName);
     s->setValue(section + QLatin1Char('/') + key, value);
     s->sync();
@@ -65,6 +71,10 @@ QString settingsReadProblem(const QString& appName)
 
 QString settingsLocation(const QString& appName)
 {
+#ifdef Q_OS_UNIX
+    return storeFile(appName);
+#else
     return open(appName)->fileName();
+#endif
 }
 } // namespace platform
