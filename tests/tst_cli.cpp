@@ -10,6 +10,8 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace
@@ -70,6 +72,9 @@ private slots:
                  {"blanco.txt", "\r\n\n\r"}, {"p1.mnm", "13,0,0,\"x\"\r\n"}, {"uno.txt", "uno\n"}, {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
             QVERIFY(testenv::writeFile(path(name), bytes));
         QVERIFY(QFile::setPermissions(path("uno.txt"), QFile::ReadOwner));
+        QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0 && QFile::link("ciclo", path("ciclo")));
+        QVERIFY(QFile::link("hola.mnm", path("enlace.mnm")) && ::link(qPrintable(path("hola.mnm")), qPrintable(path("duro.mnm"))) == 0);
+        QVERIFY(::geteuid() != 0 || ::mknod(qPrintable(path("nul")), S_IFCHR | 0666, makedev(1, 3)) == 0);
     }
 
     // One line on standard error, nothing on standard output, and nothing on the line; %1 is the folder.
@@ -101,6 +106,20 @@ private slots:
                "pausa fuera de las listas)";
         QTest::newRow("dump over a read-only file") << "dump %1/hola.mnm -o %1/uno.txt"
                                                    << "3||tivor-cli: %1/uno.txt: es de solo lectura";
+        // Outputs that are not regular files, or are the input itself by another name; inputs that cannot be read.
+        for (const auto& [node, kind] : {std::pair{"fifo", "una FIFO"}, std::pair{"nul", "un dispositivo"}})
+            QTest::addRow("dump onto %s", kind) << QStringLiteral("dump %1/hola.mnm -o %1/%2").arg("%1", node)
+                << QStringLiteral("3||tivor-cli: %1/%2 es %3, no un archivo comun: no se reemplaza").arg("%1", node, kind);
+        for (const char* output : {"hola.mnm", "./hola.mnm", "enlace.mnm", "duro.mnm"})
+            for (const char* command : {"dump", "import"})
+                QTest::addRow("%s onto its input as %s", command, output)
+                    << QStringLiteral("%1 %2/hola.mnm -o %2/%3").arg(command, "%1", output)
+                    << QStringLiteral("3||tivor-cli: %1/%2: es el mismo archivo que %1/hola.mnm; se perderia la "
+                                      "entrada, no se escribe").arg("%1", output);
+        for (const char* command : {"show", "dump", "send", "import"})
+            QTest::addRow("%s from a FIFO without writer", command) << QStringLiteral("%1 %2/fifo%3").arg(command, "%1", qstrcmp(command, "import") ? "" : " -o %1/x.mnm")
+                << "3||tivor-cli: %1/fifo: no se pudo abrir (es una FIFO sin nadie que escriba en ella)";
+        QTest::newRow("link cycle") << "show %1/ciclo" << "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)";
         QTest::newRow("send, broken second record") << "send %1/malo.mnm"
             << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
     }
@@ -109,12 +128,17 @@ private slots:
         QFETCH(QString, arguments);
         QFETCH(QString, expected);
         QStringList args = arguments.replace(QStringLiteral("%1"), dir->path()).split(u' ', Qt::SkipEmptyParts);
+        if (args.endsWith(path("nul")) && ::geteuid() != 0)
+            QSKIP("making a device node needs root");
         const QString got = run(args);
         expected.replace(QStringLiteral("%1"), dir->path());
         QVERIFY2(arguments.isEmpty() ? got.startsWith(expected) : got == expected + u'\n', qPrintable(got));
         QVERIFY(!QFile::exists(path("x.mnm")));
         QTest::qWait(20);
         QCOMPARE(pty->bytes(), QByteArray());
+        QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
+        for (const char* node : {"fifo", "nul"})
+            QVERIFY(!QFileInfo(path(node)).isFile() && (QFileInfo::exists(path(node)) || ::geteuid() != 0));
     }
 
     // Names from the lists, codes no list holds, a control character escaped.
@@ -151,6 +175,31 @@ private slots:
         QCOMPARE(run({"dump", path("m.mnm")}),
                  QStringLiteral("3||tivor-cli: no se pudo escribir la salida estandar (No space left on device)\n"));
         process.setStandardOutputFile(QString());
+    }
+
+    // Settings that cannot be read (a folder, a FIFO, a link cycle) are said to be so, and the defaults are used
+    // (the options here go over them).
+    void unreadableSettings()
+    {
+        const QString conf = path("config/Tivor/Tivor.conf");
+        const auto sent = [&](bool made, const QString& reason) {
+            QVERIFY(made);
+            QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), "0||tivor-cli: no se pudieron leer las opciones "
+                     "guardadas (" + conf + reason + "); se usan los valores por omision\n");
+        };
+        sent(QFile::remove(conf) && QDir().mkdir(conf), " es una carpeta");
+        sent(QDir().rmdir(conf) && ::mkfifo(qPrintable(conf), 0600) == 0, ": es una FIFO sin nadie que escriba en ella");
+        sent(QFile::remove(conf) && QFile::link(conf, conf), ": los enlaces simbolicos forman un ciclo");
+    }
+
+    // Raw sign bytes are not written to a terminal.
+    void dumpToATerminal()
+    {
+        testpty::Pty terminal;
+        const QByteArray device = QFile::encodeName(terminal.slavePath());
+        const auto stdoutOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 1); };
+        QCOMPARE(run({"dump", path("hola.mnm")}, stdoutOnTerminal),
+                 "2||tivor-cli: dump: la salida estandar es una terminal; use --hex para verla o -o ARCHIVO para guardarla\n");
     }
 
     // Options go over the stored settings, which are read and never written; without options the stored

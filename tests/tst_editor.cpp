@@ -132,6 +132,16 @@ private slots:
         run(*w, "txtMensaje yy"); // the start of the long text, typed: that is what counts
         w->TomoActual();
         QCOMPARE(PageText[1], QStringLiteral("yy"));
+        // What is deleted from a long text stays deleted, and typing over it stops at 255 again.
+        PageText[1] = QString(300, u'y');
+        w->RefMensaje();
+        QTest::keyClick(txtMensaje(*w), Qt::Key_Backspace);
+        QTest::keyClick(txtMensaje(*w), Qt::Key_Z);
+        w->TomoActual();
+        QCOMPARE(PageText[1], QString(299, u'y'));
+        txtMensaje(*w)->selectAll();
+        QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
+        QCOMPARE(txtMensaje(*w)->text(), QString(255, u'x'));
     }
 
     // The prefixes and the beeps through the wait seam; then in real time: a message stays 5000 ms from the end of

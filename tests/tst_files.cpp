@@ -4,11 +4,16 @@
 #include "files/TextImport.h"
 #include "support/EditorKit.h"
 
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QStringDecoder>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Module1;
 
@@ -214,6 +219,9 @@ private slots:
             "13,0,0,\"x\"\r\n0,0,0,\"y\"");
         row("pause 9 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x", "1,9,0,\"x\"\r\n");
         row("missing file", "<a.mnm>;Cargar;<nada.mnm>;Cargar", open2 + Broken + a);
+        row("FIFO without writer", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a, "fifo");
+        row("import a FIFO without writer", "<a.mnm>;Cargar;<x.mnm>;Importar", "O4mnm: O4txt:a.mnm # " +
+            QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") + a, "fifo");
         row("empty file", "<x.mnm>;Cargar", "O4mnm: # Sin Nombre||x.mnm|---|0,0,0," + a + " x.mnm:", "");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
         const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
@@ -243,7 +251,8 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QByteArray, xBytes);
         QFETCH(QString, expected);
-        QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), xBytes));
+        QVERIFY(xBytes == "-" || (xBytes == "fifo" ? ::mkfifo(qPrintable(path("x.mnm")), 0600) == 0
+                                                   : testenv::writeFile(path("x.mnm"), xBytes)));
         w->show();
         editorkit::run(*w, script, dir.path());
         QStringList shown;
@@ -267,6 +276,49 @@ private slots:
             QCOMPARE(box.title + u'/' + box.text,
                      QStringLiteral("Grabar/Hay cambios Realizados\rDesea Grabar el Mensaje?"));
         QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // The real question box: Escape and its close button do not answer it (nor end the program), only a button does.
+    void unsavedQuestionOnlyButtons()
+    {
+        w->show();
+        editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path());
+        platform::testing::scriptedBoxes = false;
+        QString seen;
+        testenv::onNextModal([&seen](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
+            box->close();
+            seen = box->text() + (box->isVisible() ? " (abierta)" : " (respondida)");
+            box->button(QMessageBox::Yes)->click();
+        });
+        editorkit::run(*w, "salir");
+        QCOMPARE(seen, QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
+        QCOMPARE(platform::testing::endCount, 1);
+        QVERIFY(testenv::readFile(path("a.mnm")).startsWith("1,3,2,\"CAMBIADO\""));
+    }
+
+    // A name typed into the real open dialog that no file has reaches the program's own message, in Abrir (which
+    // leaves a new message open) and then in Importar.
+    void typedMissingName()
+    {
+        w->show();
+        platform::testing::scriptedDialogs = false;
+        for (const auto& [command, status] : {std::pair{"Cargar", "ERR: Error en Archivo de Mensaje"},
+                                              std::pair{"Importar", "ERR: NO se pudo leer Archivo"}}) {
+            bool taken = false;
+            testenv::onNextModal([&taken](QWidget* dialog) {
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name->setText(QStringLiteral("nada.mnm"));
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+                taken = !dialog->isVisible();
+                if (!taken)
+                    qobject_cast<QFileDialog*>(dialog)->reject();
+            });
+            editorkit::run(*w, command);
+            QVERIFY(taken); // "Importar" says the same when the dialog is cancelled
+            QCOMPARE(w->statusPanel(3), QString(status));
+        }
     }
 };
 

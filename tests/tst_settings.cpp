@@ -55,6 +55,20 @@ private slots:
         }
     }
 
+    // A store that is there but cannot be read is told once at start-up, before the port's error; the window
+    // then holds the defaults.
+    void unreadableStoreAtStartUp()
+    {
+        QVERIFY(QDir().mkpath(platform::testing::settingsFile = dir.filePath(QStringLiteral("carpeta"))));
+        platform::testing::queuedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
+        FrmMain window;
+        QCOMPARE(held(), QStringLiteral("2|9600|False|200|05"));
+        const auto& boxes = platform::testing::shownBoxes;
+        QCOMPARE(boxes.size() == 2 ? boxes[0].title + u'|' + boxes[0].text + u'|' + boxes[1].title : QString(),
+                 "Opciones|No se pudieron leer las Opciones guardadas:\r" + platform::testing::settingsFile +
+                     " es una carpeta\rSe usan los valores por omision.|Puerto Serie");
+    }
+
     // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
     // completion ("11" is not "110", "1 " not "10"); leaving any other way changes and stores nothing.
     void optionsDialog_data()

@@ -10,6 +10,7 @@
 #include "link/frmDate.h"
 #include "link/frmSend.h"
 #include "model/Module1.h"
+#include "platform/MsgBox.h"
 #include "platform/Program.h"
 #include "platform/Wait.h"
 #include "settings/RegSett.h"
@@ -24,6 +25,7 @@ using namespace Module1;
 namespace
 {
 constexpr int TypedTextLimit = 255;
+constexpr int FieldTextLimit = 32767; // the most a line edit holds
 }
 
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
@@ -85,6 +87,12 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     connect(ui->cboEfe, &QComboBox::currentIndexChanged, this, &FrmMain::refreshPreview);
     connect(ui->cboPausa, &QComboBox::currentIndexChanged, this, &FrmMain::refreshPreview);
     connect(ui->txtMensaje, &QLineEdit::textChanged, this, &FrmMain::refreshPreview);
+    // The limit is raised only to show a longer loaded text whole; whatever the operator deletes from it
+    // cannot be typed back in, so typing never takes a text past 255 characters.
+    connect(ui->txtMensaje, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (ui->txtMensaje->maxLength() > TypedTextLimit)
+            ui->txtMensaje->setMaxLength(std::max(TypedTextLimit, static_cast<int>(text.size())));
+    });
     connect(ui->optLeft, &QRadioButton::toggled, this, &FrmMain::refreshPreview);
 
     Timer1.start();
@@ -118,7 +126,10 @@ void FrmMain::Form_Load()
     setStatusPanel(2, QString());
     setStatusPanel(1, QString());
     InicioVar();
-    LoadRegSett();
+    // Said once, before the port error that would otherwise name a default port with no explanation.
+    if (const QString problem = LoadRegSett(); !problem.isEmpty())
+        MsgBox(QStringLiteral("No se pudieron leer las Opciones guardadas:\r%1\rSe usan los valores por omision.")
+                   .arg(problem), MsgButtons::Ok, MsgIcon::Warning, QStringLiteral("Opciones"), this);
     // A port that cannot be opened is reported by Inicio_COMM itself; the window opens anyway.
     Inicio_COMM(MSComm1, this, [this](const QString& text) { setStatusPanel(1, text); });
     setWindowTitle(QStringLiteral("Quendar - Tivor ") + VersionText);
@@ -210,7 +221,7 @@ void FrmMain::TomoActual()
     PageAlign[p] = ui->optLeft->isChecked() ? AlignLeft : AlignCenter;
     QString typed = ui->txtMensaje->text();
     // A loaded text longer than the field can hold comes back whole while nobody changed it.
-    if (typed.size() == ui->txtMensaje->maxLength() && shownText.size() > typed.size() && shownText.startsWith(typed))
+    if (shownText.size() > FieldTextLimit && typed == shownText.left(FieldTextLimit))
         typed = shownText;
     PageText[p] = typed;
 }
@@ -234,7 +245,7 @@ void FrmMain::RefMensaje()
     // is limited to 255 characters, but a longer text from a file or an import is shown whole (up to
     // what a line edit holds) so that showing a page never cuts it.
     shownText = PageText[p];
-    ui->txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(shownText.size()), 32767));
+    ui->txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(shownText.size()), FieldTextLimit));
     ui->txtMensaje->setText(shownText);
 }
 

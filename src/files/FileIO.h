@@ -20,14 +20,15 @@ struct FileFailure
     };
     Kind kind = None;
     // Always a text to show: the system's reason ("sin permiso", "File too large", ...) or, for a folder, a
-    // special file or a read-only file, "<path> no es un archivo" / "<path> es de solo lectura".
+    // special file or a read-only file, "<path> no es un archivo" / "<path> es una FIFO, no un archivo comun: no
+    // se reemplaza" / "<path> es de solo lectura".
     QString reason;
 };
 
 inline constexpr qint64 NoSizeLimit = -1;
 
 // Reads the whole file (or everything a pipe gives). False for an empty path, a folder, a file that cannot be
-// opened or read, or one longer than `maxBytes`.
+// opened or read, a FIFO nobody writes to (refused at once, never waited for), or one longer than `maxBytes`.
 bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure = nullptr,
                    qint64 maxBytes = NoSizeLimit);
 
@@ -35,3 +36,6 @@ bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure 
 // one only once it is complete: on any failure the old file stays byte for byte and no temporary file is left.
 // A folder, a special file or a read-only file is refused; a link to a regular file replaces its target.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailure* failure = nullptr);
+
+// True when both paths reach one existing file (same device and inode), whatever links or spellings lead there.
+bool isSameFile(const QString& first, const QString& second);

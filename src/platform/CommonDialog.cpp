@@ -51,11 +51,17 @@ bool CommonDialog::ShowOpen(QWidget* parent)
     if (platform::testing::scriptedDialogs) {
         scripted(*this, false, &chosen);
     } else {
-        const QStringList filters = qtFilter().split(QStringLiteral(";;"));
-        const QString selected = filters.value(FilterIndex - 1);
-        QString sel = selected;
-        chosen = QFileDialog::getOpenFileName(parent, QString(), FileName, qtFilter(), &sel,
-                                              QFileDialog::DontConfirmOverwrite);
+        // Not the static dialog: it takes only existing files, and a typed name that is not there must reach the
+        // program's own "cannot read" message instead of being turned away by the dialog.
+        QFileDialog dialog(parent, QString(), FileName, qtFilter());
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.selectNameFilter(qtFilter().split(QStringLiteral(";;")).value(FilterIndex - 1));
+        if (!FileName.isEmpty())
+            dialog.selectFile(FileName);
+        if (dialog.exec() == QDialog::Accepted)
+            chosen = dialog.selectedFiles().value(0);
     }
     if (chosen.isEmpty())
         return false;

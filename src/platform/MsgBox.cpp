@@ -2,7 +2,31 @@
 #include "platform/MsgBox.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
+
+namespace
+{
+// A Yes/No question has no Cancel: QMessageBox would take Escape and the close button for No, and a No there
+// can throw work away. Both are swallowed, so only a click on Yes or No answers.
+class OnlyButtonsAnswer : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress)
+            return static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel);
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
 
 MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title, QWidget* parent,
                  const QString& detail)
@@ -29,11 +53,11 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QS
     case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
     }
+    OnlyButtonsAnswer onlyButtons;
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        // There is no Cancel: Escape and the close button answer No.
-        box.setEscapeButton(QMessageBox::No);
+        box.installEventFilter(&onlyButtons);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

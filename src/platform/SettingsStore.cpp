@@ -2,11 +2,23 @@
 // so on Linux the values live in ~/.config/Tivor/Tivor.conf.
 #include "platform/SettingsStore.h"
 
+#include "files/FileIO.h"
+
 #include <QSettings>
+#include <QStandardPaths>
 #include <memory>
 
 namespace
 {
+// The file QSettings uses, found without opening QSettings: it would read the file, and wait on a FIFO.
+QString storeFile(const QString& appName)
+{
+    if (!platform::testing::settingsFile.isEmpty())
+        return platform::testing::settingsFile;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + appName +
+           QLatin1Char('/') + appName + QStringLiteral(".conf");
+}
+
 std::unique_ptr<QSettings> open(const QString& appName)
 {
     if (!platform::testing::settingsFile.isEmpty())
@@ -19,6 +31,9 @@ namespace platform
 {
 QString GetSetting(const QString& appName, const QString& section, const QString& key, const QString& defaultValue)
 {
+    // A store that cannot be read is not handed to QSettings, which would wait on a FIFO.
+    if (!settingsReadProblem(appName).isEmpty())
+        return defaultValue;
     auto s = open(appName);
     const QString path = section + QLatin1Char('/') + key;
     if (!s->contains(path))
@@ -28,14 +43,38 @@ QString GetSetting(const QString& appName, const QString& section, const QString
 
 bool SaveSetting(const QString& appName, const QString& section, const QString& key, const QString& value)
 {
+    // Nor written over: QSettings would put a plain file in place of a FIFO or a device.
+    if (!settingsReadProblem(appName).isEmpty())
+        return false;
     auto s = open(appName);
     s->setValue(section + QLatin1Char('/') + key, value);
     s->sync();
     return s->status() == QSettings::NoError;
 }
 
+QString settingsReadProblem(const QString& appName)
+{
+#ifdef Q_OS_UNIX
+    const QString path = storeFile(appName);
+    QByteArray bytes;
+    FileFailure failure;
+    // QSettings says nothing of a file it cannot read and goes on as if it were empty.
+    if (readWholeFile(path, &bytes, &failure, 1 << 20) || failure.kind == FileFailure::Missing)
+        return QString();
+    return failure.kind == FileFailure::Folder ? QStringLiteral("%1 es una carpeta").arg(path)
+                                               : QStringLiteral("%1: %2").arg(path, failure.reason);
+#else
+    Q_UNUSED(appName);
+    return QString();
+#endif
+}
+
 QString settingsLocation(const QString& appName)
 {
+#ifdef Q_OS_UNIX
+    return storeFile(appName);
+#else
     return open(appName)->fileName();
+#endif
 }
 } // namespace platform

@@ -8,17 +8,33 @@ namespace
 const QString kApp = QStringLiteral("Tivor");
 const QString kCom = QStringLiteral("COM");
 const QString kPgm = QStringLiteral("PGM");
+const QString kDefaultPort = QStringLiteral("2");
+const QString kDefaultBaud = QStringLiteral("9600");
+const QString kDefaultDY1 = QStringLiteral("200");
+const QString kDefaultDY2 = QStringLiteral("05");
 } // namespace
 
-void LoadRegSett()
+QString settingsReadProblem()
+{
+    return platform::settingsReadProblem(kApp);
+}
+
+QString LoadRegSett()
 {
     using namespace Module1;
-    ComPort = platform::GetSetting(kApp, kCom, QStringLiteral("Port"), QStringLiteral("2"));
-    ComBaud = platform::GetSetting(kApp, kCom, QStringLiteral("Baud"), QStringLiteral("9600"));
+    // Not handed to the store at all: reading a FIFO there would wait for ever.
+    const QString problem = settingsReadProblem();
+    if (!problem.isEmpty()) {
+        ComPort = kDefaultPort, ComBaud = kDefaultBaud, ComRTS = false, DY1 = kDefaultDY1, DY2 = kDefaultDY2;
+        return problem;
+    }
+    ComPort = platform::GetSetting(kApp, kCom, QStringLiteral("Port"), kDefaultPort);
+    ComBaud = platform::GetSetting(kApp, kCom, QStringLiteral("Baud"), kDefaultBaud);
     // Only the exact text "True" is true; anything else a hand-edited store holds reads as false.
     ComRTS = platform::GetSetting(kApp, kCom, QStringLiteral("RTS"), QStringLiteral("False")) == QLatin1String("True");
-    DY1 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY1"), QStringLiteral("200"));
-    DY2 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY2"), QStringLiteral("05"));
+    DY1 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY1"), kDefaultDY1);
+    DY2 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY2"), kDefaultDY2);
+    return QString();
 }
 
 bool SaveRegSett()

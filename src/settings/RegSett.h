@@ -15,7 +15,10 @@ inline QString DY2;     // delay after every later byte, ms, as text ("05")
 inline bool OptionsAccepted = false;
 } // namespace Module1
 
-// Reads Port, Baud, RTS, DY1, DY2 in that order; a missing key gives its default and writes nothing.
-void LoadRegSett();
+// Reads Port, Baud, RTS, DY1, DY2 in that order; a missing key gives its default and writes nothing. When the
+// store cannot be read all five are the defaults, and the reason is returned (else an empty text).
+QString LoadRegSett();
+// Why the stored settings cannot be read, or empty (see platform::settingsReadProblem).
+QString settingsReadProblem();
 // Writes all five; false when the store could not be written.
 bool SaveRegSett();

@@ -3,6 +3,7 @@
 
 #include "model/Module1.h"
 #include "platform/Program.h"
+#include "settings/RegSett.h"
 
 #include <QCoreApplication>
 #include <QTranslator>
@@ -47,10 +48,11 @@ struct Entry
     const char* synopsis;
     const char* summary;
     Handler handler;
+    bool readsSettings = false;
 };
 const Entry commands[] = {
-    {"send", "send MENSAJE.mnm", "Envia un archivo de mensajes al cartel", cmdSend},
-    {"clock", "clock", "Pone el reloj del cartel en la hora de la computadora", cmdClock},
+    {"send", "send MENSAJE.mnm", "Envia un archivo de mensajes al cartel", cmdSend, true},
+    {"clock", "clock", "Pone el reloj del cartel en la hora de la computadora", cmdClock, true},
     {"dump", "dump MENSAJE.mnm", "Escribe la transmision de un mensaje como en \"Salida.txt\"", cmdDump},
     {"import", "import TEXTO.txt -o MENSAJE.mnm", "Crea un archivo de mensajes desde un archivo de texto",
      cmdImport},
@@ -165,9 +167,15 @@ int run(const QStringList& arguments)
         std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
         return StatusUsage;
     }
-    for (const Entry& e : commands)
-        if (rest.first() == QLatin1String(e.name))
-            return e.handler(rest);
+    for (const Entry& e : commands) {
+        if (rest.first() != QLatin1String(e.name))
+            continue;
+        // Said before anything else: otherwise the first sign of it is an error naming a port nobody chose.
+        if (const QString problem = settingsReadProblem(); e.readsSettings && !problem.isEmpty())
+            fail(StatusOk, QStringLiteral("no se pudieron leer las opciones guardadas (%1); se usan los valores por "
+                                          "omision").arg(problem));
+        return e.handler(rest);
+    }
     return fail(StatusUsage, QStringLiteral("comando desconocido: '%1' (ver tivor-cli --help)").arg(rest.first()));
 }
 } // namespace cli

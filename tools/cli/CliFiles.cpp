@@ -63,11 +63,20 @@ int writeOutput(const QString& path, const QByteArray& bytes)
     case FileFailure::ReadOnly:
         return fail(StatusFile, QStringLiteral("%1: es de solo lectura").arg(path));
     case FileFailure::NotRegular:
+        return fail(StatusFile, failure.reason);
     case FileFailure::Open:
         return fail(StatusFile, QStringLiteral("%1: no se pudo crear (%2)").arg(path, failure.reason));
     default:
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2); el archivo anterior queda como estaba")
                                     .arg(path, failure.reason));
     }
+}
+
+int refuseSameFile(const QString& input, const QString& output)
+{
+    if (output.isEmpty() || !isSameFile(input, output))
+        return -1;
+    return fail(StatusFile, QStringLiteral("%1: es el mismo archivo que %2; se perderia la entrada, no se escribe")
+                                .arg(output, input));
 }
 } // namespace cli

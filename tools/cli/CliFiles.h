@@ -22,4 +22,8 @@ int loadMessage(const QString& path);
 // Writes `bytes` to `path` by the program's atomic writer, or to standard output when `path` is empty.
 // Returns -1 on success, else reports and returns StatusFile.
 int writeOutput(const QString& path, const QByteArray& bytes);
+
+// Refuses an output that is the input file itself (by device and inode: through a link, "./" or a hard link
+// too), before anything is read or written. Returns -1 when they differ, else reports and returns StatusFile.
+int refuseSameFile(const QString& input, const QString& output);
 } // namespace cli

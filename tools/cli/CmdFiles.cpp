@@ -10,6 +10,8 @@
 #include "link/Transmission.h"
 #include "model/Module1.h"
 
+#include <unistd.h>
+
 namespace cli
 {
 namespace
@@ -132,6 +134,12 @@ int cmdDump(const QStringList& arguments)
     if (parser.isSet(output) && parser.value(output).isEmpty())
         return fail(StatusUsage, QStringLiteral("dump: -o vacio: indique el archivo"));
     const QString path = parser.positionalArguments().at(0);
+    // Raw sign bytes would garble a terminal (and may switch its modes); whoever wants them there says so.
+    if (!parser.isSet(output) && !parser.isSet(hex) && ::isatty(STDOUT_FILENO))
+        return fail(StatusUsage, QStringLiteral("dump: la salida estandar es una terminal; use --hex para verla "
+                                                "o -o ARCHIVO para guardarla"));
+    if (const int status = refuseSameFile(path, parser.value(output)); status >= 0)
+        return status;
     if (const int status = loadMessage(path); status >= 0)
         return status;
     if (!Module1::messageHasText())
@@ -200,6 +208,8 @@ int cmdImport(const QStringList& arguments)
     const QString target = parser.value(output);
     if (target.isEmpty())
         return fail(StatusUsage, QStringLiteral("import: falta -o MENSAJE.mnm, el archivo que se crea"));
+    if (const int status = refuseSameFile(source, target); status >= 0)
+        return status;
 
     QStringList pages;
     if (FileFailure failure; !readImportFile(source, &pages, &failure, MaxInputBytes))
