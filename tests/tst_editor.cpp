@@ -66,6 +66,19 @@ private slots:
         row("the only page is not deleted", "0,0,0,A", "cmdBorro", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         row("answered no", abc, "cmdPagDwn;clean;N;cmdInsertar;N;cmdBorro",
             "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
+        // The keys: the page keys press the page buttons (also from the text field), the others the menu items.
+        row("Page Down", abc, "^PgDown", "2 de 3 [B] e0 p0x L * # " + abc + " # ");
+        row("Ctrl+End, Page Up, Ctrl+Home", abc, "^Ctrl+End;txtMensaje Z;^PgUp;^Ctrl+End;^Ctrl+Home",
+            "1 de 3 [A] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,Z # ");
+        row("Page Down on the last page", abc, "^Ctrl+End;Y;^PgDown", "4 de 4 [] e0 p0x L * # " + abc + "|0,0,0, # Nueva Pagina");
+        row("Page Down, no message", "-", "^PgDown", "closed 1 de 1 [] e0 p0x L # 0,0,0, # ");
+        row("Ctrl+N", "-", "^Ctrl+N", "1 de 1 [] e0 p0x L # 0,0,0, # ");
+        row("Ctrl+O", "0,0,0,A", "txtMensaje Z;N;<p.mnm>;^Ctrl+O", "1 de 1 [A] e0 p0x L # 0,0,0,A # Grabar");
+        row("Ctrl+W", "0,0,0,A", "txtMensaje Z;N;^Ctrl+W", "closed 1 de 1 [Z] e0 p0x L * # 0,0,0,A # Grabar");
+        row("Ctrl+S", "0,0,0,A", "txtMensaje Z;^Ctrl+S", "1 de 1 [Z] e0 p0x L # 0,0,0,Z # ");
+        row("Ctrl+Shift+S", "0,0,0,A", "dirty;<q.mnm>;^Ctrl+Shift+S", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
+        row("Ctrl+I", "0,0,0,A", "<p.mnm>;^Ctrl+I", "1 de 1 [0,0,0,\"A\"       ] e0 p0x L * # 0,0,0,0,0,0,\"A\"        # ");
+        row("Ctrl+Q", "0,0,0,A", "dirty;N;^Ctrl+Q", "1 de 1 [A] e0 p0x L * # 0,0,0,A # Grabar");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
         row("Codigo entries", odd, "cmdPagDwn", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L * # " + odd + " # ");
@@ -103,9 +116,10 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, expected);
         setUp(pages);
-        run(*w, script);
+        run(*w, script, dir.path());
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
-            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"}};
+            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"},
+            {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
         QStringList titles;
         for (const auto& box : platform::testing::shownBoxes) {
             titles << box.title;
