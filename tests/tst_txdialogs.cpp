@@ -237,6 +237,7 @@ private slots:
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
         QVERIFY(modal);
         QCOMPARE(focused, QStringLiteral("cmdOK"));
+        QVERIFY(!main->findChild<QLabel*>("lblInicio")->text().contains("tivor-sign")); // the port is open
         QCOMPARE(wire(int(sent.size())), sent);
         QVERIFY(!QApplication::activeModalWidget());
     }
