@@ -1,5 +1,5 @@
 # Install rules and the Debian package: programs in bin/, what the program reads in share/tivor/,
-# desktop entry, icon and manual page; "cpack -G DEB" in the build folder makes tivor_<version>_<arch>.deb.
+# desktop entry, file type, software-centre metadata, icon and manual page; "cpack -G DEB" in the build folder makes tivor_<version>_<arch>.deb.
 include(GNUInstallDirs)
 
 install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -8,6 +8,10 @@ install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_B
 install(FILES ${PROJECT_SOURCE_DIR}/src/help/tivor.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The .mnm file type and the software-centre listing; Debian's triggers update the MIME and desktop databases.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME tivor.xml)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/com.example.tivor.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Debian keeps manual pages compressed; -n leaves the time out so the package builds the same twice.

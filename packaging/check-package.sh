@@ -6,8 +6,14 @@ cd "$(dirname "$0")/.."
 source tools/setup.sh
 export DEBIAN_FRONTEND=noninteractive
 # CPack asks dpkg-shlibdeps (dpkg-dev) for the runtime libraries and uses file(1) to find the programs.
-tivor_install_packages dpkg-dev file
+# appstream and desktop-file-utils validate the metadata; with shared-mime-info and desktop-file-utils
+# installed first, the package's triggers build the databases a file manager reads.
+tivor_install_packages dpkg-dev file appstream desktop-file-utils shared-mime-info
 tivor_build
+
+echo "-- metadata validated"
+appstreamcli validate --pedantic --no-net packaging/com.example.tivor.metainfo.xml
+desktop-file-validate packaging/tivor.desktop
 
 rm -f "$TIVOR_BUILD"/tivor_*.deb
 (cd "$TIVOR_BUILD" && cpack -G DEB)
@@ -28,12 +34,20 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 
 check "installed files"
 for f in /usr/bin/tivor /usr/bin/tivor-cli /usr/share/tivor/tivor.html /usr/share/applications/tivor.desktop \
-         /usr/share/icons/hicolor/scalable/apps/tivor.svg /usr/share/man/man1/tivor-cli.1.gz; do
+         /usr/share/icons/hicolor/scalable/apps/tivor.svg /usr/share/man/man1/tivor-cli.1.gz \
+         /usr/share/mime/packages/tivor.xml /usr/share/metainfo/com.example.tivor.metainfo.xml; do
     [ -f "$f" ] || fail "$f is missing"
 done
 if [ -x "$TIVOR_BUILD/tools/sign/tivor-sign" ]; then
     [ -x /usr/bin/tivor-sign ] || fail "/usr/bin/tivor-sign is missing"
 fi
+
+check "installed metadata valid, .mnm files known and offered to Tivor"
+appstreamcli validate --pedantic --no-net /usr/share/metainfo/com.example.tivor.metainfo.xml || fail "appstreamcli validate"
+desktop-file-validate /usr/share/applications/tivor.desktop || fail "desktop-file-validate"
+grep -q '^application/x-tivor-mensaje:\*\.mnm$' /usr/share/mime/globs || fail "*.mnm is not in the MIME database"
+grep -q '^application/x-tivor-mensaje=.*tivor\.desktop' /usr/share/applications/mimeinfo.cache \
+    || fail "the desktop database does not offer Tivor for .mnm files"
 
 cd "$work"
 export XDG_CONFIG_HOME="$work/config"
@@ -61,6 +75,9 @@ if [ -x /usr/bin/tivor-sign ]; then
     wait "$sign" || true
     grep -q '"completa":true.*"texto":"      HOLA      "' sign.json || fail "the virtual sign did not get HOLA: $(cat sign.json sign.err)"
 fi
+
+check "tivor --version"
+[ "$(/usr/bin/tivor --version)" = "tivor 1.0.8 (Tivor v1.8)" ] || fail "tivor --version"
 
 check "tivor starting offscreen and finding its help document"
 help=$(QT_QPA_PLATFORM=offscreen /usr/bin/tivor --check-help 2>/dev/null) || fail "tivor --check-help"

@@ -1,10 +1,16 @@
-// The page editor of the real main window: page commands, the fields against the model, the status line.
+// The page editor of the real main window: page commands, keys and drops, the fields against the model, the
+// status line; the real tivor process's command line, the empty window's hint, the preview for screen readers.
 #include "support/EditorKit.h"
+#include "support/Pty.h"
 
 #include "platform/Wait.h"
+#include "preview/LedMatrix.h"
 
+#include <QAccessible>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace Module1;
@@ -23,6 +29,7 @@ class TestEditor : public QObject
         QByteArray bytes;
         for (const QString& page : pages.split(u'|'))
             bytes += (page.section(u',', 0, 2) + ",\"" + page.section(u',', 3) + "\"\r\n").toLatin1();
+        QVERIFY(testenv::writeFile(dir.filePath("T.TXT"), "uno\ndos\n"));
         if (pages != QLatin1String("-")) {
             QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), bytes));
             run(*w, "<p.mnm>;Cargar", dir.path());
@@ -66,6 +73,23 @@ private slots:
         row("the only page is not deleted", "0,0,0,A", "cmdBorro", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         row("answered no", abc, "cmdPagDwn;clean;N;cmdInsertar;N;cmdBorro",
             "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
+        // The keys: the page keys press the page buttons (also from the text field), the others the menu items.
+        row("Page Down", abc, "^PgDown", "2 de 3 [B] e0 p0x L * # " + abc + " # ");
+        row("Ctrl+End, Page Up, Ctrl+Home", abc, "^Ctrl+End;txtMensaje Z;^PgUp;^Ctrl+End;^Ctrl+Home",
+            "1 de 3 [A] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,Z # ");
+        row("Page Down on the last page", abc, "^Ctrl+End;Y;^PgDown", "4 de 4 [] e0 p0x L * # " + abc + "|0,0,0, # Nueva Pagina");
+        row("Ctrl+N", "-", "^Ctrl+N", "1 de 1 [] e0 p0x L # 0,0,0, # ");
+        row("Ctrl+O", "0,0,0,A", "txtMensaje Z;N;<p.mnm>;^Ctrl+O", "1 de 1 [A] e0 p0x L # 0,0,0,A # Grabar");
+        row("Ctrl+W", "0,0,0,A", "txtMensaje Z;N;^Ctrl+W", "closed 1 de 1 [Z] e0 p0x L * # 0,0,0,A # Grabar");
+        row("Ctrl+S", "0,0,0,A", "txtMensaje Z;^Ctrl+S", "1 de 1 [Z] e0 p0x L # 0,0,0,Z # ");
+        row("Ctrl+Shift+S", "0,0,0,A", "dirty;<q.mnm>;^Ctrl+Shift+S", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
+        row("Ctrl+I", "0,0,0,A", "<p.mnm>;^Ctrl+I", "1 de 1 [0,0,0,\"A\"       ] e0 p0x L * # 0,0,0,0,0,0,\"A\"        # ");
+        row("Ctrl+Q", "0,0,0,A", "dirty;N;^Ctrl+Q", "1 de 1 [A] e0 p0x L * # 0,0,0,A # Grabar");
+        // Drops: a message file opens as Open does, a text file is imported into the open message, others are refused.
+        row("drop over changes", "0,0,0,A", "txtMensaje Z;N;+p.mnm", "1 de 1 [A] e0 p0x L # 0,0,0,A # Grabar");
+        row("drop unreadable", "-", "+nada.mnm", "1 de 1 [] e0 p0x L # 0,0,0, # ");
+        row("drop text", "0,0,0,A", "+T.TXT", "1 de 2 [uno             ] e0 p0x L * # 0,0,0,uno             |0,0,0,dos              # ");
+        row("drop refused", "0,0,0,A", "+x.png", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
         row("Codigo entries", odd, "cmdPagDwn", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L * # " + odd + " # ");
@@ -103,9 +127,10 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, expected);
         setUp(pages);
-        run(*w, script);
+        run(*w, script, dir.path());
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
-            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"}};
+            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"},
+            {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
         QStringList titles;
         for (const auto& box : platform::testing::shownBoxes) {
             titles << box.title;
@@ -173,6 +198,89 @@ private slots:
         w->TypeMsg(0, QStringLiteral("breve"));
         QCOMPARE(w->statusPanel(3), QString());
         QVERIFY(w->Timer1.isActive());
+    }
+
+    // "status|first line of standard output|the program's lines of standard error"; a program that keeps its
+    // window open is ended once it has said what came of the file ("running"). --help and --version need no display.
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("version") << "--version" << "0|tivor 1.0.8 (Tivor v1.8)|";
+        QTest::newRow("help") << "x.mnm -h" << "0|Uso: tivor [ARCHIVO.mnm]|";
+        QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
+        QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
+        QTest::newRow("file read") << "p.mnm" << "running||tivor.archivos: %1/p.mnm abierto: 2 paginas";
+        QTest::newRow("file missing") << "nada.mnm"
+                                      << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
+    }
+    void commandLine()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, expected);
+        const bool running = expected.startsWith(u"running");
+        testpty::Pty pty; // the sign's port, so start-up has no error box to answer
+        QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
+        QVERIFY(QDir().mkpath(dir.filePath("config/Tivor")));
+        QVERIFY(testenv::writeFile(dir.filePath("config/Tivor/Tivor.conf"), "[COM]\nPort=" + pty.slavePath().toUtf8() + '\n'));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (expected.startsWith(u"0|")) // no display at all
+                env.remove(name);
+        QProcess tivor;
+        tivor.setProcessEnvironment(env);
+        tivor.setWorkingDirectory(dir.path()); // file names are taken from where tivor starts
+        tivor.start(TIVOR_PROGRAM, arguments.split(u' '));
+        QString err;
+        const auto ownLines = [&] { return err.split(u'\n').filter(QStringLiteral("tivor")).join(u'\n'); };
+        if (running) {
+            QTRY_VERIFY_WITH_TIMEOUT((err += tivor.readAllStandardError(), !ownLines().isEmpty()), 20000);
+            tivor.kill();
+        }
+        QVERIFY(tivor.waitForFinished(20000));
+        err += tivor.readAllStandardError();
+        const QString status = running ? QStringLiteral("running") : QString::number(tivor.exitCode());
+        QCOMPARE(status + u'|' + QString(tivor.readAllStandardOutput()).section(u'\n', 0, 0) + u'|' + ownLines(),
+                 expected.arg(dir.path()));
+    }
+
+    // While no message is open the window says how to start, and here, where the port cannot be opened, how to
+    // choose one or try without a sign (the send dialog tests have the port and no such advice).
+    void emptyWindowHint()
+    {
+        w->show();
+        auto* hint = child<QLabel>(*w, "lblInicio");
+        for (const char* part : {"Nuevo Mensaje", "Abrir Mensaje", "Importar", "Opciones &gt; Puerto de Comunicacion", "tivor-sign"})
+            QVERIFY2(hint->text().contains(part), part);
+        QList<bool> shown{hint->isVisible()};
+        for (const char* command : {"Nuevo", "cerrar"})
+            shown << (run(*w, command), hint->isVisible());
+        QCOMPARE(shown, QList<bool>({true, false, true}));
+    }
+
+    // What a screen reader says of the preview: the line as the sign will show it, then what the sign changes.
+    void previewForScreenReaders_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("centred") << "cboEfe 1;cboPausa 4;txtMensaje HOLA;optCenter"
+                                 << "El cartel mostrara \"HOLA\" centrado, con el efecto Estatico y pausa 5.";
+        QTest::newRow("changed and cut") << "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas"
+            << "El cartel mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9.\n\"€\" no existe en "
+               "el cartel: se vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"";
+        QTest::newRow("no pause") << "txtMensaje hola" << "El cartel mostrara \"hola\" a la izquierda, con el efecto Rotacion.";
+        QTest::newRow("clock") << "cboEfe 11" << "El cartel mostrara la hora de su reloj.";
+        QTest::newRow("empty") << "" << "Pagina vacia: el cartel no mostrara texto.";
+    }
+    void previewForScreenReaders()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        run(*w, "Nuevo;" + script);
+        QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(w->findChild<LedMatrix*>("ledPreview"));
+        QCOMPARE(preview->text(QAccessible::Name) + u'|' + preview->text(QAccessible::Description),
+                 "Vista previa del cartel|" + expected);
     }
 };
 

@@ -34,8 +34,9 @@ private slots:
         const QString shared = dir.filePath("share/tivor/tivor.html");
         QVERIFY(testenv::writeFile(shared, "<p>dialout uno</p><p>dialout dos</p>"));
         QVERIFY(QDir().mkpath(dir.filePath("bin/tivor.html")));
-        openHelp(nullptr);
-        openHelp(nullptr);
+        const auto main = editorkit::freshWindow(dir);
+        Module1::AppFolder = dir.filePath("bin");
+        editorkit::run(*main, "^F1;^F1"); // the help key, twice
         QWidgetList windows;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->objectName() == QLatin1String("frmAyuda"))

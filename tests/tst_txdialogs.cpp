@@ -216,7 +216,7 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    // The window's buttons open the dialogs modally over the window's own port.
+    // The window's buttons open the dialogs modally over the window's own port, the focus on "Enviar": Return sends.
     void windowCommands_data()
     {
         QTest::addColumn<QString>("command");
@@ -230,12 +230,16 @@ private slots:
         QFETCH(QByteArray, sent);
         start();
         bool modal = false;
+        QString focused;
         testenv::onNextModal([&](QWidget* w) {
             modal = w->isModal();
-            click(w, "cmdOK");
+            focused = w->focusWidget()->objectName();
+            QTest::keyClick(w->focusWidget(), Qt::Key_Return);
         });
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
         QVERIFY(modal);
+        QCOMPARE(focused, QStringLiteral("cmdOK"));
+        QVERIFY(!main->findChild<QLabel*>("lblInicio")->text().contains("tivor-sign")); // the port is open
         QCOMPARE(wire(int(sent.size())), sent);
         QVERIFY(!QApplication::activeModalWidget());
     }

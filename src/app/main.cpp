@@ -1,14 +1,47 @@
-// Starts Tivor: checks that there is a display to show the window on, then runs the main window.
+// Starts Tivor: answers --help and --version, checks that there is a display to show the window on, then
+// runs the main window, opening the message file named on the command line.
 #include "editor/FrmMain.h"
 #include "help/Help.h"
+#include "model/Module1.h"
+#include "platform/Program.h"
 #include "platform/Translations.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+namespace
+{
+const char Usage[] =
+    "Uso: tivor [ARCHIVO.mnm]\n"
+    "Compone mensajes para carteles LED y los carga en el cartel por el puerto serie.\n"
+    "\n"
+    "  ARCHIVO.mnm    abre ese archivo de mensajes al empezar, como \"Abrir Mensaje\"\n"
+    "  -h, --help     muestra esta ayuda\n"
+    "  -v, --version  muestra la version\n"
+    "\n"
+    "Sin pantalla, tivor-cli envia mensajes desde la linea de comandos; tivor-sign es un cartel virtual\n"
+    "para probar sin el aparato.\n";
+}
 
 int main(int argc, char* argv[])
 {
+    // These two answer on the terminal and need no display, so they come before anything graphical.
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
+            std::printf("tivor %s (Tivor %s)\n", qPrintable(platform::versionString()),
+                        qPrintable(Module1::versionTextFor(platform::versionMajor(), platform::versionRevision())));
+            return 0;
+        }
+    }
+
     // Without a display Qt aborts with a message about platform plugins; say what is wrong instead.
     const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
     const bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
@@ -35,7 +68,25 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    // Qt has taken its own options (-platform, -style...) out of the list by now.
+    QStringList files = app.arguments().mid(1);
+    for (const QString& a : files) {
+        if (a.startsWith(u'-')) {
+            std::fprintf(stderr, "tivor: opcion desconocida '%s' (ver tivor --help)\n", qPrintable(a));
+            return 2;
+        }
+    }
+    if (files.size() > 1) {
+        std::fprintf(stderr, "tivor: se abre un solo archivo de mensajes (ver tivor --help)\n");
+        return 2;
+    }
+
     FrmMain w;
     w.show();
+    // Once start-up is over (a port that failed has had its box), as if chosen in "Abrir Mensaje".
+    if (!files.isEmpty()) {
+        const QString path = QFileInfo(files.first()).absoluteFilePath();
+        QTimer::singleShot(0, &w, [&w, path] { w.openMessageFile(path); });
+    }
     return app.exec();
 }

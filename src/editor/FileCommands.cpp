@@ -9,6 +9,8 @@
 #include "platform/Program.h"
 #include "ui_FrmMain.h"
 
+#include <QFileInfo>
+
 using namespace Module1;
 
 namespace FileCommands
@@ -71,15 +73,15 @@ SaveOutcome Grabar_Mensaje(FrmMain& w)
     return SaveOutcome::Written;
 }
 
-void loadMessageFile(FrmMain& w)
+MessageLoad loadMessageFile(FrmMain& w)
 {
     w.Ini_Frame();
     const MessageLoad outcome = loadMessageIntoModel(MsgFilePath);
     if (outcome == MessageLoad::Empty)
-        return; // one empty page, nothing reported
+        return outcome; // one empty page, nothing reported
     if (outcome != MessageLoad::Pages) {
         readFailure(w);
-        return;
+        return outcome;
     }
     w.setMessageOpen(true);
     w.form()->txtGoto->clear();
@@ -88,6 +90,17 @@ void loadMessageFile(FrmMain& w)
     MsgSaveAs = false;
     w.setStatusPanel(2, MsgFileName);
     w.TypeMsg(0, QStringLiteral("Mensaje cargado OK!"));
+    return outcome;
+}
+
+bool openMessagePath(FrmMain& w, const QString& path, MessageLoad* outcome)
+{
+    if (!promptUnsavedChanges(w, true))
+        return false;
+    MsgFileName = QFileInfo(path).fileName();
+    MsgFilePath = path;
+    *outcome = loadMessageFile(w);
+    return true;
 }
 
 bool promptUnsavedChanges(FrmMain& w, bool clearSaveAs)
@@ -164,9 +177,22 @@ void Importar_Click(FrmMain& w)
     dlg.Flags = CommonDialog::cdlOFNHideReadOnly;
     dlg.Filter = TextFilter;
     dlg.FilterIndex = 1;
-    QStringList pages;
     // A cancelled dialog and an unreadable file both leave the message as it was.
-    if (!dlg.ShowOpen(&w) || !readImportFile(dlg.FileName, &pages)) {
+    if (!dlg.ShowOpen(&w)) {
+        w.TypeErr(QStringLiteral("NO se pudo leer Archivo"));
+        return;
+    }
+    importTextPath(w, dlg.FileName);
+}
+
+void importTextPath(FrmMain& w, const QString& path)
+{
+    if (!w.messageOpen()) {
+        w.TypeMsg(3, QStringLiteral("NO hay mensaje!"));
+        return;
+    }
+    QStringList pages;
+    if (!readImportFile(path, &pages)) {
         w.TypeErr(QStringLiteral("NO se pudo leer Archivo"));
         return;
     }

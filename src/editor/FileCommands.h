@@ -2,6 +2,9 @@
 // the unsaved-changes prompt and Grabar_Mensaje, which writes the message through the save dialog.
 #pragma once
 
+#include "files/MessageFile.h"
+
+class QString;
 class FrmMain;
 
 namespace FileCommands
@@ -17,7 +20,12 @@ enum class SaveOutcome {
 SaveOutcome Grabar_Mensaje(FrmMain& w);
 
 // The reading steps of Open, once the open dialog has set the message file name and path.
-void loadMessageFile(FrmMain& w);
+MessageLoad loadMessageFile(FrmMain& w);
+
+// Open and Import for a file named without their dialog (the command line, a file dropped on the window):
+// the same prompt, reading and messages. Open answers false when the operator kept the current message.
+bool openMessagePath(FrmMain& w, const QString& path, MessageLoad* outcome);
+void importTextPath(FrmMain& w, const QString& path);
 
 // The unsaved-changes prompt ("Grabar"). Returns false only when the operator answered Yes and the
 // save did not happen: the command that asked must then stop, so the changes are not thrown away.

@@ -33,6 +33,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     ui->setupUi(this);
     setUpStatusBar();
     setUpTextField();
+    setUpDesktop();
     Timer1.setInterval(5000);
 
     connect(&Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);

@@ -10,6 +10,8 @@
 
 class QCloseEvent;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 
 namespace Ui
@@ -101,12 +103,23 @@ public:
     void cmdAbout_Click();
     void cmdHelp_Click();
 
+    // A message file named outside the open dialog (the command line, a drop), opened as "Abrir Mensaje"
+    // opens it; a line on the "tivor.archivos" log says what came of it (FrmMainDesktop.cpp).
+    void openMessageFile(const QString& path);
+
 protected:
     // Form_Unload: the unsaved-changes prompt; a save the operator asked for and did not get keeps
     // the window open.
     void closeEvent(QCloseEvent* event) override;
+    // A dropped .mnm file is opened, a dropped .txt file imported.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Drops, the keys of the page commands and the hint shown while no message is open (FrmMainDesktop.cpp).
+    void setUpDesktop();
+    void refreshHint();
     void setUpStatusBar();
     void setUpTextField();
     // The LED preview under the text: the fields as they stand, never the model.
@@ -120,4 +133,5 @@ private:
     // The page text as RefMensaje last showed it.
     QString shownText;
     QLabel* panels[3] = {};
+    QLabel* hint = nullptr;
 };

@@ -41,6 +41,8 @@ frmSend::frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent)
     connect(ui->chkFile, &QCheckBox::toggled, this, &frmSend::showEstimate);
     Form_Load();
     showEstimate();
+    // Return and Space send; on the check box Space would turn the file output on unseen.
+    ui->cmdOK->setFocus();
 }
 
 frmSend::~frmSend() = default;

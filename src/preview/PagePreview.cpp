@@ -34,6 +34,9 @@ PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
     matrix_ = new LedMatrix(this);
     matrix_->setObjectName(QStringLiteral("ledPreview"));
     matrix_->setMinimumHeight(36);
+    // A larger window gives the preview larger dots.
+    matrix_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    matrix_->setAccessibleName(QStringLiteral("Vista previa del cartel"));
     layout->addWidget(matrix_);
     lblNota_ = new QLabel(this);
     lblNota_->setObjectName(QStringLiteral("lblPreviewNota"));
@@ -105,6 +108,23 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     lblNota_->setText(summary);
     lblNota_->setToolTip(note);
     lblNota_->setVisible(!summary.isEmpty());
+    // For a screen reader: the line as the sign will show it, then what the sign changes or leaves out.
+    QString spoken;
+    QString line = cut.isEmpty() ? text : text.left(signproto::LineWidth);
+    const QList<FilterMark> lineMarks = filterMarks(line);
+    for (auto m = lineMarks.crbegin(); m != lineMarks.crend(); ++m)
+        line.replace(m->index, 1, m->shown);
+    if (signproto::isClock(effect))
+        spoken = QStringLiteral("El cartel mostrara la %1 de su reloj.").arg(signproto::effectName(effect).toLower());
+    else if (text.isEmpty())
+        spoken = QStringLiteral("Pagina vacia: el cartel no mostrara texto.");
+    else
+        spoken = QStringLiteral("El cartel mostrara \"%1\" %2, con el efecto %3")
+                     .arg(line.trimmed(),
+                          align == Module1::AlignCenter ? QStringLiteral("centrado") : QStringLiteral("a la izquierda"),
+                          signproto::effectName(effect))
+                 + (signproto::takesPause(effect) ? QStringLiteral(" y pausa %1.").arg(p.pause) : QStringLiteral("."));
+    matrix_->setAccessibleDescription(note.isEmpty() ? spoken : spoken + u'\n' + note);
     matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
                                        : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
 }

@@ -12,8 +12,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -53,14 +55,28 @@ inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
 // button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
 // closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
-// cancels it).
+// cancels it). "^Ctrl+N" presses keys in the shown, active window, where it has the focus; "+name" drops the
+// file `folder`/name on the window (when the window takes it) and lets what the drop started run.
 inline void run(QWidget& w, const QString& script, const QString& folder = QString())
 {
     for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
         auto* list = qobject_cast<QComboBox*>(target);
-        if (step == QLatin1String("Y") || step == QLatin1String("N"))
+        if (step.startsWith(u'^')) {
+            w.show();
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QTest::keySequence(w.focusWidget() ? w.focusWidget() : &w, QKeySequence(step.mid(1)));
+        } else if (step.startsWith(u'+')) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(folder + u'/' + step.mid(1))});
+            QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            if (QCoreApplication::sendEvent(&w, &enter), enter.isAccepted())
+                QCoreApplication::sendEvent(&w, &drop);
+            QCoreApplication::processEvents();
+        } else if (step == QLatin1String("Y") || step == QLatin1String("N"))
             platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
         else if (step.startsWith(u'<'))
             platform::testing::queuedFileNames << (step == "<->" ? QString() : folder + u'/' + step.mid(1).chopped(1));

@@ -1,9 +1,11 @@
 // Opens a message file in the main window and saves a picture of the window:
-//   tivor-screenshot OUT.png MESSAGE.mnm [PAGE]
+//   tivor-screenshot OUT.png MESSAGE.mnm [PAGE] [WIDTHxHEIGHT]
+// With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
 #include "editor/FrmMain.h"
 #include "model/Module1.h"
 #include "platform/CommonDialog.h"
+#include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
@@ -19,7 +21,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: tivor-screenshot OUT.png MESSAGE.mnm [PAGE]\n");
+        std::fprintf(stderr, "usage: tivor-screenshot OUT.png MESSAGE.mnm|- [PAGE] [WIDTHxHEIGHT]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
@@ -29,16 +31,25 @@ int main(int argc, char* argv[])
         return 3;
     QTemporaryDir settingsDir;
     platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
+    const bool firstStart = QString::fromLocal8Bit(argv[2]) == QLatin1String("-");
+    // The first start names a port this machine does not have; its "Error #03" box is answered unseen.
     platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
-                          QString::fromLocal8Bit(ptsname(master)));
+                          firstStart ? QStringLiteral("/dev/ttyUSB9") : QString::fromLocal8Bit(ptsname(master)));
+    platform::testing::scriptedBoxes = firstStart;
+    platform::testing::queuedAnswers = {MsgAnswer::Ok};
     platform::testing::scriptedDialogs = true;
     platform::testing::queuedFileNames = {QString::fromLocal8Bit(argv[2])};
 
     FrmMain w;
+    if (argc > 4) {
+        const QStringList size = QString::fromLocal8Bit(argv[4]).split(u'x');
+        w.resize(size.value(0).toInt(), size.value(1).toInt());
+    }
     w.show();
-    w.Cargar_Click();
+    if (!firstStart)
+        w.Cargar_Click();
     platform::testing::scriptedDialogs = false;
-    if (argc > 3) {
+    if (argc > 3 && QString::fromLocal8Bit(argv[3]) != QLatin1String("-")) {
         w.findChild<QLineEdit*>(QStringLiteral("txtGoto"))->setText(QString::fromLocal8Bit(argv[3]));
         w.cmdGtoPag_Click();
     }
