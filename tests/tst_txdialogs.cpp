@@ -234,7 +234,8 @@ private slots:
         testenv::onNextModal([&](QWidget* w) {
             modal = w->isModal();
             focused = w->focusWidget()->objectName();
-            QTest::keyClick(w->focusWidget(), Qt::Key_Return);
+            // Posted, as a real key press arrives: not from inside the timer that found the dialog.
+            QMetaObject::invokeMethod(w, [w] { QTest::keyClick(w->focusWidget(), Qt::Key_Return); }, Qt::QueuedConnection);
         });
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
         QVERIFY(modal);
