@@ -121,6 +121,7 @@ private slots:
             "message 90|a\uFFFDb\uFFFD| a2 !bad-character@9 !bad-character@11 end");
         row("BCD digit above 9", clock("1A0000010126"), "clock !invalid-bcd@6 end");
         row("31 February", clock("120000310226"), "clock !invalid-bcd@11 end");
+        row("day 32", clock("120000320126"), "clock !invalid-bcd@9 end");
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
@@ -258,6 +259,28 @@ private slots:
                     dots += still.at(x, y) == led::Marked;
             QCOMPARE(dots > 0, preview.page().marked.contains(cell));
         }
+    }
+
+    // An empty clock page still shows the sign's clock; an empty text page shows nothing at all.
+    void emptyPreviewPages()
+    {
+        PagePreview preview;
+        QList<int> lit;
+        for (int effect : {11, 0}) {
+            preview.showPage(QString(), effect, 0, 0);
+            preview.matrix()->showStill();
+            lit << preview.matrix()->bitmap().litCount();
+        }
+        QVERIFY2(lit[0] > 0 && lit[1] == 0, qPrintable(QStringLiteral("%1 %2").arg(lit[0]).arg(lit[1])));
+    }
+
+    // A link makes no sense for a real serial device: refused as a usage error before anything opens.
+    void tivorSignLinkWithPort()
+    {
+        QProcess p;
+        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", "/dev/tivor-no-such", "--link", "x"});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 2);
     }
 
     // tivor-sign as a process, fed literal bytes through its link: the text it prints, a clean SIGINT.

@@ -269,7 +269,8 @@ private slots:
         const auto shown = [this](bool toFile) {
             frmSend dlg(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
-            return dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"))->text();
+            const QLabel* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
+            return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
         };
         QCOMPARE(shown(false) + u'|' + shown(true),
                  QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)|Al archivo: 27 bytes, sin esperas"));
