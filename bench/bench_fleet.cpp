@@ -109,6 +109,7 @@ struct Result
     double wallMs = 0;
     double cpuMs = 0;
     bool complete = false;
+    double senderGapMs[2] = {1e9, 1e9}; // shortest between two writes to one line: after DY1, after DY2
 };
 
 // Opens every port through the port control as tivor-cli does; the lines not opened are reported.
@@ -135,13 +136,23 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     std::vector<PacedLine> lines;
     if (!openAll(ports, comms, lines))
         return result;
+    std::vector<qint64> lastWrite(lines.size());
     QElapsedTimer wall;
     const qint64 cpu = threadCpuNs();
     wall.start();
     if (ports.size() == 1)
         result.complete = sendPaced(*lines[0].port) == TxOutcome::Completed;
     else
-        result.complete = sendPacedMany(lines) == TxOutcome::Completed &&
+        result.complete = sendPacedMany(lines, [&](const PacedLine& line) {
+                              // Runs right before each write: the sender's side of the gaps.
+                              const size_t i = size_t(&line - lines.data());
+                              const qint64 now = testpty::nowNs();
+                              if (line.sent > 0) {
+                                  double& shortest = result.senderGapMs[line.sent <= 5 ? 0 : 1];
+                                  shortest = std::min(shortest, (now - lastWrite[i]) / 1e6);
+                              }
+                              lastWrite[i] = now;
+                          }) == TxOutcome::Completed &&
                           std::all_of(lines.begin(), lines.end(),
                                       [](const PacedLine& l) { return l.outcome == TxOutcome::Completed; });
     result.wallMs = wall.nsecsElapsed() / 1e6;
@@ -188,8 +199,10 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
     std::printf("  wall %.1f ms; one sign %.1f ms; ratio %.4f (target <= 1.02)\n", r.wallMs, oneMs, r.wallMs / oneMs);
     std::printf("  sending thread CPU %.1f ms = %.2f%% of one core (target < 5%%)\n", r.cpuMs, 100 * r.cpuMs / r.wallMs);
     std::printf("  first bytes spread over %.3f ms\n", (firstMax - firstMin) / 1e6);
-    std::printf("  shortest gap after DY1 %.3f ms, after DY2 %.3f ms; gaps below the delay less 0.5 ms: %d\n",
+    std::printf("  receivers: shortest gap after DY1 %.3f ms, after DY2 %.3f ms; gaps below the delay less 0.5 ms: %d\n",
                 minStartGap, minCharGap, below);
+    std::printf("  sender side, shortest gap between two writes to one line: after DY1 %.3f ms, after DY2 %.3f ms\n",
+                r.senderGapMs[0], r.senderGapMs[1]);
 }
 
 void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCount)
@@ -199,6 +212,7 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     PageText[2] = QString(100, u'b');
     DY1 = dy1;
     DY2 = dy2;
+    ComBaud = QStringLiteral("9600");
     buildMessageTransmission();
 
     std::vector<std::unique_ptr<testpty::Pty>> ptys;
@@ -216,6 +230,8 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
 
     // One sign, the way one port is sent to: the yardstick.
     const Result one = sendAll({ptyPorts.first()}, fromPty);
+    if (!one.complete)
+        return;
     ptys.front()->clear();
     std::printf("\none sign: %.1f ms (nominal %lld ms), sending thread CPU %.1f ms\n", one.wallMs,
                 (long long)estimatedSendMs(), one.cpuMs);
