@@ -10,6 +10,7 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -266,29 +267,90 @@ private slots:
         QCOMPARE(pty->bytes(), kHola);
     }
 
-    // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130.
+    // Several signs at once: every port named gets every byte, their first bytes within one DY1 of each other
+    // (side by side, not one after another); a missing port does not stop the others. %A %B %C are signs.
+    void manySigns_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("portsFile");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("reached");
+        QTest::newRow("three --port") << "--port %A --port %B --port %C" << "" << "0||" << "ABC";
+        QTest::newRow("ports file with comments, a port twice") << "--ports-file %1/carteles.txt --port %C"
+            << "# tienda\n\n  %A \r\n\t# %B\n%C\n" << "0||" << "AC";
+        QTest::newRow("a missing port among good ones") << "--port %A --port %1/nada --port %B" << ""
+            << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
+               "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes enviados\n" << "AB";
+        QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt" << ""
+            << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
+        QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
+            << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n" << "";
+    }
+    void manySigns()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, portsFile);
+        QFETCH(QString, expected);
+        QFETCH(QString, reached);
+        testpty::Pty b, c;
+        const std::map<char, testpty::Pty*> signs{{'A', pty.get()}, {'B', &b}, {'C', &c}};
+        const auto fill = [&](QString text) {
+            for (const auto& [name, sign] : signs)
+                text.replace(QStringLiteral("%") + QLatin1Char(name), sign->slavePath());
+            return text.replace(QStringLiteral("%1"), dir->path());
+        };
+        if (!portsFile.isEmpty())
+            QVERIFY(testenv::writeFile(path("carteles.txt"), fill(portsFile).toUtf8()));
+        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' ')),
+                 fill(expected));
+        QTest::qWait(20);
+        std::vector<qint64> firsts;
+        for (const auto& [name, sign] : signs) {
+            QCOMPARE(sign->bytes(), reached.contains(QLatin1Char(name)) ? kHola : QByteArray());
+            if (!sign->received().empty())
+                firsts.push_back(sign->received().front().ns);
+        }
+        if (!firsts.empty())
+            QVERIFY(*std::max_element(firsts.begin(), firsts.end()) - *std::min_element(firsts.begin(), firsts.end()) < 100000000);
+    }
+
+    // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
     void cancelBySignal_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::addColumn<int>("signs");
+        QTest::newRow("SIGINT") << SIGINT << 1;
+        QTest::newRow("SIGTERM") << SIGTERM << 1;
+        QTest::newRow("SIGINT, three signs") << SIGINT << 3;
     }
     void cancelBySignal()
     {
         QFETCH(int, signal);
-        start({"send", path("hola.mnm"), "--dy1", "500"});
+        QFETCH(int, signs);
+        testpty::Pty more[2];
+        std::vector<testpty::Pty*> lines{pty.get(), &more[0], &more[1]};
+        lines.resize(size_t(signs));
+        QStringList arguments{"send", path("hola.mnm"), "--dy1", "500"};
+        for (testpty::Pty* line : lines)
+            arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
+        start(arguments);
         QVERIFY(pty->waitForBytes(2, 5000));
         ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
-        pty->waitForBytes(4, 2000);
-        const QByteArray wire = pty->bytes();
-        const int sent = int(wire.size()) - 2;
-        QVERIFY2(sent == 2 || sent == 3, wire.toHex(' ').constData());
-        QCOMPARE(wire, kHola.left(sent) + "\x01\x01");
-        QCOMPARE(pty->received().back().ns, pty->received()[sent].ns);
-        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
-                 QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n").arg(sent));
+        QString expected;
+        for (testpty::Pty* line : lines) {
+            line->waitForBytes(4, 2000);
+            const QByteArray wire = line->bytes();
+            const int sent = int(wire.size()) - 2;
+            QVERIFY2(sent == 2 || sent == 3, wire.toHex(' ').constData());
+            QCOMPARE(wire, kHola.left(sent) + "\x01\x01");
+            QCOMPARE(line->received().back().ns, line->received()[sent].ns);
+            expected += signs == 1 ? QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n").arg(sent)
+                                   : QStringLiteral("tivor-cli: %1: Mensaje Cancelado..., y el fin 01 01; %2 de 27 bytes "
+                                                    "enviados\n").arg(line->slavePath()).arg(sent);
+        }
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
     }
 
     // A device that is not there, one another program holds (status 4), one that goes away mid-send (5).
@@ -327,6 +389,14 @@ private slots:
                      shown.contains(QStringLiteral("  3% 1/27 bytes, quedan 0:01 ")) &&
                      shown.contains(QStringLiteral("[##############################] 100% 27/27 bytes, quedan 0:01 ")),
                  qPrintable(shown));
+        // Two signs: one line each, the block redrawn in place.
+        testpty::Pty second;
+        terminal.clear();
+        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--port", second.slavePath()} + fast(), stderrOnTerminal), "0||");
+        QTest::qWait(100);
+        const QString lines = QString::fromUtf8(terminal.bytes());
+        QVERIFY2(lines.contains(QStringLiteral("\x1b[2A\r\x1b[K")) && lines.contains("\r\x1b[K" + second.slavePath() + " [") &&
+                     lines.count(QStringLiteral("[##############################] 100% 27/27 bytes")) == 2, qPrintable(lines));
     }
 };
 

@@ -22,6 +22,9 @@ qint64 delayNs(double seconds)
 {
     return std::max<qint64>(0, qRound64(seconds * 1000.0)) * 1000000;
 }
+
+// How far one wait may be shortened to make up for an earlier byte that went out late.
+constexpr qint64 kCatchUpNs = 500000;
 } // namespace
 
 TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
@@ -39,8 +42,6 @@ TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
     const int length = std::clamp(TxLength, 0, int(bytes.size()));
     const qint64 startNs = delayNs(TxDelayStart);
     const qint64 charNs = delayNs(TxDelayChar);
-    // How far one wait may be shortened to make up for an earlier byte that went out late.
-    constexpr qint64 kCatchUpNs = 500000;
 
     QElapsedTimer clock;
     clock.start();
@@ -65,6 +66,74 @@ TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
             return TxOutcome::Cancelled;
     }
     return TxOutcome::Completed;
+}
+
+TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress)
+{
+    if (g_sending)
+        return TxOutcome::Busy;
+    g_sending = true;
+    struct Done
+    {
+        ~Done() { g_sending = false; }
+    } done;
+
+    const QByteArray bytes = TxBuffer;
+    const int length = std::clamp(TxLength, 0, int(bytes.size()));
+    const qint64 startNs = delayNs(TxDelayStart);
+    const qint64 charNs = delayNs(TxDelayChar);
+    std::vector<PacedLine*> running;
+    for (PacedLine& line : lines) {
+        line.sent = 0;
+        line.dueNs = line.nextNs = 0;
+        line.outcome = line.port ? TxOutcome::Completed : TxOutcome::Failed;
+        if (line.port && length > 0)
+            running.push_back(&line);
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    bool cancelled = false;
+    while (!running.empty()) {
+        // Every line whose wait is over gets its next byte; the one that got the last byte stays in the
+        // list until its own wait is over too, as sendPaced returns only after the last wait.
+        for (auto it = running.begin(); it != running.end();) {
+            PacedLine& line = **it;
+            const qint64 now = clock.nsecsElapsed();
+            if (line.nextNs > now) {
+                ++it;
+                continue;
+            }
+            if (cancelled || line.sent == length) {
+                line.outcome = cancelled && line.sent < length ? TxOutcome::Cancelled : TxOutcome::Completed;
+                it = running.erase(it);
+                continue;
+            }
+            if (showProgress)
+                showProgress(line);
+            const qint64 start = clock.nsecsElapsed();
+            if (line.sent == 0)
+                line.dueNs = start;
+            if (!line.port->Output(bytes.mid(line.sent, 1))) {
+                line.outcome = TxOutcome::Failed;
+                it = running.erase(it);
+                continue;
+            }
+            ++line.sent;
+            const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? startNs : charNs;
+            line.dueNs += delay;
+            line.nextNs = std::max(line.dueNs, start + delay - kCatchUpNs);
+            ++it;
+        }
+        if (running.empty())
+            break;
+        const auto soonest = std::min_element(running.begin(), running.end(),
+                                              [](const PacedLine* a, const PacedLine* b) { return a->nextNs < b->nextNs; });
+        platform::sleepUntil(clock, (*soonest)->nextNs);
+        platform::processEventsOnce();
+        cancelled = cancelled || TxCancel;
+    }
+    return cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
 }
 
 bool sendTerminator(SignPort& port)

@@ -2,6 +2,7 @@
 #include "CliSend.h"
 
 #include "Cli.h"
+#include "CliFiles.h"
 #include "link/SerialLink.h"
 #include "link/SignProtocol.h"
 #include "link/PacedSend.h"
@@ -11,6 +12,8 @@
 
 #include <QElapsedTimer>
 #include <csignal>
+#include <memory>
+#include <vector>
 #include <cstdio>
 #include <unistd.h>
 
@@ -57,6 +60,23 @@ QString minutesAndSeconds(qint64 ms)
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+// Bar, percent, bytes and time left by the delays in force, with byte `pos` of `length` about to go.
+QString barText(int pos, int length)
+{
+    using namespace Module1;
+    const int percent = length > 0 ? int(qint64(pos) * 100 / length) : 0;
+    const qint64 leftMs = estimatedSendMs(length, TxDelayStart, TxDelayChar) -
+                          estimatedSendMs(pos - 1, TxDelayStart, TxDelayChar);
+    constexpr int width = 30;
+    const int filled = percent * width / 100;
+    return QStringLiteral("[%1%2] %3% %4/%5 bytes, quedan %6 ")
+        .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('-')))
+        .arg(percent, 3)
+        .arg(pos)
+        .arg(length)
+        .arg(minutesAndSeconds(leftMs));
+}
+
 // One line on the terminal, redrawn in place: bar, percent, bytes, time left by the delays in force.
 class ProgressBar
 {
@@ -73,17 +93,7 @@ public:
             return;
         m_lastPercent = TxPercent;
         m_lastDraw = m_clock.elapsed();
-        const qint64 leftMs = estimatedSendMs(TxLength, TxDelayStart, TxDelayChar) -
-                              estimatedSendMs(TxPos - 1, TxDelayStart, TxDelayChar);
-        constexpr int width = 30;
-        const int filled = TxPercent * width / 100;
-        const QString line = QStringLiteral("\r[%1%2] %3% %4/%5 bytes, quedan %6 ")
-                                 .arg(QString(filled, QLatin1Char('#')), QString(width - filled, QLatin1Char('-')))
-                                 .arg(TxPercent, 3)
-                                 .arg(TxPos)
-                                 .arg(TxLength)
-                                 .arg(minutesAndSeconds(leftMs));
-        const QByteArray bytes = line.toLocal8Bit();
+        const QByteArray bytes = (QStringLiteral("\r") + barText(TxPos, TxLength)).toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
         m_drawn = true;
@@ -104,6 +114,124 @@ private:
     qint64 m_lastDraw = 0;
     QElapsedTimer m_clock;
 };
+
+// One line per sign, the block redrawn in place (cursor up, clear each line) at most ten times a second.
+class ProgressLines
+{
+public:
+    ProgressLines(bool enabled, const QStringList& names) : m_enabled(enabled), m_names(names)
+    {
+        for (const QString& name : names)
+            m_width = std::max(m_width, int(name.size()));
+        m_texts.resize(size_t(names.size()));
+        m_clock.start();
+    }
+
+    void set(int index, const QString& text, bool now = false)
+    {
+        if (!m_enabled)
+            return;
+        m_texts[size_t(index)] = text;
+        if (now || (m_drawn && m_clock.elapsed() - m_lastDraw >= 100))
+            draw();
+    }
+
+private:
+    void draw()
+    {
+        QString block = m_drawn ? QStringLiteral("\x1b[%1A").arg(m_names.size()) : QString();
+        for (int i = 0; i < m_names.size(); ++i)
+            block += QStringLiteral("\r\x1b[K%1 %2\n").arg(m_names.at(i), -m_width).arg(m_texts[size_t(i)]);
+        const QByteArray bytes = block.toLocal8Bit();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        std::fflush(stderr);
+        m_drawn = true;
+        m_lastDraw = m_clock.elapsed();
+    }
+
+    bool m_enabled;
+    QStringList m_names;
+    std::vector<QString> m_texts;
+    int m_width = 0;
+    bool m_drawn = false;
+    qint64 m_lastDraw = 0;
+    QElapsedTimer m_clock;
+};
+
+// Messages name the device the port text stands for ("2" is /dev/ttyS1).
+QString deviceOf(const QString& port)
+{
+    const QString device = MSComm::deviceNameFor(port);
+    return device.isEmpty() ? port : device;
+}
+
+// The same transmission to several signs at once; see sendBuilt.
+int sendToMany(const QString& what, const QStringList& ports)
+{
+    using namespace Module1;
+    TxCancel = false;
+    CancelOnSignals cancelOnSignals;
+
+    // Every port is opened before the first byte, so that all signs start together.
+    const int count = int(ports.size());
+    QStringList names;
+    std::vector<std::unique_ptr<MSComm>> comms;
+    std::vector<QString> openErrors(static_cast<size_t>(count));
+    std::vector<PacedLine> lines(static_cast<size_t>(count));
+    const QString stored = ComPort;
+    for (int i = 0; i < count; ++i) {
+        names << deviceOf(ports.at(i));
+        ComPort = ports.at(i);
+        comms.push_back(std::make_unique<MSComm>());
+        if (openComPort(*comms.back(), nullptr, &openErrors[size_t(i)]))
+            lines[size_t(i)].port = comms.back().get();
+    }
+    ComPort = stored;
+    if (TxCancel)
+        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
+
+    ProgressLines progress(isatty(STDERR_FILENO) == 1, names);
+    const QString notOpened = QStringLiteral("no se pudo abrir el puerto serie");
+    for (int i = 0; i < count; ++i)
+        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpened, i == count - 1);
+    sendPacedMany(lines, [&](const PacedLine& line) {
+        progress.set(int(&line - lines.data()), barText(line.sent + 1, TxLength));
+    });
+
+    int status = StatusOk;
+    QStringList results;
+    for (int i = 0; i < count; ++i) {
+        const PacedLine& line = lines[size_t(i)];
+        QString outcome;
+        int lineStatus = StatusOk;
+        if (!line.port) {
+            lineStatus = StatusPort;
+            outcome = QStringLiteral("%1 (%2)").arg(notOpened, openErrors[size_t(i)]);
+        } else if (line.outcome == TxOutcome::Cancelled) {
+            lineStatus = StatusCancelled;
+            outcome = sendTerminator(*comms[size_t(i)])
+                          ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
+                          : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)")
+                                .arg(comms[size_t(i)]->errorText());
+        } else if (line.outcome != TxOutcome::Completed) {
+            lineStatus = StatusTransmission;
+            outcome = QStringLiteral("Error #22, No se envio el Mensaje (%1)").arg(comms[size_t(i)]->errorText());
+        } else {
+            outcome = QStringLiteral("enviado");
+        }
+        // The statuses grow with how much is left undone: 4 leaves the sign as it was, 5 may leave it
+        // half loaded, 130 says the whole job was stopped.
+        status = std::max(status, lineStatus);
+        const QString result = QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(TxLength);
+        progress.set(i, lineStatus == StatusOk ? barText(line.sent, TxLength) : result, i == count - 1);
+        results << names.at(i) + QStringLiteral(": ") + result;
+    }
+    // Silent when every sign got everything, as with one sign: cron mails only what went wrong.
+    if (status != StatusOk)
+        for (const QString& result : results)
+            fail(status, result);
+    return status;
+}
 
 // A delay typed on the command line must be one of its list. A stored one outside it (Opciones stores what
 // was typed) is taken as the window takes it: the delay in force stays, in this fresh run the default one.
@@ -126,6 +254,10 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
 const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
                                     QStringLiteral("Puerto serie: numero N (/dev/ttyS<N-1>) o ruta del dispositivo"),
                                     QStringLiteral("PUERTO"));
+const QCommandLineOption portsFileOption(QStringLiteral("ports-file"),
+                                         QStringLiteral("Archivo con un puerto por linea (# comentarios); con "
+                                                        "--port, se suman"),
+                                         QStringLiteral("ARCHIVO"));
 const QCommandLineOption baudOption({QStringLiteral("b"), QStringLiteral("baud")},
                                     QStringLiteral("Velocidad en baudios (8 bits, sin paridad, 1 bit de parada)"),
                                     QStringLiteral("BAUDIOS"));
@@ -139,20 +271,41 @@ const QCommandLineOption dy2Option(QStringLiteral("dy2"),
 
 QList<QCommandLineOption> portOptions()
 {
-    return {portOption, baudOption, dy1Option, dy2Option};
+    return {portOption, portsFileOption, baudOption, dy1Option, dy2Option};
 }
 
-int applyPortOptions(const QCommandLineParser& parser)
+int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
 {
     using namespace Module1;
     LoadRegSett();
     bool storedDY1 = true;
     bool storedDY2 = true;
-    if (parser.isSet(portOption)) {
-        ComPort = parser.value(portOption);
-        if (ComPort.isEmpty())
+    ports->clear();
+    for (const QString& port : parser.values(portOption)) {
+        if (port.isEmpty())
             return fail(StatusUsage, QStringLiteral("--port vacio: indique un numero de puerto o un dispositivo"));
+        ports->append(port);
     }
+    if (parser.isSet(portsFileOption)) {
+        const QString path = parser.value(portsFileOption);
+        QByteArray text;
+        FileFailure failure;
+        if (!readWholeFile(path, &text, &failure, MaxInputBytes))
+            return readFailure(path, failure);
+        const qsizetype given = ports->size();
+        for (const QByteArray& line : text.split('\n')) {
+            const QString port = QString::fromUtf8(line).trimmed();
+            if (!port.isEmpty() && !port.startsWith(QLatin1Char('#')))
+                ports->append(port);
+        }
+        if (ports->size() == given)
+            return fail(StatusFile, QStringLiteral("%1: no nombra ningun puerto (uno por linea; # comentarios)").arg(path));
+    }
+    // The same text twice would be refused by the lock of the first: a sign gets the message once.
+    ports->removeDuplicates();
+    if (ports->isEmpty())
+        ports->append(ComPort);
+    ComPort = ports->first();
     if (parser.isSet(baudOption)) {
         ComBaud = parser.value(baudOption);
         bool number = false;
@@ -179,19 +332,18 @@ int applyPortOptions(const QCommandLineParser& parser)
     return -1;
 }
 
-int sendBuilt(const QString& what)
+int sendBuilt(const QString& what, const QStringList& ports)
 {
     using namespace Module1;
+    if (ports.size() > 1)
+        return sendToMany(what, ports);
     // Installed before the port is opened, so a Ctrl-C while it opens is not lost.
     TxCancel = false;
     CancelOnSignals cancelOnSignals;
 
     MSComm port;
     QString reason;
-    // Messages name the device the port text stands for ("2" is /dev/ttyS1).
-    QString device = MSComm::deviceNameFor(ComPort);
-    if (device.isEmpty())
-        device = ComPort;
+    const QString device = deviceOf(ComPort);
     if (!openComPort(port, nullptr, &reason))
         return fail(StatusPort, QStringLiteral("%1: no se pudo abrir el puerto serie (%2)").arg(device, reason));
     if (TxCancel)

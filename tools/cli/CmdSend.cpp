@@ -15,6 +15,8 @@ namespace
 const QString portHelp = QStringLiteral(
     "\nPuerto, velocidad y demoras: por omision los de la configuracion de Tivor. Las demoras se escriben\n"
     "exactamente como en la lista: --dy1 10, 25, 50, 100 ... 500; --dy2 01, 02, 05, 10 ... 90.\n"
+    "Varios --port, o --ports-file, envian a todos los carteles a la vez; si alguno falla, los demas siguen,\n"
+    "la salida es la mas grave (130 cancelado, 5 transmision, 4 puerto) y se escribe una linea por puerto.\n"
     "Ctrl-C o SIGTERM cancelan: se termina el byte en curso, se escribe el fin 01 01 y la salida es 130.");
 } // namespace
 
@@ -27,7 +29,8 @@ int cmdSend(const QStringList& arguments)
                           portOptions(), {QStringLiteral("MENSAJE.mnm")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
-    if (const int status = applyPortOptions(parser); status >= 0)
+    QStringList ports;
+    if (const int status = applyPortOptions(parser, &ports); status >= 0)
         return status;
     // The whole file is read and checked before the port is touched: a broken file sends nothing.
     const QString path = parser.positionalArguments().at(0);
@@ -36,7 +39,7 @@ int cmdSend(const QStringList& arguments)
     if (!Module1::messageHasText())
         return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
     buildMessageTransmission();
-    return sendBuilt(QStringLiteral("Mensaje"));
+    return sendBuilt(QStringLiteral("Mensaje"), ports);
 }
 
 int cmdClock(const QStringList& arguments)
@@ -57,9 +60,10 @@ int cmdClock(const QStringList& arguments)
         if (!when.isValid())
             return fail(StatusUsage, QStringLiteral("--ahora '%1' no es una fecha valida").arg(parser.value(at)));
     }
-    if (const int status = applyPortOptions(parser); status >= 0)
+    QStringList ports;
+    if (const int status = applyPortOptions(parser, &ports); status >= 0)
         return status;
     buildDateTransmission(when.isValid() ? when : platform::Now());
-    return sendBuilt(QStringLiteral("Hora y fecha"));
+    return sendBuilt(QStringLiteral("Hora y fecha"), ports);
 }
 } // namespace cli

@@ -1,0 +1,271 @@
+// Many signs at once from one sending thread: 64 pseudo-terminals, and 16 TCP loopback receivers when the
+// port control takes tcp:// texts. Wall time against one sign as a ratio, the sending thread's CPU time,
+// the spread of the first bytes and the shortest gap any receiver saw.
+#include "link/PacedSend.h"
+#include "link/SerialLink.h"
+#include "link/Transmission.h"
+#include "model/Module1.h"
+#include "platform/MSComm.h"
+#include "settings/RegSett.h"
+#include "support/Pty.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+using namespace Module1;
+
+namespace
+{
+using Received = std::vector<testpty::Received>;
+
+qint64 threadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Receivers on loopback in a thread of their own with its own event loop, so that the sender's thread
+// runs nothing but the sending; every read is timestamped as it arrives.
+class TcpSigns
+{
+public:
+    explicit TcpSigns(int count) : m_received(size_t(count)), m_mutexes(size_t(count))
+    {
+        std::promise<void> ready;
+        m_thread = std::thread([this, count, &ready] {
+            QEventLoop loop;
+            std::vector<std::unique_ptr<QTcpServer>> servers;
+            for (int i = 0; i < count; ++i) {
+                servers.push_back(std::make_unique<QTcpServer>());
+                QTcpServer* server = servers.back().get();
+                server->listen(QHostAddress::LocalHost, 0);
+                m_ports.push_back(server->serverPort());
+                QObject::connect(server, &QTcpServer::newConnection, server, [this, server, i] {
+                    while (QTcpSocket* socket = server->nextPendingConnection())
+                        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, i] {
+                            const QByteArray bytes = socket->readAll();
+                            const qint64 t = testpty::nowNs();
+                            std::lock_guard<std::mutex> lock(m_mutexes[size_t(i)]);
+                            for (char byte : bytes)
+                                m_received[size_t(i)].push_back({static_cast<unsigned char>(byte), t});
+                        });
+                });
+            }
+            QTimer stop;
+            QObject::connect(&stop, &QTimer::timeout, &loop, [&] {
+                if (m_stop)
+                    loop.quit();
+            });
+            stop.start(10);
+            ready.set_value();
+            loop.exec();
+        });
+        ready.get_future().wait();
+    }
+    ~TcpSigns()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    QString portText(int i) const { return QStringLiteral("tcp://127.0.0.1:%1").arg(m_ports[size_t(i)]); }
+    Received received(int i)
+    {
+        std::lock_guard<std::mutex> lock(m_mutexes[size_t(i)]);
+        return m_received[size_t(i)];
+    }
+    void clear()
+    {
+        for (size_t i = 0; i < m_received.size(); ++i) {
+            std::lock_guard<std::mutex> lock(m_mutexes[i]);
+            m_received[i].clear();
+        }
+    }
+
+private:
+    std::vector<Received> m_received;
+    std::vector<std::mutex> m_mutexes;
+    std::vector<quint16> m_ports;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+struct Result
+{
+    double wallMs = 0;
+    double cpuMs = 0;
+    bool complete = false;
+    double senderGapMs[2] = {1e9, 1e9}; // shortest between two writes to one line: after DY1, after DY2
+};
+
+// Opens every port through the port control as tivor-cli does; the lines not opened are reported.
+bool openAll(const QStringList& ports, std::vector<std::unique_ptr<MSComm>>& comms, std::vector<PacedLine>& lines)
+{
+    for (const QString& port : ports) {
+        ComPort = port;
+        comms.push_back(std::make_unique<MSComm>());
+        QString error;
+        if (!openComPort(*comms.back(), nullptr, &error)) {
+            std::printf("  %s: not opened (%s)\n", qPrintable(port), qPrintable(error));
+            return false;
+        }
+        lines.push_back(PacedLine{comms.back().get()});
+    }
+    return true;
+}
+
+// Sends to every port at once and reads back what each receiver got.
+Result sendAll(const QStringList& ports, const std::function<Received(int)>& received)
+{
+    Result result;
+    std::vector<std::unique_ptr<MSComm>> comms;
+    std::vector<PacedLine> lines;
+    if (!openAll(ports, comms, lines))
+        return result;
+    std::vector<qint64> lastWrite(lines.size());
+    QElapsedTimer wall;
+    const qint64 cpu = threadCpuNs();
+    wall.start();
+    if (ports.size() == 1)
+        result.complete = sendPaced(*lines[0].port) == TxOutcome::Completed;
+    else
+        result.complete = sendPacedMany(lines, [&](const PacedLine& line) {
+                              // Runs right before each write: the sender's side of the gaps.
+                              const size_t i = size_t(&line - lines.data());
+                              const qint64 now = testpty::nowNs();
+                              if (line.sent > 0) {
+                                  double& shortest = result.senderGapMs[line.sent <= 5 ? 0 : 1];
+                                  shortest = std::min(shortest, (now - lastWrite[i]) / 1e6);
+                              }
+                              lastWrite[i] = now;
+                          }) == TxOutcome::Completed &&
+                          std::all_of(lines.begin(), lines.end(),
+                                      [](const PacedLine& l) { return l.outcome == TxOutcome::Completed; });
+    result.wallMs = wall.nsecsElapsed() / 1e6;
+    result.cpuMs = (threadCpuNs() - cpu) / 1e6;
+    // Waits for the receivers to see the last bytes.
+    QElapsedTimer settle;
+    settle.start();
+    for (int i = 0; i < int(ports.size()); ++i)
+        while (int(received(i).size()) < TxLength && settle.elapsed() < 3000)
+            QThread::msleep(1);
+    return result;
+}
+
+void report(const char* name, const QStringList& ports, const std::function<Received(int)>& received, double oneMs)
+{
+    const Result r = sendAll(ports, received);
+    if (r.wallMs == 0)
+        return;
+    qint64 firstMin = std::numeric_limits<qint64>::max(), firstMax = 0;
+    double minStartGap = 1e9, minCharGap = 1e9;
+    int exact = 0, below = 0;
+    const double startMs = TxDelayStart * 1000, charMs = TxDelayChar * 1000;
+    for (int i = 0; i < int(ports.size()); ++i) {
+        const Received rx = received(i);
+        QByteArray bytes;
+        for (const auto& b : rx)
+            bytes += char(b.byte);
+        exact += bytes == TxBuffer.left(TxLength);
+        if (rx.empty())
+            continue;
+        firstMin = std::min(firstMin, rx.front().ns);
+        firstMax = std::max(firstMax, rx.front().ns);
+        for (size_t k = 1; k < rx.size(); ++k) {
+            const double gap = (rx[k].ns - rx[k - 1].ns) / 1e6;
+            const double delay = k <= 5 ? startMs : charMs;
+            (k <= 5 ? minStartGap : minCharGap) = std::min(k <= 5 ? minStartGap : minCharGap, gap);
+            below += gap < delay - 0.5;
+        }
+    }
+    std::printf("\n%s: %lld signs, %d bytes each, DY1 %.0f ms, DY2 %.0f ms\n", name, (long long)ports.size(),
+                TxLength, startMs, charMs);
+    std::printf("  completed: %s; byte-exact at %d of %lld receivers\n", r.complete ? "all" : "NOT ALL", exact,
+                (long long)ports.size());
+    std::printf("  wall %.1f ms; one sign %.1f ms; ratio %.4f (target <= 1.02)\n", r.wallMs, oneMs, r.wallMs / oneMs);
+    std::printf("  sending thread CPU %.1f ms = %.2f%% of one core (target < 5%%)\n", r.cpuMs, 100 * r.cpuMs / r.wallMs);
+    std::printf("  first bytes spread over %.3f ms\n", (firstMax - firstMin) / 1e6);
+    std::printf("  receivers: shortest gap after DY1 %.3f ms, after DY2 %.3f ms; gaps below the delay less 0.5 ms: %d\n",
+                minStartGap, minCharGap, below);
+    std::printf("  sender side, shortest gap between two writes to one line: after DY1 %.3f ms, after DY2 %.3f ms\n",
+                r.senderGapMs[0], r.senderGapMs[1]);
+}
+
+void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCount)
+{
+    clearModel();
+    PageText[1] = QString(100, u'a');
+    PageText[2] = QString(100, u'b');
+    DY1 = dy1;
+    DY2 = dy2;
+    ComBaud = QStringLiteral("9600");
+    buildMessageTransmission();
+
+    std::vector<std::unique_ptr<testpty::Pty>> ptys;
+    QStringList ptyPorts;
+    for (int i = 0; i < ptyCount; ++i) {
+        ptys.push_back(std::make_unique<testpty::Pty>());
+        if (!ptys.back()->ok()) {
+            std::printf("cannot open a pseudo-terminal: %s\n", qPrintable(ptys.back()->error()));
+            return;
+        }
+        ptys.back()->setReaderRealtime();
+        ptyPorts << ptys.back()->slavePath();
+    }
+    const auto fromPty = [&](int i) { return ptys[size_t(i)]->received(); };
+
+    // One sign, the way one port is sent to: the yardstick.
+    const Result one = sendAll({ptyPorts.first()}, fromPty);
+    if (!one.complete)
+        return;
+    ptys.front()->clear();
+    std::printf("\none sign: %.1f ms (nominal %lld ms), sending thread CPU %.1f ms\n", one.wallMs,
+                (long long)estimatedSendMs(), one.cpuMs);
+    report("pseudo-terminals", ptyPorts, fromPty, one.wallMs);
+
+    TcpSigns tcp(tcpCount);
+    QStringList tcpPorts;
+    for (int i = 0; i < tcpCount; ++i)
+        tcpPorts << tcp.portText(i);
+    MSComm probe;
+    ComPort = tcpPorts.first();
+    QString error;
+    if (!openComPort(probe, nullptr, &error)) {
+        std::printf("\nTCP loopback: tcp:// is not available here (%s)\n", qPrintable(error));
+        return;
+    }
+    probe.setPortOpen(false);
+    QThread::msleep(50);
+    tcp.clear();
+    report("TCP loopback", tcpPorts, [&](int i) { return tcp.received(i); }, one.wallMs);
+    for (auto& pty : ptys)
+        pty->clear();
+    tcp.clear();
+    report("pseudo-terminals and TCP loopback together", ptyPorts + tcpPorts,
+           [&](int i) { return i < ptyCount ? ptys[size_t(i)]->received() : tcp.received(i - ptyCount); }, one.wallMs);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QFile load(QStringLiteral("/proc/loadavg"));
+    std::printf("load average: %s", load.open(QIODevice::ReadOnly) ? load.readAll().constData() : "?\n");
+    runConfig(QStringLiteral("50"), QStringLiteral("05"), 64, 16);
+    runConfig(QStringLiteral("10"), QStringLiteral("01"), 64, 16);
+    return 0;
+}
