@@ -1,5 +1,5 @@
-// The serial line over a real pseudo-terminal: opening from the settings and Error #03, paced sending,
-// cancel, and a far end that is slow, stalls or hangs up.
+// The serial line over a real pseudo-terminal, and a sign over the network (a TCP receiver, ser2net):
+// opening from the settings and Error #03, paced sending, cancel, and a far end that is slow, stalls or hangs up.
 #include "link/SerialLink.h"
 #include "link/InicioComm.h"
 #include "link/PacedSend.h"
@@ -13,13 +13,58 @@
 #include "support/TestEnv.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <numeric>
+#include <termios.h>
 
 using namespace Module1;
 
 using testenv::hex;
+
+// A receiver reading in its own thread, each byte with its time of arrival; it can hang up after some
+// bytes, or never read at all.
+struct TcpSink
+{
+    std::atomic<int> port{0};
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::vector<testpty::Received> got;
+    std::thread reader;
+
+    explicit TcpSink(QHostAddress at = QHostAddress(QHostAddress::LocalHost), int closeAfter = -1, bool reads = true)
+        : reader([=, this] {
+              QTcpServer server;
+              port = server.listen(at) ? server.serverPort() : -1;
+              while (!stop && !server.hasPendingConnections())
+                  server.waitForNewConnection(50);
+              std::unique_ptr<QTcpSocket> s(server.nextPendingConnection());
+              while (s && !stop && s->state() == QAbstractSocket::ConnectedState) {
+                  if (!(reads ? s->waitForReadyRead(50) : (QThread::msleep(10), false)))
+                      continue;
+                  const qint64 ns = testpty::nowNs();
+                  std::lock_guard lock(mutex);
+                  for (char c : s->readAll())
+                      got.push_back({uchar(c), ns});
+                  if (closeAfter >= 0 && int(got.size()) >= closeAfter)
+                      s->close();
+              }
+          })
+    {
+        while (!port)
+            QThread::msleep(1);
+    }
+    ~TcpSink() { stop = true, reader.join(); }
+    QByteArray bytes()
+    {
+        std::lock_guard lock(mutex);
+        return std::accumulate(got.begin(), got.end(), QByteArray(), [](QByteArray b, auto r) { return b + char(r.byte); });
+    }
+};
 
 class TestLink : public QObject
 {
@@ -30,9 +75,9 @@ class TestLink : public QObject
 
     // The port opened on the pseudo-terminal as at start-up, and the pages built with these delays (none
     // when not given).
-    void openAndBuild(const char* dy1 = nullptr, const char* dy2 = nullptr)
+    void openAndBuild(const char* dy1 = nullptr, const char* dy2 = nullptr, const QString& where = {})
     {
-        ComPort = pty->slavePath();
+        ComPort = where.isEmpty() ? pty->slavePath() : where;
         QVERIFY(openComPort(*port));
         DY1 = QString::fromLatin1(dy1);
         DY2 = QString::fromLatin1(dy2);
@@ -107,12 +152,69 @@ private slots:
         QVERIFY(pty->received()[7].ns - pty->received()[0].ns >= 125000000 - 500000);
     }
 
+    // A sign over raw TCP, by address or by name: no byte at the receiver earlier than its delays allow
+    // (less 0.5 ms), the bytes exact.
+    void networkSend_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("IPv4") << "tcp://127.0.0.1:%1";
+        QTest::newRow("IPv6 literal") << "tcp://[::1]:%1";
+        QTest::newRow("host name") << "TCP://localhost:%1";
+    }
+    void networkSend()
+    {
+        QFETCH(QString, where);
+        TcpSink sink(QHostAddress(where.contains(u'[') ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost));
+        openAndBuild("25", "02", where.arg(sink.port));
+        qint64 startNs = 0; // before the first byte: the receiver's clock can be late, never early
+        QCOMPARE(sendPaced(*port, [&] { startNs = startNs ? startNs : testpty::nowNs(); }), TxOutcome::Completed);
+        QTRY_COMPARE(sink.bytes(), TxBuffer);
+        for (qint64 i = 1; i < qint64(sink.got.size()); ++i)
+            QVERIFY2(sink.got[i].ns - startNs >= (i <= 5 ? 25 * i : 125 + 2 * (i - 5)) * 1000000 - 500000, qPrintable(QString::number(i)));
+    }
+
+    // rfc2217:// through Debian's ser2net onto a pseudo-terminal: the baud rate asked for reaches the
+    // line, and the bytes arrive exact, 0xFF, CR and NUL included.
+    void rfc2217ThroughSer2net()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/usr/sbin/ser2net")))
+            QSKIP("ser2net is not installed");
+        const quint16 free = TcpSink().port; // a port nobody listens on now
+        const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));
+        QVERIFY(testenv::writeFile(config, QStringLiteral("connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                                          "  connector: serialdev,%2,9600n81,local\n")
+                                               .arg(free).arg(pty->slavePath()).toUtf8()));
+        QProcess ser2net;
+        ser2net.start(QStringLiteral("/usr/sbin/ser2net"), {"-n", "-u", "-c", config});
+        ComBaud = QStringLiteral("19200");
+        ComPort = QStringLiteral("rfc2217://127.0.0.1:%1").arg(free);
+        QTRY_VERIFY(openComPort(*port)); // once ser2net listens
+        QVERIFY(buildMessageTransmission());
+        TxDelayStart = TxDelayChar = 0;
+        QCOMPARE(sendPaced(*port), TxOutcome::Completed);
+        const QByteArray raw("\xFF\x0D\x00\xFF\xFF\x0A", 6);
+        QVERIFY(port->Output(raw) && pty->waitForBytes(int(TxBuffer.size()) + 6, 5000));
+        QCOMPARE(pty->bytes(), TxBuffer + raw);
+        termios line = {};
+        QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0 && cfgetospeed(&line) == B19200);
+        ser2net.terminate();
+        ser2net.waitForFinished();
+    }
+
     // The far end goes away mid-send: failed, the port closed, no terminator, no busy CPU afterwards.
+    void hangUpMidSend_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("pseudo-terminal") << false;
+        QTest::newRow("TCP connection") << true;
+    }
     void hangUpMidSend()
     {
+        QFETCH(bool, tcp);
         PageText[1] = QString(200, u'h');
-        openAndBuild("10", "01");
-        pty->hangUpAfter(20);
+        TcpSink sink(QHostAddress(QHostAddress::LocalHost), 20);
+        openAndBuild("10", "01", tcp ? QStringLiteral("tcp://127.0.0.1:%1").arg(sink.port) : QString());
+        pty->hangUpAfter(tcp ? -1 : 20);
         const qint64 cpuMs = cpuMsOf([&] {
             QCOMPARE(sendPaced(*port), TxOutcome::Failed);
             QTest::qWait(300); // events run as in the program: no error storm
@@ -120,7 +222,7 @@ private slots:
         QVERIFY2(cpuMs < 200, qPrintable(QStringLiteral("CPU %1 ms").arg(cpuMs)));
         QVERIFY2(TxPos > 20 && TxPos < TxLength, qPrintable(QString::number(TxPos)));
         QVERIFY(!port->PortOpen() && !sendTerminator(*port));
-        const QByteArray got = pty->bytes();
+        const QByteArray got = tcp ? sink.bytes() : pty->bytes();
         QVERIFY(got.size() >= 20 && got.size() < TxPos);
         QCOMPARE(got, TxBuffer.left(got.size()));
     }
@@ -164,6 +266,9 @@ private slots:
         QTest::newRow("missing device") << "/dev/tivor-no-such" << "9600" << "/dev/tivor-no-such: ";
         QTest::newRow("baud not a number") << "PTY" << "abc" << "\"abc\"";
         QTest::newRow("held by tivor-cli") << "CLI" << "9600" << "el puerto esta en uso por el proceso %1 (tivor-cli)";
+        QTest::newRow("nobody listening") << "tcp://127.0.0.1:1" << "9600" << "tcp://127.0.0.1:1: conexion rechazada";
+        QTest::newRow("unknown host") << "rfc2217://no-such-host.invalid:2001" << "9600" << "no se encuentra el equipo";
+        QTest::newRow("no port number") << "tcp://127.0.0.1" << "9600" << "direccion de red no valida";
     }
     void error03()
     {
@@ -195,15 +300,18 @@ private slots:
     }
 
     // A far end that never reads again: after outputStallMs (not before) the write fails and the port closes.
+    void stalledLineFails_data() { hangUpMidSend_data(); }
     void stalledLineFails()
     {
-        openAndBuild();
+        QFETCH(bool, tcp);
+        TcpSink sink(QHostAddress(QHostAddress::LocalHost), -1, false);
+        openAndBuild(nullptr, nullptr, tcp ? QStringLiteral("tcp://127.0.0.1:%1").arg(sink.port) : QString());
         pty->setPaused(true);
         platform::testing::outputStallMs = 200;
         QElapsedTimer t;
         t.start();
         int written = 0;
-        while (written < 1024 && port->Output(QByteArray(1024, 's')))
+        while (written < 1024 && port->Output(QByteArray(tcp ? 65536 : 1024, 's')))
             ++written;
         platform::testing::outputStallMs = 2000;
         QVERIFY(written < 1024 && t.elapsed() >= 200 && !port->PortOpen());

@@ -312,6 +312,22 @@ private slots:
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
     }
 
+    // tivor-sign as a network sign, fed by tivor-cli over TCP.
+    void tivorSignListens()
+    {
+        QProcess sign;
+        sign.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--listen", "tcp://127.0.0.1:0"});
+        QVERIFY(sign.waitForReadyRead(10000));
+        const QString where = QString::fromUtf8(sign.readLine()).section(u' ', -1).trimmed();
+        QVERIFY(testenv::writeFile(m_dir.filePath("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
+        QCOMPARE(QProcess::execute(QStringLiteral(TIVOR_CLI_BINARY), {"send", m_dir.filePath("m.mnm"), "--port", where}), 0);
+        QString out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
+        QVERIFY2(out.startsWith("Mensaje: 1 paginas, 27 bytes"), qPrintable(out));
+        sign.kill();
+        sign.waitForFinished();
+    }
+
     // A transmission that never ends (a stuck line, noise) is dropped past twice the cap: the sign stays small
     // and takes the next message. Kept whole, a megabyte of such bytes grew the process by hundreds of MB.
     void endlessTransmissionIsDropped()

@@ -102,7 +102,7 @@ MSComm::~MSComm()
 
 bool MSComm::PortOpen() const
 {
-    return m_port->isOpen();
+    return m_net ? m_net->isOpen() : m_port->isOpen();
 }
 
 bool MSComm::isPortNumber(const QString& port)
@@ -185,7 +185,13 @@ bool MSComm::setSettings(const QString& settings)
     else
         return fail(QStringLiteral("Bits de parada no validos: \"%1\"").arg(parts[3]));
 
+    m_line.baud = qint32(baud);
+    m_line.parity = p[0].toLatin1();
+    m_line.dataBits = data;
+    m_line.stopBits = stop == QSerialPort::OneAndHalfStop ? 3 : int(stop);
     // Applied at once on an open port, otherwise when it opens.
+    if (m_net && m_net->isOpen() && !m_net->setLine(m_line))
+        return fail(m_net->errorText());
     if (!m_port->setBaudRate(qint32(baud)) || !m_port->setParity(parity) ||
         !m_port->setDataBits(QSerialPort::DataBits(data)) || !m_port->setStopBits(stop))
         return fail(m_port->errorString());
@@ -195,6 +201,7 @@ bool MSComm::setSettings(const QString& settings)
 
 void MSComm::setHandshaking(int mode)
 {
+    m_line.flow = std::min(mode, 2);
     switch (mode) {
     case 0: m_port->setFlowControl(QSerialPort::NoFlowControl); break;
     case 1: m_port->setFlowControl(QSerialPort::SoftwareControl); break;
@@ -209,8 +216,19 @@ bool MSComm::setPortOpen(bool open)
         m_error.clear();
         return true;
     }
-    if (m_port->isOpen())
+    if (PortOpen())
         return true;
+    if (NetLink::isNetPort(m_commPort)) {
+        closePort();
+        m_net = std::make_unique<NetLink>();
+        if (!m_net->open(m_commPort, m_line)) {
+            m_error = m_net->errorText();
+            m_net.reset();
+            return false;
+        }
+        m_error.clear();
+        return true;
+    }
     const QString device = deviceName();
     if (device.isEmpty()) {
         m_error = QStringLiteral("No existe el puerto \"%1\"").arg(m_commPort);
@@ -235,8 +253,10 @@ bool MSComm::setPortOpen(bool open)
 
 bool MSComm::setRTSEnable(bool on)
 {
-    if (!m_port->isOpen())
+    if (!PortOpen())
         return fail(kNotOpen);
+    if (m_net)
+        return m_net->setModemLine(true, on) || fail(m_net->errorText());
     if (m_port->setRequestToSend(on))
         return true;
     // Pseudo-terminals have no modem lines, and RTS belongs to the handshake when that is on.
@@ -248,8 +268,10 @@ bool MSComm::setRTSEnable(bool on)
 
 bool MSComm::setDTREnable(bool on)
 {
-    if (!m_port->isOpen())
+    if (!PortOpen())
         return fail(kNotOpen);
+    if (m_net)
+        return m_net->setModemLine(false, on) || fail(m_net->errorText());
     if (m_port->setDataTerminalReady(on))
         return true;
     const bool unsupported = m_port->error() == QSerialPort::UnsupportedOperationError;
@@ -286,6 +308,7 @@ bool MSComm::lockDevice(const QString& device)
 
 void MSComm::closePort()
 {
+    m_net.reset();
     if (m_port->isOpen())
         m_port->close();
 #ifdef Q_OS_UNIX
@@ -323,6 +346,15 @@ bool MSComm::waitWritable()
 
 bool MSComm::Output(const QByteArray& bytes)
 {
+    if (m_net) {
+        // A connection that dropped while idle still holds its reason: the write gives it.
+        platform::testing::outputCalls += m_net->isOpen();
+        if (m_net->write(bytes))
+            return true;
+        m_error = m_net->errorText();
+        closePort();
+        return false;
+    }
     if (!m_port->isOpen())
         return fail(m_error.isEmpty() ? kNotOpen : m_error);
     ++platform::testing::outputCalls;

@@ -1,6 +1,8 @@
-// The serial-port control the sign link writes through: a small write-only control over QSerialPort.
+// The serial-port control the sign link writes through: a small write-only control over QSerialPort, or
+// over a network connection when the port text is tcp:// or rfc2217://.
 #pragma once
 
+#include "platform/NetLink.h"
 #include "platform/SignPort.h"
 
 #include <QByteArray>
@@ -26,7 +28,8 @@ public:
     bool setPortOpen(bool open);
 
     // The port text: a whole number N is the N-th port (COMN on Windows, /dev/ttyS(N-1) elsewhere);
-    // any other text is a device name or path used as it is (/dev/ttyUSB0, a pseudo-terminal, a symlink).
+    // tcp://HOST:PORT and rfc2217://HOST:PORT are network signs (see NetLink); any other text is a device
+    // name or path used as it is (/dev/ttyUSB0, a pseudo-terminal, a symlink).
     void setCommPort(const QString& port);
     // The device the port text stands for; empty when the text names no port.
     QString deviceName() const;
@@ -45,7 +48,7 @@ public:
     void setOutBufferSize(int) {}
     void setInputLen(int) {}
 
-    // Modem lines, only while open. A device without modem lines (a pseudo-terminal) is no failure.
+    // Modem lines, only while open. A device without modem lines (a pseudo-terminal, raw TCP) is no failure.
     bool setRTSEnable(bool on);
     bool setDTREnable(bool on);
 
@@ -63,6 +66,8 @@ private:
     void closePort();
 
     std::unique_ptr<QSerialPort> m_port;
+    std::unique_ptr<NetLink> m_net; // while a network port is open
+    NetLink::Line m_line;
     QString m_commPort;
     QString m_settings;
     QString m_error;

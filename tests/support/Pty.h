@@ -36,6 +36,7 @@ public:
     bool ok() const { return m_master >= 0; }
     QString error() const { return m_error; }
     QString slavePath() const { return m_slavePath; }
+    int masterFd() const { return m_master; } // for the line settings a program set on the slave
 
     QByteArray bytes() const;
     std::vector<Received> received() const;

@@ -1,9 +1,13 @@
 // The pseudo-terminal and the serial device, read without blocking and stamped with the time of arrival.
 #include "SignLine.h"
 
+#include "platform/NetLink.h"
 #include "platform/PseudoTerminal.h"
 
+#include <QHostInfo>
 #include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -72,6 +76,41 @@ bool SignLine::openSerial(const QString& device, int baud, QString* error)
         const QString reason = serial_->errorString();
         serial_->close(); // a vanished device would otherwise report the same error endlessly
         emit failed(QStringLiteral("puerto %1: %2").arg(devicePath_, reason));
+    });
+    return true;
+}
+
+bool SignLine::listenTcp(const QString& address, QString* error)
+{
+    QString host;
+    quint16 port = 0;
+    bool telnet = true;
+    if (!NetLink::parse(address, &host, &port, &telnet) || telnet) {
+        *error = QStringLiteral("direccion no valida para --listen: %1 (se espera tcp://EQUIPO:PUERTO)").arg(address);
+        return false;
+    }
+    QHostAddress ip(host);
+    if (ip.isNull())
+        ip = QHostInfo::fromName(host).addresses().value(0);
+    server_ = new QTcpServer(this);
+    if (ip.isNull() || !server_->listen(ip, port)) {
+        *error = QStringLiteral("no se puede escuchar en %1: %2")
+                     .arg(address, ip.isNull() ? QStringLiteral("no se encuentra el equipo") : server_->errorString());
+        return false;
+    }
+    const QString shownHost = ip.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + host + u']' : host;
+    devicePath_ = QStringLiteral("tcp://%1:%2").arg(shownHost).arg(server_->serverPort());
+    connect(server_, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* s = server_->nextPendingConnection()) {
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            if (client_) {
+                s->abort();
+                continue;
+            }
+            client_ = s;
+            connect(s, &QTcpSocket::readyRead, this, [this, s] { emit bytesRead(s->readAll(), nowMs()); });
+            connect(s, &QObject::destroyed, this, [this] { client_ = nullptr; });
+        }
     });
     return true;
 }

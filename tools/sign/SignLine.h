@@ -1,4 +1,4 @@
-// Where the virtual sign's bytes come from: a pseudo-terminal it creates, or a real serial device.
+// Where the virtual sign's bytes come from: a pseudo-terminal it creates, a real serial device, or a TCP port.
 #pragma once
 
 #include <QElapsedTimer>
@@ -7,6 +7,8 @@
 #include <memory>
 
 class QSerialPort;
+class QTcpServer;
+class QTcpSocket;
 
 class SignLine : public QObject
 {
@@ -20,8 +22,12 @@ public:
     bool openPty(QString* error);
     // Listens on a real serial device at `baud`, 8 data bits, no parity, one stop bit.
     bool openSerial(const QString& device, int baud, QString* error);
+    // Listens on tcp://HOST:PORT (port 0: any free one, shown in devicePath) for raw bytes, as a serial
+    // device server would pass them. One sender at a time: a second connection is closed at once, so two
+    // senders never mix their bytes on the sign, as the device lock keeps them apart on a serial line.
+    bool listenTcp(const QString& address, QString* error);
 
-    // The device path Tivor opens (/dev/pts/N, or the serial device).
+    // The device path Tivor opens (/dev/pts/N, the serial device, or tcp://HOST:PORT).
     QString devicePath() const { return devicePath_; }
     // Milliseconds on the clock the byte times are given in.
     qint64 nowMs() const { return clock_.elapsed(); }
@@ -39,4 +45,6 @@ private:
     int slave_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     QSerialPort* serial_ = nullptr;
+    QTcpServer* server_ = nullptr;
+    QTcpSocket* client_ = nullptr;
 };

@@ -1,4 +1,4 @@
-// tivor-sign: a virtual LED sign on a pseudo-terminal (or a serial device), with a window or as text.
+// tivor-sign: a virtual LED sign on a pseudo-terminal (or a serial device, or a TCP port), with a window or as text.
 #include "SignLine.h"
 #include "SignLink.h"
 #include "SignOutput.h"
@@ -73,18 +73,22 @@ int main(int argc, char* argv[])
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("Escucha en un puerto serie real en lugar de crear un pseudo-terminal."),
                                         QStringLiteral("dispositivo"));
+    const QCommandLineOption listenOption(QStringLiteral("listen"),
+                                          QStringLiteral("Cartel en la red: escucha bytes sin traducir en tcp://EQUIPO:PUERTO "
+                                                         "(puerto 0: uno libre). Un emisor a la vez."),
+                                          QStringLiteral("direccion"));
     const QCommandLineOption baudOption(QStringLiteral("baud"), QStringLiteral("Velocidad del puerto serie (por omision 9600)."),
                                         QStringLiteral("n"), QStringLiteral("9600"));
     const QCommandLineOption headlessOption(QStringLiteral("headless"),
                                             QStringLiteral("Sin ventana: escribe cada transmision recibida como texto."));
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Sin ventana: escribe un objeto JSON por linea por cada transmision."));
-    parser.addOptions({linkOption, portOption, baudOption, headlessOption, jsonOption});
+    parser.addOptions({linkOption, portOption, listenOption, baudOption, headlessOption, jsonOption});
     parser.process(*app);
 
     const bool json = parser.isSet(jsonOption);
-    if (parser.isSet(portOption) && parser.isSet(linkOption)) {
-        printError(QStringLiteral("--link no tiene sentido con --port: el puerto serie ya tiene su nombre."));
+    if (parser.isSet(portOption) + parser.isSet(linkOption) + parser.isSet(listenOption) > 1) {
+        printError(QStringLiteral("use solo una de --link, --port y --listen."));
         return 2;
     }
     bool baudOk = false;
@@ -115,8 +119,9 @@ int main(int argc, char* argv[])
     SignLine line;
     SignLink link;
     QString error;
-    if (parser.isSet(portOption)) {
-        if (!line.openSerial(parser.value(portOption), baud, &error)) {
+    if (parser.isSet(portOption) || parser.isSet(listenOption)) {
+        if (parser.isSet(portOption) ? !line.openSerial(parser.value(portOption), baud, &error)
+                                     : !line.listenTcp(parser.value(listenOption), &error)) {
             printError(error);
             return 1;
         }
@@ -133,7 +138,8 @@ int main(int argc, char* argv[])
     }
 
     std::unique_ptr<SignWindow> window;
-    const QString where = link.path().isEmpty()
+    const QString where = parser.isSet(listenOption) ? QStringLiteral("Puerto para Tivor: %1").arg(line.devicePath())
+                          : link.path().isEmpty()
                               ? QStringLiteral("Puerto: %1 a %2 baudios").arg(line.devicePath()).arg(baud)
                               : QStringLiteral("Puerto para Tivor: %1  (enlace a %2)").arg(link.path(), line.devicePath());
     if (json) {
