@@ -8,6 +8,7 @@
 #include "link/PacedSend.h"
 #include "link/Transmission.h"
 #include "platform/MSComm.h"
+#include "platform/NetLink.h"
 #include "settings/RegSett.h"
 
 #include <QElapsedTimer>
@@ -21,6 +22,13 @@ namespace cli
 {
 namespace
 {
+// A network sign has no serial port to speak of.
+QString notOpenedText(const QString& port)
+{
+    return NetLink::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
+                                    : QStringLiteral("no se pudo abrir el puerto serie");
+}
+
 // Runs in the signal handler: the sending loop reads TxCancel after every byte's wait (the wait resumes
 // its sleep after the interruption), exactly as it reads a click on "Cancelar". A bool store is a single
 // plain store, and the loop reads the flag again after each call into the system, so it cannot miss it.
@@ -191,9 +199,8 @@ int sendToMany(const QString& what, const QStringList& ports)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
     ProgressLines progress(isatty(STDERR_FILENO) == 1, names);
-    const QString notOpened = QStringLiteral("no se pudo abrir el puerto serie");
     for (int i = 0; i < count; ++i)
-        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpened, i == count - 1);
+        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
     sendPacedMany(lines, [&](const PacedLine& line) {
         progress.set(int(&line - lines.data()), barText(line.sent + 1, TxLength));
     });
@@ -206,7 +213,7 @@ int sendToMany(const QString& what, const QStringList& ports)
         int lineStatus = StatusOk;
         if (!line.port) {
             lineStatus = StatusPort;
-            outcome = QStringLiteral("%1 (%2)").arg(notOpened, openErrors[size_t(i)]);
+            outcome = QStringLiteral("%1 (%2)").arg(notOpenedText(ports[i]), openErrors[size_t(i)]);
         } else if (line.outcome == TxOutcome::Cancelled) {
             lineStatus = StatusCancelled;
             outcome = sendTerminator(*comms[size_t(i)])
@@ -345,7 +352,7 @@ int sendBuilt(const QString& what, const QStringList& ports)
     QString reason;
     const QString device = deviceOf(ComPort);
     if (!openComPort(port, nullptr, &reason))
-        return fail(StatusPort, QStringLiteral("%1: no se pudo abrir el puerto serie (%2)").arg(device, reason));
+        return fail(StatusPort, QStringLiteral("%1: %2 (%3)").arg(device, notOpenedText(ComPort), reason));
     if (TxCancel)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
