@@ -1,7 +1,5 @@
 // The help window and its document, the about box, and Qt's own texts in Spanish.
 #include "help/Help.h"
-#include "model/Module1.h"
-#include "platform/MsgBox.h"
 #include "platform/Translations.h"
 #include "support/EditorKit.h"
 
@@ -10,7 +8,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QTextBrowser>
 
 class TestHelp : public QObject

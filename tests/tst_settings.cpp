@@ -1,11 +1,8 @@
 // The settings store and the options dialog: texts kept exactly, what "Aceptar" stores, what leaving keeps.
-#include "platform/MsgBox.h"
 #include "platform/SettingsStore.h"
 #include "settings/RegSett.h"
 #include "settings/frmOpciones.h"
 #include "support/EditorKit.h"
-
-#include <QTest>
 
 namespace
 {
