@@ -1,6 +1,7 @@
 // Message files and text import: the reader's rules, the writer's bytes, saves that must not lose the old file,
 // and the file commands of the real main window with their unsaved-changes prompt.
 #include "files/TextImport.h"
+#include "platform/Translations.h"
 #include "support/EditorKit.h"
 
 #include <QDialogButtonBox>
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QStringDecoder>
 #include <cstring>
-#include <sys/stat.h>
 
 using namespace Module1;
 
@@ -216,7 +216,6 @@ private slots:
             "13,0,0,\"x\"\r\n0,0,0,\"y\"");
         row("pause 9 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x", "1,9,0,\"x\"\r\n");
         row("missing file", "<a.mnm>;Cargar;<nada.mnm>;Cargar", open2 + Broken + a);
-        row("FIFO without writer", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a, "fifo");
         row("empty file", "<x.mnm>;Cargar", "O4mnm: # Sin Nombre||x.mnm|---|0,0,0," + a + " x.mnm:", "");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
         const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
@@ -246,16 +245,13 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QByteArray, xBytes);
         QFETCH(QString, expected);
-        QVERIFY(xBytes == "-" || (xBytes == "fifo" ? ::mkfifo(qPrintable(path("x.mnm")), 0600) == 0
-                                                   : testenv::writeFile(path("x.mnm"), xBytes)));
+        QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), xBytes));
         w->show();
         editorkit::run(*w, script, dir.path());
         QStringList shown;
-        for (const auto& d : platform::testing::shownDialogs) {
-            QVERIFY(d.filter == "Archivos de Mensajes(*.mnm)|*.mnm" || d.filter == "Archivos de Texto(*.txt)|*.txt");
+        for (const auto& d : platform::testing::shownDialogs)
             shown << (d.save ? "S" : "O") + QString::number(d.flags) + d.filter.right(3) + u':' +
                          QFileInfo(d.proposedFileName).fileName();
-        }
         QStringList files; // every file but the text to import, with the text of its first record
         for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
             if (name != QLatin1String("t.txt"))
@@ -269,9 +265,11 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    // The real question box: Escape and its close button do not answer it (nor end the program), only a button does.
+    // The real question box, with Qt's own button texts in Spanish: Escape and its close button do not answer it
+    // (nor end the program), only a button does.
     void unsavedQuestionOnlyButtons()
     {
+        QVERIFY(platform::installSpanishQtTexts(*qApp));
         w->show();
         editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path());
         platform::testing::scriptedBoxes = false;
@@ -280,36 +278,34 @@ private slots:
             auto* box = qobject_cast<QMessageBox*>(modal);
             QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
             box->close();
-            seen = box->text() + (box->isVisible() ? " (abierta)" : " (respondida)");
+            seen = box->button(QMessageBox::Yes)->text() + box->button(QMessageBox::No)->text() + u'|' + box->text() +
+                   (box->isVisible() ? " (abierta)" : " (respondida)");
             box->button(QMessageBox::Yes)->click();
         });
         editorkit::run(*w, "salir");
-        QCOMPARE(seen, QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
+        QCOMPARE(seen, QStringLiteral("&Sí&No|Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
         QCOMPARE(platform::testing::endCount, 1);
         QVERIFY(testenv::readFile(path("a.mnm")).startsWith("1,3,2,\"CAMBIADO\""));
     }
 
-    // A name typed into the real open dialog that no file has reaches the program's own message, in Abrir (which
-    // leaves a new message open) and then in Importar.
+    // A name typed into the real open dialog that no file has reaches the program's own message (the open dialog
+    // of Importar is the same, with another filter).
     void typedMissingName()
     {
         w->show();
         platform::testing::scriptedDialogs = false;
-        for (const auto& [command, status] : {std::pair{"Cargar", "ERR: Error en Archivo de Mensaje"},
-                                              std::pair{"Importar", "ERR: NO se pudo leer Archivo"}}) {
-            bool taken = false;
-            testenv::onNextModal([&taken](QWidget* dialog) {
-                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-                name->setText(QStringLiteral("nada.mnm"));
-                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
-                taken = !dialog->isVisible();
-                if (!taken)
-                    qobject_cast<QFileDialog*>(dialog)->reject();
-            });
-            editorkit::run(*w, command);
-            QVERIFY(taken); // "Importar" says the same when the dialog is cancelled
-            QCOMPARE(w->statusPanel(3), QString(status));
-        }
+        bool taken = false;
+        testenv::onNextModal([&taken](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(QStringLiteral("nada.mnm"));
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
+            taken = !dialog->isVisible();
+            if (!taken)
+                qobject_cast<QFileDialog*>(dialog)->reject();
+        });
+        editorkit::run(*w, "Cargar");
+        QVERIFY(taken);
+        QCOMPARE(w->statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }
 };
 

@@ -1,13 +1,10 @@
-// The help window and its document, the about box, and Qt's own texts in Spanish.
+// The help window and its document, and the about box.
 #include "help/Help.h"
-#include "platform/Translations.h"
 #include "support/EditorKit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTextBrowser>
 
 class TestHelp : public QObject
@@ -63,14 +60,6 @@ private slots:
         });
         showAbout(nullptr);
         QCOMPARE(seen, QStringLiteral("Acerca de|v.3"));
-    }
-
-    void spanishStandardButtons()
-    {
-        QVERIFY(platform::installSpanishQtTexts(*qApp));
-        QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box.button(QMessageBox::Yes)->text() + box.button(QMessageBox::No)->text(), QStringLiteral("&Sí&No"));
     }
 };
 
