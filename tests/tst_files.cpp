@@ -139,7 +139,6 @@ private slots:
                              << pages({"año", QChar(0xfeff) + QString("t")});
         QTest::newRow("BOM, not UTF-8") << QByteArray("\xef\xbb\xbf\xf1") << pages({"ñ"});
         QTest::newRow("Windows-1252") << QByteArray("\xc3\xb1 y \xf1 \x80\xff") << pages({"Ã± y ñ €ÿ"});
-        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << pages({"í\u00a0€"});
         QTest::newRow("line ends") << QByteArray("\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n")
                                    << pages({"uno", "dos", "0123456789ABCDEF", " "});
         QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << "";

@@ -24,10 +24,6 @@ namespace editorkit
 inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
 {
     testenv::reset(dir, waitScale);
-    Module1::MsgFileName = Module1::MsgFilePath = QString();
-    Module1::MsgSaveAs = false;
-    platform::testing::scriptedEnd = true;
-    platform::testing::endCount = 0;
     // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
     // have, and the one "Error #03" box that follows is answered here and forgotten.
     platform::testing::queuedAnswers = {MsgAnswer::Ok};

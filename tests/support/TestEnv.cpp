@@ -4,6 +4,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "files/MessageFile.h"
 #include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
@@ -23,11 +24,13 @@ namespace testenv
 void reset(const QTemporaryDir& dir, double waitScale)
 {
     Module1::clearModel();
+    Module1::MsgFileName = Module1::MsgFilePath = QString();
+    Module1::MsgSaveAs = false;
     using namespace platform::testing;
-    scriptedBoxes = scriptedDialogs = scriptedPrograms = startResult = true;
+    scriptedBoxes = scriptedDialogs = scriptedPrograms = scriptedEnd = startResult = true;
     queuedAnswers.clear();
     shownBoxes = unexpectedBoxes = {};
-    beepCount = 0;
+    beepCount = endCount = 0;
     queuedFileNames.clear();
     shownDialogs = unexpectedDialogs = {};
     startedPrograms.clear();

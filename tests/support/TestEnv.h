@@ -7,8 +7,9 @@
 
 namespace testenv
 {
-// Clears the model and every platform test hook, scripts prompts and dialogs, points the settings
-// store at a fresh file in `dir`, and shortens the program's own waits by `waitScale`.
+// Clears the model, the message file's name and every platform test hook, scripts prompts, dialogs and the
+// program's end, points the settings store at a fresh file in `dir`, and shortens the program's own waits by
+// `waitScale`.
 void reset(const QTemporaryDir& dir, double waitScale = 0.0);
 
 // Fails the current test (returns false) when a prompt or dialog was shown that nothing answered.
