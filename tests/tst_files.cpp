@@ -289,8 +289,7 @@ private slots:
         platform::testing::scriptedDialogs = false;
         bool taken = false;
         testenv::onNextModal([&taken](QWidget* dialog) {
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            name->setText(QStringLiteral("nada.mnm"));
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("nada.mnm"));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
             taken = !dialog->isVisible();
             if (!taken)

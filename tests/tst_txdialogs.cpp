@@ -161,10 +161,8 @@ private slots:
         start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
         if (setup.contains(u"closed"))
             main->setMessageOpen(false);
-        if (setup.contains(u"empty")) {
-            PageText[1].clear();
-            main->RefMensaje();
-        }
+        if (setup.contains(u"empty"))
+            editorkit::run(*main, "txtMensaje ");
         if (setup.contains(u"edit"))
             editorkit::run(*main, "txtMensaje ADIOS");
         TxInProgress = TxCancel = true; // left over from an earlier send: cleared as the dialog opens

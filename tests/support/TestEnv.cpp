@@ -2,7 +2,6 @@
 #include "support/TestEnv.h"
 
 #include <csignal>
-#include <sys/resource.h>
 
 #include "files/MessageFile.h"
 #include "model/Module1.h"
@@ -80,21 +79,13 @@ QByteArray readFile(const QString& path)
 }
 FileSizeLimit::FileSizeLimit(long long bytes)
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    savedLimit = static_cast<long long>(limit.rlim_cur);
-    savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
     limit.rlim_cur = static_cast<rlim_t>(bytes);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         qFatal("cannot set the file-size limit");
 }
 
-FileSizeLimit::~FileSizeLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(savedLimit);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, savedHandler);
-}
+FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 } // namespace testenv

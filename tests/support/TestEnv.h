@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <sys/resource.h>
 
 namespace testenv
 {
@@ -25,8 +26,8 @@ QByteArray readFile(const QString& path);
 // Bytes from hex digits; blanks between them are ignored.
 inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
 
-// While it lives, a write past `bytes` fails with "File too large" instead of ending the process: a disk
-// that fills up half-way through a write.
+// While it lives, a write past `bytes` fails with "File too large" (from then on instead of ending the process):
+// a disk that fills up half-way through a write.
 class FileSizeLimit
 {
 public:
@@ -36,7 +37,6 @@ public:
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    long long savedLimit;
-    void (*savedHandler)(int);
+    rlimit saved{};
 };
 } // namespace testenv
