@@ -13,21 +13,15 @@ class TestHelp : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void init()
-    {
-        QDir(dir.path()).removeRecursively(); // each test looks for documents in folders of its own
-        testenv::reset(dir);
-        Module1::AppFolder = dir.filePath("bin");
-        QVERIFY(QDir().mkpath(Module1::AppFolder) && QDir().mkpath(dir.filePath("share/tivor")));
-    }
+    void init() { testenv::reset(dir); }
 
     // Beside the program first, then its ../share/tivor; a folder of that name is not the document. One window
     // shows it; searching goes from match to match and starts again from the top after the last.
     void helpWindow()
     {
         const QString shared = dir.filePath("share/tivor/tivor.html");
+        QVERIFY(QDir().mkpath(dir.filePath("share/tivor")) && QDir().mkpath(dir.filePath("bin/tivor.html")));
         QVERIFY(testenv::writeFile(shared, "<p>dialout uno</p><p>dialout dos</p>"));
-        QVERIFY(QDir().mkpath(dir.filePath("bin/tivor.html")));
         const auto main = editorkit::freshWindow(dir);
         Module1::AppFolder = dir.filePath("bin");
         editorkit::run(*main, "^F1;^F1"); // the help key, twice
