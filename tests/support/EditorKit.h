@@ -21,9 +21,9 @@
 namespace editorkit
 {
 // Everything a test of the window starts from: the seam scripted, the file globals empty, a new window.
-inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
+inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir)
 {
-    testenv::reset(dir, waitScale);
+    testenv::reset(dir);
     // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
     // have, and the one "Error #03" box that follows is answered here and forgotten.
     platform::testing::queuedAnswers = {MsgAnswer::Ok};
