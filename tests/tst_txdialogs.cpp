@@ -176,13 +176,12 @@ private slots:
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
             toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
-        TxDialog* d = dlg.get();
         if (setup.contains(u"cancel"))
-            onText(*dlg, dating(21), [d] { click(d, "Command2"); });
+            onText(*dlg, dating(21), [&dlg] { click(dlg.get(), "Command2"); });
         else if (setup.contains(u"close"))
-            onText(*dlg, dating(21), [d] { d->close(); });
+            onText(*dlg, dating(21), [&dlg] { dlg->close(); });
         else if (texts.size() > 2)
-            onText(*dlg, texts[1], [d] { click(d, "cmdOK"); });
+            onText(*dlg, texts[1], [&dlg] { click(dlg.get(), "cmdOK"); });
         send(*dlg);
         QCOMPARE(rec.texts, texts);
         QVERIFY2(rec.unpainted.isEmpty(), qPrintable(rec.unpainted.join(u'|')));
