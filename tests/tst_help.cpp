@@ -1,16 +1,10 @@
-// The help window and its document, the about box, and Qt's own texts in Spanish.
+// The help window and its document, and the about box.
 #include "help/Help.h"
-#include "model/Module1.h"
-#include "platform/MsgBox.h"
-#include "platform/Translations.h"
 #include "support/EditorKit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 #include <QTextBrowser>
 
 class TestHelp : public QObject
@@ -19,28 +13,20 @@ class TestHelp : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void init()
-    {
-        QDir(dir.path()).removeRecursively(); // each test looks for documents in folders of its own
-        testenv::reset(dir);
-        Module1::AppFolder = dir.filePath("bin");
-        QVERIFY(QDir().mkpath(Module1::AppFolder) && QDir().mkpath(dir.filePath("share/tivor")));
-    }
+    void init() { testenv::reset(dir); }
 
     // Beside the program first, then its ../share/tivor; a folder of that name is not the document. One window
     // shows it; searching goes from match to match and starts again from the top after the last.
     void helpWindow()
     {
         const QString shared = dir.filePath("share/tivor/tivor.html");
+        QVERIFY(QDir().mkpath(dir.filePath("share/tivor")) && QDir().mkpath(dir.filePath("bin/tivor.html")));
         QVERIFY(testenv::writeFile(shared, "<p>dialout uno</p><p>dialout dos</p>"));
-        QVERIFY(QDir().mkpath(dir.filePath("bin/tivor.html")));
         const auto main = editorkit::freshWindow(dir);
         Module1::AppFolder = dir.filePath("bin");
         editorkit::run(*main, "^F1;^F1"); // the help key, twice
-        QWidgetList windows;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("frmAyuda"))
-                windows << w;
+        QWidgetList windows = QApplication::topLevelWidgets();
+        windows.removeIf([](QWidget* w) { return w->objectName() != QLatin1String("frmAyuda"); });
         QCOMPARE(windows.size(), 1);
         QWidget* help = windows[0];
         QCOMPARE(help->findChild<QTextBrowser*>("txtAyuda")->source(), QUrl::fromLocalFile(shared));
@@ -52,7 +38,6 @@ private slots:
         QCOMPARE(found, QList<int>({0, 12, 0, 0}));
         QCOMPARE(help->findChild<QLabel*>("lblBuscar")->text(), QStringLiteral("No encontrado"));
         help->close();
-        QVERIFY(platform::testing::shownBoxes.isEmpty());
     }
 
     // The about box takes the version as it opens; OK closes it.
@@ -66,14 +51,6 @@ private slots:
         });
         showAbout(nullptr);
         QCOMPARE(seen, QStringLiteral("Acerca de|v.3"));
-    }
-
-    void spanishStandardButtons()
-    {
-        QVERIFY(platform::installSpanishQtTexts(*qApp));
-        QMessageBox box;
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(box.button(QMessageBox::Yes)->text() + box.button(QMessageBox::No)->text(), QStringLiteral("&Sí&No"));
     }
 };
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "editor/FrmMain.h"
-#include "editor/FileCommands.h"
 #include "files/MessageFile.h"
 #include "link/SignProtocol.h"
 #include "model/Module1.h"
@@ -13,24 +12,18 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QFrame>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
-#include <QToolButton>
 #include <memory>
 
 namespace editorkit
 {
 // Everything a test of the window starts from: the seam scripted, the file globals empty, a new window.
-inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir, double waitScale = 0.0)
+inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir)
 {
-    testenv::reset(dir, waitScale);
-    Module1::MsgFileName = Module1::MsgFilePath = QString();
-    Module1::MsgSaveAs = false;
-    platform::testing::scriptedEnd = true;
-    platform::testing::endCount = 0;
+    testenv::reset(dir);
     // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
     // have, and the one "Error #03" box that follows is answered here and forgotten.
     platform::testing::queuedAnswers = {MsgAnswer::Ok};
@@ -47,10 +40,6 @@ template <typename T> T* child(FrmMain& w, const char* name)
 }
 
 inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
-inline QComboBox* cboEfe(FrmMain& w) { return child<QComboBox>(w, "cboEfe"); }
-inline QComboBox* cboPausa(FrmMain& w) { return child<QComboBox>(w, "cboPausa"); }
-inline QRadioButton* optCenter(FrmMain& w) { return child<QRadioButton>(w, "optCenter"); }
-inline QFrame* fraMensaje(FrmMain& w) { return child<QFrame>(w, "fraMensaje"); }
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
 // button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
@@ -106,26 +95,6 @@ inline void run(QWidget& w, const QString& script, const QString& folder = QStri
     }
 }
 
-// Opens a new message (New) and fills its pages as a load would: page 1 shown, nothing modified.
-inline void openMessage(FrmMain& w, const QStringList& texts)
-{
-    w.Nuevo_Click();
-    for (int i = 0; i < texts.size(); ++i)
-        Module1::PageText[i + 1] = texts[i];
-    Module1::PageCount = static_cast<std::uint8_t>(qMax(1, static_cast<int>(texts.size())));
-    Module1::CurrentPage = 1;
-    w.RefMensaje();
-    Module1::MsgModified = false;
-}
-
-inline QStringList modelTexts()
-{
-    QStringList texts;
-    for (int i = 1; i <= Module1::PageCount; ++i)
-        texts.append(Module1::PageText[i]);
-    return texts;
-}
-
 // The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".
 inline QString modelString()
 {
@@ -145,14 +114,16 @@ inline QString modelString()
 // no message is open.
 inline QString state(FrmMain& w)
 {
-    const auto field = [&w](QWidget* f, const QString& s) { return f->isEnabledTo(fraMensaje(w)) ? s : s + u'x'; };
+    QWidget* frame = child<QWidget>(w, "fraMensaje");
+    const auto field = [frame](QWidget* f, const QString& s) { return f->isEnabledTo(frame) ? s : s + u'x'; };
     const auto list = [&field](QComboBox* box, qsizetype size) {
         const QString extra = box->count() > size ? u'=' + box->itemText(size) : QString();
         return field(box, QString::number(box->currentIndex()) + extra);
     };
     return QString(w.messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
            child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
-           list(cboEfe(w), signproto::EffectCount) + " p" + list(cboPausa(w), signproto::PauseList.size()) +
-           (optCenter(w)->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
+           list(child<QComboBox>(w, "cboEfe"), signproto::EffectCount) + " p" +
+           list(child<QComboBox>(w, "cboPausa"), signproto::PauseList.size()) +
+           (child<QRadioButton>(w, "optCenter")->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
 }
 } // namespace editorkit

@@ -2,8 +2,8 @@
 #include "support/TestEnv.h"
 
 #include <csignal>
-#include <sys/resource.h>
 
+#include "files/MessageFile.h"
 #include "model/Module1.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
@@ -23,11 +23,13 @@ namespace testenv
 void reset(const QTemporaryDir& dir, double waitScale)
 {
     Module1::clearModel();
+    Module1::MsgFileName = Module1::MsgFilePath = QString();
+    Module1::MsgSaveAs = false;
     using namespace platform::testing;
-    scriptedBoxes = scriptedDialogs = scriptedPrograms = startResult = true;
+    scriptedBoxes = scriptedDialogs = scriptedPrograms = scriptedEnd = startResult = true;
     queuedAnswers.clear();
     shownBoxes = unexpectedBoxes = {};
-    beepCount = 0;
+    beepCount = endCount = 0;
     queuedFileNames.clear();
     shownDialogs = unexpectedDialogs = {};
     startedPrograms.clear();
@@ -77,21 +79,13 @@ QByteArray readFile(const QString& path)
 }
 FileSizeLimit::FileSizeLimit(long long bytes)
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    savedLimit = static_cast<long long>(limit.rlim_cur);
-    savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
     limit.rlim_cur = static_cast<rlim_t>(bytes);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         qFatal("cannot set the file-size limit");
 }
 
-FileSizeLimit::~FileSizeLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(savedLimit);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, savedHandler);
-}
+FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
 } // namespace testenv

@@ -4,11 +4,13 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <sys/resource.h>
 
 namespace testenv
 {
-// Clears the model and every platform test hook, scripts prompts and dialogs, points the settings
-// store at a fresh file in `dir`, and shortens the program's own waits by `waitScale`.
+// Clears the model, the message file's name and every platform test hook, scripts prompts, dialogs and the
+// program's end, points the settings store at a fresh file in `dir`, and shortens the program's own waits by
+// `waitScale`.
 void reset(const QTemporaryDir& dir, double waitScale = 0.0);
 
 // Fails the current test (returns false) when a prompt or dialog was shown that nothing answered.
@@ -24,8 +26,8 @@ QByteArray readFile(const QString& path);
 // Bytes from hex digits; blanks between them are ignored.
 inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
 
-// While it lives, a write past `bytes` fails with "File too large" instead of ending the process: a disk
-// that fills up half-way through a write.
+// While it lives, a write past `bytes` fails with "File too large" (from then on instead of ending the process):
+// a disk that fills up half-way through a write.
 class FileSizeLimit
 {
 public:
@@ -35,7 +37,6 @@ public:
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    long long savedLimit;
-    void (*savedHandler)(int);
+    rlimit saved{};
 };
 } // namespace testenv
