@@ -18,7 +18,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 #include <numeric>
 #include <termios.h>
 

@@ -274,15 +274,6 @@ private slots:
         QVERIFY2(lit[0] > 0 && lit[1] == 0, qPrintable(QStringLiteral("%1 %2").arg(lit[0]).arg(lit[1])));
     }
 
-    // A link makes no sense for a real serial device: refused as a usage error before anything opens.
-    void tivorSignLinkWithPort()
-    {
-        QProcess p;
-        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", "/dev/tivor-no-such", "--link", "x"});
-        QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 2);
-    }
-
     // tivor-sign as a process, fed literal bytes through its link: the text it prints, a clean SIGINT.
     void tivorSignEndToEnd()
     {
