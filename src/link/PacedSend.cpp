@@ -25,23 +25,40 @@ qint64 delayNs(double seconds)
 
 // How far one wait may be shortened to make up for an earlier byte that went out late.
 constexpr qint64 kCatchUpNs = 500000;
+
+// One transmission at a time: a second start, from an event run between bytes, is refused.
+struct Sending
+{
+    const bool taken = !g_sending;
+    Sending() { g_sending = true; }
+    ~Sending()
+    {
+        if (taken)
+            g_sending = false;
+    }
+};
+
+struct Schedule
+{
+    QByteArray bytes;
+    int length;
+    qint64 startNs, charNs;
+};
+
+// Events run between bytes; the bytes on their way stay the ones built, with the delays then in force.
+Schedule scheduleOfBuilt()
+{
+    const int length = std::clamp(TxLength, 0, int(TxBuffer.size()));
+    return {TxBuffer, length, delayNs(TxDelayStart), delayNs(TxDelayChar)};
+}
 } // namespace
 
 TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
 {
-    if (g_sending)
+    const Sending sending;
+    if (!sending.taken)
         return TxOutcome::Busy;
-    g_sending = true;
-    struct Done
-    {
-        ~Done() { g_sending = false; }
-    } done;
-
-    // Events run between bytes; the bytes on their way stay the ones built.
-    const QByteArray bytes = TxBuffer;
-    const int length = std::clamp(TxLength, 0, int(bytes.size()));
-    const qint64 startNs = delayNs(TxDelayStart);
-    const qint64 charNs = delayNs(TxDelayChar);
+    const auto [bytes, length, startNs, charNs] = scheduleOfBuilt();
 
     QElapsedTimer clock;
     clock.start();
@@ -70,18 +87,10 @@ TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
 
 TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress)
 {
-    if (g_sending)
+    const Sending sending;
+    if (!sending.taken)
         return TxOutcome::Busy;
-    g_sending = true;
-    struct Done
-    {
-        ~Done() { g_sending = false; }
-    } done;
-
-    const QByteArray bytes = TxBuffer;
-    const int length = std::clamp(TxLength, 0, int(bytes.size()));
-    const qint64 startNs = delayNs(TxDelayStart);
-    const qint64 charNs = delayNs(TxDelayChar);
+    const auto [bytes, length, startNs, charNs] = scheduleOfBuilt();
     std::vector<PacedLine*> running;
     for (PacedLine& line : lines) {
         line.sent = 0;
