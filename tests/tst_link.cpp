@@ -187,7 +187,10 @@ private slots:
         ser2net.start(QStringLiteral("/usr/sbin/ser2net"), {"-n", "-u", "-c", config});
         ComBaud = QStringLiteral("19200");
         ComPort = QStringLiteral("rfc2217://127.0.0.1:%1").arg(free);
-        QTRY_VERIFY(openComPort(*port)); // once ser2net listens
+        QString why; // ser2net listens a moment after it starts, and may drop a connection while it sets up
+        for (int tries = 0; tries < 100 && !openComPort(*port, nullptr, &why); ++tries)
+            QTest::qWait(100);
+        QVERIFY2(port->PortOpen(), qPrintable(why));
         QVERIFY(buildMessageTransmission());
         TxDelayStart = TxDelayChar = 0;
         QCOMPARE(sendPaced(*port), TxOutcome::Completed);
