@@ -3,8 +3,8 @@
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 
-#include "platform/Wait.h"
-#include "preview/LedMatrix.h"
+#include "core/platform/Wait.h"
+#include "gui/preview/LedMatrix.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>

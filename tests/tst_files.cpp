@@ -1,7 +1,7 @@
 // Message files and text import: the reader's rules, the writer's bytes, saves that must not lose the old file,
 // and the file commands of the real main window with their unsaved-changes prompt.
-#include "files/TextImport.h"
-#include "platform/Translations.h"
+#include "core/files/TextImport.h"
+#include "gui/platform/Translations.h"
 #include "support/EditorKit.h"
 
 #include <QDialogButtonBox>

@@ -1,10 +1,10 @@
 // What goes on the wire, byte for byte against literal expectations: the message and clock transmissions,
 // the 8000-byte cap, the delay lookup, and the character filter.
-#include "link/Filtro.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "settings/RegSett.h"
+#include "core/link/Filtro.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/settings/RegSett.h"
 #include "support/TestEnv.h"
 
 #include <QTest>

@@ -1,14 +1,14 @@
 // The send and date dialogs over a real main window and a real pseudo-terminal: what they show, what
 // goes on the wire, "Salida.txt", and the estimate.
-#include "link/OutputFile.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "link/frmDate.h"
-#include "link/frmSend.h"
-#include "platform/Clock.h"
-#include "platform/SettingsStore.h"
-#include "platform/Wait.h"
-#include "settings/RegSett.h"
+#include "core/files/OutputFile.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "gui/dialogs/frmDate.h"
+#include "gui/dialogs/frmSend.h"
+#include "core/platform/Clock.h"
+#include "core/settings/SettingsStore.h"
+#include "core/platform/Wait.h"
+#include "core/settings/RegSett.h"
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 

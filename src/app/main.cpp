@@ -1,10 +1,10 @@
 // Starts Tivor: answers --help and --version, checks that there is a display to show the window on, then
 // runs the main window, opening the message file named on the command line.
-#include "editor/FrmMain.h"
-#include "help/Help.h"
-#include "model/Module1.h"
-#include "platform/Program.h"
-#include "platform/Translations.h"
+#include "gui/editor/FrmMain.h"
+#include "gui/help/Help.h"
+#include "core/model/Module1.h"
+#include "core/platform/Program.h"
+#include "gui/platform/Translations.h"
 
 #include <QApplication>
 #include <QFileInfo>

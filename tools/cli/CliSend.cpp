@@ -3,13 +3,13 @@
 
 #include "Cli.h"
 #include "CliFiles.h"
-#include "link/SerialLink.h"
-#include "link/SignProtocol.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "platform/MSComm.h"
-#include "platform/NetLink.h"
-#include "settings/RegSett.h"
+#include "core/link/SerialLink.h"
+#include "core/protocol/SignProtocol.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/ports/MSComm.h"
+#include "core/ports/NetLink.h"
+#include "core/settings/RegSett.h"
 
 #include <QElapsedTimer>
 #include <csignal>

@@ -3,12 +3,12 @@
 #include "Cli.h"
 #include "CliFiles.h"
 
-#include "files/MessageFile.h"
-#include "files/TextImport.h"
-#include "link/SignProtocol.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
+#include "core/files/MessageFile.h"
+#include "core/files/TextImport.h"
+#include "core/protocol/SignProtocol.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
 
 #include <unistd.h>
 

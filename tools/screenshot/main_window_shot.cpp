@@ -2,11 +2,11 @@
 //   tivor-screenshot OUT.png MESSAGE.mnm [PAGE] [WIDTHxHEIGHT]
 // With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
-#include "editor/FrmMain.h"
-#include "model/Module1.h"
-#include "platform/CommonDialog.h"
-#include "platform/MsgBox.h"
-#include "platform/SettingsStore.h"
+#include "gui/editor/FrmMain.h"
+#include "core/model/Module1.h"
+#include "gui/platform/CommonDialog.h"
+#include "gui/platform/MsgBox.h"
+#include "core/settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 // The pseudo-terminal and the serial device, read without blocking and stamped with the time of arrival.
 #include "SignLine.h"
 
-#include "platform/NetLink.h"
+#include "core/ports/NetLink.h"
 #include "platform/PseudoTerminal.h"
 
 #include <QHostInfo>

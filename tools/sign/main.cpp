@@ -3,6 +3,7 @@
 #include "SignLink.h"
 #include "SignOutput.h"
 #include "SignWindow.h"
+#include "core/platform/Program.h"
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -57,7 +58,7 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<QCoreApplication> app(noWindow ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("tivor-sign"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TIVOR_VERSION_STRING));
+    QCoreApplication::setApplicationVersion(platform::versionString());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
