@@ -248,8 +248,8 @@ private slots:
             if (name != QLatin1String("t.txt"))
                 files << name + u':' + QString::fromLatin1(testenv::readFile(path(name)).split('"').value(1));
         const QString flags = QStringLiteral("%1%2%3").arg(MsgSaveAs ? "A" : "-", MsgModified ? "M" : "-",
-                                                            w->messageOpen() ? "O" : "-");
-        const QStringList state{w->statusPanel(2), w->statusPanel(3), MsgFileName, flags, editorkit::modelString()};
+                                                            w->editor().messageOpen() ? "O" : "-");
+        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags, editorkit::modelString()};
         const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
                               QLatin1String(platform::testing::endCount ? "|ended" : "");
         QCOMPARE(shown.join(u' ') + " # " + state.join(u'|') + ended + " # " + files.join(u' '), expected);
@@ -295,7 +295,7 @@ private slots:
         });
         editorkit::run(*w, "Cargar");
         QVERIFY(taken);
-        QCOMPARE(w->statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
+        QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }
 };
 
