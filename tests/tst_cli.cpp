@@ -179,6 +179,16 @@ private slots:
         process.setStandardOutputFile(QString());
     }
 
+    // Letters Windows-1252 lacks are saved as the sign shows them; what no byte can keep is named.
+    void importNamesWhatTheFileCannotKeep()
+    {
+        QVERIFY(testenv::writeFile(path("t.txt"), "\xc5\x81\xc3\xb3" "d\xc5\xba \xe4\xb8\xad\n"));
+        QCOMPARE(run({"import", path("t.txt"), "-o", path("t.mnm")}),
+                 QStringLiteral("0||tivor-cli: %1: caracteres que el archivo no puede guardar, escritos como \"?\": \u4e2d\n")
+                     .arg(path("t.mnm")));
+        QCOMPARE(testenv::readFile(path("t.mnm")), "0,0,0,\"L\xf3" "dz ?          \"\r\n");
+    }
+
     // Settings that cannot be read (a folder, a FIFO, a link cycle) are said to be so, and the defaults are used
     // (the options here go over them).
     void unreadableSettings()

@@ -2,6 +2,7 @@
 // own reader, import rules, transmission builder and writer.
 #include "Cli.h"
 #include "CliFiles.h"
+#include "core/model/Cp1252.h"
 
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
@@ -222,6 +223,8 @@ int cmdImport(const QStringList& arguments)
     QString error;
     if (!writeMessageFile(target, &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
+    if (const QString lost = Cp1252::unkept(pages.join(QString())); !lost.isEmpty())
+        fail(StatusOk, QStringLiteral("%1: %2").arg(target, unkeptCharactersText(lost)));
     return StatusOk;
 }
 } // namespace cli

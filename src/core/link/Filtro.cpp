@@ -1,58 +1,13 @@
 // Filtro and the sign's character codes.
 #include "core/link/Filtro.h"
 
+#include "core/model/Cp1252.h"
 #include "core/protocol/SignProtocol.h"
 
 using signproto::LineWidth;
 using signproto::signByteFor;
+using Cp1252::plainLetterOf;
 
-namespace
-{
-// The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
-QChar plainLetterOf(QChar c)
-{
-    switch (c.unicode()) {
-    case 0x00A0: return u' '; // no-break space looks like a blank
-    case 0x00C6: return u'A'; // Æ
-    case 0x00E6: return u'a'; // æ
-    case 0x00D8: return u'O'; // Ø
-    case 0x00F8: return u'o'; // ø
-    case 0x00DF: return u's'; // ß
-    case 0x0152: return u'O'; // Œ
-    case 0x0153: return u'o'; // œ
-    case 0x00D0: return u'D'; // Ð
-    case 0x00F0: return u'd'; // ð
-    case 0x0110: return u'D'; // Đ
-    case 0x0111: return u'd'; // đ
-    case 0x0141: return u'L'; // Ł
-    case 0x0142: return u'l'; // ł
-    case 0x0131: return u'i'; // ı
-    case 0x0126: return u'H'; // Ħ
-    case 0x0127: return u'h'; // ħ
-    case 0x0138: return u'k'; // ĸ
-    case 0x0149: return u'n'; // ŉ
-    case 0x014A: return u'N'; // Ŋ
-    case 0x014B: return u'n'; // ŋ
-    case 0x0166: return u'T'; // Ŧ
-    case 0x0167: return u't'; // ŧ
-    default: break;
-    }
-    if (!c.isLetter())
-        return u'#';
-    // Accented letters decompose into their base letter and the accents (ǡ -> ȧ -> a).
-    QChar base = c;
-    for (int depth = 0; depth < 4; ++depth) {
-        const QString d = base.decomposition();
-        if (d.isEmpty())
-            break;
-        base = d.at(0);
-    }
-    const char16_t u = base.unicode();
-    if ((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
-        return base;
-    return u'#';
-}
-} // namespace
 
 QChar signCharOf(QChar c)
 {
