@@ -27,6 +27,14 @@ QChar plainLetterOf(QChar c)
     case 0x0141: return u'L'; // Ł
     case 0x0142: return u'l'; // ł
     case 0x0131: return u'i'; // ı
+    case 0x0126: return u'H'; // Ħ
+    case 0x0127: return u'h'; // ħ
+    case 0x0138: return u'k'; // ĸ
+    case 0x0149: return u'n'; // ŉ
+    case 0x014A: return u'N'; // Ŋ
+    case 0x014B: return u'n'; // ŋ
+    case 0x0166: return u'T'; // Ŧ
+    case 0x0167: return u't'; // ŧ
     default: break;
     }
     if (!c.isLetter())
@@ -52,6 +60,9 @@ QChar signCharOf(QChar c)
     // Half of a character outside the 16-bit range: its halves are no characters of their own.
     if (c.isSurrogate())
         return u'#';
+    // A letter beyond Latin-1 is its base letter, whatever its low byte: "ą" (0x0105) is no control.
+    if (u > 0xFF && c.isLetter() && signByteFor(u) < 0)
+        return plainLetterOf(c);
     const int b = u & 0xFF;
     if (b < 32)
         return u'#';
