@@ -10,8 +10,7 @@
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
-
-#include <unistd.h>
+#include "core/platform/Terminal.h"
 
 namespace cli
 {
@@ -136,7 +135,7 @@ int cmdDump(const QStringList& arguments)
         return fail(StatusUsage, QStringLiteral("dump: -o vacio: indique el archivo"));
     const QString path = parser.positionalArguments().at(0);
     // Raw sign bytes would garble a terminal (and may switch its modes); whoever wants them there says so.
-    if (!parser.isSet(output) && !parser.isSet(hex) && ::isatty(STDOUT_FILENO))
+    if (!parser.isSet(output) && !parser.isSet(hex) && platform::isTerminal(platform::StdStream::Output))
         return fail(StatusUsage, QStringLiteral("dump: la salida estandar es una terminal; use --hex para verla "
                                                 "o -o ARCHIVO para guardarla"));
     if (const int status = refuseSameFile(path, parser.value(output)); status >= 0)

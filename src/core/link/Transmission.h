@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 
 namespace Module1
 {
@@ -21,7 +22,7 @@ inline int TxLength = 0;        // bytes in TxBuffer: the progress total
 inline int TxPos = 0;           // 1-based position of the byte being sent
 inline int TxPercent = 0;       // TxPos * 100 / TxLength, whole part
 inline bool TxInProgress = false; // a send dialog's transmission has started
-inline bool TxCancel = false;     // cancel requested; read after every byte
+inline std::atomic<bool> TxCancel = false; // cancel requested (also by a signal handler); read after every byte
 } // namespace Module1
 
 // Sets TxDelayStart from DY1 and TxDelayChar from DY2 when their texts are in the delay lists; a text
