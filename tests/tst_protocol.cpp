@@ -165,6 +165,21 @@ private slots:
         QCOMPARE(paddedText(text, align), model == u"=" ? text : model);
     }
 
+    // Every letter of Latin Extended-A goes as its base letter, whatever the low byte of its code; marks
+    // that are no letters keep the low-byte rule.
+    void latinExtendedA()
+    {
+        const QString expected = QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
+                                                "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs");
+        QCOMPARE(expected.size(), 0x80);
+        QString sent;
+        for (char16_t u = 0x100; u < 0x180; ++u)
+            sent += signCharOf(QChar(u));
+        QCOMPARE(sent, expected);
+        for (char16_t u : {u'\u2019', u'\u2013', u'\u2014'})
+            QCOMPARE(signCharOf(QChar(u)), QChar(u'#'));
+    }
+
     // Whatever a file or the clipboard brings, each code unit is one byte below 0x80, and a byte under 0x20
     // only for the one character the sign shows with it (0x1A, say, is "»" and nothing else).
     void everyCodeUnitIsOneSafeByte()

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace Module1
@@ -25,7 +26,7 @@ inline int TxLength = 0;        // bytes in TxBuffer: the progress total
 inline int TxPos = 0;           // 1-based position of the byte being sent
 inline int TxPercent = 0;       // TxPos * 100 / TxLength, whole part
 inline bool TxInProgress = false; // a send dialog's transmission has started
-inline bool TxCancel = false;     // cancel requested; read after every byte
+inline std::atomic<bool> TxCancel = false; // cancel requested (also by a signal handler); read after every byte
 } // namespace Module1
 
 // A message's pages as one value, slots 1..MaxPages like the model's.
