@@ -218,9 +218,11 @@ check_cli_outputs() {
 }
 
 # A pseudo-terminal whose master a Python reader records (bytes, arrival times, the line speed the
-# sender set on the slave). Prints the slave's path; the record lands in $1.{bytes,times,speed}.
+# sender set on the slave). The slave's path lands in $1.path, the record in $1.{bytes,times,speed};
+# the reader's process id in reader_pid.
+reader_pid=
 pty_reader() {
-    python3 - "$1" <<'PY' &
+    python3 - "$1" >"$1.log" 2>&1 <<'PY' &
 import os, sys, termios, time, tty, select
 base = sys.argv[1]
 master, slave = os.openpty()
@@ -247,9 +249,11 @@ with open(base + '.times', 'w') as f:
 with open(base + '.speed', 'w') as f:
     f.write(speeds.get(termios.tcgetattr(slave)[5], '?'))
 PY
-    local pid=$! i
-    for i in $(seq 50); do [ -s "$1.path" ] && break; sleep 0.1; done
-    echo "$pid"
+    reader_pid=$!
+    local i
+    for i in $(seq 50); do [ -s "$1.path" ] && return 0; sleep 0.1; done
+    fail "the pseudo-terminal reader did not start: $(cat "$1.log")"
+    return 1
 }
 
 # tivor-cli.exe send and clock to COM5, which Wine maps to a pseudo-terminal: the Linux bytes, the
@@ -266,11 +270,13 @@ check_com_send() {
     msg=$(message_files | grep worked_example | head -n1)
     for args in "send $msg" "clock --ahora 2026-12-07T10:20:30"; do
         name=${args%% *}
-        pid=$(pty_reader "$out/$name.linux")
+        pty_reader "$out/$name.linux" || return 0
+        pid=$reader_pid
         # shellcheck disable=SC2086
         "$lin" $args --port "$(cat "$out/$name.linux.path")" >/dev/null 2>&1 || fail "Linux tivor-cli $name failed"
         wait "$pid"
-        pid=$(pty_reader "$out/$name.win")
+        pty_reader "$out/$name.win" || return 0
+        pid=$reader_pid
         ln -sfn "$(cat "$out/$name.win.path")" "$WINEPREFIX/dosdevices/com5"
         # shellcheck disable=SC2086
         wine_run "$win" $args --port COM5 >/dev/null 2>&1 || fail "tivor-cli.exe $name to COM5 failed"
