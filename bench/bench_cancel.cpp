@@ -1,15 +1,15 @@
 // Time from a click on "Cancelar" to the terminator on the wire, over a pseudo-terminal, default delays.
-#include "editor/FrmMain.h"
-#include "link/Transmission.h"
-#include "link/frmDate.h"
-#include "link/frmSend.h"
-#include "model/Module1.h"
-#include "platform/Clock.h"
-#include "platform/MSComm.h"
+#include "gui/editor/FrmMain.h"
+#include "core/link/Transmission.h"
+#include "gui/dialogs/frmDate.h"
+#include "gui/dialogs/frmSend.h"
+#include "core/model/Module1.h"
+#include "core/platform/Clock.h"
+#include "core/ports/MSComm.h"
 #include "platform/PseudoTerminal.h"
-#include "platform/Wait.h"
-#include "platform/SettingsStore.h"
-#include "settings/RegSett.h"
+#include "core/platform/Wait.h"
+#include "core/settings/SettingsStore.h"
+#include "core/settings/RegSett.h"
 
 #include <QApplication>
 #include <QMouseEvent>

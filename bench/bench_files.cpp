@@ -1,7 +1,7 @@
 // Prints the time of saving and opening a full message, and the time and memory of reading hostile files.
-#include "files/MessageFile.h"
-#include "files/TextImport.h"
-#include "model/Module1.h"
+#include "core/files/MessageFile.h"
+#include "core/files/TextImport.h"
+#include "core/model/Module1.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,12 +1,12 @@
 // Many signs at once from one sending thread: 64 pseudo-terminals, and 16 TCP loopback receivers when the
 // port control takes tcp:// texts. Wall time against one sign as a ratio, the sending thread's CPU time,
 // the spread of the first bytes and the shortest gap any receiver saw.
-#include "link/PacedSend.h"
-#include "link/SerialLink.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "platform/MSComm.h"
-#include "settings/RegSett.h"
+#include "core/link/PacedSend.h"
+#include "core/link/SerialLink.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/ports/MSComm.h"
+#include "core/settings/RegSett.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>

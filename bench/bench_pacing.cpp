@@ -1,11 +1,11 @@
 // Paced sending over a pseudo-terminal, timed on the receiving side: total time against the nominal
 // time of the delays, the gaps between bytes, and the time from a cancel click to the terminator.
-#include "link/SerialLink.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "platform/MSComm.h"
-#include "settings/RegSett.h"
+#include "core/link/SerialLink.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/ports/MSComm.h"
+#include "core/settings/RegSett.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
 // Figures for the virtual sign and the preview: CPU while animating and idle, and decoder throughput.
 //   bench_sign            (offscreen unless DISPLAY is set; then the windows are real X windows)
 #include "SignDecoder.h"
-#include "editor/FrmMain.h"
-#include "platform/MsgBox.h"
-#include "platform/SettingsStore.h"
-#include "preview/LedMatrix.h"
-#include "preview/PagePreview.h"
+#include "gui/editor/FrmMain.h"
+#include "gui/platform/MsgBox.h"
+#include "core/settings/SettingsStore.h"
+#include "gui/preview/LedMatrix.h"
+#include "gui/preview/PagePreview.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -5,14 +5,14 @@ include(GNUInstallDirs)
 install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The help document; the program looks for it in ../share/tivor beside its bin/.
-install(FILES ${PROJECT_SOURCE_DIR}/src/help/tivor.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
+install(FILES ${PROJECT_SOURCE_DIR}/src/gui/help/tivor.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # The .mnm file type and the software-centre listing; Debian's triggers update the MIME and desktop databases.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME tivor.xml)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/com.example.tivor.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${PROJECT_SOURCE_DIR}/src/resources/tivor.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/tivor.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # Debian wants the licence of every package in its doc folder, under the package's own (lower-case) name.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tivor)
 

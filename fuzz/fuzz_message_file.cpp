@@ -1,6 +1,6 @@
 // Fuzzes the .mnm reader: it must never crash, and whatever it accepts must survive the writer unchanged.
-#include "files/MessageFile.h"
-#include "model/Module1.h"
+#include "core/files/MessageFile.h"
+#include "core/model/Module1.h"
 
 #include <cstdint>
 #include <cstdlib>

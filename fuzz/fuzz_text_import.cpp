@@ -1,6 +1,6 @@
 // Fuzzes the text import: any bytes give at most 64 well-formed pages, the lines of the decoded text.
-#include "files/TextImport.h"
-#include "model/Module1.h"
+#include "core/files/TextImport.h"
+#include "core/model/Module1.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

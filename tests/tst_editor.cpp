@@ -3,8 +3,8 @@
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 
-#include "platform/Wait.h"
-#include "preview/LedMatrix.h"
+#include "core/platform/Wait.h"
+#include "gui/preview/LedMatrix.h"
 
 #include <QAccessible>
 #include <QElapsedTimer>
@@ -203,6 +203,8 @@ private slots:
         QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
         QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
         QTest::newRow("file read") << "p.mnm" << "running||tivor.archivos: %1/p.mnm abierto: 2 paginas";
+        QTest::newRow("file named like an option, after --") << "-- -p.mnm"
+                                                             << "running||tivor.archivos: %1/-p.mnm abierto: 2 paginas";
         QTest::newRow("file missing") << "nada.mnm"
                                       << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
     }
@@ -212,7 +214,8 @@ private slots:
         QFETCH(QString, expected);
         const bool running = expected.startsWith(u"running");
         testpty::Pty pty; // the sign's port, so start-up has no error box to answer
-        QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
+        for (const char* name : {"p.mnm", "-p.mnm"})
+            QVERIFY(testenv::writeFile(dir.filePath(name), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
         QVERIFY(QDir().mkpath(dir.filePath("config/Tivor")));
         QVERIFY(testenv::writeFile(dir.filePath("config/Tivor/Tivor.conf"), "[COM]\nPort=" + pty.slavePath().toUtf8() + '\n'));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -1,5 +1,5 @@
 // The help window and its document, and the about box.
-#include "help/Help.h"
+#include "gui/help/Help.h"
 #include "support/EditorKit.h"
 
 #include <QApplication>

@@ -1,14 +1,14 @@
 // The serial line over a real pseudo-terminal, and a sign over the network (a TCP receiver, ser2net):
 // opening from the settings and Error #03, paced sending, cancel, and a far end that is slow, stalls or hangs up.
-#include "link/SerialLink.h"
-#include "link/InicioComm.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "platform/MSComm.h"
-#include "platform/MsgBox.h"
-#include "platform/Wait.h"
-#include "settings/RegSett.h"
+#include "core/link/SerialLink.h"
+#include "gui/dialogs/InicioComm.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/ports/MSComm.h"
+#include "gui/platform/MsgBox.h"
+#include "core/platform/Wait.h"
+#include "core/settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TestEnv.h"
 

@@ -1,10 +1,10 @@
 // What goes on the wire, byte for byte against literal expectations: the message and clock transmissions,
 // the 8000-byte cap, the delay lookup, and the character filter.
-#include "link/Filtro.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "settings/RegSett.h"
+#include "core/link/Filtro.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/settings/RegSett.h"
 #include "support/TestEnv.h"
 
 #include <QTest>
@@ -165,6 +165,21 @@ private slots:
         QCOMPARE(Filtro(PageText[1], w, a), sent);
         QCOMPARE(PageText[1], model == u"=" ? text : model);
         QCOMPARE(w * 10 + a, widthAlign); // by reference, never changed
+    }
+
+    // Every letter of Latin Extended-A goes as its base letter, whatever the low byte of its code; marks
+    // that are no letters keep the low-byte rule.
+    void latinExtendedA()
+    {
+        const QString expected = QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
+                                                "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs");
+        QCOMPARE(expected.size(), 0x80);
+        QString sent;
+        for (char16_t u = 0x100; u < 0x180; ++u)
+            sent += signCharOf(QChar(u));
+        QCOMPARE(sent, expected);
+        for (char16_t u : {u'\u2019', u'\u2013', u'\u2014'})
+            QCOMPARE(signCharOf(QChar(u)), QChar(u'#'));
     }
 
     // Whatever a file or the clipboard brings, each code unit is one byte below 0x80, and a byte under 0x20

@@ -1,7 +1,7 @@
 // The settings store and the options dialog: texts kept exactly, what "Aceptar" stores, what leaving keeps.
-#include "platform/SettingsStore.h"
-#include "settings/RegSett.h"
-#include "settings/frmOpciones.h"
+#include "core/settings/SettingsStore.h"
+#include "core/settings/RegSett.h"
+#include "gui/dialogs/frmOpciones.h"
 #include "support/EditorKit.h"
 
 namespace

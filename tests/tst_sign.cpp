@@ -1,9 +1,9 @@
 // The virtual sign fed hand-written byte strings (never bytes the builder made), the LED matrix and its
 // animations, the editor's live preview, and tivor-sign as a real process.
 #include "SignDecoder.h"
-#include "platform/Clock.h"
-#include "preview/LedMatrix.h"
-#include "preview/PagePreview.h"
+#include "core/platform/Clock.h"
+#include "gui/preview/LedMatrix.h"
+#include "gui/preview/PagePreview.h"
 #include "support/TestEnv.h"
 
 #include <QFileInfo>

@@ -1,14 +1,15 @@
 // The send and date dialogs over a real main window and a real pseudo-terminal: what they show, what
 // goes on the wire, "Salida.txt", and the estimate.
-#include "link/OutputFile.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "link/frmDate.h"
-#include "link/frmSend.h"
-#include "platform/Clock.h"
-#include "platform/SettingsStore.h"
-#include "platform/Wait.h"
-#include "settings/RegSett.h"
+#include "core/files/OutputFile.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "gui/dialogs/EndOnSignals.h"
+#include "gui/dialogs/frmDate.h"
+#include "gui/dialogs/frmSend.h"
+#include "core/platform/Clock.h"
+#include "core/settings/SettingsStore.h"
+#include "core/platform/Wait.h"
+#include "core/settings/RegSett.h"
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 
@@ -19,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <csignal>
 #include <cstring>
 
 using namespace Module1;
@@ -144,6 +146,9 @@ private slots:
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
         QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
         QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
+        // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
+        QTest::newRow("date, SIGTERM in the preamble") << "date sigterm" << cancelled << QByteArray("W-N\x01\x01");
+        QTest::newRow("date, SIGHUP in the preamble") << "date sighup" << cancelled << QByteArray("W-N\x01\x01");
         QStringList all{"Mensaje enviado OK!"}, edited{"Mensaje enviado OK!"};
         for (int p : {100, 92, 85, 78, 71, 64, 57, 50, 42, 35, 28, 21, 14, 7})
             all.prepend(dating(p));
@@ -176,7 +181,11 @@ private slots:
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
             toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
-        if (setup.contains(u"cancel"))
+        const bool bySignal = setup.contains(u"sig");
+        std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals : nullptr);
+        if (bySignal)
+            onText(*dlg, dating(21), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
+        else if (setup.contains(u"cancel"))
             onText(*dlg, dating(21), [&dlg] { click(dlg.get(), "Command2"); });
         else if (setup.contains(u"close"))
             onText(*dlg, dating(21), [&dlg] { dlg->close(); });
@@ -189,6 +198,7 @@ private slots:
         QCOMPARE(wire(toFile ? 0 : int(sent.size())).toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
         QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
         QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
+        QCOMPARE(platform::testing::endCount, bySignal ? 1 : 0);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 

@@ -1,12 +1,12 @@
 // Helpers for tests that drive the real main window and its dialogs: widgets by objectName, steps, one state line.
 #pragma once
 
-#include "editor/FrmMain.h"
-#include "files/MessageFile.h"
-#include "link/SignProtocol.h"
-#include "model/Module1.h"
-#include "platform/MsgBox.h"
-#include "platform/Program.h"
+#include "gui/editor/FrmMain.h"
+#include "core/files/MessageFile.h"
+#include "core/protocol/SignProtocol.h"
+#include "core/model/Module1.h"
+#include "gui/platform/MsgBox.h"
+#include "core/platform/Program.h"
 #include "support/TestEnv.h"
 
 #include <QAction>

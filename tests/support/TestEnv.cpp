@@ -3,14 +3,14 @@
 
 #include <csignal>
 
-#include "files/MessageFile.h"
-#include "model/Module1.h"
-#include "platform/Clock.h"
-#include "platform/CommonDialog.h"
-#include "platform/MsgBox.h"
-#include "platform/Program.h"
-#include "platform/SettingsStore.h"
-#include "platform/Wait.h"
+#include "core/files/MessageFile.h"
+#include "core/model/Module1.h"
+#include "core/platform/Clock.h"
+#include "gui/platform/CommonDialog.h"
+#include "gui/platform/MsgBox.h"
+#include "core/platform/Program.h"
+#include "core/settings/SettingsStore.h"
+#include "core/platform/Wait.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -1,9 +1,9 @@
 // Parsing of the command line into a subcommand, help and version texts, and the shared output helpers.
 #include "Cli.h"
 
-#include "model/Module1.h"
-#include "platform/Program.h"
-#include "settings/RegSett.h"
+#include "core/model/Module1.h"
+#include "core/platform/Program.h"
+#include "core/settings/RegSett.h"
 
 #include <QCoreApplication>
 #include <QTranslator>

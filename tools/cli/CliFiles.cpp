@@ -2,7 +2,7 @@
 #include "CliFiles.h"
 
 #include "Cli.h"
-#include "files/MessageFile.h"
+#include "core/files/MessageFile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Reading the files the subcommands are given and writing their output, with one-line Spanish errors.
 #pragma once
 
-#include "files/FileIO.h"
+#include "core/files/FileIO.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,20 +3,21 @@
 
 #include "Cli.h"
 #include "CliFiles.h"
-#include "link/SerialLink.h"
-#include "link/SignProtocol.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "platform/MSComm.h"
-#include "platform/NetLink.h"
-#include "settings/RegSett.h"
+#include "core/link/SerialLink.h"
+#include "core/protocol/SignProtocol.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/ports/MSComm.h"
+#include "core/ports/NetLink.h"
+#include "core/settings/RegSett.h"
+
+#include "core/platform/EndingSignals.h"
+#include "core/platform/Terminal.h"
 
 #include <QElapsedTimer>
-#include <csignal>
 #include <memory>
 #include <vector>
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli
 {
@@ -28,39 +29,6 @@ QString notOpenedText(const QString& port)
     return NetLink::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
                                     : QStringLiteral("no se pudo abrir el puerto serie");
 }
-
-// Runs in the signal handler: the sending loop reads TxCancel after every byte's wait (the wait resumes
-// its sleep after the interruption), exactly as it reads a click on "Cancelar". A bool store is a single
-// plain store, and the loop reads the flag again after each call into the system, so it cannot miss it.
-extern "C" void onCancelSignal(int)
-{
-    Module1::TxCancel = true;
-}
-
-// SIGINT and SIGTERM cancel while this lives; a second signal of the same kind ends the program at once
-// (the handler resets itself), for a port that no longer takes even the terminator.
-class CancelOnSignals
-{
-public:
-    CancelOnSignals()
-    {
-        struct sigaction action = {};
-        action.sa_handler = onCancelSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
-        sigaction(SIGINT, &action, &m_oldInt);
-        sigaction(SIGTERM, &action, &m_oldTerm);
-    }
-    ~CancelOnSignals()
-    {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-    }
-
-private:
-    struct sigaction m_oldInt = {};
-    struct sigaction m_oldTerm = {};
-};
 
 QString minutesAndSeconds(qint64 ms)
 {
@@ -178,7 +146,7 @@ int sendToMany(const QString& what, const QStringList& ports)
 {
     using namespace Module1;
     TxCancel = false;
-    CancelOnSignals cancelOnSignals;
+    const platform::EndingSignals endingSignals(TxCancel);
 
     // Every port is opened before the first byte, so that all signs start together.
     const int count = int(ports.size());
@@ -198,7 +166,7 @@ int sendToMany(const QString& what, const QStringList& ports)
     if (TxCancel)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
-    ProgressLines progress(isatty(STDERR_FILENO) == 1, names);
+    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names);
     for (int i = 0; i < count; ++i)
         progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
     sendPacedMany(lines, [&](const PacedLine& line) {
@@ -346,7 +314,7 @@ int sendBuilt(const QString& what, const QStringList& ports)
         return sendToMany(what, ports);
     // Installed before the port is opened, so a Ctrl-C while it opens is not lost.
     TxCancel = false;
-    CancelOnSignals cancelOnSignals;
+    const platform::EndingSignals endingSignals(TxCancel);
 
     MSComm port;
     QString reason;
@@ -356,7 +324,7 @@ int sendBuilt(const QString& what, const QStringList& ports)
     if (TxCancel)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
-    ProgressBar bar(isatty(STDERR_FILENO) == 1);
+    ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
     const TxOutcome outcome = sendPaced(port, [&bar] { bar.show(); });
     bar.finish();
 

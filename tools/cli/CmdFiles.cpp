@@ -2,15 +2,15 @@
 // own reader, import rules, transmission builder and writer.
 #include "Cli.h"
 #include "CliFiles.h"
+#include "core/model/Cp1252.h"
 
-#include "files/MessageFile.h"
-#include "files/TextImport.h"
-#include "link/SignProtocol.h"
-#include "link/PacedSend.h"
-#include "link/Transmission.h"
-#include "model/Module1.h"
-
-#include <unistd.h>
+#include "core/files/MessageFile.h"
+#include "core/files/TextImport.h"
+#include "core/protocol/SignProtocol.h"
+#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/platform/Terminal.h"
 
 namespace cli
 {
@@ -135,7 +135,7 @@ int cmdDump(const QStringList& arguments)
         return fail(StatusUsage, QStringLiteral("dump: -o vacio: indique el archivo"));
     const QString path = parser.positionalArguments().at(0);
     // Raw sign bytes would garble a terminal (and may switch its modes); whoever wants them there says so.
-    if (!parser.isSet(output) && !parser.isSet(hex) && ::isatty(STDOUT_FILENO))
+    if (!parser.isSet(output) && !parser.isSet(hex) && platform::isTerminal(platform::StdStream::Output))
         return fail(StatusUsage, QStringLiteral("dump: la salida estandar es una terminal; use --hex para verla "
                                                 "o -o ARCHIVO para guardarla"));
     if (const int status = refuseSameFile(path, parser.value(output)); status >= 0)
@@ -222,6 +222,8 @@ int cmdImport(const QStringList& arguments)
     QString error;
     if (!writeMessageFile(target, &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
+    if (const QString lost = Cp1252::unkept(pages.join(QString())); !lost.isEmpty())
+        fail(StatusOk, QStringLiteral("%1: %2").arg(target, unkeptCharactersText(lost)));
     return StatusOk;
 }
 } // namespace cli

@@ -4,9 +4,9 @@
 #include "CliFiles.h"
 #include "CliSend.h"
 
-#include "link/Transmission.h"
-#include "model/Module1.h"
-#include "platform/Clock.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+#include "core/platform/Clock.h"
 
 namespace cli
 {

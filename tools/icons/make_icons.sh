@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Draws the tool-button and page-command pictures into src/resources/icons/ with ImageMagick.
+# Draws the tool-button and page-command pictures into src/gui/resources/icons/ with ImageMagick.
 # Each picture is drawn at 96x96 and scaled to 24x24 so its edges come out smooth; the program's
 # own icon is kept at 64x64 as well. Run again after changing a drawing; the PNGs are committed.
 set -euo pipefail
-cd "$(dirname "$0")/../../src/resources/icons"
+cd "$(dirname "$0")/../../src/gui/resources/icons"
 IM=/usr/bin/convert   # a plain `convert` on the PATH may be a stand-in
 
 draw() { # name, then -draw/-fill/... arguments on a transparent 96x96 canvas

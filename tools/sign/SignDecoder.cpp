@@ -2,7 +2,7 @@
 // terminator; the records inside are read in SignRecords.cpp.
 #include "SignDecoder.h"
 
-#include "link/SignProtocol.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QStringList>
 

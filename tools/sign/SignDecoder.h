@@ -1,7 +1,7 @@
 // Reads the byte stream on the sign's serial line as the sign does, and reports what breaks the protocol.
 #pragma once
 
-#include "link/SignProtocol.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // Text and JSON forms of what the virtual sign decoded.
 #include "SignOutput.h"
 
-#include "link/SignProtocol.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 // The sign's decoder inside a transmission: page records of a message and the six bytes of the clock command.
 #include "SignDecoder.h"
 
-#include "link/SignProtocol.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QDate>
 #include <QStringList>

@@ -2,8 +2,8 @@
 #include "SignWindow.h"
 
 #include "SignOutput.h"
-#include "platform/Clock.h"
-#include "preview/LedMatrix.h"
+#include "core/platform/Clock.h"
+#include "gui/preview/LedMatrix.h"
 
 #include <QFontDatabase>
 #include <QLabel>

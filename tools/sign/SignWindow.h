@@ -2,7 +2,7 @@
 #pragma once
 
 #include "SignDecoder.h"
-#include "preview/LedAnimation.h"
+#include "gui/preview/LedAnimation.h"
 
 #include <QMainWindow>
 

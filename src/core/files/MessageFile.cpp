@@ -1,0 +1,201 @@
+// Writer and reader of .mnm message files.
+#include "core/files/MessageFile.h"
+
+#include "core/protocol/SignProtocol.h"
+#include "core/model/Cp1252.h"
+#include "core/model/Module1.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr QChar kQuote = u'"';
+constexpr QChar kStoredQuote = QChar(0xFF);
+
+// A small cursor over the file's bytes; every method moves forward only, so parsing is one pass.
+class Reader
+{
+public:
+    explicit Reader(const QByteArray& bytes) : p(bytes.constData()), end(bytes.constData() + bytes.size()) {}
+
+    bool atEnd() const { return p == end; }
+
+    void skipBlanks()
+    {
+        while (p != end && (*p == ' ' || *p == '\t'))
+            ++p;
+    }
+    void skipBlanksAndLineEnds()
+    {
+        while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
+            ++p;
+    }
+    // CR LF, LF or CR alone.
+    bool takeLineEnd()
+    {
+        if (p == end)
+            return false;
+        if (*p == '\r') {
+            ++p;
+            if (p != end && *p == '\n')
+                ++p;
+            return true;
+        }
+        if (*p == '\n') {
+            ++p;
+            return true;
+        }
+        return false;
+    }
+
+    // A whole number 0..255 between optional blanks, then a comma or a line end.
+    bool number(int* value)
+    {
+        skipBlanksAndLineEnds();
+        int v = 0;
+        const char* start = p;
+        while (p != end && *p >= '0' && *p <= '9') {
+            v = v * 10 + (*p - '0');
+            if (v > 255)
+                return false;
+            ++p;
+        }
+        if (p == start)
+            return false;
+        skipBlanks();
+        if (p != end && *p == ',')
+            ++p;
+        else if (!takeLineEnd())
+            return false;
+        *value = v;
+        return true;
+    }
+
+    // A double-quoted text reaching to the next double quote; the rest of its line must be blank.
+    bool text(QString* value)
+    {
+        skipBlanksAndLineEnds();
+        if (p == end || *p != '"')
+            return false;
+        ++p;
+        const char* close = static_cast<const char*>(memchr(p, '"', size_t(end - p)));
+        if (!close)
+            return false;
+        // RComi works in place on the fresh text: a long text is copied once, not three times.
+        QString s = RComi(Cp1252::decode(QByteArrayView(p, close - p)));
+        p = close + 1;
+        skipBlanks();
+        if (p != end && !takeLineEnd())
+            return false;
+        *value = std::move(s);
+        return true;
+    }
+
+private:
+    const char* p;
+    const char* end;
+};
+} // namespace
+
+QString WComi(const QString& xmen)
+{
+    QString out = xmen;
+    out.replace(kQuote, kStoredQuote);
+    return out;
+}
+
+QString RComi(QString xmen)
+{
+    xmen.replace(kStoredQuote, kQuote);
+    return xmen;
+}
+
+QByteArray messageFileBytes()
+{
+    using namespace Module1;
+    QByteArray out;
+    for (int i = 1; i <= MaxPages; ++i) {
+        if (PageText[i].isEmpty())
+            continue;
+        out += QByteArray::number(PageEffect[i]);
+        out += ',';
+        out += QByteArray::number(PagePause[i]);
+        out += ',';
+        out += QByteArray::number(PageAlign[i]);
+        out += ",\"";
+        out += Cp1252::encode(WComi(PageText[i]));
+        out += "\"\r\n";
+    }
+    return out;
+}
+
+bool writeMessageFile(const QString& path, QString* error)
+{
+    FileFailure failure;
+    if (writeFileAtomically(path, messageFileBytes(), &failure))
+        return true;
+    if (error)
+        *error = failure.reason;
+    return false;
+}
+
+bool parseMessageFile(const QByteArray& bytes, QList<MessageRecord>* records)
+{
+    records->clear();
+    Reader in(bytes);
+    for (;;) {
+        in.skipBlanksAndLineEnds();
+        if (in.atEnd())
+            return true;
+        if (records->size() == MaxMessageRecords) {
+            records->clear();
+            return false;
+        }
+        MessageRecord r;
+        if (!in.number(&r.effect) || !in.number(&r.pause) || !in.number(&r.align) || !in.text(&r.text)) {
+            records->clear();
+            return false;
+        }
+        records->append(std::move(r));
+    }
+}
+
+bool readMessageFile(const QString& path, QList<MessageRecord>* records)
+{
+    records->clear();
+    QByteArray bytes;
+    return readWholeFile(path, &bytes) && parseMessageFile(bytes, records);
+}
+
+MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure, qint64 maxBytes)
+{
+    using namespace Module1;
+    clearModel();
+    PageCount = 1;
+    CurrentPage = 1;
+    QByteArray bytes;
+    if (!readWholeFile(path, &bytes, failure, maxBytes))
+        return MessageLoad::Unreadable;
+    QList<MessageRecord> records;
+    if (!parseMessageFile(bytes, &records))
+        return MessageLoad::Broken;
+    if (records.isEmpty())
+        return MessageLoad::Empty;
+    // Page 1 is shown at once, and its lists cannot show a code they do not hold.
+    if (records.first().effect >= signproto::EffectCount || records.first().pause >= signproto::PauseList.size())
+        return MessageLoad::FirstPageCodes;
+    for (int i = 0; i < records.size(); ++i) {
+        const int page = i + 1;
+        PageEffect[page] = static_cast<std::uint8_t>(records[i].effect);
+        PagePause[page] = static_cast<std::uint8_t>(records[i].pause);
+        PageAlign[page] = static_cast<std::uint8_t>(records[i].align);
+        PageText[page] = std::move(records[i].text);
+    }
+    PageCount = static_cast<std::uint8_t>(records.size());
+    return MessageLoad::Pages;
+}
+
+QString unkeptCharactersText(const QString& lost)
+{
+    return QStringLiteral("caracteres que el archivo no puede guardar, escritos como \"?\": %1").arg(lost);
+}

@@ -1,0 +1,55 @@
+// Writing "Salida.txt" whole or not at all, in the program's folder or the user's data folder.
+#include "core/files/OutputFile.h"
+
+#include "core/files/FileIO.h"
+#include "core/link/Transmission.h"
+#include "core/model/Module1.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace
+{
+const QString kFileName = QStringLiteral("Salida.txt");
+
+bool writeTo(const QString& path, const QByteArray& line, QString* error)
+{
+    // A failed write never leaves a cut or empty file in place of the old one.
+    FileFailure failure;
+    if (writeFileAtomically(path, line, &failure))
+        return true;
+    if (error)
+        *error = path + QStringLiteral(": ") + failure.reason;
+    return false;
+}
+} // namespace
+
+QString writeSalida(QString* error)
+{
+    QByteArray line;
+    line.reserve(Module1::TxBuffer.size() + 4);
+    line += '"';
+    line += Module1::TxBuffer; // quotes inside are written as they are
+    line += '"';
+    line += "\r\n";
+
+    QString firstError;
+    if (!Module1::AppFolder.isEmpty()) {
+        const QString path = QDir(Module1::AppFolder).filePath(kFileName);
+        if (writeTo(path, line, &firstError))
+            return path;
+    }
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) {
+        if (error)
+            *error = firstError.isEmpty() ? QStringLiteral("No hay carpeta de datos del usuario") : firstError;
+        return QString();
+    }
+    const QString path = QDir(dataDir).filePath(kFileName);
+    QString secondError;
+    if (writeTo(path, line, &secondError))
+        return path;
+    if (error)
+        *error = firstError.isEmpty() ? secondError : firstError + QChar(u'\n') + secondError;
+    return QString();
+}

@@ -1,0 +1,40 @@
+// The port opened from the settings, in the order the sign's line needs, and its status text.
+#include "core/link/SerialLink.h"
+
+#include "core/ports/MSComm.h"
+#include "core/settings/RegSett.h"
+
+QString comPanelText(const QString& port, const QString& baud)
+{
+    const QString name = MSComm::isPortNumber(port) ? QStringLiteral("COM") + port : port;
+    return name + QStringLiteral(": ") + baud;
+}
+
+bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
+{
+    auto failed = [&]() {
+        // A port left half-configured would still take bytes after the user was told it failed.
+        const QString reason = MSComm1.errorText();
+        MSComm1.setPortOpen(false);
+        if (error)
+            *error = reason;
+        return false;
+    };
+
+    if (MSComm1.PortOpen())
+        MSComm1.setPortOpen(false);
+    MSComm1.setCommPort(Module1::ComPort);
+    Module1::comSettings = Module1::ComBaud + QStringLiteral(",N,8,1");
+    if (!MSComm1.setSettings(Module1::comSettings))
+        return failed();
+    MSComm1.setHandshaking(0);
+    MSComm1.setOutBufferSize(1024);
+    MSComm1.setInputLen(0);
+    if (!MSComm1.setPortOpen(true))
+        return failed();
+    if (!MSComm1.setRTSEnable(false) || !MSComm1.setDTREnable(false))
+        return failed();
+    if (panelText)
+        *panelText = comPanelText(Module1::ComPort, Module1::ComBaud);
+    return true;
+}

@@ -1,0 +1,110 @@
+// The status panel, progress bar, endings and cancel rules of the two send dialogs.
+#include "gui/dialogs/TxDialog.h"
+
+#include "core/link/PacedSend.h"
+#include "core/link/SerialLink.h"
+#include "core/link/Transmission.h"
+#include "core/ports/MSComm.h"
+#include "core/platform/Wait.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QStatusBar>
+
+TxDialog::TxDialog(QWidget* parent) : QDialog(parent) {}
+
+void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture)
+{
+    panel1 = new QLabel(statusBar);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    statusBar->addWidget(panel1, 1);
+    bar = progress;
+    bar->setValue(0);
+    const QPixmap icon(QStringLiteral(":/tivor/tivor.png"));
+    if (!icon.isNull())
+        picture->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+QString TxDialog::panel1ToolTip() const
+{
+    return panel1->toolTip();
+}
+
+void TxDialog::showPanel1(const QString& text, const QString& toolTip)
+{
+    panel1->setText(text);
+    panel1->setToolTip(toolTip);
+    // The closing wait sleeps before it lets the window paint: paint the outcome now, or it only
+    // flashes up as the dialog closes.
+    panel1->repaint();
+    emit panel1Changed(text);
+}
+
+void TxDialog::showProgress(const QString& text)
+{
+    // QProgressBar paints itself at once when its value moves, while the text would wait for the event
+    // pass after the byte's whole delay: the two would show different percentages all that time. So the
+    // text is painted with the bar, only when the percentage moves (at most a hundred times a send);
+    // between those, the event pass paints it, as painting every byte would eat into short delays.
+    const bool moved = bar->value() != Module1::TxPercent;
+    bar->setValue(Module1::TxPercent);
+    panel1->setText(text);
+    panel1->setToolTip(QString());
+    if (moved)
+        panel1->repaint();
+    emit panel1Changed(text);
+}
+
+void TxDialog::reopenIfClosed(MSComm& port)
+{
+    // The port failed at start-up or closed after a failure (the sign restarted, the adapter plugged in
+    // again): tried once more with the current settings, quietly; if it still fails the send ends with
+    // Error #22 like any send to a closed port.
+    if (!port.PortOpen())
+        openComPort(port);
+}
+
+void TxDialog::closeAfterOneSecond()
+{
+    Tiempo(1);
+    QDialog::done(QDialog::Accepted);
+}
+
+void TxDialog::endWith(const QString& text)
+{
+    showPanel1(text);
+    closeAfterOneSecond();
+}
+
+void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
+{
+    switch (outcome) {
+    case TxOutcome::Completed:
+        endWith(QStringLiteral("Mensaje enviado OK!"));
+        return;
+    case TxOutcome::Cancelled:
+        // The text first, then the terminator at once, directly behind the last byte sent.
+        showPanel1(QStringLiteral("Mensaje Cancelado..."));
+        sendTerminator(port);
+        closeAfterOneSecond();
+        return;
+    case TxOutcome::Failed:
+    case TxOutcome::Busy:
+        break;
+    }
+    endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+}
+
+void TxDialog::Command2_Click()
+{
+    if (Module1::TxInProgress)
+        Module1::TxCancel = true;
+    else
+        QDialog::reject();
+}
+
+void TxDialog::reject()
+{
+    Command2_Click();
+}

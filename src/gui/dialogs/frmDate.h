@@ -1,0 +1,35 @@
+// The date-and-time dialog: sets the sign's clock to the moment "Enviar" is clicked, the time it shows.
+#pragma once
+
+#include "gui/dialogs/TxDialog.h"
+
+#include <QDateTime>
+#include <QTimer>
+#include <memory>
+
+class MSComm;
+
+namespace Ui
+{
+class frmDate;
+}
+
+class frmDate : public TxDialog
+{
+    Q_OBJECT
+public:
+    frmDate(MSComm& port, QWidget* parent = nullptr);
+    ~frmDate() override;
+
+    void cmdOK_Click();
+
+private:
+    void Form_Load();
+    // Reads the clock into `shown` and the label, and sets the timer for the next second.
+    void showNow();
+
+    MSComm& MSComm1;
+    QDateTime shown; // the time sent is the time shown
+    QTimer clock;
+    std::unique_ptr<Ui::frmDate> ui;
+};

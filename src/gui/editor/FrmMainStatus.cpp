@@ -1,0 +1,73 @@
+// The main window's status line: three panels, the typed messages with their prefixes, and their clearing.
+#include "gui/editor/FrmMain.h"
+
+#include "gui/platform/MsgBox.h"
+#include "core/platform/Wait.h"
+#include "ui_FrmMain.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+void FrmMain::setUpStatusBar()
+{
+    static const int widths[3] = {130, 170, 0};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(ui->StatusBar1);
+        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
+        if (widths[i] > 0)
+            label->setMinimumWidth(widths[i]);
+        ui->StatusBar1->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
+        panels[i] = label;
+    }
+}
+
+void FrmMain::Timer1_Timer()
+{
+    if (!statusPanel(3).isEmpty())
+        BorrMsg();
+    Timer1.stop();
+}
+
+void FrmMain::TypeMsg(quint8 tipo, const QString& men)
+{
+    QString prefix;
+    switch (tipo) {
+    case 0: prefix = QStringLiteral("PGM: "); break;
+    case 1: prefix = QStringLiteral("COM: "); break;
+    case 3: prefix = QStringLiteral("ERR: "); break;
+    default: break;
+    }
+    setStatusPanel(3, prefix + men);
+    // Lets the operator see the message; a timer tick due meanwhile runs here and may clear it.
+    Tiempo(0.5);
+    Timer1.stop();
+    Timer1.start();
+}
+
+void FrmMain::TypeErr(const QString& menerr)
+{
+    Beep();
+    Beep();
+    TypeMsg(3, menerr);
+}
+
+void FrmMain::BorrMsg()
+{
+    setStatusPanel(3, QString());
+}
+
+void FrmMain::setStatusPanel(int panel, const QString& text)
+{
+    if (panel >= 1 && panel <= 3) {
+        panels[panel - 1]->setText(text);
+        // Panel 3 changes while a command is still running: show it before the command goes on.
+        panels[panel - 1]->repaint();
+    }
+}
+
+QString FrmMain::statusPanel(int panel) const
+{
+    return panel >= 1 && panel <= 3 ? panels[panel - 1]->text() : QString();
+}

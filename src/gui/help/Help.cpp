@@ -1,0 +1,87 @@
+// Opening the help and the about box.
+#include "gui/help/Help.h"
+
+#include "gui/help/frmAcerca.h"
+#include "gui/help/frmAyuda.h"
+#include "core/model/Module1.h"
+#include "gui/platform/MsgBox.h"
+#include "core/platform/Program.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+
+namespace
+{
+QString programFolder()
+{
+    return Module1::AppFolder.isEmpty() ? platform::appFolder() : Module1::AppFolder;
+}
+
+// One help window at a time: a second click brings the open one to the front.
+QPointer<frmAyuda> helpWindow;
+} // namespace
+
+QString helpCommandLine(const QString& appFolder)
+{
+    return QStringLiteral("hh.exe ") + appFolder + QStringLiteral("\\") + HelpChmName;
+}
+
+QStringList helpDocumentCandidates(const QString& appFolder, const QString& installDataDir)
+{
+    const QDir folder(appFolder);
+    QStringList paths{
+        folder.filePath(HelpDocumentName),
+        QDir::cleanPath(folder.filePath(QStringLiteral("../share/tivor/") + HelpDocumentName)),
+    };
+    if (!installDataDir.isEmpty())
+        paths.append(QDir(installDataDir).filePath(HelpDocumentName));
+    paths.removeDuplicates();
+    return paths;
+}
+
+QString helpDocumentPath()
+{
+    for (const QString& path : helpDocumentCandidates(programFolder(), QStringLiteral(TIVOR_INSTALL_DATADIR)))
+        if (QFileInfo(path).isFile())
+            return path;
+    return QString();
+}
+
+void openHelp(QWidget* parent)
+{
+    if constexpr (platform::helpHasSystemViewer) {
+        const QString folder = QDir::toNativeSeparators(programFolder());
+        // hh.exe gets the path as one argument, quoted by the system when the folder's name has blanks;
+        // the bare command line would split such a path in two.
+        if (!platform::startProgram(QStringLiteral("hh.exe"), {folder + QStringLiteral("\\") + HelpChmName}))
+            MsgBox(QStringLiteral("No se pudo iniciar la Ayuda: ") + helpCommandLine(folder), MsgButtons::Ok,
+                   MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
+        return;
+    }
+    const QString path = helpDocumentPath();
+    if (path.isEmpty()) {
+        MsgBox(QStringLiteral("No se encontro el archivo de ayuda ") + HelpDocumentName, MsgButtons::Ok,
+               MsgIcon::Warning, QStringLiteral("Ayuda"), parent,
+               QStringLiteral("Se busco en:\n") +
+                   helpDocumentCandidates(programFolder(), QStringLiteral(TIVOR_INSTALL_DATADIR)).join(u'\n'));
+        return;
+    }
+    if (!QFileInfo(path).isReadable()) {
+        MsgBox(QStringLiteral("No se pudo leer el archivo de ayuda ") + path, MsgButtons::Ok, MsgIcon::Warning,
+               QStringLiteral("Ayuda"), parent);
+        return;
+    }
+    if (!helpWindow)
+        helpWindow = new frmAyuda(parent);
+    helpWindow->showDocument(path);
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+}
+
+void showAbout(QWidget* parent)
+{
+    frmAcerca box(parent);
+    box.exec();
+}

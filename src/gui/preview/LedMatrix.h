@@ -1,0 +1,76 @@
+// The sign's one-line LED dot matrix: red dots on black, playing pages with their effects in a loop.
+#pragma once
+
+#include "gui/preview/LedAnimation.h"
+
+#include <QDateTime>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+class LedMatrix : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LedMatrix(QWidget* parent = nullptr);
+
+    // Plays the pages from the first one, again and again; an empty list leaves the matrix dark.
+    void setPages(const QList<led::Page>& pages);
+    const QList<led::Page>& pages() const { return pages_; }
+
+    // The clock that "Hora" and "Fecha" pages show: the computer's clock plus this offset.
+    void setClockOffsetMs(qint64 ms);
+    QDateTime clockNow() const;
+
+    // A small mark at the right edge: the text goes on beyond the line but is not sent.
+    void setCutMarker(bool on);
+    bool cutMarker() const { return cutMarker_; }
+
+    // What is on the matrix now, and where the player stands (for tests and benchmarks).
+    const led::Bitmap& bitmap() const { return bitmap_; }
+    int pageIndex() const { return pageIndex_; }
+    int frame() const { return frame_; }
+    bool isAnimating() const { return frameTimer_.isActive(); }
+    bool hasTimerRunning() const { return frameTimer_.isActive() || holdTimer_.isActive() || clockTimer_.isActive(); }
+    // The page as shown, with the clock text filled in for "Hora" and "Fecha".
+    const led::Page& shownPage() const { return shown_; }
+
+    // Jumps to the still image of the current page (tests, screenshots).
+    void showStill();
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int w) const override;
+
+signals:
+    void pageStarted(int index);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void startPage(int index);
+    void nextFrame();
+    void endOfHold();
+    void refreshClock();
+    void stopTimers();
+    led::Page pageForShow(int index) const;
+
+    QList<led::Page> pages_;
+    led::Page shown_;
+    led::Bitmap bitmap_;
+    int pageIndex_ = 0;
+    int frame_ = 0;
+    qint64 clockOffsetMs_ = 0;
+    bool cutMarker_ = false;
+    QTimer frameTimer_;
+    QTimer holdTimer_;
+    QTimer clockTimer_;
+    // One picture per dot state at the current size, so a frame is only blits.
+    QPixmap dotPixmaps_[3];
+    int pitch_ = 0;
+};

@@ -1,0 +1,37 @@
+// The main window's live preview: the page being edited on the LED matrix, as the sign will show it.
+#pragma once
+
+#include "gui/preview/LedAnimation.h"
+
+#include <QWidget>
+
+class LedMatrix;
+class QLabel;
+
+class PagePreview : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PagePreview(QWidget* parent = nullptr);
+
+    // Shows one page from the editor's values (effect and pause as list positions, alignment 0 or 2).
+    // Works on a copy of the text: the model is never padded or marked modified by a preview.
+    void showPage(const QString& text, int effect, int pause, int align);
+
+    LedMatrix* matrix() const { return matrix_; }
+    // The line as it will go out, with the indexes of the characters the sign gets changed.
+    const led::Page& page() const { return page_; }
+    // The part of a fixed-width text past the 16th character, which is not sent.
+    QString cutText() const { return cutText_; }
+    // Every remark in full (the tooltips), and the one-line summary under the matrix.
+    QString noteText() const;
+    QString summaryText() const;
+
+private:
+    LedMatrix* matrix_;
+    QLabel* lblNota_;
+    led::Page page_;
+    QString cutText_;
+    QString note_;
+    bool shown_ = false;
+};
