@@ -4,7 +4,7 @@
 # src/resources/tivor.png. Needs ImageMagick and icoutils.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-png=$here/../../src/resources/tivor.png
+png=$here/../../src/gui/resources/tivor.png
 [ -f "$png" ] || png=$(find "$here/../../src" -path '*resources/tivor.png' | head -n1)
 IM=/usr/bin/convert   # a plain `convert` on the PATH may be a stand-in
 work=$(mktemp -d)
