@@ -186,6 +186,9 @@ private slots:
         row("open", "<a.mnm>;Cargar;<->;Cargar", open2 + Loaded + a);
         row("save as", "Nuevo;txtMensaje HOLA;<b.mnm>;Grabar",
             "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK|b.mnm|A-O|0,0,0,HOLA" + a + " b.mnm:HOLA");
+        row("save names what the file cannot keep", "Nuevo;txtMensaje \u4e2d\u0105;<b.mnm>;Grabar",
+            "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK; caracteres que el archivo no puede guardar, escritos como "
+            "\"?\": \u4e2d|b.mnm|A-O|0,0,0,\u4e2d\u0105" + a + " b.mnm:?a");
         row("save as cancelled keeps the name", "<a.mnm>;Cargar;txtMensaje CAMBIADO;<->;Grabar;save",
             "O4mnm: S8194mnm: # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO");
         row("empty pages write nothing", "Nuevo;dirty;<v.mnm>;save;Grabar",

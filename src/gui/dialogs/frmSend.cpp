@@ -10,6 +10,9 @@
 #include "core/settings/RegSett.h"
 #include "ui_frmSend.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace
 {
 // A stored delay outside its list is not looked up (Opciones stores what was typed): the line says which
@@ -97,8 +100,12 @@ void frmSend::cmdOK_Click()
             endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
             return;
         }
-        // The file may have gone to the per-user folder: the tooltip says where it is.
-        showPanel1(QStringLiteral("Archivo 'salida.txt' grabado OK!"), path);
+        // The program's folder could not take it: say where it went instead, not only in the tooltip.
+        const QString folder = QFileInfo(path).absolutePath();
+        showPanel1(folder == QDir(Module1::AppFolder).absolutePath()
+                       ? QStringLiteral("Archivo 'salida.txt' grabado OK!")
+                       : QStringLiteral("Archivo 'salida.txt' grabado OK en %1").arg(QDir::toNativeSeparators(folder)),
+                   path);
         closeAfterOneSecond();
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
+#include "core/model/Cp1252.h"
 #include "core/model/Module1.h"
 #include "gui/editor/PageEditor.h"
 #include "gui/platform/CommonDialog.h"
@@ -94,7 +95,14 @@ SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
         return SaveOutcome::Failed;
     }
     MsgModified = false;
-    report = done(QStringLiteral("Mensajes Grabado OK"), MsgFileName);
+    // Characters the file has no byte for are written as "?": say which, so the loss is not silent.
+    QString text;
+    for (int i = 1; i <= MaxPages; ++i)
+        text += PageText[i];
+    const QString lost = Cp1252::unkept(text);
+    report = done(lost.isEmpty() ? QStringLiteral("Mensajes Grabado OK")
+                                 : QStringLiteral("Mensajes Grabado OK; ") + unkeptCharactersText(lost),
+                  MsgFileName);
     return SaveOutcome::Written;
 }
 
