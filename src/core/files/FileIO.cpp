@@ -57,16 +57,17 @@ bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure,
     }
     const QByteArray& first = opening.first;
     errno = 0;
-    // A limit stops a mistaken path (a disk image, a device that never ends) from filling the memory.
-    *bytes = first + (maxBytes < 0 ? file.readAll() : file.read(maxBytes + 1 - first.size()));
+    // One byte past the limit tells a file that is too large from one that just fits.
+    *bytes = first + file.read(MaxReadBytes + 1 - first.size());
     if (file.error() != QFileDevice::NoError) {
         const int systemError = errno;
         bytes->clear();
         return fail(failure, FileFailure::Transfer, reasonOf(file, systemError));
     }
-    if (maxBytes >= 0 && bytes->size() > maxBytes) {
+    if (bytes->size() > MaxReadBytes) {
         bytes->clear();
-        return fail(failure, FileFailure::TooLarge, QStringLiteral("%1 tiene mas de %2 bytes").arg(path).arg(maxBytes));
+        return fail(failure, FileFailure::TooLarge,
+                    QStringLiteral("%1 es demasiado grande (mas de %2 MB)").arg(path).arg(MaxReadBytes >> 20));
     }
     return true;
 }

@@ -180,6 +180,8 @@ void FrmMain::openMessageFile(const QString& path)
         qCInfo(lcFiles).noquote() << path << "abierto:" << Module1::PageCount << "paginas";
     else if (opened.load == MessageLoad::Empty)
         qCInfo(lcFiles).noquote() << path << "no tiene paginas";
+    else if (opened.load == MessageLoad::TooLarge)
+        qCWarning(lcFiles).noquote() << opened.report.text;
     else
         qCWarning(lcFiles).noquote() << path << "no se pudo leer: Error en Archivo de Mensaje";
 }
