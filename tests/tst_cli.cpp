@@ -121,6 +121,8 @@ private slots:
             QTest::addRow("%s from a FIFO without writer", command) << QStringLiteral("%1 %2/fifo%3").arg(command, "%1", qstrcmp(command, "import") ? "" : " -o %1/x.mnm")
                 << "3||tivor-cli: %1/fifo: no se pudo abrir (es una FIFO sin nadie que escriba en ella)";
         QTest::newRow("link cycle") << "show %1/ciclo" << "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)";
+        QTest::newRow("dump onto a link cycle") << "dump %1/hola.mnm -o %1/ciclo"
+            << "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)";
         QTest::newRow("send, broken second record") << "send %1/malo.mnm"
             << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
     }

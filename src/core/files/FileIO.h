@@ -36,7 +36,8 @@ bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure 
 
 // Replaces the file at `path` (or creates it) with exactly `bytes`, through a temporary file renamed over the old
 // one only once it is complete: on any failure the old file stays byte for byte and no temporary file is left.
-// A folder, a special file or a read-only file is refused; a link to a regular file replaces its target.
+// A folder, a special file, a read-only file or a loop of links is refused; a link to a regular file replaces its
+// target.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailure* failure = nullptr);
 
 // True when both paths reach one existing file (same device and inode), whatever links or spellings lead there.
