@@ -16,6 +16,7 @@
 #include "gui/editor/WindowDesktop.h"
 #include "gui/help/Help.h"
 #include "gui/platform/MsgBox.h"
+#include "gui/platform/OnScreen.h"
 #include "ui_FrmMain.h"
 
 #include <QCloseEvent>
@@ -28,6 +29,7 @@ using namespace Module1;
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     m_status = new StatusLine(ui->StatusBar1);
     m_editor = new PageEditor(*ui, this);
     m_desktop = new WindowDesktop(*this, *ui, MSComm1,
