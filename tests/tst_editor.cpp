@@ -209,6 +209,7 @@ private slots:
                                                              << "running||tivor.archivos: %1/-p.mnm abierto: 2 paginas";
         QTest::newRow("file missing") << "nada.mnm"
                                       << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
+        QTest::newRow("endless file") << "/dev/zero" << "running||tivor.archivos: /dev/zero es demasiado grande (mas de 64 MB)";
     }
     void commandLine()
     {
@@ -228,6 +229,8 @@ private slots:
         QProcess tivor;
         tivor.setProcessEnvironment(env);
         tivor.setWorkingDirectory(dir.path()); // file names are taken from where tivor starts
+        // A read without a bound must fail here, not take the memory of the machine running the tests.
+        tivor.setChildProcessModifier([] { const rlimit most{2ul << 30, 2ul << 30}; ::setrlimit(RLIMIT_AS, &most); });
         tivor.start(TIVOR_PROGRAM, arguments.split(u' '));
         QString err;
         const auto ownLines = [&] { return err.split(u'\n').filter(QStringLiteral("tivor")).join(u'\n'); };

@@ -266,7 +266,7 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
         const QString path = parser.value(portsFileOption);
         QByteArray text;
         FileFailure failure;
-        if (!readWholeFile(path, &text, &failure, MaxInputBytes))
+        if (!readWholeFile(path, &text, &failure))
             return readFailure(path, failure);
         const qsizetype given = ports->size();
         for (const QByteArray& line : text.split('\n')) {

@@ -9,6 +9,7 @@
 #include "core/ports/MSComm.h"
 #include "core/settings/RegSett.h"
 #include "ui_frmSend.h"
+#include "gui/platform/OnScreen.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,6 +38,7 @@ frmSend::frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent)
     : TxDialog(parent), MSComm1(port), shownMessage(std::move(shownMessage)), ui(std::make_unique<Ui::frmSend>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
     // "Enviar" works once: a second click while sending or during the closing wait does nothing.
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click, Qt::SingleShotConnection);

@@ -17,6 +17,7 @@
 #include "gui/editor/WindowDesktop.h"
 #include "gui/help/Help.h"
 #include "gui/platform/MsgBox.h"
+#include "gui/platform/OnScreen.h"
 #include "ui_FrmMain.h"
 
 #include <QCloseEvent>
@@ -29,6 +30,7 @@ using namespace Module1;
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     m_status = new StatusLine(ui->StatusBar1);
     m_editor = new PageEditor(*ui, this);
     m_desktop = new WindowDesktop(*this, *ui, MSComm1,
@@ -181,6 +183,8 @@ void FrmMain::openMessageFile(const QString& path)
         qCInfo(lcFiles).noquote() << path << "abierto:" << Module1::PageCount << "paginas";
     else if (opened.load == MessageLoad::Empty)
         qCInfo(lcFiles).noquote() << path << "no tiene paginas";
+    else if (opened.load == MessageLoad::TooLarge)
+        qCWarning(lcFiles).noquote() << opened.report.text;
     else
         qCWarning(lcFiles).noquote() << path << "no se pudo leer: Error en Archivo de Mensaje";
 }
