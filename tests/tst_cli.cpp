@@ -179,6 +179,16 @@ private slots:
         process.setStandardOutputFile(QString());
     }
 
+    // Letters Windows-1252 lacks are saved as the sign shows them; what no byte can keep is named.
+    void importNamesWhatTheFileCannotKeep()
+    {
+        QVERIFY(testenv::writeFile(path("t.txt"), "\xc5\x81\xc3\xb3" "d\xc5\xba \xe4\xb8\xad\n"));
+        QCOMPARE(run({"import", path("t.txt"), "-o", path("t.mnm")}),
+                 QStringLiteral("0||tivor-cli: %1: caracteres que el archivo no puede guardar, escritos como \"?\": \u4e2d\n")
+                     .arg(path("t.mnm")));
+        QCOMPARE(testenv::readFile(path("t.mnm")), "0,0,0,\"L\xf3" "dz ?          \"\r\n");
+    }
+
     // Settings that cannot be read (a folder, a FIFO, a link cycle) are said to be so, and the defaults are used
     // (the options here go over them).
     void unreadableSettings()
@@ -314,17 +324,23 @@ private slots:
     }
 
     // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
+    // A closing terminal sends SIGHUP twice (the kernel, then the shell), a logout SIGTERM and then SIGHUP.
     void cancelBySignal_data()
     {
-        QTest::addColumn<int>("signal");
+        QTest::addColumn<QList<int>>("signalsSent");
         QTest::addColumn<int>("signs");
-        QTest::newRow("SIGINT") << SIGINT << 1;
-        QTest::newRow("SIGTERM") << SIGTERM << 1;
-        QTest::newRow("SIGINT, three signs") << SIGINT << 3;
+        QTest::newRow("SIGINT") << QList<int>{SIGINT} << 1;
+        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 1;
+        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 1;
+        QTest::newRow("SIGQUIT") << QList<int>{SIGQUIT} << 1;
+        QTest::newRow("SIGHUP twice") << QList<int>{SIGHUP, SIGHUP} << 1;
+        QTest::newRow("SIGTERM, then SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 1;
+        QTest::newRow("SIGINT, three signs") << QList<int>{SIGINT} << 3;
+        QTest::newRow("SIGHUP, three signs") << QList<int>{SIGHUP} << 3;
     }
     void cancelBySignal()
     {
-        QFETCH(int, signal);
+        QFETCH(QList<int>, signalsSent);
         QFETCH(int, signs);
         testpty::Pty more[2];
         std::vector<testpty::Pty*> lines{pty.get(), &more[0], &more[1]};
@@ -334,7 +350,8 @@ private slots:
             arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
         start(arguments);
         QVERIFY(pty->waitForBytes(2, 5000));
-        ::kill(pid_t(process.processId()), signal);
+        for (int signal : signalsSent)
+            ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
         QString expected;

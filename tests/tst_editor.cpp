@@ -147,18 +147,18 @@ private slots:
         QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
         QCOMPARE(txtMensaje(*w)->text(), "A" + QString(254, u'x'));
         PageText[1] = QString(40000, u'y'); // longer than a text field holds by default
-        w->RefMensaje();
-        w->TomoActual();
+        w->editor().RefMensaje();
+        w->editor().TomoActual();
         QCOMPARE(PageText[1].size(), 40000);
         run(*w, "txtMensaje yy"); // the start of the long text, typed: that is what counts
-        w->TomoActual();
+        w->editor().TomoActual();
         QCOMPARE(PageText[1], QStringLiteral("yy"));
         // What is deleted from a long text stays deleted, and typing over it stops at 255 again.
         PageText[1] = QString(300, u'y');
-        w->RefMensaje();
+        w->editor().RefMensaje();
         QTest::keyClick(txtMensaje(*w), Qt::Key_Backspace);
         QTest::keyClick(txtMensaje(*w), Qt::Key_Z);
-        w->TomoActual();
+        w->editor().TomoActual();
         QCOMPARE(PageText[1], QString(299, u'y'));
         txtMensaje(*w)->selectAll();
         QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
@@ -171,25 +171,25 @@ private slots:
     void statusLine()
     {
         for (const auto& [tipo, prefix] : {std::pair{0, "PGM: "}, {1, "COM: "}, {2, ""}, {3, "ERR: "}, {255, ""}}) {
-            w->TypeMsg(quint8(tipo), QStringLiteral("listo"));
-            QCOMPARE(w->statusPanel(3), prefix + QStringLiteral("listo"));
+            w->status().TypeMsg(quint8(tipo), QStringLiteral("listo"));
+            QCOMPARE(w->status().statusPanel(3), prefix + QStringLiteral("listo"));
         }
-        w->TypeErr(QStringLiteral("mal"));
-        QCOMPARE(w->statusPanel(3) + QString::number(platform::testing::beepCount), QStringLiteral("ERR: mal2"));
+        w->status().TypeErr(QStringLiteral("mal"));
+        QCOMPARE(w->status().statusPanel(3) + QString::number(platform::testing::beepCount), QStringLiteral("ERR: mal2"));
 
         platform::testing::waitScale = 1.0;
         QElapsedTimer clock;
         clock.start();
-        w->TypeMsg(0, QStringLiteral("dos"));
+        w->status().TypeMsg(0, QStringLiteral("dos"));
         const qint64 waited = clock.elapsed();
         QVERIFY(waited >= 500);
-        QTRY_COMPARE_WITH_TIMEOUT(w->statusPanel(3), QString(), 7000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->status().statusPanel(3), QString(), 7000);
         QVERIFY(clock.elapsed() - waited >= 4750);
-        QVERIFY(!w->Timer1.isActive());
-        w->Timer1.start(100);
-        w->TypeMsg(0, QStringLiteral("breve"));
-        QCOMPARE(w->statusPanel(3), QString());
-        QVERIFY(w->Timer1.isActive());
+        QVERIFY(!w->status().Timer1.isActive());
+        w->status().Timer1.start(100);
+        w->status().TypeMsg(0, QStringLiteral("breve"));
+        QCOMPARE(w->status().statusPanel(3), QString());
+        QVERIFY(w->status().Timer1.isActive());
     }
 
     // "status|first line of standard output|the program's lines of standard error"; a program that keeps its
@@ -203,6 +203,8 @@ private slots:
         QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
         QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
         QTest::newRow("file read") << "p.mnm" << "running||tivor.archivos: %1/p.mnm abierto: 2 paginas";
+        QTest::newRow("file named like an option, after --") << "-- -p.mnm"
+                                                             << "running||tivor.archivos: %1/-p.mnm abierto: 2 paginas";
         QTest::newRow("file missing") << "nada.mnm"
                                       << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
     }
@@ -212,7 +214,8 @@ private slots:
         QFETCH(QString, expected);
         const bool running = expected.startsWith(u"running");
         testpty::Pty pty; // the sign's port, so start-up has no error box to answer
-        QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
+        for (const char* name : {"p.mnm", "-p.mnm"})
+            QVERIFY(testenv::writeFile(dir.filePath(name), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
         QVERIFY(QDir().mkpath(dir.filePath("config/Tivor")));
         QVERIFY(testenv::writeFile(dir.filePath("config/Tivor/Tivor.conf"), "[COM]\nPort=" + pty.slavePath().toUtf8() + '\n'));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -1,6 +1,7 @@
 // Message files and text import: the reader's rules, the writer's bytes, saves that must not lose the old file,
 // and the file commands of the real main window with their unsaved-changes prompt.
 #include "core/files/TextImport.h"
+#include "core/model/Cp1252.h"
 #include "gui/platform/Translations.h"
 #include "support/EditorKit.h"
 
@@ -83,8 +84,9 @@ private slots:
     // as a double quote and written back as 255).
     void writing()
     {
-        PageText[1] = QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u0100\u4e2d\U0001F600.");
-        QCOMPARE(messageFileBytes(), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81????.\"\r\n");
+        PageText[1] = QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
+        QCOMPARE(messageFileBytes(), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81???.aceDdL\"\r\n");
+        QCOMPARE(Cp1252::unkept(PageText[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
         PageText[1] = QStringLiteral("HOLA MUNDO");
         PageEffect[1] = 1, PagePause[1] = 3, PageAlign[1] = 2;
         PageText[3] = QStringLiteral("DIGA \"SI\"");
@@ -248,8 +250,8 @@ private slots:
             if (name != QLatin1String("t.txt"))
                 files << name + u':' + QString::fromLatin1(testenv::readFile(path(name)).split('"').value(1));
         const QString flags = QStringLiteral("%1%2%3").arg(MsgSaveAs ? "A" : "-", MsgModified ? "M" : "-",
-                                                            w->messageOpen() ? "O" : "-");
-        const QStringList state{w->statusPanel(2), w->statusPanel(3), MsgFileName, flags, editorkit::modelString()};
+                                                            w->editor().messageOpen() ? "O" : "-");
+        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags, editorkit::modelString()};
         const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
                               QLatin1String(platform::testing::endCount ? "|ended" : "");
         QCOMPARE(shown.join(u' ') + " # " + state.join(u'|') + ended + " # " + files.join(u' '), expected);
@@ -295,7 +297,7 @@ private slots:
         });
         editorkit::run(*w, "Cargar");
         QVERIFY(taken);
-        QCOMPARE(w->statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
+        QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }
 };
 

@@ -244,7 +244,10 @@ private slots:
         QStringList panel;
         const auto setPanel = [&](const QString& t) { panel << t; };
         Inicio_COMM(*port, nullptr, setPanel);
-        QCOMPARE(comSettings, QStringLiteral("9600,N,8,1"));
+        termios line = {}; // 9600 baud, 8 bits, no parity, one stop bit
+        QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0);
+        QCOMPARE(int(cfgetospeed(&line)), int(B9600));
+        QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
         const QByteArray bytes("W-NT9\xDF\xE0\x01\x0A\x0D\x1A\xFF", 12);
         for (char b : bytes) // no event loop runs here: the bytes must leave inside Output itself
             QVERIFY(port->Output(QByteArray(1, b)));
@@ -256,6 +259,7 @@ private slots:
         ComBaud = QStringLiteral("19200");
         Inicio_COMM(*port, nullptr, setPanel);
         QVERIFY(port->Output("b") && second.waitForBytes(1, 2000));
+        QVERIFY(::tcgetattr(second.masterFd(), &line) == 0 && cfgetospeed(&line) == B19200);
         QTest::qWait(20);
         QCOMPARE(pty->bytes() + second.bytes(), bytes + "b");
         ComBaud = QStringLiteral("abc");

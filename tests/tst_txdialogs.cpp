@@ -3,6 +3,7 @@
 #include "core/files/OutputFile.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
+#include "gui/dialogs/EndOnSignals.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmSend.h"
 #include "core/platform/Clock.h"
@@ -19,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
+#include <csignal>
 #include <cstring>
 
 using namespace Module1;
@@ -102,7 +104,7 @@ class TestTxDialogs : public QObject
         main = std::make_unique<FrmMain>();
         AppFolder = dir.path();
         editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA");
-        main->TomoActual();
+        main->editor().TomoActual();
     }
     QByteArray wire(int count)
     {
@@ -144,6 +146,9 @@ private slots:
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
         QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
         QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
+        // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
+        QTest::newRow("date, SIGTERM in the preamble") << "date sigterm" << cancelled << QByteArray("W-N\x01\x01");
+        QTest::newRow("date, SIGHUP in the preamble") << "date sighup" << cancelled << QByteArray("W-N\x01\x01");
         QStringList all{"Mensaje enviado OK!"}, edited{"Mensaje enviado OK!"};
         for (int p : {100, 92, 85, 78, 71, 64, 57, 50, 42, 35, 28, 21, 14, 7})
             all.prepend(dating(p));
@@ -161,7 +166,7 @@ private slots:
         QFETCH(QByteArray, sent);
         start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
         if (setup.contains(u"closed"))
-            main->setMessageOpen(false);
+            main->editor().setMessageOpen(false);
         if (setup.contains(u"empty"))
             editorkit::run(*main, "txtMensaje ");
         if (setup.contains(u"edit"))
@@ -169,14 +174,18 @@ private slots:
         TxInProgress = TxCancel = true; // left over from an earlier send: cleared as the dialog opens
         std::unique_ptr<TxDialog> dlg;
         if (setup.startsWith(u"send"))
-            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         else
             dlg = std::make_unique<frmDate>(main->MSComm1);
         QVERIFY(!TxInProgress && !TxCancel);
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
             toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
-        if (setup.contains(u"cancel"))
+        const bool bySignal = setup.contains(u"sig");
+        std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals : nullptr);
+        if (bySignal)
+            onText(*dlg, dating(21), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
+        else if (setup.contains(u"cancel"))
             onText(*dlg, dating(21), [&dlg] { click(dlg.get(), "Command2"); });
         else if (setup.contains(u"close"))
             onText(*dlg, dating(21), [&dlg] { dlg->close(); });
@@ -189,6 +198,7 @@ private slots:
         QCOMPARE(wire(toFile ? 0 : int(sent.size())).toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
         QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
         QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
+        QCOMPARE(platform::testing::endCount, bySignal ? 1 : 0);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -228,7 +238,7 @@ private slots:
         start(QString(), "11", "5");
         editorkit::run(*main, "txtMensaje ADIOS");
         const auto shown = [this](bool toFile) {
-            frmSend dlg(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+            frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
             const QLabel* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
             return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
@@ -246,6 +256,22 @@ private slots:
         QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
     }
 
+    // A send leaves the pages it sent padded to the sign's line in the model, so a save after it writes them so;
+    // the page on screen is taken from its field again as the save starts.
+    void saveAfterSend()
+    {
+        start();
+        editorkit::run(*main, "Y;cmdPagDwn;txtMensaje B;cmdPagFirst");
+        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(true);
+        send(dlg);
+        QCOMPARE(editorkit::modelString(), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
+        editorkit::run(*main, "<sent.mnm>;Grabar", dir.path());
+        QCOMPARE(testenv::readFile(dir.filePath(QStringLiteral("sent.mnm"))),
+                 QByteArray("1,4,2,\"HOLA\"\r\n0,0,0,\"B               \"\r\n"));
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
     // A folder that cannot be written sends the file to the user's data folder; a write that fails half-way in
     // both (a file-size limit, which even root meets) reports failure with each place and the system's reason.
     void salidaFallbackAndFailedWrite()
@@ -257,14 +283,14 @@ private slots:
         AppFolder = blocker + QStringLiteral("/bin");
         const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
                                      .filePath(QStringLiteral("Salida.txt"));
-        QCOMPARE(writeSalida(), fallback);
+        QCOMPARE(writeSalida(TxBuffer), fallback);
         QCOMPARE(testenv::readFile(fallback), '"' + TxBuffer + "\"\r\n");
 
         AppFolder = dir.path();
         QString error;
         {
             testenv::FileSizeLimit limit(1000);
-            QVERIFY(writeSalida(&error).isEmpty());
+            QVERIFY(writeSalida(TxBuffer, &error).isEmpty());
         }
         const QString reason = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG));
         QCOMPARE(error, salida() + reason + u'\n' + fallback + reason);
@@ -295,7 +321,7 @@ private slots:
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
         frmDate date(main->MSComm1);
-        frmSend message(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+        frmSend message(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         send(hangUp ? static_cast<TxDialog&>(date) : message);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
         QCOMPARE(back.bytes(), hangUp ? kClock : kHola);

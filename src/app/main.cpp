@@ -1,8 +1,10 @@
 // Starts Tivor: answers --help and --version, checks that there is a display to show the window on, then
 // runs the main window, opening the message file named on the command line.
+#include "gui/dialogs/EndOnSignals.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/help/Help.h"
 #include "core/model/Module1.h"
+#include "core/platform/Display.h"
 #include "core/platform/Program.h"
 #include "gui/platform/Translations.h"
 
@@ -10,7 +12,6 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -30,7 +31,8 @@ const char Usage[] =
 int main(int argc, char* argv[])
 {
     // These two answer on the terminal and need no display, so they come before anything graphical.
-    for (int i = 1; i < argc; ++i) {
+    // After "--" every argument is a file name, also one that starts with '-'.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(Usage, stdout);
             return 0;
@@ -43,9 +45,7 @@ int main(int argc, char* argv[])
     }
 
     // Without a display Qt aborts with a message about platform plugins; say what is wrong instead.
-    const bool platformChosen = std::getenv("QT_QPA_PLATFORM") != nullptr;
-    const bool haveDisplay = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if (!platformChosen && !haveDisplay) {
+    if (!platform::hasDisplay()) {
         std::fprintf(stderr, "tivor: no hay pantalla (DISPLAY no definido). Tivor necesita un escritorio grafico.\n"
                              "Para probar sin pantalla: QT_QPA_PLATFORM=offscreen tivor\n");
         return 2;
@@ -70,17 +70,21 @@ int main(int argc, char* argv[])
 
     // Qt has taken its own options (-platform, -style...) out of the list by now.
     QStringList files = app.arguments().mid(1);
-    for (const QString& a : files) {
+    const qsizetype endOfOptions = files.indexOf(QStringLiteral("--"));
+    for (const QString& a : files.mid(0, endOfOptions)) {
         if (a.startsWith(u'-')) {
             std::fprintf(stderr, "tivor: opcion desconocida '%s' (ver tivor --help)\n", qPrintable(a));
             return 2;
         }
     }
+    if (endOfOptions >= 0)
+        files.removeAt(endOfOptions);
     if (files.size() > 1) {
         std::fprintf(stderr, "tivor: se abre un solo archivo de mensajes (ver tivor --help)\n");
         return 2;
     }
 
+    const EndOnSignals endOnSignals;
     FrmMain w;
     w.show();
     // Once start-up is over (a port that failed has had its box), as if chosen in "Abrir Mensaje".
@@ -88,5 +92,8 @@ int main(int argc, char* argv[])
         const QString path = QFileInfo(files.first()).absoluteFilePath();
         QTimer::singleShot(0, &w, [&w, path] { w.openMessageFile(path); });
     }
-    return app.exec();
+    const int status = app.exec();
+    if (platform::EndingSignals::received() != 0)
+        platform::EndingSignals::endAsReceived();
+    return status;
 }

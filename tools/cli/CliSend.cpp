@@ -10,12 +10,13 @@
 #include "core/ports/SignPort.h"
 #include "core/settings/RegSett.h"
 
+#include "core/platform/EndingSignals.h"
+#include "core/platform/Terminal.h"
+
 #include <QElapsedTimer>
-#include <csignal>
 #include <memory>
 #include <vector>
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli
 {
@@ -27,39 +28,6 @@ QString notOpenedText(const QString& port)
     return SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
                                       : QStringLiteral("no se pudo abrir el puerto serie");
 }
-
-// Runs in the signal handler: the sending loop reads TxCancel after every byte's wait (the wait resumes
-// its sleep after the interruption), exactly as it reads a click on "Cancelar". A bool store is a single
-// plain store, and the loop reads the flag again after each call into the system, so it cannot miss it.
-extern "C" void onCancelSignal(int)
-{
-    Module1::TxCancel = true;
-}
-
-// SIGINT and SIGTERM cancel while this lives; a second signal of the same kind ends the program at once
-// (the handler resets itself), for a port that no longer takes even the terminator.
-class CancelOnSignals
-{
-public:
-    CancelOnSignals()
-    {
-        struct sigaction action = {};
-        action.sa_handler = onCancelSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART | SA_RESETHAND;
-        sigaction(SIGINT, &action, &m_oldInt);
-        sigaction(SIGTERM, &action, &m_oldTerm);
-    }
-    ~CancelOnSignals()
-    {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-    }
-
-private:
-    struct sigaction m_oldInt = {};
-    struct sigaction m_oldTerm = {};
-};
 
 QString minutesAndSeconds(qint64 ms)
 {
@@ -263,7 +231,8 @@ int reportOne(const QString& device, const PacedLine& line)
 int checkDelay(const QString& value, const QStringList& accepted, const QString& option, const QString& stored,
                double inForce)
 {
-    if (accepted.contains(value))
+    const DelayLookUp delay = lookUpDelay(value, accepted, inForce);
+    if (delay.listed)
         return -1;
     const QString listed = accepted.join(QStringLiteral(", "));
     if (stored.isEmpty())
@@ -272,7 +241,7 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
     // A warning, not a failure: the status fail() returns is not used.
     fail(StatusOk, QStringLiteral("aviso: el valor guardado %1 '%2' no es una demora aceptada; se envia con %3 ms")
                        .arg(stored, value)
-                       .arg(qRound(inForce * 1000)));
+                       .arg(qRound(delay.seconds * 1000)));
     return -1;
 }
 
@@ -362,7 +331,7 @@ int sendBuilt(const QString& what, const QStringList& ports)
     using namespace Module1;
     // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
     TxCancel = false;
-    CancelOnSignals cancelOnSignals;
+    const platform::EndingSignals endingSignals(TxCancel);
 
     // Each sign has its own port, all opened before the first byte so that they start together.
     const int count = int(ports.size());
@@ -381,14 +350,13 @@ int sendBuilt(const QString& what, const QStringList& ports)
     if (TxCancel)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
-    const bool onTerminal = isatty(STDERR_FILENO) == 1;
     if (count == 1) {
-        ProgressBar bar(onTerminal);
+        ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
         sendPaced(lines, [&bar](const PacedLine& line) { bar.show(line.sent + 1); });
         bar.finish();
         return reportOne(names.front(), lines.front());
     }
-    ProgressLines progress(onTerminal, names);
+    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names);
     for (int i = 0; i < count; ++i)
         progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
     sendPaced(lines, [&](const PacedLine& line) { progress.setPosition(int(&line - lines.data()), line.sent + 1); });

@@ -1,5 +1,5 @@
 // What "send" and "clock" share: port and delay options over the stored settings, the paced sending with
-// its progress bar, and SIGINT/SIGTERM taken as "Cancelar".
+// its progress bar, and Ctrl-C and the other ending signals taken as "Cancelar".
 #pragma once
 
 #include <QCommandLineOption>
@@ -19,8 +19,8 @@ QList<QCommandLineOption> portOptions();
 // returns StatusUsage (StatusFile for a ports file that cannot be read or names no port).
 int applyPortOptions(const QCommandLineParser& parser, QStringList* ports);
 
-// Opens the port and sends TxBuffer as built: progress bar on a terminal, SIGINT and SIGTERM cancel after
-// the byte in hand and then write the terminator. Several ports are sent to at once, each paced on its
+// Opens the port and sends TxBuffer as built: progress bar on a terminal; Ctrl-C, SIGTERM, SIGHUP and
+// SIGQUIT cancel after the byte in hand and then write the terminator. Several ports are sent to at once, each paced on its
 // own; a failing one does not stop the others, the status is the highest of the failures (130 cancelled,
 // 5 transmission, 4 port) with one result line per port. `what` names the transmission in messages.
 // Returns the exit status.

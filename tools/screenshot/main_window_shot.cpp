@@ -3,19 +3,20 @@
 // With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
 #include "gui/editor/FrmMain.h"
+#include "gui/editor/PageEditor.h"
 #include "core/model/Module1.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 #include "core/settings/SettingsStore.h"
+#include "platform/PseudoTerminal.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <fcntl.h>
-#include <stdlib.h>
 
 int main(int argc, char* argv[])
 {
@@ -26,15 +27,17 @@ int main(int argc, char* argv[])
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     // The port named in a settings file of its own: a pseudo-terminal, which opens like a real port.
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+    int master = -1;
+    int slave = -1;
+    QString ptyPath, ptyError;
+    if (!openRawPty(&master, &slave, &ptyPath, &ptyError))
         return 3;
     QTemporaryDir settingsDir;
     platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
     const bool firstStart = QString::fromLocal8Bit(argv[2]) == QLatin1String("-");
     // The first start names a port this machine does not have; its "Error #03" box is answered unseen.
     platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
-                          firstStart ? QStringLiteral("/dev/ttyUSB9") : QString::fromLocal8Bit(ptsname(master)));
+                          firstStart ? QStringLiteral("/dev/ttyUSB9") : ptyPath);
     platform::testing::scriptedBoxes = firstStart;
     platform::testing::queuedAnswers = {MsgAnswer::Ok};
     platform::testing::scriptedDialogs = true;
@@ -47,11 +50,11 @@ int main(int argc, char* argv[])
     }
     w.show();
     if (!firstStart)
-        w.Cargar_Click();
+        w.findChild<QAction*>(QStringLiteral("Cargar"))->trigger();
     platform::testing::scriptedDialogs = false;
     if (argc > 3 && QString::fromLocal8Bit(argv[3]) != QLatin1String("-")) {
         w.findChild<QLineEdit*>(QStringLiteral("txtGoto"))->setText(QString::fromLocal8Bit(argv[3]));
-        w.cmdGtoPag_Click();
+        w.editor().cmdGtoPag_Click();
     }
     int status = 1;
     QTimer::singleShot(1500, [&]() {

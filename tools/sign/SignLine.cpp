@@ -8,24 +8,14 @@
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
-
-namespace
-{
-QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-} // namespace
 
 SignLine::SignLine(QObject* parent) : QObject(parent) { clock_.start(); }
 
 SignLine::~SignLine()
 {
     notifier_.reset();
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
+    closePtyEnd(slave_);
+    closePtyEnd(master_);
 }
 
 bool SignLine::openPty(QString* error)
@@ -41,17 +31,18 @@ bool SignLine::openPty(QString* error)
 void SignLine::readPty()
 {
     char buf[4096];
+    QString reason;
     for (;;) {
-        const ssize_t n = ::read(master_, buf, sizeof buf);
+        const qint64 n = readPtyEnd(master_, buf, sizeof buf, &reason);
         if (n > 0) {
             emit bytesRead(QByteArray(buf, int(n)), nowMs());
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        if (n == 0)
             return;
         // Cannot happen while we hold the other end; never spin on it if it does.
         notifier_->setEnabled(false);
-        emit failed(QStringLiteral("lectura del pseudo-terminal: %1").arg(n == 0 ? QStringLiteral("fin") : lastError()));
+        emit failed(QStringLiteral("lectura del pseudo-terminal: %1").arg(reason));
         return;
     }
 }

@@ -1,22 +1,10 @@
 // Creating, guarding and removing the virtual sign's link.
 #include "SignLink.h"
 
+#include "platform/SymLink.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace
-{
-QString readLink(const QString& path)
-{
-    char buf[4096];
-    const ssize_t n = ::readlink(QFile::encodeName(path).constData(), buf, sizeof buf - 1);
-    return n < 0 ? QString() : QFile::decodeName(QByteArray(buf, int(n)));
-}
-} // namespace
 
 SignLink::~SignLink() { remove(); }
 
@@ -26,7 +14,7 @@ QString SignLink::defaultPath()
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return QDir(runtime).filePath(QStringLiteral("tivor-sign"));
     // Without a runtime folder the name carries the user id, so two users never meet at one path.
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("tivor-sign-%1").arg(::getuid()));
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("tivor-sign-%1").arg(userTag()));
 }
 
 bool SignLink::create(const QString& linkPath, const QString& target, QString* error)
@@ -44,23 +32,21 @@ bool SignLink::create(const QString& linkPath, const QString& target, QString* e
         return false;
     }
 
-    struct stat st;
-    const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &st) == 0) {
-        const bool oursAndStale = S_ISLNK(st.st_mode) && st.st_uid == ::getuid()
-                                  && readLink(path).startsWith(QLatin1String("/dev/pts/"));
+    QString reason;
+    if (pathTaken(path)) {
+        const bool oursAndStale = isOwnSymLink(path) && symLinkTarget(path).startsWith(QLatin1String("/dev/pts/"));
         if (!oursAndStale) {
             *error = QStringLiteral("%1 ya existe y no es un enlace de un cartel virtual: elija otra ruta con --link")
                          .arg(path);
             return false;
         }
-        if (::unlink(native.constData()) != 0) {
-            *error = QStringLiteral("no se puede quitar el enlace viejo %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        if (!removeSymLink(path, &reason)) {
+            *error = QStringLiteral("no se puede quitar el enlace viejo %1: %2").arg(path, reason);
             return false;
         }
     }
-    if (::symlink(QFile::encodeName(target).constData(), native.constData()) != 0) {
-        *error = QStringLiteral("no se puede crear el enlace %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!makeSymLink(target, path, &reason)) {
+        *error = QStringLiteral("no se puede crear el enlace %1: %2").arg(path, reason);
         return false;
     }
     path_ = path;
@@ -73,8 +59,9 @@ void SignLink::remove()
 {
     if (path_.isEmpty())
         return;
-    if (readLink(path_) == target_)
-        ::unlink(QFile::encodeName(path_).constData());
+    QString reason;
+    if (symLinkTarget(path_) == target_)
+        removeSymLink(path_, &reason);
     path_.clear();
     lock_.reset(); // releases and deletes the lock file
 }

@@ -3,29 +3,19 @@
 #include "SignLink.h"
 #include "SignOutput.h"
 #include "SignWindow.h"
+#include "core/platform/Display.h"
+#include "core/platform/EndingSignals.h"
 #include "core/platform/Program.h"
 
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QCommandLineParser>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace
 {
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const auto n = ::write(signalPipe[0], &c, 1);
-}
-
 void printLine(const QString& text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
@@ -52,7 +42,7 @@ bool wantsNoWindow(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     const bool noWindow = wantsNoWindow(argc, argv);
-    if (!noWindow && !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+    if (!noWindow && !platform::hasDisplay()) {
         printError(QStringLiteral("no hay pantalla (DISPLAY no definido). Use --headless o --json para trabajar sin ventana."));
         return 2;
     }
@@ -99,23 +89,10 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    // SIGINT, SIGTERM and SIGHUP end the event loop, so the link is removed on the way out.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        printError(QStringLiteral("no se pueden atender las senales"));
-        return 1;
-    }
-    QSocketNotifier signalNotifier(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, app.get(), [] {
-        char c;
-        [[maybe_unused]] const auto n = ::read(signalPipe[1], &c, 1);
-        QCoreApplication::quit();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(s, &sa, nullptr);
+    // Ctrl-C and the other ending signals end the event loop, so the link is removed on the way out.
+    std::atomic<bool> ending{false};
+    const platform::EndingSignals endingSignals(ending);
+    QObject::connect(&endingSignals, &platform::EndingSignals::arrived, app.get(), &QCoreApplication::quit);
 
     SignLine line;
     SignLink link;

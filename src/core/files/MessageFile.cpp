@@ -194,3 +194,8 @@ MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure, qint
     PageCount = static_cast<std::uint8_t>(records.size());
     return MessageLoad::Pages;
 }
+
+QString unkeptCharactersText(const QString& lost)
+{
+    return QStringLiteral("caracteres que el archivo no puede guardar, escritos como \"?\": %1").arg(lost);
+}

@@ -66,3 +66,7 @@ enum class MessageLoad {
 // cleared first, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes outside the
 // lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
 MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr, qint64 maxBytes = NoSizeLimit);
+
+// What the status line and tivor-cli say of the characters a message file could not keep (`lost`, from
+// Cp1252::unkept): they were written as "?".
+QString unkeptCharactersText(const QString& lost);

@@ -2,7 +2,6 @@
 #include "core/files/OutputFile.h"
 
 #include "core/files/FileIO.h"
-#include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 
 #include <QDir>
@@ -24,15 +23,20 @@ bool writeTo(const QString& path, const QByteArray& line, QString* error)
 }
 } // namespace
 
-QString writeSalida(QString* error)
+QByteArray salidaLine(const QByteArray& transmission)
 {
     QByteArray line;
-    line.reserve(Module1::TxBuffer.size() + 4);
+    line.reserve(transmission.size() + 4);
     line += '"';
-    line += Module1::TxBuffer; // quotes inside are written as they are
+    line += transmission;
     line += '"';
     line += "\r\n";
+    return line;
+}
 
+QString writeSalida(const QByteArray& transmission, QString* error)
+{
+    const QByteArray line = salidaLine(transmission);
     QString firstError;
     if (!Module1::AppFolder.isEmpty()) {
         const QString path = QDir(Module1::AppFolder).filePath(kFileName);

@@ -1,50 +1,13 @@
 // Filtro and the sign's character codes.
 #include "core/link/Filtro.h"
 
+#include "core/model/Cp1252.h"
 #include "core/protocol/SignProtocol.h"
 
 using signproto::LineWidth;
 using signproto::signByteFor;
+using Cp1252::plainLetterOf;
 
-namespace
-{
-// The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
-QChar plainLetterOf(QChar c)
-{
-    switch (c.unicode()) {
-    case 0x00A0: return u' '; // no-break space looks like a blank
-    case 0x00C6: return u'A'; // Æ
-    case 0x00E6: return u'a'; // æ
-    case 0x00D8: return u'O'; // Ø
-    case 0x00F8: return u'o'; // ø
-    case 0x00DF: return u's'; // ß
-    case 0x0152: return u'O'; // Œ
-    case 0x0153: return u'o'; // œ
-    case 0x00D0: return u'D'; // Ð
-    case 0x00F0: return u'd'; // ð
-    case 0x0110: return u'D'; // Đ
-    case 0x0111: return u'd'; // đ
-    case 0x0141: return u'L'; // Ł
-    case 0x0142: return u'l'; // ł
-    case 0x0131: return u'i'; // ı
-    default: break;
-    }
-    if (!c.isLetter())
-        return u'#';
-    // Accented letters decompose into their base letter and the accents (ǡ -> ȧ -> a).
-    QChar base = c;
-    for (int depth = 0; depth < 4; ++depth) {
-        const QString d = base.decomposition();
-        if (d.isEmpty())
-            break;
-        base = d.at(0);
-    }
-    const char16_t u = base.unicode();
-    if ((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
-        return base;
-    return u'#';
-}
-} // namespace
 
 QChar signCharOf(QChar c)
 {
@@ -52,6 +15,9 @@ QChar signCharOf(QChar c)
     // Half of a character outside the 16-bit range: its halves are no characters of their own.
     if (c.isSurrogate())
         return u'#';
+    // A letter beyond Latin-1 is its base letter, whatever its low byte: "ą" (0x0105) is no control.
+    if (u > 0xFF && c.isLetter() && signByteFor(u) < 0)
+        return plainLetterOf(c);
     const int b = u & 0xFF;
     if (b < 32)
         return u'#';
@@ -73,28 +39,32 @@ QChar signCharOf(QChar c)
     return plainLetterOf(c);
 }
 
-QString Filtro(QString& text, quint8& width, quint8& align)
+QString paddedText(const QString& text, quint8 align)
 {
-    qsizetype count = width == 0 ? text.size() : qsizetype(width);
     const qsizetype len = text.size();
-    if (len < LineWidth) {
-        if (align == 0) {
-            // The count stays: with width 0 the blanks stay in the model only.
-            text += QString(LineWidth - len, u' ');
-        } else if (align == 2) {
-            const qsizetype k = (LineWidth - len) / 2;
-            text = QString(k, u' ') + text + QString(k, u' ');
-            if (text.size() < LineWidth)
-                text += u' ';
-            count = text.size();
-        }
-    }
+    if (len >= LineWidth)
+        return text;
+    if (align == 0)
+        return text + QString(LineWidth - len, u' ');
+    if (align != 2)
+        return text;
+    const qsizetype k = (LineWidth - len) / 2;
+    QString centred = QString(k, u' ') + text + QString(k, u' ');
+    if (centred.size() < LineWidth)
+        centred += u' ';
+    return centred;
+}
 
+QString Filtro(const QString& text, quint8 width, quint8 align)
+{
+    const QString padded = paddedText(text, align);
+    // A centred text goes out with its blanks, a left-aligned one of width 0 without them.
+    const qsizetype count = width != 0 ? qsizetype(width) : align == 2 ? padded.size() : text.size();
     QString result;
     result.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        // Other alignments are not padded in the model; a fixed-width record still needs its blanks.
-        const QChar c = i < text.size() ? text.at(i) : QChar(u' ');
+        // Other alignments are not padded; a fixed-width record still needs its blanks.
+        const QChar c = i < padded.size() ? padded.at(i) : QChar(u' ');
         result += signCharOf(c);
     }
     return result;

@@ -29,8 +29,7 @@ bool openComPort(MSComm& MSComm1, const QString& port, const QString& baud, QStr
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);
     MSComm1.setCommPort(port);
-    Module1::comSettings = baud + QStringLiteral(",N,8,1");
-    if (!MSComm1.setSettings(Module1::comSettings))
+    if (!MSComm1.setSettings(baud + QStringLiteral(",N,8,1")))
         return failed();
     MSComm1.setHandshaking(0);
     MSComm1.setOutBufferSize(1024);

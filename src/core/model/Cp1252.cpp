@@ -14,6 +14,51 @@ constexpr std::array<char16_t, 32> kHigh = {
 
 namespace Cp1252
 {
+// The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
+QChar plainLetterOf(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x00A0: return u' '; // no-break space looks like a blank
+    case 0x00C6: return u'A'; // Æ
+    case 0x00E6: return u'a'; // æ
+    case 0x00D8: return u'O'; // Ø
+    case 0x00F8: return u'o'; // ø
+    case 0x00DF: return u's'; // ß
+    case 0x0152: return u'O'; // Œ
+    case 0x0153: return u'o'; // œ
+    case 0x00D0: return u'D'; // Ð
+    case 0x00F0: return u'd'; // ð
+    case 0x0110: return u'D'; // Đ
+    case 0x0111: return u'd'; // đ
+    case 0x0141: return u'L'; // Ł
+    case 0x0142: return u'l'; // ł
+    case 0x0131: return u'i'; // ı
+    case 0x0126: return u'H'; // Ħ
+    case 0x0127: return u'h'; // ħ
+    case 0x0138: return u'k'; // ĸ
+    case 0x0149: return u'n'; // ŉ
+    case 0x014A: return u'N'; // Ŋ
+    case 0x014B: return u'n'; // ŋ
+    case 0x0166: return u'T'; // Ŧ
+    case 0x0167: return u't'; // ŧ
+    default: break;
+    }
+    if (!c.isLetter())
+        return u'#';
+    // Accented letters decompose into their base letter and the accents (ǡ -> ȧ -> a).
+    QChar base = c;
+    for (int depth = 0; depth < 4; ++depth) {
+        const QString d = base.decomposition();
+        if (d.isEmpty())
+            break;
+        base = d.at(0);
+    }
+    const char16_t u = base.unicode();
+    if ((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
+        return base;
+    return u'#';
+}
+
 int codeOf(char32_t ch)
 {
     if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
@@ -22,6 +67,36 @@ int codeOf(char32_t ch)
         if (kHigh[i] == ch)
             return 0x80 + i;
     return -1;
+}
+
+char byteOf(char32_t code)
+{
+    if (const int b = codeOf(code); b >= 0)
+        return char(b);
+    // A letter the set lacks is kept as the letter the sign shows for it, so what is saved is what is sent.
+    if (code > 0xFF && code <= 0xFFFF && QChar(char16_t(code)).isLetter())
+        if (const QChar plain = plainLetterOf(QChar(char16_t(code))); plain != u'#')
+            return char(plain.unicode());
+    return '?';
+}
+
+QString unkept(const QString& text)
+{
+    QString lost;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        char32_t code = c.unicode();
+        qsizetype len = 1;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(c, text.at(i + 1));
+            len = 2;
+        }
+        const QString ch = text.mid(i, len);
+        if (byteOf(code) == '?' && code != u'?' && !lost.contains(ch))
+            lost += ch;
+        i += len - 1;
+    }
+    return lost;
 }
 
 QByteArray encode(const QString& text)
@@ -35,8 +110,7 @@ QByteArray encode(const QString& text)
             code = QChar::surrogateToUcs4(c, text.at(i + 1));
             ++i;
         }
-        const int b = codeOf(code);
-        out.append(b < 0 ? '?' : char(b));
+        out.append(byteOf(code));
     }
     return out;
 }

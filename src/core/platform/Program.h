@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 namespace platform
 {
@@ -14,6 +15,14 @@ QString versionString(); // "1.0.8"
 
 // Starts a program detached; false when it could not be started.
 bool startProgram(const QString& program, const QStringList& arguments);
+
+// Windows shows the compiled help (tivor.chm) with its own viewer, hh.exe; elsewhere the program shows the
+// HTML document in its own help window.
+#ifdef Q_OS_WIN
+inline constexpr bool helpHasSystemViewer = true;
+#else
+inline constexpr bool helpHasSystemViewer = false;
+#endif
 
 // Ends the program at once, without closing the window first (so the close prompt does not ask again).
 void endProgram();

@@ -4,7 +4,12 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <cmath>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <time.h>
+#endif
 
 void Tiempo(double Pausa)
 {
@@ -22,6 +27,41 @@ void sleepMs(qint64 ms)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
+#ifdef Q_OS_WIN
+namespace
+{
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+// Sleep() ticks at 15.6 ms unless the whole system's timer is raised; a high-resolution waitable timer
+// (Windows 10 1803 on) wakes within a fraction of a millisecond without that. One per thread, kept.
+HANDLE fineTimer()
+{
+    thread_local const HANDLE timer = [] {
+        HANDLE t = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+        return t ? t : ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    }();
+    return timer;
+}
+} // namespace
+
+void sleepUntil(const QElapsedTimer& clock, qint64 deadlineNs)
+{
+    // The timer may wake a little early by the system's count: the loop sleeps again until the deadline.
+    for (;;) {
+        const qint64 left = deadlineNs - clock.nsecsElapsed();
+        if (left <= 0)
+            return;
+        LARGE_INTEGER due;
+        due.QuadPart = -((left + 99) / 100); // relative, in 100 ns units, rounded up
+        const HANDLE timer = fineTimer();
+        if (timer && ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+            ::WaitForSingleObject(timer, INFINITE);
+        else
+            ::Sleep(DWORD((left + 999999) / 1000000));
+    }
+}
+#else
 void sleepUntil(const QElapsedTimer& clock, qint64 deadlineNs)
 {
     for (;;) {
@@ -32,6 +72,7 @@ void sleepUntil(const QElapsedTimer& clock, qint64 deadlineNs)
         nanosleep(&ts, nullptr);
     }
 }
+#endif
 
 void processEventsOnce()
 {

@@ -50,15 +50,15 @@ QString helpDocumentPath()
 
 void openHelp(QWidget* parent)
 {
-#ifdef Q_OS_WIN
-    const QString folder = QDir::toNativeSeparators(programFolder());
-    // hh.exe gets the path as one argument, quoted by the system when the folder's name has blanks;
-    // the bare command line would split such a path in two.
-    if (!platform::startProgram(QStringLiteral("hh.exe"), {folder + QStringLiteral("\\") + HelpChmName}))
-        MsgBox(QStringLiteral("No se pudo iniciar la Ayuda: ") + helpCommandLine(folder), MsgButtons::Ok,
-               MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
-    return;
-#else
+    if constexpr (platform::helpHasSystemViewer) {
+        const QString folder = QDir::toNativeSeparators(programFolder());
+        // hh.exe gets the path as one argument, quoted by the system when the folder's name has blanks;
+        // the bare command line would split such a path in two.
+        if (!platform::startProgram(QStringLiteral("hh.exe"), {folder + QStringLiteral("\\") + HelpChmName}))
+            MsgBox(QStringLiteral("No se pudo iniciar la Ayuda: ") + helpCommandLine(folder), MsgButtons::Ok,
+                   MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
+        return;
+    }
     const QString path = helpDocumentPath();
     if (path.isEmpty()) {
         MsgBox(QStringLiteral("No se encontro el archivo de ayuda ") + HelpDocumentName, MsgButtons::Ok,
@@ -78,7 +78,6 @@ void openHelp(QWidget* parent)
     helpWindow->show();
     helpWindow->raise();
     helpWindow->activateWindow();
-#endif
 }
 
 void showAbout(QWidget* parent)

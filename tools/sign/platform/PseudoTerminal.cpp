@@ -41,6 +41,23 @@ bool openRawPty(int* master, int* slave, QString* slavePath, QString* error)
     *slavePath = QFile::decodeName(name);
     return true;
 }
+
+qint64 readPtyEnd(int fd, char* buf, qint64 size, QString* reason)
+{
+    const ssize_t n = ::read(fd, buf, size_t(size));
+    if (n > 0)
+        return n;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    *reason = n == 0 ? QStringLiteral("fin") : QString::fromLocal8Bit(std::strerror(errno));
+    return -1;
+}
+
+void closePtyEnd(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 #else
 bool openRawPty(int* master, int* slave, QString*, QString* error)
 {
@@ -48,4 +65,12 @@ bool openRawPty(int* master, int* slave, QString*, QString* error)
     *error = QStringLiteral("este sistema no tiene pseudo-terminales");
     return false;
 }
+
+qint64 readPtyEnd(int, char*, qint64, QString* reason)
+{
+    *reason = QStringLiteral("fin");
+    return -1;
+}
+
+void closePtyEnd(int) {}
 #endif

@@ -1,0 +1,52 @@
+// Terminals: isatty on POSIX, the console modes on Windows.
+#include "core/platform/Terminal.h"
+
+#include <QtGlobal>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace platform
+{
+#ifdef Q_OS_WIN
+namespace
+{
+HANDLE handleOf(StdStream stream)
+{
+    return ::GetStdHandle(stream == StdStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+} // namespace
+
+bool isTerminal(StdStream stream)
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(handleOf(stream), &mode) != 0;
+}
+
+bool enableCursorEscapes(StdStream stream)
+{
+    DWORD mode = 0;
+    const HANDLE handle = handleOf(stream);
+    if (!::GetConsoleMode(handle, &mode))
+        return false;
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+           ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+#else
+bool isTerminal(StdStream stream)
+{
+    return ::isatty(stream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1;
+}
+
+bool enableCursorEscapes(StdStream stream)
+{
+    return isTerminal(stream);
+}
+#endif
+} // namespace platform
