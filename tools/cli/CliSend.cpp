@@ -341,14 +341,16 @@ int sendBuilt(const QString& what, const QStringList& ports)
     std::vector<PacedLine> lines(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         names << deviceOf(ports.at(i));
-        opened.push_back(openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
+        // Once cancelled, the signs still to open would only delay the end.
+        opened.push_back(TxCancel ? nullptr : openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
         lines[size_t(i)].port = opened.back().get();
     }
+    // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.
+    if (TxCancel)
+        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
     if (count == 1 && !lines.front().port)
         return fail(StatusPort,
                     QStringLiteral("%1: %2 (%3)").arg(names.front(), notOpenedText(ports.front()), openErrors.front()));
-    if (TxCancel)
-        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
     if (count == 1) {
         ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
