@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -129,6 +131,14 @@ private slots:
             << "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)";
         QTest::newRow("send, broken second record") << "send %1/malo.mnm"
             << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+        // A port text that can name no port is a usage error, whatever sign it was meant for.
+        const QString form = QStringLiteral(" (se espera tcp://EQUIPO:PUERTO o rfc2217://EQUIPO:PUERTO)");
+        for (const char* address : {"tcp://", "tcp://:99999", "tcp://[::1", "rfc2217://equipo", "tcp://equipo:0"})
+            QTest::addRow("send --port %s", address) << QStringLiteral("send %1/hola.mnm --port ") + address
+                << QStringLiteral("2||tivor-cli: %1: direccion de red no valida").arg(address) + form;
+        QTest::newRow("unknown scheme") << "send %1/hola.mnm --port tpc://x:1" << "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form;
+        QTest::newRow("control character in --port") << "send %1/hola.mnm --port a\x01" "b"
+            << "2||tivor-cli: \"a\\x01b\" no es un puerto (tiene un caracter de control)";
     }
     void errors()
     {
@@ -301,6 +311,12 @@ private slots:
             << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
         QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
             << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n" << "";
+        QTest::newRow("a NUL in a ports file") << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
+            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n" << "";
+        // One sign by two names (a link, the device itself) is one sign: it gets the message once.
+        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel" << "" << "0||" << "A";
+        QTest::newRow("a link in a ports file, its sign by --port") << "--ports-file %1/carteles.txt --port %B --port %A"
+            << "%1/cartel\n" << "0||" << "AB";
     }
     void manySigns()
     {
@@ -317,6 +333,7 @@ private slots:
         };
         if (!portsFile.isEmpty())
             QVERIFY(testenv::writeFile(path("carteles.txt"), fill(portsFile).toUtf8()));
+        QVERIFY(QFile::link(pty->slavePath(), path("cartel")));
         QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' ')),
                  fill(expected));
         QTest::qWait(20);
@@ -344,6 +361,9 @@ private slots:
         QTest::newRow("SIGTERM, then SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 1;
         QTest::newRow("SIGINT, three signs") << QList<int>{SIGINT} << 3;
         QTest::newRow("SIGHUP, three signs") << QList<int>{SIGHUP} << 3;
+        // 0 signs: one rfc2217:// sign that accepts and never answers, still connecting when the signal comes.
+        QTest::newRow("SIGINT while connecting") << QList<int>{SIGINT} << 0;
+        QTest::newRow("SIGTERM while connecting") << QList<int>{SIGTERM} << 0;
     }
     void cancelBySignal()
     {
@@ -355,13 +375,18 @@ private slots:
         QStringList arguments{"send", path("hola.mnm"), "--dy1", "500"};
         for (testpty::Pty* line : lines)
             arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
-        start(arguments);
-        QVERIFY(pty->waitForBytes(2, 5000));
+        QTcpServer silent;
+        QVERIFY(signs > 0 || silent.listen(QHostAddress::LocalHost));
+        start(arguments << (signs > 0 ? QStringList() : QStringList{"--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(signs > 0 ? pty->waitForBytes(2, 5000) : silent.waitForNewConnection(5000));
         for (int signal : signalsSent)
             ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
-        QString expected;
+        QVERIFY2(signs > 0 || clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed()))); // not the 3 s limit
+        QString expected = signs > 0 ? QString() : QStringLiteral("tivor-cli: Mensaje cancelado antes de enviar: no se envio nada\n");
         for (testpty::Pty* line : lines) {
             line->waitForBytes(4, 2000);
             const QByteArray wire = line->bytes();
@@ -374,6 +399,7 @@ private slots:
                                                     "enviados\n").arg(line->slavePath()).arg(sent);
         }
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
+        QVERIFY(signs > 0 || pty->bytes().isEmpty());
     }
 
     // A sign that goes away mid-send: status 5, what it got is the start of the transmission. (A port that

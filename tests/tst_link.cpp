@@ -285,6 +285,8 @@ private slots:
         QTest::newRow("nobody listening") << "tcp://127.0.0.1:1" << "9600" << "tcp://127.0.0.1:1: conexion rechazada";
         QTest::newRow("unknown host") << "rfc2217://no-such-host.invalid:2001" << "9600" << "no se encuentra el equipo";
         QTest::newRow("no port number") << "tcp://127.0.0.1" << "9600" << "direccion de red no valida";
+        QTest::newRow("control character") << QStringLiteral("a\x01" "b") << "9600" << "\"a\\x01b\" no es un puerto";
+        QTest::newRow("unknown scheme") << "tpc://x:1" << "9600" << "tpc://x:1: esquema desconocido \"tpc\"";
     }
     void error03()
     {
