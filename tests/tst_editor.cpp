@@ -198,7 +198,7 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version" << "0|tivor 1.0.8 (Tivor v1.8)|";
+        QTest::newRow("version") << "--version" << "0|tivor " TIVOR_TEST_VERSION " (Tivor " TIVOR_TEST_VERSION_TEXT ")|";
         QTest::newRow("help") << "x.mnm -h" << "0|Uso: tivor [ARCHIVO.mnm]|";
         QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
         QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
