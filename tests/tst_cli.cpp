@@ -5,11 +5,17 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <limits>
 #include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -29,14 +35,18 @@ class TestCli : public QObject
 
     QString path(const QString& name) const { return dir->filePath(name); }
     QStringList fast() const { return {"--port", pty->slavePath(), "--dy1", "10", "--dy2", "01"}; }
-    // Started with its own settings folder (the user's settings are never read or changed) and no display.
-    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
+    // Its own settings folder (the user's settings are never read or changed) and no display.
+    QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(env);
+        return env;
+    }
+    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
+    {
+        process.setProcessEnvironment(environment());
         process.setChildProcessModifier(inChild);
         process.start(QStringLiteral(TIVOR_CLI_BINARY), arguments);
     }
@@ -136,7 +146,7 @@ private slots:
         const bool help = arguments.isEmpty() || arguments.endsWith(u"--help");
         QVERIFY2(help ? got.startsWith(expected) : got == expected + u'\n', qPrintable(got));
         QVERIFY(!QFile::exists(path("x.mnm")));
-        QTest::qWait(20);
+        QVERIFY(pty->settle());
         QCOMPARE(pty->bytes(), QByteArray());
         QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
         for (const char* node : {"fifo", "nul"})
@@ -276,8 +286,11 @@ private slots:
         QCOMPARE(pty->bytes(), kHola);
     }
 
-    // Several signs at once: every port named gets every byte, their first bytes within one DY1 of each other
-    // (side by side, not one after another); a missing port does not stop the others. %A %B %C are signs.
+    // Several signs at once, each paced on its own (its k-th byte not before the sum of the k delays before
+    // it, counted from the start) and side by side (every first byte before any last one); every port named
+    // gets every byte; a port that cannot be opened, or a sign that hangs up after 3 bytes (lower case: it got
+    // the start, %k bytes by the report), does not stop the others, and the lines and the status say which. (A
+    // port that cannot be opened alone is in oneSenderPerDevice.)
     void manySigns_data()
     {
         QTest::addColumn<QString>("arguments");
@@ -290,6 +303,11 @@ private slots:
         QTest::newRow("a missing port among good ones") << "--port %A --port %1/nada --port %B" << ""
             << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
                "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes enviados\n" << "AB";
+        QTest::newRow("a sign hangs up mid-send") << "--port %A --port %B --port %C" << ""
+            << "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
+               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n" << "AbC";
+        QTest::newRow("the only sign hangs up mid-send") << "--port %B" << "" << "5||tivor-cli: %B: Error #22, No se envio "
+            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n" << "b";
         QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt" << ""
             << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
         QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
@@ -310,17 +328,28 @@ private slots:
         };
         if (!portsFile.isEmpty())
             QVERIFY(testenv::writeFile(path("carteles.txt"), fill(portsFile).toUtf8()));
-        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' ')),
-                 fill(expected));
-        QTest::qWait(20);
-        std::vector<qint64> firsts;
+        b.hangUpAfter(reached.contains(u'b') ? 3 : -1);
+        const qint64 startNs = testpty::nowNs();
+        const QString got = run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' '));
+        const auto told = QRegularExpression(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(fill(expected)).replace(QStringLiteral("\\%k"), QStringLiteral("(\\d+)")))).match(got);
+        QVERIFY2(told.hasMatch(), qPrintable(got));
+        qint64 lastFirst = 0, firstLast = std::numeric_limits<qint64>::max();
         for (const auto& [name, sign] : signs) {
-            QCOMPARE(sign->bytes(), reached.contains(QLatin1Char(name)) ? kHola : QByteArray());
-            if (!sign->received().empty())
-                firsts.push_back(sign->received().front().ns);
+            QVERIFY(sign->settle());
+            const QByteArray wire = sign->bytes();
+            const bool cut = reached.contains(QChar(QLatin1Char(name)).toLower());
+            QCOMPARE(wire, reached.contains(QLatin1Char(name)) ? kHola : cut ? kHola.left(wire.size()) : QByteArray());
+            QVERIFY2(!cut || (wire.size() >= 3 && wire.size() <= told.captured(1).toInt() && told.captured(1).toInt() < 27),
+                     qPrintable(QStringLiteral("%1 bytes got, %2 reported").arg(wire.size()).arg(told.captured(1))));
+            const auto times = sign->received();
+            for (int k = 1; k < int(times.size()); ++k)
+                QVERIFY2(times[size_t(k)].ns - startNs >= (std::min(k, 5) * 100 + std::max(k - 5, 0) - 1) * 1000000,
+                         qPrintable(QStringLiteral("%1, byte %2").arg(QLatin1Char(name)).arg(k)));
+            if (!times.empty() && !cut)
+                lastFirst = std::max(lastFirst, times.front().ns), firstLast = std::min(firstLast, times.back().ns);
         }
-        if (!firsts.empty())
-            QVERIFY(*std::max_element(firsts.begin(), firsts.end()) - *std::min_element(firsts.begin(), firsts.end()) < 100000000);
+        QVERIFY(lastFirst < firstLast);
     }
 
     // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
@@ -369,40 +398,101 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
     }
 
-    // A sign that goes away mid-send: status 5, what it got is the start of the transmission. (A port that
-    // cannot be opened, status 4, is in oneSenderPerDevice and manySigns.)
-    void hangUpMidSend()
+    // Signs behind RFC 2217 servers, all at once (each wait is the client's own 3 s), and what each server
+    // heard: one that agrees and confirms the speed gets the negotiation, the line set with RTS and DTR off
+    // (said twice: opening the link, then the port), then the message; one that refuses the COM port option,
+    // one that never answers, one that never confirms the speed, and one whose listen queue is full (the
+    // connection never completes) fail with their reason, status 4, and no message sent.
+    void rfc2217Servers()
     {
-        QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(1000, 'h') + "\"\r\n"));
-        pty->hangUpAfter(20);
-        const QString got = run(QStringList{"send", path("largo.mnm")} + fast());
-        QVERIFY2(got.startsWith(QStringLiteral("5||tivor-cli: %1: Error #22, No se envio el Mensaje: ")
-                                    .arg(pty->slavePath())) &&
-                     got.contains(QStringLiteral(" de 1010 bytes enviados (")), qPrintable(got));
-        const QByteArray wire = pty->bytes();
-        QVERIFY2(wire.size() >= 20 && wire.size() < 1010, qPrintable(QString::number(wire.size())));
-        QCOMPARE(wire, (QByteArray("W-NT9\xdf\xe0\x90") + QByteArray(1000, 'h')).left(wire.size()));
+        // In hex: the client's greeting, then the line at 19200 8N1 without flow control.
+        const QByteArray greeting = "fffb2cfffb00fffd00";
+        const QByteArray line = "fffa2c0100004b00fff0fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0fffa2c0501fff0";
+        struct Server
+        {
+            const char* says; // to the client's first bytes; null: no server takes the connection
+            bool confirms;    // answers the baud rate command
+            QString reason;
+            QByteArray heard; // a pattern of hex digits
+            QTcpServer listener{};
+            QProcess cli{};
+        } servers[] = {
+            {"fffd2c fffd00 fffb00", true, "", greeting + line + "(fffa2c050cfff0fffa2c0509fff0)+" + kHola.toHex()},
+            {"fffe2c fffe00", false, "el servidor no acepta la opcion de puerto serie (RFC 2217)", greeting},
+            {"", false, "el servidor no respondio a la opcion de puerto serie (RFC 2217)", greeting},
+            {"fffd2c fffa2c6608fff0", false, "el servidor no confirmo la velocidad (RFC 2217)", greeting + line},
+            {nullptr, false, "sin respuesta en 3 s (tiempo agotado)", ""},
+        };
+        // A listen queue of one, taken: the kernel drops the next connection's SYN and the client waits.
+        const int full = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof at;
+        QVERIFY(::bind(full, reinterpret_cast<sockaddr*>(&at), size) == 0 && ::listen(full, 0) == 0 &&
+                ::getsockname(full, reinterpret_cast<sockaddr*>(&at), &size) == 0 &&
+                ::connect(queued, reinterpret_cast<sockaddr*>(&at), size) == 0);
+        for (Server& server : servers) {
+            QVERIFY(!server.says || server.listener.listen(QHostAddress::LocalHost));
+            QObject::connect(&server.listener, &QTcpServer::newConnection, &server.listener, [&server] {
+                QTcpSocket* s = server.listener.nextPendingConnection();
+                QObject::connect(s, &QTcpSocket::readyRead, s, [&server, s, got = QByteArray()]() mutable {
+                    if (got.isEmpty())
+                        s->write(QByteArray::fromHex(server.says));
+                    got += s->readAll();
+                    const qsizetype baud = got.indexOf("\xff\xfa\x2c\x01");
+                    if (server.confirms && baud >= 0 && got.size() >= baud + 10) {
+                        server.confirms = false; // once, with the rate it was given
+                        s->write("\xff\xfa\x2c\x65" + got.mid(baud + 4, 4) + "\xff\xf0");
+                    }
+                    s->setProperty("heard", got);
+                });
+            });
+            const QString port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.says ? server.listener.serverPort() : ntohs(at.sin_port));
+            server.reason = server.reason.isEmpty() ? "0||" : "4||tivor-cli: " + port + ": no se pudo conectar con el cartel (" + port + ": " + server.reason + ")\n";
+            server.cli.setProcessEnvironment(environment());
+            server.cli.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--baud", "19200", "--port", port});
+        }
+        for (Server& server : servers) {
+            QTRY_COMPARE_WITH_TIMEOUT(server.cli.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(QString::number(server.cli.exitCode()) + u'|' + QString::fromUtf8(server.cli.readAllStandardOutput()) +
+                     u'|' + QString::fromUtf8(server.cli.readAllStandardError()), server.reason);
+            const auto heard = [&server] {
+                const auto* s = server.listener.findChild<QTcpSocket*>();
+                return QString::fromLatin1((s ? s->property("heard").toByteArray() : QByteArray()).toHex());
+            };
+            const QRegularExpression expected(QRegularExpression::anchoredPattern(QString::fromLatin1(server.heard)));
+            QTRY_VERIFY2(expected.match(heard()).hasMatch(), qPrintable(heard()));
+        }
+        ::close(queued), ::close(full);
     }
 
-    // With standard error on a terminal: a progress bar from the first byte to 100% and a line end.
+    // With standard error on a terminal: a bar redrawn in place from the first byte to the last, the bytes
+    // counting up, the percent and the time left never going back, and a line end.
     void progressBarOnATerminal()
     {
         testpty::Pty terminal;
         const QByteArray device = QFile::encodeName(terminal.slavePath());
         const auto stderrOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); };
         QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), stderrOnTerminal), QStringLiteral("0||"));
-        QVERIFY(terminal.waitForBytes(10, 2000));
-        QTest::qWait(100);
+        QVERIFY(terminal.settle());
         const QString shown = QString::fromUtf8(terminal.bytes());
-        QVERIFY2(shown.startsWith(QStringLiteral("\r[")) && shown.endsWith(u'\n') &&
-                     shown.contains(QStringLiteral("  3% 1/27 bytes, quedan 0:01 ")) &&
-                     shown.contains(QStringLiteral("[##############################] 100% 27/27 bytes, quedan 0:01 ")),
-                 qPrintable(shown));
+        QVERIFY2(shown.startsWith(u'\r') && shown.endsWith(u'\n'), qPrintable(shown));
+        static const QRegularExpression drawn(QStringLiteral("^\\[([#-]{30})\\] +(\\d+)% (\\d+)/27 bytes, quedan (\\d+):(\\d\\d) $"));
+        QList<int> last{-1, 0, 0, 0}; // bar, percent, bytes, seconds left
+        for (const QString& text : shown.chopped(1).split(u'\r', Qt::SkipEmptyParts)) {
+            const auto m = drawn.match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            const QList<int> now{int(m.captured(1).count(u'#')), m.captured(2).toInt(), m.captured(3).toInt(),
+                                 m.captured(4).toInt() * 60 + m.captured(5).toInt()};
+            QVERIFY2(now[0] >= last[0] && now[1] >= last[1] && now[2] > last[2] && (last[0] < 0 || now[3] <= last[3]),
+                     qPrintable(text));
+            last = now;
+        }
+        QCOMPARE(last.mid(0, 3), (QList<int>{30, 100, 27}));
         // Two signs: one line each, the block redrawn in place.
         testpty::Pty second;
         terminal.clear();
         QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--port", second.slavePath()} + fast(), stderrOnTerminal), "0||");
-        QTest::qWait(100);
+        QVERIFY(terminal.settle());
         const QString lines = QString::fromUtf8(terminal.bytes());
         QVERIFY2(lines.contains(QStringLiteral("\x1b[2A\r\x1b[K")) && lines.contains("\r\x1b[K" + second.slavePath() + " [") &&
                      lines.count(QStringLiteral("[##############################] 100% 27/27 bytes")) == 2, qPrintable(lines));
