@@ -1,5 +1,6 @@
 // Time from a click on "Cancelar" to the terminator on the wire, over a pseudo-terminal, default delays.
 #include "gui/editor/FrmMain.h"
+#include "gui/editor/PageEditor.h"
 #include "core/link/Transmission.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmSend.h"
@@ -168,8 +169,8 @@ int main(int argc, char* argv[])
     }
     Module1::PageCount = Module1::MaxPages;
     Module1::CurrentPage = 1;
-    main.setMessageOpen(true);
-    main.RefMensaje();
+    main.editor().setMessageOpen(true);
+    main.editor().RefMensaje();
 
     // The closing wait is not what is measured.
     platform::testing::waitScale = 0.0;
@@ -191,7 +192,7 @@ int main(int argc, char* argv[])
             receiver.take();
             std::unique_ptr<TxDialog> dialog;
             if (phase.message)
-                dialog = std::make_unique<frmSend>(main.MSComm1, [&main] { return main.takeMessage(); }, &main);
+                dialog = std::make_unique<frmSend>(main.MSComm1, [&main] { return main.shownMessage(); }, &main);
             else
                 dialog = std::make_unique<frmDate>(main.MSComm1, &main);
             dialog->show();

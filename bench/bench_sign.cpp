@@ -7,6 +7,7 @@
 #include "gui/preview/LedMatrix.h"
 #include "gui/preview/PagePreview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -158,7 +159,7 @@ void previewInTheMainWindow(int seconds)
     w.show();
     runFor(300);
     const double noMessage = measure(selfCpuSeconds, seconds * 1000);
-    w.Nuevo_Click();
+    w.findChild<QAction*>(QStringLiteral("Nuevo"))->trigger();
     auto* text = w.findChild<QLineEdit*>(QStringLiteral("txtMensaje"));
     auto* effect = w.findChild<QComboBox*>(QStringLiteral("cboEfe"));
     text->setText(QString::fromUtf8("Lluvia sobre Tivor"));

@@ -13,6 +13,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-mime.xml DESTINATION ${CMAKE
         RENAME tivor.xml)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/com.example.tivor.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/resources/tivor.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Debian wants the licence of every package in its doc folder, under the package's own (lower-case) name.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tivor)
 
 # Debian keeps manual pages compressed; -n leaves the time out so the package builds the same twice.
 find_program(TIVOR_GZIP gzip)
@@ -31,6 +33,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tivor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tivor")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CONTACT "Equipo Tivor <tivor@example.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "carga de mensajes para carteles electronicos por puerto serie")
 set(CPACK_PACKAGE_DESCRIPTION "Tivor compone mensajes de hasta 64 paginas para carteles de mensajes LED

@@ -35,7 +35,8 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 check "installed files"
 for f in /usr/bin/tivor /usr/bin/tivor-cli /usr/share/tivor/tivor.html /usr/share/applications/tivor.desktop \
          /usr/share/icons/hicolor/scalable/apps/tivor.svg /usr/share/man/man1/tivor-cli.1.gz \
-         /usr/share/mime/packages/tivor.xml /usr/share/metainfo/com.example.tivor.metainfo.xml; do
+         /usr/share/mime/packages/tivor.xml /usr/share/metainfo/com.example.tivor.metainfo.xml \
+         /usr/share/doc/tivor/copyright; do
     [ -f "$f" ] || fail "$f is missing"
 done
 if [ -x "$TIVOR_BUILD/tools/sign/tivor-sign" ]; then

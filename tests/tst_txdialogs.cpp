@@ -104,7 +104,7 @@ class TestTxDialogs : public QObject
         main = std::make_unique<FrmMain>();
         AppFolder = dir.path();
         QVERIFY(editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA"));
-        main->TomoActual();
+        main->editor().TomoActual();
     }
     // All that reached the line: the dialogs have written everything by the time they close.
     QByteArray wire() const { return pty->settle() ? pty->bytes() : QByteArrayLiteral("(the line never went quiet)"); }
@@ -161,7 +161,7 @@ private slots:
         QFETCH(QByteArray, sent);
         start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
         if (setup.contains(u"closed"))
-            main->setMessageOpen(false);
+            main->editor().setMessageOpen(false);
         if (setup.contains(u"empty"))
             QVERIFY(editorkit::run(*main, "txtMensaje "));
         if (setup.contains(u"edit"))
@@ -169,7 +169,7 @@ private slots:
         TxInProgress = TxCancel = true; // left over from an earlier send: cleared as the dialog opens
         std::unique_ptr<TxDialog> dlg;
         if (setup.startsWith(u"send"))
-            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         else
             dlg = std::make_unique<frmDate>(main->MSComm1);
         QVERIFY(!TxInProgress && !TxCancel);
@@ -194,6 +194,24 @@ private slots:
         QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
         QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
         QCOMPARE(platform::testing::endCount, bySignal ? 1 : 0);
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // A program folder that cannot take "Salida.txt" (an installed program): the user's data folder for Tivor
+    // takes it, and the dialog says where, not only in its tooltip.
+    void salidaElsewhere()
+    {
+        start(QStringLiteral("/dev/tivor-no-such-port"));
+        QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
+        AppFolder = dir.filePath("blocker");
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
+        QFile::remove(folder + "/Salida.txt");
+        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        dlg.findChild<QCheckBox*>("chkFile")->setChecked(true);
+        Recorder rec(dlg);
+        send(dlg);
+        QCOMPARE(rec.texts, QStringList{"Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(folder)});
+        QCOMPARE(testenv::readFile(folder + "/Salida.txt"), '"' + kHola + "\"\r\n");
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -233,7 +251,7 @@ private slots:
         start(QString(), "11", "5");
         QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
         const auto shown = [this](bool toFile) {
-            frmSend dlg(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+            frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
             const QLabel* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
             return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
@@ -251,6 +269,22 @@ private slots:
         QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
     }
 
+    // A send leaves the pages it sent padded to the sign's line in the model, so a save after it writes them so;
+    // the page on screen is taken from its field again as the save starts.
+    void saveAfterSend()
+    {
+        start();
+        QVERIFY(editorkit::run(*main, "Y;cmdPagDwn;txtMensaje B;cmdPagFirst"));
+        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(true);
+        send(dlg);
+        QCOMPARE(editorkit::modelString(), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
+        QVERIFY(editorkit::run(*main, "<sent.mnm>;Grabar", dir.path()));
+        QCOMPARE(testenv::readFile(dir.filePath(QStringLiteral("sent.mnm"))),
+                 QByteArray("1,4,2,\"HOLA\"\r\n0,0,0,\"B               \"\r\n"));
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
     // A folder that cannot be written sends the file to the user's data folder; a write that fails half-way in
     // both (a file-size limit, which even root meets) reports failure with each place and the system's reason.
     void salidaFallbackAndFailedWrite()
@@ -260,16 +294,16 @@ private slots:
         const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
         QVERIFY(testenv::writeFile(blocker, "file"));
         AppFolder = blocker + QStringLiteral("/bin");
-        const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                                     .filePath(QStringLiteral("Salida.txt"));
-        QCOMPARE(writeSalida(), fallback);
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/Tivor/Salida.txt");
+        QCOMPARE(writeSalida(TxBuffer), fallback);
         QCOMPARE(testenv::readFile(fallback), '"' + TxBuffer + "\"\r\n");
 
         AppFolder = dir.path();
         QString error;
         {
             testenv::FileSizeLimit limit(1000);
-            QVERIFY(writeSalida(&error).isEmpty());
+            QVERIFY(writeSalida(TxBuffer, &error).isEmpty());
         }
         const QString reason = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG));
         QCOMPARE(error, salida() + reason + u'\n' + fallback + reason);
@@ -300,7 +334,7 @@ private slots:
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
         frmDate date(main->MSComm1);
-        frmSend message(main->MSComm1, [this] { return main->takeMessage(); }, main.get());
+        frmSend message(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         send(hangUp ? static_cast<TxDialog&>(date) : message);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
         QCOMPARE(back.bytes(), hangUp ? kClock : kHola);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "gui/editor/FrmMain.h"
+#include "gui/editor/PageEditor.h"
+#include "gui/editor/StatusLine.h"
 #include "core/files/MessageFile.h"
 #include "core/protocol/SignProtocol.h"
 #include "core/model/Module1.h"
@@ -129,7 +131,7 @@ inline QString state(FrmMain& w)
         const QString extra = box->count() > size ? u'=' + box->itemText(size) : QString();
         return field(box, QString::number(box->currentIndex()) + extra);
     };
-    return QString(w.messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
+    return QString(w.editor().messageOpen() ? "" : "closed ") + child<QLineEdit>(w, "txtPag")->text() + " de " +
            child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
            list(child<QComboBox>(w, "cboEfe"), signproto::EffectCount) + " p" +
            list(child<QComboBox>(w, "cboPausa"), signproto::PauseList.size()) +

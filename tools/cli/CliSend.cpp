@@ -213,7 +213,8 @@ int sendToMany(const QString& what, const QStringList& ports)
 int checkDelay(const QString& value, const QStringList& accepted, const QString& option, const QString& stored,
                double inForce)
 {
-    if (accepted.contains(value))
+    const DelayLookUp delay = lookUpDelay(value, accepted, inForce);
+    if (delay.listed)
         return -1;
     const QString listed = accepted.join(QStringLiteral(", "));
     if (stored.isEmpty())
@@ -222,7 +223,7 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
     // A warning, not a failure: the status fail() returns is not used.
     fail(StatusOk, QStringLiteral("aviso: el valor guardado %1 '%2' no es una demora aceptada; se envia con %3 ms")
                        .arg(stored, value)
-                       .arg(qRound(inForce * 1000)));
+                       .arg(qRound(delay.seconds * 1000)));
     return -1;
 }
 
@@ -265,7 +266,7 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
         const QString path = parser.value(portsFileOption);
         QByteArray text;
         FileFailure failure;
-        if (!readWholeFile(path, &text, &failure, MaxInputBytes))
+        if (!readWholeFile(path, &text, &failure))
             return readFailure(path, failure);
         const qsizetype given = ports->size();
         for (const QByteArray& line : text.split('\n')) {

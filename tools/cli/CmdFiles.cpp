@@ -5,9 +5,9 @@
 #include "core/model/Cp1252.h"
 
 #include "core/files/MessageFile.h"
+#include "core/files/OutputFile.h"
 #include "core/files/TextImport.h"
 #include "core/protocol/SignProtocol.h"
-#include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/platform/Terminal.h"
@@ -21,9 +21,10 @@ QString codeText(int code)
     return QStringLiteral("codigo %1").arg(code);
 }
 
-QString effectName(int effect)
+// The effect as the editor's list shows it, "[16]" included: what the operator picks it by.
+QString effectShown(int effect)
 {
-    // The list texts carry trailing blanks ("Hora  "); inner blanks are part of the name as the editor shows it.
+    // The list texts carry trailing blanks ("Hora  "); inner blanks are part of the text as the editor shows it.
     if (effect < signproto::EffectCount)
         return signproto::effectListText(effect).trimmed();
     return codeText(effect);
@@ -56,32 +57,17 @@ QString shownText(const QString& text)
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-// Preamble, command and speed: what comes before the first page record.
-constexpr qsizetype headerBytes = qsizetype(signproto::Preamble.size()) + 2;
+// What comes before the first page record.
+const qsizetype headerBytes = messageHeader().size();
 
-// The bytes of each page record of the message now in the model, in slot order, as the builder makes them:
-// each page is built alone from the same texts, so the lengths are the builder's own. The model is left as
-// it was (building pads texts in place).
+// The bytes of each page record of the message now in the model, in slot order, as the builder makes them.
 QList<int> recordLengths()
 {
     using namespace Module1;
-    const KeepTransmissionState keep;
-    const auto texts = PageText;
-    const auto effects = PageEffect;
-    const auto pauses = PagePause;
-    const auto aligns = PageAlign;
     QList<int> lengths;
-    for (int page = 1; page <= MaxPages; ++page) {
-        if (texts[page].isEmpty())
-            continue;
-        clearModel();
-        PageText[page] = texts[page];
-        PageEffect[page] = effects[page];
-        PagePause[page] = pauses[page];
-        PageAlign[page] = aligns[page];
-        buildMessageTransmission();
-        lengths << TxLength - int(headerBytes + signproto::Terminator.size());
-    }
+    for (int page = 1; page <= MaxPages; ++page)
+        if (!PageText[page].isEmpty())
+            lengths << int(pageRecord(PageText[page], PageEffect[page], PagePause[page], PageAlign[page]).size());
     return lengths;
 }
 
@@ -145,10 +131,8 @@ int cmdDump(const QStringList& arguments)
     if (!Module1::messageHasText())
         return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
 
-    const QList<int> lengths = parser.isSet(hex) ? recordLengths() : QList<int>();
-    buildMessageTransmission();
-    const QByteArray bytes = parser.isSet(hex) ? hexDump(Module1::TxBuffer, lengths)
-                                               : '"' + Module1::TxBuffer + "\"\r\n";
+    const QByteArray tx = messageTransmission(modelPages());
+    const QByteArray bytes = parser.isSet(hex) ? hexDump(tx, recordLengths()) : salidaLine(tx);
     if (const int status = writeOutput(parser.value(output), bytes); status >= 0)
         return status;
     return StatusOk;
@@ -170,7 +154,7 @@ int cmdShow(const QStringList& arguments)
                              QStringLiteral("Alineacion"), QStringLiteral("Texto")}};
     for (int page = 1; page <= Module1::MaxPages; ++page) {
         if (!Module1::PageText[page].isEmpty())
-            rows.append({QString::number(page), effectName(Module1::PageEffect[page]),
+            rows.append({QString::number(page), effectShown(Module1::PageEffect[page]),
                          pauseName(Module1::PagePause[page]), alignName(Module1::PageAlign[page]),
                          shownText(Module1::PageText[page])});
     }
@@ -212,7 +196,7 @@ int cmdImport(const QStringList& arguments)
         return status;
 
     QStringList pages;
-    if (FileFailure failure; !readImportFile(source, &pages, &failure, MaxInputBytes))
+    if (FileFailure failure; !readImportFile(source, &pages, &failure))
         return readFailure(source, failure);
     // The program would save nothing for a message without text; say so rather than leave no file silently.
     if (pages.isEmpty())

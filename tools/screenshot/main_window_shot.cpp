@@ -3,12 +3,14 @@
 // With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
 #include "gui/editor/FrmMain.h"
+#include "gui/editor/PageEditor.h"
 #include "core/model/Module1.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 #include "core/settings/SettingsStore.h"
 #include "platform/PseudoTerminal.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPixmap>
@@ -48,11 +50,11 @@ int main(int argc, char* argv[])
     }
     w.show();
     if (!firstStart)
-        w.Cargar_Click();
+        w.findChild<QAction*>(QStringLiteral("Cargar"))->trigger();
     platform::testing::scriptedDialogs = false;
     if (argc > 3 && QString::fromLocal8Bit(argv[3]) != QLatin1String("-")) {
         w.findChild<QLineEdit*>(QStringLiteral("txtGoto"))->setText(QString::fromLocal8Bit(argv[3]));
-        w.cmdGtoPag_Click();
+        w.editor().cmdGtoPag_Click();
     }
     int status = 1;
     QTimer::singleShot(1500, [&]() {

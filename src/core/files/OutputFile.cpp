@@ -2,7 +2,6 @@
 #include "core/files/OutputFile.h"
 
 #include "core/files/FileIO.h"
-#include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 
 #include <QDir>
@@ -24,22 +23,35 @@ bool writeTo(const QString& path, const QByteArray& line, QString* error)
 }
 } // namespace
 
-QString writeSalida(QString* error)
+QByteArray salidaLine(const QByteArray& transmission)
 {
     QByteArray line;
-    line.reserve(Module1::TxBuffer.size() + 4);
+    line.reserve(transmission.size() + 4);
     line += '"';
-    line += Module1::TxBuffer; // quotes inside are written as they are
+    line += transmission;
     line += '"';
     line += "\r\n";
+    return line;
+}
 
+QString salidaFallbackFolder()
+{
+    // The user's own data folder for Tivor (~/.local/share/Tivor, %LOCALAPPDATA%\Tivor), whichever program
+    // writes: the window and tivor-cli have different application names.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("Tivor"));
+}
+
+QString writeSalida(const QByteArray& transmission, QString* error)
+{
+    const QByteArray line = salidaLine(transmission);
     QString firstError;
     if (!Module1::AppFolder.isEmpty()) {
         const QString path = QDir(Module1::AppFolder).filePath(kFileName);
         if (writeTo(path, line, &firstError))
             return path;
     }
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString dataDir = salidaFallbackFolder();
     if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) {
         if (error)
             *error = firstError.isEmpty() ? QStringLiteral("No hay carpeta de datos del usuario") : firstError;

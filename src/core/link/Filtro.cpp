@@ -39,28 +39,32 @@ QChar signCharOf(QChar c)
     return plainLetterOf(c);
 }
 
-QString Filtro(QString& text, quint8& width, quint8& align)
+QString paddedText(const QString& text, quint8 align)
 {
-    qsizetype count = width == 0 ? text.size() : qsizetype(width);
     const qsizetype len = text.size();
-    if (len < LineWidth) {
-        if (align == 0) {
-            // The count stays: with width 0 the blanks stay in the model only.
-            text += QString(LineWidth - len, u' ');
-        } else if (align == 2) {
-            const qsizetype k = (LineWidth - len) / 2;
-            text = QString(k, u' ') + text + QString(k, u' ');
-            if (text.size() < LineWidth)
-                text += u' ';
-            count = text.size();
-        }
-    }
+    if (len >= LineWidth)
+        return text;
+    if (align == 0)
+        return text + QString(LineWidth - len, u' ');
+    if (align != 2)
+        return text;
+    const qsizetype k = (LineWidth - len) / 2;
+    QString centred = QString(k, u' ') + text + QString(k, u' ');
+    if (centred.size() < LineWidth)
+        centred += u' ';
+    return centred;
+}
 
+QString Filtro(const QString& text, quint8 width, quint8 align)
+{
+    const QString padded = paddedText(text, align);
+    // A centred text goes out with its blanks, a left-aligned one of width 0 without them.
+    const qsizetype count = width != 0 ? qsizetype(width) : align == 2 ? padded.size() : text.size();
     QString result;
     result.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        // Other alignments are not padded in the model; a fixed-width record still needs its blanks.
-        const QChar c = i < text.size() ? text.at(i) : QChar(u' ');
+        // Other alignments are not padded; a fixed-width record still needs its blanks.
+        const QChar c = i < padded.size() ? padded.at(i) : QChar(u' ');
         result += signCharOf(c);
     }
     return result;

@@ -5,10 +5,15 @@
 #include <QList>
 #include <QString>
 
-// Brings `text` to the sign's line by `align` (0 left, 2 centred; the padding is written back into
-// `text`) and converts `width` characters (0: the whole text, 16: exactly 16) to the sign's characters.
-// Every character of the result is below the command bytes: printable ASCII, or the sign's own codes.
-QString Filtro(QString& text, quint8& width, quint8& align);
+// `text` brought to the sign's line by `align` (0 left, 2 centred) and `width` characters of it (0: as many
+// as the text has, 16: exactly 16) converted to the sign's characters. With width 0 a left-aligned text
+// goes out as long as it is: its blanks are only the model's (see paddedText). Every character of the
+// result is below the command bytes: printable ASCII, or the sign's own codes.
+QString Filtro(const QString& text, quint8 width, quint8 align);
+
+// A text shorter than the sign's line filled up with blanks by `align` (0 after it, 2 around it, the odd
+// one after); any other text, or another alignment, as it is. What a send leaves in the model.
+QString paddedText(const QString& text, quint8 align);
 
 // The one character sent for one character of page text.
 QChar signCharOf(QChar c);

@@ -1,4 +1,4 @@
-// Paced sending of the built transmission, the cancelled ending, and the shared state's reset and save.
+// Paced sending of the built transmission, the cancelled ending, and the shared state's reset.
 #include "core/link/PacedSend.h"
 
 #include "core/protocol/SignProtocol.h"
@@ -167,39 +167,4 @@ void resetTransmissionState()
     TxPercent = 0;
     TxInProgress = false;
     TxCancel = false;
-}
-
-struct KeepTransmissionState::Saved
-{
-    decltype(Module1::PageText) text = Module1::PageText;
-    decltype(Module1::PageEffect) effect = Module1::PageEffect;
-    decltype(Module1::PagePause) pause = Module1::PagePause;
-    decltype(Module1::PageAlign) align = Module1::PageAlign;
-    decltype(Module1::PageCount) pageCount = Module1::PageCount;
-    decltype(Module1::CurrentPage) currentPage = Module1::CurrentPage;
-    QByteArray buffer = Module1::TxBuffer;
-    QString speedName = Module1::TxSpeedName;
-    quint8 speedCode = Module1::TxSpeedCode;
-    double delayStart = Module1::TxDelayStart;
-    double delayChar = Module1::TxDelayChar;
-    int length = Module1::TxLength;
-};
-
-KeepTransmissionState::KeepTransmissionState() : saved(std::make_unique<Saved>()) {}
-
-KeepTransmissionState::~KeepTransmissionState()
-{
-    using namespace Module1;
-    PageText = saved->text;
-    PageEffect = saved->effect;
-    PagePause = saved->pause;
-    PageAlign = saved->align;
-    PageCount = saved->pageCount;
-    CurrentPage = saved->currentPage;
-    TxBuffer = saved->buffer;
-    TxSpeedName = saved->speedName;
-    TxSpeedCode = saved->speedCode;
-    TxDelayStart = saved->delayStart;
-    TxDelayChar = saved->delayChar;
-    TxLength = saved->length;
 }

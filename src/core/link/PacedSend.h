@@ -1,10 +1,9 @@
 // Sending a built transmission to the sign paced byte by byte, its cancelled ending, and the shared
-// transmission state's reset and save.
+// transmission state's reset.
 #pragma once
 
 #include <QtGlobal>
 #include <functional>
-#include <memory>
 #include <vector>
 
 class SignPort;
@@ -47,18 +46,3 @@ bool transmissionRunning();
 
 // Resets the transmission state as at the start of the run (the default delays, nothing built).
 void resetTransmissionState();
-
-// Puts the pages and the built transmission back as they were when it goes out of scope. Building pads
-// texts in place and replaces TxBuffer and the delays in force; a measurement must leave none of that.
-class KeepTransmissionState
-{
-public:
-    KeepTransmissionState();
-    ~KeepTransmissionState();
-    KeepTransmissionState(const KeepTransmissionState&) = delete;
-    KeepTransmissionState& operator=(const KeepTransmissionState&) = delete;
-
-private:
-    struct Saved;
-    std::unique_ptr<Saved> saved;
-};

@@ -24,8 +24,7 @@ bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);
     MSComm1.setCommPort(Module1::ComPort);
-    Module1::comSettings = Module1::ComBaud + QStringLiteral(",N,8,1");
-    if (!MSComm1.setSettings(Module1::comSettings))
+    if (!MSComm1.setSettings(Module1::ComBaud + QStringLiteral(",N,8,1")))
         return failed();
     MSComm1.setHandshaking(0);
     MSComm1.setOutBufferSize(1024);

@@ -5,12 +5,6 @@
 
 class MSComm;
 
-namespace Module1
-{
-// The line settings last built from ComBaud ("9600,N,8,1").
-inline QString comSettings;
-} // namespace Module1
-
 // Status panel text for a port: "COM" + port + ": " + baud for a port number, path + ": " + baud otherwise.
 QString comPanelText(const QString& port, const QString& baud);
 

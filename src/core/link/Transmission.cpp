@@ -3,9 +3,7 @@
 
 #include "core/link/Filtro.h"
 #include "core/link/PacedSend.h"
-#include "core/protocol/SignProtocol.h"
 #include "core/model/Cp1252.h"
-#include "core/model/Module1.h"
 #include "core/settings/RegSett.h"
 
 #include <algorithm>
@@ -15,14 +13,6 @@ using namespace signproto;
 
 namespace
 {
-bool lookUpDelay(const QString& text, const QStringList& list, double& seconds)
-{
-    if (!list.contains(text))
-        return false;
-    seconds = text.toInt() / 1000.0;
-    return true;
-}
-
 char bcd(int value)
 {
     value %= 100;
@@ -35,47 +25,66 @@ qint64 roundedMs(double seconds)
 }
 } // namespace
 
-void lookUpDelays()
+bool MessagePages::hasText() const
 {
-    lookUpDelay(DY1, signproto::DelayStartList, TxDelayStart);
-    lookUpDelay(DY2, signproto::DelayCharList, TxDelayChar);
+    return std::any_of(text.begin() + 1, text.end(), [](const QString& t) { return !t.isEmpty(); });
 }
 
-bool buildMessageTransmission()
+MessagePages modelPages()
 {
-    if (transmissionRunning())
-        return false;
-    TxSpeedName = speedName(Speeds.front().code);
-    TxSpeedCode = speedCodeFor(TxSpeedName);
+    return MessagePages{PageText, PageEffect, PagePause, PageAlign};
+}
 
-    QByteArray buf(Preamble.data(), qsizetype(Preamble.size()));
-    buf += char(MessageCommand);
-    buf += char(TxSpeedCode);
-    for (int page = 1; page <= MaxPages; ++page) {
-        if (PageText[page].isEmpty())
-            continue;
-        const Effect& effect = effectOf(PageEffect[page]);
-        quint8 width = effect.width;
-        // The clock pages carry no text, but their text is still filtered (and padded) like any page.
-        const QString filtered = Filtro(PageText[page], width, PageAlign[page]);
-        if (effect.kind == Kind::Clock) {
-            buf += clockRecord(PageEffect[page]);
-            continue;
-        }
-        buf += char(effect.code);
-        buf += Cp1252::encode(filtered);
-        if (effect.kind == Kind::Line)
-            buf += char(pauseByteFor(PagePause[page]));
-    }
-    lookUpDelays();
+void storeInModel(const MessagePages& pages)
+{
+    PageText = pages.text;
+    PageEffect = pages.effect;
+    PagePause = pages.pause;
+    PageAlign = pages.align;
+}
+
+MessagePages paddedPages(MessagePages pages)
+{
+    // Clock pages too: their text is not sent, but it is filtered, and padded, like any page's.
+    for (int page = 1; page <= MaxPages; ++page)
+        if (!pages.text[page].isEmpty())
+            pages.text[page] = paddedText(pages.text[page], pages.align[page]);
+    return pages;
+}
+
+QByteArray pageRecord(const QString& text, std::uint8_t effectCode, std::uint8_t pause, std::uint8_t align)
+{
+    if (text.isEmpty())
+        return QByteArray();
+    const Effect& effect = effectOf(effectCode);
+    if (effect.kind == Kind::Clock)
+        return clockRecord(effectCode);
+    QByteArray record(1, char(effect.code));
+    record += Cp1252::encode(Filtro(text, effect.width, align));
+    if (effect.kind == Kind::Line)
+        record += char(pauseByteFor(pause));
+    return record;
+}
+
+QByteArray messageHeader()
+{
+    QByteArray header(Preamble.data(), qsizetype(Preamble.size()));
+    header += char(MessageCommand);
+    header += char(speedCodeFor(speedName(Speeds.front().code)));
+    return header;
+}
+
+QByteArray messageTransmission(const MessagePages& pages)
+{
+    QByteArray buf = messageHeader();
+    for (int page = 1; page <= MaxPages; ++page)
+        buf += pageRecord(pages.text[page], pages.effect[page], pages.pause[page], pages.align[page]);
     buf += Terminator;
     if (buf.size() > MaxLength) {
         buf.truncate(MaxLength);
         buf += Terminator;
     }
-    TxBuffer = buf;
-    TxLength = int(TxBuffer.size());
-    return true;
+    return buf;
 }
 
 ClockTexts clockTextsOf(const QDateTime& when)
@@ -88,21 +97,53 @@ ClockTexts clockTextsOf(const QDateTime& when)
                       two(d.day()),  two(d.month()),  two(std::abs(d.year()) % 100)};
 }
 
-bool buildDateTransmission(const QDateTime& when)
+QByteArray dateTransmission(const QDateTime& when)
 {
-    if (transmissionRunning())
-        return false;
     const ClockTexts c = clockTextsOf(when);
     QByteArray buf(Preamble.data(), qsizetype(Preamble.size()));
     buf += char(ClockCommand);
-    lookUpDelays();
     // Binary-coded decimal: the two digits of each field are the two hex digits of its byte.
     for (const QString* field : {&c.hour, &c.minute, &c.second, &c.day, &c.month, &c.year})
         buf += bcd(field->toInt());
     buf += Terminator;
-    TxBuffer = buf;
+    return buf;
+}
+
+DelayLookUp lookUpDelay(const QString& text, const QStringList& list, double inForce)
+{
+    if (!list.contains(text))
+        return {inForce, false};
+    return {text.toInt() / 1000.0, true};
+}
+
+void lookUpDelays()
+{
+    TxDelayStart = lookUpDelay(DY1, DelayStartList, TxDelayStart).seconds;
+    TxDelayChar = lookUpDelay(DY2, DelayCharList, TxDelayChar).seconds;
+}
+
+bool loadTransmission(const QByteArray& bytes)
+{
+    if (transmissionRunning())
+        return false;
+    lookUpDelays();
+    TxBuffer = bytes;
     TxLength = int(TxBuffer.size());
     return true;
+}
+
+bool buildMessageTransmission()
+{
+    if (!loadTransmission(messageTransmission(modelPages())))
+        return false;
+    TxSpeedName = speedName(Speeds.front().code);
+    TxSpeedCode = speedCodeFor(TxSpeedName);
+    return true;
+}
+
+bool buildDateTransmission(const QDateTime& when)
+{
+    return loadTransmission(dateTransmission(when));
 }
 
 qint64 estimatedSendMs(int length, double delayStart, double delayChar)

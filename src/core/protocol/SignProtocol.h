@@ -225,6 +225,18 @@ inline const QStringList DelayCharList = {
     QStringLiteral("20"), QStringLiteral("30"), QStringLiteral("40"), QStringLiteral("50"),
     QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"), QStringLiteral("90"),
 };
+// The delays of a fresh installation, as the options store them; they pace every send until a listed text
+// is looked up, so a stored text outside the lists never leaves a run unpaced (the sign would drop bytes).
+inline constexpr std::string_view DefaultDelayStart = "200";
+inline constexpr std::string_view DefaultDelayChar = "05";
+// The milliseconds of a delay text made of digits.
+constexpr int delayMs(std::string_view text)
+{
+    int ms = 0;
+    for (const char c : text)
+        ms = ms * 10 + (c - '0');
+    return ms;
+}
 // Bytes 1..PreambleDelayBytes wait the start delay, every later byte the character delay.
 inline constexpr int PreambleDelayBytes = 5;
 } // namespace signproto

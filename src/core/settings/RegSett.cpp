@@ -1,6 +1,7 @@
 // Settings: application "Tivor", section "COM" (Port, Baud, RTS) and "PGM" (DY1, DY2).
 #include "core/settings/RegSett.h"
 
+#include "core/protocol/SignProtocol.h"
 #include "core/settings/SettingsStore.h"
 
 namespace
@@ -10,8 +11,8 @@ const QString kCom = QStringLiteral("COM");
 const QString kPgm = QStringLiteral("PGM");
 const QString kDefaultPort = QStringLiteral("2");
 const QString kDefaultBaud = QStringLiteral("9600");
-const QString kDefaultDY1 = QStringLiteral("200");
-const QString kDefaultDY2 = QStringLiteral("05");
+const QString kDefaultDY1 = QString::fromLatin1(signproto::DefaultDelayStart);
+const QString kDefaultDY2 = QString::fromLatin1(signproto::DefaultDelayChar);
 } // namespace
 
 QString settingsReadProblem()

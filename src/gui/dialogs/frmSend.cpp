@@ -9,20 +9,24 @@
 #include "core/ports/MSComm.h"
 #include "core/settings/RegSett.h"
 #include "ui_frmSend.h"
+#include "gui/platform/OnScreen.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace
 {
 // A stored delay outside its list is not looked up (Opciones stores what was typed): the line says which
-// delay is in force instead, as just looked up.
+// delay is in force instead.
 QString unlistedDelays()
 {
     using namespace Module1;
     QString notes;
-    const auto note = [&notes](const char* name, const QString& text, const QStringList& list, double seconds) {
-        if (!list.contains(text))
+    const auto note = [&notes](const char* name, const QString& text, const QStringList& list, double inForce) {
+        if (const DelayLookUp delay = lookUpDelay(text, list, inForce); !delay.listed)
             notes += QStringLiteral("\n%1 \"%2\" no esta en la lista: se usa %3 ms")
                          .arg(QLatin1String(name), text)
-                         .arg(qRound(seconds * 1000));
+                         .arg(qRound(delay.seconds * 1000));
     };
     note("DY1", DY1, signproto::DelayStartList, TxDelayStart);
     note("DY2", DY2, signproto::DelayCharList, TxDelayChar);
@@ -30,10 +34,11 @@ QString unlistedDelays()
 }
 } // namespace
 
-frmSend::frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent)
-    : TxDialog(parent), MSComm1(port), takeMessage(std::move(takeMessage)), ui(std::make_unique<Ui::frmSend>())
+frmSend::frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent)
+    : TxDialog(parent), MSComm1(port), shownMessage(std::move(shownMessage)), ui(std::make_unique<Ui::frmSend>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
     // "Enviar" works once: a second click while sending or during the closing wait does nothing.
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click, Qt::SingleShotConnection);
@@ -56,22 +61,18 @@ void frmSend::Form_Load()
 void frmSend::showEstimate()
 {
     using namespace Module1;
-    // Measured with the real builder on the shared state, which is then put back exactly: opening the
-    // dialog must not take the page, pad texts or change the delays in force. "Enviar" builds anew.
+    // Opening the dialog takes nothing into the model and builds nothing to send: "Enviar" does that.
     QString shown;
-    {
-        const KeepTransmissionState keep;
-        if (!transmissionRunning() && takeMessage()) {
-            if (messageHasText() && buildMessageTransmission()) {
-                const qint64 ms = estimatedSendMs();
-                const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
-                                                : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
-                shown = ui->chkFile->isChecked()
-                            ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(TxLength)
-                            : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(TxLength) +
-                                  unlistedDelays();
-            }
-        }
+    const std::optional<MessagePages> pages = transmissionRunning() ? std::nullopt : shownMessage();
+    if (pages && pages->hasText()) {
+        const int length = int(messageTransmission(*pages).size());
+        const qint64 ms = estimatedSendMs(length, lookUpDelay(DY1, signproto::DelayStartList, TxDelayStart).seconds,
+                                          lookUpDelay(DY2, signproto::DelayCharList, TxDelayChar).seconds);
+        const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
+                                        : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
+        shown = ui->chkFile->isChecked()
+                    ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(length)
+                    : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(length) + unlistedDelays();
     }
     ui->lblEstimado->setText(shown);
     ui->lblEstimado->setVisible(!shown.isEmpty());
@@ -79,26 +80,34 @@ void frmSend::showEstimate()
 
 void frmSend::cmdOK_Click()
 {
-    if (!takeMessage() || !Module1::messageHasText()) {
+    const std::optional<MessagePages> pages = shownMessage();
+    if (!pages || !pages->hasText()) {
         endWith(QStringLiteral("Error #21, No Hay mensaje cargado"));
         return;
     }
 
     Module1::TxCancel = false;
     Module1::TxInProgress = true;
-    if (!buildMessageTransmission()) {
+    if (!loadTransmission(messageTransmission(*pages))) {
         endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
         return;
     }
+    // The message stays in the model as it was sent: the page being typed taken, the short texts padded to
+    // the sign's line. A save after a send writes them so.
+    storeInModel(paddedPages(*pages));
 
     if (ui->chkFile->isChecked()) {
-        const QString path = writeSalida();
+        const QString path = writeSalida(Module1::TxBuffer);
         if (path.isEmpty()) {
             endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
             return;
         }
-        // The file may have gone to the per-user folder: the tooltip says where it is.
-        showPanel1(QStringLiteral("Archivo 'salida.txt' grabado OK!"), path);
+        // The program's folder could not take it: say where it went instead, not only in the tooltip.
+        const QString folder = QFileInfo(path).absolutePath();
+        showPanel1(folder == QDir(Module1::AppFolder).absolutePath()
+                       ? QStringLiteral("Archivo 'salida.txt' grabado OK!")
+                       : QStringLiteral("Archivo 'salida.txt' grabado OK en %1").arg(QDir::toNativeSeparators(folder)),
+                   path);
         closeAfterOneSecond();
         return;
     }

@@ -1,10 +1,12 @@
 // The send dialog: the open message to the sign, or to "Salida.txt".
 #pragma once
 
+#include "core/link/Transmission.h"
 #include "gui/dialogs/TxDialog.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MSComm;
 
@@ -17,10 +19,10 @@ class frmSend : public TxDialog
 {
     Q_OBJECT
 public:
-    // Takes the page being edited into the model and says whether a message is open.
-    using TakeMessage = std::function<bool()>;
+    // The open message as the editor shows it, the page being typed included; none when no message is open.
+    using ShownMessage = std::function<std::optional<MessagePages>()>;
 
-    frmSend(MSComm& port, TakeMessage takeMessage, QWidget* parent = nullptr);
+    frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent = nullptr);
     ~frmSend() override;
 
     void cmdOK_Click();
@@ -31,6 +33,6 @@ private:
     void showEstimate();
 
     MSComm& MSComm1;
-    TakeMessage takeMessage;
+    ShownMessage shownMessage;
     std::unique_ptr<Ui::frmSend> ui;
 };

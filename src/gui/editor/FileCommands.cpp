@@ -1,15 +1,16 @@
 // The file commands of the main window and the unsaved-changes prompt.
 #include "gui/editor/FileCommands.h"
 
-#include "gui/editor/FrmMain.h"
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
+#include "core/model/Cp1252.h"
 #include "core/model/Module1.h"
+#include "gui/editor/PageEditor.h"
+#include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
-#include "core/platform/Program.h"
-#include "ui_FrmMain.h"
 
 #include <QFileInfo>
+#include <utility>
 
 using namespace Module1;
 
@@ -20,37 +21,82 @@ namespace
 const QString MessageFilter = QStringLiteral("Archivos de Mensajes(*.mnm)|*.mnm");
 const QString TextFilter = QStringLiteral("Archivos de Texto(*.txt)|*.txt");
 
-// One empty, unnamed page in the open editor: what New gives, and what a file that failed to load leaves.
-void startEmptyMessage(FrmMain& w)
+Report done(const QString& text, std::optional<QString> name = std::nullopt)
 {
-    w.Ini_Frame();
+    return Report{Report::Kind::Done, text, std::move(name)};
+}
+Report refused(const QString& text)
+{
+    return Report{Report::Kind::Refused, text, std::nullopt};
+}
+Report failed(const QString& text, std::optional<QString> name = std::nullopt)
+{
+    return Report{Report::Kind::Failed, text, std::move(name)};
+}
+
+// One empty, unnamed page in the open editor: what New gives, and what a file that failed to load leaves.
+void startEmptyMessage(const Tools& t)
+{
+    t.editor.Ini_Frame();
     MsgModified = false;
     MsgSaveAs = true;
-    w.setMessageOpen(true);
-    w.focusText();
-    w.setStatusPanel(2, QStringLiteral("Sin Nombre"));
+    t.editor.setMessageOpen(true);
+    t.editor.focusText();
     MsgFileName.clear();
 }
 
-void readFailure(FrmMain& w)
+const QString NoName = QStringLiteral("Sin Nombre");
+
+// The reading steps of Open, once the file name and path are set. The model is only touched once the file has
+// been read: a file too large to read leaves the open message as it was.
+Opened loadMessageFile(const Tools& t)
 {
-    w.TypeErr(QStringLiteral("Error en Archivo de Mensaje"));
-    startEmptyMessage(w);
+    FileFailure failure;
+    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath, &failure);
+    if (outcome == MessageLoad::TooLarge)
+        return {outcome, failed(failure.reason)};
+    if (outcome == MessageLoad::Empty) {
+        t.editor.Ini_Frame();
+        return {outcome, Report()}; // one empty page, nothing reported
+    }
+    if (outcome != MessageLoad::Pages) {
+        startEmptyMessage(t);
+        return {outcome, failed(QStringLiteral("Error en Archivo de Mensaje"), NoName)};
+    }
+    t.editor.setMessageOpen(true);
+    t.editor.clearGoto();
+    t.editor.RefMensaje();
+    MsgModified = false;
+    MsgSaveAs = false;
+    return {outcome, done(QStringLiteral("Mensaje cargado OK!"), MsgFileName)};
+}
+
+// Open with the file chosen; a file too large to read leaves the name of the open message as it was too.
+Opened openNamed(const Tools& t, const QString& name, const QString& path)
+{
+    const QString keptName = std::exchange(MsgFileName, name);
+    const QString keptPath = std::exchange(MsgFilePath, path);
+    Opened opened = loadMessageFile(t);
+    if (opened.load == MessageLoad::TooLarge) {
+        MsgFileName = keptName;
+        MsgFilePath = keptPath;
+    }
+    return opened;
 }
 } // namespace
 
-SaveOutcome Grabar_Mensaje(FrmMain& w)
+SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
 {
-    w.TomoActual();
+    t.editor.TomoActual();
     const bool hasText = messageHasText();
     if (MsgFileName.isEmpty() || (MsgSaveAs && hasText)) {
-        CommonDialog& dlg = w.CommonDialog1;
+        CommonDialog& dlg = t.dialog;
         dlg.Flags = CommonDialog::cdlOFNOverwritePrompt | CommonDialog::cdlOFNCreatePrompt; // 8194
         dlg.Filter = MessageFilter;
         dlg.FilterIndex = 1;
         dlg.FileName.clear();
-        if (!dlg.ShowSave(&w)) {
-            w.TypeErr(QStringLiteral("NO se Grabo Archivo Mensajes"));
+        if (!dlg.ShowSave(t.window)) {
+            report = failed(QStringLiteral("NO se Grabo Archivo Mensajes"));
             return SaveOutcome::Failed;
         }
         MsgFileName = dlg.FileTitle;
@@ -59,160 +105,122 @@ SaveOutcome Grabar_Mensaje(FrmMain& w)
     if (!hasText)
         return SaveOutcome::NoText;
     if (MsgFileName.isEmpty()) {
-        w.TypeErr(QStringLiteral("No se Grabo Mensaje..."));
+        report = failed(QStringLiteral("No se Grabo Mensaje..."));
         return SaveOutcome::NoName;
     }
     // The new file replaces the old one only once it is complete: a failed save keeps the old file.
     if (!writeMessageFile(MsgFilePath)) {
-        w.TypeErr(QStringLiteral("NO se Grabo Archivo Mensajes"));
+        report = failed(QStringLiteral("NO se Grabo Archivo Mensajes"));
         return SaveOutcome::Failed;
     }
     MsgModified = false;
-    w.TypeMsg(0, QStringLiteral("Mensajes Grabado OK"));
-    w.setStatusPanel(2, MsgFileName);
+    // Characters the file has no byte for are written as "?": say which, so the loss is not silent.
+    QString text;
+    for (int i = 1; i <= MaxPages; ++i)
+        text += PageText[i];
+    const QString lost = Cp1252::unkept(text);
+    report = done(lost.isEmpty() ? QStringLiteral("Mensajes Grabado OK")
+                                 : QStringLiteral("Mensajes Grabado OK; ") + unkeptCharactersText(lost),
+                  MsgFileName);
     return SaveOutcome::Written;
 }
 
-MessageLoad loadMessageFile(FrmMain& w)
+Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs)
 {
-    w.Ini_Frame();
-    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath);
-    if (outcome == MessageLoad::Empty)
-        return outcome; // one empty page, nothing reported
-    if (outcome != MessageLoad::Pages) {
-        readFailure(w);
-        return outcome;
-    }
-    w.setMessageOpen(true);
-    w.form()->txtGoto->clear();
-    w.RefMensaje();
-    MsgModified = false;
-    MsgSaveAs = false;
-    w.setStatusPanel(2, MsgFileName);
-    w.TypeMsg(0, QStringLiteral("Mensaje cargado OK!"));
-    return outcome;
-}
-
-bool openMessagePath(FrmMain& w, const QString& path, MessageLoad* outcome)
-{
-    if (!promptUnsavedChanges(w, true))
-        return false;
-    MsgFileName = QFileInfo(path).fileName();
-    MsgFilePath = path;
-    *outcome = loadMessageFile(w);
-    return true;
-}
-
-bool promptUnsavedChanges(FrmMain& w, bool clearSaveAs)
-{
-    if (!MsgModified || !w.messageOpen())
-        return true;
+    Prompted prompted;
+    if (!MsgModified || !t.editor.messageOpen())
+        return prompted;
     const MsgAnswer answer = MsgBox(QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje?"),
-                                    MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Grabar"), &w);
+                                    MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Grabar"), t.window);
     if (answer != MsgAnswer::Yes)
-        return true;
+        return prompted;
     if (clearSaveAs)
         MsgSaveAs = false;
-    const SaveOutcome outcome = Grabar_Mensaje(w);
-    // A save that was asked for and did not happen stops the command; the error is already shown.
-    return outcome == SaveOutcome::Written || outcome == SaveOutcome::NoText;
+    const SaveOutcome outcome = Grabar_Mensaje(t, prompted.report);
+    // A save that was asked for and did not happen stops the command; its report says why.
+    prompted.proceed = outcome == SaveOutcome::Written || outcome == SaveOutcome::NoText;
+    return prompted;
 }
 
-void Nuevo_Click(FrmMain& w)
+Report newMessage(const Tools& t)
 {
-    if (!promptUnsavedChanges(w, false))
-        return;
-    startEmptyMessage(w);
+    startEmptyMessage(t);
+    return Report{Report::Kind::Nothing, QString(), NoName};
 }
 
-void Cargar_Click(FrmMain& w)
+Report openChosenMessage(const Tools& t)
 {
-    if (!promptUnsavedChanges(w, true))
-        return;
-    CommonDialog& dlg = w.CommonDialog1;
+    CommonDialog& dlg = t.dialog;
     dlg.Flags = CommonDialog::cdlOFNHideReadOnly; // 4; the file name field keeps the last path chosen
     dlg.Filter = MessageFilter;
     dlg.FilterIndex = 1;
-    if (!dlg.ShowOpen(&w))
-        return;
-    MsgFileName = dlg.FileTitle;
-    MsgFilePath = dlg.FileName;
-    if (!MsgFileName.isEmpty())
-        loadMessageFile(w);
-}
-
-void cerrar_Click(FrmMain& w)
-{
-    if (!w.messageOpen())
-        return;
-    if (!promptUnsavedChanges(w, true))
-        return;
-    MsgFileName.clear();
-    w.setMessageOpen(false);
-}
-
-void save_Click(FrmMain& w)
-{
-    if (!MsgModified)
-        return;
-    MsgSaveAs = false;
-    Grabar_Mensaje(w);
-}
-
-void Grabar_Click(FrmMain& w)
-{
-    if (!w.messageOpen())
-        return;
-    MsgSaveAs = true;
-    Grabar_Mensaje(w);
-}
-
-void Importar_Click(FrmMain& w)
-{
-    if (!w.messageOpen()) {
-        w.TypeMsg(3, QStringLiteral("NO hay mensaje!"));
-        return;
+    if (!dlg.ShowOpen(t.window))
+        return Report();
+    if (dlg.FileTitle.isEmpty()) {
+        MsgFileName.clear();
+        MsgFilePath = dlg.FileName;
+        return Report();
     }
-    CommonDialog& dlg = w.CommonDialog1;
+    return openNamed(t, dlg.FileTitle, dlg.FileName).report;
+}
+
+Opened openMessagePath(const Tools& t, const QString& path)
+{
+    return openNamed(t, QFileInfo(path).fileName(), path);
+}
+
+void closeMessage(const Tools& t)
+{
+    MsgFileName.clear();
+    t.editor.setMessageOpen(false);
+}
+
+Report save(const Tools& t)
+{
+    Report report;
+    if (!MsgModified)
+        return report;
+    MsgSaveAs = false;
+    Grabar_Mensaje(t, report);
+    return report;
+}
+
+Report saveAs(const Tools& t)
+{
+    Report report;
+    if (!t.editor.messageOpen())
+        return report;
+    MsgSaveAs = true;
+    Grabar_Mensaje(t, report);
+    return report;
+}
+
+Report importChosenText(const Tools& t)
+{
+    if (!t.editor.messageOpen())
+        return refused(QStringLiteral("NO hay mensaje!"));
+    CommonDialog& dlg = t.dialog;
     dlg.Flags = CommonDialog::cdlOFNHideReadOnly;
     dlg.Filter = TextFilter;
     dlg.FilterIndex = 1;
     // A cancelled dialog and an unreadable file both leave the message as it was.
-    if (!dlg.ShowOpen(&w)) {
-        w.TypeErr(QStringLiteral("NO se pudo leer Archivo"));
-        return;
-    }
-    importTextPath(w, dlg.FileName);
+    if (!dlg.ShowOpen(t.window))
+        return failed(QStringLiteral("NO se pudo leer Archivo"));
+    return importTextPath(t, dlg.FileName);
 }
 
-void importTextPath(FrmMain& w, const QString& path)
+Report importTextPath(const Tools& t, const QString& path)
 {
-    if (!w.messageOpen()) {
-        w.TypeMsg(3, QStringLiteral("NO hay mensaje!"));
-        return;
-    }
+    if (!t.editor.messageOpen())
+        return refused(QStringLiteral("NO hay mensaje!"));
     QStringList pages;
-    if (!readImportFile(path, &pages)) {
-        w.TypeErr(QStringLiteral("NO se pudo leer Archivo"));
-        return;
-    }
-    w.Ini_Frame();
+    if (FileFailure failure; !readImportFile(path, &pages, &failure))
+        return failed(failure.kind == FileFailure::TooLarge ? failure.reason : QStringLiteral("NO se pudo leer Archivo"));
+    t.editor.Ini_Frame();
     putPagesIntoModel(pages);
-    w.RefMensaje();
+    t.editor.RefMensaje();
     MsgModified = true;
     MsgSaveAs = false;
-    w.TypeMsg(0, QStringLiteral("Mensaje importado OK!"));
-}
-
-void salir_Click(FrmMain& w)
-{
-    if (!promptUnsavedChanges(w, true))
-        return;
-    platform::endProgram();
-}
-
-bool Form_Unload(FrmMain& w)
-{
-    return promptUnsavedChanges(w, true);
+    return done(QStringLiteral("Mensaje importado OK!"));
 }
 } // namespace FileCommands

@@ -1,14 +1,41 @@
-// The file commands of the main window (New, Open, Close, Save, Save As, Import, Exit, closing the window),
-// the unsaved-changes prompt and Grabar_Mensaje, which writes the message through the save dialog.
+// The file commands of the main window (New, Open, Close, Save, Save As, Import), the unsaved-changes
+// prompt and Grabar_Mensaje, which writes the message through the save dialog. Each step returns what
+// came of it; the window shows that in its status line.
 #pragma once
 
 #include "core/files/MessageFile.h"
 
-class QString;
-class FrmMain;
+#include <QString>
+#include <optional>
+
+class CommonDialog;
+class PageEditor;
+class QWidget;
 
 namespace FileCommands
 {
+// What a step has to say in the status line.
+struct Report
+{
+    enum class Kind {
+        Nothing,
+        Done,    // "PGM: " and the text
+        Refused, // "ERR: " and the text
+        Failed,  // two beeps, then "ERR: " and the text
+    };
+    Kind kind = Kind::Nothing;
+    QString text;
+    std::optional<QString> messageName; // panel 2's new text, when it changes
+};
+
+// What the file commands work with: the page editor, the file dialog, the window their questions are asked over.
+struct Tools
+{
+    PageEditor& editor;
+    CommonDialog& dialog;
+    QWidget* window;
+};
+
 // What Grabar_Mensaje did, so a command that asked for the save knows whether the changes are safe.
 enum class SaveOutcome {
     Written,  // the file was written, MsgModified cleared
@@ -16,28 +43,32 @@ enum class SaveOutcome {
     NoName,   // "No se Grabo Mensaje...": no file name after the dialog
     Failed,   // "NO se Grabo Archivo Mensajes": dialog cancelled or the write failed
 };
+SaveOutcome Grabar_Mensaje(const Tools& t, Report& report);
 
-SaveOutcome Grabar_Mensaje(FrmMain& w);
+// The unsaved-changes prompt ("Grabar"). `proceed` is false only when the operator answered Yes and the save
+// did not happen: the command that asked must then stop, so the changes are not thrown away.
+struct Prompted
+{
+    bool proceed = true;
+    Report report;
+};
+Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs);
 
-// The reading steps of Open, once the open dialog has set the message file name and path.
-MessageLoad loadMessageFile(FrmMain& w);
+// The steps after the prompt.
+Report newMessage(const Tools& t);
+Report openChosenMessage(const Tools& t); // through the open dialog
+void closeMessage(const Tools& t);
+Report save(const Tools& t);   // Guardar: only a modified message
+Report saveAs(const Tools& t); // Guardar Como: only an open message
+Report importChosenText(const Tools& t); // through the open dialog
 
 // Open and Import for a file named without their dialog (the command line, a file dropped on the window):
-// the same prompt, reading and messages. Open answers false when the operator kept the current message.
-bool openMessagePath(FrmMain& w, const QString& path, MessageLoad* outcome);
-void importTextPath(FrmMain& w, const QString& path);
-
-// The unsaved-changes prompt ("Grabar"). Returns false only when the operator answered Yes and the
-// save did not happen: the command that asked must then stop, so the changes are not thrown away.
-bool promptUnsavedChanges(FrmMain& w, bool clearSaveAs);
-
-void Nuevo_Click(FrmMain& w);
-void Cargar_Click(FrmMain& w);
-void cerrar_Click(FrmMain& w);
-void save_Click(FrmMain& w);
-void Grabar_Click(FrmMain& w);
-void Importar_Click(FrmMain& w);
-void salir_Click(FrmMain& w);
-// Closing the main window: false cancels the close.
-bool Form_Unload(FrmMain& w);
+// the same reading and messages.
+struct Opened
+{
+    MessageLoad load = MessageLoad::Unreadable;
+    Report report;
+};
+Opened openMessagePath(const Tools& t, const QString& path);
+Report importTextPath(const Tools& t, const QString& path);
 } // namespace FileCommands

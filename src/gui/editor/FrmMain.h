@@ -1,18 +1,25 @@
-// The main window: start-up, the status line and the page editor; its file commands are in FileCommands.
+// The main window: start-up, its menus and tool buttons, and the parts it is made of (the page editor, the
+// status line, the desktop glue); the file commands report to it what came of them.
 #pragma once
 
-#include "gui/platform/CommonDialog.h"
+#include "core/link/Transmission.h"
 #include "core/ports/MSComm.h"
+#include "gui/platform/CommonDialog.h"
 
 #include <QMainWindow>
-#include <QTimer>
 #include <memory>
+#include <optional>
 
+class PageEditor;
+class StatusLine;
+class WindowDesktop;
 class QCloseEvent;
-class QComboBox;
-class QDragEnterEvent;
-class QDropEvent;
-class QLabel;
+
+namespace FileCommands
+{
+struct Report;
+struct Tools;
+}
 
 namespace Ui
 {
@@ -26,56 +33,29 @@ public:
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    Ui::FrmMain* form() const { return ui.get(); }
+    PageEditor& editor() { return *m_editor; }
+    StatusLine& status() { return *m_status; }
 
-    // Page editor: fields to the model and back.
-    void TomoActual();
-    void RefMensaje();
-    void RefPausa();
-    // One blank page, shown, and nothing counted as modified.
-    void Ini_Frame();
+    // The open message as the editor shows it, for the send dialog; none when no message is open.
+    std::optional<MessagePages> shownMessage() const;
 
-    // Status line, panel 3 (FrmMainStatus.cpp).
-    void TypeMsg(quint8 tipo, const QString& men);
-    void TypeErr(const QString& menerr);
-    void BorrMsg();
-    void setStatusPanel(int panel /*1..3*/, const QString& text);
-    QString statusPanel(int panel) const;
-
-    // A message is open exactly while the editor frame is shown (whether or not the window is).
-    bool messageOpen() const;
-    // Shows and enables the editor frame, or disables and hides it.
-    void setMessageOpen(bool open);
-    // Gives the text field the focus when it is enabled.
-    void focusText();
-    // TomoActual, then whether a message is open: what the send dialog takes before it builds.
-    bool takeMessage();
+    // A message file named outside the open dialog (the command line, a drop), opened as "Abrir Mensaje"
+    // opens it; a line on the "tivor.archivos" log says what came of it.
+    void openMessageFile(const QString& path);
 
     CommonDialog CommonDialog1;
-    QTimer Timer1;
     // The sign's serial port, opened at start-up and after the options are accepted.
     MSComm MSComm1;
 
+protected:
+    // Form_Unload: the unsaved-changes prompt; a save the operator asked for and did not get keeps
+    // the window open.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
     // Start-up.
     void Form_Load();
     void InicioVar();
-    void Timer1_Timer();
-
-    // Change handlers: they run for the operator's changes and for the program's own writes.
-    void cboEfe_Click();
-    void cboPausa_Click();
-    void optCenter_Click();
-    void optLeft_Click();
-    void txtMensaje_Change();
-
-    // Page commands (FrmMainPages.cpp).
-    void cmdPagFirst_Click();
-    void cmdPagUp_Click();
-    void cmdPagDwn_Click();
-    void cmdPagLast_Click();
-    void cmdGtoPag_Click();
-    void cmdInsertar_Click();
-    void cmdBorro_Click();
 
     // Menu items.
     void Nuevo_Click();
@@ -87,9 +67,9 @@ public:
     void Envio_Click();
     void salir_Click();
     void Opciones_Click();
+    void followPort();
     void Help_Click();
     void About_Click();
-
     // Tool buttons: each only calls its menu item's handler.
     void cmdNew_Click();
     void cmdOpen_Click();
@@ -103,35 +83,14 @@ public:
     void cmdAbout_Click();
     void cmdHelp_Click();
 
-    // A message file named outside the open dialog (the command line, a drop), opened as "Abrir Mensaje"
-    // opens it; a line on the "tivor.archivos" log says what came of it (FrmMainDesktop.cpp).
-    void openMessageFile(const QString& path);
-
-protected:
-    // Form_Unload: the unsaved-changes prompt; a save the operator asked for and did not get keeps
-    // the window open.
-    void closeEvent(QCloseEvent* event) override;
-    // A dropped .mnm file is opened, a dropped .txt file imported.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Drops, the keys of the page commands and the hint shown while no message is open (FrmMainDesktop.cpp).
-    void setUpDesktop();
-    void refreshHint();
-    void setUpStatusBar();
-    void setUpTextField();
-    // The LED preview under the text: the fields as they stand, never the model.
-    void refreshPreview();
-    // Chooses `code` in a list whose entries are the codes 0..count-1; a code outside them gets a
-    // temporary last entry that shows it, so the stored value survives until the operator picks another.
-    void chooseCode(QComboBox* box, int listSize, int code);
-    static int chosenCode(const QComboBox* box, int current);
+    FileCommands::Tools fileTools();
+    // What a file command came to, in the status line.
+    void showReport(const FileCommands::Report& report);
+    // The unsaved-changes prompt before a command: false when the command must stop.
+    bool keepChanges(bool clearSaveAs);
 
     std::unique_ptr<Ui::FrmMain> ui;
-    // The page text as RefMensaje last showed it.
-    QString shownText;
-    QLabel* panels[3] = {};
-    QLabel* hint = nullptr;
+    StatusLine* m_status = nullptr;
+    PageEditor* m_editor = nullptr;
+    WindowDesktop* m_desktop = nullptr;
 };

@@ -57,11 +57,9 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     QString cut;
     QStringList changes;
     if (!signproto::isClock(effect) && !text.isEmpty()) {
-        // The transmission's filter on a copy: same padding, same cut, same characters.
-        QString copy = text;
-        quint8 width = signproto::effectOf(effect).width;
-        quint8 alignment = quint8(align);
-        p.bytes = Filtro(copy, width, alignment).toLatin1();
+        // The transmission's filter: same padding, same cut, same characters.
+        const quint8 width = signproto::effectOf(effect).width;
+        p.bytes = Filtro(text, width, quint8(align)).toLatin1();
         const int shift = (align == Module1::AlignCenter && text.size() < signproto::LineWidth)
                               ? int(signproto::LineWidth - text.size()) / 2
                               : 0;

@@ -1,36 +1,37 @@
 // The main window's status line: three panels, the typed messages with their prefixes, and their clearing.
-#include "gui/editor/FrmMain.h"
+#include "gui/editor/StatusLine.h"
 
-#include "gui/platform/MsgBox.h"
 #include "core/platform/Wait.h"
-#include "ui_FrmMain.h"
+#include "gui/platform/MsgBox.h"
 
 #include <QLabel>
 #include <QStatusBar>
 
-void FrmMain::setUpStatusBar()
+StatusLine::StatusLine(QStatusBar* bar) : QObject(bar)
 {
     static const int widths[3] = {130, 170, 0};
     for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(ui->StatusBar1);
+        auto* label = new QLabel(bar);
         label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         label->setFrameShape(QFrame::StyledPanel);
         label->setFrameShadow(QFrame::Sunken);
         if (widths[i] > 0)
             label->setMinimumWidth(widths[i]);
-        ui->StatusBar1->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
+        bar->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
         panels[i] = label;
     }
+    Timer1.setInterval(5000);
+    connect(&Timer1, &QTimer::timeout, this, &StatusLine::Timer1_Timer);
 }
 
-void FrmMain::Timer1_Timer()
+void StatusLine::Timer1_Timer()
 {
     if (!statusPanel(3).isEmpty())
         BorrMsg();
     Timer1.stop();
 }
 
-void FrmMain::TypeMsg(quint8 tipo, const QString& men)
+void StatusLine::TypeMsg(quint8 tipo, const QString& men)
 {
     QString prefix;
     switch (tipo) {
@@ -46,19 +47,19 @@ void FrmMain::TypeMsg(quint8 tipo, const QString& men)
     Timer1.start();
 }
 
-void FrmMain::TypeErr(const QString& menerr)
+void StatusLine::TypeErr(const QString& menerr)
 {
     Beep();
     Beep();
     TypeMsg(3, menerr);
 }
 
-void FrmMain::BorrMsg()
+void StatusLine::BorrMsg()
 {
     setStatusPanel(3, QString());
 }
 
-void FrmMain::setStatusPanel(int panel, const QString& text)
+void StatusLine::setStatusPanel(int panel, const QString& text)
 {
     if (panel >= 1 && panel <= 3) {
         panels[panel - 1]->setText(text);
@@ -67,7 +68,7 @@ void FrmMain::setStatusPanel(int panel, const QString& text)
     }
 }
 
-QString FrmMain::statusPanel(int panel) const
+QString StatusLine::statusPanel(int panel) const
 {
     return panel >= 1 && panel <= 3 ? panels[panel - 1]->text() : QString();
 }

@@ -1,20 +1,15 @@
-// What makes the main window behave like a desktop program: files dropped on it, the keys of the page
-// commands, and the hint that fills the window while no message is open.
-#include "gui/editor/FrmMain.h"
+// Drops on the main window, the keys of the page commands, and the hint shown while no message is open.
+#include "gui/editor/WindowDesktop.h"
 
-#include "gui/editor/FileCommands.h"
-#include "core/model/Module1.h"
+#include "core/ports/MSComm.h"
 #include "ui_FrmMain.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLoggingCategory>
 #include <QMimeData>
 #include <QShortcut>
-
-Q_LOGGING_CATEGORY(lcFiles, "tivor.archivos", QtInfoMsg)
 
 namespace
 {
@@ -43,43 +38,42 @@ const PageKey PageKeys[] = {
 };
 } // namespace
 
-void FrmMain::setUpDesktop()
+WindowDesktop::WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm& port, Drops drops)
+    : QObject(&window), window(window), ui(ui), port(port), drops(std::move(drops))
 {
-    setAcceptDrops(true);
+    window.setAcceptDrops(true);
     for (const PageKey& key : PageKeys) {
-        QToolButton* button = ui.get()->*key.button;
-        auto* shortcut = new QShortcut(key.keys, this);
+        QToolButton* button = ui.*key.button;
+        auto* shortcut = new QShortcut(key.keys, &window);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
         button->setToolTip(button->toolTip() + QStringLiteral(" (") + key.keys.toString(QKeySequence::NativeText) + u')');
     }
     // The text fields would take Ctrl+Home and Ctrl+End for their cursor; here they move between pages.
-    ui->txtMensaje->installEventFilter(this);
-    ui->txtGoto->installEventFilter(this);
+    ui.txtMensaje->installEventFilter(this);
+    ui.txtGoto->installEventFilter(this);
 
-    hint = new QLabel(ui->centralwidget);
+    hint = new QLabel(ui.centralwidget);
     hint->setObjectName(QStringLiteral("lblInicio"));
     hint->setWordWrap(true);
     hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     hint->setMargin(16);
     hint->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    ui->centralLayout->insertWidget(ui->centralLayout->indexOf(ui->fraMensaje) + 1, hint);
-    ui->fraMensaje->installEventFilter(this);
-    installEventFilter(this);
-    // After the options are accepted the port has been opened again: say whether that worked.
-    connect(ui->Opciones, &QAction::triggered, this, &FrmMain::refreshHint);
+    ui.centralLayout->insertWidget(ui.centralLayout->indexOf(ui.fraMensaje) + 1, hint);
+    ui.fraMensaje->installEventFilter(this);
+    window.installEventFilter(this);
     refreshHint();
 }
 
-void FrmMain::refreshHint()
+void WindowDesktop::refreshHint()
 {
-    hint->setVisible(!messageOpen());
+    hint->setVisible(ui.fraMensaje->isHidden());
     QString text = QStringLiteral(
         "<p><b>No hay ningun mensaje abierto.</b></p>"
         "<p>Para empezar: <b>Archivo &gt; Nuevo Mensaje</b> (Ctrl+N) crea un mensaje vacio; "
         "<b>Archivo &gt; Abrir Mensaje</b> (Ctrl+O) abre un archivo .mnm, y tambien se puede arrastrar "
         "el archivo a esta ventana. Para armar las paginas desde un archivo de texto, cree un mensaje "
         "nuevo y use <b>Archivo &gt; Importar Archivo de Texto</b> (una pagina por linea).</p>");
-    if (!MSComm1.PortOpen())
+    if (!port.PortOpen())
         text += QStringLiteral(
             "<p><b>No se pudo abrir el puerto serie.</b> Elija el puerto del cartel en "
             "<b>Opciones &gt; Puerto de Comunicacion</b>. Para probar sin cartel, inicie el cartel virtual "
@@ -87,11 +81,33 @@ void FrmMain::refreshHint()
     hint->setText(text);
 }
 
-bool FrmMain::eventFilter(QObject* watched, QEvent* event)
+bool WindowDesktop::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (watched == ui->fraMensaje || watched == this) {
-        if (type == QEvent::ShowToParent || type == QEvent::HideToParent || (watched == this && type == QEvent::Show))
+    if (watched == &window && type == QEvent::DragEnter) {
+        auto* enter = static_cast<QDragEnterEvent*>(event);
+        if (!droppedFile(enter->mimeData()).isEmpty())
+            enter->acceptProposedAction();
+        return true;
+    }
+    if (watched == &window && type == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = droppedFile(drop->mimeData());
+        if (path.isEmpty())
+            return true;
+        drop->acceptProposedAction();
+        // After the drop has ended: the unsaved-changes question must not hold the file manager's drag.
+        // A message file opens as "Abrir Mensaje"; a text file goes into the open message as "Importar".
+        QMetaObject::invokeMethod(this, [this, path] {
+            if (QFileInfo(path).suffix().toLower() == QLatin1String("mnm"))
+                drops.openMessage(path);
+            else
+                drops.importText(path);
+        }, Qt::QueuedConnection);
+        return true;
+    }
+    if (watched == ui.fraMensaje || watched == &window) {
+        if (type == QEvent::ShowToParent || type == QEvent::HideToParent || (watched == &window && type == QEvent::Show))
             refreshHint();
     } else if (type == QEvent::ShortcutOverride) {
         const QKeyCombination pressed = static_cast<QKeyEvent*>(event)->keyCombination();
@@ -99,40 +115,5 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
             if (key.keys[0] == pressed)
                 return true; // not taken by the field: the window's shortcut runs
     }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void FrmMain::openMessageFile(const QString& path)
-{
-    MessageLoad outcome = MessageLoad::Unreadable;
-    if (!FileCommands::openMessagePath(*this, path, &outcome))
-        return; // the operator kept the message that was open
-    if (outcome == MessageLoad::Pages)
-        qCInfo(lcFiles).noquote() << path << "abierto:" << Module1::PageCount << "paginas";
-    else if (outcome == MessageLoad::Empty)
-        qCInfo(lcFiles).noquote() << path << "no tiene paginas";
-    else
-        qCWarning(lcFiles).noquote() << path << "no se pudo leer: Error en Archivo de Mensaje";
-}
-
-void FrmMain::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void FrmMain::dropEvent(QDropEvent* event)
-{
-    const QString path = droppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // After the drop has ended: the unsaved-changes question must not hold the file manager's drag.
-    // A message file opens as "Abrir Mensaje"; a text file goes into the open message as "Importar".
-    QMetaObject::invokeMethod(this, [this, path] {
-        if (QFileInfo(path).suffix().toLower() == QLatin1String("mnm"))
-            openMessageFile(path);
-        else
-            FileCommands::importTextPath(*this, path);
-    }, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
 }

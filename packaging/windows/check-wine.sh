@@ -1,0 +1,420 @@
+#!/usr/bin/env bash
+# The Windows stage: builds Tivor for Windows with build.sh and checks the result under Debian's Wine
+# in a fresh prefix (Xvfb for windows). Without a Qt for Windows (neither in place nor the shared
+# tarball beside the repository) it says SKIPPED and succeeds, so a machine without it can still run
+# the other stages.
+#
+#   packaging/windows/check-wine.sh [--tests]
+#
+# --tests also builds the QtTest programs for Windows and runs them under Wine.
+# TIVOR_WIN_SKIP="cli com tcp gui qttests" leaves out the named program checks (each says so).
+# A check whose programs are not built yet says NOT YET and does not fail the stage; everything it
+# needs that is built is checked for real.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+with_tests=0
+while (($#)); do
+    case $1 in
+        --tests) with_tests=1; shift ;;
+        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) win_die "unknown argument: $1 (see --help)" ;;
+    esac
+done
+
+started=$SECONDS
+# wine64 runs the 64-bit programs; fonts-wine gives the prefix Windows-like fonts (else Wine draws
+# serif); x11-utils finds windows by caption, imagemagick's import takes the screenshot.
+win_install_packages wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3
+
+if ! win_qt_ok "$TIVOR_QT"; then
+    if [ ! -e "$TIVOR_QT" ] && [ -f "$TIVOR_QT_TARBALL" ]; then
+        "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
+    else
+        echo "=================================================================="
+        echo "SKIPPED: no Qt for Windows (not in $TIVOR_QT, no $TIVOR_QT_TARBALL)"
+        echo "=================================================================="
+        exit 0
+    fi
+fi
+
+build_args=()
+((with_tests)) && build_args+=(--tests)
+"$TIVOR_WIN_DIR/build.sh" "${build_args[@]}"
+
+version=$(win_project_version)
+build=$TIVOR_ROOT/build-win
+stage=$build/stage/Tivor-$version-win64
+setup=$build/Tivor-$version-win64-setup.exe
+
+failures=0
+check() { echo "-- $*"; }
+fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
+not_yet() { echo "NOT YET: $*"; }
+skipped() { # true (and says so) when TIVOR_WIN_SKIP names this check
+    case " ${TIVOR_WIN_SKIP:-} " in *" $1 "*) echo "SKIPPED (TIVOR_WIN_SKIP): $1"; return 0 ;; esac
+    return 1
+}
+
+# --- A fresh Wine prefix and an X display, both ours alone and gone afterwards.
+work=$(mktemp -d "${TMPDIR:-/tmp}/tivor-wine.XXXXXX")
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko: nothing here needs .NET or the HTML engine, and asking for them stalls wineboot.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+exec 5>"$work/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 5>&-
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || win_die "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=:$(cat "$work/display")
+
+check "fresh Wine prefix"
+t=$SECONDS
+wineboot -i >/dev/null 2>&1
+wineserver -w
+# Debian's Wine does not find fonts-wine's fonts where that package puts them: without Tahoma and
+# Marlett in the prefix, Qt's "MS Shell Dlg" falls back to a serif and window buttons show letters.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+echo "   made in $((SECONDS - t)) s"
+
+drive_c=$WINEPREFIX/drive_c
+instdir_win='C:\Program Files\Tivor'
+instdir=$drive_c/Program\ Files/Tivor
+startmenu=$drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Tivor
+uninstaller=Desinstalar.exe
+
+reg_has() { wine reg query "$1" ${2:+/v "$2"} 2>/dev/null | tr -d '\r'; }
+reg_absent() { ! wine reg query "$1" >/dev/null 2>&1; }
+
+install_silently() {
+    wine "$setup" /S
+    wineserver -w
+}
+uninstall_silently() {
+    # _?= keeps the uninstaller in place and makes it finish before wine returns; it leaves itself.
+    wine "$instdir/$uninstaller" /S "_?=$instdir_win"
+    wineserver -w
+    rm -f "$instdir/$uninstaller"
+    rmdir "$instdir" 2>/dev/null || true
+}
+
+check_installed() {
+    local f missing=0
+    while read -r f; do
+        cmp -s "$stage/$f" "$instdir/$f" || { fail "installed $f differs from the staged one or is missing"; missing=1; }
+    done < <(cd "$stage" && find . -type f | sed 's|^\./||')
+    [ -f "$instdir/$uninstaller" ] || fail "no $uninstaller"
+    # Nothing beyond the staged files and the uninstaller.
+    local extra
+    extra=$(comm -13 <(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) \
+                     <(cd "$instdir" && find . -type f | sed 's|^\./||' | grep -vx "$uninstaller" | LC_ALL=C sort))
+    [ -z "$extra" ] || fail "installed files that are not in the package: $extra"
+    ((missing)) || echo "   $(cd "$stage" && find . -type f | wc -l) files in place, byte for byte"
+    [ -f "$startmenu/Tivor.lnk" ] || fail "no Start menu entry for Tivor"
+    [ -f "$startmenu/Cartel virtual Tivor.lnk" ] || fail "no Start menu entry for the virtual sign"
+
+    reg_has 'HKEY_CLASSES_ROOT\.mnm' | grep -q 'REG_SZ[[:space:]]*Tivor\.Mensaje$' || fail ".mnm is not Tivor's"
+    reg_has 'HKEY_CLASSES_ROOT\Tivor.Mensaje' | grep -q 'REG_SZ[[:space:]]*Mensaje para carteles Tivor$' \
+        || fail "the .mnm file type is not named"
+    reg_has 'HKEY_CLASSES_ROOT\Tivor.Mensaje\shell\open\command' \
+        | grep -qF "\"$instdir_win\\tivor.exe\" \"%1\"" || fail ".mnm does not open with tivor.exe \"%1\""
+    reg_has 'HKEY_CLASSES_ROOT\Tivor.Mensaje\DefaultIcon' | grep -qF "$instdir_win\\tivor.ico" \
+        || fail "the .mnm file type has not the program's icon"
+    local app='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tivor'
+    reg_has "$app" DisplayVersion | grep -q "REG_SZ[[:space:]]*$version$" || fail "no Add/Remove Programs entry for $version"
+    reg_has "$app" UninstallString | grep -qF "$instdir_win\\$uninstaller" || fail "the Add/Remove Programs entry has no uninstaller"
+}
+
+check_removed() {
+    local left
+    left=$( [ -d "$instdir" ] && cd "$instdir" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//' || true)
+    [ "$left" = "${1:-}" ] || fail "the uninstaller left behind: ${left:-nothing} (expected ${1:-nothing})"
+    [ -e "$startmenu" ] && fail "the Start menu folder is still there"
+    reg_absent 'HKEY_CLASSES_ROOT\.mnm' || fail ".mnm is still registered"
+    reg_absent 'HKEY_CLASSES_ROOT\Tivor.Mensaje' || fail "the Tivor.Mensaje file type is still registered"
+    reg_absent 'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tivor' \
+        || fail "the Add/Remove Programs entry is still there"
+}
+
+check "installer: silent install"
+t=$SECONDS
+install_silently
+echo "   installed in $((SECONDS - t)) s"
+check_installed
+
+check "uninstaller: removes every file and registry entry it made"
+uninstall_silently
+check_removed
+[ -e "$instdir" ] && fail "the empty program folder is still there"
+
+check "update over an installed copy, then uninstall: settings and messages stay"
+install_silently
+install_silently
+check_installed
+wine reg add 'HKEY_CURRENT_USER\Software\Tivor\Opciones' /v Puerto /d COM3 /f >/dev/null 2>&1
+printf '1,4,2,"HOLA"\r\n' >"$instdir/mio.mnm"
+uninstall_silently
+check_removed mio.mnm
+reg_has 'HKEY_CURRENT_USER\Software\Tivor\Opciones' Puerto | grep -q 'COM3' || fail "the user's settings were removed"
+rm -rf "$instdir"
+
+# --- Checks of the programs themselves; each needs the real programs built for Windows.
+install_silently
+
+have() { # the named built files, or NOT YET naming the first missing one
+    local f
+    for f in "$@"; do
+        [ -e "$f" ] || { not_yet "$f is not built"; return 1; }
+    done
+}
+# The Linux build of the same tree, the reference for byte-for-byte comparisons.
+linux_build=${TIVOR_BUILD:-$TIVOR_ROOT/build}
+linux_program() { find "$linux_build" -name "$1" -type f -perm -u+x -print -quit 2>/dev/null; }
+# Runs a Windows program with the current folder a Unix folder, so Unix paths work as arguments.
+wine_run() { timeout "${WINE_TIMEOUT:-60}" wine "$@"; }
+
+message_files() { find "$TIVOR_ROOT/fuzz/seeds/message_file" "$TIVOR_ROOT/tests" -name '*.mnm' -type f 2>/dev/null | LC_ALL=C sort; }
+text_files() { find "$TIVOR_ROOT/fuzz/seeds/text_import" "$TIVOR_ROOT/tests" -name '*.txt' -type f 2>/dev/null | LC_ALL=C sort; }
+
+# tivor-cli.exe dump, dump --hex, show and import give the Linux bytes, exit status included.
+check_cli_outputs() {
+    skipped cli && return 0
+    check "tivor-cli.exe dump/show/import give the Linux bytes"
+    local lin win=$instdir/tivor-cli.exe
+    lin=$(linux_program tivor-cli)
+    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    have "$win" || return 0
+    local out=$work/cli f n=0 args
+    mkdir -p "$out"
+    cd "$out"
+    while read -r f; do
+        for args in "dump" "dump --hex" "show"; do
+            # shellcheck disable=SC2086
+            { "$lin" $args "$f" >linux.out 2>linux.err; echo "status $?" >>linux.out; } || true
+            # shellcheck disable=SC2086
+            { wine_run "$win" $args "$f" >win.out 2>win.err; echo "status $?" >>win.out; } || true
+            cmp -s linux.out win.out || fail "tivor-cli $args $(basename "$f"): Windows output differs ($(cmp linux.out win.out 2>&1 | head -n1))"
+            n=$((n + 1))
+        done
+    done < <(message_files)
+    while read -r f; do
+        rm -f linux.mnm win.mnm
+        "$lin" import "$f" -o linux.mnm >/dev/null 2>&1 || true
+        wine_run "$win" import "$f" -o win.mnm >/dev/null 2>&1 || true
+        cmp -s linux.mnm win.mnm || fail "tivor-cli import $(basename "$f"): Windows file differs"
+        n=$((n + 1))
+    done < <(text_files)
+    cd "$TIVOR_ROOT"
+    echo "   $n runs compared"
+}
+
+# A pseudo-terminal whose master a Python reader records (bytes, arrival times, the line speed the
+# sender set on the slave). The slave's path lands in $1.path, the record in $1.{bytes,times,speed};
+# the reader's process id in reader_pid.
+reader_pid=
+pty_reader() {
+    python3 - "$1" >"$1.log" 2>&1 <<'PY' &
+import os, sys, termios, time, tty, select
+base = sys.argv[1]
+master, slave = os.openpty()
+tty.setraw(slave)
+with open(base + '.path', 'w') as f:
+    f.write(os.ttyname(slave))
+data, times, first, quiet = bytearray(), [], None, 2.0
+deadline = time.monotonic() + 120
+while time.monotonic() < deadline:
+    r, _, _ = select.select([master], [], [], 0.2)
+    if r:
+        chunk = os.read(master, 4096)
+        now = time.monotonic()
+        data += chunk
+        times += [now] * len(chunk)
+        first = first or now
+    elif first and time.monotonic() - times[-1] > quiet:
+        break
+speeds = {getattr(termios, n): n[1:] for n in dir(termios) if n.startswith('B') and n[1:].isdigit()}
+with open(base + '.bytes', 'wb') as f:
+    f.write(data)
+with open(base + '.times', 'w') as f:
+    f.write('\n'.join('%.6f' % (t - times[0]) for t in times))
+with open(base + '.speed', 'w') as f:
+    f.write(speeds.get(termios.tcgetattr(slave)[5], '?'))
+PY
+    reader_pid=$!
+    local i
+    for i in $(seq 50); do [ -s "$1.path" ] && return 0; sleep 0.1; done
+    fail "the pseudo-terminal reader did not start: $(cat "$1.log")"
+    return 1
+}
+
+# tivor-cli.exe send and clock to COM5, which Wine maps to a pseudo-terminal: the Linux bytes, the
+# Linux line speed, and pacing no earlier than the Linux program's less 1 ms.
+check_com_send() {
+    skipped com && return 0
+    check "tivor-cli.exe send and clock through COM5 (a pseudo-terminal)"
+    local lin win=$instdir/tivor-cli.exe
+    lin=$(linux_program tivor-cli)
+    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    have "$win" || return 0
+    local out=$work/com msg args name pid
+    mkdir -p "$out"
+    msg=$(message_files | grep worked_example | head -n1)
+    for args in "send $msg" "clock --ahora 2026-12-07T10:20:30"; do
+        name=${args%% *}
+        pty_reader "$out/$name.linux" || return 0
+        pid=$reader_pid
+        # shellcheck disable=SC2086
+        "$lin" $args --port "$(cat "$out/$name.linux.path")" >/dev/null 2>&1 || fail "Linux tivor-cli $name failed"
+        wait "$pid"
+        pty_reader "$out/$name.win" || return 0
+        pid=$reader_pid
+        ln -sfn "$(cat "$out/$name.win.path")" "$WINEPREFIX/dosdevices/com5"
+        # shellcheck disable=SC2086
+        wine_run "$win" $args --port COM5 >/dev/null 2>&1 || fail "tivor-cli.exe $name to COM5 failed"
+        wait "$pid"
+        cmp -s "$out/$name.linux.bytes" "$out/$name.win.bytes" \
+            || fail "$name: the bytes on COM5 differ from Linux ($(wc -c <"$out/$name.win.bytes") vs $(wc -c <"$out/$name.linux.bytes"))"
+        [ "$(cat "$out/$name.win.speed")" = "$(cat "$out/$name.linux.speed")" ] \
+            || fail "$name: line speed $(cat "$out/$name.win.speed"), Linux sets $(cat "$out/$name.linux.speed")"
+        python3 - "$out/$name.linux.times" "$out/$name.win.times" <<'PY' || fail "$name: paced too early under Wine"
+import sys
+lin = [float(x) for x in open(sys.argv[1]).read().split()]
+win = [float(x) for x in open(sys.argv[2]).read().split()]
+early = [(i, w, l) for i, (w, l) in enumerate(zip(win, lin)) if w < l - 0.001]
+gaps = [b - a for a, b in zip(win, win[1:])]
+print('   %d bytes, %.3f s under Wine, %.3f s on Linux, shortest gap %.1f ms'
+      % (len(win), win[-1] if win else 0, lin[-1] if lin else 0, 1000 * min(gaps) if gaps else 0))
+if early:
+    i, w, l = early[0]
+    print('   byte %d at %.4f s, Linux sent it at %.4f s' % (i, w, l))
+sys.exit(1 if early else 0)
+PY
+    done
+    rm -f "$WINEPREFIX/dosdevices/com5"
+}
+
+# tivor-cli.exe send to the Linux virtual sign listening on TCP: it receives what the Linux
+# tivor-cli sends it (the JSON line per transmission, without its duration).
+check_tcp_send() {
+    skipped tcp && return 0
+    check "tivor-cli.exe send --port tcp:// to the Linux tivor-sign --listen"
+    local lin sign win=$instdir/tivor-cli.exe
+    lin=$(linux_program tivor-cli)
+    sign=$(linux_program tivor-sign)
+    [ -n "$lin" ] && [ -n "$sign" ] || { not_yet "no Linux tivor-cli and tivor-sign in $linux_build"; return 0; }
+    have "$win" || return 0
+    local out=$work/tcp msg port who pid
+    mkdir -p "$out"
+    msg=$(message_files | grep worked_example | head -n1)
+    for who in linux win; do
+        port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+        "$sign" --listen "tcp://127.0.0.1:$port" --json >"$out/$who.json" 2>"$out/$who.err" &
+        pid=$!
+        sleep 1
+        if [ $who = linux ]; then
+            "$lin" send "$msg" --port "tcp://127.0.0.1:$port" >/dev/null 2>&1 || fail "Linux tivor-cli send over TCP failed"
+        else
+            wine_run "$win" send "$msg" --port "tcp://127.0.0.1:$port" >/dev/null 2>&1 || fail "tivor-cli.exe send over TCP failed"
+        fi
+        sleep 1
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    python3 - "$out/linux.json" "$out/win.json" <<'PY' || fail "the sign received something else from tivor-cli.exe"
+import json, sys
+def load(p):
+    rows = [json.loads(l) for l in open(p) if l.strip()]
+    for r in rows:
+        r.pop('duracion_ms', None)
+    return rows
+lin, win = load(sys.argv[1]), load(sys.argv[2])
+print('   %d transmission(s) from Linux, %d from Windows' % (len(lin), len(win)))
+sys.exit(0 if lin and lin == win else 1)
+PY
+}
+
+# tivor.exe under Xvfb: its main window with its caption appears with a .mnm given on the command
+# line, and through the .mnm association; a screenshot of it lands in build-win/.
+window_with() { # waits up to $2 s for a top-level window whose name contains $1; prints its id
+    local i id
+    for i in $(seq $(($2 * 5))); do
+        id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1" | awk '{print $1}' | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+check_gui() {
+    skipped gui && return 0
+    check "tivor.exe: the main window under Xvfb, with a .mnm from the command line and by association"
+    have "$instdir/tivor.exe" || return 0
+    local caption=${TIVOR_WIN_CAPTION:-Quendar - Tivor} out=$work/gui pid id
+    mkdir -p "$out"
+    printf '1,4,2,"HOLA"\r\n' >"$out/hola.mnm"
+    # In a Wine desktop window, so that Wine draws the frame and caption a Windows user sees.
+    (cd "$out" && wine explorer /desktop=Tivor,1024x768 "$instdir/tivor.exe" hola.mnm >/dev/null 2>&1) &
+    pid=$!
+    if id=$(window_with "$caption" 30); then
+        sleep 2
+        import -window "$id" "$build/wine-main-window.png" && echo "   screenshot: $build/wine-main-window.png"
+        echo "   window: $(xwininfo -id "$id" | sed -n 's/.*Window id: [^ ]* //p')"
+    else
+        fail "no window \"$caption...\" within 30 s"
+    fi
+    kill "$pid" 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do xwininfo -root -tree | grep -qF "\"$caption" || break; sleep 0.2; done
+    # The association: Explorer's way of opening a file, through the registry.
+    (cd "$out" && wine start /unix "$out/hola.mnm" >/dev/null 2>&1) &
+    pid=$!
+    window_with "$caption" 30 >/dev/null || fail "opening a .mnm through its association shows no Tivor window"
+    kill "$pid" 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# The QtTest programs that need no pseudo-terminal, under Wine with Qt's offscreen platform.
+check_qttests() {
+    skipped qttests && return 0
+    check "QtTest programs under Wine"
+    local t exe runtime
+    runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+    # The test programs are not staged: Qt and the mingw runtime come from where they were built.
+    export WINEPATH="Z:${TIVOR_QT//\//\\}\\bin;Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+    for t in ${TIVOR_WIN_QTTESTS:-tst_protocol tst_files tst_settings}; do
+        exe=$(find "$build" -path "$build/stage" -prune -o -name "$t.exe" -type f -print -quit)
+        [ -n "$exe" ] || { not_yet "$t.exe is not built (check-wine.sh --tests builds the tests)"; continue; }
+        if (cd "$(dirname "$exe")" && QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$TIVOR_QT/plugins" \
+                WINE_TIMEOUT=300 wine_run "$exe" >"$work/$t.log" 2>&1); then
+            echo "   $t: $(grep -a '^Totals' "$work/$t.log" | tr -d '\r')"
+        else
+            fail "$t under Wine:"
+            tail -n 30 "$work/$t.log" >&2
+        fi
+    done
+    unset WINEPATH
+}
+
+check_cli_outputs
+check_com_send
+check_tcp_send
+check_gui
+check_qttests
+
+uninstall_silently
+echo "== Windows stage: $((SECONDS - started)) s"
+if ((failures)); then
+    echo "FAILED: $failures Windows check(s)" >&2
+    exit 1
+fi
+echo "OK: the Windows checks passed"

@@ -1,0 +1,29 @@
+// The main window's status line: three panels, the typed messages in panel 3 with their prefixes, and
+// Timer1, which clears them.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+class QLabel;
+class QStatusBar;
+
+class StatusLine : public QObject
+{
+    Q_OBJECT
+public:
+    explicit StatusLine(QStatusBar* bar);
+
+    // Panel 3: "PGM: " (0), "COM: " (1), "ERR: " (3) or no prefix, shown for a moment; TypeErr beeps twice first.
+    void TypeMsg(quint8 tipo, const QString& men);
+    void TypeErr(const QString& menerr);
+    void BorrMsg();
+    void setStatusPanel(int panel /*1..3*/, const QString& text);
+    QString statusPanel(int panel) const;
+
+    QTimer Timer1;
+    void Timer1_Timer();
+
+private:
+    QLabel* panels[3] = {};
+};

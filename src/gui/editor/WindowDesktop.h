@@ -1,0 +1,42 @@
+// What makes the main window behave like a desktop program: files dropped on it, the keys of the page
+// commands, and the hint that fills the window while no message is open.
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QLabel;
+class QMainWindow;
+class MSComm;
+
+namespace Ui
+{
+class FrmMain;
+}
+
+class WindowDesktop : public QObject
+{
+    Q_OBJECT
+public:
+    // What a dropped file asks of the window: a .mnm file is opened, a .txt file imported.
+    struct Drops
+    {
+        std::function<void(const QString& path)> openMessage;
+        std::function<void(const QString& path)> importText;
+    };
+
+    // The hint tells whether `port` is open.
+    WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm& port, Drops drops);
+
+    void refreshHint();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QMainWindow& window;
+    Ui::FrmMain& ui;
+    const MSComm& port;
+    Drops drops;
+    QLabel* hint = nullptr;
+};
