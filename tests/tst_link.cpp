@@ -226,7 +226,6 @@ private slots:
                   Rfc2217::modemLine(false, false)).toHex(' '),
                  "ff fa 2c 05 0b ff f0 ff fa 2c 05 0c ff f0 ff fa 2c 05 08 ff f0 ff fa 2c 05 09 ff f0");
         QCOMPARE(Rfc2217::escape(QByteArray("\xFF\x0D\x00\xFF\xFF" "A", 6)).toHex(' '), "ff ff 0d 00 ff ff ff ff 41");
-        QCOMPARE(Rfc2217::escape("HOLA"), "HOLA");
     }
 
     // rfc2217:// through Debian's ser2net onto a pseudo-terminal: the baud rate asked for reaches the

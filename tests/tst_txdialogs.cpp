@@ -232,6 +232,9 @@ private slots:
         QString focused;
         testenv::onNextModal([&](QWidget* w) {
             modal = w->isModal();
+            // The focus comes with the dialog's activation, which a loaded machine delivers a moment later.
+            if (!QTest::qWaitFor([w] { return w->focusWidget() != nullptr; }))
+                return void(w->close());
             focused = w->focusWidget()->objectName();
             // Posted, as a real key press arrives: not from inside the timer that found the dialog.
             QMetaObject::invokeMethod(w, [w] { QTest::keyClick(w->focusWidget(), Qt::Key_Return); }, Qt::QueuedConnection);

@@ -52,10 +52,7 @@ inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaj
 // stops there instead of running the rest against a window in an unknown state.
 [[nodiscard]] inline bool run(QWidget& w, const QString& script, const QString& folder = QString())
 {
-    const auto failed = [](const QString& why) {
-        QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-        return false;
-    };
+    const auto failed = [](const QString& why) { return QTest::qFail(qPrintable(why), __FILE__, __LINE__), false; };
     for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
