@@ -23,19 +23,20 @@ while (($#)); do
 done
 
 started=$SECONDS
+# Before anything is installed: a machine without a Qt for Windows skips the stage at once.
+if ! win_qt_ok "$TIVOR_QT" && ! { [ ! -e "$TIVOR_QT" ] && [ -f "$TIVOR_QT_TARBALL" ]; }; then
+    echo "=================================================================="
+    echo "SKIPPED: the Windows stage: no Qt for Windows (not in $TIVOR_QT, no $TIVOR_QT_TARBALL)"
+    echo "=================================================================="
+    exit 0
+fi
+
 # wine64 runs the 64-bit programs; fonts-wine gives the prefix Windows-like fonts (else Wine draws
 # serif); x11-utils finds windows by caption, imagemagick's import takes the screenshot.
 win_install_packages wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3
 
 if ! win_qt_ok "$TIVOR_QT"; then
-    if [ ! -e "$TIVOR_QT" ] && [ -f "$TIVOR_QT_TARBALL" ]; then
-        "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
-    else
-        echo "=================================================================="
-        echo "SKIPPED: no Qt for Windows (not in $TIVOR_QT, no $TIVOR_QT_TARBALL)"
-        echo "=================================================================="
-        exit 0
-    fi
+    "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
 fi
 
 build_args=()
