@@ -283,7 +283,12 @@ check_com_send() {
         pid=$reader_pid
         ln -sfn "$(cat "$out/$name.win.path")" "$WINEPREFIX/dosdevices/com5"
         # shellcheck disable=SC2086
-        wine_run "$win" $args --port COM5 >/dev/null 2>&1 || fail "tivor-cli.exe $name to COM5 failed"
+        if ! wine_run "$win" $args --port COM5 >"$out/$name.win.out" 2>&1; then
+            fail "tivor-cli.exe $name to COM5 failed: $(tr -d '\r' <"$out/$name.win.out" | head -n 3)"
+            kill "$pid" 2>/dev/null || true  # nothing will arrive: the reader would wait out its two minutes
+            wait "$pid" 2>/dev/null || true
+            continue
+        fi
         wait "$pid"
         cmp -s "$out/$name.linux.bytes" "$out/$name.win.bytes" \
             || fail "$name: the bytes on COM5 differ from Linux ($(wc -c <"$out/$name.win.bytes") vs $(wc -c <"$out/$name.linux.bytes"))"
@@ -402,10 +407,13 @@ check_ctrl_c() {
     [ "$status" = 130 ] || fail "tivor-cli.exe ended with $status after Ctrl-C, not 130: $(tr -d '\r' <"$out/stderr")"
     python3 - "$out/rx.bytes" "$out/whole.bytes" <<'PY' || fail "the bytes after Ctrl-C do not end with the terminator"
 import sys
-rx, whole = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+# dump writes the stream as Salida.txt has it: between double quotes, then CR LF. The whole stream ends
+# with the terminator too, so a cut one is a shorter prefix followed by 01 01.
+whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
 sent = rx[:-2]
-print('   %d of %d bytes, then %s; exit status 130' % (len(sent), len(whole), rx[-2:].hex(' ')))
-sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) and whole.startswith(sent) else 1)
+print('   %d of %d bytes, then %s; exit status 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
+sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
 PY
 }
 
