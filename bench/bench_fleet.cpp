@@ -5,7 +5,7 @@
 #include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
-#include "core/ports/MSComm.h"
+#include "core/ports/SignPort.h"
 #include "core/settings/RegSett.h"
 #include "support/Pty.h"
 
@@ -112,14 +112,13 @@ struct Result
     double senderGapMs[2] = {1e9, 1e9}; // shortest between two writes to one line: after DY1, after DY2
 };
 
-// Opens every port through the port control as tivor-cli does; the lines not opened are reported.
-bool openAll(const QStringList& ports, std::vector<std::unique_ptr<MSComm>>& comms, std::vector<PacedLine>& lines)
+// Opens every port as tivor-cli does, each sign its own; the lines not opened are reported.
+bool openAll(const QStringList& ports, std::vector<std::unique_ptr<SignPort>>& comms, std::vector<PacedLine>& lines)
 {
     for (const QString& port : ports) {
-        ComPort = port;
-        comms.push_back(std::make_unique<MSComm>());
         QString error;
-        if (!openComPort(*comms.back(), nullptr, &error)) {
+        comms.push_back(openSignPort(port, ComBaud, &error));
+        if (!comms.back()) {
             std::printf("  %s: not opened (%s)\n", qPrintable(port), qPrintable(error));
             return false;
         }
@@ -132,7 +131,7 @@ bool openAll(const QStringList& ports, std::vector<std::unique_ptr<MSComm>>& com
 Result sendAll(const QStringList& ports, const std::function<Received(int)>& received)
 {
     Result result;
-    std::vector<std::unique_ptr<MSComm>> comms;
+    std::vector<std::unique_ptr<SignPort>> comms;
     std::vector<PacedLine> lines;
     if (!openAll(ports, comms, lines))
         return result;
@@ -143,7 +142,7 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     if (ports.size() == 1)
         result.complete = sendPaced(*lines[0].port) == TxOutcome::Completed;
     else
-        result.complete = sendPacedMany(lines, [&](const PacedLine& line) {
+        result.complete = sendPaced(lines, [&](const PacedLine& line) {
                               // Runs right before each write: the sender's side of the gaps.
                               const size_t i = size_t(&line - lines.data());
                               const qint64 now = testpty::nowNs();
@@ -241,14 +240,11 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     QStringList tcpPorts;
     for (int i = 0; i < tcpCount; ++i)
         tcpPorts << tcp.portText(i);
-    MSComm probe;
-    ComPort = tcpPorts.first();
     QString error;
-    if (!openComPort(probe, nullptr, &error)) {
+    if (!openSignPort(tcpPorts.first(), ComBaud, &error)) {
         std::printf("\nTCP loopback: tcp:// is not available here (%s)\n", qPrintable(error));
         return;
     }
-    probe.setPortOpen(false);
     QThread::msleep(50);
     tcp.clear();
     report("TCP loopback", tcpPorts, [&](int i) { return tcp.received(i); }, one.wallMs);

@@ -4,6 +4,7 @@
 #include "support/Pty.h"
 
 #include "core/platform/Wait.h"
+#include "core/settings/RegSett.h"
 #include "gui/preview/LedMatrix.h"
 
 #include <QAccessible>
@@ -55,7 +56,7 @@ private slots:
         const QString abc = QStringLiteral("0,0,0,A|0,0,0,B|0,0,0,C");
         row("no message open", "-", "optCenter", "closed 1 de 1 [] e0 p0x C # 0,0,0, # ");
         row("moving takes the fields", "0,0,0,A|0,0,0,B", "txtMensaje A2;cboEfe 3;cboPausa 4;optCenter;clean;cmdPagDwn",
-            "2 de 2 [B] e0 p0x L * # 3,4,2,A2|0,0,0,B # ");
+            "2 de 2 [B] e0 p0x L # 3,4,2,A2|0,0,0,B # ");
         row("previous on 1", p64, "clean;cmdPagUp", "1 de 64 [P1] e0 p0x L # " + p64 + " # ");
         row("next on 64", p64, "txtGoto 64;cmdGtoPag;clean;cmdPagDwn", "64 de 64 [P64] e0 p0x L # " + p64 + " # ");
         row("insert into 64 pages", p64, "txtGoto 64;cmdGtoPag;clean;cmdInsertar",
@@ -73,7 +74,7 @@ private slots:
         row("answered no", abc, "cmdPagDwn;clean;N;cmdInsertar;N;cmdBorro",
             "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
         // The keys: the page keys press the page buttons (also from the text field), the others the menu items.
-        row("Page Down", abc, "^PgDown", "2 de 3 [B] e0 p0x L * # " + abc + " # ");
+        row("Page Down", abc, "^PgDown", "2 de 3 [B] e0 p0x L # " + abc + " # ");
         row("Ctrl+End, Page Up, Ctrl+Home", abc, "^Ctrl+End;txtMensaje Z;^PgUp;^Ctrl+End;^Ctrl+Home",
             "1 de 3 [A] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,Z # ");
         row("Ctrl+N", "-", "^Ctrl+N", "1 de 1 [] e0 p0x L # 0,0,0, # ");
@@ -90,22 +91,23 @@ private slots:
         row("drop refused", "0,0,0,A", "+x.png", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
-        row("Codigo entries", odd, "cmdPagDwn", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L * # " + odd + " # ");
-        row("Codigo to Codigo", odd, "cmdPagDwn;cmdPagDwn", "3 de 3 [C] e13=Codigo 13 p0x L * # " + odd + " # ");
+        row("Codigo entries", odd, "cmdPagDwn", "2 de 3 [B] e13=Codigo 200 p9=Codigo 20x L # " + odd + " # ");
+        row("Codigo to Codigo", odd, "cmdPagDwn;cmdPagDwn", "3 de 3 [C] e13=Codigo 13 p0x L # " + odd + " # ");
         row("listed effect picked", odd, "cmdPagDwn;cboEfe 1;cmdPagFirst",
             "1 de 3 [A] e0 p0x L * # 0,0,0,A|1,20,0,B|13,0,0,C # ");
         row("Codigo changed", "0,0,0,X|200,0,0,X|201,0,0,X", "cmdPagDwn;clean;cmdPagDwn",
-            "3 de 3 [X] e13=Codigo 201 p0x L * # 0,0,0,X|200,0,0,X|201,0,0,X # ");
+            "3 de 3 [X] e13=Codigo 201 p0x L # 0,0,0,X|200,0,0,X|201,0,0,X # ");
         // The clock effects write a placeholder and lock the text; a stored clock page shows its own text.
         row("Fecha", "0,0,0,A", "cboEfe 12", "1 de 1 [Fecha 12/07/07 ]x e12 p0x L * # 0,0,0,A # ");
         row("Hora taken", "0,0,0,A|1,0,0,B", "cboPausa 3;cboEfe 11;cmdPagDwn",
             "2 de 2 [B] e1 p0 L * # 11,3,0, Hora 00:00:00 |1,0,0,B # ");
         row("effect 10", "10,0,0,A|11,0,0,otro", "", "1 de 2 [A] e10 p0 L # 10,0,0,A|11,0,0,otro # ");
         row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn",
-            "2 de 2 [otro]x e11 p0x L * # 10,0,0,A|11,0,0,otro # ");
+            "2 de 2 [otro]x e11 p0x L # 10,0,0,A|11,0,0,otro # ");
         // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
-        row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,0,A|0,0,2,B # ");
-        row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C * # 0,0,2,A|0,0,255,B # ");
+        // Only the operator's changes mark the message changed ("*"): showing a page changes nothing.
+        row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C # 0,0,0,A|0,0,2,B # ");
+        row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "2 de 2 [B] e0 p0x C # 0,0,2,A|0,0,255,B # ");
         row("centre writes at once", "0,0,0,A", "clean;optCenter", "1 de 1 [A] e0 p0x C * # 0,0,2,A # ");
         row("left writes at once", "0,0,2,A", "clean;optLeft", "1 de 1 [A] e0 p0x L * # 0,0,0,A # ");
         // Go to: rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first
@@ -116,7 +118,7 @@ private slots:
                  {"20e-1", 2}, {".5e1", 5}, {"3e", 3}, {"1e999", 4}, {"2,9", 2}, {"1 5", 1}}) {
             row(qPrintable(QStringLiteral("go to '%1'").arg(typed)), p5,
                 QStringLiteral("txtGoto 4;cmdGtoPag;txtGoto %1;cmdGtoPag").arg(typed),
-                QStringLiteral("%1 de 5 [P%1] e0 p0x L * # ").arg(page) + p5 + " # ");
+                QStringLiteral("%1 de 5 [P%1] e0 p0x L # ").arg(page) + p5 + " # ");
         }
     }
     void pageEditing()
@@ -207,6 +209,7 @@ private slots:
                                                              << "running||tivor.archivos: %1/-p.mnm abierto: 2 paginas";
         QTest::newRow("file missing") << "nada.mnm"
                                       << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
+        QTest::newRow("endless file") << "/dev/zero" << "running||tivor.archivos: /dev/zero es demasiado grande (mas de 64 MB)";
     }
     void commandLine()
     {
@@ -226,6 +229,8 @@ private slots:
         QProcess tivor;
         tivor.setProcessEnvironment(env);
         tivor.setWorkingDirectory(dir.path()); // file names are taken from where tivor starts
+        // A read without a bound must fail here, not take the memory of the machine running the tests.
+        tivor.setChildProcessModifier([] { const rlimit most{2ul << 30, 2ul << 30}; ::setrlimit(RLIMIT_AS, &most); });
         tivor.start(TIVOR_PROGRAM, arguments.split(u' '));
         QString err;
         const auto ownLines = [&] { return err.split(u'\n').filter(QStringLiteral("tivor")).join(u'\n'); };
@@ -251,6 +256,20 @@ private slots:
         for (const char* command : {"Nuevo", "cerrar"})
             shown << (run(*w, command), hint->isVisible());
         QCOMPARE(shown, QList<bool>({true, false, true}));
+
+        // The advice and the first panel follow the port: Opciones opens one, and a dialog that finds the
+        // port closed opens it again on its own.
+        testpty::Pty first, second;
+        testenv::onNextModal([&](QWidget* dlg) { run(*dlg, "cboPort " + first.slavePath() + ";cmdOK"); });
+        run(*w, "Opciones");
+        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), first.slavePath() + ": 9600");
+        w->MSComm1.setPortOpen(false);
+        Module1::ComPort = second.slavePath();
+        Module1::DY1 = "10", Module1::DY2 = "01";
+        testenv::onNextModal([&](QWidget* dlg) { run(*dlg, "cmdOK"); });
+        run(*w, "Command1");
+        QVERIFY(second.waitForBytes(14, 5000));
+        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), second.slavePath() + ": 9600");
     }
 
     // What a screen reader says of the preview: the line as the sign will show it, then what the sign changes.

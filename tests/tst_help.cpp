@@ -1,11 +1,23 @@
-// The help window and its document, and the about box.
+// The help window and its document, the about box, and every window on a small screen.
+#include "gui/dialogs/frmDate.h"
+#include "gui/dialogs/frmOpciones.h"
+#include "gui/dialogs/frmSend.h"
 #include "gui/help/Help.h"
+#include "gui/help/frmAcerca.h"
+#include "gui/help/frmAyuda.h"
 #include "support/EditorKit.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QScreen>
 #include <QTextBrowser>
+
+namespace
+{
+// Offscreen, the screen is a netbook's 1024x600 less a 40-pixel panel (see main).
+const QSize SmallScreen(1024, 560);
+} // namespace
 
 class TestHelp : public QObject
 {
@@ -52,7 +64,43 @@ private slots:
         showAbout(nullptr);
         QCOMPARE(seen, QStringLiteral("Acerca de|v.3"));
     }
+
+    // Each window, the 600-pixel help window too, is shown whole, frame included, where the screen can be used.
+    void windowsFitTheScreen()
+    {
+        const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            QCOMPARE(room.size(), SmallScreen);
+        const auto main = editorkit::freshWindow(dir);
+        frmOpciones options(main.get());
+        frmSend send(main->MSComm1, [&main] { return main->shownMessage(); }, main.get());
+        frmDate date(main->MSComm1, main.get());
+        frmAcerca about(main.get());
+        frmAyuda help(main.get());
+        help.setAttribute(Qt::WA_DeleteOnClose, false);
+        QStringList outside;
+        for (QWidget* window : QWidgetList{main.get(), &options, &send, &date, &about, &help}) {
+            window->show();
+            if (!room.contains(window->frameGeometry()))
+                outside << QStringLiteral("%1 %2x%3").arg(window->objectName()).arg(window->frameGeometry().width())
+                               .arg(window->frameGeometry().height());
+            window->hide();
+        }
+        QCOMPARE(outside, QStringList());
+    }
 };
 
-QTEST_MAIN(TestHelp)
+int main(int argc, char* argv[])
+{
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screen.json"));
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" &&
+        testenv::writeFile(config, QStringLiteral("{\"screens\": [{\"name\": \"small\", \"width\": %1, \"height\": %2}]}")
+                                       .arg(SmallScreen.width()).arg(SmallScreen.height()).toUtf8()))
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestHelp test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_help.moc"

@@ -151,6 +151,14 @@ private slots:
         QVERIFY(pty->received()[7].ns - pty->received()[0].ns >= 125000000 - 500000);
     }
 
+    // TxCancel is read after the last byte's wait too: found set there, the transmission is cancelled.
+    void cancelAfterLastByte()
+    {
+        openAndBuild();
+        QCOMPARE(sendPaced(*port, [&] { TxCancel = TxPos == TxLength; }), TxOutcome::Cancelled);
+        QCOMPARE(TxPos, TxLength);
+    }
+
     // A sign over raw TCP, by address or by name: no byte at the receiver earlier than its delays allow
     // (less 0.5 ms), the bytes exact.
     void networkSend_data()
@@ -269,6 +277,8 @@ private slots:
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("reason");
         QTest::newRow("absent numbered port") << "99" << "9600" << "/dev/ttyS98";
+        QTest::newRow("port number 0") << "0" << "9600" << "No existe el puerto \"0\"";
+        QTest::newRow("network text in capitals, with spaces") << " TCP://127.0.0.1:1 " << "9600" << "TCP://127.0.0.1:1: conexion";
         QTest::newRow("missing device") << "/dev/tivor-no-such" << "9600" << "/dev/tivor-no-such: ";
         QTest::newRow("baud not a number") << "PTY" << "abc" << "\"abc\"";
         QTest::newRow("held by tivor-cli") << "CLI" << "9600" << "el puerto esta en uso por el proceso %1 (tivor-cli)";

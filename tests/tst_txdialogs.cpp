@@ -202,6 +202,24 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
+    // A program folder that cannot take "Salida.txt" (an installed program): the user's data folder for Tivor
+    // takes it, and the dialog says where, not only in its tooltip.
+    void salidaElsewhere()
+    {
+        start(QStringLiteral("/dev/tivor-no-such-port"));
+        QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
+        AppFolder = dir.filePath("blocker");
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
+        QFile::remove(folder + "/Salida.txt");
+        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        dlg.findChild<QCheckBox*>("chkFile")->setChecked(true);
+        Recorder rec(dlg);
+        send(dlg);
+        QCOMPARE(rec.texts, QStringList{"Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(folder)});
+        QCOMPARE(testenv::readFile(folder + "/Salida.txt"), '"' + kHola + "\"\r\n");
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
     // The window's buttons open the dialogs modally over the window's own port, the focus on "Enviar": Return sends.
     void windowCommands_data()
     {
@@ -281,8 +299,8 @@ private slots:
         const QString blocker = dir.filePath(QStringLiteral("not-a-folder"));
         QVERIFY(testenv::writeFile(blocker, "file"));
         AppFolder = blocker + QStringLiteral("/bin");
-        const QString fallback = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                                     .filePath(QStringLiteral("Salida.txt"));
+        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                 QStringLiteral("/Tivor/Salida.txt");
         QCOMPARE(writeSalida(TxBuffer), fallback);
         QCOMPARE(testenv::readFile(fallback), '"' + TxBuffer + "\"\r\n");
 

@@ -14,7 +14,7 @@ enum Status {
     StatusOk = 0,
     StatusUsage = 2,        // unknown command or option, missing argument, a value that is not accepted
     StatusFile = 3,         // a file that cannot be read, is not a message file, or cannot be written
-    StatusPort = 4,         // the serial port cannot be opened
+    StatusPort = 4,         // the port (a serial line or a network sign) cannot be opened
     StatusTransmission = 5, // the port failed while the transmission was being written
     StatusCancelled = 130,  // stopped by SIGINT or SIGTERM; the terminator was written (128 + SIGINT, like shells)
 };

@@ -18,7 +18,7 @@ int readFailure(const QString& path, const FileFailure& failure)
     case FileFailure::Folder:
         return fail(StatusFile, QStringLiteral("%1: es una carpeta, no un archivo").arg(path));
     case FileFailure::TooLarge:
-        return fail(StatusFile, QStringLiteral("%1: demasiado grande (mas de %2 MB)").arg(path).arg(MaxInputBytes >> 20));
+        return fail(StatusFile, QStringLiteral("%1: demasiado grande (mas de %2 MB)").arg(path).arg(MaxReadBytes >> 20));
     case FileFailure::Open:
         return fail(StatusFile, QStringLiteral("%1: no se pudo abrir (%2)").arg(path, failure.reason));
     default:
@@ -29,11 +29,12 @@ int readFailure(const QString& path, const FileFailure& failure)
 int loadMessage(const QString& path)
 {
     FileFailure failure;
-    switch (loadMessageIntoModel(path, &failure, MaxInputBytes)) {
+    switch (loadMessageIntoModel(path, &failure)) {
     case MessageLoad::Pages:
     case MessageLoad::Empty:
         return -1;
     case MessageLoad::Unreadable:
+    case MessageLoad::TooLarge:
         return readFailure(path, failure);
     case MessageLoad::FirstPageCodes:
         return fail(StatusFile, QStringLiteral("%1: no es un archivo de mensajes valido (la pagina 1 tiene un efecto "

@@ -8,10 +8,6 @@
 
 namespace cli
 {
-// Far beyond any message or text a sign can take; stops a mistaken path (a disk image, a device) from
-// filling the memory.
-inline constexpr qint64 MaxInputBytes = 64 * 1024 * 1024;
-
 // Reports why `path` could not be read ("no existe", "es una carpeta", ...) and returns StatusFile.
 int readFailure(const QString& path, const FileFailure& failure);
 

@@ -7,8 +7,7 @@
 #include "core/protocol/SignProtocol.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
-#include "core/ports/MSComm.h"
-#include "core/ports/NetLink.h"
+#include "core/ports/SignPort.h"
 #include "core/settings/RegSett.h"
 
 #include "core/platform/EndingSignals.h"
@@ -26,8 +25,8 @@ namespace
 // A network sign has no serial port to speak of.
 QString notOpenedText(const QString& port)
 {
-    return NetLink::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
-                                    : QStringLiteral("no se pudo abrir el puerto serie");
+    return SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
+                                      : QStringLiteral("no se pudo abrir el puerto serie");
 }
 
 QString minutesAndSeconds(qint64 ms)
@@ -59,17 +58,19 @@ class ProgressBar
 public:
     explicit ProgressBar(bool enabled) : m_enabled(enabled) { m_clock.start(); }
 
-    void show()
+    // Byte `pos` of TxLength is about to go.
+    void show(int pos)
     {
         using namespace Module1;
         if (!m_enabled)
             return;
         // Bytes go out every few milliseconds; redraw when the percent moves, or ten times a second.
-        if (TxPercent == m_lastPercent && m_clock.elapsed() - m_lastDraw < 100 && TxPos != TxLength)
+        const int percent = TxLength > 0 ? int(qint64(pos) * 100 / TxLength) : 0;
+        if (percent == m_lastPercent && m_clock.elapsed() - m_lastDraw < 100 && pos != TxLength)
             return;
-        m_lastPercent = TxPercent;
+        m_lastPercent = percent;
         m_lastDraw = m_clock.elapsed();
-        const QByteArray bytes = (QStringLiteral("\r") + barText(TxPos, TxLength)).toLocal8Bit();
+        const QByteArray bytes = (QStringLiteral("\r") + barText(pos, TxLength)).toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
         m_drawn = true;
@@ -92,6 +93,7 @@ private:
 };
 
 // One line per sign, the block redrawn in place (cursor up, clear each line) at most ten times a second.
+// A sign still sending shows its bar, made only when the block is drawn; one that is done, its result.
 class ProgressLines
 {
 public:
@@ -100,6 +102,7 @@ public:
         for (const QString& name : names)
             m_width = std::max(m_width, int(name.size()));
         m_texts.resize(size_t(names.size()));
+        m_positions.resize(size_t(names.size()), -1);
         m_clock.start();
     }
 
@@ -108,7 +111,18 @@ public:
         if (!m_enabled)
             return;
         m_texts[size_t(index)] = text;
+        m_positions[size_t(index)] = -1;
         if (now || (m_drawn && m_clock.elapsed() - m_lastDraw >= 100))
+            draw();
+    }
+
+    // Byte `pos` of TxLength is about to go to this sign.
+    void setPosition(int index, int pos)
+    {
+        if (!m_enabled)
+            return;
+        m_positions[size_t(index)] = pos;
+        if (m_drawn && m_clock.elapsed() - m_lastDraw >= 100)
             draw();
     }
 
@@ -116,8 +130,12 @@ private:
     void draw()
     {
         QString block = m_drawn ? QStringLiteral("\x1b[%1A").arg(m_names.size()) : QString();
-        for (int i = 0; i < m_names.size(); ++i)
-            block += QStringLiteral("\r\x1b[K%1 %2\n").arg(m_names.at(i), -m_width).arg(m_texts[size_t(i)]);
+        for (int i = 0; i < m_names.size(); ++i) {
+            const int pos = m_positions[size_t(i)];
+            block += QStringLiteral("\r\x1b[K%1 %2\n")
+                         .arg(m_names.at(i), -m_width)
+                         .arg(pos >= 0 ? barText(pos, Module1::TxLength) : m_texts[size_t(i)]);
+        }
         const QByteArray bytes = block.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
@@ -128,6 +146,7 @@ private:
     bool m_enabled;
     QStringList m_names;
     std::vector<QString> m_texts;
+    std::vector<int> m_positions;
     int m_width = 0;
     bool m_drawn = false;
     qint64 m_lastDraw = 0;
@@ -137,42 +156,16 @@ private:
 // Messages name the device the port text stands for ("2" is /dev/ttyS1).
 QString deviceOf(const QString& port)
 {
-    const QString device = MSComm::deviceNameFor(port);
+    const QString device = SignPort::deviceNameFor(port);
     return device.isEmpty() ? port : device;
 }
 
-// The same transmission to several signs at once; see sendBuilt.
-int sendToMany(const QString& what, const QStringList& ports)
+// The outcome of one sign among several: one result line each, silent when every sign got everything.
+int reportMany(const QStringList& ports, const QStringList& names, const std::vector<QString>& openErrors,
+               const std::vector<PacedLine>& lines, ProgressLines& progress)
 {
     using namespace Module1;
-    TxCancel = false;
-    const platform::EndingSignals endingSignals(TxCancel);
-
-    // Every port is opened before the first byte, so that all signs start together.
     const int count = int(ports.size());
-    QStringList names;
-    std::vector<std::unique_ptr<MSComm>> comms;
-    std::vector<QString> openErrors(static_cast<size_t>(count));
-    std::vector<PacedLine> lines(static_cast<size_t>(count));
-    const QString stored = ComPort;
-    for (int i = 0; i < count; ++i) {
-        names << deviceOf(ports.at(i));
-        ComPort = ports.at(i);
-        comms.push_back(std::make_unique<MSComm>());
-        if (openComPort(*comms.back(), nullptr, &openErrors[size_t(i)]))
-            lines[size_t(i)].port = comms.back().get();
-    }
-    ComPort = stored;
-    if (TxCancel)
-        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
-
-    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names);
-    for (int i = 0; i < count; ++i)
-        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
-    sendPacedMany(lines, [&](const PacedLine& line) {
-        progress.set(int(&line - lines.data()), barText(line.sent + 1, TxLength));
-    });
-
     int status = StatusOk;
     QStringList results;
     for (int i = 0; i < count; ++i) {
@@ -184,13 +177,13 @@ int sendToMany(const QString& what, const QStringList& ports)
             outcome = QStringLiteral("%1 (%2)").arg(notOpenedText(ports[i]), openErrors[size_t(i)]);
         } else if (line.outcome == TxOutcome::Cancelled) {
             lineStatus = StatusCancelled;
-            outcome = sendTerminator(*comms[size_t(i)])
+            outcome = sendTerminator(*line.port)
                           ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
                           : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)")
-                                .arg(comms[size_t(i)]->errorText());
+                                .arg(line.port->errorText());
         } else if (line.outcome != TxOutcome::Completed) {
             lineStatus = StatusTransmission;
-            outcome = QStringLiteral("Error #22, No se envio el Mensaje (%1)").arg(comms[size_t(i)]->errorText());
+            outcome = QStringLiteral("Error #22, No se envio el Mensaje (%1)").arg(line.port->errorText());
         } else {
             outcome = QStringLiteral("enviado");
         }
@@ -206,6 +199,31 @@ int sendToMany(const QString& what, const QStringList& ports)
         for (const QString& result : results)
             fail(status, result);
     return status;
+}
+
+// The outcome of the only sign.
+int reportOne(const QString& device, const PacedLine& line)
+{
+    using namespace Module1;
+    switch (line.outcome) {
+    case TxOutcome::Completed:
+        return StatusOk;
+    case TxOutcome::Cancelled: {
+        const QString sent = QStringLiteral("Mensaje Cancelado... %1 de %2 bytes enviados").arg(line.sent).arg(TxLength);
+        return fail(StatusCancelled,
+                    sendTerminator(*line.port)
+                        ? sent + QStringLiteral(", y el fin 01 01")
+                        : sent + QStringLiteral("; el fin 01 01 no se pudo escribir (%1)").arg(line.port->errorText()));
+    }
+    case TxOutcome::Failed:
+    case TxOutcome::Busy:
+        break;
+    }
+    return fail(StatusTransmission, QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
+                                        .arg(device)
+                                        .arg(line.sent)
+                                        .arg(TxLength)
+                                        .arg(line.port->errorText()));
 }
 
 // A delay typed on the command line must be one of its list. A stored one outside it (Opciones stores what
@@ -266,7 +284,7 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
         const QString path = parser.value(portsFileOption);
         QByteArray text;
         FileFailure failure;
-        if (!readWholeFile(path, &text, &failure, MaxInputBytes))
+        if (!readWholeFile(path, &text, &failure))
             return readFailure(path, failure);
         const qsizetype given = ports->size();
         for (const QByteArray& line : text.split('\n')) {
@@ -311,48 +329,37 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
 int sendBuilt(const QString& what, const QStringList& ports)
 {
     using namespace Module1;
-    if (ports.size() > 1)
-        return sendToMany(what, ports);
-    // Installed before the port is opened, so a Ctrl-C while it opens is not lost.
+    // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
     TxCancel = false;
     const platform::EndingSignals endingSignals(TxCancel);
 
-    MSComm port;
-    QString reason;
-    const QString device = deviceOf(ComPort);
-    if (!openComPort(port, nullptr, &reason))
-        return fail(StatusPort, QStringLiteral("%1: %2 (%3)").arg(device, notOpenedText(ComPort), reason));
+    // Each sign has its own port, all opened before the first byte so that they start together.
+    const int count = int(ports.size());
+    QStringList names;
+    std::vector<std::unique_ptr<SignPort>> opened;
+    std::vector<QString> openErrors(static_cast<size_t>(count));
+    std::vector<PacedLine> lines(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        names << deviceOf(ports.at(i));
+        opened.push_back(openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
+        lines[size_t(i)].port = opened.back().get();
+    }
+    if (count == 1 && !lines.front().port)
+        return fail(StatusPort,
+                    QStringLiteral("%1: %2 (%3)").arg(names.front(), notOpenedText(ports.front()), openErrors.front()));
     if (TxCancel)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
-    ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
-    const TxOutcome outcome = sendPaced(port, [&bar] { bar.show(); });
-    bar.finish();
-
-    switch (outcome) {
-    case TxOutcome::Completed:
-        return StatusOk;
-    case TxOutcome::Cancelled: {
-        const int sent = TxPos;
-        if (!sendTerminator(port))
-            return fail(StatusCancelled,
-                        QStringLiteral("Mensaje Cancelado... %1 de %2 bytes enviados; el fin 01 01 no se pudo "
-                                       "escribir (%3)")
-                            .arg(sent)
-                            .arg(TxLength)
-                            .arg(port.errorText()));
-        return fail(StatusCancelled, QStringLiteral("Mensaje Cancelado... %1 de %2 bytes enviados, y el fin 01 01")
-                                         .arg(sent)
-                                         .arg(TxLength));
+    if (count == 1) {
+        ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
+        sendPaced(lines, [&bar](const PacedLine& line) { bar.show(line.sent + 1); });
+        bar.finish();
+        return reportOne(names.front(), lines.front());
     }
-    case TxOutcome::Failed:
-    case TxOutcome::Busy:
-        break;
-    }
-    return fail(StatusTransmission, QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
-                                        .arg(device)
-                                        .arg(std::max(0, TxPos - 1))
-                                        .arg(TxLength)
-                                        .arg(port.errorText()));
+    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names);
+    for (int i = 0; i < count; ++i)
+        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
+    sendPaced(lines, [&](const PacedLine& line) { progress.setPosition(int(&line - lines.data()), line.sent + 1); });
+    return reportMany(ports, names, openErrors, lines, progress);
 }
 } // namespace cli

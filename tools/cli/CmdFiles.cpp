@@ -196,7 +196,7 @@ int cmdImport(const QStringList& arguments)
         return status;
 
     QStringList pages;
-    if (FileFailure failure; !readImportFile(source, &pages, &failure, MaxInputBytes))
+    if (FileFailure failure; !readImportFile(source, &pages, &failure))
         return readFailure(source, failure);
     // The program would save nothing for a message without text; say so rather than leave no file silently.
     if (pages.isEmpty())

@@ -15,6 +15,8 @@ namespace
 const QString portHelp = QStringLiteral(
     "\nPuerto, velocidad y demoras: por omision los de la configuracion de Tivor. Las demoras se escriben\n"
     "exactamente como en la lista: --dy1 10, 25, 50, 100 ... 500; --dy2 01, 02, 05, 10 ... 90.\n"
+    "Un cartel en la red: --port tcp://EQUIPO:PUERTO (TCP sin traducir; la velocidad no se fija) o\n"
+    "--port rfc2217://EQUIPO:PUERTO (telnet RFC 2217, como ser2net); EQUIPO: nombre, IPv4 o IPv6 entre corchetes.\n"
     "Varios --port, o --ports-file, envian a todos los carteles a la vez; si alguno falla, los demas siguen,\n"
     "la salida es la mas grave (130 cancelado, 5 transmision, 4 puerto) y se escribe una linea por puerto.\n"
     "Ctrl-C o SIGTERM cancelan: se termina el byte en curso, se escribe el fin 01 01 y la salida es 130.");

@@ -53,6 +53,7 @@ QString errorKindName(ErrorKind kind)
     case ErrorKind::BadTerminator: return QStringLiteral("bad-terminator");
     case ErrorKind::BytesAfterTerminator: return QStringLiteral("bytes-after-terminator");
     case ErrorKind::Silence: return QStringLiteral("silence");
+    case ErrorKind::LineClosed: return QStringLiteral("line-closed");
     case ErrorKind::TooLong: return QStringLiteral("too-long");
     }
     return QString();
@@ -85,16 +86,23 @@ void Decoder::poll(qint64 nowMs)
     if (!haveLastByte_ || nowMs - lastByteMs_ <= SilenceLimitMs)
         return;
     nowMs_ = nowMs;
-    const QString seconds = QString::number((nowMs - lastByteMs_) / 1000.0, 'f', 1);
+    breakOff(ErrorKind::Silence, QStringLiteral("silencio de %1 s").arg((nowMs - lastByteMs_) / 1000.0, 0, 'f', 1));
+}
+
+void Decoder::lineClosed(qint64 nowMs)
+{
+    nowMs_ = nowMs;
+    breakOff(ErrorKind::LineClosed, QStringLiteral("conexion cerrada"));
+}
+
+void Decoder::breakOff(ErrorKind kind, const QString& why)
+{
     if (state_ == State::Preamble || (state_ == State::Terminator2 && beforeTerminator_ == State::Preamble)) {
-        outsideError(ErrorKind::Silence, QStringLiteral("silencio de %1 s en medio del preambulo '%2'")
-                                             .arg(seconds, preambleSeen(preambleMatched_)));
+        outsideError(kind, QStringLiteral("%1 en medio del preambulo '%2'").arg(why, preambleSeen(preambleMatched_)));
     } else if (inTransmission()) {
-        fail(ErrorKind::Silence,
-             QStringLiteral("silencio de %1 s dentro de una transmision: se descarta y se espera otro preambulo")
-                 .arg(seconds));
+        fail(kind, QStringLiteral("%1 dentro de una transmision: se descarta y se espera otro preambulo").arg(why));
     }
-    // Whatever comes after a long silence is judged afresh.
+    // Whatever comes next is judged afresh.
     state_ = State::Idle;
     junkReported_ = false;
     haveLastByte_ = false;

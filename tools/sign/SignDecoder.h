@@ -25,6 +25,7 @@ enum class ErrorKind {
     BadTerminator,        // a lone first terminator byte, or more bytes where the terminator belongs
     BytesAfterTerminator, // bytes right after a terminator that do not start a new preamble
     Silence,              // more than two seconds without a byte inside a transmission
+    LineClosed,           // the sender's connection ended inside a transmission
     TooLong,              // a transmission past any sender's length: noise or a stuck line, never a message
 };
 
@@ -99,6 +100,9 @@ public:
     void feedByte(std::uint8_t byte, qint64 timeMs);
     // Reports a silence inside a transmission without waiting for the next byte; call it from a timer.
     void poll(qint64 nowMs);
+    // The sender's connection ended: what it left unfinished is cut short like a silence, and the next sender
+    // starts clean.
+    void lineClosed(qint64 nowMs);
 
     QList<Event> takeEvents();
     // True while a transmission has started and has not ended.
@@ -123,6 +127,8 @@ private:
     };
 
     void step(std::uint8_t byte);
+    // Ends whatever the bytes so far left open, reported as `kind` with `why`, and starts afresh.
+    void breakOff(ErrorKind kind, const QString& why);
     // Inside a message's records and the clock command's body.
     void startRecord(std::uint8_t byte);
     void stepRecord(std::uint8_t byte);

@@ -1,6 +1,8 @@
 // The pseudo-terminal and the serial device, read without blocking and stamped with the time of arrival.
 #include "SignLine.h"
 
+#include "SignDecoder.h"
+
 #include "core/ports/NetLink.h"
 #include "platform/PseudoTerminal.h"
 
@@ -8,6 +10,7 @@
 #include <QSerialPort>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <utility>
 
 SignLine::SignLine(QObject* parent) : QObject(parent) { clock_.start(); }
 
@@ -94,14 +97,43 @@ bool SignLine::listenTcp(const QString& address, QString* error)
     connect(server_, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* s = server_->nextPendingConnection()) {
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            // A sender that connected and went quiet would hold the sign for ever; past the silence the
+            // sign allows inside a transmission it is not sending anything any more.
+            if (client_ && nowMs() - clientHeardMs_ > sign::Decoder::SilenceLimitMs)
+                dropSender();
             if (client_) {
                 s->abort();
                 continue;
             }
-            client_ = s;
-            connect(s, &QTcpSocket::readyRead, this, [this, s] { emit bytesRead(s->readAll(), nowMs()); });
-            connect(s, &QObject::destroyed, this, [this] { client_ = nullptr; });
+            takeSender(s);
         }
     });
     return true;
+}
+
+void SignLine::takeSender(QTcpSocket* s)
+{
+    client_ = s;
+    clientHeardMs_ = nowMs();
+    connect(s, &QTcpSocket::readyRead, this, [this, s] {
+        clientHeardMs_ = nowMs();
+        emit bytesRead(s->readAll(), clientHeardMs_);
+    });
+    connect(s, &QTcpSocket::disconnected, this, [this, s] {
+        if (s != client_)
+            return;
+        if (s->bytesAvailable() > 0)
+            emit bytesRead(s->readAll(), nowMs());
+        client_ = nullptr;
+        emit senderGone(nowMs());
+    });
+}
+
+void SignLine::dropSender()
+{
+    QTcpSocket* s = std::exchange(client_, nullptr);
+    s->disconnect(this);
+    s->abort();
+    s->deleteLater();
+    emit senderGone(nowMs());
 }

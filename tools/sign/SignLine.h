@@ -24,7 +24,8 @@ public:
     bool openSerial(const QString& device, int baud, QString* error);
     // Listens on tcp://HOST:PORT (port 0: any free one, shown in devicePath) for raw bytes, as a serial
     // device server would pass them. One sender at a time: a second connection is closed at once, so two
-    // senders never mix their bytes on the sign, as the device lock keeps them apart on a serial line.
+    // senders never mix their bytes on the sign, as the device lock keeps them apart on a serial line; but
+    // a sender silent for longer than the sign waits inside a transmission is dropped for the new one.
     bool listenTcp(const QString& address, QString* error);
 
     // The device path Tivor opens (/dev/pts/N, the serial device, or tcp://HOST:PORT).
@@ -34,10 +35,14 @@ public:
 
 signals:
     void bytesRead(const QByteArray& bytes, qint64 timeMs);
+    // The sender's connection ended (it closed, or was dropped for a new one): its bytes end there.
+    void senderGone(qint64 timeMs);
     void failed(const QString& reason);
 
 private:
     void readPty();
+    void takeSender(QTcpSocket* s);
+    void dropSender();
 
     QElapsedTimer clock_;
     QString devicePath_;
@@ -47,4 +52,5 @@ private:
     QSerialPort* serial_ = nullptr;
     QTcpServer* server_ = nullptr;
     QTcpSocket* client_ = nullptr;
+    qint64 clientHeardMs_ = 0; // when the sender connected or last sent a byte
 };

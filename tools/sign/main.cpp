@@ -178,6 +178,11 @@ int main(int argc, char* argv[])
         if (decoder.inTransmission())
             silenceTimer.start();
     });
+    QObject::connect(&line, &SignLine::senderGone, [&](qint64 timeMs) {
+        decoder.lineClosed(timeMs);
+        deliver();
+        silenceTimer.stop();
+    });
     QObject::connect(&line, &SignLine::failed, [&](const QString& reason) {
         if (window) {
             window->logLine(QStringLiteral("Error: %1").arg(reason));

@@ -34,9 +34,22 @@ bool fail(FileFailure* failure, FileFailure::Kind kind, const QString& reason)
         *failure = {kind, reason};
     return false;
 }
+
+// Links that lead on to links without end (a loop): the system would not open the path, and QSaveFile, which
+// stops following after a while, would put a plain file in place of the first link. 40 hops, as Linux allows.
+bool endlessLinks(const QString& path)
+{
+    QFileInfo node(path);
+    for (int hops = 0; node.isSymLink(); ++hops) {
+        if (hops == 40)
+            return true;
+        node.setFile(node.symLinkTarget());
+    }
+    return false;
+}
 } // namespace
 
-bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure, qint64 maxBytes)
+bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure)
 {
     bytes->clear();
     if (path.isEmpty())
@@ -57,16 +70,17 @@ bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure,
     }
     const QByteArray& first = opening.first;
     errno = 0;
-    // A limit stops a mistaken path (a disk image, a device that never ends) from filling the memory.
-    *bytes = first + (maxBytes < 0 ? file.readAll() : file.read(maxBytes + 1 - first.size()));
+    // One byte past the limit tells a file that is too large from one that just fits.
+    *bytes = first + file.read(MaxReadBytes + 1 - first.size());
     if (file.error() != QFileDevice::NoError) {
         const int systemError = errno;
         bytes->clear();
         return fail(failure, FileFailure::Transfer, reasonOf(file, systemError));
     }
-    if (maxBytes >= 0 && bytes->size() > maxBytes) {
+    if (bytes->size() > MaxReadBytes) {
         bytes->clear();
-        return fail(failure, FileFailure::TooLarge, QStringLiteral("%1 tiene mas de %2 bytes").arg(path).arg(maxBytes));
+        return fail(failure, FileFailure::TooLarge,
+                    QStringLiteral("%1 es demasiado grande (mas de %2 MB)").arg(path).arg(MaxReadBytes >> 20));
     }
     return true;
 }
@@ -87,6 +101,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailu
     constexpr auto anyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite)))
         return fail(failure, FileFailure::ReadOnly, QStringLiteral("%1 es de solo lectura").arg(path));
+    if (!info.exists() && endlessLinks(path))
+        return fail(failure, FileFailure::Open, QStringLiteral("los enlaces simbolicos forman un ciclo"));
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))

@@ -16,7 +16,7 @@ struct FileFailure
         ReadOnly,   // writing: the file is marked read-only
         Open,       // reading: cannot be opened; writing: the temporary file cannot be made
         Transfer,   // the bytes could not all be read or written
-        TooLarge,   // reading: more than the caller's limit
+        TooLarge,   // reading: more than MaxReadBytes
     };
     Kind kind = None;
     // Always a text to show: the system's reason ("sin permiso", "File too large", ...) or, for a folder, a
@@ -25,16 +25,19 @@ struct FileFailure
     QString reason;
 };
 
-inline constexpr qint64 NoSizeLimit = -1;
+// The most any program reads from one file: far beyond any message, text or settings a sign can take, and a
+// bound on what a mistaken path (a disk image, /dev/zero, a pipe that never ends) can take from the memory.
+inline constexpr qint64 MaxReadBytes = 64 * 1024 * 1024;
 
 // Reads the whole file (or everything a pipe gives). False for an empty path, a folder, a file that cannot be
-// opened or read, a FIFO nobody writes to (refused at once, never waited for), or one longer than `maxBytes`.
-bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure = nullptr,
-                   qint64 maxBytes = NoSizeLimit);
+// opened or read, a FIFO nobody writes to (refused at once, never waited for), or one longer than MaxReadBytes
+// ("<path> es demasiado grande (mas de 64 MB)"; no more than that is ever read).
+bool readWholeFile(const QString& path, QByteArray* bytes, FileFailure* failure = nullptr);
 
 // Replaces the file at `path` (or creates it) with exactly `bytes`, through a temporary file renamed over the old
 // one only once it is complete: on any failure the old file stays byte for byte and no temporary file is left.
-// A folder, a special file or a read-only file is refused; a link to a regular file replaces its target.
+// A folder, a special file, a read-only file or a loop of links is refused; a link to a regular file replaces its
+// target.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailure* failure = nullptr);
 
 // True when both paths reach one existing file (same device and inode), whatever links or spellings lead there.

@@ -167,14 +167,21 @@ bool readMessageFile(const QString& path, QList<MessageRecord>* records)
     return readWholeFile(path, &bytes) && parseMessageFile(bytes, records);
 }
 
-MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure, qint64 maxBytes)
+MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure)
 {
     using namespace Module1;
+    QByteArray bytes;
+    FileFailure why;
+    const bool read = readWholeFile(path, &bytes, &why);
+    if (failure)
+        *failure = why;
+    // A path named by mistake (a disk image, /dev/zero) must not cost the message that is open.
+    if (why.kind == FileFailure::TooLarge)
+        return MessageLoad::TooLarge;
     clearModel();
     PageCount = 1;
     CurrentPage = 1;
-    QByteArray bytes;
-    if (!readWholeFile(path, &bytes, failure, maxBytes))
+    if (!read)
         return MessageLoad::Unreadable;
     QList<MessageRecord> records;
     if (!parseMessageFile(bytes, &records))

@@ -58,14 +58,15 @@ enum class MessageLoad {
     Pages,          // one page per record, page 1 current
     Empty,          // a file without records: one blank page
     Unreadable,     // the file is missing or cannot be read (`failure` says why)
+    TooLarge,       // the file is over MaxReadBytes: refused before the model was touched
     Broken,         // parseMessageFile refused it
     FirstPageCodes, // page 1 has an effect or pause code the lists do not hold, so it cannot be shown
 };
 
-// Reads a message file into the model, by the one set of rules the window and tivor-cli share: the model is
-// cleared first, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes outside the
+// Reads a message file into the model, by the one set of rules the window and tivor-cli share: unless the file is
+// too large the model is cleared, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes outside the
 // lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
-MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr, qint64 maxBytes = NoSizeLimit);
+MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr);
 
 // What the status line and tivor-cli say of the characters a message file could not keep (`lost`, from
 // Cp1252::unkept): they were written as "?".

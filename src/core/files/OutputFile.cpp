@@ -34,6 +34,14 @@ QByteArray salidaLine(const QByteArray& transmission)
     return line;
 }
 
+QString salidaFallbackFolder()
+{
+    // The user's own data folder for Tivor (~/.local/share/Tivor, %LOCALAPPDATA%\Tivor), whichever program
+    // writes: the window and tivor-cli have different application names.
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("Tivor"));
+}
+
 QString writeSalida(const QByteArray& transmission, QString* error)
 {
     const QByteArray line = salidaLine(transmission);
@@ -43,7 +51,7 @@ QString writeSalida(const QByteArray& transmission, QString* error)
         if (writeTo(path, line, &firstError))
             return path;
     }
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString dataDir = salidaFallbackFolder();
     if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) {
         if (error)
             *error = firstError.isEmpty() ? QStringLiteral("No hay carpeta de datos del usuario") : firstError;

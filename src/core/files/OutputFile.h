@@ -11,3 +11,6 @@ QByteArray salidaLine(const QByteArray& transmission);
 // cannot be written (an installed program), to the per-user data folder instead. Returns the full path
 // written, or an empty text with the reason in `error`.
 QString writeSalida(const QByteArray& transmission, QString* error = nullptr);
+
+// The per-user folder "Salida.txt" goes to when the program's folder cannot take it.
+QString salidaFallbackFolder();

@@ -155,11 +155,11 @@ QStringList importPagesFromBytes(const QByteArray& bytes)
     return pages;
 }
 
-bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure, qint64 maxBytes)
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure)
 {
     pages->clear();
     QByteArray bytes;
-    if (!readWholeFile(path, &bytes, failure, maxBytes))
+    if (!readWholeFile(path, &bytes, failure))
         return false;
     *pages = importPagesFromBytes(bytes);
     return true;

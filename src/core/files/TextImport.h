@@ -24,8 +24,7 @@ QString decodeTextFile(const QByteArray& bytes);
 QStringList importPagesFromBytes(const QByteArray& bytes);
 
 // Reads the file and gives its pages; false when the file cannot be opened or read (`failure` says why).
-bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr,
-                    qint64 maxBytes = NoSizeLimit);
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr);
 
 // The message becomes the imported pages: every slot cleared, then one page per entry (at most 64, codes 0),
 // PageCount their number but at least 1, CurrentPage 1.

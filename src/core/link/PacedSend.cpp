@@ -9,12 +9,13 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <limits>
 
 using namespace Module1;
 
 namespace
 {
-// Set while sendPaced runs: a second transmission must not interleave its bytes with this one.
+// Set while a transmission is being sent: a second transmission must not interleave its bytes with this one.
 bool g_sending = false;
 
 // A delay in whole milliseconds, as the estimate counts it, in nanoseconds.
@@ -45,47 +46,19 @@ struct Schedule
     qint64 startNs, charNs;
 };
 
+int builtLength()
+{
+    return std::clamp(TxLength, 0, int(TxBuffer.size()));
+}
+
 // Events run between bytes; the bytes on their way stay the ones built, with the delays then in force.
 Schedule scheduleOfBuilt()
 {
-    const int length = std::clamp(TxLength, 0, int(TxBuffer.size()));
-    return {TxBuffer, length, delayNs(TxDelayStart), delayNs(TxDelayChar)};
+    return {TxBuffer, builtLength(), delayNs(TxDelayStart), delayNs(TxDelayChar)};
 }
 } // namespace
 
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
-{
-    const Sending sending;
-    if (!sending.taken)
-        return TxOutcome::Busy;
-    const auto [bytes, length, startNs, charNs] = scheduleOfBuilt();
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 due = 0; // when the next byte is due on the nominal schedule
-    for (TxPos = 1; TxPos <= length; ++TxPos) {
-        TxPercent = int(qint64(TxPos) * 100 / length);
-        if (showProgress)
-            showProgress();
-        const qint64 start = clock.nsecsElapsed();
-        if (TxPos == 1)
-            due = start;
-        if (!port.Output(bytes.mid(TxPos - 1, 1)))
-            return TxOutcome::Failed;
-        const qint64 delay = TxPos <= signproto::PreambleDelayBytes ? startNs : charNs;
-        due += delay;
-        // The wait counts from the start of this write, so the write, the progress text and the event
-        // pass are inside it instead of adding to every gap; the total thus stays on the nominal time,
-        // and no gap is ever shorter than the delay less 0.5 ms.
-        platform::sleepUntil(clock, std::max(due, start + delay - kCatchUpNs));
-        platform::processEventsOnce();
-        if (TxCancel)
-            return TxOutcome::Cancelled;
-    }
-    return TxOutcome::Completed;
-}
-
-TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress)
+TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress)
 {
     const Sending sending;
     if (!sending.taken)
@@ -102,28 +75,36 @@ TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(
 
     QElapsedTimer clock;
     clock.start();
+    // Every line keeps the nominal schedule of the first byte written to any of them, so all are due at
+    // the same moment and one wake-up serves them all; each one's own catch-up floor still keeps every
+    // gap at its delay less 0.5 ms at least.
+    qint64 firstNs = -1;
     bool cancelled = false;
     while (!running.empty()) {
+        qint64 soonest = std::numeric_limits<qint64>::max();
         // Every line whose wait is over gets its next byte; the one that got the last byte stays in the
-        // list until its own wait is over too, as sendPaced returns only after the last wait.
+        // list until its own wait is over too, as the caller learns the outcome only after the last wait.
         for (auto it = running.begin(); it != running.end();) {
             PacedLine& line = **it;
-            const qint64 now = clock.nsecsElapsed();
-            if (line.nextNs > now) {
+            if (line.nextNs > clock.nsecsElapsed()) {
+                soonest = std::min(soonest, line.nextNs);
                 ++it;
                 continue;
             }
+            // TxCancel is read after each wait, the last one included.
             if (cancelled || line.sent == length) {
-                line.outcome = cancelled && line.sent < length ? TxOutcome::Cancelled : TxOutcome::Completed;
+                line.outcome = cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
                 it = running.erase(it);
                 continue;
             }
             if (showProgress)
                 showProgress(line);
             const qint64 start = clock.nsecsElapsed();
+            if (firstNs < 0)
+                firstNs = start;
             if (line.sent == 0)
-                line.dueNs = start;
-            if (!line.port->Output(bytes.mid(line.sent, 1))) {
+                line.dueNs = firstNs;
+            if (!line.port->write(bytes.constData() + line.sent, 1) || !line.port->drain()) {
                 line.outcome = TxOutcome::Failed;
                 it = running.erase(it);
                 continue;
@@ -131,18 +112,38 @@ TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(
             ++line.sent;
             const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? startNs : charNs;
             line.dueNs += delay;
+            // The wait counts from the start of this write, so the write, the progress text and the event
+            // pass are inside it instead of adding to every gap; the total thus stays on the nominal time,
+            // and no gap is ever shorter than the delay less 0.5 ms.
             line.nextNs = std::max(line.dueNs, start + delay - kCatchUpNs);
+            soonest = std::min(soonest, line.nextNs);
             ++it;
         }
         if (running.empty())
             break;
-        const auto soonest = std::min_element(running.begin(), running.end(),
-                                              [](const PacedLine* a, const PacedLine* b) { return a->nextNs < b->nextNs; });
-        platform::sleepUntil(clock, (*soonest)->nextNs);
+        platform::sleepUntil(clock, soonest);
         platform::processEventsOnce();
         cancelled = cancelled || TxCancel;
     }
     return cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
+}
+
+TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
+{
+    std::vector<PacedLine> one{PacedLine{&port}};
+    const int length = builtLength();
+    const TxOutcome outcome = sendPaced(one, [&](const PacedLine& line) {
+        TxPos = line.sent + 1;
+        TxPercent = int(qint64(TxPos) * 100 / length);
+        if (showProgress)
+            showProgress();
+    });
+    if (outcome == TxOutcome::Busy)
+        return outcome;
+    // TxPos ends on the byte in hand: the one refused, the last one sent when cancelled, one past the
+    // end when all went.
+    TxPos = one.front().sent + (one.front().outcome == TxOutcome::Cancelled ? 0 : 1);
+    return one.front().outcome;
 }
 
 bool sendTerminator(SignPort& port)

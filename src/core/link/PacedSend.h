@@ -15,33 +15,32 @@ enum class TxOutcome {
     Busy,      // another transmission is being sent: nothing was done
 };
 
-// Sends TxBuffer one byte per write. Before each byte TxPos and TxPercent are set and `showProgress`
-// runs; after it the wait of TxDelayStart (bytes 1 to 5) or TxDelayChar, counted from the start of
-// that byte's write, with one pass of pending events; then TxCancel is read.
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
-
-// One sign among several that get the same transmission at once, with its own schedule.
+// One sign among those that get the same transmission at once, with its own schedule.
 struct PacedLine
 {
     SignPort* port = nullptr; // null: a line that could not be opened, left out
     int sent = 0;             // bytes of TxBuffer written to it
-    TxOutcome outcome = TxOutcome::Busy; // Completed, Cancelled or Failed once sendPacedMany returns
+    TxOutcome outcome = TxOutcome::Busy; // Completed, Cancelled or Failed once sendPaced returns
     qint64 dueNs = 0;  // when its next byte is due on the nominal schedule
     qint64 nextNs = 0; // when its next byte may go: never before its delay less the catch-up
 };
 
-// Sends TxBuffer to every line in parallel from this one thread, each line paced as sendPaced paces one
-// (the same delays, counted from that line's own writes, and the same catch-up). Before each byte
-// `showProgress` runs with its line. A line whose write is refused ends Failed and the others go on.
-// When TxCancel is found set after a wait, every line still sending ends Cancelled once its own wait is
-// over; the caller then writes each one's terminator. Leaves TxPos and TxPercent alone. Returns Busy when
-// another transmission is being sent (nothing done), Cancelled when TxCancel stopped it, else Completed.
-TxOutcome sendPacedMany(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress = {});
+// Sends TxBuffer to every line at once from this one thread, one byte per write. Before each byte
+// `showProgress` runs with its line; after it comes the wait of TxDelayStart (bytes 1 to 5) or
+// TxDelayChar, counted from the start of that byte's write, and each wake-up lets pending events run
+// once and then reads TxCancel. A line whose write is refused ends Failed and the others go on. When
+// TxCancel is found set, every line still sending ends Cancelled once its own wait is over, the last
+// byte's included; the caller then writes each one's terminator. Returns Busy when another transmission
+// is being sent (nothing done), Cancelled when TxCancel stopped it, else Completed.
+TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress = {});
+
+// The same for one line, which also keeps TxPos and TxPercent on the byte in hand for `showProgress`.
+TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
 
 // The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
 bool sendTerminator(SignPort& port);
 
-// True while sendPaced runs.
+// True while a transmission is being sent.
 bool transmissionRunning();
 
 // Resets the transmission state as at the start of the run (the default delays, nothing built).

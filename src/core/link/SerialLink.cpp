@@ -6,11 +6,16 @@
 
 QString comPanelText(const QString& port, const QString& baud)
 {
-    const QString name = MSComm::isPortNumber(port) ? QStringLiteral("COM") + port : port;
+    const QString name = SignPort::isPortNumber(port) ? QStringLiteral("COM") + port : port;
     return name + QStringLiteral(": ") + baud;
 }
 
 bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
+{
+    return openComPort(MSComm1, Module1::ComPort, Module1::ComBaud, panelText, error);
+}
+
+bool openComPort(MSComm& MSComm1, const QString& port, const QString& baud, QString* panelText, QString* error)
 {
     auto failed = [&]() {
         // A port left half-configured would still take bytes after the user was told it failed.
@@ -23,8 +28,8 @@ bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
 
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);
-    MSComm1.setCommPort(Module1::ComPort);
-    if (!MSComm1.setSettings(Module1::ComBaud + QStringLiteral(",N,8,1")))
+    MSComm1.setCommPort(port);
+    if (!MSComm1.setSettings(baud + QStringLiteral(",N,8,1")))
         return failed();
     MSComm1.setHandshaking(0);
     MSComm1.setOutBufferSize(1024);
@@ -34,6 +39,14 @@ bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
     if (!MSComm1.setRTSEnable(false) || !MSComm1.setDTREnable(false))
         return failed();
     if (panelText)
-        *panelText = comPanelText(Module1::ComPort, Module1::ComBaud);
+        *panelText = comPanelText(port, baud);
     return true;
+}
+
+std::unique_ptr<SignPort> openSignPort(const QString& port, const QString& baud, QString* error)
+{
+    auto comm = std::make_unique<MSComm>();
+    if (!openComPort(*comm, port, baud, nullptr, error))
+        return nullptr;
+    return comm;
 }

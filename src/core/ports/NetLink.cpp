@@ -1,7 +1,6 @@
 // QTcpSocket behind a network sign: opening with a time limit, telnet answers, pushed writes.
 #include "core/ports/NetLink.h"
 
-#include "core/ports/MSComm.h"
 #include "core/ports/Rfc2217.h"
 
 #include <QDeadlineTimer>
@@ -12,8 +11,6 @@
 
 namespace
 {
-const QString kStalled = QStringLiteral("El puerto no acepta datos (tiempo agotado)");
-
 QString socketReason(const QTcpSocket& s)
 {
     switch (s.error()) {
@@ -26,18 +23,11 @@ QString socketReason(const QTcpSocket& s)
 }
 } // namespace
 
-NetLink::NetLink() = default;
+NetLink::NetLink(const QString& port) : m_port(port.trimmed()) {}
 
 NetLink::~NetLink()
 {
-    close();
-}
-
-bool NetLink::isNetPort(const QString& port)
-{
-    const QString t = port.trimmed();
-    return t.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive) ||
-           t.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive);
+    closeSocket();
 }
 
 bool NetLink::parse(const QString& port, QString* host, quint16* tcpPort, bool* telnet)
@@ -58,10 +48,11 @@ bool NetLink::isOpen() const
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-bool NetLink::open(const QString& port, const Line& line)
+bool NetLink::open()
 {
-    close();
-    m_port = port.trimmed();
+    if (isOpen())
+        return true;
+    closeSocket();
     QString host;
     quint16 tcpPort = 0;
     bool telnet = false;
@@ -101,6 +92,7 @@ bool NetLink::open(const QString& port, const Line& line)
                         : QStringLiteral("sin respuesta en %1 s (tiempo agotado)").arg(platform::testing::openTimeoutMs / 1000.0));
     // Each byte leaves as soon as it is written, or the sign's pacing would be lost.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_error.clear();
     if (!m_telnet)
         return true;
 
@@ -113,14 +105,20 @@ bool NetLink::open(const QString& port, const Line& line)
         return fail(QStringLiteral("el servidor no acepta la opcion de puerto serie (RFC 2217)"));
     // The baud rate answer shows the server took the line settings; the modem lines are never confirmed
     // by a server whose device has none, so those are only sent.
-    if (!setLine(line))
+    if (!setLine(m_line))
         return false;
     if (!waitFor([this] { return m_telnet->baudAnswered(); }))
         return fail(isOpen() ? QStringLiteral("el servidor no confirmo la velocidad (RFC 2217)") : socketReason(*m_socket));
-    return setModemLine(true, false) && setModemLine(false, false);
+    return setModemLine(ModemLine::Rts, false) && setModemLine(ModemLine::Dtr, false);
 }
 
 void NetLink::close()
+{
+    closeSocket();
+    m_error.clear();
+}
+
+void NetLink::closeSocket()
 {
     if (m_socket) {
         m_socket->disconnect(); // no handler runs on a link being taken down
@@ -132,35 +130,59 @@ void NetLink::close()
 
 bool NetLink::setLine(const Line& line)
 {
-    return !m_telnet || send(Rfc2217::lineSettings(line.baud, line.dataBits, line.parity, line.stopBits, line.flow));
+    m_line = line;
+    return !isOpen() || !m_telnet ||
+           send(Rfc2217::lineSettings(line.baud, line.dataBits, line.parity, line.stopBits, line.flow));
 }
 
-bool NetLink::setModemLine(bool rts, bool on)
+bool NetLink::setModemLine(ModemLine which, bool on)
 {
-    return !m_telnet || send(Rfc2217::modemLine(rts, on));
+    if (!isOpen()) {
+        m_error = notOpenText();
+        return false;
+    }
+    return !m_telnet || send(Rfc2217::modemLine(which == ModemLine::Rts, on));
 }
 
-bool NetLink::write(const QByteArray& bytes)
+bool NetLink::write(const char* data, qsizetype size)
 {
-    return send(m_telnet ? Rfc2217::escape(bytes) : bytes);
+    if (!isOpen())
+        return notOpen();
+    if (m_telnet) // data as telnet carries it; the commands go through send() as they are
+        m_socket->write(Rfc2217::escape(QByteArray::fromRawData(data, size)));
+    else
+        m_socket->write(data, size);
+    return true;
 }
 
 // write() only fills the socket's buffer; the bytes must reach the system before the sender's wait starts.
 // A drop shows as the socket leaving the connected state (a write refused, or the peer's end read).
-bool NetLink::send(const QByteArray& wire)
+bool NetLink::drain()
 {
-    if (!isOpen()) {
-        if (m_error.isEmpty())
-            m_error = QStringLiteral("El puerto no esta abierto");
-        return false;
-    }
-    m_socket->write(wire);
+    if (!isOpen())
+        return notOpen();
     m_socket->flush();
     while (isOpen() && m_socket->bytesToWrite() > 0) {
         if (!m_socket->waitForBytesWritten(platform::testing::outputStallMs) && isOpen())
-            return fail(kStalled);
+            return fail(stalledText());
     }
     return isOpen() || fail(socketReason(*m_socket));
+}
+
+bool NetLink::send(const QByteArray& wire)
+{
+    if (!isOpen())
+        return notOpen();
+    m_socket->write(wire);
+    return drain();
+}
+
+// A connection that dropped while idle still holds its reason: the write gives it.
+bool NetLink::notOpen()
+{
+    if (m_error.isEmpty())
+        m_error = notOpenText();
+    return false;
 }
 
 void NetLink::readIncoming()
@@ -176,6 +198,6 @@ void NetLink::readIncoming()
 bool NetLink::fail(const QString& reason)
 {
     m_error = m_port + QStringLiteral(": ") + reason;
-    close();
+    closeSocket();
     return false;
 }

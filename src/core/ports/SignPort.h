@@ -1,22 +1,72 @@
-// What paced sending needs of a line to the sign, whatever carries it (a serial port today).
+// A line to the sign, whatever carries it: a serial port, or a network connection (raw TCP, RFC 2217).
+// Paced sending writes through this and never knows which it is.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
+#include <memory>
 
 class SignPort
 {
 public:
-    virtual ~SignPort() = default;
+    // The line as the settings give it: "9600,N,8,1" and a handshake.
+    struct Line
+    {
+        qint32 baud = 9600;
+        int dataBits = 8;
+        char parity = 'N'; // 'N', 'E', 'O', 'M', 'S'
+        int stopBits = 1;  // 3 stands for 1.5
+        int flow = 0;      // 0 none, 1 XON/XOFF, 2 RTS/CTS
+    };
+    enum class ModemLine { Rts, Dtr };
 
-    // Writes the bytes and pushes them out before returning: the sender's waits count from here.
-    // False when the line refused them.
-    virtual bool Output(const QByteArray& bytes) = 0;
+    virtual ~SignPort() = default;
+    SignPort(const SignPort&) = delete;
+    SignPort& operator=(const SignPort&) = delete;
+
+    // The port text: a whole number N is the N-th serial port (COMN on Windows, /dev/ttyS(N-1)
+    // elsewhere); tcp://HOST:PORT and rfc2217://HOST:PORT are network signs; any other text is a device
+    // name or path used as it is (/dev/ttyUSB0, COM3, a pseudo-terminal, a symlink).
+    static bool isPortNumber(const QString& port);
+    static bool isNetPort(const QString& port);
+    // The device a serial port text stands for; empty when the text names no port.
+    static QString deviceNameFor(const QString& port);
+    // The port the text names, not yet open; null, with the reason in `error`, when it names none.
+    static std::unique_ptr<SignPort> create(const QString& port, QString* error);
+
+    // Opens with the line last set; false with errorText() when it cannot.
+    virtual bool open() = 0;
+    virtual bool isOpen() const = 0;
+    // Kept for the next open, and applied at once on an open port.
+    virtual bool setLine(const Line& line) = 0;
+    // Only while open. A line without modem lines (a pseudo-terminal, raw TCP) is no failure.
+    virtual bool setModemLine(ModemLine which, bool on) = 0;
+    // Hands the bytes on; drain() then pushes out whatever is still held on this side, so the sender's
+    // waits count from the moment the system has every byte. On the first failure the port closes
+    // itself and keeps the reason: a vanished device cannot keep raising errors, and a later write on
+    // the closed port gives that reason again.
+    virtual bool write(const char* data, qsizetype size) = 0;
+    virtual bool drain() = 0;
+    // Closes on request: the reason of an earlier failure is forgotten.
+    virtual void close() = 0;
     // The system's reason for the last failure.
     virtual QString errorText() const = 0;
 
+    // Writes the bytes and pushes them out before returning.
+    bool Output(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()) && drain(); }
+
+    // The reason a write on a port that was never opened, or closed on request, gives.
+    static QString notOpenText() { return QStringLiteral("El puerto no esta abierto"); }
+    // The reason a write to a line that takes no more bytes for outputStallMs gives.
+    static QString stalledText() { return QStringLiteral("El puerto no acepta datos (tiempo agotado)"); }
+
 protected:
     SignPort() = default;
-    SignPort(const SignPort&) = default;
-    SignPort& operator=(const SignPort&) = default;
 };
+
+namespace platform::testing
+{
+// Longest wait for a line that accepts no more bytes before a write counts as failed.
+inline int outputStallMs = 2000;
+} // namespace platform::testing

@@ -59,8 +59,10 @@ QString settingsReadProblem(const QString& appName)
     QByteArray bytes;
     FileFailure failure;
     // QSettings says nothing of a file it cannot read and goes on as if it were empty.
-    if (readWholeFile(path, &bytes, &failure, 1 << 20) || failure.kind == FileFailure::Missing)
+    if (readWholeFile(path, &bytes, &failure) || failure.kind == FileFailure::Missing)
         return QString();
+    if (failure.kind == FileFailure::TooLarge)
+        return failure.reason;
     return failure.kind == FileFailure::Folder ? QStringLiteral("%1 es una carpeta").arg(path)
                                                : QStringLiteral("%1: %2").arg(path, failure.reason);
 #else

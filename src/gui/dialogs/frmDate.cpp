@@ -7,11 +7,13 @@
 #include "core/platform/Clock.h"
 #include "core/ports/MSComm.h"
 #include "ui_frmDate.h"
+#include "gui/platform/OnScreen.h"
 
 frmDate::frmDate(MSComm& port, QWidget* parent)
     : TxDialog(parent), MSComm1(port), ui(std::make_unique<Ui::frmDate>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
     // "Enviar" works once: a second click while sending or during the closing wait does nothing.
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmDate::cmdOK_Click, Qt::SingleShotConnection);

@@ -7,6 +7,7 @@
 #include "core/settings/SettingsStore.h"
 #include "core/settings/RegSett.h"
 #include "ui_frmOpciones.h"
+#include "gui/platform/OnScreen.h"
 
 #include <QComboBox>
 
@@ -33,6 +34,7 @@ void showValue(QComboBox* combo, const QString& value)
 frmOpciones::frmOpciones(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmOpciones>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     for (QComboBox* combo : {ui->cboPort, ui->cboBaud, ui->cboWNT, ui->cboChar})
         keepTypedText(combo);
 

@@ -9,6 +9,10 @@
 #include "core/ports/MSComm.h"
 #include "core/settings/RegSett.h"
 #include "ui_frmSend.h"
+#include "gui/platform/OnScreen.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace
 {
@@ -34,6 +38,7 @@ frmSend::frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent)
     : TxDialog(parent), MSComm1(port), shownMessage(std::move(shownMessage)), ui(std::make_unique<Ui::frmSend>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
     // "Enviar" works once: a second click while sending or during the closing wait does nothing.
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click, Qt::SingleShotConnection);
@@ -97,8 +102,12 @@ void frmSend::cmdOK_Click()
             endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
             return;
         }
-        // The file may have gone to the per-user folder: the tooltip says where it is.
-        showPanel1(QStringLiteral("Archivo 'salida.txt' grabado OK!"), path);
+        // The program's folder could not take it: say where it went instead, not only in the tooltip.
+        const QString folder = QFileInfo(path).absolutePath();
+        showPanel1(folder == QDir(Module1::AppFolder).absolutePath()
+                       ? QStringLiteral("Archivo 'salida.txt' grabado OK!")
+                       : QStringLiteral("Archivo 'salida.txt' grabado OK en %1").arg(QDir::toNativeSeparators(folder)),
+                   path);
         closeAfterOneSecond();
         return;
     }

@@ -3,12 +3,14 @@
 
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
+#include "core/model/Cp1252.h"
 #include "core/model/Module1.h"
 #include "gui/editor/PageEditor.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 
 #include <QFileInfo>
+#include <utility>
 
 using namespace Module1;
 
@@ -45,13 +47,18 @@ void startEmptyMessage(const Tools& t)
 
 const QString NoName = QStringLiteral("Sin Nombre");
 
-// The reading steps of Open, once the file name and path are set.
+// The reading steps of Open, once the file name and path are set. The model is only touched once the file has
+// been read: a file too large to read leaves the open message as it was.
 Opened loadMessageFile(const Tools& t)
 {
-    t.editor.Ini_Frame();
-    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath);
-    if (outcome == MessageLoad::Empty)
+    FileFailure failure;
+    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath, &failure);
+    if (outcome == MessageLoad::TooLarge)
+        return {outcome, failed(failure.reason)};
+    if (outcome == MessageLoad::Empty) {
+        t.editor.Ini_Frame();
         return {outcome, Report()}; // one empty page, nothing reported
+    }
     if (outcome != MessageLoad::Pages) {
         startEmptyMessage(t);
         return {outcome, failed(QStringLiteral("Error en Archivo de Mensaje"), NoName)};
@@ -62,6 +69,19 @@ Opened loadMessageFile(const Tools& t)
     MsgModified = false;
     MsgSaveAs = false;
     return {outcome, done(QStringLiteral("Mensaje cargado OK!"), MsgFileName)};
+}
+
+// Open with the file chosen; a file too large to read leaves the name of the open message as it was too.
+Opened openNamed(const Tools& t, const QString& name, const QString& path)
+{
+    const QString keptName = std::exchange(MsgFileName, name);
+    const QString keptPath = std::exchange(MsgFilePath, path);
+    Opened opened = loadMessageFile(t);
+    if (opened.load == MessageLoad::TooLarge) {
+        MsgFileName = keptName;
+        MsgFilePath = keptPath;
+    }
+    return opened;
 }
 } // namespace
 
@@ -94,7 +114,14 @@ SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
         return SaveOutcome::Failed;
     }
     MsgModified = false;
-    report = done(QStringLiteral("Mensajes Grabado OK"), MsgFileName);
+    // Characters the file has no byte for are written as "?": say which, so the loss is not silent.
+    QString text;
+    for (int i = 1; i <= MaxPages; ++i)
+        text += PageText[i];
+    const QString lost = Cp1252::unkept(text);
+    report = done(lost.isEmpty() ? QStringLiteral("Mensajes Grabado OK")
+                                 : QStringLiteral("Mensajes Grabado OK; ") + unkeptCharactersText(lost),
+                  MsgFileName);
     return SaveOutcome::Written;
 }
 
@@ -129,18 +156,17 @@ Report openChosenMessage(const Tools& t)
     dlg.FilterIndex = 1;
     if (!dlg.ShowOpen(t.window))
         return Report();
-    MsgFileName = dlg.FileTitle;
-    MsgFilePath = dlg.FileName;
-    if (MsgFileName.isEmpty())
+    if (dlg.FileTitle.isEmpty()) {
+        MsgFileName.clear();
+        MsgFilePath = dlg.FileName;
         return Report();
-    return loadMessageFile(t).report;
+    }
+    return openNamed(t, dlg.FileTitle, dlg.FileName).report;
 }
 
 Opened openMessagePath(const Tools& t, const QString& path)
 {
-    MsgFileName = QFileInfo(path).fileName();
-    MsgFilePath = path;
-    return loadMessageFile(t);
+    return openNamed(t, QFileInfo(path).fileName(), path);
 }
 
 void closeMessage(const Tools& t)
@@ -188,8 +214,8 @@ Report importTextPath(const Tools& t, const QString& path)
     if (!t.editor.messageOpen())
         return refused(QStringLiteral("NO hay mensaje!"));
     QStringList pages;
-    if (!readImportFile(path, &pages))
-        return failed(QStringLiteral("NO se pudo leer Archivo"));
+    if (FileFailure failure; !readImportFile(path, &pages, &failure))
+        return failed(failure.kind == FileFailure::TooLarge ? failure.reason : QStringLiteral("NO se pudo leer Archivo"));
     t.editor.Ini_Frame();
     putPagesIntoModel(pages);
     t.editor.RefMensaje();

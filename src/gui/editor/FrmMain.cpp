@@ -2,6 +2,7 @@
 #include "gui/editor/FrmMain.h"
 
 #include "core/files/MessageFile.h"
+#include "core/link/SerialLink.h"
 #include "core/model/Module1.h"
 #include "core/platform/Program.h"
 #include "core/protocol/SignProtocol.h"
@@ -16,6 +17,7 @@
 #include "gui/editor/WindowDesktop.h"
 #include "gui/help/Help.h"
 #include "gui/platform/MsgBox.h"
+#include "gui/platform/OnScreen.h"
 #include "ui_FrmMain.h"
 
 #include <QCloseEvent>
@@ -28,6 +30,7 @@ using namespace Module1;
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     m_status = new StatusLine(ui->StatusBar1);
     m_editor = new PageEditor(*ui, this);
     m_desktop = new WindowDesktop(*this, *ui, MSComm1,
@@ -180,6 +183,8 @@ void FrmMain::openMessageFile(const QString& path)
         qCInfo(lcFiles).noquote() << path << "abierto:" << Module1::PageCount << "paginas";
     else if (opened.load == MessageLoad::Empty)
         qCInfo(lcFiles).noquote() << path << "no tiene paginas";
+    else if (opened.load == MessageLoad::TooLarge)
+        qCWarning(lcFiles).noquote() << opened.report.text;
     else
         qCWarning(lcFiles).noquote() << path << "no se pudo leer: Error en Archivo de Mensaje";
 }
@@ -190,16 +195,28 @@ void FrmMain::Envio_Click()
 {
     frmSend dialog(MSComm1, [this] { return shownMessage(); }, this);
     dialog.exec();
+    followPort();
 }
 void FrmMain::Opciones_Click()
 {
     if (showOptionsDialog(this))
         Inicio_COMM(MSComm1, this, [this](const QString& text) { m_status->setStatusPanel(1, text); });
+    followPort();
 }
 void FrmMain::Command1_Click()
 {
     frmDate dialog(MSComm1, this);
     dialog.exec();
+    followPort();
+}
+
+// The dialogs open the port again when they find it closed, and Opciones opens another: the first panel
+// and the empty window's advice say what is open now, not what was open before.
+void FrmMain::followPort()
+{
+    if (MSComm1.PortOpen())
+        m_status->setStatusPanel(1, comPanelText(Module1::ComPort, Module1::ComBaud));
+    m_desktop->refreshHint();
 }
 
 // "&Contenido" opens the help like the toolbar's button: a menu item that does nothing only confuses.

@@ -67,6 +67,7 @@ private:
     void Envio_Click();
     void salir_Click();
     void Opciones_Click();
+    void followPort();
     void Help_Click();
     void About_Click();
     // Tool buttons: each only calls its menu item's handler.

@@ -8,6 +8,7 @@
 #include "ui_FrmMain.h"
 
 #include <QFontMetrics>
+#include <QScopedValueRollback>
 
 using namespace Module1;
 
@@ -65,7 +66,7 @@ PageEditor::PageEditor(Ui::FrmMain& ui, QWidget* window) : QObject(window), ui(u
     // Enter in the page-number field jumps like the button does.
     connect(ui.txtGoto, &QLineEdit::returnPressed, this, &PageEditor::cmdGtoPag_Click);
 
-    // These run for the program's own writes as well, which is what sets MsgModified on a refresh.
+    // These run for the program's own writes as well; only the operator's mark the message changed.
     connect(ui.cboEfe, &QComboBox::currentIndexChanged, this, &PageEditor::cboEfe_Click);
     connect(ui.cboPausa, &QComboBox::currentIndexChanged, this, &PageEditor::cboPausa_Click);
     connect(ui.txtMensaje, &QLineEdit::textChanged, this, &PageEditor::txtMensaje_Change);
@@ -166,6 +167,8 @@ MessagePages PageEditor::shownPages() const
 
 void PageEditor::RefMensaje()
 {
+    // Showing a page writes the fields, which is no change to the message.
+    const QScopedValueRollback showing(refreshing, true);
     const int p = CurrentPage;
     chooseCode(ui.cboEfe, signproto::EffectCount, PageEffect[p]);
     chooseCode(ui.cboPausa, int(signproto::PauseList.size()), PagePause[p]);
@@ -210,20 +213,26 @@ void PageEditor::RefPausa()
     }
 }
 
+void PageEditor::markModified()
+{
+    if (!refreshing)
+        MsgModified = true;
+}
+
 void PageEditor::cboEfe_Click()
 {
     RefPausa();
-    MsgModified = true;
+    markModified();
 }
 
 void PageEditor::cboPausa_Click()
 {
-    MsgModified = true;
+    markModified();
 }
 
 void PageEditor::txtMensaje_Change()
 {
-    MsgModified = true;
+    markModified();
 }
 
 void PageEditor::optCenter_Click()
@@ -233,7 +242,7 @@ void PageEditor::optCenter_Click()
     PageAlign[CurrentPage] = AlignCenter;
     ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     focusText();
-    MsgModified = true;
+    markModified();
 }
 
 void PageEditor::optLeft_Click()
@@ -243,7 +252,7 @@ void PageEditor::optLeft_Click()
     PageAlign[CurrentPage] = AlignLeft;
     ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     focusText();
-    MsgModified = true;
+    markModified();
 }
 
 // ---- Page commands -----------------------------------------------------------------------------
@@ -315,6 +324,7 @@ void PageEditor::cmdInsertar_Click()
     }
     blankPage(CurrentPage);
     ++PageCount;
+    MsgModified = true;
     RefMensaje();
     focusText();
 }
@@ -337,6 +347,7 @@ void PageEditor::cmdBorro_Click()
         --CurrentPage;
     blankPage(PageCount);
     --PageCount;
+    MsgModified = true;
     RefMensaje();
     focusText();
 }

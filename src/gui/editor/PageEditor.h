@@ -66,4 +66,6 @@ private:
     QWidget* window;
     // The page text as RefMensaje last showed it.
     QString shownText;
+    bool refreshing = false; // RefMensaje is writing the fields
+    void markModified();
 };

@@ -61,8 +61,6 @@ WindowDesktop::WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm&
     ui.centralLayout->insertWidget(ui.centralLayout->indexOf(ui.fraMensaje) + 1, hint);
     ui.fraMensaje->installEventFilter(this);
     window.installEventFilter(this);
-    // After the options are accepted the port has been opened again: say whether that worked.
-    connect(ui.Opciones, &QAction::triggered, this, &WindowDesktop::refreshHint);
     refreshHint();
 }
 

@@ -2,6 +2,7 @@
 #include "gui/help/frmAyuda.h"
 
 #include "ui_frmAyuda.h"
+#include "gui/platform/OnScreen.h"
 
 #include <QTextCursor>
 #include <QUrl>
@@ -9,6 +10,7 @@
 frmAyuda::frmAyuda(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmAyuda>())
 {
     ui->setupUi(this);
+    platform::keepOnScreen(this);
     // A window of its own beside the main window, so the operator can read while working.
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);

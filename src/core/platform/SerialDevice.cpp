@@ -1,0 +1,144 @@
+// The serial device's hold, its holder and its writes: flock, /proc/locks and poll on POSIX systems.
+#include "core/platform/SerialDevice.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
+namespace platform
+{
+QIODevice::OpenMode serialOpenMode()
+{
+#ifdef Q_OS_WIN
+    return QIODevice::ReadWrite;
+#else
+    return QIODevice::WriteOnly;
+#endif
+}
+
+DeviceLock::~DeviceLock()
+{
+    release();
+}
+
+// QSerialPort's own lock file is kept per port name, so a link and the device path it points to would
+// both open, and the exclusive mode it sets does not hold for root: two senders would mix their bytes on
+// one sign. flock is per device, whatever the name, root included.
+DeviceLock::Result DeviceLock::take(const QString& device)
+{
+    release();
+#ifdef Q_OS_UNIX
+    // Non-blocking: a serial line without carrier would otherwise hold the open itself.
+    m_fd = ::open(QFile::encodeName(device).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) // busy: another holder's exclusive mode (when not root)
+        return errno == EBUSY ? Busy : NotHeld;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool busy = errno == EWOULDBLOCK;
+        release();
+        return busy ? Busy : NotHeld;
+    }
+    return Held;
+#else
+    Q_UNUSED(device);
+    return NotHeld;
+#endif
+}
+
+void DeviceLock::release()
+{
+#ifdef Q_OS_UNIX
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+    m_fd = -1;
+}
+
+qint64 deviceHolder(const QString& device)
+{
+#ifdef Q_OS_LINUX
+    // The list names the device by file system and inode, so any link to it finds the same holder.
+    struct stat st = {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0 || !locks.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray key = QStringLiteral("%1:%2:%3")
+                               .arg(major(st.st_dev), 2, 16, QLatin1Char('0'))
+                               .arg(minor(st.st_dev), 2, 16, QLatin1Char('0'))
+                               .arg(quint64(st.st_ino))
+                               .toLatin1();
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:1a:3 0 EOF"; waiting requests have "->" as their second field.
+    // The list reports no size: read to its end, not to the size.
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() >= 6 && f[1] == "FLOCK" && f[5] == key)
+            return f[4].toLongLong();
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return 0;
+}
+
+QString processName(qint64 pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll().trimmed()) : QString();
+}
+
+bool deviceAccessDenied(const QString& device)
+{
+#ifdef Q_OS_LINUX
+    return !device.isEmpty() && QFileInfo::exists(device) &&
+           ::access(QFile::encodeName(device).constData(), W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+
+DeviceWrite writeToDevice(qintptr handle, const char* data, qsizetype size, int stallMs, QString* error)
+{
+#ifdef Q_OS_UNIX
+    const int fd = int(handle);
+    while (size > 0) {
+        // The write comes first: a device with room (nearly always) costs one call per byte. Only a full
+        // one is waited for; a hung-up one makes the write itself fail.
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n > 0) {
+            data += n;
+            size -= n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN) {
+            *error = qt_error_string(errno);
+            return DeviceWrite::Failed;
+        }
+        pollfd pfd{fd, POLLOUT, 0};
+        int r;
+        while ((r = ::poll(&pfd, 1, stallMs)) < 0 && errno == EINTR) {
+        }
+        if (r == 0)
+            return DeviceWrite::Stalled;
+    }
+    return DeviceWrite::Written;
+#else
+    Q_UNUSED(handle);
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+    Q_UNUSED(stallMs);
+    *error = QStringLiteral("unsupported");
+    return DeviceWrite::Failed;
+#endif
+}
+} // namespace platform
