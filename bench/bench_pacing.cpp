@@ -6,7 +6,19 @@
 #include "core/model/Module1.h"
 #include "core/ports/MSComm.h"
 #include "core/settings/RegSett.h"
+#ifdef Q_OS_WIN
+// No pseudo-terminals on Windows: the receiving end is a TCP receiver on the loopback interface, reached
+// through the same paced sending.
+#include "LoopbackSink.h"
+namespace testpty
+{
+using benchsink::nowNs;
+using Pty = benchsink::LoopbackSink;
+} // namespace testpty
+#else
 #include "support/Pty.h"
+#include <sched.h>
+#endif
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,7 +27,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <sched.h>
 #include <QFile>
 
 using namespace Module1;
@@ -147,12 +158,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     // --rt: the sender at real-time priority too, to see the pacing apart from the machine's load.
+#ifndef Q_OS_WIN
     if (app.arguments().contains(QStringLiteral("--rt"))) {
         sched_param param{};
         param.sched_priority = 5;
         std::printf("sender at real-time priority: %s\n",
                     sched_setscheduler(0, SCHED_FIFO, &param) == 0 ? "yes" : "refused");
     }
+#else
+    std::printf("receiving end: a TCP receiver on 127.0.0.1 (no pseudo-terminals here)\n");
+#endif
     std::printf("load average: %s", qPrintable(QString::fromLatin1(loadAverage())));
     run("27-byte worked example (HOLA)", QStringLiteral("200"), QStringLiteral("05"), [] {
         PageText[1] = QStringLiteral("HOLA");

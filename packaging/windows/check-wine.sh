@@ -7,7 +7,7 @@
 #   packaging/windows/check-wine.sh [--tests]
 #
 # --tests also builds the QtTest programs for Windows and runs them under Wine.
-# TIVOR_WIN_SKIP="cli com tcp gui qttests" leaves out the named program checks (each says so).
+# TIVOR_WIN_SKIP="cli com tcp ctrlc gui qttests" leaves out the named program checks (each says so).
 # A check whose programs are not built yet says NOT YET and does not fail the stage; everything it
 # needs that is built is checked for real.
 set -euo pipefail
@@ -23,19 +23,20 @@ while (($#)); do
 done
 
 started=$SECONDS
+# Before anything is installed: a machine without a Qt for Windows skips the stage at once.
+if ! win_qt_ok "$TIVOR_QT" && ! { [ ! -e "$TIVOR_QT" ] && [ -f "$TIVOR_QT_TARBALL" ]; }; then
+    echo "=================================================================="
+    echo "SKIPPED: the Windows stage: no Qt for Windows (not in $TIVOR_QT, no $TIVOR_QT_TARBALL)"
+    echo "=================================================================="
+    exit 0
+fi
+
 # wine64 runs the 64-bit programs; fonts-wine gives the prefix Windows-like fonts (else Wine draws
 # serif); x11-utils finds windows by caption, imagemagick's import takes the screenshot.
 win_install_packages wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3
 
 if ! win_qt_ok "$TIVOR_QT"; then
-    if [ ! -e "$TIVOR_QT" ] && [ -f "$TIVOR_QT_TARBALL" ]; then
-        "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
-    else
-        echo "=================================================================="
-        echo "SKIPPED: no Qt for Windows (not in $TIVOR_QT, no $TIVOR_QT_TARBALL)"
-        echo "=================================================================="
-        exit 0
-    fi
+    "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
 fi
 
 build_args=()
@@ -160,11 +161,14 @@ check "update over an installed copy, then uninstall: settings and messages stay
 install_silently
 install_silently
 check_installed
-wine reg add 'HKEY_CURRENT_USER\Software\Tivor\Opciones' /v Puerto /d COM3 /f >/dev/null 2>&1
+# Where Tivor keeps its settings on Windows (QSettings' native format for "Tivor"/"Tivor").
+settings_key='HKEY_CURRENT_USER\Software\Tivor\Tivor\COM'
+wine reg add "$settings_key" /v Port /d COM3 /f >/dev/null 2>&1
 printf '1,4,2,"HOLA"\r\n' >"$instdir/mio.mnm"
 uninstall_silently
 check_removed mio.mnm
-reg_has 'HKEY_CURRENT_USER\Software\Tivor\Opciones' Puerto | grep -q 'COM3' || fail "the user's settings were removed"
+reg_has "$settings_key" Port | grep -q 'COM3' || fail "the user's settings were removed"
+wine reg delete 'HKEY_CURRENT_USER\Software\Tivor' /f >/dev/null 2>&1
 rm -rf "$instdir"
 
 # --- Checks of the programs themselves; each needs the real programs built for Windows.
@@ -279,7 +283,12 @@ check_com_send() {
         pid=$reader_pid
         ln -sfn "$(cat "$out/$name.win.path")" "$WINEPREFIX/dosdevices/com5"
         # shellcheck disable=SC2086
-        wine_run "$win" $args --port COM5 >/dev/null 2>&1 || fail "tivor-cli.exe $name to COM5 failed"
+        if ! wine_run "$win" $args --port COM5 >"$out/$name.win.out" 2>&1; then
+            fail "tivor-cli.exe $name to COM5 failed: $(tr -d '\r' <"$out/$name.win.out" | head -n 3)"
+            kill "$pid" 2>/dev/null || true  # nothing will arrive: the reader would wait out its two minutes
+            wait "$pid" 2>/dev/null || true
+            continue
+        fi
         wait "$pid"
         cmp -s "$out/$name.linux.bytes" "$out/$name.win.bytes" \
             || fail "$name: the bytes on COM5 differ from Linux ($(wc -c <"$out/$name.win.bytes") vs $(wc -c <"$out/$name.linux.bytes"))"
@@ -342,6 +351,72 @@ sys.exit(0 if lin and lin == win else 1)
 PY
 }
 
+# A TCP receiver that records every byte it gets, for as long as the sender stays connected. Its port
+# lands in $1.port, the bytes in $1.bytes; the process id in receiver_pid.
+receiver_pid=
+tcp_receiver() {
+    python3 - "$1" >"$1.log" 2>&1 <<'PY' &
+import socket, sys
+base = sys.argv[1]
+server = socket.socket()
+server.bind(('127.0.0.1', 0))
+server.listen(1)
+server.settimeout(120)
+with open(base + '.port', 'w') as f:
+    f.write(str(server.getsockname()[1]))
+conn, _ = server.accept()
+data = bytearray()
+while True:
+    chunk = conn.recv(4096)
+    if not chunk:
+        break
+    data += chunk
+with open(base + '.bytes', 'wb') as f:
+    f.write(data)
+PY
+    receiver_pid=$!
+    local i
+    for i in $(seq 50); do [ -s "$1.port" ] && return 0; sleep 0.1; done
+    fail "the TCP receiver did not start: $(cat "$1.log")"
+    return 1
+}
+
+# Ctrl-C in the console (Wine turns SIGINT into CTRL_C_EVENT) half-way through a slow send: the sign gets
+# the bytes so far and the terminator 01 01, and tivor-cli.exe ends with 130, as on Linux.
+check_ctrl_c() {
+    skipped ctrlc && return 0
+    check "Ctrl-C during tivor-cli.exe send ends with the terminator"
+    local lin win=$instdir/tivor-cli.exe
+    lin=$(linux_program tivor-cli)
+    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    have "$win" || return 0
+    local out=$work/ctrlc msg pid status=0 rpid
+    mkdir -p "$out"
+    msg=$(message_files | grep worked_example | head -n1)
+    "$lin" dump "$msg" >"$out/whole.bytes"
+    tcp_receiver "$out/rx" || return 0
+    rpid=$receiver_pid
+    # 500 ms after each of the first five bytes: 3 s in, the send is in its first records.
+    wine "$win" send "$msg" --port "tcp://127.0.0.1:$(cat "$out/rx.port")" --dy1 500 --dy2 90 \
+        >"$out/stdout" 2>"$out/stderr" &
+    pid=$!
+    sleep 3
+    kill -INT "$pid" 2>/dev/null || fail "tivor-cli.exe had ended before Ctrl-C"
+    wait "$pid" || status=$?
+    wait "$rpid" || true
+    [ "$status" = 130 ] || fail "tivor-cli.exe ended with $status after Ctrl-C, not 130: $(tr -d '\r' <"$out/stderr")"
+    python3 - "$out/rx.bytes" "$out/whole.bytes" <<'PY' || fail "the bytes after Ctrl-C do not end with the terminator"
+import sys
+rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+# dump writes the stream as Salida.txt has it: between double quotes, then CR LF. The whole stream ends
+# with the terminator too, so a cut one is a shorter prefix followed by 01 01.
+whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
+sent = rx[:-2]
+print('   %d of %d bytes, then %s; exit status 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
+sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
+PY
+}
+
 # tivor.exe under Xvfb: its main window with its caption appears with a .mnm given on the command
 # line, and through the .mnm association; a screenshot of it lands in build-win/.
 window_with() { # waits up to $2 s for a top-level window whose name contains $1; prints its id
@@ -359,14 +434,28 @@ check_gui() {
     have "$instdir/tivor.exe" || return 0
     local caption=${TIVOR_WIN_CAPTION:-Quendar - Tivor} out=$work/gui pid id
     mkdir -p "$out"
-    printf '1,4,2,"HOLA"\r\n' >"$out/hola.mnm"
+    printf '1,4,2,"HOLA"\r\n2,3,0,"Buenos dias"\r\n' >"$out/hola.mnm"
+    # The port in the settings is a Linux virtual sign on TCP, so the window starts without the box that
+    # says the serial port could not be opened (a fresh prefix has no COM2).
+    local sign sign_pid= port
+    sign=$(linux_program tivor-sign)
+    if [ -n "$sign" ]; then
+        port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+        "$sign" --listen "tcp://127.0.0.1:$port" --json >"$out/sign.json" 2>&1 &
+        sign_pid=$!
+        wine reg add "$settings_key" /v Port /d "tcp://127.0.0.1:$port" /f >/dev/null 2>&1
+    fi
     # In a Wine desktop window, so that Wine draws the frame and caption a Windows user sees.
     (cd "$out" && wine explorer /desktop=Tivor,1024x768 "$instdir/tivor.exe" hola.mnm >/dev/null 2>&1) &
     pid=$!
     if id=$(window_with "$caption" 30); then
-        sleep 2
+        sleep 3
         import -window "$id" "$build/wine-main-window.png" && echo "   screenshot: $build/wine-main-window.png"
         echo "   window: $(xwininfo -id "$id" | sed -n 's/.*Window id: [^ ]* //p')"
+        # A file that did not open, or a port that did not, shows a message box beside the main window.
+        local others
+        others=$(xwininfo -root -tree | grep -F '("tivor.exe"' | grep -v -F "\"$caption" | grep -v 'has no name\|"Default IME"' || true)
+        [ -z "$others" ] || fail "tivor.exe shows another window: $others"
     else
         fail "no window \"$caption...\" within 30 s"
     fi
@@ -381,26 +470,36 @@ check_gui() {
     kill "$pid" 2>/dev/null || true
     wineserver -k >/dev/null 2>&1 || true
     wait "$pid" 2>/dev/null || true
+    [ -n "$sign_pid" ] && { kill "$sign_pid" 2>/dev/null; wait "$sign_pid" 2>/dev/null; } || true
+    wine reg delete 'HKEY_CURRENT_USER\Software\Tivor' /f >/dev/null 2>&1 || true
 }
 
-# The QtTest programs that need no pseudo-terminal, under Wine with Qt's offscreen platform.
+# The QtTest programs that need no pseudo-terminal, under Wine. Qt's offscreen platform makes no windows
+# under Wine ("Failed to create platform window"), so they use the windows platform on the Xvfb display.
+# Under Wine without a console QtTest would log through OutputDebugString: the log goes to a file.
 check_qttests() {
     skipped qttests && return 0
     check "QtTest programs under Wine"
-    local t exe runtime
+    local t exe runtime dir
     runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-    # The test programs are not staged: Qt and the mingw runtime come from where they were built.
+    # The test programs are not staged: Qt and the mingw runtime come from where they were built, and a
+    # qt.conf beside them names Qt's plugins and the Spanish Qt texts the tests ask for.
     export WINEPATH="Z:${TIVOR_QT//\//\\}\\bin;Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
     for t in ${TIVOR_WIN_QTTESTS:-tst_protocol tst_files tst_settings}; do
         exe=$(find "$build" -path "$build/stage" -prune -o -name "$t.exe" -type f -print -quit)
         [ -n "$exe" ] || { not_yet "$t.exe is not built (check-wine.sh --tests builds the tests)"; continue; }
-        if (cd "$(dirname "$exe")" && QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$TIVOR_QT/plugins" \
-                WINE_TIMEOUT=300 wine_run "$exe" >"$work/$t.log" 2>&1); then
-            echo "   $t: $(grep -a '^Totals' "$work/$t.log" | tr -d '\r')"
+        dir=$(dirname "$exe")
+        printf '[Paths]\r\nPrefix=Z:%s\r\nTranslations=Z:/usr/share/qt6/translations\r\n' "$TIVOR_QT" >"$dir/qt.conf"
+        rm -f "$work/$t.txt"
+        if (cd "$dir" && QT_QPA_PLATFORM=windows WINE_TIMEOUT=300 wine_run "$exe" -o "$work/$t.txt,txt" \
+                >"$work/$t.log" 2>&1); then
+            echo "   $t: $(grep -a '^Totals' "$work/$t.txt" | tr -d '\r')"
         else
             fail "$t under Wine:"
-            tail -n 30 "$work/$t.log" >&2
+            grep -a -A3 '^FAIL' "$work/$t.txt" | cut -c1-300 >&2 || true
+            tail -n 3 "$work/$t.txt" >&2 || true
         fi
+        rm -f "$dir/qt.conf"
     done
     unset WINEPATH
 }
@@ -408,6 +507,7 @@ check_qttests() {
 check_cli_outputs
 check_com_send
 check_tcp_send
+check_ctrl_c
 check_gui
 check_qttests
 

@@ -21,6 +21,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
+
 namespace testenv
 {
 void reset(const QTemporaryDir& dir, double waitScale)
@@ -83,15 +87,31 @@ QByteArray readFile(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+#ifdef Q_OS_WIN
+bool FileSizeLimit::available() { return false; }
+
+FileSizeLimit::FileSizeLimit(long long) { qFatal("no file-size limit on Windows: skip the test"); }
+
+FileSizeLimit::~FileSizeLimit() = default;
+#else
+bool FileSizeLimit::available() { return true; }
+
 FileSizeLimit::FileSizeLimit(long long bytes)
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    savedCurrent = limit.rlim_cur;
+    savedMaximum = limit.rlim_max;
     limit.rlim_cur = static_cast<rlim_t>(bytes);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         qFatal("cannot set the file-size limit");
 }
 
-FileSizeLimit::~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+FileSizeLimit::~FileSizeLimit()
+{
+    const rlimit saved{static_cast<rlim_t>(savedCurrent), static_cast<rlim_t>(savedMaximum)};
+    setrlimit(RLIMIT_FSIZE, &saved);
+}
+#endif
 } // namespace testenv

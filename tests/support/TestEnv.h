@@ -4,7 +4,6 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
-#include <sys/resource.h>
 
 namespace testenv
 {
@@ -27,16 +26,19 @@ QByteArray readFile(const QString& path);
 inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
 
 // While it lives, a write past `bytes` fails with "File too large" (from then on instead of ending the process):
-// a disk that fills up half-way through a write.
+// a disk that fills up half-way through a write. POSIX only (a process's file-size limit); where there is none,
+// `available()` is false and constructing one is a test's error.
 class FileSizeLimit
 {
 public:
+    static bool available();
     explicit FileSizeLimit(long long bytes);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    rlimit saved{};
+    // The limit before this one, to put back (an rlimit's two values).
+    unsigned long long savedCurrent = 0, savedMaximum = 0;
 };
 } // namespace testenv

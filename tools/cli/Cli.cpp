@@ -3,6 +3,7 @@
 
 #include "core/model/Module1.h"
 #include "core/platform/Program.h"
+#include "core/platform/Terminal.h"
 #include "core/settings/RegSett.h"
 
 #include <QCoreApplication>
@@ -105,7 +106,7 @@ QString versionText()
 
 int fail(int status, const QString& message)
 {
-    const QByteArray line = QStringLiteral("tivor-cli: %1\n").arg(message).toLocal8Bit();
+    const QByteArray line = platform::standardStreamText(QStringLiteral("tivor-cli: %1\n").arg(message));
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
     return status;
@@ -113,7 +114,7 @@ int fail(int status, const QString& message)
 
 bool printOut(const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = platform::standardStreamText(text);
     const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     return std::fflush(stdout) == 0 && written;
 }
@@ -163,7 +164,7 @@ int run(const QStringList& arguments)
 
     const QStringList rest = parser.positionalArguments();
     if (rest.isEmpty()) {
-        const QByteArray text = mainHelp().toLocal8Bit();
+        const QByteArray text = platform::standardStreamText(mainHelp());
         std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
         return StatusUsage;
     }

@@ -1,5 +1,6 @@
 // "tivor-cli ports": the serial devices this computer has, with what the system knows about them.
 #include "Cli.h"
+#include "core/platform/SerialPortNames.h"
 
 #include <QSerialPortInfo>
 
@@ -17,16 +18,14 @@ int cmdPorts(const QStringList& arguments)
         return status;
 
     QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-        return a.systemLocation() < b.systemLocation();
-    });
+    platform::sortSerialPorts(ports);
     if (ports.isEmpty()) {
         fail(StatusOk, QStringLiteral("no se encontraron puertos serie"));
         return StatusOk;
     }
     int width = 0;
     for (const QSerialPortInfo& port : ports)
-        width = std::max(width, int(port.systemLocation().size()));
+        width = std::max(width, int(platform::serialPortName(port).size()));
     QString text;
     for (const QSerialPortInfo& port : ports) {
         QStringList about;
@@ -36,7 +35,7 @@ int cmdPorts(const QStringList& arguments)
             about << port.manufacturer();
         if (!port.serialNumber().isEmpty())
             about << QStringLiteral("serie ") + port.serialNumber();
-        const QString line = QStringLiteral("%1  %2").arg(port.systemLocation(), -width).arg(about.join(QStringLiteral(", ")));
+        const QString line = QStringLiteral("%1  %2").arg(platform::serialPortName(port), -width).arg(about.join(QStringLiteral(", ")));
         text += line.trimmed() + QLatin1Char('\n');
     }
     return printOut(text) ? StatusOk : fail(StatusFile, QStringLiteral("no se pudo escribir la salida"));

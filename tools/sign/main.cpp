@@ -55,8 +55,8 @@ int main(int argc, char* argv[])
         "Cartel virtual de Tivor: recibe lo que Tivor envia al cartel y lo muestra.\n"
         "Sin opciones crea un pseudo-terminal y un enlace fijo a el; escriba la ruta del enlace\n"
         "en el campo Puerto de las opciones de Tivor."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Ruta del enlace al pseudo-terminal (por omision %1).")
                                             .arg(SignLink::defaultPath()),
@@ -75,6 +75,23 @@ int main(int argc, char* argv[])
     const QCommandLineOption jsonOption(QStringLiteral("json"),
                                         QStringLiteral("Sin ventana: escribe un objeto JSON por linea por cada transmision."));
     parser.addOptions({linkOption, portOption, listenOption, baudOption, headlessOption, jsonOption});
+    // The parser would answer these itself, but on Windows a program without a console window (started from
+    // a service, a script or Wine) gets its answer in a message box that nobody sees: they go to the standard
+    // streams here, the same text everywhere. --help-all, with Qt's own options, is still the parser's.
+    if (!parser.parse(app->arguments())) {
+        std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + parser.errorText() + u'\n'),
+                   stderr);
+        return 1;
+    }
+    if (parser.isSet(versionOption)) {
+        std::fputs(qPrintable(QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
     parser.process(*app);
 
     const bool json = parser.isSet(jsonOption);

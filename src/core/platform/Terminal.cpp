@@ -4,6 +4,10 @@
 #include <QtGlobal>
 
 #ifdef Q_OS_WIN
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -38,6 +42,31 @@ bool enableCursorEscapes(StdStream stream)
     return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
            ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
+
+namespace
+{
+UINT g_consoleOutputCodePage = 0;
+
+void restoreConsoleOutputCodePage()
+{
+    ::SetConsoleOutputCP(g_consoleOutputCodePage);
+}
+} // namespace
+
+void useBinaryStandardStreams()
+{
+    for (FILE* stream : {stdin, stdout, stderr})
+        ::_setmode(::_fileno(stream), _O_BINARY);
+    // The console belongs to the command prompt too: it gets its code page back when the program ends.
+    if (g_consoleOutputCodePage == 0 && (g_consoleOutputCodePage = ::GetConsoleOutputCP()) != 0 &&
+        g_consoleOutputCodePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restoreConsoleOutputCodePage);
+}
+
+QByteArray standardStreamText(const QString& text)
+{
+    return text.toUtf8();
+}
 #else
 bool isTerminal(StdStream stream)
 {
@@ -47,6 +76,13 @@ bool isTerminal(StdStream stream)
 bool enableCursorEscapes(StdStream stream)
 {
     return isTerminal(stream);
+}
+
+void useBinaryStandardStreams() {}
+
+QByteArray standardStreamText(const QString& text)
+{
+    return text.toLocal8Bit();
 }
 #endif
 } // namespace platform

@@ -115,7 +115,7 @@ bool SerialPort::write(const char* data, qsizetype size)
     if constexpr (platform::directDeviceWrites) {
         // QSerialPort's write and flush cost several times the system's own write for every byte.
         QString reason;
-        switch (platform::writeToDevice(m_port->handle(), data, size, platform::testing::outputStallMs, &reason)) {
+        switch (platform::writeToDevice(qintptr(m_port->handle()), data, size, platform::testing::outputStallMs, &reason)) {
         case platform::DeviceWrite::Written: return true;
         case platform::DeviceWrite::Stalled: return closeWith(stalledText());
         case platform::DeviceWrite::Failed: return closeWith(reason);

@@ -1,6 +1,7 @@
 // The options dialog: loads the settings into its fields and writes them back on "Aceptar".
 #include "gui/dialogs/frmOpciones.h"
 
+#include "core/platform/SerialPortNames.h"
 #include "core/protocol/SignProtocol.h"
 #include "gui/platform/MsgBox.h"
 #include "core/settings/SettingsStore.h"
@@ -9,7 +10,6 @@
 #include "gui/platform/OnScreen.h"
 
 #include <QComboBox>
-#include <QSerialPortInfo>
 
 namespace
 {
@@ -39,10 +39,11 @@ frmOpciones::frmOpciones(QWidget* parent) : QDialog(parent), ui(std::make_unique
         keepTypedText(combo);
 
     // A USB adapter or any other serial device can be picked by its path instead of being typed.
+    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    platform::sortSerialPorts(ports);
     QStringList devices;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices.append(info.systemLocation());
-    devices.sort();
+    for (const QSerialPortInfo& info : ports)
+        devices.append(platform::serialPortName(info));
     devices.removeDuplicates();
     ui->cboPort->addItems(devices);
 
