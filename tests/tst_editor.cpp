@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
+#include <sys/resource.h>
 
 using namespace Module1;
 using namespace editorkit;
