@@ -5,10 +5,15 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <limits>
 #include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -29,14 +34,18 @@ class TestCli : public QObject
 
     QString path(const QString& name) const { return dir->filePath(name); }
     QStringList fast() const { return {"--port", pty->slavePath(), "--dy1", "10", "--dy2", "01"}; }
-    // Started with its own settings folder (the user's settings are never read or changed) and no display.
-    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
+    // Its own settings folder (the user's settings are never read or changed) and no display.
+    QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(env);
+        return env;
+    }
+    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
+    {
+        process.setProcessEnvironment(environment());
         process.setChildProcessModifier(inChild);
         process.start(QStringLiteral(TIVOR_CLI_BINARY), arguments);
     }
@@ -129,6 +138,14 @@ private slots:
             << "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)";
         QTest::newRow("send, broken second record") << "send %1/malo.mnm"
             << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+        // A port text that can name no port is a usage error, whatever sign it was meant for.
+        const QString form = QStringLiteral(" (se espera tcp://EQUIPO:PUERTO o rfc2217://EQUIPO:PUERTO)");
+        for (const char* address : {"tcp://", "tcp://:99999", "tcp://[::1", "rfc2217://equipo", "tcp://equipo:0"})
+            QTest::addRow("send --port %s", address) << QStringLiteral("send %1/hola.mnm --port ") + address
+                << QStringLiteral("2||tivor-cli: %1: direccion de red no valida").arg(address) + form;
+        QTest::newRow("unknown scheme") << "send %1/hola.mnm --port tpc://x:1" << "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form;
+        QTest::newRow("control character in --port") << "send %1/hola.mnm --port a\x01" "b"
+            << "2||tivor-cli: \"a\\x01b\" no es un puerto (tiene un caracter de control)";
     }
     void errors()
     {
@@ -143,7 +160,7 @@ private slots:
         QVERIFY2(help ? got.startsWith(expected.section(" ... ", 0, 0)) && got.contains(expected.section(" ... ", 1))
                       : got == expected + u'\n', qPrintable(got));
         QVERIFY(!QFile::exists(path("x.mnm")));
-        QTest::qWait(20);
+        QVERIFY(pty->settle());
         QCOMPARE(pty->bytes(), QByteArray());
         QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
         for (const char* node : {"fifo", "nul"})
@@ -283,8 +300,11 @@ private slots:
         QCOMPARE(pty->bytes(), kHola);
     }
 
-    // Several signs at once: every port named gets every byte, their first bytes within one DY1 of each other
-    // (side by side, not one after another); a missing port does not stop the others. %A %B %C are signs.
+    // Several signs at once, each paced on its own (its k-th byte not before the sum of the k delays before
+    // it, counted from the start) and side by side (every first byte before any last one); every port named
+    // gets every byte; a port that cannot be opened, or a sign that hangs up after 3 bytes (lower case: it got
+    // the start, %k bytes by the report), does not stop the others, and the lines and the status say which. (A
+    // port that cannot be opened alone is in oneSenderPerDevice.)
     void manySigns_data()
     {
         QTest::addColumn<QString>("arguments");
@@ -297,10 +317,21 @@ private slots:
         QTest::newRow("a missing port among good ones") << "--port %A --port %1/nada --port %B" << ""
             << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
                "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes enviados\n" << "AB";
+        QTest::newRow("a sign hangs up mid-send") << "--port %A --port %B --port %C" << ""
+            << "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
+               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n" << "AbC";
+        QTest::newRow("the only sign hangs up mid-send") << "--port %B" << "" << "5||tivor-cli: %B: Error #22, No se envio "
+            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n" << "b";
         QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt" << ""
             << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
         QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
             << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n" << "";
+        QTest::newRow("a NUL in a ports file") << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
+            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n" << "";
+        // One sign by two names (a link, the device itself) is one sign: it gets the message once.
+        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel" << "" << "0||" << "A";
+        QTest::newRow("a link in a ports file, its sign by --port") << "--ports-file %1/carteles.txt --port %B --port %A"
+            << "%1/cartel\n" << "0||" << "AB";
     }
     void manySigns()
     {
@@ -317,17 +348,29 @@ private slots:
         };
         if (!portsFile.isEmpty())
             QVERIFY(testenv::writeFile(path("carteles.txt"), fill(portsFile).toUtf8()));
-        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' ')),
-                 fill(expected));
-        QTest::qWait(20);
-        std::vector<qint64> firsts;
+        QVERIFY(QFile::link(pty->slavePath(), path("cartel")));
+        b.hangUpAfter(reached.contains(u'b') ? 3 : -1);
+        const qint64 startNs = testpty::nowNs();
+        const QString got = run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' '));
+        const auto told = QRegularExpression(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(fill(expected)).replace(QStringLiteral("\\%k"), QStringLiteral("(\\d+)")))).match(got);
+        QVERIFY2(told.hasMatch(), qPrintable(got));
+        qint64 lastFirst = 0, firstLast = std::numeric_limits<qint64>::max();
         for (const auto& [name, sign] : signs) {
-            QCOMPARE(sign->bytes(), reached.contains(QLatin1Char(name)) ? kHola : QByteArray());
-            if (!sign->received().empty())
-                firsts.push_back(sign->received().front().ns);
+            QVERIFY(sign->settle());
+            const QByteArray wire = sign->bytes();
+            const bool cut = reached.contains(QChar(QLatin1Char(name)).toLower());
+            QCOMPARE(wire, reached.contains(QLatin1Char(name)) ? kHola : cut ? kHola.left(wire.size()) : QByteArray());
+            QVERIFY2(!cut || (wire.size() >= 3 && wire.size() <= told.captured(1).toInt() && told.captured(1).toInt() < 27),
+                     qPrintable(QStringLiteral("%1 bytes got, %2 reported").arg(wire.size()).arg(told.captured(1))));
+            const auto times = sign->received();
+            for (int k = 1; k < int(times.size()); ++k)
+                QVERIFY2(times[size_t(k)].ns - startNs >= (std::min(k, 5) * 100 + std::max(k - 5, 0) - 1) * 1000000,
+                         qPrintable(QStringLiteral("%1, byte %2").arg(QLatin1Char(name)).arg(k)));
+            if (!times.empty() && !cut)
+                lastFirst = std::max(lastFirst, times.front().ns), firstLast = std::min(firstLast, times.back().ns);
         }
-        if (!firsts.empty())
-            QVERIFY(*std::max_element(firsts.begin(), firsts.end()) - *std::min_element(firsts.begin(), firsts.end()) < 100000000);
+        QVERIFY(lastFirst < firstLast);
     }
 
     // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
@@ -344,6 +387,9 @@ private slots:
         QTest::newRow("SIGTERM, then SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 1;
         QTest::newRow("SIGINT, three signs") << QList<int>{SIGINT} << 3;
         QTest::newRow("SIGHUP, three signs") << QList<int>{SIGHUP} << 3;
+        // 0 signs: one rfc2217:// sign that accepts and never answers, still connecting when the signal comes.
+        QTest::newRow("SIGINT while connecting") << QList<int>{SIGINT} << 0;
+        QTest::newRow("SIGTERM while connecting") << QList<int>{SIGTERM} << 0;
     }
     void cancelBySignal()
     {
@@ -355,13 +401,20 @@ private slots:
         QStringList arguments{"send", path("hola.mnm"), "--dy1", "500"};
         for (testpty::Pty* line : lines)
             arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
-        start(arguments);
-        QVERIFY(pty->waitForBytes(2, 5000));
+        QTcpServer silent;
+        QVERIFY(signs > 0 || silent.listen(QHostAddress::LocalHost));
+        start(arguments << (signs > 0 ? QStringList() : QStringList{"--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(signs > 0 || silent.waitForNewConnection(5000));
+        for (testpty::Pty* line : lines) // every sign, not only the first, has its second byte
+            QVERIFY(line->waitForBytes(2, 5000));
         for (int signal : signalsSent)
             ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
-        QString expected;
+        QVERIFY2(signs > 0 || clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed()))); // not the 3 s limit
+        QString expected = signs > 0 ? QString() : QStringLiteral("tivor-cli: Mensaje cancelado antes de enviar: no se envio nada\n");
         for (testpty::Pty* line : lines) {
             line->waitForBytes(4, 2000);
             const QByteArray wire = line->bytes();
@@ -374,42 +427,89 @@ private slots:
                                                     "enviados\n").arg(line->slavePath()).arg(sent);
         }
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
+        QVERIFY(signs > 0 || pty->bytes().isEmpty());
     }
 
-    // A sign that goes away mid-send: status 5, what it got is the start of the transmission. (A port that
-    // cannot be opened, status 4, is in oneSenderPerDevice and manySigns.)
-    void hangUpMidSend()
+    // Signs behind RFC 2217 servers, all at once (each wait is the client's own 3 s), and what each server
+    // heard: one that agrees and confirms the speed gets the negotiation, the line set with RTS and DTR off
+    // (said twice: opening the link, then the port), then the message; one that refuses the COM port option,
+    // one that never answers, one that never confirms the speed, and one whose listen queue is full (the
+    // connection never completes) fail with their reason, status 4, and no message sent.
+    void rfc2217Servers()
     {
-        QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(1000, 'h') + "\"\r\n"));
-        pty->hangUpAfter(20);
-        const QString got = run(QStringList{"send", path("largo.mnm")} + fast());
-        QVERIFY2(got.startsWith(QStringLiteral("5||tivor-cli: %1: Error #22, No se envio el Mensaje: ")
-                                    .arg(pty->slavePath())) &&
-                     got.contains(QStringLiteral(" de 1010 bytes enviados (")), qPrintable(got));
-        const QByteArray wire = pty->bytes();
-        QVERIFY2(wire.size() >= 20 && wire.size() < 1010, qPrintable(QString::number(wire.size())));
-        QCOMPARE(wire, (QByteArray("W-NT9\xdf\xe0\x90") + QByteArray(1000, 'h')).left(wire.size()));
+        // In hex: the client's greeting, then the line at 19200 8N1 without flow control.
+        const QByteArray greeting = "fffb2cfffb00fffd00";
+        const QByteArray line = "fffa2c0100004b00fff0fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0fffa2c0501fff0";
+        struct Server
+        {
+            const char* says; // to the client's first bytes; null: the server never accepts
+            bool confirms;    // answers the baud rate command
+            QString reason;
+            QByteArray heard; // a pattern of hex digits
+            QByteArray got{};
+            QTcpServer listener{};
+            QProcess cli{};
+        } servers[] = {
+            {"fffd2c fffd00 fffb00", true, "", greeting + line + "(fffa2c050cfff0fffa2c0509fff0)+" + kHola.toHex()},
+            {"fffe2c fffe00", false, "el servidor no acepta la opcion de puerto serie (RFC 2217)", greeting},
+            {"", false, "el servidor no respondio a la opcion de puerto serie (RFC 2217)", greeting},
+            {"fffd2c fffa2c6608fff0", false, "el servidor no confirmo la velocidad (RFC 2217)", greeting + line},
+            {nullptr, false, "sin respuesta en 3 s (tiempo agotado)", ""},
+        };
+        QTcpSocket queued; // fills the queue of the server that never accepts: the kernel drops the next SYN
+        for (Server& server : servers) {
+            server.listener.setListenBacklogSize(server.says ? 50 : 0);
+            server.listener.setMaxPendingConnections(server.says ? 30 : 0);
+            QVERIFY(server.listener.listen(QHostAddress::LocalHost));
+            QVERIFY(server.says || (queued.connectToHost(QHostAddress::LocalHost, server.listener.serverPort()), queued.waitForConnected(5000)));
+            QObject::connect(&server.listener, &QTcpServer::newConnection, &server.listener, [&server] {
+                QTcpSocket* s = server.listener.nextPendingConnection();
+                QObject::connect(s, &QTcpSocket::readyRead, s, [&server, s, &got = server.got] {
+                    if (got.isEmpty())
+                        s->write(QByteArray::fromHex(server.says));
+                    got += s->readAll();
+                    const qsizetype baud = got.indexOf("\xff\xfa\x2c\x01");
+                    if (server.confirms && baud >= 0 && got.size() >= baud + 10) {
+                        server.confirms = false; // once, with the rate it was given
+                        s->write("\xff\xfa\x2c\x65" + got.mid(baud + 4, 4) + "\xff\xf0");
+                    }
+                });
+            });
+            const QString port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.listener.serverPort());
+            server.reason = server.reason.isEmpty() ? "0||" : "4||tivor-cli: " + port + ": no se pudo conectar con el cartel (" + port + ": " + server.reason + ")\n";
+            server.cli.setProcessEnvironment(environment());
+            server.cli.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--baud", "19200", "--port", port});
+        }
+        for (Server& server : servers) {
+            QTRY_COMPARE_WITH_TIMEOUT(server.cli.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(QString::number(server.cli.exitCode()) + u'|' + QString::fromUtf8(server.cli.readAllStandardOutput()) +
+                     u'|' + QString::fromUtf8(server.cli.readAllStandardError()), server.reason);
+            const QRegularExpression expected(QRegularExpression::anchoredPattern(QString::fromLatin1(server.heard)));
+            QTRY_VERIFY2(expected.match(QString::fromLatin1(server.got.toHex())).hasMatch(), server.got.toHex().constData());
+        }
     }
 
-    // With standard error on a terminal: a progress bar from the first byte to 100% and a line end.
+    // With standard error on a terminal: a bar redrawn in place, its bytes counting up to a full bar at the
+    // last one, and a line end.
     void progressBarOnATerminal()
     {
         testpty::Pty terminal;
         const QByteArray device = QFile::encodeName(terminal.slavePath());
         const auto stderrOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); };
         QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), stderrOnTerminal), QStringLiteral("0||"));
-        QVERIFY(terminal.waitForBytes(10, 2000));
-        QTest::qWait(100);
+        QVERIFY(terminal.settle());
         const QString shown = QString::fromUtf8(terminal.bytes());
-        QVERIFY2(shown.startsWith(QStringLiteral("\r[")) && shown.endsWith(u'\n') &&
-                     shown.contains(QStringLiteral("  3% 1/27 bytes, quedan 0:01 ")) &&
-                     shown.contains(QStringLiteral("[##############################] 100% 27/27 bytes, quedan 0:01 ")),
-                 qPrintable(shown));
+        QVERIFY2(shown.startsWith(u'\r') && shown.endsWith(u'\n'), qPrintable(shown));
+        const QStringList draws = shown.chopped(1).split(u'\r', Qt::SkipEmptyParts);
+        static const QRegularExpression drawn(QStringLiteral("^\\[[#-]{30}\\] +\\d+% (\\d+)/27 bytes, quedan \\d+:\\d\\d $"));
+        for (int i = 0, before = 0; i < draws.size(); before = drawn.match(draws[i++]).captured(1).toInt())
+            QVERIFY2(drawn.match(draws[i]).captured(1).toInt() > before, qPrintable(draws[i]));
+        QVERIFY2(draws.last().startsWith("[" + QString(30, u'#') + "] 100% 27/27 bytes"), qPrintable(shown));
         // Two signs: one line each, the block redrawn in place.
         testpty::Pty second;
         terminal.clear();
         QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--port", second.slavePath()} + fast(), stderrOnTerminal), "0||");
-        QTest::qWait(100);
+        QVERIFY(terminal.settle());
         const QString lines = QString::fromUtf8(terminal.bytes());
         QVERIFY2(lines.contains(QStringLiteral("\x1b[2A\r\x1b[K")) && lines.contains("\r\x1b[K" + second.slavePath() + " [") &&
                      lines.count(QStringLiteral("[##############################] 100% 27/27 bytes")) == 2, qPrintable(lines));

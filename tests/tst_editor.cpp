@@ -32,7 +32,7 @@ class TestEditor : public QObject
         QVERIFY(testenv::writeFile(dir.filePath("T.TXT"), "uno\ndos\n"));
         if (pages != QLatin1String("-")) {
             QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), bytes));
-            run(*w, "<p.mnm>;Cargar", dir.path());
+            QVERIFY(run(*w, "<p.mnm>;Cargar", dir.path()));
         }
     }
 
@@ -127,7 +127,7 @@ private slots:
         QFETCH(QString, script);
         QFETCH(QString, expected);
         setUp(pages);
-        run(*w, script, dir.path());
+        QVERIFY(run(*w, script, dir.path()));
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
             {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"},
             {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
@@ -152,7 +152,7 @@ private slots:
         w->editor().RefMensaje();
         w->editor().TomoActual();
         QCOMPARE(PageText[1].size(), 40000);
-        run(*w, "txtMensaje yy"); // the start of the long text, typed: that is what counts
+        QVERIFY(run(*w, "txtMensaje yy")); // the start of the long text, typed: that is what counts
         w->editor().TomoActual();
         QCOMPARE(PageText[1], QStringLiteral("yy"));
         // What is deleted from a long text stays deleted, and typing over it stops at 255 again.
@@ -200,7 +200,7 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version" << "0|tivor 1.0.8 (Tivor v1.8)|";
+        QTest::newRow("version") << "--version" << "0|tivor " TIVOR_TEST_VERSION " (Tivor " TIVOR_TEST_VERSION_TEXT ")|";
         QTest::newRow("help") << "x.mnm -h" << "0|Uso: tivor [ARCHIVO.mnm]|";
         QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
         QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
@@ -254,20 +254,20 @@ private slots:
         QVERIFY(hint->text().contains("tivor-sign"));
         QList<bool> shown{hint->isVisible()};
         for (const char* command : {"Nuevo", "cerrar"})
-            shown << (run(*w, command), hint->isVisible());
+            shown << (run(*w, command) && hint->isVisible());
         QCOMPARE(shown, QList<bool>({true, false, true}));
 
         // The advice and the first panel follow the port: Opciones opens one, and a dialog that finds the
         // port closed opens it again on its own.
         testpty::Pty first, second;
-        testenv::onNextModal([&](QWidget* dlg) { run(*dlg, "cboPort " + first.slavePath() + ";cmdOK"); });
-        run(*w, "Opciones");
+        testenv::onNextModal([&](QWidget* dlg) { if (!run(*dlg, "cboPort " + first.slavePath() + ";cmdOK")) dlg->close(); });
+        QVERIFY(run(*w, "Opciones"));
         QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), first.slavePath() + ": 9600");
         w->MSComm1.setPortOpen(false);
         Module1::ComPort = second.slavePath();
         Module1::DY1 = "10", Module1::DY2 = "01";
-        testenv::onNextModal([&](QWidget* dlg) { run(*dlg, "cmdOK"); });
-        run(*w, "Command1");
+        testenv::onNextModal([&](QWidget* dlg) { if (!run(*dlg, "cmdOK")) dlg->close(); });
+        QVERIFY(run(*w, "Command1"));
         QVERIFY(second.waitForBytes(14, 5000));
         QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), second.slavePath() + ": 9600");
     }
@@ -290,7 +290,7 @@ private slots:
     {
         QFETCH(QString, script);
         QFETCH(QString, expected);
-        run(*w, "Nuevo;" + script);
+        QVERIFY(run(*w, "Nuevo;" + script));
         QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(w->findChild<LedMatrix*>("ledPreview"));
         QCOMPARE(preview->text(QAccessible::Name) + u'|' + preview->text(QAccessible::Description),
                  "Vista previa del cartel|" + expected);

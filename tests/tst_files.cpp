@@ -255,7 +255,7 @@ private slots:
         QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), xBytes == "big" ? QByteArray() : xBytes));
         QVERIFY(xBytes != "big" || QFile::resize(path("x.mnm"), MaxReadBytes + 1)); // sparse: nothing written
         w->show();
-        editorkit::run(*w, script, dir.path());
+        QVERIFY(editorkit::run(*w, script, dir.path()));
         QStringList shown;
         for (const auto& d : platform::testing::shownDialogs)
             shown << (d.save ? "S" : "O") + QString::number(d.flags) + d.filter.right(3) + u':' +
@@ -279,7 +279,7 @@ private slots:
     {
         QVERIFY(platform::installSpanishQtTexts(*qApp));
         w->show();
-        editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path());
+        QVERIFY(editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path()));
         platform::testing::scriptedBoxes = false;
         QString seen;
         testenv::onNextModal([&seen](QWidget* modal) {
@@ -290,7 +290,7 @@ private slots:
                    (box->isVisible() ? " (abierta)" : " (respondida)");
             box->button(QMessageBox::Yes)->click();
         });
-        editorkit::run(*w, "salir");
+        QVERIFY(editorkit::run(*w, "salir"));
         QCOMPARE(seen, QStringLiteral("&Sí&No|Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
         QCOMPARE(platform::testing::endCount, 1);
         QVERIFY(testenv::readFile(path("a.mnm")).startsWith("1,3,2,\"CAMBIADO\""));
@@ -310,7 +310,7 @@ private slots:
             if (!taken)
                 qobject_cast<QFileDialog*>(dialog)->reject();
         });
-        editorkit::run(*w, "Cargar");
+        QVERIFY(editorkit::run(*w, "Cargar"));
         QVERIFY(taken);
         QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }

@@ -82,7 +82,7 @@ private slots:
         QFETCH(QString, after);
         using namespace Module1;
         ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
-        testenv::onNextModal([steps](QWidget* dlg) { editorkit::run(*dlg, steps); });
+        testenv::onNextModal([steps](QWidget* dlg) { if (!editorkit::run(*dlg, steps)) dlg->close(); });
         const bool accepted = !after.startsWith(u'-');
         QCOMPARE(showOptionsDialog(nullptr), accepted);
         QCOMPARE(stored(), after);
@@ -96,7 +96,7 @@ private slots:
         QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
         platform::testing::settingsFile = dir.filePath("blocker/Tivor.conf");
         platform::testing::queuedAnswers = {MsgAnswer::Ok};
-        testenv::onNextModal([](QWidget* dlg) { editorkit::run(*dlg, "cmdOK"); });
+        testenv::onNextModal([](QWidget* dlg) { if (!editorkit::run(*dlg, "cmdOK")) dlg->close(); });
         QVERIFY(showOptionsDialog(nullptr));
         const auto box = platform::testing::shownBoxes.value(0);
         QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),

@@ -48,8 +48,11 @@ inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaj
 // closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
 // cancels it). "^Ctrl+N" presses keys in the shown, active window, where it has the focus; "+name" drops the
 // file `folder`/name on the window (when the window takes it) and lets what the drop started run.
-inline void run(QWidget& w, const QString& script, const QString& folder = QString())
+// False, with the test failed, at the first step that cannot be taken: call it inside QVERIFY so the test
+// stops there instead of running the rest against a window in an unknown state.
+[[nodiscard]] inline bool run(QWidget& w, const QString& script, const QString& folder = QString())
 {
+    const auto failed = [](const QString& why) { return QTest::qFail(qPrintable(why), __FILE__, __LINE__), false; };
     for (const QString& step : script.split(u';', Qt::SkipEmptyParts)) {
         QObject* target = w.findChild<QObject*>(step.section(u' ', 0, 0));
         const QString value = step.section(u' ', 1);
@@ -57,7 +60,8 @@ inline void run(QWidget& w, const QString& script, const QString& folder = QStri
         if (step.startsWith(u'^')) {
             w.show();
             w.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&w));
+            if (!QTest::qWaitForWindowActive(&w))
+                return failed(QStringLiteral("the window never became active for ") + step);
             QTest::keySequence(w.focusWidget() ? w.focusWidget() : &w, QKeySequence(step.mid(1)));
         } else if (step.startsWith(u'+')) {
             QMimeData data;
@@ -75,7 +79,8 @@ inline void run(QWidget& w, const QString& script, const QString& folder = QStri
             // Typed as a user does, in the focused field: completion only acts there.
             w.activateWindow();
             list->lineEdit()->setFocus();
-            QTRY_VERIFY(list->lineEdit()->hasFocus());
+            if (!QTest::qWaitFor([list] { return list->lineEdit()->hasFocus(); }))
+                return failed(QStringLiteral("no focus for ") + step);
             list->lineEdit()->clear();
             QTest::keyClicks(list->lineEdit(), value);
         } else if (list)
@@ -93,8 +98,9 @@ inline void run(QWidget& w, const QString& script, const QString& folder = QStri
         else if (step == QLatin1String("clean") || step == QLatin1String("dirty"))
             Module1::MsgModified = step == QLatin1String("dirty");
         else
-            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+            return failed(QStringLiteral("unknown step ") + step);
     }
+    return true;
 }
 
 // The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".

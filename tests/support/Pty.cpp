@@ -56,8 +56,12 @@ void Pty::readLoop()
     unsigned char buf[4096];
     while (!m_stop) {
         pollfd fd = {m_master, POLLIN, 0}; // a short timeout: the stop flag is seen soon
-        if (m_paused || ::poll(&fd, 1, 5) <= 0) {
-            ::usleep(m_paused ? 1000 : 0);
+        if (m_paused) {
+            ::usleep(1000);
+            continue;
+        }
+        if (const int ready = ::poll(&fd, 1, 5); ready <= 0) {
+            m_emptyPolls += ready == 0;
             continue;
         }
         const ssize_t n = ::read(m_master, buf, sizeof buf);
@@ -96,6 +100,16 @@ bool Pty::waitForBytes(int count, int timeoutMs) const
     for (const qint64 end = nowNs() + qint64(timeoutMs) * 1000000; nowNs() <= end; ::usleep(1000)) {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (int(m_received.size()) >= count)
+            return true;
+    }
+    return false;
+}
+
+bool Pty::settle(int timeoutMs) const
+{
+    const int from = m_emptyPolls;
+    for (const qint64 end = nowNs() + qint64(timeoutMs) * 1000000; nowNs() <= end; ::usleep(1000)) {
+        if (m_hungUp || m_master < 0 || m_emptyPolls >= from + 2)
             return true;
     }
     return false;

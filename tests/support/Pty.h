@@ -41,6 +41,10 @@ public:
     QByteArray bytes() const;
     std::vector<Received> received() const;
     bool waitForBytes(int count, int timeoutMs) const; // without running events
+    // Once true, every byte the program wrote before the call is in bytes(): the reader has since found
+    // the master empty twice (its poll also waits for bytes still on their way through the kernel). What
+    // a program wrote and returned from, or wrote and ended, can then be compared whole, extras included.
+    bool settle(int timeoutMs = 5000) const;
     void clear();
 
     void hangUp();              // closes the master now: later writes to the slave fail
@@ -60,6 +64,7 @@ private:
     std::vector<Received> m_received;
     std::atomic<bool> m_stop{false}, m_hungUp{false}, m_paused{false};
     std::atomic<int> m_hangUpAfter{-1};
+    std::atomic<int> m_emptyPolls{0};
     std::thread m_reader;
 };
 } // namespace testpty

@@ -5,7 +5,10 @@
 
 #include "core/files/MessageFile.h"
 #include "core/model/Module1.h"
+#include "core/link/PacedSend.h"
 #include "core/platform/Clock.h"
+#include "core/ports/MSComm.h"
+#include "core/ports/NetLink.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 #include "core/platform/Program.h"
@@ -39,6 +42,9 @@ void reset(const QTemporaryDir& dir, double waitScale)
     startedPrograms.clear();
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
+    // The port's limits and counters as the program starts with them, whatever an earlier test set.
+    outputStallMs = 2000, openTimeoutMs = 3000, outputCalls = 0;
+    resetTransmissionState();
     settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);
 }

@@ -7,8 +7,8 @@
 
 namespace testenv
 {
-// Clears the model, the message file's name and every platform test hook, scripts prompts, dialogs and the
-// program's end, points the settings store at a fresh file in `dir`, and shortens the program's own waits by
+// Clears the model, the message file's name, the transmission state and every platform test hook (the
+// port's time limits and write counter included), scripts prompts, dialogs and the program's end, points the settings store at a fresh file in `dir`, and shortens the program's own waits by
 // `waitScale`.
 void reset(const QTemporaryDir& dir, double waitScale = 0.0);
 

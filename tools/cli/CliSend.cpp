@@ -11,6 +11,7 @@
 #include "core/settings/RegSett.h"
 
 #include "core/platform/EndingSignals.h"
+#include "core/platform/SerialDevice.h"
 #include "core/platform/Terminal.h"
 
 #include <QElapsedTimer>
@@ -295,8 +296,25 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
         if (ports->size() == given)
             return fail(StatusFile, QStringLiteral("%1: no nombra ningun puerto (uno por linea; # comentarios)").arg(path));
     }
-    // The same text twice would be refused by the lock of the first: a sign gets the message once.
+    // A text that can name no port is mistyped, not a sign out of reach: nothing is sent to any sign.
+    for (const QString& port : std::as_const(*ports))
+        if (const QString fault = SignPort::textFault(port); !fault.isEmpty())
+            return fail(StatusUsage, fault);
+    // The same device twice, by one text or two (a link, a number), would be refused by the hold of the
+    // first: a sign gets the message once.
     ports->removeDuplicates();
+    QStringList devices;
+    ports->removeIf([&devices](const QString& port) {
+        if (SignPort::isNetPort(port))
+            return false;
+        const QString identity = platform::deviceIdentity(SignPort::deviceNameFor(port));
+        if (identity.isEmpty())
+            return false;
+        if (devices.contains(identity))
+            return true;
+        devices << identity;
+        return false;
+    });
     if (ports->isEmpty())
         ports->append(ComPort);
     ComPort = ports->first();
@@ -341,14 +359,16 @@ int sendBuilt(const QString& what, const QStringList& ports)
     std::vector<PacedLine> lines(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         names << deviceOf(ports.at(i));
-        opened.push_back(openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
+        // Once cancelled, the signs still to open would only delay the end.
+        opened.push_back(TxCancel ? nullptr : openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
         lines[size_t(i)].port = opened.back().get();
     }
+    // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.
+    if (TxCancel)
+        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
     if (count == 1 && !lines.front().port)
         return fail(StatusPort,
                     QStringLiteral("%1: %2 (%3)").arg(names.front(), notOpenedText(ports.front()), openErrors.front()));
-    if (TxCancel)
-        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
 
     if (count == 1) {
         ProgressBar bar(platform::isTerminal(platform::StdStream::Error));

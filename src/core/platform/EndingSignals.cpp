@@ -170,4 +170,9 @@ int EndingSignals::received()
 {
     return int(g_received);
 }
+
+bool EndingSignals::pending()
+{
+    return g_flag.load() != nullptr && g_received != 0;
+}
 } // namespace platform

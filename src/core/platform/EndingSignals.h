@@ -23,6 +23,9 @@ public:
 
     // The first signal that arrived, 0 while none has.
     static int received();
+    // True while one lives and a signal has come: a wait that does not run the sending loop (connecting
+    // to a network sign) looks at this to stop at once.
+    static bool pending();
     // Ends the program as the first signal would have had it not been caught (on Windows: exit status 130).
     [[noreturn]] static void endAsReceived();
 

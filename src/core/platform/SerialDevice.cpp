@@ -62,6 +62,24 @@ void DeviceLock::release()
     m_fd = -1;
 }
 
+QString deviceIdentity(const QString& device)
+{
+#ifdef Q_OS_WIN
+    // "COM3", "com3" and "\\.\COM3" are one port: Windows names carry no case.
+    QString name = device.trimmed();
+    if (name.startsWith(QLatin1String("\\\\.\\")))
+        name = name.mid(4);
+    return name.toUpper();
+#elif defined(Q_OS_UNIX)
+    struct stat st = {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return QString();
+    return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+#else
+    return device;
+#endif
+}
+
 qint64 deviceHolder(const QString& device)
 {
 #ifdef Q_OS_LINUX

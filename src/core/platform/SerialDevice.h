@@ -38,6 +38,10 @@ private:
     int m_fd = -1;
 };
 
+// What tells one device from another whatever name reaches it, as the hold sees it: the file system and
+// inode on POSIX systems, the COM name in capitals on Windows. Empty when the name reaches no device.
+QString deviceIdentity(const QString& device);
+
 // The process that holds the device, from the system's list of locks; 0 when none is listed. Any name
 // of the device finds the same holder.
 qint64 deviceHolder(const QString& device);

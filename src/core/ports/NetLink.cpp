@@ -1,6 +1,7 @@
 // QTcpSocket behind a network sign: opening with a time limit, telnet answers, pushed writes.
 #include "core/ports/NetLink.h"
 
+#include "core/platform/EndingSignals.h"
 #include "core/ports/Rfc2217.h"
 
 #include <QDeadlineTimer>
@@ -68,8 +69,10 @@ bool NetLink::open()
                      [this] { m_error = m_port + QStringLiteral(": ") + socketReason(*m_socket); });
 
     // The name lookup and the connection run in the event loop, so both share one time limit; the user's
-    // clicks wait until the port is open or has failed.
+    // clicks wait until the port is open or has failed. A Ctrl-C must not wait for that limit: nothing has
+    // been sent yet, so the wait is cut in short slices that look for it.
     const QDeadlineTimer deadline(platform::testing::openTimeoutMs);
+    constexpr qint64 signalSliceMs = 50;
     auto waitFor = [&](const auto& done) {
         QEventLoop loop;
         QTimer timer;
@@ -78,18 +81,22 @@ bool NetLink::open()
         QObject::connect(m_socket.get(), &QTcpSocket::connected, &loop, &QEventLoop::quit);
         QObject::connect(m_socket.get(), &QTcpSocket::readyRead, &loop, &QEventLoop::quit);
         QObject::connect(m_socket.get(), &QTcpSocket::stateChanged, &loop, &QEventLoop::quit);
-        while (!done() && m_socket->state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
-            timer.start(int(std::max<qint64>(1, deadline.remainingTime())));
+        while (!done() && m_socket->state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired() &&
+               !platform::EndingSignals::pending()) {
+            timer.start(int(std::clamp<qint64>(deadline.remainingTime(), 1, signalSliceMs)));
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         }
         return done();
     };
+    auto failedWait = [this](const QString& reason) {
+        return fail(platform::EndingSignals::pending() ? QStringLiteral("cancelado") : reason);
+    };
 
     m_socket->connectToHost(host, tcpPort);
     if (!waitFor([this] { return isOpen(); }))
-        return fail(m_socket->state() == QAbstractSocket::UnconnectedState
-                        ? socketReason(*m_socket)
-                        : QStringLiteral("sin respuesta en %1 s (tiempo agotado)").arg(platform::testing::openTimeoutMs / 1000.0));
+        return failedWait(m_socket->state() == QAbstractSocket::UnconnectedState
+                              ? socketReason(*m_socket)
+                              : QStringLiteral("sin respuesta en %1 s (tiempo agotado)").arg(platform::testing::openTimeoutMs / 1000.0));
     // Each byte leaves as soon as it is written, or the sign's pacing would be lost.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_error.clear();
@@ -99,8 +106,8 @@ bool NetLink::open()
     if (!send(m_telnet->greeting()))
         return false;
     if (!waitFor([this] { return m_telnet->comPortState() != 0; }))
-        return fail(isOpen() ? QStringLiteral("el servidor no respondio a la opcion de puerto serie (RFC 2217)")
-                             : socketReason(*m_socket));
+        return failedWait(isOpen() ? QStringLiteral("el servidor no respondio a la opcion de puerto serie (RFC 2217)")
+                                   : socketReason(*m_socket));
     if (m_telnet->comPortState() < 0)
         return fail(QStringLiteral("el servidor no acepta la opcion de puerto serie (RFC 2217)"));
     // The baud rate answer shows the server took the line settings; the modem lines are never confirmed
@@ -108,7 +115,8 @@ bool NetLink::open()
     if (!setLine(m_line))
         return false;
     if (!waitFor([this] { return m_telnet->baudAnswered(); }))
-        return fail(isOpen() ? QStringLiteral("el servidor no confirmo la velocidad (RFC 2217)") : socketReason(*m_socket));
+        return failedWait(isOpen() ? QStringLiteral("el servidor no confirmo la velocidad (RFC 2217)")
+                                   : socketReason(*m_socket));
     return setModemLine(ModemLine::Rts, false) && setModemLine(ModemLine::Dtr, false);
 }
 

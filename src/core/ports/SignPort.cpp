@@ -4,6 +4,22 @@
 #include "core/ports/NetLink.h"
 #include "core/ports/SerialPort.h"
 
+#include <QRegularExpression>
+
+namespace
+{
+// As "tivor-cli show" shows a control character: "x\x09y".
+QString escapedText(const QString& text)
+{
+    QString shown;
+    for (QChar c : text)
+        shown += c.unicode() < 0x20 || c.unicode() == 0x7F
+                     ? QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'))
+                     : QString(c);
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+} // namespace
+
 bool SignPort::isPortNumber(const QString& port)
 {
     const QString t = port.trimmed();
@@ -20,6 +36,28 @@ bool SignPort::isNetPort(const QString& port)
     const QString t = port.trimmed();
     return t.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive) ||
            t.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive);
+}
+
+QString SignPort::textFault(const QString& port)
+{
+    const QString t = port.trimmed();
+    // No device or host has such a name; passed on, the system takes the text cut at a NUL (Qt warns of
+    // a broken file name) and a lock file would be left under the cut name.
+    for (QChar c : t)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("%1 no es un puerto (tiene un caracter de control)").arg(escapedText(t));
+    const QString form = QStringLiteral(" (se espera tcp://EQUIPO:PUERTO o rfc2217://EQUIPO:PUERTO)");
+    // Two letters at least: "C://..." is a Windows drive.
+    static const QRegularExpression schemed(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]+)://"));
+    const QRegularExpressionMatch m = schemed.match(t);
+    if (m.hasMatch() && !isNetPort(t))
+        return QStringLiteral("%1: esquema desconocido \"%2\"").arg(t, m.captured(1)) + form;
+    QString host;
+    quint16 tcpPort = 0;
+    bool telnet = false;
+    if (isNetPort(t) && (!NetLink::parse(t, &host, &tcpPort, &telnet) || tcpPort == 0))
+        return t + QStringLiteral(": direccion de red no valida") + form;
+    return QString();
 }
 
 QString SignPort::deviceNameFor(const QString& port)
@@ -39,6 +77,10 @@ QString SignPort::deviceNameFor(const QString& port)
 
 std::unique_ptr<SignPort> SignPort::create(const QString& port, QString* error)
 {
+    if (const QString fault = textFault(port); !fault.isEmpty()) {
+        *error = fault;
+        return nullptr;
+    }
     // A network address is never a device path.
     if (isNetPort(port))
         return std::make_unique<NetLink>(port);

@@ -30,6 +30,11 @@ public:
     // name or path used as it is (/dev/ttyUSB0, COM3, a pseudo-terminal, a symlink).
     static bool isPortNumber(const QString& port);
     static bool isNetPort(const QString& port);
+    // Why the text cannot name a port of any kind (a control character, a network address not well
+    // formed, a scheme other than tcp:// and rfc2217://); empty when it may. create() refuses such a
+    // text; a caller that takes the texts from its user asks first, to tell a mistyped port from one
+    // that cannot be reached.
+    static QString textFault(const QString& port);
     // The device a serial port text stands for; empty when the text names no port.
     static QString deviceNameFor(const QString& port);
     // The port the text names, not yet open; null, with the reason in `error`, when it names none.
