@@ -344,6 +344,7 @@ def load(p):
     rows = [json.loads(l) for l in open(p) if l.strip()]
     for r in rows:
         r.pop('duracion_ms', None)
+        r.pop('dispositivo', None)  # each run listens on a port of its own
     return rows
 lin, win = load(sys.argv[1]), load(sys.argv[2])
 print('   %d transmission(s) from Linux, %d from Windows' % (len(lin), len(win)))
