@@ -371,6 +371,8 @@ private slots:
                 lastFirst = std::max(lastFirst, times.front().ns), firstLast = std::min(firstLast, times.back().ns);
         }
         QVERIFY(lastFirst < firstLast);
+        // A name cut at its NUL used to leave the serial library's lock file for "x" behind.
+        QVERIFY(!QFile::exists(QStringLiteral("/var/lock/LCK..x")));
     }
 
     // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
