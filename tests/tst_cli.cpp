@@ -1,91 +1,23 @@
 // tivor-cli as a real process on real files and a real pseudo-terminal: what only the command line shows
-// (its exit statuses and one-line errors, signals, show/dump, its progress bar).
-#include "support/Pty.h"
-#include "support/TestEnv.h"
+// (its exit statuses and one-line errors, show/dump/import, stored settings, its progress bar).
+#include "support/CliKit.h"
 
 #include <QDir>
-#include <QProcess>
-#include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <fcntl.h>
-#include <limits>
-#include <map>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace
 {
-const QByteArray kHola = QByteArray::fromHex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
 const QString kDelays = QStringLiteral("use una de: 01, 02, 05, 10, 20, 30, 40, 50, 60, 70, 80, 90");
 } // namespace
 
-class TestCli : public QObject
+class TestCli : public CliTest
 {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<testpty::Pty> pty;
-    QProcess process;
-
-    QString path(const QString& name) const { return dir->filePath(name); }
-    QStringList fast() const { return {"--port", pty->slavePath(), "--dy1", "10", "--dy2", "01"}; }
-    // Its own settings folder (the user's settings are never read or changed) and no display.
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        return env;
-    }
-    void start(const QStringList& arguments, const std::function<void()>& inChild = {})
-    {
-        process.setProcessEnvironment(environment());
-        process.setChildProcessModifier(inChild);
-        process.start(QStringLiteral(TIVOR_CLI_BINARY), arguments);
-    }
-    // Runs to the end: "status|standard output|standard error".
-    QString run(const QStringList& arguments, const std::function<void()>& inChild = {})
-    {
-        start(arguments, inChild);
-        process.waitForFinished(20000);
-        const int status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        return QString::number(status) + u'|' + QString::fromUtf8(process.readAllStandardOutput()) + u'|' +
-               QString::fromUtf8(process.readAllStandardError());
-    }
-    void settings(const QByteArray& text)
-    {
-        QVERIFY(QDir().mkpath(path("config/Tivor")));
-        QVERIFY(testenv::writeFile(path("config/Tivor/Tivor.conf"), text));
-    }
-
 private slots:
-    void cleanup() // a failed check must not leave a sender running into the next test
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-    void init()
-    {
-        dir = std::make_unique<QTemporaryDir>();
-        pty = std::make_unique<testpty::Pty>();
-        QVERIFY2(pty->ok(), qPrintable(pty->error()));
-        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=10\nDY2=05\n");
-        for (const auto& [name, bytes] : QList<QPair<QString, QByteArray>>{
-                 {"hola.mnm", "1,4,2,\"HOLA\"\r\n"}, {"300.mnm", "300,0,0,\"x\"\r\n"}, {"vacio.mnm", ""},
-                 {"blanco.txt", "\r\n\n\r"}, {"p1.mnm", "13,0,0,\"x\"\r\n"}, {"uno.txt", "uno\n"}, {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
-            QVERIFY(testenv::writeFile(path(name), bytes));
-        QVERIFY(QFile::setPermissions(path("uno.txt"), QFile::ReadOwner));
-        QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0 && QFile::link("ciclo", path("ciclo")));
-        QVERIFY(QFile::link("hola.mnm", path("enlace.mnm")) && ::link(qPrintable(path("hola.mnm")), qPrintable(path("duro.mnm"))) == 0);
-        QVERIFY(::geteuid() != 0 || ::mknod(qPrintable(path("nul")), S_IFCHR | 0666, makedev(1, 3)) == 0);
-    }
-
     // One line on standard error, nothing on standard output, and nothing on the line; %1 is the folder.
     void errors_data()
     {
@@ -242,14 +174,14 @@ private slots:
     // port and delays are used (the last byte cannot come before the sum of the stored waits).
     void sendOverStoredSettings()
     {
-        settings("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n");
+        QVERIFY(settings("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
         QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), QStringLiteral("0||"));
         QVERIFY(pty->waitForBytes(27, 2000));
         QCOMPARE(pty->bytes().toHex(' '), kHola.toHex(' '));
         QCOMPARE(testenv::readFile(path("config/Tivor/Tivor.conf")),
                  QByteArray("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
         pty->clear();
-        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n");
+        QVERIFY(settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n"));
         const qint64 startNs = testpty::nowNs();
         QCOMPARE(run({"send", path("hola.mnm")}), QStringLiteral("0||"));
         QVERIFY(pty->waitForBytes(27, 2000));
@@ -261,7 +193,7 @@ private slots:
     // ones pace the send: the last byte not before 5 x 200 + 21 x 5 ms.
     void unlistedStoredDelays()
     {
-        settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=11\nDY2=5\n");
+        QVERIFY(settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=11\nDY2=5\n"));
         const qint64 startNs = testpty::nowNs();
         QCOMPARE(run({"send", path("hola.mnm")}),
                  QStringLiteral("0||tivor-cli: aviso: el valor guardado DY1 '11' no es una demora aceptada; se envia "
@@ -270,225 +202,6 @@ private slots:
         QVERIFY(pty->waitForBytes(27, 2000));
         QCOMPARE(pty->bytes(), kHola);
         QVERIFY(pty->received().back().ns - startNs >= 1105 * 1000000);
-    }
-
-    // One sign, one sender: while one tivor-cli sends, a second one reaching the same device by its other
-    // name is refused and told which process holds it; the sign gets the first message whole.
-    void oneSenderPerDevice_data()
-    {
-        QTest::addColumn<bool>("linkFirst");
-        QTest::newRow("link, then the device path") << true;
-        QTest::newRow("device path, then a link") << false;
-    }
-    void oneSenderPerDevice()
-    {
-        QFETCH(bool, linkFirst);
-        const QString link = path("cartel");
-        QVERIFY(QFile::link(pty->slavePath(), link));
-        const QString second = linkFirst ? pty->slavePath() : link;
-        start({"send", path("hola.mnm"), "--port", linkFirst ? link : pty->slavePath(), "--dy1", "500", "--dy2", "90"});
-        QVERIFY(pty->waitForBytes(1, 5000));
-        QProcess refused;
-        refused.setProcessEnvironment(process.processEnvironment());
-        refused.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--port", second});
-        QVERIFY(refused.waitForFinished(20000));
-        QCOMPARE(QString::number(refused.exitCode()) + u'|' + QString::fromUtf8(refused.readAllStandardError()),
-                 QStringLiteral("4|tivor-cli: %1: no se pudo abrir el puerto serie (%1: el puerto esta en uso por el "
-                                "proceso %2 (tivor-cli))\n").arg(second).arg(process.processId()));
-        QVERIFY(process.waitForFinished(20000));
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(pty->bytes(), kHola);
-    }
-
-    // Several signs at once, each paced on its own (its k-th byte not before the sum of the k delays before
-    // it, counted from the start) and side by side (every first byte before any last one); every port named
-    // gets every byte; a port that cannot be opened, or a sign that hangs up after 3 bytes (lower case: it got
-    // the start, %k bytes by the report), does not stop the others, and the lines and the status say which. (A
-    // port that cannot be opened alone is in oneSenderPerDevice.)
-    void manySigns_data()
-    {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("portsFile");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("reached");
-        QTest::newRow("three --port") << "--port %A --port %B --port %C" << "" << "0||" << "ABC";
-        QTest::newRow("ports file with comments, a port twice") << "--ports-file %1/carteles.txt --port %C"
-            << "# tienda\n\n  %A \r\n\t# %B\n%C\n" << "0||" << "AC";
-        QTest::newRow("a missing port among good ones") << "--port %A --port %1/nada --port %B" << ""
-            << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
-               "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes enviados\n" << "AB";
-        QTest::newRow("a sign hangs up mid-send") << "--port %A --port %B --port %C" << ""
-            << "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
-               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n" << "AbC";
-        QTest::newRow("the only sign hangs up mid-send") << "--port %B" << "" << "5||tivor-cli: %B: Error #22, No se envio "
-            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n" << "b";
-        QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt" << ""
-            << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
-        QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
-            << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n" << "";
-        QTest::newRow("a NUL in a ports file") << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
-            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n" << "";
-        // One sign by two names (a link, the device itself) is one sign: it gets the message once.
-        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel" << "" << "0||" << "A";
-        QTest::newRow("a link in a ports file, its sign by --port") << "--ports-file %1/carteles.txt --port %B --port %A"
-            << "%1/cartel\n" << "0||" << "AB";
-    }
-    void manySigns()
-    {
-        QFETCH(QString, arguments);
-        QFETCH(QString, portsFile);
-        QFETCH(QString, expected);
-        QFETCH(QString, reached);
-        testpty::Pty b, c;
-        const std::map<char, testpty::Pty*> signs{{'A', pty.get()}, {'B', &b}, {'C', &c}};
-        const auto fill = [&](QString text) {
-            for (const auto& [name, sign] : signs)
-                text.replace(QStringLiteral("%") + QLatin1Char(name), sign->slavePath());
-            return text.replace(QStringLiteral("%1"), dir->path());
-        };
-        if (!portsFile.isEmpty())
-            QVERIFY(testenv::writeFile(path("carteles.txt"), fill(portsFile).toUtf8()));
-        QVERIFY(QFile::link(pty->slavePath(), path("cartel")));
-        b.hangUpAfter(reached.contains(u'b') ? 3 : -1);
-        const qint64 startNs = testpty::nowNs();
-        const QString got = run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' '));
-        const auto told = QRegularExpression(QRegularExpression::anchoredPattern(
-            QRegularExpression::escape(fill(expected)).replace(QStringLiteral("\\%k"), QStringLiteral("(\\d+)")))).match(got);
-        QVERIFY2(told.hasMatch(), qPrintable(got));
-        qint64 lastFirst = 0, firstLast = std::numeric_limits<qint64>::max();
-        for (const auto& [name, sign] : signs) {
-            QVERIFY(sign->settle());
-            const QByteArray wire = sign->bytes();
-            const bool cut = reached.contains(QChar(QLatin1Char(name)).toLower());
-            QCOMPARE(wire, reached.contains(QLatin1Char(name)) ? kHola : cut ? kHola.left(wire.size()) : QByteArray());
-            QVERIFY2(!cut || (wire.size() >= 3 && wire.size() <= told.captured(1).toInt() && told.captured(1).toInt() < 27),
-                     qPrintable(QStringLiteral("%1 bytes got, %2 reported").arg(wire.size()).arg(told.captured(1))));
-            const auto times = sign->received();
-            for (int k = 1; k < int(times.size()); ++k)
-                QVERIFY2(times[size_t(k)].ns - startNs >= (std::min(k, 5) * 100 + std::max(k - 5, 0) - 1) * 1000000,
-                         qPrintable(QStringLiteral("%1, byte %2").arg(QLatin1Char(name)).arg(k)));
-            if (!times.empty() && !cut)
-                lastFirst = std::max(lastFirst, times.front().ns), firstLast = std::min(firstLast, times.back().ns);
-        }
-        QVERIFY(lastFirst < firstLast);
-        // A name cut at its NUL used to leave the serial library's lock file for "x" behind.
-        QVERIFY(!QFile::exists(QStringLiteral("/var/lock/LCK..x")));
-    }
-
-    // Like "Cancelar": the byte in hand is finished, then 01 01 in one write, status 130; on every sign at once.
-    // A closing terminal sends SIGHUP twice (the kernel, then the shell), a logout SIGTERM and then SIGHUP.
-    void cancelBySignal_data()
-    {
-        QTest::addColumn<QList<int>>("signalsSent");
-        QTest::addColumn<int>("signs");
-        QTest::newRow("SIGINT") << QList<int>{SIGINT} << 1;
-        QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 1;
-        QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 1;
-        QTest::newRow("SIGQUIT") << QList<int>{SIGQUIT} << 1;
-        QTest::newRow("SIGHUP twice") << QList<int>{SIGHUP, SIGHUP} << 1;
-        QTest::newRow("SIGTERM, then SIGHUP") << QList<int>{SIGTERM, SIGHUP} << 1;
-        QTest::newRow("SIGINT, three signs") << QList<int>{SIGINT} << 3;
-        QTest::newRow("SIGHUP, three signs") << QList<int>{SIGHUP} << 3;
-        // 0 signs: one rfc2217:// sign that accepts and never answers, still connecting when the signal comes.
-        QTest::newRow("SIGINT while connecting") << QList<int>{SIGINT} << 0;
-        QTest::newRow("SIGTERM while connecting") << QList<int>{SIGTERM} << 0;
-    }
-    void cancelBySignal()
-    {
-        QFETCH(QList<int>, signalsSent);
-        QFETCH(int, signs);
-        testpty::Pty more[2];
-        std::vector<testpty::Pty*> lines{pty.get(), &more[0], &more[1]};
-        lines.resize(size_t(signs));
-        QStringList arguments{"send", path("hola.mnm"), "--dy1", "500"};
-        for (testpty::Pty* line : lines)
-            arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
-        QTcpServer silent;
-        QVERIFY(signs > 0 || silent.listen(QHostAddress::LocalHost));
-        start(arguments << (signs > 0 ? QStringList() : QStringList{"--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(signs > 0 || silent.waitForNewConnection(5000));
-        for (testpty::Pty* line : lines) // every sign, not only the first, has its second byte
-            QVERIFY(line->waitForBytes(2, 5000));
-        for (int signal : signalsSent)
-            ::kill(pid_t(process.processId()), signal);
-        QVERIFY(process.waitForFinished(5000));
-        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
-        QVERIFY2(signs > 0 || clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed()))); // not the 3 s limit
-        QString expected = signs > 0 ? QString() : QStringLiteral("tivor-cli: Mensaje cancelado antes de enviar: no se envio nada\n");
-        for (testpty::Pty* line : lines) {
-            line->waitForBytes(4, 2000);
-            const QByteArray wire = line->bytes();
-            const int sent = int(wire.size()) - 2;
-            QVERIFY2(sent == 2 || sent == 3, wire.toHex(' ').constData());
-            QCOMPARE(wire, kHola.left(sent) + "\x01\x01");
-            QCOMPARE(line->received().back().ns, line->received()[sent].ns);
-            expected += signs == 1 ? QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n").arg(sent)
-                                   : QStringLiteral("tivor-cli: %1: Mensaje Cancelado..., y el fin 01 01; %2 de 27 bytes "
-                                                    "enviados\n").arg(line->slavePath()).arg(sent);
-        }
-        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
-        QVERIFY(signs > 0 || pty->bytes().isEmpty());
-    }
-
-    // Signs behind RFC 2217 servers, all at once (each wait is the client's own 3 s), and what each server
-    // heard: one that agrees and confirms the speed gets the negotiation, the line set with RTS and DTR off
-    // (said twice: opening the link, then the port), then the message; one that refuses the COM port option,
-    // one that never answers, one that never confirms the speed, and one whose listen queue is full (the
-    // connection never completes) fail with their reason, status 4, and no message sent.
-    void rfc2217Servers()
-    {
-        // In hex: the client's greeting, then the line at 19200 8N1 without flow control.
-        const QByteArray greeting = "fffb2cfffb00fffd00";
-        const QByteArray line = "fffa2c0100004b00fff0fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0fffa2c0501fff0";
-        struct Server
-        {
-            const char* says; // to the client's first bytes; null: the server never accepts
-            bool confirms;    // answers the baud rate command
-            QString reason;
-            QByteArray heard; // a pattern of hex digits
-            QByteArray got{};
-            QTcpServer listener{};
-            QProcess cli{};
-        } servers[] = {
-            {"fffd2c fffd00 fffb00", true, "", greeting + line + "(fffa2c050cfff0fffa2c0509fff0)+" + kHola.toHex()},
-            {"fffe2c fffe00", false, "el servidor no acepta la opcion de puerto serie (RFC 2217)", greeting},
-            {"", false, "el servidor no respondio a la opcion de puerto serie (RFC 2217)", greeting},
-            {"fffd2c fffa2c6608fff0", false, "el servidor no confirmo la velocidad (RFC 2217)", greeting + line},
-            {nullptr, false, "sin respuesta en 3 s (tiempo agotado)", ""},
-        };
-        QTcpSocket queued; // fills the queue of the server that never accepts: the kernel drops the next SYN
-        for (Server& server : servers) {
-            server.listener.setListenBacklogSize(server.says ? 50 : 0);
-            server.listener.setMaxPendingConnections(server.says ? 30 : 0);
-            QVERIFY(server.listener.listen(QHostAddress::LocalHost));
-            QVERIFY(server.says || (queued.connectToHost(QHostAddress::LocalHost, server.listener.serverPort()), queued.waitForConnected(5000)));
-            QObject::connect(&server.listener, &QTcpServer::newConnection, &server.listener, [&server] {
-                QTcpSocket* s = server.listener.nextPendingConnection();
-                QObject::connect(s, &QTcpSocket::readyRead, s, [&server, s, &got = server.got] {
-                    if (got.isEmpty())
-                        s->write(QByteArray::fromHex(server.says));
-                    got += s->readAll();
-                    const qsizetype baud = got.indexOf("\xff\xfa\x2c\x01");
-                    if (server.confirms && baud >= 0 && got.size() >= baud + 10) {
-                        server.confirms = false; // once, with the rate it was given
-                        s->write("\xff\xfa\x2c\x65" + got.mid(baud + 4, 4) + "\xff\xf0");
-                    }
-                });
-            });
-            const QString port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.listener.serverPort());
-            server.reason = server.reason.isEmpty() ? "0||" : "4||tivor-cli: " + port + ": no se pudo conectar con el cartel (" + port + ": " + server.reason + ")\n";
-            server.cli.setProcessEnvironment(environment());
-            server.cli.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--baud", "19200", "--port", port});
-        }
-        for (Server& server : servers) {
-            QTRY_COMPARE_WITH_TIMEOUT(server.cli.state(), QProcess::NotRunning, 20000);
-            QCOMPARE(QString::number(server.cli.exitCode()) + u'|' + QString::fromUtf8(server.cli.readAllStandardOutput()) +
-                     u'|' + QString::fromUtf8(server.cli.readAllStandardError()), server.reason);
-            const QRegularExpression expected(QRegularExpression::anchoredPattern(QString::fromLatin1(server.heard)));
-            QTRY_VERIFY2(expected.match(QString::fromLatin1(server.got.toHex())).hasMatch(), server.got.toHex().constData());
-        }
     }
 
     // With standard error on a terminal: a bar redrawn in place, its bytes counting up to a full bar at the
