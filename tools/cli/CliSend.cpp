@@ -7,6 +7,7 @@
 #include "core/protocol/SignProtocol.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
+#include "core/platform/SerialPortNames.h"
 #include "core/ports/SignPort.h"
 #include "core/settings/RegSett.h"
 
@@ -247,7 +248,7 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
 }
 
 const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
-                                    QStringLiteral("Puerto serie: numero N (/dev/ttyS<N-1>) o ruta del dispositivo"),
+                                    QStringLiteral("Puerto serie: numero N (%1) o ruta del dispositivo").arg(platform::numberedPortForm()),
                                     QStringLiteral("PUERTO"));
 const QCommandLineOption portsFileOption(QStringLiteral("ports-file"),
                                          QStringLiteral("Archivo con un puerto por linea (# comentarios); con "

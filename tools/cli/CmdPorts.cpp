@@ -12,7 +12,7 @@ int cmdPorts(const QStringList& arguments)
     const Command command{QStringLiteral("ports"), QStringLiteral("ports"),
                           QStringLiteral("Lista los puertos serie encontrados, con su descripcion.\n"
                                          "El valor de --port puede ser la ruta del dispositivo o el numero N del "
-                                         "puerto serie N (/dev/ttyS<N-1>)."),
+                                         "puerto serie N (%1).").arg(platform::numberedPortForm()),
                           {}, {}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;

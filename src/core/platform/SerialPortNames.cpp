@@ -40,4 +40,13 @@ void sortSerialPorts(QList<QSerialPortInfo>& ports)
     });
 }
 #endif
+
+QString numberedPortForm()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM<N>");
+#else
+    return QStringLiteral("/dev/ttyS<N-1>");
+#endif
+}
 } // namespace platform
