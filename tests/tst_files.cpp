@@ -302,6 +302,8 @@ private slots:
     {
         w->show();
         platform::testing::scriptedDialogs = false;
+        // Windows would show its own dialog, which is no widget a test can type into; the program's part is the same.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         bool taken = false;
         testenv::onNextModal([&taken](QWidget* dialog) {
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("nada.mnm"));

@@ -55,6 +55,9 @@ private slots:
     // then holds the defaults.
     void unreadableStoreAtStartUp()
     {
+#ifdef Q_OS_WIN
+        QSKIP("the store is the registry on Windows: there is no file that could be unreadable");
+#endif
         QVERIFY(QDir().mkpath(platform::testing::settingsFile = dir.filePath(QStringLiteral("carpeta"))));
         platform::testing::queuedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
         FrmMain window;
