@@ -50,6 +50,15 @@ QString processName(qint64 pid);
 // True when the device exists and this user may not write to it (not a hold by another program).
 bool deviceAccessDenied(const QString& device);
 
+// Windows opens a COM port for one program at a time and refuses every other open as "access denied": there
+// that refusal means the port is in use, and no process can be named.
+constexpr bool deniedMeansInUse =
+#ifdef Q_OS_WIN
+    true;
+#else
+    false;
+#endif
+
 // Writing straight to the open device's handle, so that a byte reaches the system in one call.
 // Not on Windows, where QSerialPort's overlapped writes are the way to the device.
 constexpr bool directDeviceWrites =

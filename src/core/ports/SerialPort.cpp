@@ -72,7 +72,8 @@ bool SerialPort::open()
     m_port->setPortName(m_device);
     if (!m_port->open(platform::serialOpenMode())) {
         m_lock.release();
-        m_error = m_device + QStringLiteral(": ") + m_port->errorString();
+        const bool held = platform::deniedMeansInUse && m_port->error() == QSerialPort::PermissionError;
+        m_error = held ? inUseReason() : m_device + QStringLiteral(": ") + m_port->errorString();
         // A device the user may not open (not a hold by another program) means a missing group.
         if (m_port->error() == QSerialPort::PermissionError && platform::deviceAccessDenied(m_device))
             m_error += QStringLiteral("\nEn Linux el usuario debe pertenecer al grupo \"dialout\" para usar el "
