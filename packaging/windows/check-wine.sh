@@ -324,12 +324,26 @@ check_tcp_send() {
     local out=$work/tcp msg port who pid
     mkdir -p "$out"
     msg=$(message_files | grep worked_example | head -n1)
-    for who in linux win; do
+    # winsign: tivor-sign.exe started without options, as the Start menu does, is a network sign at
+    # 127.0.0.1:2001 (Windows has no pseudo-terminals); the Linux tivor-cli sends to it.
+    for who in linux win winsign; do
         port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-        "$sign" --listen "tcp://127.0.0.1:$port" --json >"$out/$who.json" 2>"$out/$who.err" &
-        pid=$!
-        sleep 1
-        if [ $who = linux ]; then
+        if [ $who = winsign ]; then
+            port=2001
+            wine "$instdir/tivor-sign.exe" --json >"$out/$who.json" 2>"$out/$who.err" &
+            pid=$!
+            local i
+            for i in $(seq 100); do
+                python3 -c 'import socket; socket.create_connection(("127.0.0.1", 2001), 1).close()' 2>/dev/null && break
+                sleep 0.2
+            done
+            sleep 2 # the probe's connection has gone quiet and been let go
+        else
+            "$sign" --listen "tcp://127.0.0.1:$port" --json >"$out/$who.json" 2>"$out/$who.err" &
+            pid=$!
+            sleep 1
+        fi
+        if [ $who = linux ] || [ $who = winsign ]; then
             "$lin" send "$msg" --port "tcp://127.0.0.1:$port" >/dev/null 2>&1 || fail "Linux tivor-cli send over TCP failed"
         else
             wine_run "$win" send "$msg" --port "tcp://127.0.0.1:$port" >/dev/null 2>&1 || fail "tivor-cli.exe send over TCP failed"
@@ -338,6 +352,15 @@ check_tcp_send() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    python3 - "$out/linux.json" "$out/winsign.json" <<'PY' || fail "tivor-sign.exe without options received something else"
+import json, sys
+def load(p):
+    rows = [json.loads(l) for l in open(p) if l.strip() and l.lstrip().startswith('{')]
+    return [{k: v for k, v in r.items() if k not in ('duracion_ms', 'dispositivo')} for r in rows]
+lin, win = load(sys.argv[1]), load(sys.argv[2])
+print('   tivor-sign.exe without options: %d transmission(s) from Linux' % len(win))
+sys.exit(0 if win and win == lin else 1)
+PY
     python3 - "$out/linux.json" "$out/win.json" <<'PY' || fail "the sign received something else from tivor-cli.exe"
 import json, sys
 def load(p):

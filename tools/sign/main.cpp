@@ -6,6 +6,7 @@
 #include "core/platform/Display.h"
 #include "core/platform/EndingSignals.h"
 #include "core/platform/Program.h"
+#include "platform/PseudoTerminal.h"
 
 #include <QApplication>
 #include <QJsonDocument>
@@ -16,6 +17,9 @@
 
 namespace
 {
+// Where the virtual sign listens when the system has no pseudo-terminals to offer.
+const char DefaultListen[] = "tcp://127.0.0.1:2001";
+
 void printLine(const QString& text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
@@ -51,10 +55,12 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(platform::versionString());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Cartel virtual de Tivor: recibe lo que Tivor envia al cartel y lo muestra.\n"
-        "Sin opciones crea un pseudo-terminal y un enlace fijo a el; escriba la ruta del enlace\n"
-        "en el campo Puerto de las opciones de Tivor."));
+    parser.setApplicationDescription(
+        QStringLiteral("Cartel virtual de Tivor: recibe lo que Tivor envia al cartel y lo muestra.\n") +
+        (havePseudoTerminals ? QStringLiteral("Sin opciones crea un pseudo-terminal y un enlace fijo a el; escriba la "
+                                              "ruta del enlace\nen el campo Puerto de las opciones de Tivor.")
+                             : QStringLiteral("Sin opciones escucha en %1; escriba esa direccion\nen el campo Puerto "
+                                              "de las opciones de Tivor.").arg(QLatin1String(DefaultListen))));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption linkOption(QStringLiteral("link"),
@@ -114,9 +120,14 @@ int main(int argc, char* argv[])
     SignLine line;
     SignLink link;
     QString error;
-    if (parser.isSet(portOption) || parser.isSet(listenOption)) {
+    // Without pseudo-terminals the sign with no options is a network sign at a fixed address, typed once.
+    const bool listen = parser.isSet(listenOption) ||
+                        (!havePseudoTerminals && !parser.isSet(portOption) && !parser.isSet(linkOption));
+    if (parser.isSet(portOption) || listen) {
         if (parser.isSet(portOption) ? !line.openSerial(parser.value(portOption), baud, &error)
-                                     : !line.listenTcp(parser.value(listenOption), &error)) {
+                                     : !line.listenTcp(parser.isSet(listenOption) ? parser.value(listenOption)
+                                                                                  : QString::fromLatin1(DefaultListen),
+                                                       &error)) {
             printError(error);
             return 1;
         }
@@ -133,7 +144,7 @@ int main(int argc, char* argv[])
     }
 
     std::unique_ptr<SignWindow> window;
-    const QString where = parser.isSet(listenOption) ? QStringLiteral("Puerto para Tivor: %1").arg(line.devicePath())
+    const QString where = listen ? QStringLiteral("Puerto para Tivor: %1").arg(line.devicePath())
                           : link.path().isEmpty()
                               ? QStringLiteral("Puerto: %1 a %2 baudios").arg(line.devicePath()).arg(baud)
                               : QStringLiteral("Puerto para Tivor: %1  (enlace a %2)").arg(link.path(), line.devicePath());

@@ -3,6 +3,15 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+
+// Whether this system has them (Windows has not: the virtual sign listens on the network there instead).
+constexpr bool havePseudoTerminals =
+#ifdef Q_OS_UNIX
+    true;
+#else
+    false;
+#endif
 
 // Opens a pseudo-terminal in raw mode (no echo, no line editing, no CR/LF translation: every byte as written),
 // both ends close-on-exec, the master non-blocking. The slave stays open in `slave`, so the master never sees a
