@@ -66,8 +66,8 @@ private slots:
             "3 de 3 [] e0 p0x L * # 0,0,0,A|2,0,0,B|0,0,0, # Nueva Pagina");
         row("next on the last page, no", "0,0,0,A|0,0,0,B", "cmdPagLast;cboEfe 2;N;cmdPagDwn",
             "2 de 2 [B] e2 p0 L * # 0,0,0,A|2,0,0,B # Nueva Pagina");
-        row("insert takes the typed page first", abc, "cmdPagDwn;txtMensaje X;Y;cmdInsertar",
-            "2 de 4 [] e0 p0x L * # 0,0,0,A|0,0,0,|0,0,0,X|0,0,0,C # Insertar");
+        row("insert takes the typed page first", "0,0,0,A|1,2,2,B|3,4,0,C", "cmdPagDwn;txtMensaje X;Y;cmdInsertar",
+            "2 de 4 [] e0 p0x L * # 0,0,0,A|0,0,0,|1,2,2,X|3,4,0,C # Insertar");
         row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;Y;cmdBorro",
             "2 de 3 [B] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,D # Borrar");
         row("delete page 1", "0,0,0,A|1,2,0,B", "Y;cmdBorro", "1 de 1 [B] e1 p2 L * # 1,2,0,B # Borrar");
