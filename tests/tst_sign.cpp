@@ -4,6 +4,7 @@
 #include "core/platform/Clock.h"
 #include "gui/preview/LedMatrix.h"
 #include "gui/preview/PagePreview.h"
+#include "platform/PseudoTerminal.h"
 #include "support/TestEnv.h"
 
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QUrl>
 #include <csignal>
+#include <unistd.h>
 
 namespace
 {
@@ -303,6 +305,32 @@ private slots:
         QVERIFY(p.waitForFinished(5000));
         QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
+    }
+
+    // tivor-sign on a serial line of its own (--port): what comes down the line is shown; a port that cannot be
+    // opened ends it at once with status 1 and the reason.
+    void tivorSignOnAPort()
+    {
+        QProcess missing;
+        missing.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", m_dir.filePath("nada")});
+        QVERIFY(missing.waitForFinished(10000));
+        QCOMPARE(QString::number(missing.exitCode()) + u'|' + QString::fromUtf8(missing.readAllStandardError()).section(u':', 0, 1),
+                 "1|tivor-sign: no se puede abrir " + m_dir.filePath("nada"));
+        int master = -1, slave = -1;
+        QString device, error;
+        QVERIFY2(openRawPty(&master, &slave, &device, &error), qPrintable(error));
+        QProcess sign;
+        sign.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", device});
+        QVERIFY(sign.waitForReadyRead(10000));
+        const QByteArray message = hex("572D4E5439DFE080202020202020484F4C41202020202020C60101");
+        QCOMPARE(::write(master, message.constData(), size_t(message.size())), ssize_t(message.size()));
+        QString out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
+        QVERIFY2(out.startsWith(QStringLiteral("Cartel virtual escuchando en ") + device), qPrintable(out));
+        sign.kill();
+        sign.waitForFinished();
+        closePtyEnd(master);
+        closePtyEnd(slave);
     }
 
     // tivor-sign as a network sign, fed by tivor-cli over TCP. A client that leaves half a message behind ends it
