@@ -140,6 +140,8 @@ private slots:
                                                     << '"' + kHola + "\"\r\n";
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
         QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
+        QTest::newRow("send, Cancelar in the preamble")
+            << "send cancel" << QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."} << QByteArray("W-N\x01\x01");
         QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
         // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
         QTest::newRow("date, SIGTERM in the preamble") << "date sigterm" << cancelled << QByteArray("W-N\x01\x01");
@@ -179,11 +181,11 @@ private slots:
         const bool bySignal = setup.contains(u"sig");
         std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals : nullptr);
         if (bySignal)
-            onText(*dlg, dating(21), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
+            onText(*dlg, texts.value(2), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
         else if (setup.contains(u"cancel"))
-            onText(*dlg, dating(21), [&dlg] { click(dlg.get(), "Command2"); });
+            onText(*dlg, texts.value(2), [&dlg] { click(dlg.get(), "Command2"); });
         else if (setup.contains(u"close"))
-            onText(*dlg, dating(21), [&dlg] { dlg->close(); });
+            onText(*dlg, texts.value(2), [&dlg] { dlg->close(); });
         else if (texts.size() > 2)
             onText(*dlg, texts[1], [&dlg] { click(dlg.get(), "cmdOK"); });
         send(*dlg);
