@@ -509,7 +509,7 @@ check_qttests() {
     # The test programs are not staged: Qt and the mingw runtime come from where they were built, and a
     # qt.conf beside them names Qt's plugins and the Spanish Qt texts the tests ask for.
     export WINEPATH="Z:${TIVOR_QT//\//\\}\\bin;Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
-    for t in ${TIVOR_WIN_QTTESTS:-tst_protocol tst_files tst_settings}; do
+    for t in ${TIVOR_WIN_QTTESTS:-tst_protocol tst_files tst_settings tst_help}; do
         exe=$(find "$build" -path "$build/stage" -prune -o -name "$t.exe" -type f -print -quit)
         [ -n "$exe" ] || { not_yet "$t.exe is not built (check-wine.sh --tests builds the tests)"; continue; }
         dir=$(dirname "$exe")

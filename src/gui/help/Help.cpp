@@ -50,7 +50,9 @@ QString helpDocumentPath()
 
 void openHelp(QWidget* parent)
 {
-    if constexpr (platform::helpHasSystemViewer) {
+    // Only where the compiled help came with the program: without it hh.exe shows nothing but its own error,
+    // and the HTML document the package carries shows in the program's window instead.
+    if (platform::helpHasSystemViewer && QFileInfo(QDir(programFolder()).filePath(HelpChmName)).isFile()) {
         const QString folder = QDir::toNativeSeparators(programFolder());
         // hh.exe gets the path as one argument, quoted by the system when the folder's name has blanks;
         // the bare command line would split such a path in two.
