@@ -7,6 +7,8 @@
 #include "gui/platform/MsgBox.h"
 #include "ui_FrmMain.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QScopedValueRollback>
 
@@ -93,10 +95,20 @@ PageEditor::PageEditor(Ui::FrmMain& ui, QWidget* window) : QObject(window), ui(u
 
 void PageEditor::setUpTextField()
 {
-    // Fall back to any fixed-pitch face where Courier New is not installed.
+    // Fall back to any fixed-pitch face where Courier New is not installed. The style hint is enough where
+    // the system's font matching honours it; where it does not (Wine gave a mathematical face that draws
+    // nothing in the field), the first fixed-pitch family installed is named outright.
     for (QWidget* w : {static_cast<QWidget*>(ui.txtMensaje), static_cast<QWidget*>(ui.cboEfe)}) {
         QFont f = w->font();
         f.setStyleHint(QFont::TypeWriter);
+        if (!QFontInfo(f).fixedPitch()) {
+            const QStringList installed = QFontDatabase::families();
+            for (const char* family : {"Liberation Mono", "DejaVu Sans Mono", "Consolas", "Lucida Console"})
+                if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
+                    f.setFamily(QLatin1String(family));
+                    break;
+                }
+        }
         w->setFont(f);
     }
     // Wide enough for one sign line: 16 characters of the fixed-pitch font.
