@@ -307,6 +307,26 @@ private slots:
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
     }
 
+    // Without a display tivor-sign says so and ends (status 2), unless asked to run without a window.
+    void tivorSignWithoutDisplay()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        QProcess windowed, headless;
+        for (QProcess* p : {&windowed, &headless})
+            p->setProcessEnvironment(env);
+        windowed.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--link", m_dir.filePath("a")});
+        QVERIFY(windowed.waitForFinished(10000));
+        QCOMPARE(QString::number(windowed.exitCode()) + u'|' + QString::fromUtf8(windowed.readAllStandardError()).section(u'.', 0, 0),
+                 QStringLiteral("2|tivor-sign: no hay pantalla (DISPLAY no definido)"));
+        headless.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--json", "--link", m_dir.filePath("b")});
+        QVERIFY(headless.waitForReadyRead(10000));
+        QVERIFY(headless.readLine().contains("\"inicio\""));
+        headless.kill();
+        headless.waitForFinished();
+    }
+
     // tivor-sign on a serial line of its own (--port): what comes down the line is shown; a port that cannot be
     // opened ends it at once with status 1 and the reason.
     void tivorSignOnAPort()
