@@ -99,6 +99,22 @@ private slots:
             QVERIFY(!QFileInfo(path(node)).isFile() && (QFileInfo::exists(path(node)) || ::geteuid() != 0));
     }
 
+    // A FIFO whose writer has not written yet (a pipe from another program) is waited for, not refused.
+    void showFromAFifoStillBeingWritten()
+    {
+        const int fifo = ::open(qPrintable(path("fifo")), O_RDWR | O_CLOEXEC); // the writer, open before tivor-cli reads
+        QVERIFY(fifo >= 0);
+        start({"show", path("fifo")});
+        QVERIFY(process.waitForStarted());
+        QFile wchan(QStringLiteral("/proc/%1/wchan").arg(process.processId()));
+        QTRY_VERIFY((wchan.open(QIODevice::ReadOnly), wchan.seek(0), wchan.readAll().endsWith("pipe_read")));
+        const QByteArray page = "1,4,2,\"HOLA\"\r\n";
+        QVERIFY(::write(fifo, page.constData(), size_t(page.size())) == page.size() && ::close(fifo) == 0);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().contains("\"HOLA\""));
+    }
+
     // Names from the lists, codes no list holds, a control character escaped.
     void show()
     {
