@@ -2,12 +2,8 @@
 // (its exit statuses and one-line errors, show/dump/import, stored settings, its progress bar).
 #include "support/CliKit.h"
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTest>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -110,8 +106,7 @@ private slots:
         QTRY_VERIFY((wchan.open(QIODevice::ReadOnly), wchan.seek(0), wchan.readAll().endsWith("pipe_read")));
         const QByteArray page = "1,4,2,\"HOLA\"\r\n";
         QVERIFY(::write(fifo, page.constData(), size_t(page.size())) == page.size() && ::close(fifo) == 0);
-        QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.waitForFinished(10000) && process.exitCode() == 0);
         QVERIFY(process.readAllStandardOutput().contains("\"HOLA\""));
     }
 

@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 #include <csignal>
 #include <limits>
 #include <map>

@@ -6,9 +6,7 @@
 #include "gui/preview/PagePreview.h"
 #include "support/TestEnv.h"
 
-#include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 
 namespace

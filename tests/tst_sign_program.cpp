@@ -1,5 +1,5 @@
-// tivor-sign as a real process: fed through its link, on a serial line of its own, on the network, without a
-// display, and against an endless transmission.
+// tivor-sign as a real process: fed through its link, on a serial line of its own, on the network, and against
+// an endless transmission.
 #include "SignDecoder.h"
 #include "platform/PseudoTerminal.h"
 #include "support/TestEnv.h"
@@ -56,26 +56,6 @@ private slots:
         QVERIFY(p.waitForFinished(5000));
         QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
-    }
-
-    // Without a display tivor-sign says so and ends (status 2), unless asked to run without a window.
-    void tivorSignWithoutDisplay()
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QLatin1String(name));
-        QProcess windowed, headless;
-        for (QProcess* p : {&windowed, &headless})
-            p->setProcessEnvironment(env);
-        windowed.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--link", m_dir.filePath("a")});
-        QVERIFY(windowed.waitForFinished(10000));
-        QCOMPARE(QString::number(windowed.exitCode()) + u'|' + QString::fromUtf8(windowed.readAllStandardError()).section(u'.', 0, 0),
-                 QStringLiteral("2|tivor-sign: no hay pantalla (DISPLAY no definido)"));
-        headless.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--json", "--link", m_dir.filePath("b")});
-        QVERIFY(headless.waitForReadyRead(10000));
-        QVERIFY(headless.readLine().contains("\"inicio\""));
-        headless.kill();
-        headless.waitForFinished();
     }
 
     // tivor-sign on a serial line of its own (--port): what comes down the line is shown; a port that cannot be

@@ -49,7 +49,6 @@ public:
 
     void hangUp();              // closes the master now: later writes to the slave fail
     void hangUpAfter(int count) { m_hangUpAfter = count; }
-    bool hungUp() const { return m_hungUp; }
     void setPaused(bool paused) { m_paused = paused; } // a far end that stops reading
     bool setReaderRealtime(); // for the benchmarks' timestamps; false when the system does not allow it
 
