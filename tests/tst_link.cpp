@@ -17,8 +17,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <termios.h>
 
