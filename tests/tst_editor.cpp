@@ -9,7 +9,6 @@
 
 #include <QAccessible>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QMap>
 #include <QProcess>
@@ -233,12 +232,9 @@ private slots:
         tivor.start(TIVOR_PROGRAM, arguments.split(u' '));
         QString err;
         const auto ownLines = [&] { return err.split(u'\n').filter(QStringLiteral("tivor")).join(u'\n'); };
-        // The most memory the program has held, in kB. A read without a bound must fail here, not take the
-        // memory of the machine running the tests, so the wait ends early once it passes 1 GB.
-        const auto peakKb = [&] {
-            const QByteArray text = testenv::readFile(QStringLiteral("/proc/%1/status").arg(tivor.processId()));
-            return text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLongLong();
-        };
+        // A read without a bound must fail here, not take the memory of the machine running the tests, so the
+        // wait ends early once the program has held 1 GB.
+        const auto peakKb = [&] { return testenv::peakMemoryKb(tivor.processId()); };
         if (running) {
             QTRY_VERIFY_WITH_TIMEOUT((err += tivor.readAllStandardError(), !ownLines().isEmpty() || peakKb() > (1 << 20)),
                                      20000);

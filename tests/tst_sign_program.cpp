@@ -131,9 +131,8 @@ private slots:
         QVERIFY(log.contains("Mensaje: 0 paginas, 16001 bytes, velocidad Rapida (incompleta: el cartel la descarta)\n"));
         QVERIFY(log.contains("  Error: transmision de mas de 16000 bytes: se descarta y se espera otro preambulo\n"
                              "Mensaje: 1 paginas, 27 bytes"));
-        const QByteArray text = testenv::readFile(QStringLiteral("/proc/%1/status").arg(p.processId()));
-        const QByteArray peakKb = text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0);
-        QVERIFY2(peakKb.toLongLong() > 0 && peakKb.toLongLong() < 100 * 1024, peakKb.constData());
+        const qint64 peakKb = testenv::peakMemoryKb(p.processId());
+        QVERIFY2(peakKb > 0 && peakKb < 100 * 1024, qPrintable(QString::number(peakKb)));
         p.kill();
         p.waitForFinished();
     }

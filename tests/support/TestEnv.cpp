@@ -87,6 +87,13 @@ QByteArray readFile(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+qint64 peakMemoryKb(qint64 pid)
+{
+    const QByteArray text = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+    return text.contains("VmHWM:") ? text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLongLong() : 0;
+}
+
 #ifdef Q_OS_WIN
 bool FileSizeLimit::available() { return false; }
 

@@ -21,6 +21,8 @@ void onNextModal(std::function<void(class QWidget*)> action, int timeoutMs = 500
 // Writes bytes to a file, replacing it.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// The most memory the process has held (VmHWM), in kB; 0 once it has ended.
+qint64 peakMemoryKb(qint64 pid);
 
 // Bytes from hex digits; blanks between them are ignored.
 inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }

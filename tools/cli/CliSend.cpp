@@ -7,7 +7,6 @@
 #include "core/protocol/SignProtocol.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
-#include "core/platform/SerialPortNames.h"
 #include "core/ports/SignPort.h"
 #include "core/settings/RegSett.h"
 
@@ -248,7 +247,7 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
 }
 
 const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
-                                    QStringLiteral("Puerto serie: numero N (%1) o ruta del dispositivo").arg(platform::numberedPortForm()),
+                                    QStringLiteral("Puerto serie: numero N (%1) o ruta del dispositivo").arg(SignPort::numberedPortForm()),
                                     QStringLiteral("PUERTO"));
 const QCommandLineOption portsFileOption(QStringLiteral("ports-file"),
                                          QStringLiteral("Archivo con un puerto por linea (# comentarios); con "

@@ -1,6 +1,7 @@
 // "tivor-cli ports": the serial devices this computer has, with what the system knows about them.
 #include "Cli.h"
 #include "core/platform/SerialPortNames.h"
+#include "core/ports/SignPort.h"
 
 #include <QSerialPortInfo>
 
@@ -12,7 +13,7 @@ int cmdPorts(const QStringList& arguments)
     const Command command{QStringLiteral("ports"), QStringLiteral("ports"),
                           QStringLiteral("Lista los puertos serie encontrados, con su descripcion.\n"
                                          "El valor de --port puede ser la ruta del dispositivo o el numero N del "
-                                         "puerto serie N (%1).").arg(platform::numberedPortForm()),
+                                         "puerto serie N (%1).").arg(SignPort::numberedPortForm()),
                           {}, {}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;

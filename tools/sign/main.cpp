@@ -123,11 +123,11 @@ int main(int argc, char* argv[])
     // Without pseudo-terminals the sign with no options is a network sign at a fixed address, typed once.
     const bool listen = parser.isSet(listenOption) ||
                         (!havePseudoTerminals && !parser.isSet(portOption) && !parser.isSet(linkOption));
+    const QString listenAddress =
+        parser.isSet(listenOption) ? parser.value(listenOption) : QString::fromLatin1(DefaultListen);
     if (parser.isSet(portOption) || listen) {
         if (parser.isSet(portOption) ? !line.openSerial(parser.value(portOption), baud, &error)
-                                     : !line.listenTcp(parser.isSet(listenOption) ? parser.value(listenOption)
-                                                                                  : QString::fromLatin1(DefaultListen),
-                                                       &error)) {
+                                     : !line.listenTcp(listenAddress, &error)) {
             printError(error);
             return 1;
         }

@@ -40,13 +40,4 @@ void sortSerialPorts(QList<QSerialPortInfo>& ports)
     });
 }
 #endif
-
-QString numberedPortForm()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM<N>");
-#else
-    return QStringLiteral("/dev/ttyS<N-1>");
-#endif
-}
 } // namespace platform

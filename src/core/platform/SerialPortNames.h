@@ -12,6 +12,4 @@ namespace platform
 QString serialPortName(const QSerialPortInfo& port);
 // The ports in the order to offer them: by name; on Windows COM2 before COM10.
 void sortSerialPorts(QList<QSerialPortInfo>& ports);
-// The device the port number N stands for, as help texts show it: /dev/ttyS<N-1>, or COM<N> on Windows.
-QString numberedPortForm();
 } // namespace platform

@@ -8,6 +8,16 @@
 
 namespace
 {
+// The N-th serial port is this prefix and N less this offset: COM1 on Windows, /dev/ttyS0 elsewhere.
+// Constants, not objects: tivor-cli's option texts ask for the form while the program is still starting.
+#ifdef Q_OS_WIN
+constexpr char NumberedPrefix[] = "COM";
+constexpr int NumberOffset = 0;
+#else
+constexpr char NumberedPrefix[] = "/dev/ttyS";
+constexpr int NumberOffset = 1;
+#endif
+
 // As "tivor-cli show" shows a control character: "x\x09y".
 QString escapedText(const QString& text)
 {
@@ -68,11 +78,12 @@ QString SignPort::deviceNameFor(const QString& port)
     const int n = port.trimmed().toInt(&ok);
     if (!ok || n < 1)
         return QString();
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM") + QString::number(n);
-#else
-    return QStringLiteral("/dev/ttyS") + QString::number(n - 1);
-#endif
+    return QLatin1String(NumberedPrefix) + QString::number(n - NumberOffset);
+}
+
+QString SignPort::numberedPortForm()
+{
+    return QLatin1String(NumberedPrefix) + (NumberOffset ? QStringLiteral("<N-%1>").arg(NumberOffset) : QStringLiteral("<N>"));
 }
 
 std::unique_ptr<SignPort> SignPort::create(const QString& port, QString* error)
