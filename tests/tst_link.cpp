@@ -9,6 +9,7 @@
 #include "core/ports/Rfc2217.h"
 #include "gui/platform/MsgBox.h"
 #include "core/platform/Wait.h"
+#include "core/platform/WriteBatch.h"
 #include "core/settings/RegSett.h"
 #include "support/Pty.h"
 #include "support/TcpSink.h"
@@ -18,7 +19,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+#include <fcntl.h>
 #include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Module1;
 
@@ -74,9 +79,20 @@ private slots:
         pty.reset();
     }
 
-    // 8002 bytes, each its own write, each announced to the progress before it goes.
+    // 8002 bytes, each its own write, each announced to the progress before it goes; the same whether the
+    // system takes the writes in batches or one call at a time.
+    void longStreamOneWritePerByte_data()
+    {
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("batched") << true;
+        QTest::newRow("one call per byte") << false;
+    }
     void longStreamOneWritePerByte()
     {
+        QFETCH(bool, batched);
+        if (batched && !platform::WriteBatch().available())
+            QSKIP("this system takes no batch of writes (io_uring)");
+        platform::testing::batchWrites = batched;
         for (int slot = 1; slot <= 64; ++slot)
             PageText[slot] = QString(200, QChar(u'a' + slot % 26));
         openAndBuild();
@@ -345,6 +361,47 @@ private slots:
         QVERIFY(written < 1024 && t.elapsed() >= 200 && !port->PortOpen());
         QVERIFY2(port->errorText().contains(QStringLiteral("tiempo agotado")), qPrintable(port->errorText()));
         pty->setPaused(false);
+    }
+
+    // A line full at a byte's time: the byte waits for room (never lost, never doubled) and the rest follows;
+    // a line that takes nothing for outputStallMs fails, and the send does not hang on it.
+    void fullLineWaitsForRoom_data()
+    {
+        QTest::addColumn<bool>("roomComes");
+        QTest::newRow("room after 300 ms") << true;
+        QTest::newRow("no room again") << false;
+    }
+    void fullLineWaitsForRoom()
+    {
+        QFETCH(bool, roomComes);
+        openAndBuild();
+        pty->setPaused(true);
+        const int fd = ::open(QFile::encodeName(pty->slavePath()).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        // Full once a pause lets the system move nothing more along.
+        QByteArray filler;
+        for (qsizetype before = -1; before < filler.size(); QThread::msleep(20)) {
+            before = filler.size();
+            for (ssize_t n = 0; n >= 0; filler += QByteArray(n, 'f'))
+                n = ::write(fd, QByteArray(4096, 'f').constData(), 4096);
+        }
+        ::close(fd);
+        platform::testing::outputStallMs = 1000;
+        std::thread room([&] {
+            if (roomComes)
+                QThread::msleep(300), pty->setPaused(false);
+        });
+        QElapsedTimer t;
+        t.start();
+        const TxOutcome outcome = sendPaced(*port);
+        const qint64 ms = t.elapsed();
+        room.join();
+        pty->setPaused(false);
+        QCOMPARE(outcome, roomComes ? TxOutcome::Completed : TxOutcome::Failed);
+        QVERIFY2(roomComes ? ms >= 250 && ms < 1000 : ms >= 1000 && ms < 3000, qPrintable(QString::number(ms)));
+        QVERIFY(pty->waitForBytes(int(filler.size()) + (roomComes ? TxLength : 0), 5000) && pty->settle());
+        QCOMPARE(pty->bytes(), filler + (roomComes ? TxBuffer : QByteArray()));
+        QVERIFY(roomComes || port->errorText().contains(QStringLiteral("tiempo agotado")));
     }
 
     // The far end goes away while the port is idle: the event loop is not kept busy; the next write fails and

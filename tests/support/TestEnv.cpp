@@ -43,7 +43,7 @@ void reset(const QTemporaryDir& dir, double waitScale)
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
     // The port's limits and counters as the program starts with them, whatever an earlier test set.
-    outputStallMs = 2000, openTimeoutMs = 3000, outputCalls = 0;
+    outputStallMs = 2000, openTimeoutMs = 3000, outputCalls = 0, batchWrites = true;
     resetTransmissionState();
     settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);

@@ -6,6 +6,7 @@
 #include "core/model/Module1.h"
 #include "core/ports/SignPort.h"
 #include "core/platform/Wait.h"
+#include "core/platform/WriteBatch.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -75,50 +76,89 @@ TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(cons
 
     QElapsedTimer clock;
     clock.start();
+    platform::WriteBatch batch;
+    std::vector<platform::WriteBatch::Write> writes;
+    std::vector<PacedLine*> due, batched, single;
     // Every line keeps the nominal schedule of the first byte written to any of them, so all are due at
     // the same moment and one wake-up serves them all; each one's own catch-up floor still keeps every
     // gap at its delay less 0.5 ms at least.
     qint64 firstNs = -1;
+    qint64 soonest = 0;
+    // Right before a line's write: its progress, then the moment its wait counts from. The write, the
+    // progress text and the event pass are thus inside the wait instead of adding to every gap, and the
+    // total stays on the nominal time.
+    const auto begin = [&](PacedLine& line) {
+        if (showProgress)
+            showProgress(line);
+        const qint64 start = clock.nsecsElapsed();
+        if (firstNs < 0)
+            firstNs = start;
+        if (line.sent == 0)
+            line.dueNs = firstNs;
+        return start;
+    };
+    // The write that began at `startNs` went: the line's next byte is due on the nominal schedule, and
+    // never earlier than its delay less the catch-up after that start. A refused write ends the line.
+    const auto wrote = [&, startNs = startNs, charNs = charNs](PacedLine& line, bool ok, qint64 writeNs) {
+        if (!ok) {
+            line.outcome = TxOutcome::Failed;
+            return;
+        }
+        ++line.sent;
+        const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? startNs : charNs;
+        line.dueNs += delay;
+        line.nextNs = std::max(line.dueNs, writeNs + delay - kCatchUpNs);
+        soonest = std::min(soonest, line.nextNs);
+    };
     bool cancelled = false;
     while (!running.empty()) {
-        qint64 soonest = std::numeric_limits<qint64>::max();
+        soonest = std::numeric_limits<qint64>::max();
         // Every line whose wait is over gets its next byte; the one that got the last byte stays in the
         // list until its own wait is over too, as the caller learns the outcome only after the last wait.
-        for (auto it = running.begin(); it != running.end();) {
-            PacedLine& line = **it;
-            if (line.nextNs > clock.nsecsElapsed()) {
-                soonest = std::min(soonest, line.nextNs);
-                ++it;
-                continue;
+        due.clear();
+        std::erase_if(running, [&](PacedLine* line) {
+            if (line->nextNs > clock.nsecsElapsed()) {
+                soonest = std::min(soonest, line->nextNs);
+                return false;
             }
             // TxCancel is read after each wait, the last one included.
-            if (cancelled || line.sent == length) {
-                line.outcome = cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
-                it = running.erase(it);
-                continue;
+            if (cancelled || line->sent == length) {
+                line->outcome = cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
+                return true;
             }
-            if (showProgress)
-                showProgress(line);
-            const qint64 start = clock.nsecsElapsed();
-            if (firstNs < 0)
-                firstNs = start;
-            if (line.sent == 0)
-                line.dueNs = firstNs;
-            if (!line.port->write(bytes.constData() + line.sent, 1) || !line.port->drain()) {
-                line.outcome = TxOutcome::Failed;
-                it = running.erase(it);
-                continue;
+            due.push_back(line);
+            return false;
+        });
+        // The devices that take a batch get their bytes in one call first, so the lines written one by one
+        // (network signs) do not make them late.
+        for (PacedLine* line : due) {
+            const platform::WriteTarget target = batch.available() ? line->port->batchTarget() : platform::WriteTarget{};
+            if (target.handle >= 0) {
+                begin(*line);
+                writes.push_back({target, bytes.constData() + line->sent, 1});
+                batched.push_back(line);
+            } else {
+                single.push_back(line);
             }
-            ++line.sent;
-            const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? startNs : charNs;
-            line.dueNs += delay;
-            // The wait counts from the start of this write, so the write, the progress text and the event
-            // pass are inside it instead of adding to every gap; the total thus stays on the nominal time,
-            // and no gap is ever shorter than the delay less 0.5 ms.
-            line.nextNs = std::max(line.dueNs, start + delay - kCatchUpNs);
-            soonest = std::min(soonest, line.nextNs);
-            ++it;
         }
+        if (!writes.empty()) {
+            const qint64 batchStart = clock.nsecsElapsed();
+            batch.run(writes);
+            for (size_t i = 0; i < writes.size(); ++i) {
+                PacedLine& line = *batched[i];
+                wrote(line, line.port->finishWrite(writes[i].data, writes[i].size, writes[i].result) && line.port->drain(),
+                      batchStart);
+            }
+        }
+        for (PacedLine* line : single) {
+            const qint64 start = begin(*line);
+            wrote(*line, line->port->write(bytes.constData() + line->sent, 1) && line->port->drain(), start);
+        }
+        writes.clear();
+        batched.clear();
+        single.clear();
+        // A line whose write was refused ends Failed, and the others go on.
+        std::erase_if(running, [](const PacedLine* line) { return line->outcome == TxOutcome::Failed; });
         if (running.empty())
             break;
         platform::sleepUntil(clock, soonest);

@@ -120,6 +120,14 @@ bool MSComm::write(const char* data, qsizetype size)
     return m_port->write(data, size) || fail(m_port->errorText());
 }
 
+bool MSComm::finishWrite(const char* data, qsizetype size, qint64 taken)
+{
+    if (!m_port)
+        return fail(m_error.isEmpty() ? notOpenText() : m_error);
+    platform::testing::outputCalls += m_port->isOpen();
+    return m_port->finishWrite(data, size, taken) || fail(m_port->errorText());
+}
+
 bool MSComm::drain()
 {
     if (!m_port)

@@ -48,6 +48,8 @@ public:
     // Fails on a port never opened or closed on request; a port closed by a failure gives its reason.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
+    platform::WriteTarget batchTarget() const override { return m_port ? m_port->batchTarget() : platform::WriteTarget{}; }
+    bool finishWrite(const char* data, qsizetype size, qint64 taken) override;
     void close() override { setPortOpen(false); }
     // The system's reason for the last failure (open, settings, modem line or write).
     QString errorText() const override { return m_error; }

@@ -177,6 +177,15 @@ bool NetLink::drain()
     return isOpen() || fail(socketReason(*m_socket));
 }
 
+platform::WriteTarget NetLink::batchTarget() const
+{
+    // Raw TCP only: telnet's data is escaped and its answers go in between. Bytes still in the socket's own
+    // buffer must leave first.
+    if (m_telnet || !isOpen() || m_socket->bytesToWrite() > 0)
+        return {};
+    return {qintptr(m_socket->socketDescriptor()), true};
+}
+
 bool NetLink::send(const QByteArray& wire)
 {
     if (!isOpen())

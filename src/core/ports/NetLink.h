@@ -33,6 +33,7 @@ public:
     // connection that drops, fails and closes the link.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
+    platform::WriteTarget batchTarget() const override;
     void close() override;
     QString errorText() const override { return m_error; }
 

@@ -125,6 +125,14 @@ bool SerialPort::write(const char* data, qsizetype size)
     return m_port->write(data, size) == size || closeWith(m_port->errorString());
 }
 
+platform::WriteTarget SerialPort::batchTarget() const
+{
+    // QSerialPort opens the device non-blocking.
+    if (platform::directDeviceWrites && isOpen())
+        return {qintptr(m_port->handle())};
+    return {};
+}
+
 bool SerialPort::drain()
 {
     // write() only fills QSerialPort's buffer where it writes at all; without flush nothing leaves before

@@ -25,6 +25,7 @@ public:
     // A device that stays full for outputStallMs counts as failed.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
+    platform::WriteTarget batchTarget() const override;
     void close() override;
     QString errorText() const override { return m_error; }
 

@@ -2,6 +2,8 @@
 // Paced sending writes through this and never knows which it is.
 #pragma once
 
+#include "core/platform/WriteBatch.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -55,6 +57,18 @@ public:
     // the closed port gives that reason again.
     virtual bool write(const char* data, qsizetype size) = 0;
     virtual bool drain() = 0;
+    // Where a batch of many lines' writes may write this line's bytes in the same call to the system;
+    // none where every write must go through write() (Windows, RFC 2217, a closed port, bytes still held).
+    virtual platform::WriteTarget batchTarget() const { return {}; }
+    // Ends a write that a batch made on batchTarget(): `taken` is what the system took, or its -errno.
+    // What it left (a full device, a refusal) goes through write(), which waits for room or closes the port
+    // with the system's reason.
+    virtual bool finishWrite(const char* data, qsizetype size, qint64 taken)
+    {
+        if (taken > 0)
+            data += taken, size -= taken;
+        return size <= 0 || write(data, size);
+    }
     // Closes on request: the reason of an earlier failure is forgotten.
     virtual void close() = 0;
     // The system's reason for the last failure.
