@@ -22,10 +22,12 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 using namespace Module1;
 
@@ -205,6 +207,46 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
                 r.senderGapMs[0], r.senderGapMs[1]);
 }
 
+// The system's own share: the same bytes on the same schedule written to the same devices by a bare loop
+// (no pacing rules, no progress, no events), in batches or one call per byte. What the sending thread
+// spends above this is the program's.
+void reportFloor(const QStringList& ports, bool batched)
+{
+    std::vector<int> fds;
+    for (const QString& port : ports)
+        fds.push_back(::open(QFile::encodeName(port).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY));
+    platform::WriteBatch batch;
+    std::vector<platform::WriteBatch::Write> writes;
+    timespec due{};
+    clock_gettime(CLOCK_MONOTONIC, &due);
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpu = threadCpuNs();
+    for (int k = 0; k < TxLength; ++k) {
+        const char* byte = TxBuffer.constData() + k;
+        writes.clear();
+        for (int fd : fds) {
+            if (batched)
+                writes.push_back({{fd}, byte, 1});
+            else if (::write(fd, byte, 1) != 1)
+                std::printf("  a bare write failed\n");
+        }
+        if (batched)
+            batch.run(writes);
+        const qint64 step = qRound64((k < 5 ? TxDelayStart : TxDelayChar) * 1e9);
+        due.tv_nsec += long(step % 1000000000);
+        due.tv_sec += time_t(step / 1000000000) + due.tv_nsec / 1000000000;
+        due.tv_nsec %= 1000000000;
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+        }
+    }
+    const double cpuMs = (threadCpuNs() - cpu) / 1e6, wallMs = wall.nsecsElapsed() / 1e6;
+    for (int fd : fds)
+        ::close(fd);
+    std::printf("  the system's share, a bare loop %s: CPU %.1f ms = %.2f%% of one core over %.1f ms\n",
+                batched ? "in batches" : "one call per byte", cpuMs, 100 * cpuMs / wallMs, wallMs);
+}
+
 void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCount)
 {
     clearModel();
@@ -236,11 +278,14 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     std::printf("\none sign: %.1f ms (nominal %lld ms), sending thread CPU %.1f ms\n", one.wallMs,
                 (long long)estimatedSendMs(), one.cpuMs);
     report("pseudo-terminals", ptyPorts, fromPty, one.wallMs);
+    if (platform::WriteBatch().available())
+        reportFloor(ptyPorts, true);
     // The same without batches, as where the system has none: what the batches save.
     for (auto& pty : ptys)
         pty->clear();
     platform::testing::batchWrites = false;
     report("pseudo-terminals, one system call per byte", ptyPorts, fromPty, one.wallMs);
+    reportFloor(ptyPorts, false);
     platform::testing::batchWrites = true;
 
     TcpSigns tcp(tcpCount);
