@@ -404,6 +404,22 @@ private slots:
         QVERIFY(roomComes || port->errorText().contains(QStringLiteral("tiempo agotado")));
     }
 
+    // A network sign that has gone: a batch's write to it is refused with the system's reason, and the
+    // program is not ended by SIGPIPE.
+    void batchToVanishedNetworkSign()
+    {
+        platform::WriteBatch batch;
+        if (!batch.available())
+            QSKIP("this system takes no batch of writes (io_uring)");
+        TcpSink sink(QHostAddress(QHostAddress::LocalHost), 1);
+        openAndBuild(nullptr, nullptr, QStringLiteral("tcp://127.0.0.1:%1").arg(sink.port));
+        std::vector<platform::WriteBatch::Write> writes{{port->batchTarget(), "x", 1}};
+        QVERIFY(writes[0].target.handle >= 0);
+        for (int i = 0; i < 200 && writes[0].result >= 0; ++i, QThread::msleep(10))
+            batch.run(writes);
+        QVERIFY2(writes[0].result == -EPIPE || writes[0].result == -ECONNRESET, qPrintable(QString::number(writes[0].result)));
+    }
+
     // The far end goes away while the port is idle: the event loop is not kept busy; the next write fails and
     // closes the port.
     void hangUpWhileIdle()
