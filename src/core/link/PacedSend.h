@@ -25,10 +25,10 @@ struct PacedLine
     qint64 nextNs = 0; // when its next byte may go: never before its delay less the catch-up
 };
 
-// Sends TxBuffer to every line at once from this one thread, one byte per write. Before each byte
-// `showProgress` runs with its line; after it comes the wait of TxDelayStart (bytes 1 to 5) or
-// TxDelayChar, counted from the start of that byte's write, and each wake-up lets pending events run
-// once and then reads TxCancel. A line whose write is refused ends Failed and the others go on. When
+// Sends TxBuffer to every line at once from this one thread, one byte per write; the writes of the lines
+// due together go to the system in one call where it takes batches. Before each byte `showProgress` runs
+// with its line; after it comes the wait of TxDelayStart (bytes 1 to 5) or TxDelayChar, counted from the
+// start of that byte's write, and each wake-up lets pending events run once and then reads TxCancel. A line whose write is refused ends Failed and the others go on. When
 // TxCancel is found set, every line still sending ends Cancelled once its own wait is over, the last
 // byte's included; the caller then writes each one's terminator. Returns Busy when another transmission
 // is being sent (nothing done), Cancelled when TxCancel stopped it, else Completed.
