@@ -64,7 +64,10 @@ TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(cons
     const Sending sending;
     if (!sending.taken)
         return TxOutcome::Busy;
-    const auto [bytes, length, startNs, charNs] = scheduleOfBuilt();
+    const Schedule schedule = scheduleOfBuilt();
+    const QByteArray& bytes = schedule.bytes;
+    const int length = schedule.length;
+    const qint64 startNs = schedule.startNs, charNs = schedule.charNs;
     std::vector<PacedLine*> running;
     for (PacedLine& line : lines) {
         line.sent = 0;
@@ -99,7 +102,7 @@ TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(cons
     };
     // The write that began at `startNs` went: the line's next byte is due on the nominal schedule, and
     // never earlier than its delay less the catch-up after that start. A refused write ends the line.
-    const auto wrote = [&, startNs = startNs, charNs = charNs](PacedLine& line, bool ok, qint64 writeNs) {
+    const auto wrote = [&](PacedLine& line, bool ok, qint64 writeNs) {
         if (!ok) {
             line.outcome = TxOutcome::Failed;
             return;
