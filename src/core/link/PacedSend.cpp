@@ -100,7 +100,7 @@ TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(cons
             line.dueNs = firstNs;
         return start;
     };
-    // The write that began at `startNs` went: the line's next byte is due on the nominal schedule, and
+    // The write that began at `writeNs` went: the line's next byte is due on the nominal schedule, and
     // never earlier than its delay less the catch-up after that start. A refused write ends the line.
     const auto wrote = [&](PacedLine& line, bool ok, qint64 writeNs) {
         if (!ok) {
@@ -132,8 +132,8 @@ TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(cons
             due.push_back(line);
             return false;
         });
-        // The devices that take a batch get their bytes in one call first, so the lines written one by one
-        // (network signs) do not make them late.
+        // The lines that take a batch get their bytes in one call first, so the lines written one by one
+        // (RFC 2217 signs, or all of them where the system takes no batch) do not make them late.
         for (PacedLine* line : due) {
             const platform::WriteTarget target = batch.available() ? line->port->batchTarget() : platform::WriteTarget{};
             if (target.handle >= 0) {
