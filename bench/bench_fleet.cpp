@@ -6,7 +6,9 @@
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/ports/SignPort.h"
+#include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
+#include "core/protocol/SignProtocol.h"
 #include "core/settings/RegSett.h"
 #include "support/Pty.h"
 
@@ -217,10 +219,9 @@ void reportFloor(const QStringList& ports, bool batched)
         fds.push_back(::open(QFile::encodeName(port).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY));
     platform::WriteBatch batch;
     std::vector<platform::WriteBatch::Write> writes;
-    timespec due{};
-    clock_gettime(CLOCK_MONOTONIC, &due);
     QElapsedTimer wall;
     wall.start();
+    qint64 dueNs = 0;
     const qint64 cpu = threadCpuNs();
     for (int k = 0; k < TxLength; ++k) {
         const char* byte = TxBuffer.constData() + k;
@@ -233,12 +234,8 @@ void reportFloor(const QStringList& ports, bool batched)
         }
         if (batched)
             batch.run(writes);
-        const qint64 step = qRound64((k < 5 ? TxDelayStart : TxDelayChar) * 1e9);
-        due.tv_nsec += long(step % 1000000000);
-        due.tv_sec += time_t(step / 1000000000) + due.tv_nsec / 1000000000;
-        due.tv_nsec %= 1000000000;
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-        }
+        dueNs += qRound64((k < signproto::PreambleDelayBytes ? TxDelayStart : TxDelayChar) * 1e9);
+        platform::sleepUntil(wall, dueNs);
     }
     const double cpuMs = (threadCpuNs() - cpu) / 1e6, wallMs = wall.nsecsElapsed() / 1e6;
     for (int fd : fds)

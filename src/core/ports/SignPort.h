@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <memory>
 
 class SignPort
@@ -65,9 +66,8 @@ public:
     // with the system's reason.
     virtual bool finishWrite(const char* data, qsizetype size, qint64 taken)
     {
-        if (taken > 0)
-            data += taken, size -= taken;
-        return size <= 0 || write(data, size);
+        const qsizetype done = std::max<qint64>(taken, 0);
+        return done >= size || write(data + done, size - done);
     }
     // Closes on request: the reason of an earlier failure is forgotten.
     virtual void close() = 0;
