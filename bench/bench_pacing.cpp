@@ -1,5 +1,7 @@
 // Paced sending over a pseudo-terminal, timed on the receiving side: total time against the nominal
 // time of the delays, the gaps between bytes, and the time from a cancel click to the terminator.
+// With --port PORT it sends the 64-page message to that port once instead and prints the sender's side,
+// for a receiver timed elsewhere (a COM port that Wine maps to a pseudo-terminal read on the Linux side).
 #include "core/link/SerialLink.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
@@ -56,6 +58,57 @@ bool openLine(testpty::Pty& pty, MSComm& port)
         return false;
     }
     return true;
+}
+
+void sixtyFourPages()
+{
+    for (int p = 1; p <= MaxPages; ++p) {
+        PageText[p] = QStringLiteral("Pagina %1").arg(p);
+        PageEffect[p] = quint8(1 + p % 10);
+        PagePause[p] = quint8(p % 9);
+        PageAlign[p] = quint8(p % 2 ? 0 : 2);
+    }
+}
+
+// Shortest gap between the sender's writes, by the delay in force before each.
+void reportSenderGaps(const std::vector<qint64>& sent)
+{
+    std::map<int, std::vector<double>> gaps;
+    for (size_t i = 1; i < sent.size(); ++i)
+        gaps[qRound((i <= 5 ? TxDelayStart : TxDelayChar) * 1000)].push_back((sent[i] - sent[i - 1]) / 1e6);
+    for (const auto& [delay, g] : gaps)
+        std::printf("  sent gaps after %3d ms delay (%4zu): median %7.3f  min %7.3f  max %7.3f ms\n", delay, g.size(),
+                    percentile(g, 0.5), *std::min_element(g.begin(), g.end()), *std::max_element(g.begin(), g.end()));
+}
+
+// The 64-page message to a port named as the options name it, once; the receiving side is timed by
+// whoever reads that port. Exit status 0 when every byte went.
+int sendToPort(const QString& portText, const QString& dy1, const QString& dy2)
+{
+    clearModel();
+    sixtyFourPages();
+    DY1 = dy1;
+    DY2 = dy2;
+    buildMessageTransmission();
+    MSComm port;
+    QString error;
+    if (!openComPort(port, portText, QStringLiteral("9600"), nullptr, &error)) {
+        std::printf("cannot open %s: %s\n", qPrintable(portText), qPrintable(error));
+        return 1;
+    }
+    std::vector<qint64> sent;
+    sent.reserve(size_t(TxLength));
+    QElapsedTimer t;
+    t.start();
+    const TxOutcome outcome = sendPaced(port, [&] { sent.push_back(t.nsecsElapsed()); });
+    const double senderMs = t.nsecsElapsed() / 1e6;
+    const qint64 nominalMs = estimatedSendMs();
+    std::printf("%s: %d bytes, DY1 %s ms, DY2 %s ms: %s\n", qPrintable(portText), TxLength, qPrintable(dy1),
+                qPrintable(dy2), outcome == TxOutcome::Completed ? "completed" : "NOT completed");
+    std::printf("  nominal %lld ms; sender total %.1f ms (ratio %.4f)\n", (long long)nominalMs, senderMs,
+                senderMs / nominalMs);
+    reportSenderGaps(sent);
+    return outcome == TxOutcome::Completed ? 0 : 1;
 }
 
 void run(const char* name, const QString& dy1, const QString& dy2, const std::function<void()>& pages)
@@ -157,9 +210,17 @@ void cancelLatency(const char* name, const QString& dy1, const QString& dy2, int
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--port")); at > 0 && at + 1 < args.size()) {
+        const auto value = [&](const char* option, const char* fallback) {
+            const qsizetype i = args.indexOf(QLatin1String(option));
+            return i > 0 && i + 1 < args.size() ? args[i + 1] : QString::fromLatin1(fallback);
+        };
+        return sendToPort(args[at + 1], value("--dy1", "50"), value("--dy2", "05"));
+    }
     // --rt: the sender at real-time priority too, to see the pacing apart from the machine's load.
 #ifndef Q_OS_WIN
-    if (app.arguments().contains(QStringLiteral("--rt"))) {
+    if (args.contains(QStringLiteral("--rt"))) {
         sched_param param{};
         param.sched_priority = 5;
         std::printf("sender at real-time priority: %s\n",
@@ -175,14 +236,7 @@ int main(int argc, char** argv)
         PagePause[1] = 4;
         PageAlign[1] = 2;
     });
-    run("64 fixed-width pages", QStringLiteral("200"), QStringLiteral("05"), [] {
-        for (int p = 1; p <= MaxPages; ++p) {
-            PageText[p] = QStringLiteral("Pagina %1").arg(p);
-            PageEffect[p] = quint8(1 + p % 10);
-            PagePause[p] = quint8(p % 9);
-            PageAlign[p] = quint8(p % 2 ? 0 : 2);
-        }
-    });
+    run("64 fixed-width pages", QStringLiteral("200"), QStringLiteral("05"), sixtyFourPages);
     run("8002-byte capped stream", QStringLiteral("200"), QStringLiteral("01"), [] {
         for (int p = 1; p <= MaxPages; ++p)
             PageText[p] = QString(200, QChar(u'a' + p % 26));

@@ -1,4 +1,5 @@
-// The serial device's hold, its holder and its writes: flock, /proc/locks and poll on POSIX systems.
+// The serial device's hold and its holder: flock and /proc/locks on POSIX systems, a named semaphore on
+// Windows.
 #include "core/platform/SerialDevice.h"
 
 #include <QFile>
@@ -7,24 +8,18 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <string>
+#include <windows.h>
+#endif
 
 namespace platform
 {
-QIODevice::OpenMode serialOpenMode()
-{
-#ifdef Q_OS_WIN
-    return QIODevice::ReadWrite;
-#else
-    return QIODevice::WriteOnly;
-#endif
-}
-
 DeviceLock::~DeviceLock()
 {
     release();
@@ -38,14 +33,29 @@ DeviceLock::Result DeviceLock::take(const QString& device)
     release();
 #ifdef Q_OS_UNIX
     // Non-blocking: a serial line without carrier would otherwise hold the open itself.
-    m_fd = ::open(QFile::encodeName(device).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) // busy: another holder's exclusive mode (when not root)
+    const int fd = ::open(QFile::encodeName(device).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) // busy: another holder's exclusive mode (when not root)
         return errno == EBUSY ? Busy : NotHeld;
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    m_handle = fd;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool busy = errno == EWOULDBLOCK;
         release();
         return busy ? Busy : NotHeld;
     }
+    return Held;
+#elif defined(Q_OS_WIN)
+    // Windows refuses a second open of a COM port by itself, but Wine lets any number of programs open
+    // one: a semaphore named after the port keeps two Tivors apart wherever they run. It goes with the
+    // last handle to it, so a holder that dies frees the port.
+    const std::wstring name = (QStringLiteral("Local\\Tivor.puerto.") + deviceIdentity(device)).toStdWString();
+    const HANDLE semaphore = ::CreateSemaphoreW(nullptr, 1, 1, name.c_str());
+    if (!semaphore)
+        return NotHeld;
+    if (::WaitForSingleObject(semaphore, 0) != WAIT_OBJECT_0) {
+        ::CloseHandle(semaphore);
+        return Busy;
+    }
+    m_handle = qintptr(semaphore);
     return Held;
 #else
     Q_UNUSED(device);
@@ -55,11 +65,15 @@ DeviceLock::Result DeviceLock::take(const QString& device)
 
 void DeviceLock::release()
 {
+    if (m_handle == -1)
+        return;
 #ifdef Q_OS_UNIX
-    if (m_fd >= 0)
-        ::close(m_fd);
+    ::close(int(m_handle));
+#elif defined(Q_OS_WIN)
+    ::ReleaseSemaphore(HANDLE(m_handle), 1, nullptr);
+    ::CloseHandle(HANDLE(m_handle));
 #endif
-    m_fd = -1;
+    m_handle = -1;
 }
 
 QString deviceIdentity(const QString& device)
@@ -123,40 +137,4 @@ bool deviceAccessDenied(const QString& device)
 #endif
 }
 
-DeviceWrite writeToDevice(qintptr handle, const char* data, qsizetype size, int stallMs, QString* error)
-{
-#ifdef Q_OS_UNIX
-    const int fd = int(handle);
-    while (size > 0) {
-        // The write comes first: a device with room (nearly always) costs one call per byte. Only a full
-        // one is waited for; a hung-up one makes the write itself fail.
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n > 0) {
-            data += n;
-            size -= n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN) {
-            *error = qt_error_string(errno);
-            return DeviceWrite::Failed;
-        }
-        pollfd pfd{fd, POLLOUT, 0};
-        int r;
-        while ((r = ::poll(&pfd, 1, stallMs)) < 0 && errno == EINTR) {
-        }
-        if (r == 0)
-            return DeviceWrite::Stalled;
-    }
-    return DeviceWrite::Written;
-#else
-    Q_UNUSED(handle);
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-    Q_UNUSED(stallMs);
-    *error = QStringLiteral("unsupported");
-    return DeviceWrite::Failed;
-#endif
-}
 } // namespace platform

@@ -1,28 +1,22 @@
-// What the serial port needs of the operating system beyond QSerialPort: holding a device against other
-// senders, naming who holds it, telling a missing group from a busy device, and writing to the open
-// device without a buffer of its own in between.
+// What the serial port needs of the operating system around its line: holding a device against other
+// senders, naming who holds it, and telling a missing group from a busy device.
 #pragma once
 
-#include <QIODevice>
 #include <QString>
+#include <QtGlobal>
 
 namespace platform
 {
-// How the serial port is opened. Linux: write-only, so that a vanished device raises nothing while the
-// port is idle (there is no read notifier). Windows refuses the line settings on a COM port opened for
-// writing only ("Access denied"), so it is opened for both there.
-QIODevice::OpenMode serialOpenMode();
-
 // An exclusive hold on a serial device under whatever name reaches it (a link, the device path), root
-// included. Taken before QSerialPort touches the line, so a refused sender never changes the holder's
-// settings. Windows opens a COM port exclusively by itself: nothing to hold there.
+// included. Taken before the line is opened, so a refused sender never changes the holder's
+// settings. On Windows a hold between Tivors, beside the exclusive open the system gives a COM port.
 class DeviceLock
 {
 public:
     enum Result {
         Held,      // this process holds the device
         Busy,      // another process holds it
-        NotHeld,   // no hold is possible here (no such device, a file system without locks, Windows):
+        NotHeld,   // no hold is possible here (no such device, a file system without locks):
                    // opening the port itself then tells what is wrong
     };
 
@@ -35,7 +29,7 @@ public:
     void release();
 
 private:
-    int m_fd = -1;
+    qintptr m_handle = -1; // a descriptor, or a Windows handle
 };
 
 // What tells one device from another whatever name reaches it, as the hold sees it: the file system and
@@ -59,18 +53,4 @@ constexpr bool deniedMeansInUse =
     false;
 #endif
 
-// Writing straight to the open device's handle, so that a byte reaches the system in one call.
-// Not on Windows, where QSerialPort's overlapped writes are the way to the device.
-constexpr bool directDeviceWrites =
-#ifdef Q_OS_WIN
-    false;
-#else
-    true;
-#endif
-
-enum class DeviceWrite { Written, Stalled, Failed };
-// Writes every byte to `handle`, an open non-blocking device. A device that takes nothing for `stallMs`
-// gives Stalled; a refused write (the device hung up, or vanished) Failed, with the system's reason in
-// `error`.
-DeviceWrite writeToDevice(qintptr handle, const char* data, qsizetype size, int stallMs, QString* error);
 } // namespace platform

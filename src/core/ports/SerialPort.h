@@ -1,18 +1,14 @@
-// A sign on a serial line: QSerialPort for the line settings and the modem lines, the device held
-// against other senders, and writes that reach the system at once.
+// A sign on a serial line: the line the system gives (platform::SerialLine), held against other senders,
+// with the program's own texts for what goes wrong.
 #pragma once
 
 #include "core/platform/SerialDevice.h"
 #include "core/ports/SignPort.h"
 
-#include <memory>
-
-class QSerialPort;
-
 class SerialPort final : public SignPort
 {
 public:
-    // `device` as QSerialPort takes it: a path, or a name such as COM3 or ttyUSB0.
+    // `device` as the system names it: a path, or a name such as COM3.
     explicit SerialPort(const QString& device);
     ~SerialPort() override;
 
@@ -32,9 +28,10 @@ public:
 private:
     bool fail(const QString& reason);
     bool closeWith(const QString& reason);
+    bool ended(platform::DeviceWrite result);
     QString inUseReason() const;
 
-    std::unique_ptr<QSerialPort> m_port;
+    platform::SerialLine m_line;
     platform::DeviceLock m_lock; // held while the port is open
     QString m_device;
     QString m_error;

@@ -2,7 +2,7 @@
 // Paced sending writes through this and never knows which it is.
 #pragma once
 
-#include "core/platform/WriteBatch.h"
+#include "core/platform/SerialLine.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,15 +13,7 @@
 class SignPort
 {
 public:
-    // The line as the settings give it: "9600,N,8,1" and a handshake.
-    struct Line
-    {
-        qint32 baud = 9600;
-        int dataBits = 8;
-        char parity = 'N'; // 'N', 'E', 'O', 'M', 'S'
-        int stopBits = 1;  // 3 stands for 1.5
-        int flow = 0;      // 0 none, 1 XON/XOFF, 2 RTS/CTS
-    };
+    using Line = platform::LineSettings;
     enum class ModemLine { Rts, Dtr };
 
     virtual ~SignPort() = default;
