@@ -6,10 +6,9 @@
 #
 #   packaging/windows/check-wine.sh [--tests]
 #
-# --tests also builds the QtTest programs for Windows and runs them under Wine.
-# TIVOR_WIN_SKIP="cli com tcp ctrlc gui qttests" leaves out the named program checks (each says so).
-# A check whose programs are not built yet says NOT YET and does not fail the stage; everything it
-# needs that is built is checked for real.
+# --tests also builds the QtTest programs and the pacing benchmark for Windows and runs them under Wine.
+# TIVOR_WIN_SKIP="cli com comfaults ctrlc tcp gui guisend pacing qttests" leaves out the named program
+# checks (each says so). Every other check must pass: one whose programs or inputs are missing fails.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -33,14 +32,15 @@ fi
 
 # wine64 runs the 64-bit programs; fonts-wine gives the prefix Windows-like fonts (else Wine draws
 # serif); x11-utils finds windows by caption, imagemagick's import takes the screenshot.
-win_install_packages wine wine64 fonts-wine xvfb xauth x11-utils imagemagick python3
+# xdotool types into the window as an operator would.
+win_install_packages wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick python3
 
 if ! win_qt_ok "$TIVOR_QT"; then
     "$TIVOR_WIN_DIR/get-qt.sh" --from "$TIVOR_QT_TARBALL"
 fi
 
 build_args=()
-((with_tests)) && build_args+=(--tests)
+((with_tests)) && build_args+=(--tests --bench)
 "$TIVOR_WIN_DIR/build.sh" "${build_args[@]}"
 
 version=$(win_project_version)
@@ -51,7 +51,6 @@ setup=$build/Tivor-$version-win64-setup.exe
 failures=0
 check() { echo "-- $*"; }
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
-not_yet() { echo "NOT YET: $*"; }
 skipped() { # true (and says so) when TIVOR_WIN_SKIP names this check
     case " ${TIVOR_WIN_SKIP:-} " in *" $1 "*) echo "SKIPPED (TIVOR_WIN_SKIP): $1"; return 0 ;; esac
     return 1
@@ -174,10 +173,10 @@ rm -rf "$instdir"
 # --- Checks of the programs themselves; each needs the real programs built for Windows.
 install_silently
 
-have() { # the named built files, or NOT YET naming the first missing one
+have() { # the named built files, or a failure naming the first missing one
     local f
     for f in "$@"; do
-        [ -e "$f" ] || { not_yet "$f is not built"; return 1; }
+        [ -e "$f" ] || { fail "$f is not built"; return 1; }
     done
 }
 # The Linux build of the same tree, the reference for byte-for-byte comparisons.
@@ -195,7 +194,7 @@ check_cli_outputs() {
     check "tivor-cli.exe dump/show/import give the Linux bytes"
     local lin win=$instdir/tivor-cli.exe
     lin=$(linux_program tivor-cli)
-    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    [ -n "$lin" ] || { fail "no Linux tivor-cli in $linux_build to compare with"; return 0; }
     have "$win" || return 0
     local out=$work/cli f n=0 args
     mkdir -p "$out"
@@ -260,41 +259,67 @@ PY
     return 1
 }
 
-# tivor-cli.exe send and clock to COM5, which Wine maps to a pseudo-terminal: the Linux bytes, the
-# Linux line speed, and pacing no earlier than the Linux program's less 1 ms.
+# COMn under Wine is whatever $WINEPREFIX/dosdevices/comn links to.
+map_com() { ln -sfn "$2" "$WINEPREFIX/dosdevices/com$1"; }
+
+# Shortest gaps and the receiving span of a reader's record, against the nominal time a run printed.
+pacing_figures() { # $1 the record's base, $2 DY1, $3 DY2, $4 the run's output (with "nominal N ms")
+    python3 - "$@" <<'PY'
+import re, sys
+base, dy1, dy2, log = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+t = [float(x) for x in open(base + '.times').read().split()]
+m = re.search(r'nominal (\d+) ms', open(log, errors='replace').read())
+if not m or len(t) < 7:
+    print('no figures (%d bytes)' % len(t)); sys.exit(1)
+nominal = int(m.group(1)) - dy2  # the last byte's wait does not show on the line
+gaps = [1000 * (b - a) for a, b in zip(t, t[1:])]
+start, body = gaps[:5], gaps[5:]
+below = sum(g < dy1 - 0.5 for g in start) + sum(g < dy2 - 0.5 for g in body)
+print('%5d bytes in %8.1f ms, ratio %.4f; shortest gap %6.2f ms after DY1, %5.2f ms after DY2; below delay-0.5: %d'
+      % (len(t), 1000 * t[-1], 1000 * t[-1] / nominal, min(start), min(body), below))
+PY
+}
+
+# tivor-cli.exe send and clock to COM5, which Wine maps to a pseudo-terminal, from the installed copy and
+# from the zip unpacked elsewhere: the Linux bytes, the Linux line speed, and pacing no earlier than the
+# Linux program's less 1 ms.
 check_com_send() {
     skipped com && return 0
-    check "tivor-cli.exe send and clock through COM5 (a pseudo-terminal)"
-    local lin win=$instdir/tivor-cli.exe
+    local lin where copy win out msg args name pid
     lin=$(linux_program tivor-cli)
-    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
-    have "$win" || return 0
-    local out=$work/com msg args name pid
-    mkdir -p "$out"
+    [ -n "$lin" ] || { fail "no Linux tivor-cli in $linux_build to compare with"; return 0; }
     msg=$(message_files | grep worked_example | head -n1)
-    for args in "send $msg" "clock --ahora 2026-12-07T10:20:30"; do
-        name=${args%% *}
-        pty_reader "$out/$name.linux" || return 0
-        pid=$reader_pid
-        # shellcheck disable=SC2086
-        "$lin" $args --port "$(cat "$out/$name.linux.path")" >/dev/null 2>&1 || fail "Linux tivor-cli $name failed"
-        wait "$pid"
-        pty_reader "$out/$name.win" || return 0
-        pid=$reader_pid
-        ln -sfn "$(cat "$out/$name.win.path")" "$WINEPREFIX/dosdevices/com5"
-        # shellcheck disable=SC2086
-        if ! wine_run "$win" $args --port COM5 >"$out/$name.win.out" 2>&1; then
-            fail "tivor-cli.exe $name to COM5 failed: $(tr -d '\r' <"$out/$name.win.out" | head -n 3)"
-            kill "$pid" 2>/dev/null || true  # nothing will arrive: the reader would wait out its two minutes
-            wait "$pid" 2>/dev/null || true
-            continue
-        fi
-        wait "$pid"
-        cmp -s "$out/$name.linux.bytes" "$out/$name.win.bytes" \
-            || fail "$name: the bytes on COM5 differ from Linux ($(wc -c <"$out/$name.win.bytes") vs $(wc -c <"$out/$name.linux.bytes"))"
-        [ "$(cat "$out/$name.win.speed")" = "$(cat "$out/$name.linux.speed")" ] \
-            || fail "$name: line speed $(cat "$out/$name.win.speed"), Linux sets $(cat "$out/$name.linux.speed")"
-        python3 - "$out/$name.linux.times" "$out/$name.win.times" <<'PY' || fail "$name: paced too early under Wine"
+    for where in installed zip; do
+        copy=$instdir
+        [ $where = zip ] && copy=$zipdir
+        check "tivor-cli.exe send and clock through COM5 (a pseudo-terminal), the $where copy"
+        win=$copy/tivor-cli.exe
+        have "$win" || continue
+        out=$work/com-$where
+        mkdir -p "$out"
+        for args in "send $msg" "clock --ahora 2026-12-07T10:20:30"; do
+            name=${args%% *}
+            pty_reader "$out/$name.linux" || return 0
+            pid=$reader_pid
+            # shellcheck disable=SC2086
+            "$lin" $args --port "$(cat "$out/$name.linux.path")" >/dev/null 2>&1 || fail "Linux tivor-cli $name failed"
+            wait "$pid"
+            pty_reader "$out/$name.win" || return 0
+            pid=$reader_pid
+            map_com 5 "$(cat "$out/$name.win.path")"
+            # shellcheck disable=SC2086
+            if ! wine_run "$win" $args --port COM5 >"$out/$name.win.out" 2>&1; then
+                fail "tivor-cli.exe $name to COM5 failed: $(tr -d '\r' <"$out/$name.win.out" | head -n 3)"
+                kill "$pid" 2>/dev/null || true  # nothing will arrive: the reader would wait out its two minutes
+                wait "$pid" 2>/dev/null || true
+                continue
+            fi
+            wait "$pid"
+            cmp -s "$out/$name.linux.bytes" "$out/$name.win.bytes" \
+                || fail "$name: the bytes on COM5 differ from Linux ($(wc -c <"$out/$name.win.bytes") vs $(wc -c <"$out/$name.linux.bytes"))"
+            [ "$(cat "$out/$name.win.speed")" = "$(cat "$out/$name.linux.speed")" ] \
+                || fail "$name: line speed $(cat "$out/$name.win.speed"), Linux sets $(cat "$out/$name.linux.speed")"
+            python3 - "$out/$name.linux.times" "$out/$name.win.times" <<'PY' || fail "$name: paced too early under Wine"
 import sys
 lin = [float(x) for x in open(sys.argv[1]).read().split()]
 win = [float(x) for x in open(sys.argv[2]).read().split()]
@@ -307,8 +332,59 @@ if early:
     print('   byte %d at %.4f s, Linux sent it at %.4f s' % (i, w, l))
 sys.exit(1 if early else 0)
 PY
+        done
     done
     rm -f "$WINEPREFIX/dosdevices/com5"
+}
+
+# What goes wrong on a COM port says what the Linux program says: a second sender on a port that one is
+# sending to is refused as in use (exit 4) and the first goes on; Ctrl-C then ends the first with the
+# terminator (exit 130); a COM port with no device behind it is refused at once (exit 4), not waited for.
+check_com_faults() {
+    skipped comfaults && return 0
+    check "COM5 in use, Ctrl-C during a COM send, a COM port with no device"
+    local lin win=$instdir/tivor-cli.exe out=$work/comfaults pid rpid status t p
+    lin=$(linux_program tivor-cli)
+    [ -n "$lin" ] || { fail "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    have "$win" || return 0
+    mkdir -p "$out"
+    for p in $(seq 12); do printf '1,4,2,"Pagina %s"\r\n' "$p"; done >"$out/long.mnm"
+    "$lin" dump "$out/long.mnm" >"$out/whole.bytes"
+    pty_reader "$out/rx" || return 0
+    rpid=$reader_pid
+    map_com 5 "$(cat "$out/rx.path")"
+    # 500 ms after each of the first five bytes, then 200 ms: the send is in its first records for a while.
+    wine "$win" send "$out/long.mnm" --port COM5 --dy1 500 --dy2 200 >"$out/first.out" 2>"$out/first.err" &
+    pid=$!
+    sleep 4
+    status=0
+    wine_run "$win" send "$out/long.mnm" --port 5 >"$out/second.out" 2>"$out/second.err" || status=$?
+    [ "$status" = 4 ] || fail "a second sender on COM5 ended with $status, not 4"
+    tr -d '\r' <"$out/second.err" | grep -q 'COM5: el puerto esta en uso por otro programa' \
+        || fail "the second sender was not told that COM5 is in use: $(tr -d '\r' <"$out/second.err" | head -n 3)"
+    kill -INT "$pid" 2>/dev/null || fail "tivor-cli.exe had ended before Ctrl-C"
+    status=0
+    wait "$pid" || status=$?
+    wait "$rpid" || true
+    [ "$status" = 130 ] || fail "tivor-cli.exe ended with $status after Ctrl-C, not 130: $(tr -d '\r' <"$out/first.err")"
+    python3 - "$out/rx.bytes" "$out/whole.bytes" <<'PY' || fail "the bytes on COM5 after Ctrl-C do not end with the terminator"
+import sys
+rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
+sent = rx[:-2]
+print('   in use: refused with exit 4; Ctrl-C: %d of %d bytes, then %s, exit 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
+sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
+PY
+    # COM7 leads nowhere: the link's target does not exist.
+    map_com 7 "$out/no-such-device"
+    t=$SECONDS
+    status=0
+    WINE_TIMEOUT=30 wine_run "$win" send "$out/long.mnm" --port COM7 >"$out/none.out" 2>"$out/none.err" || status=$?
+    [ "$status" = 4 ] || fail "a COM port with no device ended with $status, not 4: $(tr -d '\r' <"$out/none.err" | head -n 3)"
+    tr -d '\r' <"$out/none.err" | grep -q 'no se pudo abrir el puerto serie' \
+        || fail "a COM port with no device was not said to be unopenable: $(tr -d '\r' <"$out/none.err" | head -n 3)"
+    echo "   no device: exit $status in $((SECONDS - t)) s: $(tr -d '\r' <"$out/none.err" | grep -m1 -i 'COM7' || true)"
+    rm -f "$WINEPREFIX/dosdevices/com5" "$WINEPREFIX/dosdevices/com7"
 }
 
 # tivor-cli.exe send to the Linux virtual sign listening on TCP: it receives what the Linux
@@ -319,7 +395,7 @@ check_tcp_send() {
     local lin sign win=$instdir/tivor-cli.exe
     lin=$(linux_program tivor-cli)
     sign=$(linux_program tivor-sign)
-    [ -n "$lin" ] && [ -n "$sign" ] || { not_yet "no Linux tivor-cli and tivor-sign in $linux_build"; return 0; }
+    [ -n "$lin" ] && [ -n "$sign" ] || { fail "no Linux tivor-cli and tivor-sign in $linux_build"; return 0; }
     have "$win" || return 0
     local out=$work/tcp msg port who pid
     mkdir -p "$out"
@@ -412,7 +488,7 @@ check_ctrl_c() {
     check "Ctrl-C during tivor-cli.exe send ends with the terminator"
     local lin win=$instdir/tivor-cli.exe
     lin=$(linux_program tivor-cli)
-    [ -n "$lin" ] || { not_yet "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    [ -n "$lin" ] || { fail "no Linux tivor-cli in $linux_build to compare with"; return 0; }
     have "$win" || return 0
     local out=$work/ctrlc msg pid status=0 rpid
     mkdir -p "$out"
@@ -498,20 +574,114 @@ check_gui() {
     wine reg delete 'HKEY_CURRENT_USER\Software\Tivor' /f >/dev/null 2>&1 || true
 }
 
+# "Enviar" in the window's "Envio de Mensaje", with the port in the options set to 5, as a Windows
+# operator sends: the keys typed into tivor.exe under Xvfb, the bytes read at the pseudo-terminal COM5
+# leads to, compared with what the Linux tivor-cli sends for the same file.
+check_gui_send() {
+    skipped guisend && return 0
+    check "tivor.exe: \"Enviar\" in \"Envio de Mensaje\" sends to COM5 the Linux bytes"
+    have "$instdir/tivor.exe" || return 0
+    local lin caption=${TIVOR_WIN_CAPTION:-Quendar - Tivor} out=$work/guisend pid rpid id
+    lin=$(linux_program tivor-cli)
+    [ -n "$lin" ] || { fail "no Linux tivor-cli in $linux_build to compare with"; return 0; }
+    mkdir -p "$out"
+    printf '1,4,2,"HOLA"\r\n2,3,0,"Buenos dias"\r\n' >"$out/hola.mnm"
+    pty_reader "$out/linux" || return 0
+    rpid=$reader_pid
+    "$lin" send "$out/hola.mnm" --port "$(cat "$out/linux.path")" >/dev/null 2>&1 || fail "Linux tivor-cli send failed"
+    wait "$rpid"
+    pty_reader "$out/win" || return 0
+    rpid=$reader_pid
+    map_com 5 "$(cat "$out/win.path")"
+    wine reg add "$settings_key" /v Port /d 5 /f >/dev/null 2>&1
+    (cd "$out" && wine explorer /desktop=Tivor,1024x768 "$instdir/tivor.exe" hola.mnm >/dev/null 2>&1) &
+    pid=$!
+    if id=$(window_with "$caption" 30); then
+        sleep 2
+        # "Archivo" -> "Enviar Mensaje al Cartel" by their mnemonics; "Enviar" has the focus in the dialog.
+        xdotool mousemove --window "$id" 300 300 click 1
+        sleep 1
+        xdotool key --delay 400 alt+a e
+        if window_with "Envio de Mensaje" 15 >/dev/null; then
+            sleep 1
+            import -window root "$build/wine-send-dialog.png" 2>/dev/null || true
+            xdotool key Return
+        else
+            fail "no \"Envio de Mensaje\" dialog after Alt+A, E"
+        fi
+    else
+        fail "no window \"$caption...\" within 30 s"
+    fi
+    wait "$rpid" || true
+    kill "$pid" 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    wine reg delete 'HKEY_CURRENT_USER\Software\Tivor' /f >/dev/null 2>&1 || true
+    rm -f "$WINEPREFIX/dosdevices/com5"
+    if [ -s "$out/win.bytes" ] && cmp -s "$out/linux.bytes" "$out/win.bytes"; then
+        echo "   $(wc -c <"$out/win.bytes") bytes on COM5, the same as Linux sends; line speed $(cat "$out/win.speed")"
+    else
+        fail "the window sent $(wc -c <"$out/win.bytes" 2>/dev/null || echo no) bytes to COM5, Linux sends $(wc -c <"$out/linux.bytes") (they differ)"
+    fi
+}
+
+# Qt and the mingw runtime for programs that are not staged, from where they were built.
+windows_qt_path() {
+    local runtime
+    runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+    export WINEPATH="Z:${TIVOR_QT//\//\\}\\bin;Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+}
+
+# Pacing on a COM port: bench_pacing.exe sends the 64-page message to COM5, the Linux bench_pacing the
+# same to a pseudo-terminal of its own, in the same run; both are timed where the bytes arrive. Figures,
+# not a pass mark: the bytes must be the same, the times are printed side by side.
+check_pacing() {
+    skipped pacing && return 0
+    check "pacing to COM5 under Wine beside Linux (64 pages, timed at the receiving pseudo-terminal)"
+    local lin exe out=$work/pacing who delays dy1 dy2 pid
+    lin=$(linux_program bench_pacing)
+    exe=$(find "$build" -path "$build/stage" -prune -o -name bench_pacing.exe -type f -print -quit)
+    [ -n "$lin" ] || { fail "no Linux bench_pacing in $linux_build"; return 0; }
+    [ -n "$exe" ] || { fail "bench_pacing.exe is not built (check-wine.sh --tests builds it)"; return 0; }
+    mkdir -p "$out"
+    windows_qt_path
+    for delays in "50 05" "50 01"; do
+        read -r dy1 dy2 <<<"$delays"
+        for who in linux win; do
+            pty_reader "$out/$who-$dy2" || return 0
+            pid=$reader_pid
+            if [ $who = linux ]; then
+                "$lin" --port "$(cat "$out/$who-$dy2.path")" --dy1 "$dy1" --dy2 "$dy2" >"$out/$who-$dy2.out" 2>&1 \
+                    || fail "Linux bench_pacing to a pseudo-terminal failed: $(head -n 2 "$out/$who-$dy2.out")"
+            else
+                map_com 5 "$(cat "$out/$who-$dy2.path")"
+                WINE_TIMEOUT=120 wine_run "$exe" --port COM5 --dy1 "$dy1" --dy2 "$dy2" >"$out/$who-$dy2.out" 2>&1 \
+                    || fail "bench_pacing.exe to COM5 failed: $(tr -d '\r' <"$out/$who-$dy2.out" | head -n 2)"
+            fi
+            wait "$pid" || true
+        done
+        cmp -s "$out/linux-$dy2.bytes" "$out/win-$dy2.bytes" || fail "DY2 $dy2: the bytes on COM5 differ from Linux's"
+        echo "   DY1 $dy1 / DY2 $dy2, Linux: $(pacing_figures "$out/linux-$dy2" "$dy1" "$dy2" "$out/linux-$dy2.out")"
+        echo "   DY1 $dy1 / DY2 $dy2, Wine:  $(pacing_figures "$out/win-$dy2" "$dy1" "$dy2" "$out/win-$dy2.out")"
+        echo "     sender: Linux $(grep -m1 'sender total' "$out/linux-$dy2.out" | sed 's/^ *//'); Wine $(tr -d '\r' <"$out/win-$dy2.out" | grep -m1 'sender total' | sed 's/^ *//')"
+    done
+    unset WINEPATH
+    rm -f "$WINEPREFIX/dosdevices/com5"
+}
+
 # The QtTest programs that need no pseudo-terminal, under Wine. Qt's offscreen platform makes no windows
 # under Wine ("Failed to create platform window"), so they use the windows platform on the Xvfb display.
 # Under Wine without a console QtTest would log through OutputDebugString: the log goes to a file.
 check_qttests() {
     skipped qttests && return 0
     check "QtTest programs under Wine"
-    local t exe runtime dir
-    runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
-    # The test programs are not staged: Qt and the mingw runtime come from where they were built, and a
-    # qt.conf beside them names Qt's plugins and the Spanish Qt texts the tests ask for.
-    export WINEPATH="Z:${TIVOR_QT//\//\\}\\bin;Z:${runtime//\//\\};Z:\\usr\\x86_64-w64-mingw32\\lib"
+    local t exe dir
+    # The test programs are not staged: a qt.conf beside them names Qt's plugins and the Spanish Qt texts
+    # the tests ask for.
+    windows_qt_path
     for t in ${TIVOR_WIN_QTTESTS:-tst_protocol tst_files tst_settings tst_help}; do
         exe=$(find "$build" -path "$build/stage" -prune -o -name "$t.exe" -type f -print -quit)
-        [ -n "$exe" ] || { not_yet "$t.exe is not built (check-wine.sh --tests builds the tests)"; continue; }
+        [ -n "$exe" ] || { fail "$t.exe is not built (check-wine.sh --tests builds the tests)"; continue; }
         dir=$(dirname "$exe")
         printf '[Paths]\r\nPrefix=Z:%s\r\nTranslations=Z:/usr/share/qt6/translations\r\n' "$TIVOR_QT" >"$dir/qt.conf"
         rm -f "$work/$t.txt"
@@ -528,12 +698,22 @@ check_qttests() {
     unset WINEPATH
 }
 
+# The zip, unpacked as a user would, away from the installed copy.
+zipdir=$work/zip/Tivor-$version-win64
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' \
+    "$build/Tivor-$version-win64.zip" "$work/zip" || fail "the zip does not unpack"
+
 check_cli_outputs
 check_com_send
+check_com_faults
 check_tcp_send
 check_ctrl_c
 check_gui
-check_qttests
+check_gui_send
+if ((with_tests)); then
+    check_pacing
+    check_qttests
+fi
 
 uninstall_silently
 echo "== Windows stage: $((SECONDS - started)) s"
