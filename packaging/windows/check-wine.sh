@@ -232,7 +232,7 @@ master, slave = os.openpty()
 tty.setraw(slave)
 with open(base + '.path', 'w') as f:
     f.write(os.ttyname(slave))
-data, times, first, quiet = bytearray(), [], None, 2.0
+data, times, first, quiet, speed = bytearray(), [], None, 2.0, None
 deadline = time.monotonic() + 120
 while time.monotonic() < deadline:
     r, _, _ = select.select([master], [], [], 0.2)
@@ -241,7 +241,9 @@ while time.monotonic() < deadline:
         now = time.monotonic()
         data += chunk
         times += [now] * len(chunk)
-        first = first or now
+        # While the sender has the line: Linux puts the line's settings back when it closes the port.
+        if first is None:
+            first, speed = now, termios.tcgetattr(slave)[5]
     elif first and time.monotonic() - times[-1] > quiet:
         break
 speeds = {getattr(termios, n): n[1:] for n in dir(termios) if n.startswith('B') and n[1:].isdigit()}
@@ -250,7 +252,7 @@ with open(base + '.bytes', 'wb') as f:
 with open(base + '.times', 'w') as f:
     f.write('\n'.join('%.6f' % (t - times[0]) for t in times))
 with open(base + '.speed', 'w') as f:
-    f.write(speeds.get(termios.tcgetattr(slave)[5], '?'))
+    f.write(speeds.get(speed, '?'))
 PY
     reader_pid=$!
     local i
