@@ -377,6 +377,32 @@ sent = rx[:-2]
 print('   in use: refused with exit 4; Ctrl-C: %d of %d bytes, then %s, exit 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
 sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
 PY
+    # A line that takes no bytes (its output suspended, as a sign whose adapter stops reading): the send
+    # fails after the stall limit with the Linux text and status.
+    local who path spid
+    for who in linux win; do
+        python3 -c 'import os, sys, termios, time, tty
+m, s = os.openpty(); tty.setraw(s); open(sys.argv[1], "w").write(os.ttyname(s))
+termios.tcflow(s, termios.TCOOFF); time.sleep(30)' "$out/stalled-$who.path" &
+        spid=$!
+        for _ in $(seq 50); do [ -s "$out/stalled-$who.path" ] && break; sleep 0.1; done
+        path=$(cat "$out/stalled-$who.path")
+        status=0
+        if [ $who = linux ]; then
+            "$lin" send "$out/long.mnm" --port "$path" >/dev/null 2>"$out/stalled-$who.err" || status=$?
+        else
+            map_com 5 "$path"
+            wine_run "$win" send "$out/long.mnm" --port COM5 >/dev/null 2>"$out/stalled-$who.err" || status=$?
+        fi
+        echo "$status $(tr -d '\r' <"$out/stalled-$who.err" | sed -n 's/^tivor-cli: [^:]*: //p' | head -n1)" >"$out/stalled-$who.said"
+        kill "$spid" 2>/dev/null || true
+        wait "$spid" 2>/dev/null || true
+    done
+    if grep -q 'tiempo agotado' "$out/stalled-win.said" && cmp -s "$out/stalled-linux.said" "$out/stalled-win.said"; then
+        echo "   a stalled line: exit $(cat "$out/stalled-win.said")"
+    else
+        fail "a stalled COM line: Windows said \"$(cat "$out/stalled-win.said")\", Linux \"$(cat "$out/stalled-linux.said")\""
+    fi
     # COM7 leads nowhere: the link's target does not exist.
     map_com 7 "$out/no-such-device"
     t=$SECONDS
