@@ -8,7 +8,7 @@
 #include "core/link/PacedSend.h"
 #include "core/platform/Clock.h"
 #include "core/ports/MSComm.h"
-#include "core/ports/NetLink.h"
+#include "core/ports/NetPort.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 #include "core/platform/Program.h"

@@ -3,7 +3,7 @@
 
 #include "SignDecoder.h"
 
-#include "core/ports/NetLink.h"
+#include "core/ports/NetAddress.h"
 #include "platform/PseudoTerminal.h"
 
 #include <QHostInfo>
@@ -76,23 +76,21 @@ bool SignLine::openSerial(const QString& device, int baud, QString* error)
 
 bool SignLine::listenTcp(const QString& address, QString* error)
 {
-    QString host;
-    quint16 port = 0;
-    bool telnet = true;
-    if (!NetLink::parse(address, &host, &port, &telnet) || telnet) {
+    const std::optional<NetAddress> at = NetAddress::parse(address);
+    if (!at || at->rfc2217) {
         *error = QStringLiteral("direccion no valida para --listen: %1 (se espera tcp://EQUIPO:PUERTO)").arg(address);
         return false;
     }
-    QHostAddress ip(host);
+    QHostAddress ip(at->host);
     if (ip.isNull())
-        ip = QHostInfo::fromName(host).addresses().value(0);
+        ip = QHostInfo::fromName(at->host).addresses().value(0);
     server_ = new QTcpServer(this);
-    if (ip.isNull() || !server_->listen(ip, port)) {
+    if (ip.isNull() || !server_->listen(ip, at->port)) {
         *error = QStringLiteral("no se puede escuchar en %1: %2")
                      .arg(address, ip.isNull() ? QStringLiteral("no se encuentra el equipo") : server_->errorString());
         return false;
     }
-    const QString shownHost = ip.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + host + u']' : host;
+    const QString shownHost = ip.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + at->host + u']' : at->host;
     devicePath_ = QStringLiteral("tcp://%1:%2").arg(shownHost).arg(server_->serverPort());
     connect(server_, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* s = server_->nextPendingConnection()) {

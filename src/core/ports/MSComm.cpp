@@ -1,6 +1,8 @@
 // The serial-port control: its properties over the port its text names.
 #include "core/ports/MSComm.h"
 
+#include "core/ports/PortFactory.h"
+
 #include <QStringList>
 
 MSComm::MSComm() = default;
@@ -82,7 +84,7 @@ bool MSComm::setPortOpen(bool open)
         return true;
     // A port closed by a failure still holds its device until it goes; the text may name another one now.
     m_port.reset();
-    m_port = create(m_commPort, &m_error);
+    m_port = openablePort(m_commPort, &m_error);
     if (!m_port)
         return false;
     if (!m_port->setLine(m_line) || !m_port->open()) {

@@ -20,7 +20,7 @@ public:
     // false when the port could not be opened; errorText() then says why.
     bool setPortOpen(bool open);
 
-    // The port text (see SignPort::create); taken at the next open.
+    // The port text (see SignPort for its forms); taken at the next open.
     void setCommPort(const QString& port);
     // The device the port text stands for; empty when the text names no port.
     QString deviceName() const;

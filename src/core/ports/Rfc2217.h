@@ -1,5 +1,5 @@
 // Telnet with the COM-PORT-OPTION (RFC 2217) from the client's side: the bytes that set a remote serial
-// line, and the answers to what the server says. No socket here: NetLink feeds it and sends what it returns.
+// line, and the answers to what the server says. No socket here: Rfc2217Port feeds it and sends what it returns.
 #pragma once
 
 #include <QByteArray>

@@ -1,8 +1,7 @@
 // Which port a port text names.
 #include "core/ports/SignPort.h"
 
-#include "core/ports/NetLink.h"
-#include "core/ports/SerialPort.h"
+#include "core/ports/NetAddress.h"
 
 #include <QRegularExpression>
 
@@ -62,11 +61,11 @@ QString SignPort::textFault(const QString& port)
     const QRegularExpressionMatch m = schemed.match(t);
     if (m.hasMatch() && !isNetPort(t))
         return QStringLiteral("%1: esquema desconocido \"%2\"").arg(t, m.captured(1)) + form;
-    QString host;
-    quint16 tcpPort = 0;
-    bool telnet = false;
-    if (isNetPort(t) && (!NetLink::parse(t, &host, &tcpPort, &telnet) || tcpPort == 0))
-        return t + QStringLiteral(": direccion de red no valida") + form;
+    if (isNetPort(t)) {
+        const std::optional<NetAddress> address = NetAddress::parse(t);
+        if (!address || address->port == 0)
+            return t + QStringLiteral(": direccion de red no valida") + form;
+    }
     return QString();
 }
 
@@ -84,20 +83,4 @@ QString SignPort::deviceNameFor(const QString& port)
 QString SignPort::numberedPortForm()
 {
     return QLatin1String(NumberedPrefix) + (NumberOffset ? QStringLiteral("<N-%1>").arg(NumberOffset) : QStringLiteral("<N>"));
-}
-
-std::unique_ptr<SignPort> SignPort::create(const QString& port, QString* error)
-{
-    if (const QString fault = textFault(port); !fault.isEmpty()) {
-        *error = fault;
-        return nullptr;
-    }
-    // A network address is never a device path.
-    if (isNetPort(port))
-        return std::make_unique<NetLink>(port);
-    const QString device = deviceNameFor(port);
-    if (!device.isEmpty())
-        return std::make_unique<SerialPort>(device);
-    *error = QStringLiteral("No existe el puerto \"%1\"").arg(port);
-    return nullptr;
 }

@@ -34,8 +34,6 @@ public:
     static QString deviceNameFor(const QString& port);
     // The device the port number N stands for, as help texts show it: /dev/ttyS<N-1>, or COM<N> on Windows.
     static QString numberedPortForm();
-    // The port the text names, not yet open; null, with the reason in `error`, when it names none.
-    static std::unique_ptr<SignPort> create(const QString& port, QString* error);
 
     // Opens with the line last set; false with errorText() when it cannot.
     virtual bool open() = 0;
