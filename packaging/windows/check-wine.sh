@@ -697,7 +697,7 @@ check_pacing() {
         echo "   DY1 $dy1 / DY2 $dy2, Linux: $(pacing_figures "$out/linux-$dy2" "$dy1" "$dy2" "$out/linux-$dy2.out")"
         echo "   DY1 $dy1 / DY2 $dy2, Wine:  $(pacing_figures "$out/win-$dy2" "$dy1" "$dy2" "$out/win-$dy2.out")"
         for who in linux win; do
-            echo "     sender, $who: $(tr -d '\r' <"$out/$who-$dy2.out" | grep -A3 'sender total' | sed 's/^ *//' | tr '\n' ' ')"
+            echo "     sender, $who: $(tr -d '\r' <"$out/$who-$dy2.out" | grep -E 'sender total|sent gaps' | sed 's/^ *//' | tr '\n' ' ')"
         done
     done
     unset WINEPATH
