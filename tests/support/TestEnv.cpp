@@ -4,16 +4,16 @@
 #include <csignal>
 
 #include "core/files/MessageFile.h"
-#include "core/model/Module1.h"
 #include "core/link/PacedSend.h"
+#include "core/model/Module1.h"
 #include "core/platform/Clock.h"
-#include "core/ports/MSComm.h"
+#include "core/platform/Program.h"
+#include "core/platform/Wait.h"
 #include "core/ports/NetPort.h"
+#include "core/ports/SignPort.h"
+#include "core/settings/SettingsStore.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
-#include "core/platform/Program.h"
-#include "core/settings/SettingsStore.h"
-#include "core/platform/Wait.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -42,8 +42,8 @@ void reset(const QTemporaryDir& dir, double waitScale)
     startedPrograms.clear();
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
-    // The port's limits and counters as the program starts with them, whatever an earlier test set.
-    outputStallMs = 2000, openTimeoutMs = 3000, outputCalls = 0, batchWrites = true;
+    // The port's limits as the program starts with them, whatever an earlier test set.
+    outputStallMs = 2000, openTimeoutMs = 3000, batchWrites = true;
     resetTransmissionState();
     settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);

@@ -32,8 +32,6 @@ bool openComPort(MSComm& MSComm1, const QString& port, const QString& baud, QStr
     if (!MSComm1.setSettings(baud + QStringLiteral(",N,8,1")))
         return failed();
     MSComm1.setHandshaking(0);
-    MSComm1.setOutBufferSize(1024);
-    MSComm1.setInputLen(0);
     if (!MSComm1.setPortOpen(true))
         return failed();
     if (!MSComm1.setRTSEnable(false) || !MSComm1.setDTREnable(false))

@@ -14,11 +14,6 @@ bool MSComm::PortOpen() const
     return m_port && m_port->isOpen();
 }
 
-QString MSComm::deviceName() const
-{
-    return deviceNameFor(m_commPort);
-}
-
 void MSComm::setCommPort(const QString& port)
 {
     m_commPort = port;
@@ -55,10 +50,7 @@ bool MSComm::setSettings(const QString& settings)
     line.parity = p[0].toLatin1();
     line.dataBits = data;
     line.stopBits = s == u"1.5" ? 3 : s.toInt();
-    if (!setLine(line))
-        return false;
-    m_settings = settings;
-    return true;
+    return setLine(line);
 }
 
 void MSComm::setHandshaking(int mode)
@@ -118,7 +110,6 @@ bool MSComm::write(const char* data, qsizetype size)
 {
     if (!m_port)
         return fail(m_error.isEmpty() ? notOpenText() : m_error);
-    platform::testing::outputCalls += m_port->isOpen();
     return m_port->write(data, size) || fail(m_port->errorText());
 }
 
@@ -126,7 +117,6 @@ bool MSComm::finishWrite(const char* data, qsizetype size, qint64 taken)
 {
     if (!m_port)
         return fail(m_error.isEmpty() ? notOpenText() : m_error);
-    platform::testing::outputCalls += m_port->isOpen();
     return m_port->finishWrite(data, size, taken) || fail(m_port->errorText());
 }
 

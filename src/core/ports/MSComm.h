@@ -22,20 +22,13 @@ public:
 
     // The port text (see SignPort for its forms); taken at the next open.
     void setCommPort(const QString& port);
-    // The device the port text stands for; empty when the text names no port.
-    QString deviceName() const;
 
     // Line settings "baud,parity,data,stop", e.g. "9600,N,8,1". A baud that is not a positive whole
     // number, or any other part out of range, is refused: false, and the previous settings stay.
     bool setSettings(const QString& settings);
-    QString Settings() const { return m_settings; }
 
     // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both (taken as RTS/CTS). Taken at the next open.
     void setHandshaking(int mode);
-    // The line is set up with these sizes, but they change nothing here: the control pushes out every
-    // write at once and never reads.
-    void setOutBufferSize(int) {}
-    void setInputLen(int) {}
 
     // Modem lines, only while open.
     bool setRTSEnable(bool on);
@@ -48,7 +41,10 @@ public:
     // Fails on a port never opened or closed on request; a port closed by a failure gives its reason.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
-    platform::WriteTarget batchTarget() const override { return m_port ? m_port->batchTarget() : platform::WriteTarget{}; }
+    platform::WriteTarget batchTarget() const override
+    {
+        return m_port ? m_port->batchTarget() : platform::WriteTarget{};
+    }
     bool finishWrite(const char* data, qsizetype size, qint64 taken) override;
     void close() override { setPortOpen(false); }
     // The system's reason for the last failure (open, settings, modem line or write).
@@ -60,12 +56,5 @@ private:
     std::unique_ptr<SignPort> m_port; // since the last open; closed by a failure, it keeps the reason
     Line m_line;
     QString m_commPort;
-    QString m_settings;
     QString m_error;
 };
-
-namespace platform::testing
-{
-// Counts writes that reached an open port, so tests can tell one write per byte.
-inline int outputCalls = 0;
-} // namespace platform::testing
