@@ -67,17 +67,6 @@ QList<Shot> shots(const Page& page)
 
 int Bitmap::litCount() const { return int(std::count_if(dots.begin(), dots.end(), [](std::uint8_t d) { return d != Off; })); }
 
-QString Bitmap::toText() const
-{
-    QString s;
-    for (int y = 0; y < Rows; ++y) {
-        for (int x = 0; x < Columns; ++x)
-            s += QLatin1Char(at(x, y) == Off ? '.' : at(x, y) == Marked ? '+' : '#');
-        s += QLatin1Char('\n');
-    }
-    return s;
-}
-
 Bitmap lineBitmap(const Page& page, int x)
 {
     Bitmap bmp;

@@ -36,8 +36,6 @@ struct Bitmap
     }
     int litCount() const;
     bool operator==(const Bitmap& o) const { return dots == o.dots; }
-    // Rows of '.' '#' and '+' (marked): readable in test failures.
-    QString toText() const;
 };
 
 struct Page

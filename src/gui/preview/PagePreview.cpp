@@ -102,7 +102,6 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
         summary += (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
     }
     const QString note = changes.join(QStringLiteral("\n"));
-    note_ = note;
     lblNota_->setText(summary);
     lblNota_->setToolTip(note);
     lblNota_->setVisible(!summary.isEmpty());
@@ -126,7 +125,5 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
                                        : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
 }
-
-QString PagePreview::noteText() const { return note_; }
 
 QString PagePreview::summaryText() const { return lblNota_->text(); }

@@ -23,8 +23,7 @@ public:
     const led::Page& page() const { return page_; }
     // The part of a fixed-width text past the 16th character, which is not sent.
     QString cutText() const { return cutText_; }
-    // Every remark in full (the tooltips), and the one-line summary under the matrix.
-    QString noteText() const;
+    // The one-line summary under the matrix of what the sign changes or leaves out.
     QString summaryText() const;
 
 private:
@@ -32,6 +31,5 @@ private:
     QLabel* lblNota_;
     led::Page page_;
     QString cutText_;
-    QString note_;
     bool shown_ = false;
 };
