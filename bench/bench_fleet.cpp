@@ -144,21 +144,24 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     QElapsedTimer wall;
     const qint64 cpu = threadCpuNs();
     wall.start();
+    PacedSend send(TxBuffer.left(TxLength), TxDelayStart, TxDelayChar);
     if (ports.size() == 1)
-        result.complete = sendPaced(*lines[0].port) == TxOutcome::Completed;
-    else
-        result.complete = sendPaced(lines, [&](const PacedLine& line) {
-                              // Runs right before each write: the sender's side of the gaps.
-                              const size_t i = size_t(&line - lines.data());
-                              const qint64 now = testpty::nowNs();
-                              if (line.sent > 0) {
-                                  double& shortest = result.senderGapMs[line.sent <= 5 ? 0 : 1];
-                                  shortest = std::min(shortest, (now - lastWrite[i]) / 1e6);
-                              }
-                              lastWrite[i] = now;
-                          }) == TxOutcome::Completed &&
+        result.complete = send.run(*lines[0].port) == TxOutcome::Completed;
+    else {
+        send.onProgress([&](const PacedLine& line) {
+            // Runs right before each write: the sender's side of the gaps.
+            const size_t i = size_t(&line - lines.data());
+            const qint64 now = testpty::nowNs();
+            if (line.sent > 0) {
+                double& shortest = result.senderGapMs[line.sent <= 5 ? 0 : 1];
+                shortest = std::min(shortest, (now - lastWrite[i]) / 1e6);
+            }
+            lastWrite[i] = now;
+        });
+        result.complete = send.run(lines) == TxOutcome::Completed &&
                           std::all_of(lines.begin(), lines.end(),
                                       [](const PacedLine& l) { return l.outcome == TxOutcome::Completed; });
+    }
     result.wallMs = wall.nsecsElapsed() / 1e6;
     result.cpuMs = (threadCpuNs() - cpu) / 1e6;
     // Waits for the receivers to see the last bytes.

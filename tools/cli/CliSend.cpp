@@ -15,6 +15,8 @@
 #include "core/platform/Terminal.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <vector>
 #include <cstdio>
@@ -36,13 +38,13 @@ QString minutesAndSeconds(qint64 ms)
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-// Bar, percent, bytes and time left by the delays in force, with byte `pos` of `length` about to go.
-QString barText(int pos, int length)
+// Bar, percent, bytes and time left by the send's delays, with byte `pos` about to go.
+QString barText(int pos, const PacedSend& send)
 {
-    using namespace Module1;
+    const int length = send.length();
     const int percent = length > 0 ? int(qint64(pos) * 100 / length) : 0;
-    const qint64 leftMs = estimatedSendMs(length, TxDelayStart, TxDelayChar) -
-                          estimatedSendMs(pos - 1, TxDelayStart, TxDelayChar);
+    const qint64 leftMs = estimatedSendMs(length, send.delayStart(), send.delayChar()) -
+                          estimatedSendMs(pos - 1, send.delayStart(), send.delayChar());
     constexpr int width = 30;
     const int filled = percent * width / 100;
     return QStringLiteral("[%1%2] %3% %4/%5 bytes, quedan %6 ")
@@ -57,21 +59,21 @@ QString barText(int pos, int length)
 class ProgressBar
 {
 public:
-    explicit ProgressBar(bool enabled) : m_enabled(enabled) { m_clock.start(); }
+    ProgressBar(bool enabled, const PacedSend& send) : m_enabled(enabled), m_send(send) { m_clock.start(); }
 
-    // Byte `pos` of TxLength is about to go.
+    // Byte `pos` of the send is about to go.
     void show(int pos)
     {
-        using namespace Module1;
         if (!m_enabled)
             return;
         // Bytes go out every few milliseconds; redraw when the percent moves, or ten times a second.
-        const int percent = TxLength > 0 ? int(qint64(pos) * 100 / TxLength) : 0;
-        if (percent == m_lastPercent && m_clock.elapsed() - m_lastDraw < 100 && pos != TxLength)
+        const int length = m_send.length();
+        const int percent = length > 0 ? int(qint64(pos) * 100 / length) : 0;
+        if (percent == m_lastPercent && m_clock.elapsed() - m_lastDraw < 100 && pos != length)
             return;
         m_lastPercent = percent;
         m_lastDraw = m_clock.elapsed();
-        const QByteArray bytes = (QStringLiteral("\r") + barText(pos, TxLength)).toLocal8Bit();
+        const QByteArray bytes = (QStringLiteral("\r") + barText(pos, m_send)).toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
         m_drawn = true;
@@ -87,6 +89,7 @@ public:
 
 private:
     bool m_enabled;
+    const PacedSend& m_send;
     bool m_drawn = false;
     int m_lastPercent = -1;
     qint64 m_lastDraw = 0;
@@ -98,7 +101,8 @@ private:
 class ProgressLines
 {
 public:
-    ProgressLines(bool enabled, const QStringList& names) : m_enabled(enabled), m_names(names)
+    ProgressLines(bool enabled, const QStringList& names, const PacedSend& send)
+        : m_enabled(enabled), m_names(names), m_send(send)
     {
         for (const QString& name : names)
             m_width = std::max(m_width, int(name.size()));
@@ -117,7 +121,7 @@ public:
             draw();
     }
 
-    // Byte `pos` of TxLength is about to go to this sign.
+    // Byte `pos` of the send is about to go to this sign.
     void setPosition(int index, int pos)
     {
         if (!m_enabled)
@@ -135,7 +139,7 @@ private:
             const int pos = m_positions[size_t(i)];
             block += QStringLiteral("\r\x1b[K%1 %2\n")
                          .arg(m_names.at(i), -m_width)
-                         .arg(pos >= 0 ? barText(pos, Module1::TxLength) : m_texts[size_t(i)]);
+                         .arg(pos >= 0 ? barText(pos, m_send) : m_texts[size_t(i)]);
         }
         const QByteArray bytes = block.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
@@ -146,6 +150,7 @@ private:
 
     bool m_enabled;
     QStringList m_names;
+    const PacedSend& m_send;
     std::vector<QString> m_texts;
     std::vector<int> m_positions;
     int m_width = 0;
@@ -163,9 +168,8 @@ QString deviceOf(const QString& port)
 
 // The outcome of one sign among several: one result line each, silent when every sign got everything.
 int reportMany(const QStringList& ports, const QStringList& names, const std::vector<QString>& openErrors,
-               const std::vector<PacedLine>& lines, ProgressLines& progress)
+               const std::vector<PacedLine>& lines, const PacedSend& send, ProgressLines& progress)
 {
-    using namespace Module1;
     const int count = int(ports.size());
     int status = StatusOk;
     QStringList results;
@@ -191,8 +195,8 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
         // The statuses grow with how much is left undone: 4 leaves the sign as it was, 5 may leave it
         // half loaded, 130 says the whole job was stopped.
         status = std::max(status, lineStatus);
-        const QString result = QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(TxLength);
-        progress.set(i, lineStatus == StatusOk ? barText(line.sent, TxLength) : result, i == count - 1);
+        const QString result = QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(send.length());
+        progress.set(i, lineStatus == StatusOk ? barText(line.sent, send) : result, i == count - 1);
         results << names.at(i) + QStringLiteral(": ") + result;
     }
     // Silent when every sign got everything, as with one sign: cron mails only what went wrong.
@@ -203,14 +207,13 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
 }
 
 // The outcome of the only sign.
-int reportOne(const QString& device, const PacedLine& line)
+int reportOne(const QString& device, const PacedLine& line, int length)
 {
-    using namespace Module1;
     switch (line.outcome) {
     case TxOutcome::Completed:
         return StatusOk;
     case TxOutcome::Cancelled: {
-        const QString sent = QStringLiteral("Mensaje Cancelado... %1 de %2 bytes enviados").arg(line.sent).arg(TxLength);
+        const QString sent = QStringLiteral("Mensaje Cancelado... %1 de %2 bytes enviados").arg(line.sent).arg(length);
         return fail(StatusCancelled,
                     sendTerminator(*line.port)
                         ? sent + QStringLiteral(", y el fin 01 01")
@@ -223,7 +226,7 @@ int reportOne(const QString& device, const PacedLine& line)
     return fail(StatusTransmission, QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
                                         .arg(device)
                                         .arg(line.sent)
-                                        .arg(TxLength)
+                                        .arg(length)
                                         .arg(line.port->errorText()));
 }
 
@@ -348,8 +351,9 @@ int sendBuilt(const QString& what, const QStringList& ports)
 {
     using namespace Module1;
     // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
-    TxCancel = false;
-    const platform::EndingSignals endingSignals(TxCancel);
+    std::atomic<bool> cancelled = false;
+    const platform::EndingSignals endingSignals(cancelled);
+    PacedSend send(TxBuffer.left(std::clamp(TxLength, 0, int(TxBuffer.size()))), TxDelayStart, TxDelayChar, &cancelled);
 
     // Each sign has its own port, all opened before the first byte so that they start together.
     const int count = int(ports.size());
@@ -360,26 +364,28 @@ int sendBuilt(const QString& what, const QStringList& ports)
     for (int i = 0; i < count; ++i) {
         names << deviceOf(ports.at(i));
         // Once cancelled, the signs still to open would only delay the end.
-        opened.push_back(TxCancel ? nullptr : openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
+        opened.push_back(cancelled ? nullptr : openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
         lines[size_t(i)].port = opened.back().get();
     }
     // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.
-    if (TxCancel)
+    if (cancelled)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
     if (count == 1 && !lines.front().port)
         return fail(StatusPort,
                     QStringLiteral("%1: %2 (%3)").arg(names.front(), notOpenedText(ports.front()), openErrors.front()));
 
     if (count == 1) {
-        ProgressBar bar(platform::isTerminal(platform::StdStream::Error));
-        sendPaced(lines, [&bar](const PacedLine& line) { bar.show(line.sent + 1); });
+        ProgressBar bar(platform::isTerminal(platform::StdStream::Error), send);
+        send.onProgress([&bar](const PacedLine& line) { bar.show(line.sent + 1); });
+        send.run(lines);
         bar.finish();
-        return reportOne(names.front(), lines.front());
+        return reportOne(names.front(), lines.front(), send.length());
     }
-    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names);
+    ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names, send);
     for (int i = 0; i < count; ++i)
-        progress.set(i, lines[size_t(i)].port ? barText(0, TxLength) : notOpenedText(ports[i]), i == count - 1);
-    sendPaced(lines, [&](const PacedLine& line) { progress.setPosition(int(&line - lines.data()), line.sent + 1); });
-    return reportMany(ports, names, openErrors, lines, progress);
+        progress.set(i, lines[size_t(i)].port ? barText(0, send) : notOpenedText(ports[i]), i == count - 1);
+    send.onProgress([&](const PacedLine& line) { progress.setPosition(int(&line - lines.data()), line.sent + 1); });
+    send.run(lines);
+    return reportMany(ports, names, openErrors, lines, send, progress);
 }
 } // namespace cli

@@ -1,24 +1,18 @@
-// Paced sending of the built transmission, the cancelled ending, and the shared state's reset.
+// The paced loop of one send, the cancelled ending, and the send dialogs' built transmission.
 #include "core/link/PacedSend.h"
 
-#include "core/protocol/SignProtocol.h"
 #include "core/link/Transmission.h"
-#include "core/model/Module1.h"
-#include "core/ports/SignPort.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
+#include "core/ports/SignPort.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 
-using namespace Module1;
-
 namespace
 {
-// Set while a transmission is being sent: a second transmission must not interleave its bytes with this one.
-bool g_sending = false;
-
 // A delay in whole milliseconds, as the estimate counts it, in nanoseconds.
 qint64 delayNs(double seconds)
 {
@@ -28,170 +22,260 @@ qint64 delayNs(double seconds)
 // How far one wait may be shortened to make up for an earlier byte that went out late.
 constexpr qint64 kCatchUpNs = 500000;
 
-// One transmission at a time: a second start, from an event run between bytes, is refused.
-struct Sending
+// The ports of one send, each held for it while it runs: a second send to one of them is refused.
+class PortClaims
 {
-    const bool taken = !g_sending;
-    Sending() { g_sending = true; }
-    ~Sending()
+public:
+    explicit PortClaims(const std::vector<PacedLine>& lines)
     {
-        if (taken)
-            g_sending = false;
-    }
-};
-
-struct Schedule
-{
-    QByteArray bytes;
-    int length;
-    qint64 startNs, charNs;
-};
-
-int builtLength()
-{
-    return std::clamp(TxLength, 0, int(TxBuffer.size()));
-}
-
-// Events run between bytes; the bytes on their way stay the ones built, with the delays then in force.
-Schedule scheduleOfBuilt()
-{
-    return {TxBuffer, builtLength(), delayNs(TxDelayStart), delayNs(TxDelayChar)};
-}
-} // namespace
-
-TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress)
-{
-    const Sending sending;
-    if (!sending.taken)
-        return TxOutcome::Busy;
-    const Schedule schedule = scheduleOfBuilt();
-    const QByteArray& bytes = schedule.bytes;
-    const int length = schedule.length;
-    const qint64 startNs = schedule.startNs, charNs = schedule.charNs;
-    std::vector<PacedLine*> running;
-    for (PacedLine& line : lines) {
-        line.sent = 0;
-        line.dueNs = line.nextNs = 0;
-        line.outcome = line.port ? TxOutcome::Completed : TxOutcome::Failed;
-        if (line.port && length > 0)
-            running.push_back(&line);
-    }
-
-    QElapsedTimer clock;
-    clock.start();
-    platform::WriteBatch batch;
-    std::vector<platform::WriteBatch::Write> writes;
-    std::vector<PacedLine*> due, batched, single;
-    // Every line keeps the nominal schedule of the first byte written to any of them, so all are due at
-    // the same moment and one wake-up serves them all; each one's own catch-up floor still keeps every
-    // gap at its delay less 0.5 ms at least.
-    qint64 firstNs = -1;
-    qint64 soonest = 0;
-    // Right before a line's write: its progress, then the moment its wait counts from. The write, the
-    // progress text and the event pass are thus inside the wait instead of adding to every gap, and the
-    // total stays on the nominal time.
-    const auto begin = [&](PacedLine& line) {
-        if (showProgress)
-            showProgress(line);
-        const qint64 start = clock.nsecsElapsed();
-        if (firstNs < 0)
-            firstNs = start;
-        if (line.sent == 0)
-            line.dueNs = firstNs;
-        return start;
-    };
-    // The write that began at `writeNs` went: the line's next byte is due on the nominal schedule, and
-    // never earlier than its delay less the catch-up after that start. A refused write ends the line.
-    const auto wrote = [&](PacedLine& line, bool ok, qint64 writeNs) {
-        if (!ok) {
-            line.outcome = TxOutcome::Failed;
-            return;
+        for (const PacedLine& line : lines) {
+            if (!line.port)
+                continue;
+            if (!line.port->claimForSend()) {
+                m_taken = false;
+                return;
+            }
+            m_claimed.push_back(line.port);
         }
-        ++line.sent;
-        const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? startNs : charNs;
-        line.dueNs += delay;
-        line.nextNs = std::max(line.dueNs, writeNs + delay - kCatchUpNs);
-        soonest = std::min(soonest, line.nextNs);
-    };
+    }
+    ~PortClaims()
+    {
+        for (SignPort* port : m_claimed)
+            port->releaseFromSend();
+    }
+    bool taken() const { return m_taken; }
+
+private:
+    std::vector<SignPort*> m_claimed;
+    bool m_taken = true;
+};
+
+// One run of the paced loop. Every line keeps the nominal schedule of the first byte written to any of them,
+// so all are due at the same moment and one wake-up serves them all; each one's own catch-up floor still
+// keeps every gap at its delay less 0.5 ms at least.
+class PacedLoop
+{
+public:
+    PacedLoop(const QByteArray& bytes, double delayStart, double delayChar,
+              const std::function<void(const PacedLine&)>& progress)
+        : m_bytes(bytes), m_startNs(delayNs(delayStart)), m_charNs(delayNs(delayChar)), m_progress(progress)
+    {
+    }
+
+    TxOutcome run(std::vector<PacedLine>& lines, const std::atomic<bool>& cancel);
+
+private:
+    void start(std::vector<PacedLine>& lines);
+    void takeDueLines(bool cancelled);
+    void writeDueLines();
+    void writeBatched();
+    void writeSingly();
+    qint64 begin(PacedLine& line);
+    void wrote(PacedLine& line, bool ok, qint64 writeNs);
+
+    const QByteArray& m_bytes;
+    const qint64 m_startNs, m_charNs;
+    const std::function<void(const PacedLine&)>& m_progress;
+    QElapsedTimer m_clock;
+    platform::WriteBatch m_batch;
+    std::vector<platform::WriteBatch::Write> m_writes;
+    std::vector<PacedLine*> m_running, m_due, m_batched, m_single;
+    qint64 m_firstNs = -1; // the nominal start of every line's schedule
+    qint64 m_soonest = 0;  // the next moment a line is due
+};
+
+TxOutcome PacedLoop::run(std::vector<PacedLine>& lines, const std::atomic<bool>& cancel)
+{
+    start(lines);
     bool cancelled = false;
-    while (!running.empty()) {
-        soonest = std::numeric_limits<qint64>::max();
-        // Every line whose wait is over gets its next byte; the one that got the last byte stays in the
-        // list until its own wait is over too, as the caller learns the outcome only after the last wait.
-        due.clear();
-        std::erase_if(running, [&](PacedLine* line) {
-            if (line->nextNs > clock.nsecsElapsed()) {
-                soonest = std::min(soonest, line->nextNs);
-                return false;
-            }
-            // TxCancel is read after each wait, the last one included.
-            if (cancelled || line->sent == length) {
-                line->outcome = cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
-                return true;
-            }
-            due.push_back(line);
-            return false;
-        });
-        // The lines that take a batch get their bytes in one call first, so the lines written one by one
-        // (RFC 2217 signs, or all of them where the system takes no batch) do not make them late.
-        for (PacedLine* line : due) {
-            const platform::WriteTarget target = batch.available() ? line->port->batchTarget() : platform::WriteTarget{};
-            if (target.handle >= 0) {
-                begin(*line);
-                writes.push_back({target, bytes.constData() + line->sent, 1});
-                batched.push_back(line);
-            } else {
-                single.push_back(line);
-            }
-        }
-        if (!writes.empty()) {
-            const qint64 batchStart = clock.nsecsElapsed();
-            batch.run(writes);
-            for (size_t i = 0; i < writes.size(); ++i) {
-                PacedLine& line = *batched[i];
-                wrote(line, line.port->finishWrite(writes[i].data, writes[i].size, writes[i].result) && line.port->drain(),
-                      batchStart);
-            }
-        }
-        for (PacedLine* line : single) {
-            const qint64 start = begin(*line);
-            wrote(*line, line->port->write(bytes.constData() + line->sent, 1) && line->port->drain(), start);
-        }
-        writes.clear();
-        batched.clear();
-        single.clear();
+    while (!m_running.empty()) {
+        m_soonest = std::numeric_limits<qint64>::max();
+        takeDueLines(cancelled);
+        writeDueLines();
         // A line whose write was refused ends Failed, and the others go on.
-        std::erase_if(running, [](const PacedLine* line) { return line->outcome == TxOutcome::Failed; });
-        if (running.empty())
+        std::erase_if(m_running, [](const PacedLine* line) { return line->outcome == TxOutcome::Failed; });
+        if (m_running.empty())
             break;
-        platform::sleepUntil(clock, soonest);
+        platform::sleepUntil(m_clock, m_soonest);
         platform::processEventsOnce();
-        cancelled = cancelled || TxCancel;
+        // Read after each wait, the last one included.
+        cancelled = cancelled || cancel;
     }
     return cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
 }
 
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
+void PacedLoop::start(std::vector<PacedLine>& lines)
+{
+    for (PacedLine& line : lines) {
+        line.sent = 0;
+        line.dueNs = line.nextNs = 0;
+        line.outcome = line.port ? TxOutcome::Completed : TxOutcome::Failed;
+        if (line.port && !m_bytes.isEmpty())
+            m_running.push_back(&line);
+    }
+    m_clock.start();
+}
+
+// Every line whose wait is over gets its next byte; the one that got the last byte stays in the list until its
+// own wait is over too, as the caller learns the outcome only after the last wait.
+void PacedLoop::takeDueLines(bool cancelled)
+{
+    m_due.clear();
+    const qint64 length = m_bytes.size();
+    std::erase_if(m_running, [&](PacedLine* line) {
+        if (line->nextNs > m_clock.nsecsElapsed()) {
+            m_soonest = std::min(m_soonest, line->nextNs);
+            return false;
+        }
+        if (cancelled || line->sent == length) {
+            line->outcome = cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
+            return true;
+        }
+        m_due.push_back(line);
+        return false;
+    });
+}
+
+// The lines that take a batch get their bytes in one call first, so the lines written one by one (RFC 2217
+// signs, or all of them where the system takes no batch) do not make them late.
+void PacedLoop::writeDueLines()
+{
+    m_writes.clear();
+    m_batched.clear();
+    m_single.clear();
+    for (PacedLine* line : m_due) {
+        const platform::WriteTarget target = m_batch.available() ? line->port->batchTarget() : platform::WriteTarget{};
+        if (target.handle >= 0) {
+            begin(*line);
+            m_writes.push_back({target, m_bytes.constData() + line->sent, 1});
+            m_batched.push_back(line);
+        } else {
+            m_single.push_back(line);
+        }
+    }
+    writeBatched();
+    writeSingly();
+}
+
+void PacedLoop::writeBatched()
+{
+    if (m_writes.empty())
+        return;
+    const qint64 batchStart = m_clock.nsecsElapsed();
+    m_batch.run(m_writes);
+    for (size_t i = 0; i < m_writes.size(); ++i) {
+        PacedLine& line = *m_batched[i];
+        const platform::WriteBatch::Write& w = m_writes[i];
+        wrote(line, line.port->finishWrite(w.data, w.size, w.result) && line.port->drain(), batchStart);
+    }
+}
+
+void PacedLoop::writeSingly()
+{
+    for (PacedLine* line : m_single) {
+        const qint64 start = begin(*line);
+        wrote(*line, line->port->write(m_bytes.constData() + line->sent, 1) && line->port->drain(), start);
+    }
+}
+
+// Right before a line's write: its progress, then the moment its wait counts from. The write, the progress
+// text and the event pass are thus inside the wait instead of adding to every gap, and the total stays on
+// the nominal time.
+qint64 PacedLoop::begin(PacedLine& line)
+{
+    if (m_progress)
+        m_progress(line);
+    const qint64 start = m_clock.nsecsElapsed();
+    if (m_firstNs < 0)
+        m_firstNs = start;
+    if (line.sent == 0)
+        line.dueNs = m_firstNs;
+    return start;
+}
+
+// The write that began at `writeNs` went: the line's next byte is due on the nominal schedule, and never
+// earlier than its delay less the catch-up after that start. A refused write ends the line.
+void PacedLoop::wrote(PacedLine& line, bool ok, qint64 writeNs)
+{
+    if (!ok) {
+        line.outcome = TxOutcome::Failed;
+        return;
+    }
+    ++line.sent;
+    const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? m_startNs : m_charNs;
+    line.dueNs += delay;
+    line.nextNs = std::max(line.dueNs, writeNs + delay - kCatchUpNs);
+    m_soonest = std::min(m_soonest, line.nextNs);
+}
+} // namespace
+
+PacedSend::PacedSend(QByteArray bytes, double delayStart, double delayChar, std::atomic<bool>* cancelFlag)
+    : m_bytes(std::move(bytes)), m_delayStart(delayStart), m_delayChar(delayChar),
+      m_cancel(cancelFlag ? *cancelFlag : m_ownCancel)
+{
+}
+
+TxOutcome PacedSend::run(std::vector<PacedLine>& lines)
+{
+    const PortClaims claims(lines);
+    if (!claims.taken())
+        return TxOutcome::Busy;
+    PacedLoop loop(m_bytes, m_delayStart, m_delayChar, m_progress);
+    return loop.run(lines, m_cancel);
+}
+
+TxOutcome PacedSend::run(SignPort& port)
 {
     std::vector<PacedLine> one{PacedLine{&port}};
-    const int length = builtLength();
-    const TxOutcome outcome = sendPaced(one, [&](const PacedLine& line) {
-        TxPos = line.sent + 1;
-        TxPercent = int(qint64(TxPos) * 100 / length);
-        if (showProgress)
-            showProgress();
+    const std::function<void(const PacedLine&)> observer = m_progress;
+    onProgress([&](const PacedLine& line) {
+        m_position = line.sent + 1;
+        if (observer)
+            observer(line);
     });
+    const TxOutcome outcome = run(one);
+    m_progress = observer;
     if (outcome == TxOutcome::Busy)
         return outcome;
-    // TxPos ends on the byte in hand: the one refused, the last one sent when cancelled, one past the
-    // end when all went.
-    TxPos = one.front().sent + (one.front().outcome == TxOutcome::Cancelled ? 0 : 1);
+    m_position = one.front().sent + (one.front().outcome == TxOutcome::Cancelled ? 0 : 1);
     return one.front().outcome;
+}
+
+int PacedSend::percent() const
+{
+    return length() > 0 ? int(qint64(m_position) * 100 / length()) : 0;
 }
 
 bool sendTerminator(SignPort& port)
 {
     return port.Output(signproto::Terminator);
+}
+
+namespace
+{
+// Set while the built transmission is being sent: it must not be built again under the send.
+bool g_sending = false;
+} // namespace
+
+TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
+{
+    using namespace Module1;
+    if (g_sending)
+        return TxOutcome::Busy;
+    g_sending = true;
+    // Events run between bytes; the bytes on their way stay the ones built, with the delays then in force.
+    PacedSend send(TxBuffer.left(std::clamp(TxLength, 0, int(TxBuffer.size()))), TxDelayStart, TxDelayChar, &TxCancel);
+    send.onProgress([&](const PacedLine& line) {
+        TxPos = line.sent + 1;
+        TxPercent = int(qint64(TxPos) * 100 / send.length());
+        if (showProgress)
+            showProgress();
+    });
+    const TxOutcome outcome = send.run(port);
+    g_sending = false;
+    if (outcome != TxOutcome::Busy)
+        TxPos = send.position();
+    return outcome;
 }
 
 bool transmissionRunning()
@@ -201,6 +285,7 @@ bool transmissionRunning()
 
 void resetTransmissionState()
 {
+    using namespace Module1;
     TxBuffer.clear();
     TxSpeedName.clear();
     TxSpeedCode = 0;

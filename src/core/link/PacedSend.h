@@ -1,8 +1,9 @@
-// Sending a built transmission to the sign paced byte by byte, its cancelled ending, and the shared
-// transmission state's reset.
+// Sending a built transmission to the sign paced byte by byte, and its cancelled ending.
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -10,38 +11,75 @@ class SignPort;
 
 enum class TxOutcome {
     Completed, // every byte written, each followed by its wait
-    Cancelled, // TxCancel found set after a byte: the caller shows its text, then sendTerminator()
+    Cancelled, // the cancel was found requested after a byte: the caller shows its text, then sendTerminator()
     Failed,    // a write was refused; no terminator follows
-    Busy,      // another transmission is being sent: nothing was done
+    Busy,      // the port is taking another transmission: nothing was done
 };
 
 // One sign among those that get the same transmission at once, with its own schedule.
 struct PacedLine
 {
-    SignPort* port = nullptr; // null: a line that could not be opened, left out
-    int sent = 0;             // bytes of TxBuffer written to it
-    TxOutcome outcome = TxOutcome::Busy; // Completed, Cancelled or Failed once sendPaced returns
-    qint64 dueNs = 0;  // when its next byte is due on the nominal schedule
-    qint64 nextNs = 0; // when its next byte may go: never before its delay less the catch-up
+    SignPort* port = nullptr;            // null: a line that could not be opened, left out
+    int sent = 0;                        // bytes of the transmission written to it
+    TxOutcome outcome = TxOutcome::Busy; // Completed, Cancelled or Failed once the send has run
+    qint64 dueNs = 0;                    // when its next byte is due on the nominal schedule
+    qint64 nextNs = 0;                   // when its next byte may go: never before its delay less the catch-up
 };
 
-// Sends TxBuffer to every line at once from this one thread, one byte per write; the writes of the lines
-// due together go to the system in one call where it takes batches. Before each byte `showProgress` runs
-// with its line; after it comes the wait of TxDelayStart (bytes 1 to 5) or TxDelayChar, counted from the
-// start of that byte's write, and each wake-up lets pending events run once and then reads TxCancel. A line whose write is refused ends Failed and the others go on. When
-// TxCancel is found set, every line still sending ends Cancelled once its own wait is over, the last
-// byte's included; the caller then writes each one's terminator. Returns Busy when another transmission
-// is being sent (nothing done), Cancelled when TxCancel stopped it, else Completed.
-TxOutcome sendPaced(std::vector<PacedLine>& lines, const std::function<void(const PacedLine&)>& showProgress = {});
+// One transmission on its way to one sign or many: its own bytes, delays, progress and cancel. Sends run
+// at the same time on different threads, each to its own ports; a port takes one transmission at a time.
+class PacedSend
+{
+public:
+    // `delayStart` follows each of the first five bytes, `delayChar` every later one (seconds). The cancel is
+    // the send's own, or `cancelFlag` where the caller has one already (a signal handler's).
+    PacedSend(QByteArray bytes, double delayStart, double delayChar, std::atomic<bool>* cancelFlag = nullptr);
+    PacedSend(const PacedSend&) = delete;
+    PacedSend& operator=(const PacedSend&) = delete;
 
-// The same for one line, which also keeps TxPos and TxPercent on the byte in hand for `showProgress`.
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
+    const QByteArray& bytes() const { return m_bytes; }
+    int length() const { return int(m_bytes.size()); }
+    double delayStart() const { return m_delayStart; }
+    double delayChar() const { return m_delayChar; }
+
+    // Runs on the sending thread right before each byte, with the line about to get it.
+    void onProgress(std::function<void(const PacedLine&)> observer) { m_progress = std::move(observer); }
+    // Every line still sending ends Cancelled once its own wait is over. From any thread; a signal handler
+    // sets the flag itself.
+    void cancel() { m_cancel = true; }
+    std::atomic<bool>& cancelFlag() { return m_cancel; }
+
+    // Sends to every line at once from this one thread, one byte per write; the writes of the lines due
+    // together go to the system in one call where it takes batches. After each byte comes its wait, counted
+    // from the start of that byte's write; each wake-up lets pending events run once and then reads the
+    // cancel. A line whose write is refused ends Failed and the others go on. Busy (nothing done) when one
+    // of the ports is taking another transmission; else Cancelled when the cancel stopped it, or Completed.
+    TxOutcome run(std::vector<PacedLine>& lines);
+    // The same for one line, whose outcome it returns; position() follows it.
+    TxOutcome run(SignPort& port);
+
+    // 1-based position of the byte in hand on the last line that reported progress: the one refused, the
+    // last one sent when cancelled, one past the end when all went. Readable from any thread.
+    int position() const { return m_position; }
+    int percent() const;
+
+private:
+    QByteArray m_bytes;
+    double m_delayStart;
+    double m_delayChar;
+    std::function<void(const PacedLine&)> m_progress;
+    std::atomic<bool> m_ownCancel = false;
+    std::atomic<bool>& m_cancel;
+    std::atomic<int> m_position = 0;
+};
 
 // The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
 bool sendTerminator(SignPort& port);
 
-// True while a transmission is being sent.
+// The built transmission (TxBuffer and the delays in force) sent to one line, TxPos and TxPercent kept on the
+// byte in hand for `showProgress`, and TxCancel read after every byte: what the send dialogs show.
+TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
+// True while sendPaced() is sending.
 bool transmissionRunning();
-
-// Resets the transmission state as at the start of the run (the default delays, nothing built).
+// Resets the built transmission's state as at the start of the run (the default delays, nothing built).
 void resetTransmissionState();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 class SignPort
@@ -64,6 +65,11 @@ public:
     // The system's reason for the last failure.
     virtual QString errorText() const = 0;
 
+    // Held by a send while it writes to this port, so that a second send is refused instead of mixing its
+    // bytes in. False when another send holds it.
+    bool claimForSend() { return !m_claimed.exchange(true); }
+    void releaseFromSend() { m_claimed = false; }
+
     // Writes the bytes and pushes them out before returning.
     bool Output(const QByteArray& bytes) { return write(bytes.constData(), bytes.size()) && drain(); }
 
@@ -74,6 +80,9 @@ public:
 
 protected:
     SignPort() = default;
+
+private:
+    std::atomic<bool> m_claimed = false;
 };
 
 namespace platform::testing
