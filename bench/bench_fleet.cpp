@@ -133,7 +133,7 @@ bool openAll(const QStringList& ports, std::vector<std::unique_ptr<SignPort>>& c
 }
 
 // Sends to every port at once and reads back what each receiver got.
-Result sendAll(const QStringList& ports, const std::function<Received(int)>& received)
+Result sendAll(const QStringList& ports, const std::function<Received(int)>& received, bool batching)
 {
     Result result;
     std::vector<std::unique_ptr<SignPort>> comms;
@@ -145,6 +145,7 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     const qint64 cpu = threadCpuNs();
     wall.start();
     PacedSend send(TxBuffer.left(TxLength), TxDelayStart, TxDelayChar);
+    send.setBatching(batching);
     if (ports.size() == 1)
         result.complete = send.run(*lines[0].port) == TxOutcome::Completed;
     else {
@@ -173,9 +174,10 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     return result;
 }
 
-void report(const char* name, const QStringList& ports, const std::function<Received(int)>& received, double oneMs)
+void report(const char* name, const QStringList& ports, const std::function<Received(int)>& received, double oneMs,
+            bool batching = true)
 {
-    const Result r = sendAll(ports, received);
+    const Result r = sendAll(ports, received, batching);
     if (r.wallMs == 0)
         return;
     qint64 firstMin = std::numeric_limits<qint64>::max(), firstMax = 0;
@@ -271,7 +273,7 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     const auto fromPty = [&](int i) { return ptys[size_t(i)]->received(); };
 
     // One sign, the way one port is sent to: the yardstick.
-    const Result one = sendAll({ptyPorts.first()}, fromPty);
+    const Result one = sendAll({ptyPorts.first()}, fromPty, true);
     if (!one.complete)
         return;
     ptys.front()->clear();
@@ -283,10 +285,8 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     // The same without batches, as where the system has none: what the batches save.
     for (auto& pty : ptys)
         pty->clear();
-    platform::testing::batchWrites = false;
-    report("pseudo-terminals, one system call per byte", ptyPorts, fromPty, one.wallMs);
+    report("pseudo-terminals, one system call per byte", ptyPorts, fromPty, one.wallMs, false);
     reportFloor(ptyPorts, false);
-    platform::testing::batchWrites = true;
 
     TcpSigns tcp(tcpCount);
     QStringList tcpPorts;

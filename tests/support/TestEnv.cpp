@@ -42,8 +42,6 @@ void reset(const QTemporaryDir& dir, double waitScale)
     startedPrograms.clear();
     fixedNow = QDateTime();
     platform::testing::waitScale = waitScale;
-    // The port's limits as the program starts with them, whatever an earlier test set.
-    outputStallMs = 2000, openTimeoutMs = 3000, batchWrites = true;
     resetTransmissionState();
     settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);

@@ -57,8 +57,9 @@ class PacedLoop
 {
 public:
     PacedLoop(const QByteArray& bytes, double delayStart, double delayChar,
-              const std::function<void(const PacedLine&)>& progress)
-        : m_bytes(bytes), m_startNs(delayNs(delayStart)), m_charNs(delayNs(delayChar)), m_progress(progress)
+              const std::function<void(const PacedLine&)>& progress, bool batching)
+        : m_bytes(bytes), m_startNs(delayNs(delayStart)), m_charNs(delayNs(delayChar)), m_progress(progress),
+          m_batch(batching)
     {
     }
 
@@ -220,7 +221,7 @@ TxOutcome PacedSend::run(std::vector<PacedLine>& lines)
     const PortClaims claims(lines);
     if (!claims.taken())
         return TxOutcome::Busy;
-    PacedLoop loop(m_bytes, m_delayStart, m_delayChar, m_progress);
+    PacedLoop loop(m_bytes, m_delayStart, m_delayChar, m_progress, m_batching);
     return loop.run(lines, m_cancel);
 }
 

@@ -47,6 +47,8 @@ public:
     // Every line still sending ends Cancelled once its own wait is over. From any thread; a signal handler
     // sets the flag itself.
     void cancel() { m_cancel = true; }
+    // Off: every write goes to the system on its own, as where the system takes no batch of writes.
+    void setBatching(bool on) { m_batching = on; }
     std::atomic<bool>& cancelFlag() { return m_cancel; }
 
     // Sends to every line at once from this one thread, one byte per write; the writes of the lines due
@@ -70,6 +72,7 @@ private:
     std::function<void(const PacedLine&)> m_progress;
     std::atomic<bool> m_ownCancel = false;
     std::atomic<bool>& m_cancel;
+    bool m_batching = true;
     std::atomic<int> m_position = 0;
 };
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,11 @@ public:
         qsizetype size;
         qint64 result = 0; // bytes taken, or the system's -errno (-EAGAIN: not ready, nothing written)
     };
+    // The result of a write the system neither finished nor gave back in time: it may have gone out.
+    static constexpr qint64 Unanswered = std::numeric_limits<qint64>::min();
 
-    WriteBatch();
+    // `enabled` false: never available, every write goes on its own (as where the system has no batch call).
+    explicit WriteBatch(bool enabled = true);
     ~WriteBatch();
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
@@ -42,9 +46,3 @@ private:
     std::unique_ptr<Ring> m_ring;
 };
 } // namespace platform
-
-namespace platform::testing
-{
-// Off: every write goes on its own, as where the system has no batch call.
-inline bool batchWrites = true;
-} // namespace platform::testing

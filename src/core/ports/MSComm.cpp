@@ -79,6 +79,7 @@ bool MSComm::setPortOpen(bool open)
     m_port = openablePort(m_commPort, &m_error);
     if (!m_port)
         return false;
+    m_port->setStallLimit(stallLimit());
     if (!m_port->setLine(m_line) || !m_port->open()) {
         m_error = m_port->errorText();
         m_port.reset();
@@ -131,4 +132,17 @@ bool MSComm::fail(const QString& reason)
 {
     m_error = reason;
     return false;
+}
+
+void MSComm::setStallLimit(int ms)
+{
+    SignPort::setStallLimit(ms);
+    if (m_port)
+        m_port->setStallLimit(ms);
+}
+
+bool MSComm::giveUp(const QString& reason)
+{
+    m_port.reset();
+    return fail(reason);
 }

@@ -47,8 +47,12 @@ public:
     }
     bool finishWrite(const char* data, qsizetype size, qint64 taken) override;
     void close() override { setPortOpen(false); }
+    void setStallLimit(int ms) override;
     // The system's reason for the last failure (open, settings, modem line or write).
     QString errorText() const override { return m_error; }
+
+protected:
+    bool giveUp(const QString& reason) override;
 
 private:
     bool fail(const QString& reason);

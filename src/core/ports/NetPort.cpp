@@ -37,13 +37,13 @@ bool NetPort::connectSocket()
 
     // The name lookup and the connection run in the event loop, so both share one time limit; the user's
     // clicks wait until the port is open or has failed.
-    m_openDeadline = QDeadlineTimer(platform::testing::openTimeoutMs);
+    m_openDeadline = QDeadlineTimer(ConnectLimitMs);
     m_socket->connectToHost(address->host, address->port);
     if (!waitFor([this] { return isOpen(); }))
         return failedWait(m_socket->state() == QAbstractSocket::UnconnectedState
                               ? socketReason()
                               : QStringLiteral("sin respuesta en %1 s (tiempo agotado)")
-                                    .arg(platform::testing::openTimeoutMs / 1000.0));
+                                    .arg(ConnectLimitMs / 1000.0));
     // Each byte leaves as soon as it is written, or the sign's pacing would be lost.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_error.clear();
@@ -111,7 +111,7 @@ bool NetPort::drain()
         return notOpen();
     m_socket->flush();
     while (isOpen() && m_socket->bytesToWrite() > 0) {
-        if (!m_socket->waitForBytesWritten(platform::testing::outputStallMs) && isOpen())
+        if (!m_socket->waitForBytesWritten(stallLimit()) && isOpen())
             return fail(stalledText());
     }
     return isOpen() || fail(socketReason());

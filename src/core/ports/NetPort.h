@@ -19,7 +19,10 @@ public:
     ~NetPort() override;
 
     bool isOpen() const override;
-    // Waits until the system has taken every byte. A peer that takes nothing for outputStallMs, or a
+    // Longest wait to connect and, for RFC 2217, for the server's answers.
+    static constexpr int ConnectLimitMs = 3000;
+
+    // Waits until the system has taken every byte. A peer that takes nothing for the stall limit, or a
     // connection that drops, fails and closes the link.
     bool drain() override;
     void close() override;
@@ -29,7 +32,7 @@ protected:
     // `port` is the whole port text; it must have the rfc2217:// scheme when `rfc2217` is set, tcp:// if not.
     NetPort(const QString& port, bool rfc2217);
 
-    // Connects and sets the socket so each byte leaves at once. Gives up after openTimeoutMs, or at once on
+    // Connects and sets the socket so each byte leaves at once. Gives up after ConnectLimitMs, or at once on
     // Ctrl-C; errorText() then says why. The time limit starts here and holds for every later waitFor().
     bool connectSocket();
     // Runs the event loop until `done`, a dropped connection, the end of the open's time limit or a Ctrl-C;
@@ -44,6 +47,7 @@ protected:
     // Only while open: a closed link says so, whatever an earlier failure said.
     bool checkOpen();
     bool fail(const QString& reason);
+    bool giveUp(const QString& reason) override { return fail(reason); }
     // Why the socket failed, in the program's words where it has them.
     QString socketReason() const;
     // The socket's descriptor while open with nothing left in its buffer: bytes still held there must
@@ -63,8 +67,3 @@ private:
     QString m_error;
     bool m_rfc2217;
 };
-
-namespace platform::testing {
-// Longest wait to connect and, for RFC 2217, for the server's answers.
-inline int openTimeoutMs = 3000;
-} // namespace platform::testing

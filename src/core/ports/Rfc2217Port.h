@@ -11,7 +11,7 @@ public:
     explicit Rfc2217Port(const QString& port);
 
     // Connects, negotiates the COM port option and sets the line with RTS and DTR off. Gives up after
-    // openTimeoutMs; errorText() then says why.
+    // ConnectLimitMs; errorText() then says why.
     bool open() override;
     // Sent to the server; nothing waits for its answer.
     bool setLine(const Line& line) override;

@@ -78,7 +78,7 @@ bool SerialPort::write(const char* data, qsizetype size)
 {
     if (!isOpen())
         return fail(m_error.isEmpty() ? notOpenText() : m_error);
-    return ended(m_line.write(data, size, platform::testing::outputStallMs));
+    return ended(m_line.write(data, size, stallLimit()));
 }
 
 platform::WriteTarget SerialPort::batchTarget() const
@@ -90,7 +90,7 @@ bool SerialPort::drain()
 {
     if (!isOpen())
         return fail(m_error.isEmpty() ? notOpenText() : m_error);
-    return ended(m_line.drain(platform::testing::outputStallMs));
+    return ended(m_line.drain(stallLimit()));
 }
 
 void SerialPort::close()

@@ -18,12 +18,15 @@ public:
     bool isOpen() const override;
     bool setLine(const Line& line) override;
     bool setModemLine(ModemLine which, bool on) override;
-    // A device that stays full for outputStallMs counts as failed.
+    // A device that stays full for the stall limit counts as failed.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
     platform::WriteTarget batchTarget() const override;
     void close() override;
     QString errorText() const override { return m_error; }
+
+protected:
+    bool giveUp(const QString& reason) override { return closeWith(reason); }
 
 private:
     bool fail(const QString& reason);

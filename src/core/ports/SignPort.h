@@ -27,7 +27,7 @@ public:
     static bool isPortNumber(const QString& port);
     static bool isNetPort(const QString& port);
     // Why the text cannot name a port of any kind (a control character, a network address not well
-    // formed, a scheme other than tcp:// and rfc2217://); empty when it may. create() refuses such a
+    // formed, a scheme other than tcp:// and rfc2217://); empty when it may. openablePort() refuses such a
     // text; a caller that takes the texts from its user asks first, to tell a mistyped port from one
     // that cannot be reached.
     static QString textFault(const QString& port);
@@ -54,9 +54,12 @@ public:
     virtual platform::WriteTarget batchTarget() const { return {}; }
     // Ends a write that a batch made on batchTarget(): `taken` is what the system took, or its -errno.
     // What it left (a full device, a refusal) goes through write(), which waits for room or closes the port
-    // with the system's reason.
+    // with the system's reason. A write the system never answered may have gone out: written again it could
+    // double a byte on the sign, so the line fails as stalled instead.
     virtual bool finishWrite(const char* data, qsizetype size, qint64 taken)
     {
+        if (taken == platform::WriteBatch::Unanswered)
+            return giveUp(stalledText());
         const qsizetype done = std::max<qint64>(taken, 0);
         return done >= size || write(data + done, size - done);
     }
@@ -64,6 +67,12 @@ public:
     virtual void close() = 0;
     // The system's reason for the last failure.
     virtual QString errorText() const = 0;
+
+    // Longest wait for a line that takes no more bytes before a write counts as failed; a port made by
+    // another keeps its maker's.
+    static constexpr int DefaultStallMs = 2000;
+    virtual void setStallLimit(int ms) { m_stallMs = ms; }
+    int stallLimit() const { return m_stallMs; }
 
     // Held by a send while it writes to this port, so that a second send is refused instead of mixing its
     // bytes in. False when another send holds it.
@@ -75,18 +84,15 @@ public:
 
     // The reason a write on a port that was never opened, or closed on request, gives.
     static QString notOpenText() { return QStringLiteral("El puerto no esta abierto"); }
-    // The reason a write to a line that takes no more bytes for outputStallMs gives.
+    // The reason a write to a line that takes no more bytes for the stall limit gives.
     static QString stalledText() { return QStringLiteral("El puerto no acepta datos (tiempo agotado)"); }
 
 protected:
     SignPort() = default;
+    // Closes the port on a failure, keeping `reason` for errorText(); false.
+    virtual bool giveUp(const QString& reason) = 0;
 
 private:
     std::atomic<bool> m_claimed = false;
+    int m_stallMs = DefaultStallMs;
 };
-
-namespace platform::testing
-{
-// Longest wait for a line that accepts no more bytes before a write counts as failed.
-inline int outputStallMs = 2000;
-} // namespace platform::testing
