@@ -32,6 +32,13 @@
 
 namespace
 {
+// The date dialog sends the same moment on every run.
+class FixedClock final : public platform::Clock
+{
+public:
+    QDateTime now() const override { return QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)); }
+};
+
 qint64 nowNs()
 {
     timespec ts{};
@@ -153,9 +160,13 @@ int main(int argc, char* argv[])
     }
     // The program as the user runs it, with a settings store of its own that names the receiver's port.
     QTemporaryDir dir;
-    platform::testing::settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
-    platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"), receiver.slavePath);
-    FrmMain main;
+    const auto settings = platform::SettingsStore::inFile(dir.filePath(QStringLiteral("Tivor.conf")));
+    settings.SaveSetting(QStringLiteral("COM"), QStringLiteral("Port"), receiver.slavePath);
+    BoxPrompter prompter;
+    DialogFileChooser files;
+    platform::SystemProgramStarter programs;
+    const FixedClock clock;
+    FrmMain main(Services{prompter, files, programs, clock, settings});
     if (!main.MSComm1.PortOpen()) {
         std::fprintf(stderr, "bench_cancel: %s\n", qPrintable(main.MSComm1.errorText()));
         return 1;
@@ -174,7 +185,6 @@ int main(int argc, char* argv[])
 
     // The closing wait is not what is measured.
     platform::testing::waitScale = 0.0;
-    platform::testing::fixedNow = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3));
 
     // The date transmission: 5 preamble bytes at 200 ms, then the rest at 5 ms; the message: 1161 bytes.
     const Phase phases[] = {
@@ -194,7 +204,7 @@ int main(int argc, char* argv[])
             if (phase.message)
                 dialog = std::make_unique<frmSend>(main.MSComm1, [&main] { return main.shownMessage(); }, &main);
             else
-                dialog = std::make_unique<frmDate>(main.MSComm1, &main);
+                dialog = std::make_unique<frmDate>(main.MSComm1, clock, &main);
             dialog->show();
             auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("Command2"));
             auto* send = dialog->findChild<QPushButton*>(QStringLiteral("cmdOK"));

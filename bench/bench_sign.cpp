@@ -153,9 +153,23 @@ void previewInTheMainWindow(int seconds)
 {
     // The real main window, kept away from the user's settings and from real message boxes.
     QTemporaryDir dir;
-    platform::testing::settingsFile = dir.filePath(QStringLiteral("bench.ini"));
-    platform::testing::scriptedBoxes = true;
-    FrmMain w;
+    // Every box is answered unseen: Ok, or No to a question.
+    class UnseenPrompter final : public Prompter
+    {
+    public:
+        void Beep() override {}
+
+    protected:
+        MsgAnswer answer(const MsgBoxContent& box, QWidget*) override
+        {
+            return box.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+        }
+    } prompter;
+    DialogFileChooser files;
+    platform::SystemProgramStarter programs;
+    const platform::SystemClock clock;
+    FrmMain w(Services{prompter, files, programs, clock,
+                       platform::SettingsStore::inFile(dir.filePath(QStringLiteral("bench.ini")))});
     w.show();
     runFor(300);
     const double noMessage = measure(selfCpuSeconds, seconds * 1000);

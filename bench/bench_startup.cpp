@@ -55,14 +55,17 @@ int child(int argc, char* argv[])
     if (!openRawPty(&master, &slave, &slavePath, &error))
         return 3;
     QTemporaryDir settingsDir;
-    platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
-    platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
-                          slavePath);
+    const auto settings = platform::SettingsStore::inFile(settingsDir.filePath(QStringLiteral("Tivor.conf")));
+    settings.SaveSetting(QStringLiteral("COM"), QStringLiteral("Port"), slavePath);
 
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);
-    FrmMain w;
+    BoxPrompter prompter;
+    DialogFileChooser files;
+    platform::SystemProgramStarter programs;
+    const platform::SystemClock systemClock;
+    FrmMain w(Services{prompter, files, programs, systemClock, settings});
     PaintWatch watch;
     w.installEventFilter(&watch);
     w.show();

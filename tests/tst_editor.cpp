@@ -132,7 +132,7 @@ private slots:
             {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"},
             {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
         QStringList titles;
-        for (const auto& box : platform::testing::shownBoxes) {
+        for (const auto& box : testenv::doubles().prompter.shown) {
             titles << box.title;
             QCOMPARE(box.text, texts.value(box.title));
             QCOMPARE(box.icon, box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information);
@@ -177,7 +177,8 @@ private slots:
             QCOMPARE(w->status().statusPanel(3), prefix + QStringLiteral("listo"));
         }
         w->status().TypeErr(QStringLiteral("mal"));
-        QCOMPARE(w->status().statusPanel(3) + QString::number(platform::testing::beepCount), QStringLiteral("ERR: mal2"));
+        QCOMPARE(w->status().statusPanel(3) + QString::number(testenv::doubles().prompter.beeps),
+                 QStringLiteral("ERR: mal2"));
 
         platform::testing::waitScale = 1.0;
         QElapsedTimer clock;

@@ -259,7 +259,7 @@ private slots:
         w->show();
         QVERIFY(editorkit::run(*w, script, dir.path()));
         QStringList shown;
-        for (const auto& d : platform::testing::shownDialogs)
+        for (const auto& d : testenv::doubles().files.shown)
             shown << (d.save ? "S" : "O") + QString::number(d.flags) + d.filter.right(3) + u':' +
                          QFileInfo(d.proposedFileName).fileName();
         QStringList files; // every file but the text to import, with the text of its first record
@@ -270,7 +270,7 @@ private slots:
                                                             w->editor().messageOpen() ? "O" : "-");
         const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags, editorkit::modelString()};
         const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
-                              QLatin1String(platform::testing::endCount ? "|ended" : "");
+                              QLatin1String(testenv::doubles().programs.endCount ? "|ended" : "");
         QCOMPARE(shown.join(u' ') + " # " + state.join(u'|').remove(dir.path() + u'/') + ended + " # " + files.join(u' '), expected);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
@@ -282,7 +282,8 @@ private slots:
         QVERIFY(platform::installSpanishQtTexts(*qApp));
         w->show();
         QVERIFY(editorkit::run(*w, "<a.mnm>;Cargar;txtMensaje CAMBIADO", dir.path()));
-        platform::testing::scriptedBoxes = false;
+        BoxPrompter boxes;
+        testenv::doubles().prompter.showInstead = &boxes;
         QString seen;
         testenv::onNextModal([&seen](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
@@ -294,7 +295,7 @@ private slots:
         });
         QVERIFY(editorkit::run(*w, "salir"));
         QCOMPARE(seen, QStringLiteral("&Sí&No|Hay cambios Realizados\rDesea Grabar el Mensaje? (abierta)"));
-        QCOMPARE(platform::testing::endCount, 1);
+        QCOMPARE(testenv::doubles().programs.endCount, 1);
         QVERIFY(testenv::readFile(path("a.mnm")).startsWith("1,3,2,\"CAMBIADO\""));
     }
 
@@ -303,7 +304,8 @@ private slots:
     void typedMissingName()
     {
         w->show();
-        platform::testing::scriptedDialogs = false;
+        DialogFileChooser dialogs;
+        testenv::doubles().files.showInstead = &dialogs;
         // Windows would show its own dialog, which is no widget a test can type into; the program's part is the same.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         bool taken = false;

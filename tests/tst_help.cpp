@@ -75,7 +75,7 @@ private slots:
         const auto main = editorkit::freshWindow(dir);
         frmOpciones options(main.get());
         frmSend send(main->MSComm1, [&main] { return main->shownMessage(); }, main.get());
-        frmDate date(main->MSComm1, main.get());
+        frmDate date(main->MSComm1, testenv::doubles().clock, main.get());
         frmAcerca about(main.get());
         frmAyuda help(main.get());
         help.setAttribute(Qt::WA_DeleteOnClose, false);

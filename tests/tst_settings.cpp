@@ -11,7 +11,8 @@ QString stored()
 {
     QStringList values;
     for (const char* key : {"COM/Port", "COM/Baud", "COM/RTS", "PGM/DY1", "PGM/DY2"})
-        values << platform::GetSetting("Tivor", QString(key).section(u'/', 0, 0), QString(key).section(u'/', 1), "-");
+        values << testenv::doubles().settings.GetSetting(QString(key).section(u'/', 0, 0),
+                                                         QString(key).section(u'/', 1), "-");
     return values.join(u'|');
 }
 QString held()
@@ -30,23 +31,24 @@ private slots:
     void init()
     {
         testenv::reset(dir);
-        LoadRegSett();
+        LoadRegSett(testenv::doubles().settings);
     }
 
     // Reading fills in what the store lacks with the defaults and writes nothing; every text comes back character
     // for character, and only the exact text "True" turns RTS on.
     void store()
     {
-        QVERIFY(testenv::writeFile(platform::testing::settingsFile, "[PGM]\nDY2=07\n"));
-        LoadRegSett();
+        const platform::SettingsStore& store = testenv::doubles().settings;
+        QVERIFY(testenv::writeFile(store.location(), "[PGM]\nDY2=07\n"));
+        LoadRegSett(store);
         QCOMPARE(held(), QStringLiteral("2|9600|False|200|07"));
-        QCOMPARE(testenv::readFile(platform::testing::settingsFile), QByteArray("[PGM]\nDY2=07\n"));
+        QCOMPARE(testenv::readFile(store.location()), QByteArray("[PGM]\nDY2=07\n"));
         for (const QString text :
              {"05", " 9600 ", "", "@Variant(x)", "\"a\";b#c=d", "puerto ñ", "True", "true", "True "}) {
             Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = text;
-            QVERIFY(SaveRegSett() && platform::SaveSetting("Tivor", "COM", "RTS", text));
+            QVERIFY(SaveRegSett(store) && store.SaveSetting("COM", "RTS", text));
             Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = QString();
-            LoadRegSett();
+            LoadRegSett(store);
             QCOMPARE(held(), QStringList({text, text, text == "True" ? "True" : "False", text, text}).join(u'|'));
         }
     }
@@ -58,13 +60,16 @@ private slots:
 #ifdef Q_OS_WIN
         QSKIP("the store is the registry on Windows: there is no file that could be unreadable");
 #endif
-        QVERIFY(QDir().mkpath(platform::testing::settingsFile = dir.filePath(QStringLiteral("carpeta"))));
-        platform::testing::queuedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
-        FrmMain window;
+        testenv::Doubles& doubles = testenv::doubles();
+        const QString folder = dir.filePath(QStringLiteral("carpeta"));
+        QVERIFY(QDir().mkpath(folder));
+        doubles.settings = platform::SettingsStore::inFile(folder);
+        doubles.prompter.answers = {MsgAnswer::Ok, MsgAnswer::Ok};
+        FrmMain window(doubles.services());
         QCOMPARE(held(), QStringLiteral("2|9600|False|200|05"));
-        const auto& boxes = platform::testing::shownBoxes;
+        const auto& boxes = doubles.prompter.shown;
         QCOMPARE(boxes.size() == 2 ? boxes[0].title + u'|' + boxes[0].text + u'|' + boxes[1].title : QString(),
-                 "Opciones|No se pudieron leer las Opciones guardadas:\r" + platform::testing::settingsFile +
+                 "Opciones|No se pudieron leer las Opciones guardadas:\r" + folder +
                      " es una carpeta\rSe usan los valores por omision.|Puerto Serie");
     }
 
@@ -87,7 +92,7 @@ private slots:
         ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
         testenv::onNextModal([steps](QWidget* dlg) { if (!editorkit::run(*dlg, steps)) dlg->close(); });
         const bool accepted = !after.startsWith(u'-');
-        QCOMPARE(showOptionsDialog(nullptr), accepted);
+        QCOMPARE(showOptionsDialog(nullptr, testenv::doubles().settings, testenv::doubles().prompter), accepted);
         QCOMPARE(stored(), after);
         QCOMPARE(held(), accepted ? after : QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"));
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -97,14 +102,15 @@ private slots:
     void unwritableStore()
     {
         QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
-        platform::testing::settingsFile = dir.filePath("blocker/Tivor.conf");
-        platform::testing::queuedAnswers = {MsgAnswer::Ok};
+        testenv::Doubles& doubles = testenv::doubles();
+        doubles.settings = platform::SettingsStore::inFile(dir.filePath("blocker/Tivor.conf"));
+        doubles.prompter.answers = {MsgAnswer::Ok};
         testenv::onNextModal([](QWidget* dlg) { if (!editorkit::run(*dlg, "cmdOK")) dlg->close(); });
-        QVERIFY(showOptionsDialog(nullptr));
-        const auto box = platform::testing::shownBoxes.value(0);
+        QVERIFY(showOptionsDialog(nullptr, doubles.settings, doubles.prompter));
+        const auto box = doubles.prompter.shown.value(0);
         QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),
                  "Opciones de Programa|No se pudieron grabar las Opciones\rSe usaran hasta cerrar el programa|" +
-                     platform::testing::settingsFile + "|1");
+                     doubles.settings.location() + "|1");
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 };

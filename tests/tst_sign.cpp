@@ -1,7 +1,6 @@
 // The virtual sign fed hand-written byte strings (never bytes the builder made), the LED matrix and its
 // animations, and the editor's live preview. tivor-sign as a real process is in tst_sign_program.
 #include "SignDecoder.h"
-#include "core/platform/Clock.h"
 #include "gui/preview/LedMatrix.h"
 #include "gui/preview/PagePreview.h"
 #include "support/TestEnv.h"
@@ -187,8 +186,10 @@ private slots:
 
     void clockPagesShowTheSignsClock()
     {
-        platform::testing::fixedNow = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9));
+        testenv::SettableClock clock;
+        clock.time = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9));
         LedMatrix m;
+        m.setComputerClock(clock);
         m.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m));
         m.setPages({page(11, {}), page(12, {})});

@@ -3,13 +3,11 @@
 #include "core/files/OutputFile.h"
 #include "core/link/PacedSend.h"
 #include "core/link/Transmission.h"
+#include "core/platform/Wait.h"
+#include "core/settings/RegSett.h"
 #include "gui/dialogs/EndOnSignals.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmSend.h"
-#include "core/platform/Clock.h"
-#include "core/settings/SettingsStore.h"
-#include "core/platform/Wait.h"
-#include "core/settings/RegSett.h"
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 
@@ -98,10 +96,10 @@ class TestTxDialogs : public QObject
     {
         const QString settings =
             "[COM]\nPort=" + (port.isEmpty() ? pty->slavePath() : port) + "\n[PGM]\nDY1=" + dy1 + "\nDY2=" + dy2;
-        QVERIFY(testenv::writeFile(platform::testing::settingsFile, settings.toUtf8()));
+        QVERIFY(testenv::writeFile(testenv::doubles().settings.location(), settings.toUtf8()));
         if (!port.isEmpty())
-            platform::testing::queuedAnswers.append(MsgAnswer::Ok); // its Error #03
-        main = std::make_unique<FrmMain>();
+            testenv::doubles().prompter.answers.append(MsgAnswer::Ok); // its Error #03
+        main = std::make_unique<FrmMain>(testenv::doubles().services());
         AppFolder = dir.path();
         QVERIFY(editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA"));
         main->editor().TomoActual();
@@ -117,7 +115,7 @@ private slots:
         QVERIFY(testenv::writeFile(salida(), kOldSalida));
         pty = std::make_unique<testpty::Pty>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
-        platform::testing::fixedNow = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3));
+        testenv::doubles().clock.time = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3));
     }
     void cleanup()
     {
@@ -173,13 +171,13 @@ private slots:
         if (setup.startsWith(u"send"))
             dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         else
-            dlg = std::make_unique<frmDate>(main->MSComm1);
+            dlg = std::make_unique<frmDate>(main->MSComm1, testenv::doubles().clock);
         QVERIFY(!TxInProgress && !TxCancel);
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
             toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
         const bool bySignal = setup.contains(u"sig");
-        std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals : nullptr);
+        std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals(testenv::doubles().programs) : nullptr);
         if (bySignal)
             onText(*dlg, texts.value(2), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
         else if (setup.contains(u"cancel"))
@@ -195,7 +193,7 @@ private slots:
         QCOMPARE(wire().toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
         QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
         QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
-        QCOMPARE(platform::testing::endCount, bySignal ? 1 : 0);
+        QCOMPARE(testenv::doubles().programs.endCount, bySignal ? 1 : 0);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -325,14 +323,14 @@ private slots:
         QVERIFY(!hangUp || QFile::link(pty->slavePath(), link));
         start(link, "100"); // answers the Error #03 of a missing link
         if (hangUp) {
-            platform::testing::queuedAnswers.clear();
+            testenv::doubles().prompter.answers.clear();
             pty->hangUpAfter(2); // 300 ms before the send could end
-            frmDate failing(main->MSComm1);
+            frmDate failing(main->MSComm1, testenv::doubles().clock);
             send(failing);
         }
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
-        frmDate date(main->MSComm1);
+        frmDate date(main->MSComm1, testenv::doubles().clock);
         frmSend message(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         send(hangUp ? static_cast<TxDialog&>(date) : message);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
@@ -346,16 +344,17 @@ private slots:
     {
         start();
         platform::testing::waitScale = 1.0;
-        frmDate dlg(main->MSComm1);
+        frmDate dlg(main->MSComm1, testenv::doubles().clock);
         auto* label = dlg.findChild<QLabel*>(QStringLiteral("Label4"));
         qint64 shownNs = 0;
         connect(&dlg, &TxDialog::panel1Changed, this, [&shownNs](const QString& t) {
             if (t == u"Mensaje enviado OK!")
                 shownNs = testpty::nowNs();
         });
-        platform::testing::fixedNow = platform::testing::fixedNow.addSecs(20);
+        QDateTime& now = testenv::doubles().clock.time;
+        now = now.addSecs(20);
         QTRY_COMPARE(label->text(), QStringLiteral("Hora 09:07:23  Fecha 01/03/26"));
-        platform::testing::fixedNow = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
+        now = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
         send(dlg);
         QVERIFY(shownNs && testpty::nowNs() - shownNs >= 1000 * 1000000);
         QCOMPARE(label->text(), QStringLiteral("Hora 23:59:59  Fecha 31/12/26"));

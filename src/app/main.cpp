@@ -1,11 +1,12 @@
 // Starts Tivor: answers --help and --version, checks that there is a display to show the window on, then
 // runs the main window, opening the message file named on the command line.
-#include "gui/dialogs/EndOnSignals.h"
-#include "gui/editor/FrmMain.h"
-#include "gui/help/Help.h"
 #include "core/model/Module1.h"
 #include "core/platform/Display.h"
 #include "core/platform/Program.h"
+#include "core/settings/RegSett.h"
+#include "gui/dialogs/EndOnSignals.h"
+#include "gui/editor/FrmMain.h"
+#include "gui/help/Help.h"
 #include "gui/platform/Translations.h"
 
 #include <QApplication>
@@ -84,8 +85,13 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    const EndOnSignals endOnSignals;
-    FrmMain w;
+    // The real prompter, file dialogs, processes, clock and settings store; tests hand in their own.
+    BoxPrompter prompter;
+    DialogFileChooser fileDialogs;
+    platform::SystemProgramStarter programs;
+    const platform::SystemClock clock;
+    const EndOnSignals endOnSignals(programs);
+    FrmMain w(Services{prompter, fileDialogs, programs, clock, userSettings()});
     w.show();
     // Once start-up is over (a port that failed has had its box), as if chosen in "Abrir Mensaje".
     if (!files.isEmpty()) {

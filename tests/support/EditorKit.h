@@ -1,14 +1,12 @@
 // Helpers for tests that drive the real main window and its dialogs: widgets by objectName, steps, one state line.
 #pragma once
 
+#include "core/files/MessageFile.h"
+#include "core/model/Module1.h"
+#include "core/protocol/SignProtocol.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/editor/PageEditor.h"
 #include "gui/editor/StatusLine.h"
-#include "core/files/MessageFile.h"
-#include "core/protocol/SignProtocol.h"
-#include "core/model/Module1.h"
-#include "gui/platform/MsgBox.h"
-#include "core/platform/Program.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -22,16 +20,16 @@
 
 namespace editorkit
 {
-// Everything a test of the window starts from: the seam scripted, the file globals empty, a new window.
+// Everything a test of the window starts from: fresh doubles, the file globals empty, a new window on them.
 inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir)
 {
     testenv::reset(dir);
     // Start-up opens the serial port from the settings; a fresh store names a port these tests do not
     // have, and the one "Error #03" box that follows is answered here and forgotten.
-    platform::testing::queuedAnswers = {MsgAnswer::Ok};
-    auto window = std::make_unique<FrmMain>();
-    platform::testing::queuedAnswers.clear();
-    platform::testing::shownBoxes = platform::testing::unexpectedBoxes = {};
+    testenv::Doubles& doubles = testenv::doubles();
+    doubles.prompter.answers = {MsgAnswer::Ok};
+    auto window = std::make_unique<FrmMain>(doubles.services());
+    doubles.prompter = testenv::QueuedPrompter();
     return window;
 }
 
@@ -72,9 +70,9 @@ inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaj
                 QCoreApplication::sendEvent(&w, &drop);
             QCoreApplication::processEvents();
         } else if (step == QLatin1String("Y") || step == QLatin1String("N"))
-            platform::testing::queuedAnswers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
+            testenv::doubles().prompter.answers << (step == QLatin1String("Y") ? MsgAnswer::Yes : MsgAnswer::No);
         else if (step.startsWith(u'<'))
-            platform::testing::queuedFileNames << (step == "<->" ? QString() : folder + u'/' + step.mid(1).chopped(1));
+            testenv::doubles().files.fileNames << (step == "<->" ? QString() : folder + u'/' + step.mid(1).chopped(1));
         else if (list && list->isEditable()) {
             // Typed as a user does, in the focused field: completion only acts there.
             w.activateWindow();

@@ -6,14 +6,9 @@
 #include "core/files/MessageFile.h"
 #include "core/link/PacedSend.h"
 #include "core/model/Module1.h"
-#include "core/platform/Clock.h"
-#include "core/platform/Program.h"
 #include "core/platform/Wait.h"
 #include "core/ports/NetPort.h"
 #include "core/ports/SignPort.h"
-#include "core/settings/SettingsStore.h"
-#include "gui/platform/CommonDialog.h"
-#include "gui/platform/MsgBox.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -27,35 +22,36 @@
 
 namespace testenv
 {
+Doubles& doubles()
+{
+    static Doubles current;
+    return current;
+}
+
 void reset(const QTemporaryDir& dir, double waitScale)
 {
     Module1::clearModel();
     Module1::MsgFileName = Module1::MsgFilePath = QString();
     Module1::MsgSaveAs = false;
     using namespace platform::testing;
-    scriptedBoxes = scriptedDialogs = scriptedPrograms = scriptedEnd = startResult = true;
-    queuedAnswers.clear();
-    shownBoxes = unexpectedBoxes = {};
-    beepCount = endCount = 0;
-    queuedFileNames.clear();
-    shownDialogs = unexpectedDialogs = {};
-    startedPrograms.clear();
-    fixedNow = QDateTime();
+    // In place: a window made before still holds these doubles.
+    doubles() = Doubles();
     platform::testing::waitScale = waitScale;
     resetTransmissionState();
-    settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
+    const QString settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);
+    doubles().settings = platform::SettingsStore::inFile(settingsFile);
 }
 
 bool noUnexpectedPrompts()
 {
-    using namespace platform::testing;
-    for (const auto& box : unexpectedBoxes)
+    const Doubles& d = doubles();
+    for (const auto& box : d.prompter.unexpected)
         qWarning("unanswered message box: %s / %s", qPrintable(box.title), qPrintable(box.text));
-    for (const auto& dlg : unexpectedDialogs)
+    for (const auto& dlg : d.files.unexpected)
         qWarning("unanswered file dialog, filter %s", qPrintable(dlg.filter));
-    return unexpectedBoxes.isEmpty() && unexpectedDialogs.isEmpty() && queuedAnswers.isEmpty() &&
-           queuedFileNames.isEmpty();
+    return d.prompter.unexpected.isEmpty() && d.files.unexpected.isEmpty() && d.prompter.answers.isEmpty() &&
+           d.files.fileNames.isEmpty();
 }
 
 void onNextModal(std::function<void(QWidget*)> action, int timeoutMs)

@@ -172,7 +172,7 @@ int run(const QStringList& arguments)
         if (rest.first() != QLatin1String(e.name))
             continue;
         // Said before anything else: otherwise the first sign of it is an error naming a port nobody chose.
-        if (const QString problem = settingsReadProblem(); e.readsSettings && !problem.isEmpty())
+        if (const QString problem = userSettings().readProblem(); e.readsSettings && !problem.isEmpty())
             fail(StatusOk, QStringLiteral("no se pudieron leer las opciones guardadas (%1); se usan los valores por "
                                           "omision").arg(problem));
         return e.handler(rest);

@@ -275,7 +275,7 @@ QList<QCommandLineOption> portOptions()
 int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
 {
     using namespace Module1;
-    LoadRegSett();
+    LoadRegSett(userSettings());
     bool storedDY1 = true;
     bool storedDY2 = true;
     ports->clear();

@@ -65,7 +65,7 @@ int cmdClock(const QStringList& arguments)
     QStringList ports;
     if (const int status = applyPortOptions(parser, &ports); status >= 0)
         return status;
-    buildDateTransmission(when.isValid() ? when : platform::Now());
+    buildDateTransmission(when.isValid() ? when : platform::SystemClock().now());
     return sendBuilt(QStringLiteral("Hora y fecha"), ports);
 }
 } // namespace cli

@@ -17,6 +17,46 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <utility>
+
+namespace {
+// The first start's "Error #03" box is answered unseen; any other box is shown.
+class FirstStartPrompter final : public Prompter
+{
+public:
+    bool firstStart = false;
+    void Beep() override {}
+
+protected:
+    MsgAnswer answer(const MsgBoxContent& box, QWidget* parent) override
+    {
+        if (!firstStart)
+            return shown.MsgBox(box.text, box.buttons, box.icon, box.title, parent, box.detail);
+        return box.buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
+    }
+
+private:
+    BoxPrompter shown;
+};
+
+// The first open dialog takes the message file named on the command line; later ones are Qt's.
+class FirstFileChooser final : public FileChooser
+{
+public:
+    QString first;
+    QString chooseToOpen(const CommonDialog& dialog, QWidget* parent) override
+    {
+        return first.isEmpty() ? shown.chooseToOpen(dialog, parent) : std::exchange(first, QString());
+    }
+    QString chooseToSave(const CommonDialog& dialog, QWidget* parent) override
+    {
+        return shown.chooseToSave(dialog, parent);
+    }
+
+private:
+    DialogFileChooser shown;
+};
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -33,17 +73,19 @@ int main(int argc, char* argv[])
     if (!openRawPty(&master, &slave, &ptyPath, &ptyError))
         return 3;
     QTemporaryDir settingsDir;
-    platform::testing::settingsFile = settingsDir.filePath(QStringLiteral("Tivor.conf"));
+    const auto settings = platform::SettingsStore::inFile(settingsDir.filePath(QStringLiteral("Tivor.conf")));
     const bool firstStart = QString::fromLocal8Bit(argv[2]) == QLatin1String("-");
     // The first start names a port this machine does not have; its "Error #03" box is answered unseen.
-    platform::SaveSetting(QStringLiteral("Tivor"), QStringLiteral("COM"), QStringLiteral("Port"),
-                          firstStart ? QStringLiteral("/dev/ttyUSB9") : ptyPath);
-    platform::testing::scriptedBoxes = firstStart;
-    platform::testing::queuedAnswers = {MsgAnswer::Ok};
-    platform::testing::scriptedDialogs = true;
-    platform::testing::queuedFileNames = {QString::fromLocal8Bit(argv[2])};
+    settings.SaveSetting(QStringLiteral("COM"), QStringLiteral("Port"),
+                         firstStart ? QStringLiteral("/dev/ttyUSB9") : ptyPath);
+    FirstStartPrompter prompter;
+    prompter.firstStart = firstStart;
+    FirstFileChooser files;
+    files.first = firstStart ? QString() : QString::fromLocal8Bit(argv[2]);
+    platform::SystemProgramStarter programs;
+    const platform::SystemClock clock;
 
-    FrmMain w;
+    FrmMain w(Services{prompter, files, programs, clock, settings});
     if (argc > 4) {
         const QStringList size = QString::fromLocal8Bit(argv[4]).split(u'x');
         w.resize(size.value(0).toInt(), size.value(1).toInt());
@@ -51,7 +93,6 @@ int main(int argc, char* argv[])
     w.show();
     if (!firstStart)
         w.findChild<QAction*>(QStringLiteral("Cargar"))->trigger();
-    platform::testing::scriptedDialogs = false;
     if (argc > 3 && QString::fromLocal8Bit(argv[3]) != QLatin1String("-")) {
         w.findChild<QLineEdit*>(QStringLiteral("txtGoto"))->setText(QString::fromLocal8Bit(argv[3]));
         w.editor().cmdGtoPag_Click();

@@ -81,6 +81,6 @@ void SignWindow::receive(const sign::Event& event)
     } else if (t.kind == sign::Transmission::Kind::Clock && t.clockValid) {
         const QDateTime set(QDate(2000 + t.clock.year, t.clock.month, t.clock.day),
                             QTime(t.clock.hour, t.clock.minute, t.clock.second));
-        matrix_->setClockOffsetMs(platform::Now().msecsTo(set));
+        matrix_->setClockOffsetMs(matrix_->computerClock().now().msecsTo(set));
     }
 }

@@ -1,12 +1,15 @@
-// System clock with a test override.
+// The system clock.
 #include "core/platform/Clock.h"
 
-namespace platform
+namespace platform {
+QDateTime SystemClock::now() const
 {
-QDateTime Now()
-{
-    if (testing::fixedNow.isValid())
-        return testing::fixedNow;
     return QDateTime::currentDateTime();
+}
+
+const Clock& systemClock()
+{
+    static const SystemClock clock;
+    return clock;
 }
 } // namespace platform

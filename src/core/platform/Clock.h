@@ -1,15 +1,23 @@
-// The computer's clock, fixed by tests.
+// The computer's clock, behind an interface so that a test can hand in a clock of its own.
 #pragma once
 
 #include <QDateTime>
 
-namespace platform
+namespace platform {
+class Clock
 {
-QDateTime Now();
-}
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
 
-namespace platform::testing
+// The system's clock, local time.
+class SystemClock final : public Clock
 {
-// When valid, Now() returns this instead of the system clock.
-inline QDateTime fixedNow;
-}
+public:
+    QDateTime now() const override;
+};
+
+// One system clock for the widgets that are built before anyone can hand them a clock.
+const Clock& systemClock();
+} // namespace platform

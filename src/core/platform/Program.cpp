@@ -15,21 +15,13 @@ int versionMajor() { return TIVOR_VERSION_MAJOR; }
 int versionRevision() { return TIVOR_VERSION_PATCH; }
 QString versionString() { return QStringLiteral(TIVOR_VERSION_STRING); }
 
-bool startProgram(const QString& program, const QStringList& arguments)
+bool SystemProgramStarter::start(const QString& program, const QStringList& arguments)
 {
-    if (testing::scriptedPrograms) {
-        testing::startedPrograms.append({program, arguments});
-        return testing::startResult;
-    }
     return QProcess::startDetached(program, arguments);
 }
 
-void endProgram()
+void SystemProgramStarter::endThisProgram()
 {
-    if (testing::scriptedEnd) {
-        ++testing::endCount;
-        return;
-    }
     // Leaves the event loop without closing the window, so Form_Unload does not ask a second time.
     QCoreApplication::exit(0);
 }

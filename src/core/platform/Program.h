@@ -1,7 +1,6 @@
 // The program's own folder and version, starting other programs and ending this one.
 #pragma once
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -13,8 +12,25 @@ int versionMajor();
 int versionRevision();
 QString versionString(); // "1.0.8"
 
-// Starts a program detached; false when it could not be started.
-bool startProgram(const QString& program, const QStringList& arguments);
+// Starts other programs and ends this one; the window and its help reach them through one of these, so a
+// test can record what would have been started or ended without its own process going away.
+class ProgramStarter
+{
+public:
+    virtual ~ProgramStarter() = default;
+    // Starts a program detached; false when it could not be started.
+    virtual bool start(const QString& program, const QStringList& arguments) = 0;
+    // Ends the program at once, without closing the window first (so the close prompt does not ask again).
+    virtual void endThisProgram() = 0;
+};
+
+// The operating system's processes and this program's event loop.
+class SystemProgramStarter final : public ProgramStarter
+{
+public:
+    bool start(const QString& program, const QStringList& arguments) override;
+    void endThisProgram() override;
+};
 
 // Windows shows the compiled help (tivor.chm) with its own viewer, hh.exe; elsewhere the program shows the
 // HTML document in its own help window.
@@ -23,23 +39,4 @@ inline constexpr bool helpHasSystemViewer = true;
 #else
 inline constexpr bool helpHasSystemViewer = false;
 #endif
-
-// Ends the program at once, without closing the window first (so the close prompt does not ask again).
-void endProgram();
 } // namespace platform
-
-namespace platform::testing
-{
-struct StartedProgram
-{
-    QString program;
-    QStringList arguments;
-};
-// While scripted, nothing is started: calls are recorded and answer `startResult`.
-inline bool scriptedPrograms = false;
-inline bool startResult = true;
-inline QList<StartedProgram> startedPrograms;
-// While set, endProgram() only counts: a test's event loop must keep running.
-inline bool scriptedEnd = false;
-inline int endCount = 0;
-} // namespace platform::testing

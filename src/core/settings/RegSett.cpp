@@ -2,7 +2,6 @@
 #include "core/settings/RegSett.h"
 
 #include "core/protocol/SignProtocol.h"
-#include "core/settings/SettingsStore.h"
 
 namespace
 {
@@ -15,36 +14,37 @@ const QString kDefaultDY1 = QString::fromLatin1(signproto::DefaultDelayStart);
 const QString kDefaultDY2 = QString::fromLatin1(signproto::DefaultDelayChar);
 } // namespace
 
-QString settingsReadProblem()
+platform::SettingsStore userSettings()
 {
-    return platform::settingsReadProblem(kApp);
+    return platform::SettingsStore::forUser(kApp);
 }
 
-QString LoadRegSett()
+QString LoadRegSett(const platform::SettingsStore& store)
 {
     using namespace Module1;
     // Not handed to the store at all: reading a FIFO there would wait for ever.
-    const QString problem = settingsReadProblem();
+    const QString problem = store.readProblem();
     if (!problem.isEmpty()) {
         ComPort = kDefaultPort, ComBaud = kDefaultBaud, ComRTS = false, DY1 = kDefaultDY1, DY2 = kDefaultDY2;
         return problem;
     }
-    ComPort = platform::GetSetting(kApp, kCom, QStringLiteral("Port"), kDefaultPort);
-    ComBaud = platform::GetSetting(kApp, kCom, QStringLiteral("Baud"), kDefaultBaud);
+    ComPort = store.GetSetting(kCom, QStringLiteral("Port"), kDefaultPort);
+    ComBaud = store.GetSetting(kCom, QStringLiteral("Baud"), kDefaultBaud);
     // Only the exact text "True" is true; anything else a hand-edited store holds reads as false.
-    ComRTS = platform::GetSetting(kApp, kCom, QStringLiteral("RTS"), QStringLiteral("False")) == QLatin1String("True");
-    DY1 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY1"), kDefaultDY1);
-    DY2 = platform::GetSetting(kApp, kPgm, QStringLiteral("DY2"), kDefaultDY2);
+    ComRTS = store.GetSetting(kCom, QStringLiteral("RTS"), QStringLiteral("False")) == QLatin1String("True");
+    DY1 = store.GetSetting(kPgm, QStringLiteral("DY1"), kDefaultDY1);
+    DY2 = store.GetSetting(kPgm, QStringLiteral("DY2"), kDefaultDY2);
     return QString();
 }
 
-bool SaveRegSett()
+bool SaveRegSett(const platform::SettingsStore& store)
 {
     using namespace Module1;
-    bool ok = platform::SaveSetting(kApp, kCom, QStringLiteral("Port"), ComPort);
-    ok = platform::SaveSetting(kApp, kCom, QStringLiteral("Baud"), ComBaud) && ok;
-    ok = platform::SaveSetting(kApp, kCom, QStringLiteral("RTS"), ComRTS ? QStringLiteral("True") : QStringLiteral("False")) && ok;
-    ok = platform::SaveSetting(kApp, kPgm, QStringLiteral("DY1"), DY1) && ok;
-    ok = platform::SaveSetting(kApp, kPgm, QStringLiteral("DY2"), DY2) && ok;
+    bool ok = store.SaveSetting(kCom, QStringLiteral("Port"), ComPort);
+    ok = store.SaveSetting(kCom, QStringLiteral("Baud"), ComBaud) && ok;
+    ok =
+        store.SaveSetting(kCom, QStringLiteral("RTS"), ComRTS ? QStringLiteral("True") : QStringLiteral("False")) && ok;
+    ok = store.SaveSetting(kPgm, QStringLiteral("DY1"), DY1) && ok;
+    ok = store.SaveSetting(kPgm, QStringLiteral("DY2"), DY2) && ok;
     return ok;
 }

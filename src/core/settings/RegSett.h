@@ -1,6 +1,8 @@
 // The five persistent settings, held exactly as text, and their load and save.
 #pragma once
 
+#include "core/settings/SettingsStore.h"
+
 #include <QString>
 
 namespace Module1
@@ -15,10 +17,11 @@ inline QString DY2;     // delay after every later byte, ms, as text ("05")
 inline bool OptionsAccepted = false;
 } // namespace Module1
 
+// The store of the user who runs the program: application "Tivor".
+platform::SettingsStore userSettings();
+
 // Reads Port, Baud, RTS, DY1, DY2 in that order; a missing key gives its default and writes nothing. When the
 // store cannot be read all five are the defaults, and the reason is returned (else an empty text).
-QString LoadRegSett();
-// Why the stored settings cannot be read, or empty (see platform::settingsReadProblem).
-QString settingsReadProblem();
+QString LoadRegSett(const platform::SettingsStore& store);
 // Writes all five; false when the store could not be written.
-bool SaveRegSett();
+bool SaveRegSett(const platform::SettingsStore& store);

@@ -7,55 +7,65 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <memory>
+#include <utility>
 
-namespace
+namespace platform {
+namespace {
+std::unique_ptr<QSettings> open(const QString& appName, const QString& file)
 {
-// The file QSettings uses, found without opening QSettings: it would read the file, and wait on a FIFO.
-QString storeFile(const QString& appName)
-{
-    if (!platform::testing::settingsFile.isEmpty())
-        return platform::testing::settingsFile;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + appName +
-           QLatin1Char('/') + appName + QStringLiteral(".conf");
-}
-
-std::unique_ptr<QSettings> open(const QString& appName)
-{
-    if (!platform::testing::settingsFile.isEmpty())
-        return std::make_unique<QSettings>(platform::testing::settingsFile, QSettings::IniFormat);
+    if (!file.isEmpty())
+        return std::make_unique<QSettings>(file, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, appName, appName);
 }
 } // namespace
 
-namespace platform
+SettingsStore::SettingsStore(QString appName, QString file) : m_appName(std::move(appName)), m_file(std::move(file)) {}
+
+SettingsStore SettingsStore::forUser(const QString& appName)
 {
-QString GetSetting(const QString& appName, const QString& section, const QString& key, const QString& defaultValue)
+    return SettingsStore(appName, QString());
+}
+
+SettingsStore SettingsStore::inFile(const QString& path)
+{
+    return SettingsStore(QString(), path);
+}
+
+QString SettingsStore::storeFile() const
+{
+    if (!m_file.isEmpty())
+        return m_file;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') + m_appName +
+           QLatin1Char('/') + m_appName + QStringLiteral(".conf");
+}
+
+QString SettingsStore::GetSetting(const QString& section, const QString& key, const QString& defaultValue) const
 {
     // A store that cannot be read is not handed to QSettings, which would wait on a FIFO.
-    if (!settingsReadProblem(appName).isEmpty())
+    if (!readProblem().isEmpty())
         return defaultValue;
-    auto s = open(appName);
+    auto s = open(m_appName, m_file);
     const QString path = section + QLatin1Char('/') + key;
     if (!s->contains(path))
         return defaultValue;
     return s->value(path).toString();
 }
 
-bool SaveSetting(const QString& appName, const QString& section, const QString& key, const QString& value)
+bool SettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value) const
 {
     // Nor written over: QSettings would put a plain file in place of a FIFO or a device.
-    if (!settingsReadProblem(appName).isEmpty())
+    if (!readProblem().isEmpty())
         return false;
-    auto s = open(appName);
+    auto s = open(m_appName, m_file);
     s->setValue(section + QLatin1Char('/') + key, value);
     s->sync();
     return s->status() == QSettings::NoError;
 }
 
-QString settingsReadProblem(const QString& appName)
+QString SettingsStore::readProblem() const
 {
 #ifdef Q_OS_UNIX
-    const QString path = storeFile(appName);
+    const QString path = storeFile();
     QByteArray bytes;
     FileFailure failure;
     // QSettings says nothing of a file it cannot read and goes on as if it were empty.
@@ -66,17 +76,16 @@ QString settingsReadProblem(const QString& appName)
     return failure.kind == FileFailure::Folder ? QStringLiteral("%1 es una carpeta").arg(path)
                                                : QStringLiteral("%1: %2").arg(path, failure.reason);
 #else
-    Q_UNUSED(appName);
     return QString();
 #endif
 }
 
-QString settingsLocation(const QString& appName)
+QString SettingsStore::location() const
 {
 #ifdef Q_OS_UNIX
-    return storeFile(appName);
+    return storeFile();
 #else
-    return open(appName)->fileName();
+    return open(m_appName, m_file)->fileName();
 #endif
 }
 } // namespace platform

@@ -20,14 +20,15 @@ bool sendDialogBusy()
 }
 } // namespace
 
-EndOnSignals::EndOnSignals(QObject* parent) : QObject(parent), endingSignals(Module1::TxCancel)
+EndOnSignals::EndOnSignals(platform::ProgramStarter& programs, QObject* parent)
+    : QObject(parent), endingSignals(Module1::TxCancel)
 {
-    connect(&endingSignals, &platform::EndingSignals::arrived, this, [] {
+    connect(&endingSignals, &platform::EndingSignals::arrived, this, [&programs] {
         if (!sendDialogBusy())
             platform::EndingSignals::endAsReceived();
         // The handler has set TxCancel already; set again for a signal that came while "Enviar" was
         // starting the send and clearing it. Every event loop ends once the dialog has closed.
         Module1::TxCancel = true;
-        platform::endProgram();
+        programs.endThisProgram();
     });
 }

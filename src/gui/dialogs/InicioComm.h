@@ -5,7 +5,10 @@
 #include <functional>
 
 class MSComm;
+class Prompter;
 class QWidget;
 
-// openComPort, then the port in status panel 1; on failure the "Error #03" box and the panel untouched.
-void Inicio_COMM(MSComm& MSComm1, QWidget* parent, const std::function<void(const QString&)>& setPanel1);
+// openComPort, then the port in status panel 1; on failure the "Error #03" box, asked of `prompter` over
+// `parent`, and the panel untouched.
+void Inicio_COMM(MSComm& MSComm1, Prompter& prompter, QWidget* parent,
+                 const std::function<void(const QString&)>& setPanel1);

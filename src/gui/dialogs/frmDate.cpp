@@ -9,8 +9,8 @@
 #include "ui_frmDate.h"
 #include "gui/platform/OnScreen.h"
 
-frmDate::frmDate(MSComm& port, QWidget* parent)
-    : TxDialog(parent), MSComm1(port), ui(std::make_unique<Ui::frmDate>())
+frmDate::frmDate(MSComm& port, const platform::Clock& computerClock, QWidget* parent)
+    : TxDialog(parent), MSComm1(port), computerClock(computerClock), ui(std::make_unique<Ui::frmDate>())
 {
     ui->setupUi(this);
     platform::keepOnScreen(this);
@@ -35,7 +35,7 @@ void frmDate::Form_Load()
 
 void frmDate::showNow()
 {
-    shown = platform::Now();
+    shown = computerClock.now();
     const ClockTexts t = clockTextsOf(shown);
     ui->Label4->setText(QStringLiteral("Hora ") + t.hour + QLatin1Char(':') + t.minute + QLatin1Char(':') + t.second +
                         QStringLiteral("  Fecha ") + t.day + QLatin1Char('/') + t.month + QLatin1Char('/') + t.year);

@@ -9,6 +9,10 @@
 
 class MSComm;
 
+namespace platform {
+class Clock;
+}
+
 namespace Ui
 {
 class frmDate;
@@ -18,7 +22,8 @@ class frmDate : public TxDialog
 {
     Q_OBJECT
 public:
-    frmDate(MSComm& port, QWidget* parent = nullptr);
+    // Shows and sends the time of `computerClock`.
+    frmDate(MSComm& port, const platform::Clock& computerClock, QWidget* parent = nullptr);
     ~frmDate() override;
 
     void cmdOK_Click();
@@ -29,6 +34,7 @@ private:
     void showNow();
 
     MSComm& MSComm1;
+    const platform::Clock& computerClock;
     QDateTime shown; // the time sent is the time shown
     QTimer clock;
     std::unique_ptr<Ui::frmDate> ui;

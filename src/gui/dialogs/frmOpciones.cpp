@@ -84,7 +84,7 @@ void frmOpciones::Command2_Click()
     reject();
 }
 
-bool showOptionsDialog(QWidget* parent)
+bool showOptionsDialog(QWidget* parent, const platform::SettingsStore& store, Prompter& prompter)
 {
     {
         frmOpciones dialog(parent);
@@ -92,12 +92,12 @@ bool showOptionsDialog(QWidget* parent)
     }
     if (!Module1::OptionsAccepted)
         return false;
-    if (!SaveRegSett()) {
+    if (!SaveRegSett(store)) {
         // The new values still apply to this run; say that they will be lost at the next start.
-        MsgBox(QStringLiteral("No se pudieron grabar las Opciones") + QChar(13) +
-                   QStringLiteral("Se usaran hasta cerrar el programa"),
-               MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Opciones de Programa"), parent,
-               platform::settingsLocation(QStringLiteral("Tivor")));
+        prompter.MsgBox(QStringLiteral("No se pudieron grabar las Opciones") + QChar(13) +
+                            QStringLiteral("Se usaran hasta cerrar el programa"),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Opciones de Programa"), parent,
+                        store.location());
     }
     return true;
 }

@@ -4,6 +4,12 @@
 #include <QDialog>
 #include <memory>
 
+class Prompter;
+
+namespace platform {
+class SettingsStore;
+}
+
 namespace Ui
 {
 class frmOpciones;
@@ -24,6 +30,6 @@ private:
     std::unique_ptr<Ui::frmOpciones> ui;
 };
 
-// Shows the dialog modally. When it was accepted, stores the settings and reports a store that could
-// not be written; the caller then re-opens the port. Returns OptionsAccepted.
-bool showOptionsDialog(QWidget* parent);
+// Shows the dialog modally. When it was accepted, stores the settings in `store` and reports, through
+// `prompter`, a store that could not be written; the caller then re-opens the port. Returns OptionsAccepted.
+bool showOptionsDialog(QWidget* parent, const platform::SettingsStore& store, Prompter& prompter);

@@ -130,8 +130,9 @@ Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs)
     Prompted prompted;
     if (!MsgModified || !t.editor.messageOpen())
         return prompted;
-    const MsgAnswer answer = MsgBox(QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje?"),
-                                    MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Grabar"), t.window);
+    const MsgAnswer answer =
+        t.prompter.MsgBox(QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje?"), MsgButtons::YesNo,
+                          MsgIcon::Information, QStringLiteral("Grabar"), t.window);
     if (answer != MsgAnswer::Yes)
         return prompted;
     if (clearSaveAs)

@@ -10,6 +10,7 @@
 
 class CommonDialog;
 class PageEditor;
+class Prompter;
 class QWidget;
 
 namespace FileCommands
@@ -28,11 +29,13 @@ struct Report
     std::optional<QString> messageName; // panel 2's new text, when it changes
 };
 
-// What the file commands work with: the page editor, the file dialog, the window their questions are asked over.
+// What the file commands work with: the page editor, the file dialog, who asks their questions and the window
+// they are asked over.
 struct Tools
 {
     PageEditor& editor;
     CommonDialog& dialog;
+    Prompter& prompter;
     QWidget* window;
 };
 

@@ -18,6 +18,8 @@
 #include "gui/help/Help.h"
 #include "gui/platform/MsgBox.h"
 #include "gui/platform/OnScreen.h"
+#include "gui/preview/LedMatrix.h"
+#include "gui/preview/PagePreview.h"
 #include "ui_FrmMain.h"
 
 #include <QCloseEvent>
@@ -27,12 +29,15 @@ Q_LOGGING_CATEGORY(lcFiles, "tivor.archivos", QtInfoMsg)
 
 using namespace Module1;
 
-FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::FrmMain>())
+FrmMain::FrmMain(const Services& services, QWidget* parent)
+    : QMainWindow(parent), CommonDialog1(services.files), m_services(services),
+      m_help(services.prompter, services.programs), ui(std::make_unique<Ui::FrmMain>())
 {
     ui->setupUi(this);
     platform::keepOnScreen(this);
-    m_status = new StatusLine(ui->StatusBar1);
-    m_editor = new PageEditor(*ui, this);
+    ui->pagePreview->matrix()->setComputerClock(services.clock);
+    m_status = new StatusLine(ui->StatusBar1, services.prompter);
+    m_editor = new PageEditor(*ui, services.prompter, this);
     m_desktop = new WindowDesktop(*this, *ui, MSComm1,
                                   {[this](const QString& path) { openMessageFile(path); },
                                    [this](const QString& path) { showReport(FileCommands::importTextPath(fileTools(), path)); }});
@@ -85,11 +90,13 @@ void FrmMain::Form_Load()
     m_status->setStatusPanel(1, QString());
     InicioVar();
     // Said once, before the port error that would otherwise name a default port with no explanation.
-    if (const QString problem = LoadRegSett(); !problem.isEmpty())
-        MsgBox(QStringLiteral("No se pudieron leer las Opciones guardadas:\r%1\rSe usan los valores por omision.")
-                   .arg(problem), MsgButtons::Ok, MsgIcon::Warning, QStringLiteral("Opciones"), this);
+    if (const QString problem = LoadRegSett(m_services.settings); !problem.isEmpty())
+        m_services.prompter.MsgBox(
+            QStringLiteral("No se pudieron leer las Opciones guardadas:\r%1\rSe usan los valores por omision.")
+                .arg(problem),
+            MsgButtons::Ok, MsgIcon::Warning, QStringLiteral("Opciones"), this);
     // A port that cannot be opened is reported by Inicio_COMM itself; the window opens anyway.
-    Inicio_COMM(MSComm1, this, [this](const QString& text) { m_status->setStatusPanel(1, text); });
+    Inicio_COMM(MSComm1, m_services.prompter, this, [this](const QString& text) { m_status->setStatusPanel(1, text); });
     setWindowTitle(QStringLiteral("Quendar - Tivor ") + VersionText);
 }
 
@@ -114,7 +121,7 @@ std::optional<MessagePages> FrmMain::shownMessage() const
 
 FileCommands::Tools FrmMain::fileTools()
 {
-    return FileCommands::Tools{*m_editor, CommonDialog1, this};
+    return FileCommands::Tools{*m_editor, CommonDialog1, m_services.prompter, this};
 }
 
 void FrmMain::showReport(const FileCommands::Report& report)
@@ -162,7 +169,7 @@ void FrmMain::Grabar_Click() { showReport(FileCommands::saveAs(fileTools())); }
 void FrmMain::salir_Click()
 {
     if (keepChanges(true))
-        platform::endProgram();
+        m_services.programs.endThisProgram();
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
@@ -199,13 +206,14 @@ void FrmMain::Envio_Click()
 }
 void FrmMain::Opciones_Click()
 {
-    if (showOptionsDialog(this))
-        Inicio_COMM(MSComm1, this, [this](const QString& text) { m_status->setStatusPanel(1, text); });
+    if (showOptionsDialog(this, m_services.settings, m_services.prompter))
+        Inicio_COMM(MSComm1, m_services.prompter, this,
+                    [this](const QString& text) { m_status->setStatusPanel(1, text); });
     followPort();
 }
 void FrmMain::Command1_Click()
 {
-    frmDate dialog(MSComm1, this);
+    frmDate dialog(MSComm1, m_services.clock, this);
     dialog.exec();
     followPort();
 }
@@ -220,7 +228,10 @@ void FrmMain::followPort()
 }
 
 // "&Contenido" opens the help like the toolbar's button: a menu item that does nothing only confuses.
-void FrmMain::Help_Click() { openHelp(this); }
+void FrmMain::Help_Click()
+{
+    m_help.openHelp(this);
+}
 void FrmMain::About_Click() { showAbout(this); }
 
 void FrmMain::cmdNew_Click() { Nuevo_Click(); }
@@ -232,4 +243,7 @@ void FrmMain::cmdImport_Click() { Importar_Click(); }
 void FrmMain::cmdOptions_Click() { Opciones_Click(); }
 void FrmMain::cmdTx_Click() { Envio_Click(); }
 void FrmMain::cmdAbout_Click() { About_Click(); }
-void FrmMain::cmdHelp_Click() { openHelp(this); }
+void FrmMain::cmdHelp_Click()
+{
+    m_help.openHelp(this);
+}

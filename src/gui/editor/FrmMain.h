@@ -4,7 +4,9 @@
 
 #include "core/link/Transmission.h"
 #include "core/ports/MSComm.h"
+#include "gui/help/Help.h"
 #include "gui/platform/CommonDialog.h"
+#include "gui/platform/Services.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -30,7 +32,8 @@ class FrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit FrmMain(QWidget* parent = nullptr);
+    // Asks, chooses files, starts programs, reads the clock and keeps its settings through `services`.
+    explicit FrmMain(const Services& services, QWidget* parent = nullptr);
     ~FrmMain() override;
 
     PageEditor& editor() { return *m_editor; }
@@ -89,6 +92,8 @@ private:
     // The unsaved-changes prompt before a command: false when the command must stop.
     bool keepChanges(bool clearSaveAs);
 
+    Services m_services;
+    HelpOpener m_help;
     std::unique_ptr<Ui::FrmMain> ui;
     StatusLine* m_status = nullptr;
     PageEditor* m_editor = nullptr;

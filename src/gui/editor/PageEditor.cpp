@@ -55,7 +55,8 @@ int chosenCode(const QComboBox* box, int current)
 }
 } // namespace
 
-PageEditor::PageEditor(Ui::FrmMain& ui, QWidget* window) : QObject(window), ui(ui), window(window)
+PageEditor::PageEditor(Ui::FrmMain& ui, Prompter& prompter, QWidget* window)
+    : QObject(window), ui(ui), prompter(prompter), window(window)
 {
     setUpTextField();
     connect(ui.cmdPagDwn, &QToolButton::clicked, this, &PageEditor::cmdPagDwn_Click);
@@ -298,8 +299,9 @@ void PageEditor::cmdPagDwn_Click()
     if (CurrentPage < MaxPages)
         ++CurrentPage;
     if (CurrentPage > PageCount) {
-        const MsgAnswer answer = MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"),
-                                        MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("Nueva Pagina"), window);
+        const MsgAnswer answer =
+            prompter.MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"), MsgButtons::YesNo,
+                            MsgIcon::Information, QStringLiteral("Nueva Pagina"), window);
         if (answer == MsgAnswer::Yes)
             PageCount = CurrentPage; // the blank slot behind the old last page
         else
@@ -324,8 +326,8 @@ void PageEditor::cmdInsertar_Click()
 {
     if (!messageOpen() || PageCount >= MaxPages)
         return;
-    if (MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
-               QStringLiteral("Insertar"), window) != MsgAnswer::Yes)
+    if (prompter.MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
+                        QStringLiteral("Insertar"), window) != MsgAnswer::Yes)
         return;
     TomoActual();
     for (int i = PageCount; i >= CurrentPage; --i) {
@@ -345,8 +347,8 @@ void PageEditor::cmdBorro_Click()
 {
     if (!messageOpen() || PageCount < 2)
         return;
-    if (MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
-               QStringLiteral("Borrar"), window) != MsgAnswer::Yes)
+    if (prompter.MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
+                        QStringLiteral("Borrar"), window) != MsgAnswer::Yes)
         return;
     // The page shown is the one deleted: nothing is taken from the fields first.
     for (int i = CurrentPage; i <= PageCount - 1; ++i) {

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+class Prompter;
 class QComboBox;
 class QWidget;
 
@@ -17,8 +18,8 @@ class PageEditor : public QObject
 {
     Q_OBJECT
 public:
-    // Works on the page frame of `ui`; its questions are asked over `window`.
-    PageEditor(Ui::FrmMain& ui, QWidget* window);
+    // Works on the page frame of `ui`; its questions are asked of `prompter` over `window`.
+    PageEditor(Ui::FrmMain& ui, Prompter& prompter, QWidget* window);
 
     // Fields to the model and back.
     void TomoActual();
@@ -63,6 +64,7 @@ private:
     void takeFields(QString& text, std::uint8_t& effect, std::uint8_t& pause, std::uint8_t& align) const;
 
     Ui::FrmMain& ui;
+    Prompter& prompter;
     QWidget* window;
     // The page text as RefMensaje last showed it.
     QString shownText;

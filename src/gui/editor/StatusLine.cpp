@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QStatusBar>
 
-StatusLine::StatusLine(QStatusBar* bar) : QObject(bar)
+StatusLine::StatusLine(QStatusBar* bar, Prompter& prompter) : QObject(bar), prompter(prompter)
 {
     static const int widths[3] = {130, 170, 0};
     for (int i = 0; i < 3; ++i) {
@@ -49,8 +49,8 @@ void StatusLine::TypeMsg(quint8 tipo, const QString& men)
 
 void StatusLine::TypeErr(const QString& menerr)
 {
-    Beep();
-    Beep();
+    prompter.Beep();
+    prompter.Beep();
     TypeMsg(3, menerr);
 }
 

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+class Prompter;
 class QLabel;
 class QStatusBar;
 
@@ -12,7 +13,8 @@ class StatusLine : public QObject
 {
     Q_OBJECT
 public:
-    explicit StatusLine(QStatusBar* bar);
+    // Beeps through `prompter`.
+    StatusLine(QStatusBar* bar, Prompter& prompter);
 
     // Panel 3: "PGM: " (0), "COM: " (1), "ERR: " (3) or no prefix, shown for a moment; TypeErr beeps twice first.
     void TypeMsg(quint8 tipo, const QString& men);
@@ -25,5 +27,6 @@ public:
     void Timer1_Timer();
 
 private:
+    Prompter& prompter;
     QLabel* panels[3] = {};
 };

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 
 namespace
 {
@@ -17,9 +16,6 @@ QString programFolder()
 {
     return Module1::AppFolder.isEmpty() ? platform::appFolder() : Module1::AppFolder;
 }
-
-// One help window at a time: a second click brings the open one to the front.
-QPointer<frmAyuda> helpWindow;
 } // namespace
 
 QString helpCommandLine(const QString& appFolder)
@@ -48,7 +44,7 @@ QString helpDocumentPath()
     return QString();
 }
 
-void openHelp(QWidget* parent)
+void HelpOpener::openHelp(QWidget* parent)
 {
     // Only where the compiled help came with the program: without it hh.exe shows nothing but its own error,
     // and the HTML document the package carries shows in the program's window instead.
@@ -56,30 +52,31 @@ void openHelp(QWidget* parent)
         const QString folder = QDir::toNativeSeparators(programFolder());
         // hh.exe gets the path as one argument, quoted by the system when the folder's name has blanks;
         // the bare command line would split such a path in two.
-        if (!platform::startProgram(QStringLiteral("hh.exe"), {folder + QStringLiteral("\\") + HelpChmName}))
-            MsgBox(QStringLiteral("No se pudo iniciar la Ayuda: ") + helpCommandLine(folder), MsgButtons::Ok,
-                   MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
+        if (!m_programs.start(QStringLiteral("hh.exe"), {folder + QStringLiteral("\\") + HelpChmName}))
+            m_prompter.MsgBox(QStringLiteral("No se pudo iniciar la Ayuda: ") + helpCommandLine(folder), MsgButtons::Ok,
+                              MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
         return;
     }
     const QString path = helpDocumentPath();
     if (path.isEmpty()) {
-        MsgBox(QStringLiteral("No se encontro el archivo de ayuda ") + HelpDocumentName, MsgButtons::Ok,
-               MsgIcon::Warning, QStringLiteral("Ayuda"), parent,
-               QStringLiteral("Se busco en:\n") +
-                   helpDocumentCandidates(programFolder(), QStringLiteral(TIVOR_INSTALL_DATADIR)).join(u'\n'));
+        m_prompter.MsgBox(
+            QStringLiteral("No se encontro el archivo de ayuda ") + HelpDocumentName, MsgButtons::Ok, MsgIcon::Warning,
+            QStringLiteral("Ayuda"), parent,
+            QStringLiteral("Se busco en:\n") +
+                helpDocumentCandidates(programFolder(), QStringLiteral(TIVOR_INSTALL_DATADIR)).join(u'\n'));
         return;
     }
     if (!QFileInfo(path).isReadable()) {
-        MsgBox(QStringLiteral("No se pudo leer el archivo de ayuda ") + path, MsgButtons::Ok, MsgIcon::Warning,
-               QStringLiteral("Ayuda"), parent);
+        m_prompter.MsgBox(QStringLiteral("No se pudo leer el archivo de ayuda ") + path, MsgButtons::Ok,
+                          MsgIcon::Warning, QStringLiteral("Ayuda"), parent);
         return;
     }
-    if (!helpWindow)
-        helpWindow = new frmAyuda(parent);
-    helpWindow->showDocument(path);
-    helpWindow->show();
-    helpWindow->raise();
-    helpWindow->activateWindow();
+    if (!m_window)
+        m_window = new frmAyuda(parent);
+    m_window->showDocument(path);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 void showAbout(QWidget* parent)

@@ -1,10 +1,17 @@
 // The help command and the about box of the main window.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+class frmAyuda;
+class Prompter;
 class QWidget;
+
+namespace platform {
+class ProgramStarter;
+}
 
 // The compiled help file Windows' viewer opens, in the program's folder.
 inline const QString HelpChmName = QStringLiteral("tivor.chm");
@@ -20,9 +27,21 @@ QStringList helpDocumentCandidates(const QString& appFolder, const QString& inst
 // The first candidate that exists for this program, or "" when there is none.
 QString helpDocumentPath();
 
-// On Windows starts hh.exe with tivor.chm; elsewhere shows the help document in the help window, or says
-// that it is missing.
-void openHelp(QWidget* parent);
+// The window's help command. One help window at a time: a second click brings the open one to the front.
+class HelpOpener
+{
+public:
+    HelpOpener(Prompter& prompter, platform::ProgramStarter& programs) : m_prompter(prompter), m_programs(programs) {}
+
+    // On Windows starts hh.exe with tivor.chm; elsewhere shows the help document in the help window, or says
+    // that it is missing.
+    void openHelp(QWidget* parent);
+
+private:
+    Prompter& m_prompter;
+    platform::ProgramStarter& m_programs;
+    QPointer<frmAyuda> m_window;
+};
 
 // Shows frmAcerca modally.
 void showAbout(QWidget* parent);

@@ -5,29 +5,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace
-{
-bool scripted(CommonDialog& dlg, bool save, QString* chosen)
-{
-    using namespace platform::testing;
-    const ShownDialog shown{save, dlg.Filter, dlg.Flags, dlg.FileName};
-    shownDialogs.append(shown);
-    if (queuedFileNames.isEmpty()) {
-        unexpectedDialogs.append(shown);
-        *chosen = QString();
-    } else {
-        *chosen = queuedFileNames.takeFirst();
-    }
-    return true;
-}
-
-void accept(CommonDialog& dlg, const QString& path)
-{
-    dlg.FileName = QFileInfo(path).absoluteFilePath();
-    dlg.FileTitle = QFileInfo(path).fileName();
-}
-} // namespace
-
 QString CommonDialog::qtFilter() const
 {
     // "Archivos de Mensajes(*.mnm)|*.mnm" -> "Archivos de Mensajes (*.mnm)"
@@ -45,52 +22,53 @@ QString CommonDialog::qtFilter() const
     return filters.join(QStringLiteral(";;"));
 }
 
-bool CommonDialog::ShowOpen(QWidget* parent)
+bool CommonDialog::accept(const QString& chosen)
 {
-    QString chosen;
-    if (platform::testing::scriptedDialogs) {
-        scripted(*this, false, &chosen);
-    } else {
-        // Not the static dialog: it takes only existing files, and a typed name that is not there must reach the
-        // program's own "cannot read" message instead of being turned away by the dialog.
-        QFileDialog dialog(parent, QString(), FileName, qtFilter());
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-        dialog.selectNameFilter(qtFilter().split(QStringLiteral(";;")).value(FilterIndex - 1));
-        if (!FileName.isEmpty())
-            dialog.selectFile(FileName);
-        if (dialog.exec() == QDialog::Accepted)
-            chosen = dialog.selectedFiles().value(0);
-    }
     if (chosen.isEmpty())
         return false;
-    accept(*this, chosen);
+    FileName = QFileInfo(chosen).absoluteFilePath();
+    FileTitle = QFileInfo(chosen).fileName();
     return true;
+}
+
+bool CommonDialog::ShowOpen(QWidget* parent)
+{
+    return accept(m_chooser->chooseToOpen(*this, parent));
 }
 
 bool CommonDialog::ShowSave(QWidget* parent)
 {
-    QString chosen;
-    if (platform::testing::scriptedDialogs) {
-        scripted(*this, true, &chosen);
-    } else {
-        const QStringList filters = qtFilter().split(QStringLiteral(";;"));
-        QString sel = filters.value(FilterIndex - 1);
-        QFileDialog::Options options;
-        if (!(Flags & cdlOFNOverwritePrompt))
-            options |= QFileDialog::DontConfirmOverwrite;
-        chosen = QFileDialog::getSaveFileName(parent, QString(), FileName, qtFilter(), &sel, options);
-        if (!chosen.isEmpty() && (Flags & cdlOFNCreatePrompt) && !QFileInfo::exists(chosen)) {
-            // Qt's dialog has no create prompt of its own: ask like the overwrite prompt does.
-            const auto answer = QMessageBox::question(
-                parent, QString(), QStringLiteral("%1 no existe.\nDesea crearlo?").arg(QFileInfo(chosen).fileName()));
-            if (answer != QMessageBox::Yes)
-                chosen.clear();
-        }
+    return accept(m_chooser->chooseToSave(*this, parent));
+}
+
+QString DialogFileChooser::chooseToOpen(const CommonDialog& dlg, QWidget* parent)
+{
+    // Not the static dialog: it takes only existing files, and a typed name that is not there must reach the
+    // program's own "cannot read" message instead of being turned away by the dialog.
+    QFileDialog dialog(parent, QString(), dlg.FileName, dlg.qtFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectNameFilter(dlg.qtFilter().split(QStringLiteral(";;")).value(dlg.FilterIndex - 1));
+    if (!dlg.FileName.isEmpty())
+        dialog.selectFile(dlg.FileName);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString DialogFileChooser::chooseToSave(const CommonDialog& dlg, QWidget* parent)
+{
+    const QStringList filters = dlg.qtFilter().split(QStringLiteral(";;"));
+    QString sel = filters.value(dlg.FilterIndex - 1);
+    QFileDialog::Options options;
+    if (!(dlg.Flags & CommonDialog::cdlOFNOverwritePrompt))
+        options |= QFileDialog::DontConfirmOverwrite;
+    QString chosen = QFileDialog::getSaveFileName(parent, QString(), dlg.FileName, dlg.qtFilter(), &sel, options);
+    if (!chosen.isEmpty() && (dlg.Flags & CommonDialog::cdlOFNCreatePrompt) && !QFileInfo::exists(chosen)) {
+        // Qt's dialog has no create prompt of its own: ask like the overwrite prompt does.
+        const auto answer = QMessageBox::question(
+            parent, QString(), QStringLiteral("%1 no existe.\nDesea crearlo?").arg(QFileInfo(chosen).fileName()));
+        if (answer != QMessageBox::Yes)
+            chosen.clear();
     }
-    if (chosen.isEmpty())
-        return false;
-    accept(*this, chosen);
-    return true;
+    return chosen;
 }

@@ -1,14 +1,35 @@
-// The open and save file dialogs, with one file-name field shared between all their uses.
+// The open and save file dialogs, with one file-name field shared between all their uses, and the chooser
+// behind them that a test answers with a double of its own.
 #pragma once
 
-#include <QList>
 #include <QString>
 
 class QWidget;
+class CommonDialog;
+
+// Asks for a file: the path chosen, or "" when the operator cancels.
+class FileChooser
+{
+public:
+    virtual ~FileChooser() = default;
+    // `dialog` says what to show: its filter, its flags and the file name it proposes.
+    virtual QString chooseToOpen(const CommonDialog& dialog, QWidget* parent) = 0;
+    virtual QString chooseToSave(const CommonDialog& dialog, QWidget* parent) = 0;
+};
+
+// Qt's file dialogs.
+class DialogFileChooser final : public FileChooser
+{
+public:
+    QString chooseToOpen(const CommonDialog& dialog, QWidget* parent) override;
+    QString chooseToSave(const CommonDialog& dialog, QWidget* parent) override;
+};
 
 class CommonDialog
 {
 public:
+    explicit CommonDialog(FileChooser& chooser) : m_chooser(&chooser) {}
+
     // Flag values as the callers pass them.
     static constexpr int cdlOFNOverwritePrompt = 0x2;
     static constexpr int cdlOFNHideReadOnly = 0x4;
@@ -29,22 +50,9 @@ public:
 
     // The Qt filter string for Filter ("Archivos de Mensajes (*.mnm)").
     QString qtFilter() const;
-};
 
-namespace platform::testing
-{
-struct ShownDialog
-{
-    bool save;
-    QString filter;
-    int flags;
-    QString proposedFileName;
-};
+private:
+    bool accept(const QString& chosen);
 
-// While scripted, dialogs are not shown: each takes the next queued path ("" cancels) and is recorded.
-// A dialog with nothing queued is recorded in `unexpectedDialogs` and cancelled.
-inline bool scriptedDialogs = false;
-inline QList<QString> queuedFileNames;
-inline QList<ShownDialog> shownDialogs;
-inline QList<ShownDialog> unexpectedDialogs;
-} // namespace platform::testing
+    FileChooser* m_chooser;
+};

@@ -1,4 +1,4 @@
-// QMessageBox behind the program's message-box call.
+// QMessageBox and the beep behind the program's prompter.
 #include "gui/platform/MsgBox.h"
 
 #include <QApplication>
@@ -28,33 +28,21 @@ protected:
 };
 } // namespace
 
-MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title, QWidget* parent,
-                 const QString& detail)
+MsgAnswer BoxPrompter::answer(const MsgBoxContent& content, QWidget* parent)
 {
-    using namespace platform::testing;
-    if (scriptedBoxes) {
-        const ShownBox box{text, title, buttons, icon, detail};
-        shownBoxes.append(box);
-        if (queuedAnswers.isEmpty()) {
-            unexpectedBoxes.append(box);
-            return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::No;
-        }
-        return queuedAnswers.takeFirst();
-    }
-
     QMessageBox box(parent);
-    box.setWindowTitle(title);
-    box.setText(text);
-    if (!detail.isEmpty())
-        box.setDetailedText(detail);
-    switch (icon) {
+    box.setWindowTitle(content.title);
+    box.setText(content.text);
+    if (!content.detail.isEmpty())
+        box.setDetailedText(content.detail);
+    switch (content.icon) {
     case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
     case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
     case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
     }
     OnlyButtonsAnswer onlyButtons;
-    if (buttons == MsgButtons::YesNo) {
+    if (content.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         box.installEventFilter(&onlyButtons);
@@ -62,13 +50,12 @@ MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QS
         box.setStandardButtons(QMessageBox::Ok);
     }
     const int r = box.exec();
-    if (buttons == MsgButtons::Ok)
+    if (content.buttons == MsgButtons::Ok)
         return MsgAnswer::Ok;
     return r == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }
 
-void Beep()
+void BoxPrompter::Beep()
 {
-    ++platform::testing::beepCount;
     QApplication::beep();
 }

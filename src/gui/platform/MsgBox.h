@@ -1,7 +1,6 @@
-// Message boxes and the system beep, answerable by tests.
+// Message boxes and the system beep, behind an interface that a test answers with a double of its own.
 #pragma once
 
-#include <QList>
 #include <QString>
 
 class QWidget;
@@ -10,28 +9,40 @@ enum class MsgButtons { Ok, YesNo };
 enum class MsgIcon { Information, Critical, Warning, Question };
 enum class MsgAnswer { Ok, Yes, No };
 
-// Shows a modal box and returns the button pressed. `detail` goes into the box's detailed text.
-MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
-                 QWidget* parent = nullptr, const QString& detail = QString());
-
-void Beep();
-
-namespace platform::testing
-{
-struct ShownBox
+// What one box says.
+struct MsgBoxContent
 {
     QString text;
     QString title;
     MsgButtons buttons;
     MsgIcon icon;
-    QString detail;
+    QString detail; // the box's detailed text
 };
 
-// While scripted, boxes are not shown: each takes the next queued answer and is recorded.
-// A box with no queued answer is recorded in `unexpectedBoxes` and answered No (Ok for an Ok box).
-inline bool scriptedBoxes = false;
-inline QList<MsgAnswer> queuedAnswers;
-inline QList<ShownBox> shownBoxes;
-inline QList<ShownBox> unexpectedBoxes;
-inline int beepCount = 0;
-} // namespace platform::testing
+// The window, its dialogs and its helpers ask the operator through one of these.
+class Prompter
+{
+public:
+    virtual ~Prompter() = default;
+
+    // Shows a modal box and returns the button pressed.
+    MsgAnswer MsgBox(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                     QWidget* parent = nullptr, const QString& detail = QString())
+    {
+        return answer(MsgBoxContent{text, title, buttons, icon, detail}, parent);
+    }
+    virtual void Beep() = 0;
+
+protected:
+    virtual MsgAnswer answer(const MsgBoxContent& box, QWidget* parent) = 0;
+};
+
+// QMessageBox and the system's beep.
+class BoxPrompter final : public Prompter
+{
+public:
+    void Beep() override;
+
+protected:
+    MsgAnswer answer(const MsgBoxContent& box, QWidget* parent) override;
+};

@@ -45,7 +45,16 @@ void LedMatrix::setClockOffsetMs(qint64 ms)
     refreshClock();
 }
 
-QDateTime LedMatrix::clockNow() const { return platform::Now().addMSecs(clockOffsetMs_); }
+void LedMatrix::setComputerClock(const platform::Clock& clock)
+{
+    computerClock_ = &clock;
+    refreshClock();
+}
+
+QDateTime LedMatrix::clockNow() const
+{
+    return computerClock_->now().addMSecs(clockOffsetMs_);
+}
 
 void LedMatrix::setCutMarker(bool on)
 {

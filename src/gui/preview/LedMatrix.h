@@ -1,6 +1,7 @@
 // The sign's one-line LED dot matrix: red dots on black, playing pages with their effects in a loop.
 #pragma once
 
+#include "core/platform/Clock.h"
 #include "gui/preview/LedAnimation.h"
 
 #include <QDateTime>
@@ -20,6 +21,9 @@ public:
 
     // The clock that "Hora" and "Fecha" pages show: the computer's clock plus this offset.
     void setClockOffsetMs(qint64 ms);
+    // The computer's clock (the system's unless set), which must outlive the matrix.
+    void setComputerClock(const platform::Clock& clock);
+    const platform::Clock& computerClock() const { return *computerClock_; }
     QDateTime clockNow() const;
 
     // A small mark at the right edge: the text goes on beyond the line but is not sent.
@@ -66,6 +70,7 @@ private:
     int pageIndex_ = 0;
     int frame_ = 0;
     qint64 clockOffsetMs_ = 0;
+    const platform::Clock* computerClock_ = &platform::systemClock();
     bool cutMarker_ = false;
     QTimer frameTimer_;
     QTimer holdTimer_;
