@@ -27,23 +27,51 @@ const char Usage[] =
     "\n"
     "Sin pantalla, tivor-cli envia mensajes desde la linea de comandos; tivor-sign es un cartel virtual\n"
     "para probar sin el aparato.\n";
-}
 
-int main(int argc, char* argv[])
+// --help and --version answer on the terminal and need no display, so they come before anything graphical.
+// After "--" every argument is a file name, also one that starts with '-'. True when one was answered.
+bool answeredOnTerminal(int argc, char* argv[])
 {
-    // These two answer on the terminal and need no display, so they come before anything graphical.
-    // After "--" every argument is a file name, also one that starts with '-'.
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
             std::fputs(Usage, stdout);
-            return 0;
+            return true;
         }
         if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
             std::printf("tivor %s (Tivor %s)\n", qPrintable(platform::versionString()),
                         qPrintable(Module1::versionTextFor(platform::versionMajor(), platform::versionRevision())));
-            return 0;
+            return true;
         }
     }
+    return false;
+}
+
+// The message file named on the command line, if any, in `files`; false, with the reason said, for an unknown
+// option or more than one file. Qt has taken its own options (-platform, -style...) out by now.
+bool messageFileArguments(const QStringList& arguments, QStringList* files)
+{
+    *files = arguments.mid(1);
+    const qsizetype endOfOptions = files->indexOf(QStringLiteral("--"));
+    for (const QString& a : files->mid(0, endOfOptions)) {
+        if (a.startsWith(u'-')) {
+            std::fprintf(stderr, "tivor: opcion desconocida '%s' (ver tivor --help)\n", qPrintable(a));
+            return false;
+        }
+    }
+    if (endOfOptions >= 0)
+        files->removeAt(endOfOptions);
+    if (files->size() > 1) {
+        std::fprintf(stderr, "tivor: se abre un solo archivo de mensajes (ver tivor --help)\n");
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (answeredOnTerminal(argc, argv))
+        return 0;
 
     // Without a display Qt aborts with a message about platform plugins; say what is wrong instead.
     if (!platform::hasDisplay()) {
@@ -69,21 +97,9 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // Qt has taken its own options (-platform, -style...) out of the list by now.
-    QStringList files = app.arguments().mid(1);
-    const qsizetype endOfOptions = files.indexOf(QStringLiteral("--"));
-    for (const QString& a : files.mid(0, endOfOptions)) {
-        if (a.startsWith(u'-')) {
-            std::fprintf(stderr, "tivor: opcion desconocida '%s' (ver tivor --help)\n", qPrintable(a));
-            return 2;
-        }
-    }
-    if (endOfOptions >= 0)
-        files.removeAt(endOfOptions);
-    if (files.size() > 1) {
-        std::fprintf(stderr, "tivor: se abre un solo archivo de mensajes (ver tivor --help)\n");
+    QStringList files;
+    if (!messageFileArguments(app.arguments(), &files))
         return 2;
-    }
 
     // The real prompter, file dialogs, processes, clock and settings store; tests hand in their own.
     BoxPrompter prompter;
