@@ -316,7 +316,7 @@ private slots:
         ComPort = pty->slavePath();
         QStringList panel;
         const auto setPanel = [&](const QString& t) { panel << t; };
-        Inicio_COMM(*port, nullptr, setPanel);
+        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
         termios line = {}; // the settings as the line has them: 9600 8N1, no flow control
         QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0 && cfgetospeed(&line) == B9600);
         QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
@@ -329,13 +329,13 @@ private slots:
         testpty::Pty second;
         ComPort = second.slavePath();
         ComBaud = QStringLiteral("19200");
-        Inicio_COMM(*port, nullptr, setPanel);
+        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
         QVERIFY(port->Output("b") && pty->settle() && second.settle());
         QVERIFY(::tcgetattr(second.masterFd(), &line) == 0 && cfgetospeed(&line) == B19200);
         QCOMPARE(pty->bytes() + second.bytes(), bytes + "b");
         ComBaud = QStringLiteral("abc");
-        platform::testing::queuedAnswers = {MsgAnswer::Ok};
-        Inicio_COMM(*port, nullptr, setPanel);
+        testenv::doubles().prompter.answers = {MsgAnswer::Ok};
+        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
         QCOMPARE(panel, (QStringList{pty->slavePath() + ": 9600", second.slavePath() + ": 19200"}));
         QVERIFY(!port->PortOpen() && !port->Output("x"));
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -374,11 +374,11 @@ private slots:
             QVERIFY(pty->waitForBytes(1, 5000));
             reason = reason.arg(cli.processId());
         }
-        platform::testing::queuedAnswers = {MsgAnswer::Ok};
+        testenv::doubles().prompter.answers = {MsgAnswer::Ok};
         int panelCalls = 0;
-        Inicio_COMM(*port, nullptr, [&](const QString&) { ++panelCalls; });
-        QCOMPARE(platform::testing::shownBoxes.size(), 1);
-        const auto box = platform::testing::shownBoxes.first();
+        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, [&](const QString&) { ++panelCalls; });
+        QCOMPARE(testenv::doubles().prompter.shown.size(), 1);
+        const auto box = testenv::doubles().prompter.shown.first();
         QCOMPARE(box.title + u'|' + box.text, QStringLiteral("Puerto Serie|Error #03, No se pudo iniciar el Puerto "
                                                              "Serie\rEl puerto ya esta usandose "));
         QVERIFY(box.icon == MsgIcon::Critical && box.buttons == MsgButtons::Ok);

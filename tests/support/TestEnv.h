@@ -48,15 +48,3 @@ private:
     unsigned long long savedCurrent = 0, savedMaximum = 0;
 };
 } // namespace testenv
-
-// The serial-link tests still spell the prompter's queue and record, and Inicio_COMM, as they were before the
-// prompter was handed in: these carry those spellings over to the current test's doubles until they hand in
-// testenv::doubles().prompter themselves.
-namespace platform::testing {
-inline QList<MsgAnswer>& queuedAnswers = testenv::doubles().prompter.answers;
-inline QList<MsgBoxContent>& shownBoxes = testenv::doubles().prompter.shown;
-} // namespace platform::testing
-inline void Inicio_COMM(MSComm& port, QWidget* parent, const std::function<void(const QString&)>& setPanel)
-{
-    Inicio_COMM(port, testenv::doubles().prompter, parent, setPanel);
-}
