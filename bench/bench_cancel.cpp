@@ -224,7 +224,7 @@ int main(int argc, char* argv[])
             platform::sleepMs(50);
             const auto got = receiver.take();
             // After a cancel the stream ends with 01 01 directly behind the last byte sent.
-            const bool cancelled = got.size() >= 2 && got.size() < size_t(Module1::TxLength) + 2 &&
+            const bool cancelled = got.size() >= 2 && got.size() < size_t(messageTransmission(modelPages()).size()) + 2 &&
                                    got[got.size() - 1].first == 1 && got[got.size() - 2].first == 1;
             if (!cancelled) {
                 ++missed;

@@ -35,6 +35,12 @@ using namespace Module1;
 
 namespace
 {
+// The message every run sends, built once at the start.
+QByteArray& builtMessage()
+{
+    static QByteArray bytes;
+    return bytes;
+}
 using Received = std::vector<testpty::Received>;
 
 qint64 threadCpuNs()
@@ -144,7 +150,7 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     QElapsedTimer wall;
     const qint64 cpu = threadCpuNs();
     wall.start();
-    PacedSend send(TxBuffer.left(TxLength), TxDelayStart, TxDelayChar);
+    PacedSend send(builtMessage(), TxDelayStart, TxDelayChar);
     send.setBatching(batching);
     if (ports.size() == 1)
         result.complete = send.run(*lines[0].port) == TxOutcome::Completed;
@@ -169,7 +175,7 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     QElapsedTimer settle;
     settle.start();
     for (int i = 0; i < int(ports.size()); ++i)
-        while (int(received(i).size()) < TxLength && settle.elapsed() < 3000)
+        while (int(received(i).size()) < int(builtMessage().size()) && settle.elapsed() < 3000)
             QThread::msleep(1);
     return result;
 }
@@ -189,7 +195,7 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
         QByteArray bytes;
         for (const auto& b : rx)
             bytes += char(b.byte);
-        exact += bytes == TxBuffer.left(TxLength);
+        exact += bytes == builtMessage();
         if (rx.empty())
             continue;
         firstMin = std::min(firstMin, rx.front().ns);
@@ -202,7 +208,7 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
         }
     }
     std::printf("\n%s: %lld signs, %d bytes each, DY1 %.0f ms, DY2 %.0f ms\n", name, (long long)ports.size(),
-                TxLength, startMs, charMs);
+                int(builtMessage().size()), startMs, charMs);
     std::printf("  completed: %s; byte-exact at %d of %lld receivers\n", r.complete ? "all" : "NOT ALL", exact,
                 (long long)ports.size());
     std::printf("  wall %.1f ms; one sign %.1f ms; ratio %.4f (target <= 1.02)\n", r.wallMs, oneMs, r.wallMs / oneMs);
@@ -228,8 +234,8 @@ void reportFloor(const QStringList& ports, bool batched)
     wall.start();
     qint64 dueNs = 0;
     const qint64 cpu = threadCpuNs();
-    for (int k = 0; k < TxLength; ++k) {
-        const char* byte = TxBuffer.constData() + k;
+    for (int k = 0; k < int(builtMessage().size()); ++k) {
+        const char* byte = builtMessage().constData() + k;
         writes.clear();
         for (int fd : fds) {
             if (batched)
@@ -257,7 +263,8 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     DY1 = dy1;
     DY2 = dy2;
     ComBaud = QStringLiteral("9600");
-    buildMessageTransmission();
+    builtMessage() = messageTransmission(modelPages());
+    delaysInForce();
 
     std::vector<std::unique_ptr<testpty::Pty>> ptys;
     QStringList ptyPorts;
@@ -278,7 +285,7 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
         return;
     ptys.front()->clear();
     std::printf("\none sign: %.1f ms (nominal %lld ms), sending thread CPU %.1f ms\n", one.wallMs,
-                (long long)estimatedSendMs(), one.cpuMs);
+                (long long)estimatedSendMs(int(builtMessage().size()), TxDelayStart, TxDelayChar), one.cpuMs);
     report("pseudo-terminals", ptyPorts, fromPty, one.wallMs);
     if (platform::WriteBatch().available())
         reportFloor(ptyPorts, true);

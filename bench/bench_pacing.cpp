@@ -70,12 +70,26 @@ void sixtyFourPages()
     }
 }
 
+// The model's message with these delays.
+PacedSend builtSend(const QString& dy1, const QString& dy2)
+{
+    DY1 = dy1;
+    DY2 = dy2;
+    const SendDelays delays = delaysInForce();
+    return PacedSend(messageTransmission(modelPages()), delays.start, delays.perChar);
+}
+
+qint64 nominalMsOf(const PacedSend& send)
+{
+    return estimatedSendMs(send.length(), send.delayStart(), send.delayChar());
+}
+
 // Shortest gap between the sender's writes, by the delay in force before each.
-void reportSenderGaps(const std::vector<qint64>& sent)
+void reportSenderGaps(const std::vector<qint64>& sent, const PacedSend& send)
 {
     std::map<int, std::vector<double>> gaps;
     for (size_t i = 1; i < sent.size(); ++i)
-        gaps[qRound((i <= 5 ? TxDelayStart : TxDelayChar) * 1000)].push_back((sent[i] - sent[i - 1]) / 1e6);
+        gaps[qRound((i <= 5 ? send.delayStart() : send.delayChar()) * 1000)].push_back((sent[i] - sent[i - 1]) / 1e6);
     for (const auto& [delay, g] : gaps)
         std::printf("  sent gaps after %3d ms delay (%4zu): median %7.3f  min %7.3f  max %7.3f ms\n", delay, g.size(),
                     percentile(g, 0.5), *std::min_element(g.begin(), g.end()), *std::max_element(g.begin(), g.end()));
@@ -87,9 +101,7 @@ int sendToPort(const QString& portText, const QString& dy1, const QString& dy2)
 {
     clearModel();
     sixtyFourPages();
-    DY1 = dy1;
-    DY2 = dy2;
-    buildMessageTransmission();
+    PacedSend send = builtSend(dy1, dy2);
     MSComm port;
     QString error;
     if (!openComPort(port, portText, QStringLiteral("9600"), nullptr, &error)) {
@@ -97,17 +109,18 @@ int sendToPort(const QString& portText, const QString& dy1, const QString& dy2)
         return 1;
     }
     std::vector<qint64> sent;
-    sent.reserve(size_t(TxLength));
+    sent.reserve(size_t(send.length()));
     QElapsedTimer t;
     t.start();
-    const TxOutcome outcome = sendPaced(port, [&] { sent.push_back(t.nsecsElapsed()); });
+    send.onProgress([&](const PacedLine&) { sent.push_back(t.nsecsElapsed()); });
+    const TxOutcome outcome = send.run(port);
     const double senderMs = t.nsecsElapsed() / 1e6;
-    const qint64 nominalMs = estimatedSendMs();
-    std::printf("%s: %d bytes, DY1 %s ms, DY2 %s ms: %s\n", qPrintable(portText), TxLength, qPrintable(dy1),
+    const qint64 nominalMs = nominalMsOf(send);
+    std::printf("%s: %d bytes, DY1 %s ms, DY2 %s ms: %s\n", qPrintable(portText), send.length(), qPrintable(dy1),
                 qPrintable(dy2), outcome == TxOutcome::Completed ? "completed" : "NOT completed");
     std::printf("  nominal %lld ms; sender total %.1f ms (ratio %.4f)\n", (long long)nominalMs, senderMs,
                 senderMs / nominalMs);
-    reportSenderGaps(sent);
+    reportSenderGaps(sent, send);
     return outcome == TxOutcome::Completed ? 0 : 1;
 }
 
@@ -115,33 +128,33 @@ void run(const char* name, const QString& dy1, const QString& dy2, const std::fu
 {
     clearModel();
     pages();
-    DY1 = dy1;
-    DY2 = dy2;
-    buildMessageTransmission();
+    PacedSend send = builtSend(dy1, dy2);
+    const int length = send.length();
     testpty::Pty pty;
     MSComm port;
     if (!openLine(pty, port))
         return;
     pty.setReaderRealtime();
-    const qint64 nominalMs = estimatedSendMs();
+    const qint64 nominalMs = nominalMsOf(send);
     // The progress call comes right before each write: its times are the sender's side of the gaps.
     std::vector<qint64> sent;
-    sent.reserve(size_t(TxLength));
+    sent.reserve(size_t(length));
     QElapsedTimer t;
     t.start();
-    const TxOutcome outcome = sendPaced(port, [&] { sent.push_back(testpty::nowNs()); });
+    send.onProgress([&](const PacedLine&) { sent.push_back(testpty::nowNs()); });
+    const TxOutcome outcome = send.run(port);
     const double senderMs = t.nsecsElapsed() / 1e6;
-    pty.waitForBytes(TxLength, 5000);
+    pty.waitForBytes(length, 5000);
     const auto rx = pty.received();
-    if (outcome != TxOutcome::Completed || int(rx.size()) != TxLength) {
-        std::printf("%s: not completed (%zu of %d bytes)\n", name, rx.size(), TxLength);
+    if (outcome != TxOutcome::Completed || int(rx.size()) != length) {
+        std::printf("%s: not completed (%zu of %d bytes)\n", name, rx.size(), length);
         return;
     }
     // The last byte's wait is not visible on the line: the receiving span is the nominal less it.
-    const double lastDelayMs = (TxLength <= 5 ? TxDelayStart : TxDelayChar) * 1000.0;
+    const double lastDelayMs = (length <= 5 ? send.delayStart() : send.delayChar()) * 1000.0;
     const double spanMs = (rx.back().ns - rx.front().ns) / 1e6;
     const double nominalSpanMs = nominalMs - lastDelayMs;
-    std::printf("\n%s: %d bytes, DY1 %s ms, DY2 %s ms\n", name, TxLength, qPrintable(dy1), qPrintable(dy2));
+    std::printf("\n%s: %d bytes, DY1 %s ms, DY2 %s ms\n", name, length, qPrintable(dy1), qPrintable(dy2));
     std::printf("  nominal %lld ms; sender total %.1f ms (ratio %.4f)\n", (long long)nominalMs, senderMs,
                 senderMs / nominalMs);
     std::printf("  receiving side first->last byte %.1f ms, nominal %.1f ms (ratio %.4f)\n", spanMs, nominalSpanMs,
@@ -150,7 +163,7 @@ void run(const char* name, const QString& dy1, const QString& dy2, const std::fu
     auto report = [&](const char* side, auto timeOf) {
         std::map<int, std::vector<double>> gaps; // by delay in ms
         for (int i = 1; i < int(rx.size()); ++i) {
-            const int delay = i <= 5 ? qRound(TxDelayStart * 1000) : qRound(TxDelayChar * 1000);
+            const int delay = qRound((i <= 5 ? send.delayStart() : send.delayChar()) * 1000);
             gaps[delay].push_back((timeOf(i) - timeOf(i - 1)) / 1e6);
         }
         for (const auto& [delay, g] : gaps) {
@@ -175,28 +188,24 @@ void cancelLatency(const char* name, const QString& dy1, const QString& dy2, int
     for (int r = 0; r < rounds; ++r) {
         clearModel();
         PageText[1] = QString(400, u'c');
-        DY1 = dy1;
-        DY2 = dy2;
-        buildMessageTransmission();
+        PacedSend send = builtSend(dy1, dy2);
         testpty::Pty pty;
         MSComm port;
         if (!openLine(pty, port))
             return;
-        TxCancel = false;
         const int atMs = int(QRandomGenerator::global()->bounded(fromMs, toMs));
         const qint64 clickNs = testpty::nowNs() + qint64(atMs) * 1000000;
         pty.setReaderRealtime();
-        QTimer::singleShot(atMs, [] { TxCancel = true; });
-        if (sendPaced(port) != TxOutcome::Cancelled) {
+        QTimer::singleShot(atMs, [&send] { send.cancel(); });
+        if (send.run(port) != TxOutcome::Cancelled) {
             std::printf("%s: round %d not cancelled\n", name, r);
             continue;
         }
-        delayMs = (TxPos <= 5 ? TxDelayStart : TxDelayChar) * 1000.0;
+        delayMs = (send.position() <= 5 ? send.delayStart() : send.delayChar()) * 1000.0;
         sendTerminator(port);
-        pty.waitForBytes(TxPos + 2, 2000);
+        pty.waitForBytes(send.position() + 2, 2000);
         const auto rx = pty.received();
         latencies.push_back((rx.back().ns - clickNs) / 1e6);
-        TxCancel = false;
     }
     if (latencies.empty())
         return;

@@ -73,8 +73,9 @@ class TestLink : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<testpty::Pty> pty;
     std::unique_ptr<MSComm> port;
+    std::unique_ptr<PacedSend> built;
 
-    // The port opened on the pseudo-terminal as at start-up, and the pages built with these delays (none
+    // The port opened on the pseudo-terminal as at start-up, and a send of the pages with these delays (none
     // when not given).
     void openAndBuild(const char* dy1 = nullptr, const char* dy2 = nullptr, const QString& where = {})
     {
@@ -82,9 +83,17 @@ class TestLink : public QObject
         QVERIFY(openComPort(*port));
         DY1 = QString::fromLatin1(dy1);
         DY2 = QString::fromLatin1(dy2);
-        QVERIFY(buildMessageTransmission());
-        if (!dy1)
-            TxDelayStart = TxDelayChar = 0;
+        const SendDelays delays = dy1 ? delaysInForce() : SendDelays{0, 0};
+        built = std::make_unique<PacedSend>(messageTransmission(modelPages()), delays.start, delays.perChar);
+    }
+    // The built send to the port, `before` running before each byte.
+    TxOutcome sendBuilt(const std::function<void()>& before = {})
+    {
+        built->onProgress([&](const PacedLine&) {
+            if (before)
+                before();
+        });
+        return built->run(*port);
     }
     // Socket wake-ups in `passes` passes of the program's own idle loop (events once, then 1 ms of sleep):
     // a dead line that keeps waking the loop shows once a pass, however slow or loaded the machine is.
@@ -135,7 +144,7 @@ private slots:
         openAndBuild();
         QList<int> positions, percents;
         CountingPort counted(*port);
-        PacedSend send(TxBuffer, TxDelayStart, TxDelayChar);
+        PacedSend send(built->bytes(), 0, 0);
         send.setBatching(batched);
         send.onProgress([&](const PacedLine&) {
             positions << send.position();
@@ -147,7 +156,7 @@ private slots:
         QCOMPARE((QList<int>{positions.last(), percents[0], percents[3999], percents[4000], percents.last()}),
                  (QList<int>{8002, 0, 49, 50, 100}));
         QVERIFY(pty->waitForBytes(8002, 5000));
-        QCOMPARE(pty->bytes(), TxBuffer);
+        QCOMPARE(pty->bytes(), built->bytes());
     }
 
     // No write earlier than its delay less 0.5 ms (25 ms after each of the first five bytes, 2 after the
@@ -157,13 +166,14 @@ private slots:
     {
         openAndBuild("25", "02");
         QList<qint64> before;
-        const TxOutcome outcome = sendPaced(*port, [&] {
+        const TxOutcome outcome = sendBuilt([&] {
             before << testpty::nowNs();
-            TxCancel = TxPos == 8;
+            if (built->position() == 8)
+                built->cancel();
         });
         const qint64 endNs = testpty::nowNs();
         QCOMPARE(outcome, TxOutcome::Cancelled);
-        QCOMPARE(TxPos, 8);
+        QCOMPARE(built->position(), 8);
         before << endNs;
         for (int i = 1; i < before.size(); ++i)
             QVERIFY2(before[i] - before[i - 1] >= (i <= 5 ? 25 : 2) * 1000000 - 500000, qPrintable(QString::number(i)));
@@ -173,12 +183,16 @@ private slots:
         QVERIFY(pty->received()[7].ns - pty->received()[0].ns >= 125000000 - 500000);
     }
 
-    // TxCancel is read after the last byte's wait too: found set there, the transmission is cancelled.
+    // The cancel is read after the last byte's wait too: found set there, the transmission is cancelled.
     void cancelAfterLastByte()
     {
         openAndBuild();
-        QCOMPARE(sendPaced(*port, [&] { TxCancel = TxPos == TxLength; }), TxOutcome::Cancelled);
-        QCOMPARE(TxPos, TxLength);
+        QCOMPARE(sendBuilt([&] {
+                     if (built->position() == built->length())
+                         built->cancel();
+                 }),
+                 TxOutcome::Cancelled);
+        QCOMPARE(built->position(), built->length());
     }
 
     // A sign over raw TCP, by address or by name: no byte at the receiver earlier than its delays allow
@@ -196,8 +210,8 @@ private slots:
         TcpSink sink(QHostAddress(where.contains(u'[') ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost));
         openAndBuild("25", "02", where.arg(sink.port));
         qint64 startNs = 0; // before the first byte: the receiver's clock can be late, never early
-        QCOMPARE(sendPaced(*port, [&] { startNs = startNs ? startNs : testpty::nowNs(); }), TxOutcome::Completed);
-        QTRY_COMPARE(sink.bytes(), TxBuffer);
+        QCOMPARE(sendBuilt([&] { startNs = startNs ? startNs : testpty::nowNs(); }), TxOutcome::Completed);
+        QTRY_COMPARE(sink.bytes(), built->bytes());
         for (qint64 i = 1; i < qint64(sink.got.size()); ++i)
             QVERIFY2(sink.got[i].ns - startNs >= (i <= 5 ? 25 * i : 125 + 2 * (i - 5)) * 1000000 - 500000, qPrintable(QString::number(i)));
     }
@@ -273,12 +287,11 @@ private slots:
         for (int tries = 0; tries < 100 && !openComPort(*port, nullptr, &why); ++tries)
             QTest::qWait(100);
         QVERIFY2(port->PortOpen(), qPrintable(why));
-        QVERIFY(buildMessageTransmission());
-        TxDelayStart = TxDelayChar = 0;
-        QCOMPARE(sendPaced(*port), TxOutcome::Completed);
+        built = std::make_unique<PacedSend>(messageTransmission(modelPages()), 0, 0);
+        QCOMPARE(sendBuilt(), TxOutcome::Completed);
         const QByteArray raw("\xFF\x0D\x00\xFF\xFF\x0A", 6);
-        QVERIFY(port->Output(raw) && pty->waitForBytes(int(TxBuffer.size()) + 6, 5000));
-        QCOMPARE(pty->bytes(), TxBuffer + raw);
+        QVERIFY(port->Output(raw) && pty->waitForBytes(int(built->bytes().size()) + 6, 5000));
+        QCOMPARE(pty->bytes(), built->bytes() + raw);
         termios line = {};
         QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0 && cfgetospeed(&line) == B19200);
         ser2net.terminate();
@@ -300,14 +313,17 @@ private slots:
         TcpSink sink(QHostAddress(QHostAddress::LocalHost), 20);
         openAndBuild("10", "01", tcp ? QStringLiteral("tcp://127.0.0.1:%1").arg(sink.port) : QString());
         // The far end goes once 20 bytes are there, before the sender writes the 21st.
-        QCOMPARE(sendPaced(*port, [&] {
-                     if (TxPos == 21 && (tcp ? QTest::qWaitFor([&] { return bool(sink.closed); }) : pty->waitForBytes(20, 5000)) && !tcp)
+        QCOMPARE(sendBuilt([&] {
+                     if (built->position() == 21 &&
+                         (tcp ? QTest::qWaitFor([&] { return bool(sink.closed); }) : pty->waitForBytes(20, 5000)) && !tcp)
                          pty->hangUp();
-                 }), TxOutcome::Failed);
+                 }),
+                 TxOutcome::Failed);
         // A closed TCP connection may take a write or two before the peer's reset comes back.
-        QVERIFY2(TxPos >= 21 && TxPos < (tcp ? TxLength : 22), qPrintable(QStringLiteral("%1 of %2").arg(TxPos).arg(TxLength)));
+        const int at = built->position();
+        QVERIFY2(at >= 21 && at < (tcp ? built->length() : 22), qPrintable(QStringLiteral("%1 of %2").arg(at).arg(built->length())));
         QVERIFY(!port->PortOpen() && !sendTerminator(*port));
-        QCOMPARE(tcp ? sink.bytes() : pty->bytes(), TxBuffer.left(20));
+        QCOMPARE(tcp ? sink.bytes() : pty->bytes(), built->bytes().left(20));
     }
 
     // Opened, re-opened on another line with new settings, then a failed re-open that closes the old port.
@@ -450,14 +466,14 @@ private slots:
         });
         QElapsedTimer t;
         t.start();
-        const TxOutcome outcome = sendPaced(*port);
+        const TxOutcome outcome = sendBuilt();
         const qint64 ms = t.elapsed();
         room.join();
         pty->setPaused(false);
         QCOMPARE(outcome, roomComes ? TxOutcome::Completed : TxOutcome::Failed);
         QVERIFY2(roomComes ? ms >= 250 && ms < 1000 : ms >= 1000 && ms < 3000, qPrintable(QString::number(ms)));
-        QVERIFY(pty->waitForBytes(int(filler.size()) + (roomComes ? TxLength : 0), 5000) && pty->settle());
-        QCOMPARE(pty->bytes(), filler + (roomComes ? TxBuffer : QByteArray()));
+        QVERIFY(pty->waitForBytes(int(filler.size()) + (roomComes ? built->length() : 0), 5000) && pty->settle());
+        QCOMPARE(pty->bytes(), filler + (roomComes ? built->bytes() : QByteArray()));
         QVERIFY(roomComes || port->errorText().contains(QStringLiteral("tiempo agotado")));
     }
 

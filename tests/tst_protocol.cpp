@@ -27,7 +27,7 @@ private slots:
     void init()
     {
         Module1::clearModel();
-        resetTransmissionState();
+        resetDelaysInForce();
     }
 
     // Pages as "slot|effect|pause|align|text"; the body goes between "W-NT9" DF E0 and 01 01.
@@ -68,8 +68,7 @@ private slots:
             PageAlign[slot] = quint8(f[3].toInt());
             PageText[slot] = f[4];
         }
-        QVERIFY(buildMessageTransmission());
-        QCOMPARE(TxBuffer.toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
+        QCOMPARE(messageTransmission(modelPages()).toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
     }
 
     // 63 Rotacion pages of 121 bytes and one that makes up 8000 or 8001: cut at 8000, terminated once more.
@@ -79,10 +78,10 @@ private slots:
             for (int slot = 1; slot <= 63; ++slot)
                 PageText[slot] = QString(120, u'y');
             PageText[64] = QString(367 + extra, u'z');
-            QVERIFY(buildMessageTransmission());
-            QCOMPARE(TxLength, extra ? 8002 : 8000);
-            QCOMPARE(TxBuffer.right(5), extra ? QByteArray("zz\x01\x01\x01") : QByteArray("zzz\x01\x01"));
-            QVERIFY(TxBuffer.startsWith("W-NT9\xDF\xE0\x90" + QByteArray(120, 'y') + "\x90"));
+            const QByteArray bytes = messageTransmission(modelPages());
+            QCOMPARE(bytes.size(), extra ? 8002 : 8000);
+            QCOMPARE(bytes.right(5), extra ? QByteArray("zz\x01\x01\x01") : QByteArray("zzz\x01\x01"));
+            QVERIFY(bytes.startsWith("W-NT9\xDF\xE0\x90" + QByteArray(120, 'y') + "\x90"));
         }
     }
 
@@ -98,9 +97,9 @@ private slots:
     {
         QFETCH(QDateTime, when);
         QFETCH(QByteArray, clock);
-        QVERIFY(buildDateTransmission(when));
-        QCOMPARE(TxBuffer.toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
-        QCOMPARE(TxLength, 14);
+        const QByteArray bytes = dateTransmission(when);
+        QCOMPARE(bytes.toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
+        QCOMPARE(bytes.size(), 14);
     }
 
     // By exact text: one outside its list keeps the previous delay. The estimate for
@@ -121,12 +120,13 @@ private slots:
         QFETCH(QString, ms);
         DY1 = QStringLiteral("10");
         DY2 = QStringLiteral("20");
-        lookUpDelays();
+        delaysInForce();
         DY1 = dy1;
         DY2 = dy2;
-        QVERIFY(buildDateTransmission(QDateTime::currentDateTime()));
-        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(TxDelayStart * 1000)).arg(qRound(TxDelayChar * 1000))
-                     .arg(estimatedSendMs()), ms);
+        const SendDelays delays = delaysInForce();
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(delays.start * 1000)).arg(qRound(delays.perChar * 1000))
+                     .arg(estimatedSendMs(int(dateTransmission(QDateTime::currentDateTime()).size()), delays.start,
+                                          delays.perChar)), ms);
         QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
     }
 

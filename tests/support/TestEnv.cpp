@@ -4,7 +4,7 @@
 #include <csignal>
 
 #include "core/files/MessageFile.h"
-#include "core/link/PacedSend.h"
+#include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/platform/Wait.h"
 #include "core/ports/NetPort.h"
@@ -37,7 +37,7 @@ void reset(const QTemporaryDir& dir, double waitScale)
     // In place: a window made before still holds these doubles.
     doubles() = Doubles();
     platform::testing::waitScale = waitScale;
-    resetTransmissionState();
+    resetDelaysInForce();
     const QString settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);
     doubles().settings = platform::SettingsStore::inFile(settingsFile);

@@ -347,13 +347,14 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
     return -1;
 }
 
-int sendBuilt(const QString& what, const QStringList& ports)
+int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports)
 {
     using namespace Module1;
     // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
     std::atomic<bool> cancelled = false;
     const platform::EndingSignals endingSignals(cancelled);
-    PacedSend send(TxBuffer.left(std::clamp(TxLength, 0, int(TxBuffer.size()))), TxDelayStart, TxDelayChar, &cancelled);
+    const SendDelays delays = delaysInForce();
+    PacedSend send(bytes, delays.start, delays.perChar, &cancelled);
 
     // Each sign has its own port, all opened before the first byte so that they start together.
     const int count = int(ports.size());

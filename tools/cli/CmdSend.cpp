@@ -40,8 +40,7 @@ int cmdSend(const QStringList& arguments)
         return status;
     if (!Module1::messageHasText())
         return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
-    buildMessageTransmission();
-    return sendBuilt(QStringLiteral("Mensaje"), ports);
+    return sendBuilt(QStringLiteral("Mensaje"), messageTransmission(modelPages()), ports);
 }
 
 int cmdClock(const QStringList& arguments)
@@ -65,7 +64,7 @@ int cmdClock(const QStringList& arguments)
     QStringList ports;
     if (const int status = applyPortOptions(parser, &ports); status >= 0)
         return status;
-    buildDateTransmission(when.isValid() ? when : platform::SystemClock().now());
-    return sendBuilt(QStringLiteral("Hora y fecha"), ports);
+    return sendBuilt(QStringLiteral("Hora y fecha"), dateTransmission(when.isValid() ? when : platform::SystemClock().now()),
+                     ports);
 }
 } // namespace cli

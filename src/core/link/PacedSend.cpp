@@ -1,7 +1,6 @@
-// The paced loop of one send, the cancelled ending, and the send dialogs' built transmission.
+// The paced loop of one send, and the cancelled ending.
 #include "core/link/PacedSend.h"
 
-#include "core/link/Transmission.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
 #include "core/ports/SignPort.h"
@@ -63,7 +62,7 @@ public:
     {
     }
 
-    TxOutcome run(std::vector<PacedLine>& lines, const std::atomic<bool>& cancel);
+    TxOutcome run(std::vector<PacedLine>& lines, const std::function<bool()>& cancelled);
 
 private:
     void start(std::vector<PacedLine>& lines);
@@ -85,7 +84,7 @@ private:
     qint64 m_soonest = 0;  // the next moment a line is due
 };
 
-TxOutcome PacedLoop::run(std::vector<PacedLine>& lines, const std::atomic<bool>& cancel)
+TxOutcome PacedLoop::run(std::vector<PacedLine>& lines, const std::function<bool()>& cancelRequested)
 {
     start(lines);
     bool cancelled = false;
@@ -100,7 +99,7 @@ TxOutcome PacedLoop::run(std::vector<PacedLine>& lines, const std::atomic<bool>&
         platform::sleepUntil(m_clock, m_soonest);
         platform::processEventsOnce();
         // Read after each wait, the last one included.
-        cancelled = cancelled || cancel;
+        cancelled = cancelled || cancelRequested();
     }
     return cancelled ? TxOutcome::Cancelled : TxOutcome::Completed;
 }
@@ -222,7 +221,7 @@ TxOutcome PacedSend::run(std::vector<PacedLine>& lines)
     if (!claims.taken())
         return TxOutcome::Busy;
     PacedLoop loop(m_bytes, m_delayStart, m_delayChar, m_progress, m_batching);
-    return loop.run(lines, m_cancel);
+    return loop.run(lines, [this] { return m_cancel || (m_alsoCancel && m_alsoCancel()); });
 }
 
 TxOutcome PacedSend::run(SignPort& port)
@@ -250,51 +249,4 @@ int PacedSend::percent() const
 bool sendTerminator(SignPort& port)
 {
     return port.Output(signproto::Terminator);
-}
-
-namespace
-{
-// Set while the built transmission is being sent: it must not be built again under the send.
-bool g_sending = false;
-} // namespace
-
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress)
-{
-    using namespace Module1;
-    if (g_sending)
-        return TxOutcome::Busy;
-    g_sending = true;
-    // Events run between bytes; the bytes on their way stay the ones built, with the delays then in force.
-    PacedSend send(TxBuffer.left(std::clamp(TxLength, 0, int(TxBuffer.size()))), TxDelayStart, TxDelayChar, &TxCancel);
-    send.onProgress([&](const PacedLine& line) {
-        TxPos = line.sent + 1;
-        TxPercent = int(qint64(TxPos) * 100 / send.length());
-        if (showProgress)
-            showProgress();
-    });
-    const TxOutcome outcome = send.run(port);
-    g_sending = false;
-    if (outcome != TxOutcome::Busy)
-        TxPos = send.position();
-    return outcome;
-}
-
-bool transmissionRunning()
-{
-    return g_sending;
-}
-
-void resetTransmissionState()
-{
-    using namespace Module1;
-    TxBuffer.clear();
-    TxSpeedName.clear();
-    TxSpeedCode = 0;
-    TxDelayStart = defaultDelayStart;
-    TxDelayChar = defaultDelayChar;
-    TxLength = 0;
-    TxPos = 0;
-    TxPercent = 0;
-    TxInProgress = false;
-    TxCancel = false;
 }

@@ -47,6 +47,9 @@ public:
     // Every line still sending ends Cancelled once its own wait is over. From any thread; a signal handler
     // sets the flag itself.
     void cancel() { m_cancel = true; }
+    // Also cancelled once `condition` holds, read at the same moments as the cancel (a signal that ends the
+    // program, say, whose handler cannot reach the send).
+    void alsoCancelWhen(std::function<bool()> condition) { m_alsoCancel = std::move(condition); }
     // Off: every write goes to the system on its own, as where the system takes no batch of writes.
     void setBatching(bool on) { m_batching = on; }
     std::atomic<bool>& cancelFlag() { return m_cancel; }
@@ -73,16 +76,9 @@ private:
     std::atomic<bool> m_ownCancel = false;
     std::atomic<bool>& m_cancel;
     bool m_batching = true;
+    std::function<bool()> m_alsoCancel;
     std::atomic<int> m_position = 0;
 };
 
 // The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
 bool sendTerminator(SignPort& port);
-
-// The built transmission (TxBuffer and the delays in force) sent to one line, TxPos and TxPercent kept on the
-// byte in hand for `showProgress`, and TxCancel read after every byte: what the send dialogs show.
-TxOutcome sendPaced(SignPort& port, const std::function<void()>& showProgress = {});
-// True while sendPaced() is sending.
-bool transmissionRunning();
-// Resets the built transmission's state as at the start of the run (the default delays, nothing built).
-void resetTransmissionState();

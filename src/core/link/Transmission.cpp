@@ -2,7 +2,6 @@
 #include "core/link/Transmission.h"
 
 #include "core/link/Filtro.h"
-#include "core/link/PacedSend.h"
 #include "core/model/Cp1252.h"
 #include "core/settings/RegSett.h"
 
@@ -116,34 +115,17 @@ DelayLookUp lookUpDelay(const QString& text, const QStringList& list, double inF
     return {text.toInt() / 1000.0, true};
 }
 
-void lookUpDelays()
+SendDelays delaysInForce()
 {
     TxDelayStart = lookUpDelay(DY1, DelayStartList, TxDelayStart).seconds;
     TxDelayChar = lookUpDelay(DY2, DelayCharList, TxDelayChar).seconds;
+    return {TxDelayStart, TxDelayChar};
 }
 
-bool loadTransmission(const QByteArray& bytes)
+void resetDelaysInForce()
 {
-    if (transmissionRunning())
-        return false;
-    lookUpDelays();
-    TxBuffer = bytes;
-    TxLength = int(TxBuffer.size());
-    return true;
-}
-
-bool buildMessageTransmission()
-{
-    if (!loadTransmission(messageTransmission(modelPages())))
-        return false;
-    TxSpeedName = speedName(Speeds.front().code);
-    TxSpeedCode = speedCodeFor(TxSpeedName);
-    return true;
-}
-
-bool buildDateTransmission(const QDateTime& when)
-{
-    return loadTransmission(dateTransmission(when));
+    TxDelayStart = defaultDelayStart;
+    TxDelayChar = defaultDelayChar;
 }
 
 qint64 estimatedSendMs(int length, double delayStart, double delayChar)
@@ -151,9 +133,4 @@ qint64 estimatedSendMs(int length, double delayStart, double delayChar)
     const qint64 first = std::clamp(length, 0, PreambleDelayBytes);
     const qint64 rest = std::max(0, length - PreambleDelayBytes);
     return first * roundedMs(delayStart) + rest * roundedMs(delayChar);
-}
-
-qint64 estimatedSendMs()
-{
-    return estimatedSendMs(TxLength, TxDelayStart, TxDelayChar);
 }

@@ -1,4 +1,4 @@
-// Transmissions to the sign: how they are built from the pages, and the shared state PacedSend sends from.
+// Transmissions to the sign: how they are built from the pages and the clock, and the delays they are sent with.
 #pragma once
 
 #include "core/model/Module1.h"
@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <atomic>
 #include <cstdint>
 
 namespace Module1
@@ -17,16 +16,9 @@ namespace Module1
 inline constexpr double defaultDelayStart = signproto::delayMs(signproto::DefaultDelayStart) / 1000.0;
 inline constexpr double defaultDelayChar = signproto::delayMs(signproto::DefaultDelayChar) / 1000.0;
 
-inline QByteArray TxBuffer;     // the transmission being sent, one byte per byte on the wire
-inline QString TxSpeedName;     // speed name of the message transmission ("Rapida")
-inline quint8 TxSpeedCode = 0;  // speed code looked up from TxSpeedName
+// The delays in force: the last listed DY1 and DY2 looked up, the defaults before any.
 inline double TxDelayStart = defaultDelayStart; // seconds after each of the first five bytes, from DY1
 inline double TxDelayChar = defaultDelayChar;   // seconds after every later byte, from DY2
-inline int TxLength = 0;        // bytes in TxBuffer: the progress total
-inline int TxPos = 0;           // 1-based position of the byte being sent
-inline int TxPercent = 0;       // TxPos * 100 / TxLength, whole part
-inline bool TxInProgress = false; // a send dialog's transmission has started
-inline std::atomic<bool> TxCancel = false; // cancel requested (also by a signal handler); read after every byte
 } // namespace Module1
 
 // A message's pages as one value, slots 1..MaxPages like the model's.
@@ -69,18 +61,16 @@ struct DelayLookUp
     bool listed;
 };
 DelayLookUp lookUpDelay(const QString& text, const QStringList& list, double inForce);
-// TxDelayStart from DY1 and TxDelayChar from DY2, each by lookUpDelay.
-void lookUpDelays();
-
-// Makes `bytes` the transmission to send (TxBuffer, TxLength) and looks up the delays. False (nothing
-// changed) while a transmission is being sent.
-bool loadTransmission(const QByteArray& bytes);
-// loadTransmission of the model's message, which stays as it is; TxSpeedName and TxSpeedCode set.
-bool buildMessageTransmission();
-// loadTransmission of the date transmission of `when`.
-bool buildDateTransmission(const QDateTime& when);
+// The delays a send goes with: DY1 and DY2 each looked up by lookUpDelay, a listed one becoming the delay in
+// force (TxDelayStart, TxDelayChar).
+struct SendDelays
+{
+    double start;   // seconds after each of the first five bytes
+    double perChar; // seconds after every later byte
+};
+SendDelays delaysInForce();
+// The delays in force back to the defaults, as at the start of the run.
+void resetDelaysInForce();
 
 // Milliseconds the waits of a transmission of `length` bytes add up to.
 qint64 estimatedSendMs(int length, double delayStart, double delayChar);
-// The same for TxLength with the delays in force.
-qint64 estimatedSendMs();

@@ -1,7 +1,6 @@
 // Ending signals in the window.
 #include "gui/dialogs/EndOnSignals.h"
 
-#include "core/link/Transmission.h"
 #include "core/platform/Program.h"
 #include "gui/dialogs/TxDialog.h"
 
@@ -10,25 +9,25 @@
 
 namespace
 {
-// From "Enviar" until the dialog has closed: the bytes, the terminator of a cancel, the closing wait.
-bool sendDialogBusy()
+// A send dialog from "Enviar" until it has closed: the bytes, the terminator of a cancel, the closing wait.
+bool sendInProgress()
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
-    return Module1::TxInProgress && std::any_of(windows.begin(), windows.end(), [](const QWidget* w) {
-               return qobject_cast<const TxDialog*>(w) && w->isVisible();
-           });
+    return std::any_of(windows.begin(), windows.end(), [](const QWidget* w) {
+        const auto* dialog = qobject_cast<const TxDialog*>(w);
+        return dialog && dialog->inTransmission();
+    });
 }
 } // namespace
 
 EndOnSignals::EndOnSignals(platform::ProgramStarter& programs, QObject* parent)
-    : QObject(parent), endingSignals(Module1::TxCancel)
+    : QObject(parent), endingSignals(m_arrived)
 {
+    // A send in progress has seen the signal already (platform::EndingSignals::pending): it ends as by
+    // "Cancelar", and every event loop ends once its dialog has closed.
     connect(&endingSignals, &platform::EndingSignals::arrived, this, [&programs] {
-        if (!sendDialogBusy())
+        if (!sendInProgress())
             platform::EndingSignals::endAsReceived();
-        // The handler has set TxCancel already; set again for a signal that came while "Enviar" was
-        // starting the send and clearing it. Every event loop ends once the dialog has closed.
-        Module1::TxCancel = true;
         programs.endThisProgram();
     });
 }

@@ -19,5 +19,6 @@ public:
     explicit EndOnSignals(platform::ProgramStarter& programs, QObject* parent = nullptr);
 
 private:
+    std::atomic<bool> m_arrived = false; // set by the handler itself; the window reads the signal through Qt
     platform::EndingSignals endingSignals;
 };

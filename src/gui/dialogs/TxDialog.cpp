@@ -5,6 +5,7 @@
 #include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/ports/MSComm.h"
+#include "core/platform/EndingSignals.h"
 #include "core/platform/Wait.h"
 
 #include <QLabel>
@@ -41,14 +42,14 @@ void TxDialog::showPanel1(const QString& text, const QString& toolTip)
     emit panel1Changed(text);
 }
 
-void TxDialog::showProgress(const QString& text)
+void TxDialog::showProgress(const QString& text, int percent)
 {
     // QProgressBar paints itself at once when its value moves, while the text would wait for the event
     // pass after the byte's whole delay: the two would show different percentages all that time. So the
     // text is painted with the bar, only when the percentage moves (at most a hundred times a send);
     // between those, the event pass paints it, as painting every byte would eat into short delays.
-    const bool moved = bar->value() != Module1::TxPercent;
-    bar->setValue(Module1::TxPercent);
+    const bool moved = bar->value() != percent;
+    bar->setValue(percent);
     panel1->setText(text);
     panel1->setToolTip(QString());
     if (moved)
@@ -96,10 +97,20 @@ void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
     endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
 }
 
+TxOutcome TxDialog::sendPaced(SignPort& port, const QByteArray& bytes,
+                              const std::function<QString(const PacedSend&)>& progressText)
+{
+    const SendDelays delays = delaysInForce();
+    PacedSend send(bytes, delays.start, delays.perChar, &m_cancel);
+    send.alsoCancelWhen([] { return platform::EndingSignals::pending(); });
+    send.onProgress([&](const PacedLine&) { showProgress(progressText(send), send.percent()); });
+    return send.run(port);
+}
+
 void TxDialog::Command2_Click()
 {
-    if (Module1::TxInProgress)
-        Module1::TxCancel = true;
+    if (m_inTransmission)
+        m_cancel = true;
     else
         QDialog::reject();
 }

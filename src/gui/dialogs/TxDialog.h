@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QDialog>
+#include <atomic>
+#include <functional>
 
 class MSComm;
+class PacedSend;
 class SignPort;
 class QLabel;
 class QProgressBar;
@@ -18,6 +21,8 @@ class TxDialog : public QDialog
     Q_OBJECT
 public:
     QString panel1ToolTip() const;
+    // From "Enviar" until the dialog has closed: the bytes, the terminator of a cancel, the closing wait.
+    bool inTransmission() const { return m_inTransmission && isVisible(); }
 
 signals:
     // Every text the first panel shows, in order (progress included).
@@ -28,8 +33,12 @@ protected:
     void setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture);
 
     void showPanel1(const QString& text, const QString& toolTip = QString());
-    // Progress before each byte: the panel text and the bar at TxPercent.
-    void showProgress(const QString& text);
+    // "Enviar" has started: from here "Cancelar" cancels instead of closing.
+    void beginTransmission() { m_inTransmission = true; }
+    // Sends `bytes` paced to `port` with the delays in force; before each byte the bar shows the send's percent
+    // and the panel `progressText` of it. A signal that ends the program cancels it as "Cancelar" does.
+    TxOutcome sendPaced(SignPort& port, const QByteArray& bytes,
+                        const std::function<QString(const PacedSend&)>& progressText);
     // Waits one second, letting pending events run once, and closes.
     void closeAfterOneSecond();
     // Shows `text`, then closes a second later.
@@ -39,14 +48,20 @@ protected:
     // The outcome of the paced sending; a cancelled one writes the terminator after its text.
     void endTransmission(TxOutcome outcome, SignPort& port);
 
-    // "Cancelar": once "Enviar" has started a transmission (TxInProgress) it only requests the cancel;
-    // before that it closes the dialog.
+    // "Cancelar": once "Enviar" has started a transmission it only requests the cancel; before that it
+    // closes the dialog.
     void Command2_Click();
     // The close button and Escape act as "Cancelar", so the dialog never vanishes while bytes are still
     // going out.
     void reject() override;
 
 private:
+    // Progress before each byte: the panel text and the bar at `percent`.
+    void showProgress(const QString& text, int percent);
+
     QLabel* panel1 = nullptr;
     QProgressBar* bar = nullptr;
+    bool m_inTransmission = false;
+    // Set by "Cancelar"; read after every byte.
+    std::atomic<bool> m_cancel = false;
 };

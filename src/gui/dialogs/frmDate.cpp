@@ -29,8 +29,6 @@ frmDate::~frmDate() = default;
 void frmDate::Form_Load()
 {
     showNow();
-    Module1::TxCancel = false;
-    Module1::TxInProgress = false;
 }
 
 void frmDate::showNow()
@@ -50,16 +48,11 @@ void frmDate::cmdOK_Click()
     // behind by those waits (a second with the default DY1).
     showNow();
     clock.stop();
-    Module1::TxCancel = false;
-    Module1::TxInProgress = true;
-    if (!buildDateTransmission(shown)) {
-        endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
-        return;
-    }
+    beginTransmission();
     reopenIfClosed(MSComm1);
-    const TxOutcome outcome = sendPaced(MSComm1, [this]() {
-        showProgress(QStringLiteral("Enviando Datos al CARTEL ...") + QLatin1Char(' ') +
-                     QString::number(Module1::TxPercent) + QLatin1Char('%'));
+    const TxOutcome outcome = sendPaced(MSComm1, dateTransmission(shown), [](const PacedSend& send) {
+        return QStringLiteral("Enviando Datos al CARTEL ...") + QLatin1Char(' ') + QString::number(send.percent()) +
+               QLatin1Char('%');
     });
     endTransmission(outcome, MSComm1);
 }

@@ -44,7 +44,6 @@ frmSend::frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent)
     connect(ui->cmdOK, &QPushButton::clicked, this, &frmSend::cmdOK_Click, Qt::SingleShotConnection);
     connect(ui->Command2, &QPushButton::clicked, this, &frmSend::Command2_Click);
     connect(ui->chkFile, &QCheckBox::toggled, this, &frmSend::showEstimate);
-    Form_Load();
     showEstimate();
     // Return and Space send; on the check box Space would turn the file output on unseen.
     ui->cmdOK->setFocus();
@@ -52,18 +51,12 @@ frmSend::frmSend(MSComm& port, ShownMessage shownMessage, QWidget* parent)
 
 frmSend::~frmSend() = default;
 
-void frmSend::Form_Load()
-{
-    Module1::TxInProgress = false;
-    Module1::TxCancel = false;
-}
-
 void frmSend::showEstimate()
 {
     using namespace Module1;
     // Opening the dialog takes nothing into the model and builds nothing to send: "Enviar" does that.
     QString shown;
-    const std::optional<MessagePages> pages = transmissionRunning() ? std::nullopt : shownMessage();
+    const std::optional<MessagePages> pages = shownMessage();
     if (pages && pages->hasText()) {
         const int length = int(messageTransmission(*pages).size());
         const qint64 ms = estimatedSendMs(length, lookUpDelay(DY1, signproto::DelayStartList, TxDelayStart).seconds,
@@ -86,18 +79,14 @@ void frmSend::cmdOK_Click()
         return;
     }
 
-    Module1::TxCancel = false;
-    Module1::TxInProgress = true;
-    if (!loadTransmission(messageTransmission(*pages))) {
-        endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
-        return;
-    }
+    beginTransmission();
+    const QByteArray bytes = messageTransmission(*pages);
     // The message stays in the model as it was sent: the page being typed taken, the short texts padded to
     // the sign's line. A save after a send writes them so.
     storeInModel(paddedPages(*pages));
 
     if (ui->chkFile->isChecked()) {
-        const QString path = writeSalida(Module1::TxBuffer);
+        const QString path = writeSalida(bytes);
         if (path.isEmpty()) {
             endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
             return;
@@ -113,9 +102,9 @@ void frmSend::cmdOK_Click()
     }
 
     reopenIfClosed(MSComm1);
-    const TxOutcome outcome = sendPaced(MSComm1, [this]() {
-        showProgress(QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(Module1::TxPercent) +
-                     QStringLiteral("% [") + QString::number(Module1::TxLength) + QLatin1Char(']'));
+    const TxOutcome outcome = sendPaced(MSComm1, bytes, [](const PacedSend& send) {
+        return QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(send.percent()) + QStringLiteral("% [") +
+               QString::number(send.length()) + QLatin1Char(']');
     });
     endTransmission(outcome, MSComm1);
 }

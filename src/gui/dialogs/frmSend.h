@@ -28,7 +28,6 @@ public:
     void cmdOK_Click();
 
 private:
-    void Form_Load();
     // "Tiempo estimado de envio" for the message as it stands, before "Enviar".
     void showEstimate();
 
