@@ -1,16 +1,16 @@
 // Time from a click on "Cancelar" to the terminator on the wire, over a pseudo-terminal, default delays.
-#include "gui/editor/FrmMain.h"
-#include "gui/editor/PageEditor.h"
 #include "core/link/Transmission.h"
-#include "gui/dialogs/frmDate.h"
-#include "gui/dialogs/frmSend.h"
 #include "core/model/Module1.h"
 #include "core/platform/Clock.h"
-#include "core/ports/MSComm.h"
-#include "platform/PseudoTerminal.h"
 #include "core/platform/Wait.h"
-#include "core/settings/SettingsStore.h"
+#include "core/ports/MSComm.h"
 #include "core/settings/RegSett.h"
+#include "core/settings/SettingsStore.h"
+#include "gui/dialogs/frmDate.h"
+#include "gui/dialogs/frmSend.h"
+#include "gui/editor/FrmMain.h"
+#include "gui/editor/PageEditor.h"
+#include "platform/PseudoTerminal.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -115,8 +115,8 @@ struct Click
         const QPointF pos(b->width() / 2.0, b->height() / 2.0);
         const QPointF global = b->mapToGlobal(pos);
         press = new QMouseEvent(QEvent::MouseButtonPress, pos, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        release = new QMouseEvent(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton, Qt::NoButton,
-                                  Qt::NoModifier);
+        release =
+            new QMouseEvent(QEvent::MouseButtonRelease, pos, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     }
     void post()
     {
@@ -202,7 +202,8 @@ int main(int argc, char* argv[])
             receiver.take();
             std::unique_ptr<TxDialog> dialog;
             if (phase.message)
-                dialog = std::make_unique<frmSend>(main.MSComm1, [&main] { return main.shownMessage(); }, &main);
+                dialog = std::make_unique<frmSend>(
+                    main.MSComm1, [&main] { return main.shownMessage(); }, &main);
             else
                 dialog = std::make_unique<frmDate>(main.MSComm1, clock, &main);
             dialog->show();
@@ -224,7 +225,8 @@ int main(int argc, char* argv[])
             platform::sleepMs(50);
             const auto got = receiver.take();
             // After a cancel the stream ends with 01 01 directly behind the last byte sent.
-            const bool cancelled = got.size() >= 2 && got.size() < size_t(messageTransmission(modelPages()).size()) + 2 &&
+            const bool cancelled = got.size() >= 2 &&
+                                   got.size() < size_t(messageTransmission(modelPages()).size()) + 2 &&
                                    got[got.size() - 1].first == 1 && got[got.size() - 2].first == 1;
             if (!cancelled) {
                 ++missed;
@@ -237,11 +239,12 @@ int main(int argc, char* argv[])
             continue;
         }
         const double worst = *std::max_element(latencies.begin(), latencies.end());
-        std::printf("  %-22s delay %3d ms  runs %zu  min %.2f  median %.2f  p90 %.2f  max %.2f ms  target <= %d ms: %s%s\n",
-                    phase.name, phase.delayMs, latencies.size(), *std::min_element(latencies.begin(), latencies.end()),
-                    percentile(latencies, 0.5), percentile(latencies, 0.9), worst, phase.delayMs + 10,
-                    worst <= phase.delayMs + 10 ? "met" : "MISSED",
-                    missed ? qPrintable(QStringLiteral(" (%1 runs ended before the click)").arg(missed)) : "");
+        std::printf(
+            "  %-22s delay %3d ms  runs %zu  min %.2f  median %.2f  p90 %.2f  max %.2f ms  target <= %d ms: %s%s\n",
+            phase.name, phase.delayMs, latencies.size(), *std::min_element(latencies.begin(), latencies.end()),
+            percentile(latencies, 0.5), percentile(latencies, 0.9), worst, phase.delayMs + 10,
+            worst <= phase.delayMs + 10 ? "met" : "MISSED",
+            missed ? qPrintable(QStringLiteral(" (%1 runs ended before the click)").arg(missed)) : "");
         std::fflush(stdout);
     }
     return 0;

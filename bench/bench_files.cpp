@@ -99,7 +99,8 @@ void hostileCase(const QString& dir, Hostile c)
         if (c.messageFile) {
             const MessageLoad load = loadMessageIntoModel(path);
             const bool ok = load == MessageLoad::Pages || load == MessageLoad::Empty;
-            outcome = ok ? QStringLiteral("accepted, %1 records").arg(load == MessageLoad::Pages ? int(Module1::PageCount) : 0)
+            outcome = ok ? QStringLiteral("accepted, %1 records")
+                               .arg(load == MessageLoad::Pages ? int(Module1::PageCount) : 0)
                          : QStringLiteral("rejected");
             Module1::clearModel(); // every run starts without the last run's pages
         } else {
@@ -153,8 +154,8 @@ int main()
                 "(target <= 100 ms, <= 3x):\n");
     hostileCase(dir.path(), {"mnm: one record, one endless quoted text",
                              "1,2,0,\"" + repeated("ABCDEFGHIJ", tenMb) + "\"\r\n", true});
-    hostileCase(dir.path(), {"mnm: one endless line, quote never closed", "1,2,0,\"" + repeated("ABCDEFGHIJ", tenMb),
-                             true});
+    hostileCase(dir.path(),
+                {"mnm: one endless line, quote never closed", "1,2,0,\"" + repeated("ABCDEFGHIJ", tenMb), true});
     hostileCase(dir.path(), {"mnm: one endless number", repeated("1234567890", tenMb), true});
     hostileCase(dir.path(), {"mnm: millions of short records", repeated("0,0,0,\"x\"\r\n", tenMb), true});
     hostileCase(dir.path(), {"mnm: millions of blank lines", repeated("\r\n", tenMb), true});

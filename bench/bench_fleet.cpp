@@ -5,9 +5,9 @@
 #include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
-#include "core/ports/SignPort.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
+#include "core/ports/SignPort.h"
 #include "core/protocol/SignProtocol.h"
 #include "core/settings/RegSett.h"
 #include "support/Pty.h"
@@ -212,10 +212,12 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
     std::printf("  completed: %s; byte-exact at %d of %lld receivers\n", r.complete ? "all" : "NOT ALL", exact,
                 (long long)ports.size());
     std::printf("  wall %.1f ms; one sign %.1f ms; ratio %.4f (target <= 1.02)\n", r.wallMs, oneMs, r.wallMs / oneMs);
-    std::printf("  sending thread CPU %.1f ms = %.2f%% of one core (target < 5%%)\n", r.cpuMs, 100 * r.cpuMs / r.wallMs);
+    std::printf("  sending thread CPU %.1f ms = %.2f%% of one core (target < 5%%)\n", r.cpuMs,
+                100 * r.cpuMs / r.wallMs);
     std::printf("  first bytes spread over %.3f ms\n", (firstMax - firstMin) / 1e6);
-    std::printf("  receivers: shortest gap after DY1 %.3f ms, after DY2 %.3f ms; gaps below the delay less 0.5 ms: %d\n",
-                minStartGap, minCharGap, below);
+    std::printf(
+        "  receivers: shortest gap after DY1 %.3f ms, after DY2 %.3f ms; gaps below the delay less 0.5 ms: %d\n",
+        minStartGap, minCharGap, below);
     std::printf("  sender side, shortest gap between two writes to one line: after DY1 %.3f ms, after DY2 %.3f ms\n",
                 r.senderGapMs[0], r.senderGapMs[1]);
 }
@@ -306,12 +308,14 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     }
     QThread::msleep(50);
     tcp.clear();
-    report("TCP loopback", tcpPorts, [&](int i) { return tcp.received(i); }, one.wallMs);
+    report(
+        "TCP loopback", tcpPorts, [&](int i) { return tcp.received(i); }, one.wallMs);
     for (auto& pty : ptys)
         pty->clear();
     tcp.clear();
-    report("pseudo-terminals and TCP loopback together", ptyPorts + tcpPorts,
-           [&](int i) { return i < ptyCount ? ptys[size_t(i)]->received() : tcp.received(i - ptyCount); }, one.wallMs);
+    report(
+        "pseudo-terminals and TCP loopback together", ptyPorts + tcpPorts,
+        [&](int i) { return i < ptyCount ? ptys[size_t(i)]->received() : tcp.received(i - ptyCount); }, one.wallMs);
 }
 } // namespace
 

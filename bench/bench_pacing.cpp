@@ -2,8 +2,8 @@
 // time of the delays, the gaps between bytes, and the time from a cancel click to the terminator.
 // With --port PORT it sends the 64-page message to that port once instead and prints the sender's side,
 // for a receiver timed elsewhere (a COM port that Wine maps to a pseudo-terminal read on the Linux side).
-#include "core/link/SerialLink.h"
 #include "core/link/PacedSend.h"
+#include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/ports/MSComm.h"
@@ -24,12 +24,12 @@ using Pty = benchsink::LoopbackSink;
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <map>
-#include <QFile>
 
 using namespace Module1;
 

@@ -1,21 +1,21 @@
 // Figures for the virtual sign and the preview: CPU while animating and idle, and decoder throughput.
 //   bench_sign            (offscreen unless DISPLAY is set; then the windows are real X windows)
 #include "SignDecoder.h"
+#include "core/settings/SettingsStore.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/platform/MsgBox.h"
-#include "core/settings/SettingsStore.h"
 #include "gui/preview/LedMatrix.h"
 #include "gui/preview/PagePreview.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -51,8 +51,7 @@ double childCpuSeconds(qint64 pid)
 }
 
 // Percent of one core used in `ms` of wall time by `cpu()`.
-template <typename F>
-double measure(F cpu, int ms)
+template <typename F> double measure(F cpu, int ms)
 {
     const double c0 = cpu();
     QElapsedTimer t;
@@ -82,7 +81,9 @@ void decoderThroughput()
     // A stream of every kind of record, with errors among them, about 16 MB.
     QByteArray unit = animatedMessage();
     unit += QByteArray("W-NT9\xB0\x14\x05\x09\x05\x12\x26\x01\x01", 14);
-    unit += QByteArray("junk W-NT9\xDF\xE0\x92" "abc\x01\x01", 20);
+    unit += QByteArray("junk W-NT9\xDF\xE0\x92"
+                       "abc\x01\x01",
+                       20);
     QByteArray stream;
     while (stream.size() < 16 * 1024 * 1024)
         stream += unit;
@@ -138,9 +139,10 @@ void virtualSignWindow(int seconds)
     if (xpid > 0)
         std::printf("X server while the sign scrolls: %.2f%% of a core\n",
                     measure([&] { return childCpuSeconds(xpid); }, seconds * 1000));
-    std::printf("virtual sign window (tivor-sign, %s): idle %.2f%% of a core, playing a message of animated pages %.2f%%, "
-                "scrolling without pause %.2f%%\n",
-                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", idle, mixed, scrolling);
+    std::printf(
+        "virtual sign window (tivor-sign, %s): idle %.2f%% of a core, playing a message of animated pages %.2f%%, "
+        "scrolling without pause %.2f%%\n",
+        qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", idle, mixed, scrolling);
     sign.terminate();
     sign.waitForFinished(5000);
 #else
@@ -189,9 +191,10 @@ void previewInTheMainWindow(int seconds)
     const double still = measure(selfCpuSeconds, seconds * 1000);
     w.hide();
     const double hidden = measure(selfCpuSeconds, seconds * 1000);
-    std::printf("main window with preview (%s): no message open %.2f%% of a core, LLuvia looping %.2f%%, Rotacion %.2f%%, "
-                "Estatico holding %.2f%%, window hidden %.2f%%\n",
-                qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", noMessage, rain, scroll, still, hidden);
+    std::printf(
+        "main window with preview (%s): no message open %.2f%% of a core, LLuvia looping %.2f%%, Rotacion %.2f%%, "
+        "Estatico holding %.2f%%, window hidden %.2f%%\n",
+        qgetenv("DISPLAY").isEmpty() ? "offscreen" : "X display", noMessage, rain, scroll, still, hidden);
 }
 } // namespace
 

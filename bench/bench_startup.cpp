@@ -2,9 +2,9 @@
 // shown and painted. Prints the median and spread over the runs and the largest peak resident memory.
 //   bench_startup [RUNS]        (default 25; the runs use QT_QPA_PLATFORM=offscreen)
 // Each run reads its settings from a file of its own that names a pseudo-terminal as the port.
+#include "core/settings/SettingsStore.h"
 #include "gui/editor/FrmMain.h"
 #include "platform/PseudoTerminal.h"
-#include "core/settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QCoreApplication>

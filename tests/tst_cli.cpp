@@ -19,60 +19,81 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no command") << "" << "2||Uso: tivor-cli COMANDO";
+        QTest::newRow("no command") << ""
+                                    << "2||Uso: tivor-cli COMANDO";
         // Help: the start of its text " ... " a line further on.
-        const QString network = QStringLiteral(" ... Un cartel en la red: --port tcp://EQUIPO:PUERTO (TCP sin traducir; la "
-                                               "velocidad no se fija) o\n--port rfc2217://EQUIPO:PUERTO (telnet RFC 2217");
-        QTest::newRow("send --help sends nothing") << "send %1/hola.mnm --help" << "0|Uso: tivor-cli send" + network;
-        QTest::newRow("clock --help") << "clock --help" << "0|Uso: tivor-cli clock" + network;
-        QTest::newRow("unknown command") << "enviar" << "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
-        QTest::newRow("unknown option") << "ports -x" << "2||tivor-cli: ports: opcion desconocida '-x'";
+        const QString network =
+            QStringLiteral(" ... Un cartel en la red: --port tcp://EQUIPO:PUERTO (TCP sin traducir; la "
+                           "velocidad no se fija) o\n--port rfc2217://EQUIPO:PUERTO (telnet RFC 2217");
+        QTest::newRow("send --help sends nothing") << "send %1/hola.mnm --help"
+                                                   << "0|Uso: tivor-cli send" + network;
+        QTest::newRow("clock --help") << "clock --help"
+                                      << "0|Uso: tivor-cli clock" + network;
+        QTest::newRow("unknown command") << "enviar"
+                                         << "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
+        QTest::newRow("unknown option") << "ports -x"
+                                        << "2||tivor-cli: ports: opcion desconocida '-x'";
         QTest::newRow("import without -o") << "import a"
-            << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
-        QTest::newRow("bad moment") << "clock --ahora ayer" << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
+                                           << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
+        QTest::newRow("bad moment") << "clock --ahora ayer"
+                                    << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
         QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5"
-            << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
+                                           << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
         QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido"
-            << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
-        QTest::newRow("missing") << "show %1/nada.mnm" << "3||tivor-cli: %1/nada.mnm: no existe";
+                                << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
+        QTest::newRow("missing") << "show %1/nada.mnm"
+                                 << "3||tivor-cli: %1/nada.mnm: no existe";
         QTest::newRow("effect over 255") << "show %1/300.mnm"
-            << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
-        QTest::newRow("dump without text") << "dump %1/vacio.mnm -o %1/x.mnm"
-                                           << "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)";
+                                         << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
+        QTest::newRow("dump without text")
+            << "dump %1/vacio.mnm -o %1/x.mnm"
+            << "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)";
         QTest::newRow("output a folder") << "import %1/uno.txt -o %1"
-            << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
+                                         << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
         // The second record is broken: the first must not reach the sign either.
         // Page 1 must show in the editor's lists, in the window and here alike.
-        QTest::newRow("send, page 1 effect past the list") << "send %1/p1.mnm"
+        QTest::newRow("send, page 1 effect past the list")
+            << "send %1/p1.mnm"
             << "3||tivor-cli: %1/p1.mnm: no es un archivo de mensajes valido (la pagina 1 tiene un efecto o una "
                "pausa fuera de las listas)";
         QTest::newRow("dump over a read-only file") << "dump %1/hola.mnm -o %1/uno.txt"
-                                                   << "3||tivor-cli: %1/uno.txt: es de solo lectura";
+                                                    << "3||tivor-cli: %1/uno.txt: es de solo lectura";
         // Outputs that are not regular files, or are the input itself by another name; inputs that cannot be read.
         for (const auto& [node, kind] : {std::pair{"fifo", "una FIFO"}, std::pair{"nul", "un dispositivo"}})
-            QTest::addRow("dump onto %s", kind) << QStringLiteral("dump %1/hola.mnm -o %1/%2").arg("%1", node)
-                << QStringLiteral("3||tivor-cli: %1/%2 es %3, no un archivo comun: no se reemplaza").arg("%1", node, kind);
+            QTest::addRow("dump onto %s", kind)
+                << QStringLiteral("dump %1/hola.mnm -o %1/%2").arg("%1", node)
+                << QStringLiteral("3||tivor-cli: %1/%2 es %3, no un archivo comun: no se reemplaza")
+                       .arg("%1", node, kind);
         for (const char* output : {"hola.mnm", "./hola.mnm", "enlace.mnm", "duro.mnm"})
             for (const char* command : {"dump", "import"})
                 QTest::addRow("%s onto its input as %s", command, output)
                     << QStringLiteral("%1 %2/hola.mnm -o %2/%3").arg(command, "%1", output)
                     << QStringLiteral("3||tivor-cli: %1/%2: es el mismo archivo que %1/hola.mnm; se perderia la "
-                                      "entrada, no se escribe").arg("%1", output);
+                                      "entrada, no se escribe")
+                           .arg("%1", output);
         for (const char* command : {"show", "dump", "send", "import"})
-            QTest::addRow("%s from a FIFO without writer", command) << QStringLiteral("%1 %2/fifo%3").arg(command, "%1", qstrcmp(command, "import") ? "" : " -o %1/x.mnm")
+            QTest::addRow("%s from a FIFO without writer", command)
+                << QStringLiteral("%1 %2/fifo%3").arg(command, "%1", qstrcmp(command, "import") ? "" : " -o %1/x.mnm")
                 << "3||tivor-cli: %1/fifo: no se pudo abrir (es una FIFO sin nadie que escriba en ella)";
-        QTest::newRow("link cycle") << "show %1/ciclo" << "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)";
-        QTest::newRow("dump onto a link cycle") << "dump %1/hola.mnm -o %1/ciclo"
+        QTest::newRow("link cycle")
+            << "show %1/ciclo"
+            << "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)";
+        QTest::newRow("dump onto a link cycle")
+            << "dump %1/hola.mnm -o %1/ciclo"
             << "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)";
         QTest::newRow("send, broken second record") << "send %1/malo.mnm"
-            << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+                                                    << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
         // A port text that can name no port is a usage error, whatever sign it was meant for.
         const QString form = QStringLiteral(" (se espera tcp://EQUIPO:PUERTO o rfc2217://EQUIPO:PUERTO)");
         for (const char* address : {"tcp://", "tcp://:99999", "tcp://[::1", "rfc2217://equipo", "tcp://equipo:0"})
-            QTest::addRow("send --port %s", address) << QStringLiteral("send %1/hola.mnm --port ") + address
+            QTest::addRow("send --port %s", address)
+                << QStringLiteral("send %1/hola.mnm --port ") + address
                 << QStringLiteral("2||tivor-cli: %1: direccion de red no valida").arg(address) + form;
-        QTest::newRow("unknown scheme") << "send %1/hola.mnm --port tpc://x:1" << "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form;
-        QTest::newRow("control character in --port") << "send %1/hola.mnm --port a\x01" "b"
+        QTest::newRow("unknown scheme") << "send %1/hola.mnm --port tpc://x:1"
+                                        << "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form;
+        QTest::newRow("control character in --port")
+            << "send %1/hola.mnm --port a\x01"
+               "b"
             << "2||tivor-cli: \"a\\x01b\" no es un puerto (tiene un caracter de control)";
     }
     void errors()
@@ -86,7 +107,8 @@ private slots:
         expected.replace(QStringLiteral("%1"), dir->path());
         const bool help = arguments.isEmpty() || arguments.endsWith(u"--help");
         QVERIFY2(help ? got.startsWith(expected.section(" ... ", 0, 0)) && got.contains(expected.section(" ... ", 1))
-                      : got == expected + u'\n', qPrintable(got));
+                      : got == expected + u'\n',
+                 qPrintable(got));
         QVERIFY(!QFile::exists(path("x.mnm")));
         QVERIFY(pty->settle());
         QCOMPARE(pty->bytes(), QByteArray());
@@ -98,7 +120,8 @@ private slots:
     // A FIFO whose writer has not written yet (a pipe from another program) is waited for, not refused.
     void showFromAFifoStillBeingWritten()
     {
-        const int fifo = ::open(qPrintable(path("fifo")), O_RDWR | O_CLOEXEC); // the writer, open before tivor-cli reads
+        const int fifo =
+            ::open(qPrintable(path("fifo")), O_RDWR | O_CLOEXEC); // the writer, open before tivor-cli reads
         QVERIFY(fifo >= 0);
         start({"show", path("fifo")});
         QVERIFY(process.waitForStarted());
@@ -113,13 +136,14 @@ private slots:
     // Names from the lists, codes no list holds, a control character escaped.
     void show()
     {
-        QVERIFY(testenv::writeFile(path("m.mnm"),
-                                   "1,3,2,\"HOLA\"\r\n0,0,0,\"\xffSI\xff\"\r\n9,8,2,\"\xd1\"\r\n13,200,1,\"x\ty\"\r\n"));
-        QCOMPARE(run({"show", path("m.mnm")}), QStringLiteral("0|Pagina  Efecto         Pausa       Alineacion  Texto\n"
-                                                              "     1  Estatico       4           centrado    \"HOLA\"\n"
-                                                              "     2  Rotacion       1           izquierda   \"\"SI\"\"\n"
-                                                              "     3  Mirilla  [16]  9           centrado    \"\u00d1\"\n"
-                                                              "     4  codigo 13      codigo 200  codigo 1    \"x\\x09y\"\n|"));
+        QVERIFY(testenv::writeFile(
+            path("m.mnm"), "1,3,2,\"HOLA\"\r\n0,0,0,\"\xffSI\xff\"\r\n9,8,2,\"\xd1\"\r\n13,200,1,\"x\ty\"\r\n"));
+        QCOMPARE(run({"show", path("m.mnm")}),
+                 QStringLiteral("0|Pagina  Efecto         Pausa       Alineacion  Texto\n"
+                                "     1  Estatico       4           centrado    \"HOLA\"\n"
+                                "     2  Rotacion       1           izquierda   \"\"SI\"\"\n"
+                                "     3  Mirilla  [16]  9           centrado    \"\u00d1\"\n"
+                                "     4  codigo 13      codigo 200  codigo 1    \"x\\x09y\"\n|"));
     }
 
     // The bytes "Salida.txt" holds, on standard output or into a file; --hex one record a line; a full disk.
@@ -128,11 +152,13 @@ private slots:
         QVERIFY(testenv::writeFile(path("m.mnm"), "0,0,0,\"\xff@\xff\"\r\n1,8,0,\"abcdefghijklmnopq\"\r\n"));
         start({"dump", path("m.mnm")});
         QVERIFY(process.waitForFinished());
-        const QByteArray expected = "\"W-NT9\xdf\xe0\x90\"\x1e\"\x80" "abcdefghijklmnop\xca\x01\x01\"\r\n";
+        const QByteArray expected = "\"W-NT9\xdf\xe0\x90\"\x1e\"\x80"
+                                    "abcdefghijklmnop\xca\x01\x01\"\r\n";
         QCOMPARE(process.readAllStandardOutput().toHex(' '), expected.toHex(' '));
         QCOMPARE(run({"dump", path("m.mnm"), "-o", path("salida.txt")}), QStringLiteral("0||"));
         QCOMPARE(testenv::readFile(path("salida.txt")), expected);
-        QVERIFY(testenv::writeFile(path("m.mnm"), "1,4,2,\"HOLA\"\r\n0,0,0,\"A\xf1o\"\r\n11,0,0,\"x\"\r\n12,0,0,\"x\"\r\n"));
+        QVERIFY(testenv::writeFile(path("m.mnm"),
+                                   "1,4,2,\"HOLA\"\r\n0,0,0,\"A\xf1o\"\r\n11,0,0,\"x\"\r\n12,0,0,\"x\"\r\n"));
         QCOMPARE(run({"dump", "--hex", path("m.mnm")}),
                  QStringLiteral("0|0000  57 2D 4E 54 39 DF E0                                   |W-NT9..|\n"
                                 "0007  80 20 20 20 20 20 20 48 4F 4C 41 20 20 20 20 20 20 C6  |.      HOLA      .|\n"
@@ -149,11 +175,14 @@ private slots:
     // Letters Windows-1252 lacks are saved as the sign shows them; what no byte can keep is named.
     void importNamesWhatTheFileCannotKeep()
     {
-        QVERIFY(testenv::writeFile(path("t.txt"), "\xc5\x81\xc3\xb3" "d\xc5\xba \xe4\xb8\xad\n"));
+        QVERIFY(testenv::writeFile(path("t.txt"), "\xc5\x81\xc3\xb3"
+                                                  "d\xc5\xba \xe4\xb8\xad\n"));
         QCOMPARE(run({"import", path("t.txt"), "-o", path("t.mnm")}),
-                 QStringLiteral("0||tivor-cli: %1: caracteres que el archivo no puede guardar, escritos como \"?\": \u4e2d\n")
+                 QStringLiteral(
+                     "0||tivor-cli: %1: caracteres que el archivo no puede guardar, escritos como \"?\": \u4e2d\n")
                      .arg(path("t.mnm")));
-        QCOMPARE(testenv::readFile(path("t.mnm")), "0,0,0,\"L\xf3" "dz ?          \"\r\n");
+        QCOMPARE(testenv::readFile(path("t.mnm")), "0,0,0,\"L\xf3"
+                                                   "dz ?          \"\r\n");
     }
 
     // Settings that cannot be read (a folder, a FIFO, a link cycle) are said to be so, and the defaults are used
@@ -163,11 +192,14 @@ private slots:
         const QString conf = path("config/Tivor/Tivor.conf");
         const auto sent = [&](bool made, const QString& reason) {
             QVERIFY(made);
-            QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), "0||tivor-cli: no se pudieron leer las opciones "
-                     "guardadas (" + conf + reason + "); se usan los valores por omision\n");
+            QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()),
+                     "0||tivor-cli: no se pudieron leer las opciones "
+                     "guardadas (" +
+                         conf + reason + "); se usan los valores por omision\n");
         };
         sent(QFile::remove(conf) && QDir().mkdir(conf), " es una carpeta");
-        sent(QDir().rmdir(conf) && ::mkfifo(qPrintable(conf), 0600) == 0, ": es una FIFO sin nadie que escriba en ella");
+        sent(QDir().rmdir(conf) && ::mkfifo(qPrintable(conf), 0600) == 0,
+             ": es una FIFO sin nadie que escriba en ella");
         sent(QFile::remove(conf) && QFile::link(conf, conf), ": los enlaces simbolicos forman un ciclo");
     }
 
@@ -178,7 +210,8 @@ private slots:
         const QByteArray device = QFile::encodeName(terminal.slavePath());
         const auto stdoutOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 1); };
         QCOMPARE(run({"dump", path("hola.mnm")}, stdoutOnTerminal),
-                 "2||tivor-cli: dump: la salida estandar es una terminal; use --hex para verla o -o ARCHIVO para guardarla\n");
+                 "2||tivor-cli: dump: la salida estandar es una terminal; use --hex para verla o -o ARCHIVO para "
+                 "guardarla\n");
     }
 
     // Options go over the stored settings, which are read and never written; without options the stored
@@ -227,18 +260,22 @@ private slots:
         const QString shown = QString::fromUtf8(terminal.bytes());
         QVERIFY2(shown.startsWith(u'\r') && shown.endsWith(u'\n'), qPrintable(shown));
         const QStringList draws = shown.chopped(1).split(u'\r', Qt::SkipEmptyParts);
-        static const QRegularExpression drawn(QStringLiteral("^\\[[#-]{30}\\] +\\d+% (\\d+)/27 bytes, quedan \\d+:\\d\\d $"));
+        static const QRegularExpression drawn(
+            QStringLiteral("^\\[[#-]{30}\\] +\\d+% (\\d+)/27 bytes, quedan \\d+:\\d\\d $"));
         for (int i = 0, before = 0; i < draws.size(); before = drawn.match(draws[i++]).captured(1).toInt())
             QVERIFY2(drawn.match(draws[i]).captured(1).toInt() > before, qPrintable(draws[i]));
         QVERIFY2(draws.last().startsWith("[" + QString(30, u'#') + "] 100% 27/27 bytes"), qPrintable(shown));
         // Two signs: one line each, the block redrawn in place.
         testpty::Pty second;
         terminal.clear();
-        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--port", second.slavePath()} + fast(), stderrOnTerminal), "0||");
+        QCOMPARE(run(QStringList{"send", path("hola.mnm"), "--port", second.slavePath()} + fast(), stderrOnTerminal),
+                 "0||");
         QVERIFY(terminal.settle());
         const QString lines = QString::fromUtf8(terminal.bytes());
-        QVERIFY2(lines.contains(QStringLiteral("\x1b[2A\r\x1b[K")) && lines.contains("\r\x1b[K" + second.slavePath() + " [") &&
-                     lines.count(QStringLiteral("[##############################] 100% 27/27 bytes")) == 2, qPrintable(lines));
+        QVERIFY2(lines.contains(QStringLiteral("\x1b[2A\r\x1b[K")) &&
+                     lines.contains("\r\x1b[K" + second.slavePath() + " [") &&
+                     lines.count(QStringLiteral("[##############################] 100% 27/27 bytes")) == 2,
+                 qPrintable(lines));
     }
 };
 

@@ -36,7 +36,9 @@ private slots:
         QVERIFY(refused.waitForFinished(20000));
         QCOMPARE(QString::number(refused.exitCode()) + u'|' + QString::fromUtf8(refused.readAllStandardError()),
                  QStringLiteral("4|tivor-cli: %1: no se pudo abrir el puerto serie (%1: el puerto esta en uso por el "
-                                "proceso %2 (tivor-cli))\n").arg(second).arg(process.processId()));
+                                "proceso %2 (tivor-cli))\n")
+                     .arg(second)
+                     .arg(process.processId()));
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(pty->bytes(), kHola);
@@ -53,27 +55,56 @@ private slots:
         QTest::addColumn<QString>("portsFile");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("reached");
-        QTest::newRow("three --port") << "--port %A --port %B --port %C" << "" << "0||" << "ABC";
+        QTest::newRow("three --port") << "--port %A --port %B --port %C"
+                                      << ""
+                                      << "0||"
+                                      << "ABC";
         QTest::newRow("ports file with comments, a port twice") << "--ports-file %1/carteles.txt --port %C"
-            << "# tienda\n\n  %A \r\n\t# %B\n%C\n" << "0||" << "AC";
-        QTest::newRow("a missing port among good ones") << "--port %A --port %1/nada --port %B" << ""
-            << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
-               "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes enviados\n" << "AB";
-        QTest::newRow("a sign hangs up mid-send") << "--port %A --port %B --port %C" << ""
+                                                                << "# tienda\n\n  %A \r\n\t# %B\n%C\n"
+                                                                << "0||"
+                                                                << "AC";
+        QTest::newRow("a missing port among good ones")
+            << "--port %A --port %1/nada --port %B"
+            << ""
+            << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto "
+               "serie "
+               "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes "
+               "enviados\n"
+            << "AB";
+        QTest::newRow("a sign hangs up mid-send")
+            << "--port %A --port %B --port %C"
+            << ""
             << "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
-               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n" << "AbC";
-        QTest::newRow("the only sign hangs up mid-send") << "--port %B" << "" << "5||tivor-cli: %B: Error #22, No se envio "
-            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n" << "b";
-        QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt" << ""
-            << "3||tivor-cli: %1/nada.txt: no existe\n" << "";
-        QTest::newRow("ports file without ports") << "--port %A --ports-file %1/carteles.txt" << "# %A\n\n"
-            << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n" << "";
-        QTest::newRow("a NUL in a ports file") << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
-            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n" << "";
+               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n"
+            << "AbC";
+        QTest::newRow("the only sign hangs up mid-send") << "--port %B"
+                                                         << ""
+                                                         << "5||tivor-cli: %B: Error #22, No se envio "
+                                                            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n"
+                                                         << "b";
+        QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt"
+                                            << ""
+                                            << "3||tivor-cli: %1/nada.txt: no existe\n"
+                                            << "";
+        QTest::newRow("ports file without ports")
+            << "--port %A --ports-file %1/carteles.txt"
+            << "# %A\n\n"
+            << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n"
+            << "";
+        QTest::newRow("a NUL in a ports file")
+            << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
+            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n"
+            << "";
         // One sign by two names (a link, the device itself) is one sign: it gets the message once.
-        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel" << "" << "0||" << "A";
-        QTest::newRow("a link in a ports file, its sign by --port") << "--ports-file %1/carteles.txt --port %B --port %A"
-            << "%1/cartel\n" << "0||" << "AB";
+        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel"
+                                             << ""
+                                             << "0||"
+                                             << "A";
+        QTest::newRow("a link in a ports file, its sign by --port")
+            << "--ports-file %1/carteles.txt --port %B --port %A"
+            << "%1/cartel\n"
+            << "0||"
+            << "AB";
     }
     void manySigns()
     {
@@ -93,9 +124,12 @@ private slots:
         QVERIFY(QFile::link(pty->slavePath(), path("cartel")));
         b.hangUpAfter(reached.contains(u'b') ? 3 : -1);
         const qint64 startNs = testpty::nowNs();
-        const QString got = run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' '));
+        const QString got =
+            run(QStringList{"send", path("hola.mnm"), "--dy1", "100", "--dy2", "01"} + fill(arguments).split(u' '));
         const auto told = QRegularExpression(QRegularExpression::anchoredPattern(
-            QRegularExpression::escape(fill(expected)).replace(QStringLiteral("\\%k"), QStringLiteral("(\\d+)")))).match(got);
+                                                 QRegularExpression::escape(fill(expected))
+                                                     .replace(QStringLiteral("\\%k"), QStringLiteral("(\\d+)"))))
+                              .match(got);
         QVERIFY2(told.hasMatch(), qPrintable(got));
         qint64 lastFirst = 0, firstLast = std::numeric_limits<qint64>::max();
         for (const auto& [name, sign] : signs) {
@@ -103,7 +137,8 @@ private slots:
             const QByteArray wire = sign->bytes();
             const bool cut = reached.contains(QChar(QLatin1Char(name)).toLower());
             QCOMPARE(wire, reached.contains(QLatin1Char(name)) ? kHola : cut ? kHola.left(wire.size()) : QByteArray());
-            QVERIFY2(!cut || (wire.size() >= 3 && wire.size() <= told.captured(1).toInt() && told.captured(1).toInt() < 27),
+            QVERIFY2(!cut ||
+                         (wire.size() >= 3 && wire.size() <= told.captured(1).toInt() && told.captured(1).toInt() < 27),
                      qPrintable(QStringLiteral("%1 bytes got, %2 reported").arg(wire.size()).arg(told.captured(1))));
             const auto times = sign->received();
             for (int k = 1; k < int(times.size()); ++k)
@@ -147,7 +182,10 @@ private slots:
             arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
         QTcpServer silent;
         QVERIFY(signs > 0 || silent.listen(QHostAddress::LocalHost));
-        start(arguments << (signs > 0 ? QStringList() : QStringList{"--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
+        start(arguments << (signs > 0
+                                ? QStringList()
+                                : QStringList{"--port",
+                                              QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
         QElapsedTimer clock;
         clock.start();
         QVERIFY(signs > 0 || silent.waitForNewConnection(5000));
@@ -157,8 +195,10 @@ private slots:
             ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, 130);
-        QVERIFY2(signs > 0 || clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed()))); // not the 3 s limit
-        QString expected = signs > 0 ? QString() : QStringLiteral("tivor-cli: Mensaje cancelado antes de enviar: no se envio nada\n");
+        QVERIFY2(signs > 0 || clock.elapsed() < 2000,
+                 qPrintable(QString::number(clock.elapsed()))); // not the 3 s limit
+        QString expected =
+            signs > 0 ? QString() : QStringLiteral("tivor-cli: Mensaje cancelado antes de enviar: no se envio nada\n");
         for (testpty::Pty* line : lines) {
             line->waitForBytes(4, 2000);
             const QByteArray wire = line->bytes();
@@ -166,9 +206,13 @@ private slots:
             QVERIFY2(sent == 2 || sent == 3, wire.toHex(' ').constData());
             QCOMPARE(wire, kHola.left(sent) + "\x01\x01");
             QCOMPARE(line->received().back().ns, line->received()[sent].ns);
-            expected += signs == 1 ? QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n").arg(sent)
-                                   : QStringLiteral("tivor-cli: %1: Mensaje Cancelado..., y el fin 01 01; %2 de 27 bytes "
-                                                    "enviados\n").arg(line->slavePath()).arg(sent);
+            expected +=
+                signs == 1 ? QStringLiteral("tivor-cli: Mensaje Cancelado... %1 de 27 bytes enviados, y el fin 01 01\n")
+                                 .arg(sent)
+                           : QStringLiteral("tivor-cli: %1: Mensaje Cancelado..., y el fin 01 01; %2 de 27 bytes "
+                                            "enviados\n")
+                                 .arg(line->slavePath())
+                                 .arg(sent);
         }
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()), expected);
         QVERIFY(signs > 0 || pty->bytes().isEmpty());
@@ -205,7 +249,8 @@ private slots:
             server.listener.setListenBacklogSize(server.says ? 50 : 0);
             server.listener.setMaxPendingConnections(server.says ? 30 : 0);
             QVERIFY(server.listener.listen(QHostAddress::LocalHost));
-            QVERIFY(server.says || (queued.connectToHost(QHostAddress::LocalHost, server.listener.serverPort()), queued.waitForConnected(5000)));
+            QVERIFY(server.says || (queued.connectToHost(QHostAddress::LocalHost, server.listener.serverPort()),
+                                    queued.waitForConnected(5000)));
             QObject::connect(&server.listener, &QTcpServer::newConnection, &server.listener, [&server] {
                 QTcpSocket* s = server.listener.nextPendingConnection();
                 QObject::connect(s, &QTcpSocket::readyRead, s, [&server, s, &got = server.got] {
@@ -220,16 +265,23 @@ private slots:
                 });
             });
             const QString port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.listener.serverPort());
-            server.reason = server.reason.isEmpty() ? "0||" : "4||tivor-cli: " + port + ": no se pudo conectar con el cartel (" + port + ": " + server.reason + ")\n";
+            server.reason = server.reason.isEmpty()
+                                ? "0||"
+                                : "4||tivor-cli: " + port + ": no se pudo conectar con el cartel (" + port + ": " +
+                                      server.reason + ")\n";
             server.cli.setProcessEnvironment(environment());
-            server.cli.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--baud", "19200", "--port", port});
+            server.cli.start(TIVOR_CLI_BINARY, {"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--baud",
+                                                "19200", "--port", port});
         }
         for (Server& server : servers) {
             QTRY_COMPARE_WITH_TIMEOUT(server.cli.state(), QProcess::NotRunning, 20000);
-            QCOMPARE(QString::number(server.cli.exitCode()) + u'|' + QString::fromUtf8(server.cli.readAllStandardOutput()) +
-                     u'|' + QString::fromUtf8(server.cli.readAllStandardError()), server.reason);
+            QCOMPARE(QString::number(server.cli.exitCode()) + u'|' +
+                         QString::fromUtf8(server.cli.readAllStandardOutput()) + u'|' +
+                         QString::fromUtf8(server.cli.readAllStandardError()),
+                     server.reason);
             const QRegularExpression expected(QRegularExpression::anchoredPattern(QString::fromLatin1(server.heard)));
-            QTRY_VERIFY2(expected.match(QString::fromLatin1(server.got.toHex())).hasMatch(), server.got.toHex().constData());
+            QTRY_VERIFY2(expected.match(QString::fromLatin1(server.got.toHex())).hasMatch(),
+                         server.got.toHex().constData());
         }
     }
 };

@@ -82,12 +82,14 @@ private slots:
         row("Ctrl+W", "0,0,0,A", "txtMensaje Z;N;^Ctrl+W", "closed 1 de 1 [Z] e0 p0x L * # 0,0,0,A # Grabar");
         row("Ctrl+S", "0,0,0,A", "txtMensaje Z;^Ctrl+S", "1 de 1 [Z] e0 p0x L # 0,0,0,Z # ");
         row("Ctrl+Shift+S", "0,0,0,A", "dirty;<q.mnm>;^Ctrl+Shift+S", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
-        row("Ctrl+I", "0,0,0,A", "<p.mnm>;^Ctrl+I", "1 de 1 [0,0,0,\"A\"       ] e0 p0x L * # 0,0,0,0,0,0,\"A\"        # ");
+        row("Ctrl+I", "0,0,0,A", "<p.mnm>;^Ctrl+I",
+            "1 de 1 [0,0,0,\"A\"       ] e0 p0x L * # 0,0,0,0,0,0,\"A\"        # ");
         row("Ctrl+Q", "0,0,0,A", "dirty;N;^Ctrl+Q", "1 de 1 [A] e0 p0x L * # 0,0,0,A # Grabar");
         // Drops: a message file opens as Open does, a text file is imported into the open message, others are refused.
         row("drop over changes", "0,0,0,A", "txtMensaje Z;N;+p.mnm", "1 de 1 [A] e0 p0x L # 0,0,0,A # Grabar");
         row("drop unreadable", "-", "+nada.mnm", "1 de 1 [] e0 p0x L # 0,0,0, # ");
-        row("drop text", "0,0,0,A", "+T.TXT", "1 de 2 [uno             ] e0 p0x L * # 0,0,0,uno             |0,0,0,dos              # ");
+        row("drop text", "0,0,0,A", "+T.TXT",
+            "1 de 2 [uno             ] e0 p0x L * # 0,0,0,uno             |0,0,0,dos              # ");
         row("drop refused", "0,0,0,A", "+x.png", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         // Codes a file can hold but the lists cannot: shown as an extra entry and kept until another is picked.
         const QString odd = QStringLiteral("0,0,0,A|200,20,0,B|13,0,0,C");
@@ -113,9 +115,10 @@ private slots:
         // Go to: rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first
         // other character; anything that is not a page of the message leaves page 4 shown.
         const QString p5 = QStringLiteral("0,0,0,P1|0,0,0,P2|0,0,0,P3|0,0,0,P4|0,0,0,P5");
-        for (const auto& [typed, page] : {std::pair{"3", 3}, {"0", 4}, {"6", 4}, {"abc", 4}, {"", 4}, {"2.5", 2},
-                 {"3.5", 4}, {"2.6", 3}, {"1.4", 1}, {"0.5", 4}, {" 5x", 5}, {"\t+1", 1}, {"-1", 4}, {"0.2e1", 2},
-                 {"20e-1", 2}, {".5e1", 5}, {"3e", 3}, {"1e999", 4}, {"2,9", 2}, {"1 5", 1}}) {
+        for (const auto& [typed, page] :
+             {std::pair{"3", 3}, {"0", 4},    {"6", 4},   {"abc", 4},   {"", 4},     {"2.5", 2}, {"3.5", 4},
+              {"2.6", 3},        {"1.4", 1},  {"0.5", 4}, {" 5x", 5},   {"\t+1", 1}, {"-1", 4},  {"0.2e1", 2},
+              {"20e-1", 2},      {".5e1", 5}, {"3e", 3},  {"1e999", 4}, {"2,9", 2},  {"1 5", 1}}) {
             row(qPrintable(QStringLiteral("go to '%1'").arg(typed)), p5,
                 QStringLiteral("txtGoto 4;cmdGtoPag;txtGoto %1;cmdGtoPag").arg(typed),
                 QStringLiteral("%1 de 5 [P%1] e0 p0x L # ").arg(page) + p5 + " # ");
@@ -129,8 +132,9 @@ private slots:
         setUp(pages);
         QVERIFY(run(*w, script, dir.path()));
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
-            {"Insertar", "Desea Insertar una Pagina ?"}, {"Borrar", "Desea Borrar Pagina ?"},
-            {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
+                                                     {"Insertar", "Desea Insertar una Pagina ?"},
+                                                     {"Borrar", "Desea Borrar Pagina ?"},
+                                                     {"Grabar", "Hay cambios Realizados\rDesea Grabar el Mensaje?"}};
         QStringList titles;
         for (const auto& box : testenv::doubles().prompter.shown) {
             titles << box.title;
@@ -201,16 +205,23 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("version") << "--version" << "0|tivor " TIVOR_TEST_VERSION " (Tivor " TIVOR_TEST_VERSION_TEXT ")|";
-        QTest::newRow("help") << "x.mnm -h" << "0|Uso: tivor [ARCHIVO.mnm]|";
-        QTest::newRow("unknown option") << "--nada" << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
-        QTest::newRow("two files") << "p.mnm p.mnm" << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
-        QTest::newRow("file read") << "p.mnm" << "running||tivor.archivos: %1/p.mnm abierto: 2 paginas";
+        QTest::newRow("version") << "--version"
+                                 << "0|tivor " TIVOR_TEST_VERSION " (Tivor " TIVOR_TEST_VERSION_TEXT ")|";
+        QTest::newRow("help") << "x.mnm -h"
+                              << "0|Uso: tivor [ARCHIVO.mnm]|";
+        QTest::newRow("unknown option") << "--nada"
+                                        << "2||tivor: opcion desconocida '--nada' (ver tivor --help)";
+        QTest::newRow("two files") << "p.mnm p.mnm"
+                                   << "2||tivor: se abre un solo archivo de mensajes (ver tivor --help)";
+        QTest::newRow("file read") << "p.mnm"
+                                   << "running||tivor.archivos: %1/p.mnm abierto: 2 paginas";
         QTest::newRow("file named like an option, after --") << "-- -p.mnm"
                                                              << "running||tivor.archivos: %1/-p.mnm abierto: 2 paginas";
-        QTest::newRow("file missing") << "nada.mnm"
-                                      << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
-        QTest::newRow("endless file") << "/dev/zero" << "running||tivor.archivos: /dev/zero es demasiado grande (mas de 64 MB)";
+        QTest::newRow("file missing")
+            << "nada.mnm"
+            << "running||tivor.archivos: %1/nada.mnm no se pudo leer: Error en Archivo de Mensaje";
+        QTest::newRow("endless file") << "/dev/zero"
+                                      << "running||tivor.archivos: /dev/zero es demasiado grande (mas de 64 MB)";
     }
     void commandLine()
     {
@@ -221,7 +232,8 @@ private slots:
         for (const char* name : {"p.mnm", "-p.mnm"})
             QVERIFY(testenv::writeFile(dir.filePath(name), "0,0,0,\"A\"\r\n1,4,2,\"B\"\r\n"));
         QVERIFY(QDir().mkpath(dir.filePath("config/Tivor")));
-        QVERIFY(testenv::writeFile(dir.filePath("config/Tivor/Tivor.conf"), "[COM]\nPort=" + pty.slavePath().toUtf8() + '\n'));
+        QVERIFY(testenv::writeFile(dir.filePath("config/Tivor/Tivor.conf"),
+                                   "[COM]\nPort=" + pty.slavePath().toUtf8() + '\n'));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
@@ -237,8 +249,8 @@ private slots:
         // wait ends early once the program has held 1 GB.
         const auto peakKb = [&] { return testenv::peakMemoryKb(tivor.processId()); };
         if (running) {
-            QTRY_VERIFY_WITH_TIMEOUT((err += tivor.readAllStandardError(), !ownLines().isEmpty() || peakKb() > (1 << 20)),
-                                     20000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (err += tivor.readAllStandardError(), !ownLines().isEmpty() || peakKb() > (1 << 20)), 20000);
             QVERIFY2(peakKb() < 512 * 1024, qPrintable(QStringLiteral("%1 kB held").arg(peakKb())));
             tivor.kill();
         }
@@ -264,16 +276,24 @@ private slots:
         // The advice and the first panel follow the port: Opciones opens one, and a dialog that finds the
         // port closed opens it again on its own.
         testpty::Pty first, second;
-        testenv::onNextModal([&](QWidget* dlg) { if (!run(*dlg, "cboPort " + first.slavePath() + ";cmdOK")) dlg->close(); });
+        testenv::onNextModal([&](QWidget* dlg) {
+            if (!run(*dlg, "cboPort " + first.slavePath() + ";cmdOK"))
+                dlg->close();
+        });
         QVERIFY(run(*w, "Opciones"));
-        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), first.slavePath() + ": 9600");
+        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""),
+                 first.slavePath() + ": 9600");
         w->MSComm1.setPortOpen(false);
         Module1::ComPort = second.slavePath();
         Module1::DY1 = "10", Module1::DY2 = "01";
-        testenv::onNextModal([&](QWidget* dlg) { if (!run(*dlg, "cmdOK")) dlg->close(); });
+        testenv::onNextModal([&](QWidget* dlg) {
+            if (!run(*dlg, "cmdOK"))
+                dlg->close();
+        });
         QVERIFY(run(*w, "Command1"));
         QVERIFY(second.waitForBytes(14, 5000));
-        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""), second.slavePath() + ": 9600");
+        QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""),
+                 second.slavePath() + ": 9600");
     }
 
     // What a screen reader says of the preview: the line as the sign will show it, then what the sign changes.
@@ -283,12 +303,17 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("centred") << "cboEfe 1;cboPausa 4;txtMensaje HOLA;optCenter"
                                  << "El cartel mostrara \"HOLA\" centrado, con el efecto Estatico y pausa 5.";
-        QTest::newRow("changed and cut") << "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas"
-            << "El cartel mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9.\n\"€\" no existe en "
+        QTest::newRow("changed and cut")
+            << "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas"
+            << "El cartel mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9.\n\"€\" no "
+               "existe en "
                "el cartel: se vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"";
-        QTest::newRow("no pause") << "txtMensaje hola" << "El cartel mostrara \"hola\" a la izquierda, con el efecto Rotacion.";
-        QTest::newRow("clock") << "cboEfe 11" << "El cartel mostrara la hora de su reloj.";
-        QTest::newRow("empty") << "" << "Pagina vacia: el cartel no mostrara texto.";
+        QTest::newRow("no pause") << "txtMensaje hola"
+                                  << "El cartel mostrara \"hola\" a la izquierda, con el efecto Rotacion.";
+        QTest::newRow("clock") << "cboEfe 11"
+                               << "El cartel mostrara la hora de su reloj.";
+        QTest::newRow("empty") << ""
+                               << "Pagina vacia: el cartel no mostrara texto.";
     }
     void previewForScreenReaders()
     {

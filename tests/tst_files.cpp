@@ -6,10 +6,10 @@
 #include "support/EditorKit.h"
 
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringDecoder>
 #include <cstring>
 
@@ -17,7 +17,8 @@ using namespace Module1;
 
 namespace
 {
-const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff" "SI\xff\"\r\n");
+const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff"
+                               "SI\xff\"\r\n");
 const QString Loaded = QStringLiteral("a.mnm|PGM: Mensaje cargado OK!|a.mnm|--O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"");
 const QString Broken = QStringLiteral("Sin Nombre|ERR: Error en Archivo de Mensaje||A-O|0,0,0,");
 const QString Changed = QStringLiteral("|1,3,2,CAMBIADO|0,0,0,DIGA \"SI\"");
@@ -57,7 +58,8 @@ private slots:
         QTest::newRow("a field a line") << QByteArray("001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n") << "1,255,0,a\r\nb";
         QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << "";
         QTest::newRow("64 records") << full + "\r\n  \r\n" << QStringList(64, "0,0,0,x").join(u'|');
-        QTest::newRow("65 records") << full + "0,0,0,\"x\"" << "broken";
+        QTest::newRow("65 records") << full + "0,0,0,\"x\""
+                                    << "broken";
         QTest::newRow("256") << QByteArray("256,0,0,\"x\"\r\n") << "broken";
         QTest::newRow("empty number") << QByteArray("1,,0,\"x\"\r\n") << "broken";
         QTest::newRow("cut inside the text") << QByteArray("1,2,0,\"HOLA") << "broken";
@@ -84,7 +86,8 @@ private slots:
     // as a double quote and written back as 255).
     void writing()
     {
-        PageText[1] = QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
+        PageText[1] = QStringLiteral(
+            "\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
         QCOMPARE(messageFileBytes(), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81???.aceDdL\"\r\n");
         QCOMPARE(Cp1252::unkept(PageText[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
         PageText[1] = QStringLiteral("HOLA MUNDO");
@@ -137,7 +140,8 @@ private slots:
         };
         QTest::newRow("UTF-8") << QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80")
                                << pages({"año € अ😀"});
-        QTest::newRow("BOM") << QByteArray("\xef\xbb\xbf" "a\xc3\xb1o\r\n\xef\xbb\xbft")
+        QTest::newRow("BOM") << QByteArray("\xef\xbb\xbf"
+                                           "a\xc3\xb1o\r\n\xef\xbb\xbft")
                              << pages({"año", QChar(0xfeff) + QString("t")});
         QTest::newRow("BOM, not UTF-8") << QByteArray("\xef\xbb\xbf\xf1") << pages({"ñ"});
         QTest::newRow("Windows-1252") << QByteArray("\xc3\xb1 y \xf1 \x80\xff") << pages({"Ã± y ñ €ÿ"});
@@ -162,10 +166,10 @@ private slots:
     // The validator agrees with Qt's own decoder, at each boundary of the encoding.
     void utf8()
     {
-        for (const char* b : {"\xc2\x80", "\xc1\xbf", "\xdf\xbf", "\xe0\xa0\x80", "\xe0\x9f\xbf", "\xed\x9f\xbf",
-                              "\xed\xa0\x80", "\xef\xbf\xbf", "\xf0\x90\x80\x80", "\xf0\x8f\xbf\xbf",
-                              "\xf4\x8f\xbf\xbf", "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xc2\xc0", "\xe2\x82\x41",
-                              "\xe2\x82", "1234567\xc3\xb1", "1234567\x80"}) {
+        for (const char* b :
+             {"\xc2\x80", "\xc1\xbf", "\xdf\xbf", "\xe0\xa0\x80", "\xe0\x9f\xbf", "\xed\x9f\xbf", "\xed\xa0\x80",
+              "\xef\xbf\xbf", "\xf0\x90\x80\x80", "\xf0\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf", "\xf4\x90\x80\x80",
+              "\xf5\x80\x80\x80", "\xc2\xc0", "\xe2\x82\x41", "\xe2\x82", "1234567\xc3\xb1", "1234567\x80"}) {
             QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
             static_cast<void>(QString(decoder(b)));
             QVERIFY2(isValidUtf8(b) == !decoder.hasError(), QByteArray(b).toHex(' ').constData());
@@ -190,7 +194,8 @@ private slots:
             "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK|b.mnm|A-O|0,0,0,HOLA" + a + " b.mnm:HOLA");
         row("save names what the file cannot keep", "Nuevo;txtMensaje \u4e2d\u0105;<b.mnm>;Grabar",
             "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK; caracteres que el archivo no puede guardar, escritos como "
-            "\"?\": \u4e2d|b.mnm|A-O|0,0,0,\u4e2d\u0105" + a + " b.mnm:?a");
+            "\"?\": \u4e2d|b.mnm|A-O|0,0,0,\u4e2d\u0105" +
+                a + " b.mnm:?a");
         row("save as cancelled keeps the name", "<a.mnm>;Cargar;txtMensaje CAMBIADO;<->;Grabar;save",
             "O4mnm: S8194mnm: # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO");
         row("empty pages write nothing", "Nuevo;dirty;<v.mnm>;save;Grabar",
@@ -204,8 +209,9 @@ private slots:
         row("import, save, open", "<a.mnm>;Cargar;<t.txt>;Importar;save;<->;Cargar",
             "O4mnm: O4txt:a.mnm O4mnm:t.txt # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O|0,0,0,uno             |"
             "0,0,0,dos             |0,0,0,una linea de mas de dieciseis # a.mnm:uno             ");
-        row("import missing", "<a.mnm>;Cargar;<nada.txt>;Importar", "O4mnm: O4txt:a.mnm # " +
-            QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") + a);
+        row("import missing", "<a.mnm>;Cargar;<nada.txt>;Importar",
+            "O4mnm: O4txt:a.mnm # " +
+                QString(Loaded).replace("PGM: Mensaje cargado OK!", "ERR: NO se pudo leer Archivo") + a);
         row("no message to import or save", "Importar;Grabar", " # Sin Nombre|ERR: NO hay mensaje!||---|0,0,0," + a);
         // Page 1 is shown at once: its codes must be in the lists. A file that cannot be used leaves a new message.
         row("codes at the top on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar",
@@ -222,16 +228,18 @@ private slots:
             open2 + "a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO x.mnm:", "big");
         row("too large to import", "<a.mnm>;Cargar;<x.mnm>;Importar",
             "O4mnm: O4txt:a.mnm # " + big + "-O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"" + a + " x.mnm:", "big");
-        row("at the limit: read, not a message", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:", "limit");
-        row("too large dropped", "<a.mnm>;Cargar;+x.mnm", "O4mnm: # " + big + "-O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"" + a +
-            " x.mnm:", "big");
+        row("at the limit: read, not a message", "<a.mnm>;Cargar;<x.mnm>;Cargar",
+            open2 + Broken + a + " x.mnm:", "limit");
+        row("too large dropped", "<a.mnm>;Cargar;+x.mnm",
+            "O4mnm: # " + big + "-O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"" + a + " x.mnm:", "big");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
         const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
-                                              "SIN GRABAR") + a;
+                                              "SIN GRABAR") +
+                               a;
         for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"}) {
             QTest::addRow("%s, write failed", command)
-                << QStringLiteral("Nuevo;txtMensaje SIN GRABAR;Y;<sub>;%1").arg(command)
-                << QByteArray("-") << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-");
+                << QStringLiteral("Nuevo;txtMensaje SIN GRABAR;Y;<sub>;%1").arg(command) << QByteArray("-")
+                << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-");
         }
         row("new, no", "Nuevo;txtMensaje SIN GRABAR;N;Nuevo", " # Sin Nombre|||A-O|0,0,0," + a);
         row("open, no", "Nuevo;txtMensaje SIN GRABAR;N;<a.mnm>;Cargar", "O4mnm: # " + Loaded + a);
@@ -267,11 +275,14 @@ private slots:
             if (name != QLatin1String("t.txt"))
                 files << name + u':' + QString::fromLatin1(testenv::readFile(path(name)).split('"').value(1));
         const QString flags = QStringLiteral("%1%2%3").arg(MsgSaveAs ? "A" : "-", MsgModified ? "M" : "-",
-                                                            w->editor().messageOpen() ? "O" : "-");
-        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags, editorkit::modelString()};
+                                                           w->editor().messageOpen() ? "O" : "-");
+        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags,
+                                editorkit::modelString()};
         const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
                               QLatin1String(testenv::doubles().programs.endCount ? "|ended" : "");
-        QCOMPARE(shown.join(u' ') + " # " + state.join(u'|').remove(dir.path() + u'/') + ended + " # " + files.join(u' '), expected);
+        QCOMPARE(shown.join(u' ') + " # " + state.join(u'|').remove(dir.path() + u'/') + ended + " # " +
+                     files.join(u' '),
+                 expected);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 

@@ -74,7 +74,8 @@ private slots:
             QCOMPARE(room.size(), SmallScreen);
         const auto main = editorkit::freshWindow(dir);
         frmOpciones options(main.get());
-        frmSend send(main->MSComm1, [&main] { return main->shownMessage(); }, main.get());
+        frmSend send(
+            main->MSComm1, [&main] { return main->shownMessage(); }, main.get());
         frmDate date(main->MSComm1, testenv::doubles().clock, main.get());
         frmAcerca about(main.get());
         frmAyuda help(main.get());
@@ -83,7 +84,9 @@ private slots:
         for (QWidget* window : QWidgetList{main.get(), &options, &send, &date, &about, &help}) {
             window->show();
             if (!room.contains(window->frameGeometry()))
-                outside << QStringLiteral("%1 %2x%3").arg(window->objectName()).arg(window->frameGeometry().width())
+                outside << QStringLiteral("%1 %2x%3")
+                               .arg(window->objectName())
+                               .arg(window->frameGeometry().width())
                                .arg(window->frameGeometry().height());
             window->hide();
         }
@@ -96,8 +99,11 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("screen.json"));
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" &&
-        testenv::writeFile(config, QStringLiteral("{\"screens\": [{\"name\": \"small\", \"width\": %1, \"height\": %2}]}")
-                                       .arg(SmallScreen.width()).arg(SmallScreen.height()).toUtf8()))
+        testenv::writeFile(config,
+                           QStringLiteral("{\"screens\": [{\"name\": \"small\", \"width\": %1, \"height\": %2}]}")
+                               .arg(SmallScreen.width())
+                               .arg(SmallScreen.height())
+                               .toUtf8()))
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);

@@ -1,16 +1,16 @@
 // The serial line over a real pseudo-terminal, and a sign over the network (a TCP receiver, ser2net):
 // opening from the settings and Error #03, paced sending, cancel, and a far end that is slow, stalls or hangs up.
-#include "core/link/SerialLink.h"
-#include "gui/dialogs/InicioComm.h"
 #include "core/link/PacedSend.h"
+#include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
-#include "core/ports/MSComm.h"
-#include "core/ports/Rfc2217.h"
-#include "gui/platform/MsgBox.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
+#include "core/ports/MSComm.h"
+#include "core/ports/Rfc2217.h"
 #include "core/settings/RegSett.h"
+#include "gui/dialogs/InicioComm.h"
+#include "gui/platform/MsgBox.h"
 #include "support/Pty.h"
 #include "support/TcpSink.h"
 #include "support/TestEnv.h"
@@ -99,7 +99,11 @@ class TestLink : public QObject
     // a dead line that keeps waking the loop shows once a pass, however slow or loaded the machine is.
     static int wakeupsIn(int passes)
     {
-        struct : QObject { int count = 0; bool eventFilter(QObject*, QEvent* e) override { return count += e->type() == QEvent::SockAct, false; } } counter;
+        struct : QObject
+        {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override { return count += e->type() == QEvent::SockAct, false; }
+        } counter;
         qApp->installEventFilter(&counter);
         for (int i = 0; i < passes; ++i) {
             platform::processEventsOnce();
@@ -213,7 +217,8 @@ private slots:
         QCOMPARE(sendBuilt([&] { startNs = startNs ? startNs : testpty::nowNs(); }), TxOutcome::Completed);
         QTRY_COMPARE(sink.bytes(), built->bytes());
         for (qint64 i = 1; i < qint64(sink.got.size()); ++i)
-            QVERIFY2(sink.got[i].ns - startNs >= (i <= 5 ? 25 * i : 125 + 2 * (i - 5)) * 1000000 - 500000, qPrintable(QString::number(i)));
+            QVERIFY2(sink.got[i].ns - startNs >= (i <= 5 ? 25 * i : 125 + 2 * (i - 5)) * 1000000 - 500000,
+                     qPrintable(QString::number(i)));
     }
 
     // The telnet side of an RFC 2217 client, byte for byte: after its greeting (WILL COM-PORT, WILL and DO
@@ -231,9 +236,11 @@ private slots:
         QTest::newRow("DONT COM-PORT") << QByteArray("fffe2c") << "|-1|0";
         QTest::newRow("WONT and DONT binary") << QByteArray("fffd2c fffe00 fffc00") << "|1|0";
         QTest::newRow("COM-PORT taken back") << QByteArray("fffd2c|fffe2c") << "fffc2c|-1|0";
-        QTest::newRow("server's own requests") << QByteArray("fffb03 fffd03 fffb01 fffd18|fffb03 fffe18 fffc05 fffd2c") << "fffd03fffc03fffe01fffc18|1|0";
+        QTest::newRow("server's own requests")
+            << QByteArray("fffb03 fffd03 fffb01 fffd18|fffb03 fffe18 fffc05 fffd2c") << "fffd03fffc03fffe01fffc18|1|0";
         QTest::newRow("suppress-go-ahead on, then off") << QByteArray("fffb03|fffc03 fffc03") << "fffd03fffe03|0|0";
-        QTest::newRow("IAC inside a subnegotiation") << QByteArray("fffa1800ffff fffd2c fff0 fffa2c65ff fb2c fff0") << "|0|1";
+        QTest::newRow("IAC inside a subnegotiation")
+            << QByteArray("fffa1800ffff fffd2c fff0 fffa2c65ff fb2c fff0") << "|0|1";
         QTest::newRow("line data and NOP carry nothing") << QByteArray("41 ffff fd2c ff f1 fff9 42") << "|0|0";
     }
     void rfc2217Client()
@@ -249,7 +256,10 @@ private slots:
         for (char c : QByteArray::fromHex(server.replace('|', ' ')))
             saidByByte += byByte.feed(QByteArray(1, c));
         const auto outcome = [](const Rfc2217& t, const QByteArray& answers) {
-            return QStringLiteral("%1|%2|%3").arg(QString::fromLatin1(answers.toHex())).arg(t.comPortState()).arg(int(t.baudAnswered()));
+            return QStringLiteral("%1|%2|%3")
+                .arg(QString::fromLatin1(answers.toHex()))
+                .arg(t.comPortState())
+                .arg(int(t.baudAnswered()));
         };
         QCOMPARE(outcome(whole, said), expected);
         QCOMPARE(outcome(byByte, saidByByte), expected);
@@ -260,12 +270,19 @@ private slots:
     void rfc2217Commands()
     {
         QCOMPARE(Rfc2217::lineSettings(65535, 7, 'E', 3, 2).toHex(' '),
-                 "ff fa 2c 01 00 00 ff ff ff ff ff f0 ff fa 2c 02 07 ff f0 ff fa 2c 03 03 ff f0 ff fa 2c 04 03 ff f0 ff fa 2c 05 03 ff f0");
-        QCOMPARE(Rfc2217::lineSettings(300, 5, 'S', 2, 1).mid(17).toHex(' '), "ff fa 2c 03 05 ff f0 ff fa 2c 04 02 ff f0 ff fa 2c 05 02 ff f0");
+                 "ff fa 2c 01 00 00 ff ff ff ff ff f0 ff fa 2c 02 07 ff f0 ff fa 2c 03 03 ff f0 ff fa 2c 04 03 ff f0 "
+                 "ff fa 2c 05 03 ff f0");
+        QCOMPARE(Rfc2217::lineSettings(300, 5, 'S', 2, 1).mid(17).toHex(' '),
+                 "ff fa 2c 03 05 ff f0 ff fa 2c 04 02 ff f0 ff fa 2c 05 02 ff f0");
         QCOMPARE((Rfc2217::modemLine(true, true) + Rfc2217::modemLine(true, false) + Rfc2217::modemLine(false, true) +
-                  Rfc2217::modemLine(false, false)).toHex(' '),
+                  Rfc2217::modemLine(false, false))
+                     .toHex(' '),
                  "ff fa 2c 05 0b ff f0 ff fa 2c 05 0c ff f0 ff fa 2c 05 08 ff f0 ff fa 2c 05 09 ff f0");
-        QCOMPARE(Rfc2217::escape(QByteArray("\xFF\x0D\x00\xFF\xFF" "A", 6)).toHex(' '), "ff ff 0d 00 ff ff ff ff 41");
+        QCOMPARE(Rfc2217::escape(QByteArray("\xFF\x0D\x00\xFF\xFF"
+                                            "A",
+                                            6))
+                     .toHex(' '),
+                 "ff ff 0d 00 ff ff ff ff 41");
     }
 
     // rfc2217:// through Debian's ser2net onto a pseudo-terminal: the baud rate asked for reaches the
@@ -276,9 +293,12 @@ private slots:
             QSKIP("ser2net is not installed");
         const quint16 free = TcpSink().port; // a port nobody listens on now
         const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));
-        QVERIFY(testenv::writeFile(config, QStringLiteral("connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                                                          "  connector: serialdev,%2,9600n81,local\n")
-                                               .arg(free).arg(pty->slavePath()).toUtf8()));
+        QVERIFY(testenv::writeFile(config,
+                                   QStringLiteral("connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                                  "  connector: serialdev,%2,9600n81,local\n")
+                                       .arg(free)
+                                       .arg(pty->slavePath())
+                                       .toUtf8()));
         QProcess ser2net;
         ser2net.start(QStringLiteral("/usr/sbin/ser2net"), {"-n", "-u", "-c", config});
         ComBaud = QStringLiteral("19200");
@@ -315,13 +335,15 @@ private slots:
         // The far end goes once 20 bytes are there, before the sender writes the 21st.
         QCOMPARE(sendBuilt([&] {
                      if (built->position() == 21 &&
-                         (tcp ? QTest::qWaitFor([&] { return bool(sink.closed); }) : pty->waitForBytes(20, 5000)) && !tcp)
+                         (tcp ? QTest::qWaitFor([&] { return bool(sink.closed); }) : pty->waitForBytes(20, 5000)) &&
+                         !tcp)
                          pty->hangUp();
                  }),
                  TxOutcome::Failed);
         // A closed TCP connection may take a write or two before the peer's reset comes back.
         const int at = built->position();
-        QVERIFY2(at >= 21 && at < (tcp ? built->length() : 22), qPrintable(QStringLiteral("%1 of %2").arg(at).arg(built->length())));
+        QVERIFY2(at >= 21 && at < (tcp ? built->length() : 22),
+                 qPrintable(QStringLiteral("%1 of %2").arg(at).arg(built->length())));
         QVERIFY(!port->PortOpen() && !sendTerminator(*port));
         QCOMPARE(tcp ? sink.bytes() : pty->bytes(), built->bytes().left(20));
     }
@@ -363,17 +385,40 @@ private slots:
         QTest::addColumn<QString>("comPort");
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("absent numbered port") << "99" << "9600" << "/dev/ttyS98";
-        QTest::newRow("port number 0") << "0" << "9600" << "No existe el puerto \"0\"";
-        QTest::newRow("network text in capitals, with spaces") << " TCP://127.0.0.1:1 " << "9600" << "TCP://127.0.0.1:1: conexion";
-        QTest::newRow("missing device") << "/dev/tivor-no-such" << "9600" << "/dev/tivor-no-such: ";
-        QTest::newRow("baud not a number") << "PTY" << "abc" << "\"abc\"";
-        QTest::newRow("held by tivor-cli") << "CLI" << "9600" << "el puerto esta en uso por el proceso %1 (tivor-cli)";
-        QTest::newRow("nobody listening") << "tcp://127.0.0.1:1" << "9600" << "tcp://127.0.0.1:1: conexion rechazada";
-        QTest::newRow("unknown host") << "rfc2217://no-such-host.invalid:2001" << "9600" << "no se encuentra el equipo";
-        QTest::newRow("no port number") << "tcp://127.0.0.1" << "9600" << "direccion de red no valida";
-        QTest::newRow("control character") << QStringLiteral("a\x01" "b") << "9600" << "\"a\\x01b\" no es un puerto";
-        QTest::newRow("unknown scheme") << "tpc://x:1" << "9600" << "tpc://x:1: esquema desconocido \"tpc\"";
+        QTest::newRow("absent numbered port") << "99"
+                                              << "9600"
+                                              << "/dev/ttyS98";
+        QTest::newRow("port number 0") << "0"
+                                       << "9600"
+                                       << "No existe el puerto \"0\"";
+        QTest::newRow("network text in capitals, with spaces") << " TCP://127.0.0.1:1 "
+                                                               << "9600"
+                                                               << "TCP://127.0.0.1:1: conexion";
+        QTest::newRow("missing device") << "/dev/tivor-no-such"
+                                        << "9600"
+                                        << "/dev/tivor-no-such: ";
+        QTest::newRow("baud not a number") << "PTY"
+                                           << "abc"
+                                           << "\"abc\"";
+        QTest::newRow("held by tivor-cli") << "CLI"
+                                           << "9600"
+                                           << "el puerto esta en uso por el proceso %1 (tivor-cli)";
+        QTest::newRow("nobody listening") << "tcp://127.0.0.1:1"
+                                          << "9600"
+                                          << "tcp://127.0.0.1:1: conexion rechazada";
+        QTest::newRow("unknown host") << "rfc2217://no-such-host.invalid:2001"
+                                      << "9600"
+                                      << "no se encuentra el equipo";
+        QTest::newRow("no port number") << "tcp://127.0.0.1"
+                                        << "9600"
+                                        << "direccion de red no valida";
+        QTest::newRow("control character") << QStringLiteral("a\x01"
+                                                             "b")
+                                           << "9600"
+                                           << "\"a\\x01b\" no es un puerto";
+        QTest::newRow("unknown scheme") << "tpc://x:1"
+                                        << "9600"
+                                        << "tpc://x:1: esquema desconocido \"tpc\"";
     }
     void error03()
     {
@@ -490,7 +535,8 @@ private slots:
         QVERIFY(writes[0].target.handle >= 0);
         for (int i = 0; i < 200 && writes[0].result >= 0; ++i, QThread::msleep(10))
             batch.run(writes);
-        QVERIFY2(writes[0].result == -EPIPE || writes[0].result == -ECONNRESET, qPrintable(QString::number(writes[0].result)));
+        QVERIFY2(writes[0].result == -EPIPE || writes[0].result == -ECONNRESET,
+                 qPrintable(QString::number(writes[0].result)));
     }
 
     // The far end goes away while the port is idle: the event loop is not kept busy; the next write fails and

@@ -35,16 +35,18 @@ private slots:
     {
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("HOLA Estatico centred pause 5") << QStringList{"1|1|4|2|HOLA"} << QByteArray("\x80      HOLA      \xC6");
+        QTest::newRow("HOLA Estatico centred pause 5")
+            << QStringList{"1|1|4|2|HOLA"} << QByteArray("\x80      HOLA      \xC6");
         QTest::newRow("Hora, Fecha") << QStringList{"1|11|3|2|x", "2|12|3|2|x"} << hex("A0A0A0A0A0 A2C3");
         QTest::newRow("Rotacion: sign code, no padding") << QStringList{"1|0|0|0|A\u00F1o"} << hex("9041156F");
-        QTest::newRow("empty slots skipped up to 64, quotes kept") << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"}
-                                                                  << hex("904142 902243 905A");
+        QTest::newRow("empty slots skipped up to 64, quotes kept")
+            << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"} << hex("904142 902243 905A");
         QTest::newRow("Rotacion whole, fixed cut to 16")
             << QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"}
-                                                         << "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2";
+            << "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2";
         QTest::newRow("pause 9 and a stored 200 are CA") << QStringList{"1|1|8|0|a", "2|1|200|2|b"}
-                                                         << QByteArray("\x80" "a               \xCA\x80       b        \xCA");
+                                                         << QByteArray("\x80"
+                                                                       "a               \xCA\x80       b        \xCA");
         QStringList all;
         QByteArray records;
         for (char code : hex("919293949596979899")) {
@@ -53,8 +55,9 @@ private slots:
         }
         QTest::newRow("effects 2 to 10") << all << records;
         // Only a damaged file brings these: a static page, never a record the sign cannot parse.
-        QTest::newRow("effects 13 and 255 as Estatico") << QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"}
-                                                        << QByteArray("\x80Hi              \xC4\x80       Hi       \xC2");
+        QTest::newRow("effects 13 and 255 as Estatico")
+            << QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"}
+            << QByteArray("\x80Hi              \xC4\x80       Hi       \xC2");
     }
     void messageBytes()
     {
@@ -90,7 +93,8 @@ private slots:
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<QByteArray>("clock");
         QTest::newRow("09:07:03 1 March 2026") << QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)) << hex("090703010326");
-        QTest::newRow("23:59:59 31 Dec 2099") << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)) << hex("235959311299");
+        QTest::newRow("23:59:59 31 Dec 2099")
+            << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)) << hex("235959311299");
         QTest::newRow("year 999: two digits") << QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)) << hex("030405020199");
     }
     void clockBcd()
@@ -109,9 +113,15 @@ private slots:
         QTest::addColumn<QString>("dy1");
         QTest::addColumn<QString>("dy2");
         QTest::addColumn<QString>("ms");
-        QTest::newRow("both listed") << "200" << "05" << "200 5 1045";
-        QTest::newRow("5 is not 05") << "500" << "5" << "500 20 2680";
-        QTest::newRow("1000 is not listed") << "1000" << "90" << "10 90 860";
+        QTest::newRow("both listed") << "200"
+                                     << "05"
+                                     << "200 5 1045";
+        QTest::newRow("5 is not 05") << "500"
+                                     << "5"
+                                     << "500 20 2680";
+        QTest::newRow("1000 is not listed") << "1000"
+                                            << "90"
+                                            << "10 90 860";
     }
     void delays()
     {
@@ -124,9 +134,12 @@ private slots:
         DY1 = dy1;
         DY2 = dy2;
         const SendDelays delays = delaysInForce();
-        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(delays.start * 1000)).arg(qRound(delays.perChar * 1000))
+        QCOMPARE(QStringLiteral("%1 %2 %3")
+                     .arg(qRound(delays.start * 1000))
+                     .arg(qRound(delays.perChar * 1000))
                      .arg(estimatedSendMs(int(dateTransmission(QDateTime::currentDateTime()).size()), delays.start,
-                                          delays.perChar)), ms);
+                                          delays.perChar)),
+                 ms);
         QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
     }
 
@@ -141,18 +154,22 @@ private slots:
         const QString abc = "ABC", abc16 = "ABC             ", twenty = "ABCDEFGHIJKLMNOPQRST";
         QTest::newRow("w16 left pads model and wire") << abc << 160 << abc16 << abc16;
         QTest::newRow("w0 left sends the text only") << abc << 0 << abc << abc16;
-        QTest::newRow("w0 centred sends 16") << abc << 2 << "      ABC       " << "      ABC       ";
+        QTest::newRow("w0 centred sends 16") << abc << 2 << "      ABC       "
+                                             << "      ABC       ";
         QTest::newRow("w16 long, cut on the wire only") << twenty << 160 << twenty.left(16) << "=";
         QTest::newRow("15 centred") << twenty.left(15) << 2 << twenty.left(15) + " " << twenty.left(15) + " ";
         QTest::newRow("other alignment, w16: wire padded") << abc << 161 << abc16 << "=";
-        QTest::newRow("controls become #") << "a\tb\rc\nd\u007F#_" << 3 << "a#b#c#d##_" << "=";
+        QTest::newRow("controls become #") << "a\tb\rc\nd\u007F#_" << 3 << "a#b#c#d##_"
+                                           << "=";
         QTest::newRow("sign codes") << kSignCodes + u'@' << 3 << "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1E"
                                     << "=";
-        QTest::newRow("plain letters") << "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141" << 3 << "AEUCcaOoL" << "=";
-        QTest::newRow("no letter is #, no-break space a blank") << "5\u00B0\u20AC\u0085\u2026\u2014\u00A0" << 3
-                                                                << "5##### " << "=";
-        QTest::newRow("surrogate pair is two #") << "a\U0001F600" << 160 << "a##" + abc16.mid(3)
-                                                 << "a\U0001F600" + abc16.mid(3);
+        QTest::newRow("plain letters") << "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141" << 3 << "AEUCcaOoL"
+                                       << "=";
+        QTest::newRow("no letter is #, no-break space a blank")
+            << "5\u00B0\u20AC\u0085\u2026\u2014\u00A0" << 3 << "5##### "
+            << "=";
+        QTest::newRow("surrogate pair is two #")
+            << "a\U0001F600" << 160 << "a##" + abc16.mid(3) << "a\U0001F600" + abc16.mid(3);
     }
     void filtro()
     {
@@ -169,8 +186,9 @@ private slots:
     // that are no letters keep the low-byte rule.
     void latinExtendedA()
     {
-        const QString expected = QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
-                                                "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs");
+        const QString expected =
+            QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
+                           "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs");
         QCOMPARE(expected.size(), 0x80);
         QString sent;
         for (char16_t u = 0x100; u < 0x180; ++u)

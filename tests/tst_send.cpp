@@ -91,7 +91,8 @@ private slots:
 void TestSend::twoSendsAtOnce()
 {
     const QByteArray first = transmissionOf({QStringLiteral("PRIMERO"), QStringLiteral("Dos paginas")});
-    const QByteArray second = transmissionOf({QStringLiteral("Segundo"), QStringLiteral("otro"), QStringLiteral("tres")});
+    const QByteArray second =
+        transmissionOf({QStringLiteral("Segundo"), QStringLiteral("otro"), QStringLiteral("tres")});
     SendRun a(first, 0.050, 0.005), b(second, 0.020, 0.002);
     QVERIFY2(a.pty.ok() && b.pty.ok(), qPrintable(a.pty.error() + b.pty.error()));
     a.start(0);

@@ -1,6 +1,6 @@
 // The settings store and the options dialog: texts kept exactly, what "Aceptar" stores, what leaving keeps.
-#include "core/settings/SettingsStore.h"
 #include "core/settings/RegSett.h"
+#include "core/settings/SettingsStore.h"
 #include "gui/dialogs/frmOpciones.h"
 #include "support/EditorKit.h"
 
@@ -79,10 +79,12 @@ private slots:
     {
         QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
         QTest::addColumn<QString>("after");
-        QTest::newRow("unchanged") << "cmdOK" << "/dev/ttyUSB0|14400|True|0200|5";
+        QTest::newRow("unchanged") << "cmdOK"
+                                   << "/dev/ttyUSB0|14400|True|0200|5";
         QTest::newRow("typed") << "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK"
                                << "/dev/ttyUSB1|11|False|1 |";
-        QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2" << "-|-|-|-|-";
+        QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2"
+                                  << "-|-|-|-|-";
     }
     void optionsDialog()
     {
@@ -90,7 +92,10 @@ private slots:
         QFETCH(QString, after);
         using namespace Module1;
         ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
-        testenv::onNextModal([steps](QWidget* dlg) { if (!editorkit::run(*dlg, steps)) dlg->close(); });
+        testenv::onNextModal([steps](QWidget* dlg) {
+            if (!editorkit::run(*dlg, steps))
+                dlg->close();
+        });
         const bool accepted = !after.startsWith(u'-');
         QCOMPARE(showOptionsDialog(nullptr, testenv::doubles().settings, testenv::doubles().prompter), accepted);
         QCOMPARE(stored(), after);
@@ -105,7 +110,10 @@ private slots:
         testenv::Doubles& doubles = testenv::doubles();
         doubles.settings = platform::SettingsStore::inFile(dir.filePath("blocker/Tivor.conf"));
         doubles.prompter.answers = {MsgAnswer::Ok};
-        testenv::onNextModal([](QWidget* dlg) { if (!editorkit::run(*dlg, "cmdOK")) dlg->close(); });
+        testenv::onNextModal([](QWidget* dlg) {
+            if (!editorkit::run(*dlg, "cmdOK"))
+                dlg->close();
+        });
         QVERIFY(showOptionsDialog(nullptr, doubles.settings, doubles.prompter));
         const auto box = doubles.prompter.shown.value(0);
         QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),

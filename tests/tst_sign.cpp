@@ -12,8 +12,14 @@ namespace
 {
 using Pieces = QList<QPair<QByteArray, qint64>>; // bytes fed and the time they arrive, ms
 using testenv::hex;
-QByteArray message(const QByteArray& records) { return "W-NT9\xDF\xE0" + records + "\x01\x01"; }
-QByteArray clock(const char* bcd) { return "W-NT9\xB0" + hex(bcd) + "\x01\x01"; }
+QByteArray message(const QByteArray& records)
+{
+    return "W-NT9\xDF\xE0" + records + "\x01\x01";
+}
+QByteArray clock(const char* bcd)
+{
+    return "W-NT9\xB0" + hex(bcd) + "\x01\x01";
+}
 const QByteArray kFecha = message(hex("A2C3")), kLine("ABCDEFGHIJKLMNOP");
 
 // One short line per event, so the expectations can be written by hand.
@@ -60,7 +66,10 @@ void row(const char* name, const Pieces& fed, const QString& events)
 {
     QTest::newRow(name) << fed << events.split(u';', Qt::SkipEmptyParts);
 }
-void row(const char* name, const QByteArray& fed, const QString& events) { row(name, Pieces{{fed, 0}}, events); }
+void row(const char* name, const QByteArray& fed, const QString& events)
+{
+    row(name, Pieces{{fed, 0}}, events);
+}
 
 led::Page page(int effect, const QByteArray& bytes, int pause = 1, QList<int> marked = {})
 {
@@ -93,14 +102,26 @@ private slots:
         row("29 February 2024", clock("120000290224"), "Hora 12:00:00 Fecha 29/02/24 end");
         // Errors; offsets count from the first byte fed.
         row("junk before, once", "xyz" + kFecha, "error bad-preamble@0;message a2 end");
-        row("unknown command, resync", "W-NT9\xC5" "ab\x01\x01" + kFecha,
+        row("unknown command, resync",
+            "W-NT9\xC5"
+            "ab\x01\x01" +
+                kFecha,
             "unknown !unknown-command@5 open;message a2 end");
         row("bad speed", QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01"), "message !bad-speed@6 open");
-        row("unknown record", message("\x80" + kLine + "\xC2\x9A" "a"),
+        row("unknown record",
+            message("\x80" + kLine +
+                    "\xC2\x9A"
+                    "a"),
             "message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open");
-        row("fixed cut by a code", message("\x91" "abc\x90x"), "message !short-record@11 open");
+        row("fixed cut by a code",
+            message("\x91"
+                    "abc\x90x"),
+            "message !short-record@11 open");
         row("rotacion empty", message("\x90\xA2\xC3"), "message !short-record@8 open");
-        row("cancel in a fixed record", message("\x80" + kLine + "\xC2\x93" "abcde"),
+        row("cancel in a fixed record",
+            message("\x80" + kLine +
+                    "\xC2\x93"
+                    "abcde"),
             "message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end");
         row("cancel in hora", message("\xA0\xA0"), "message !cut-by-terminator@10 end");
         row("cancel after the command", QByteArray("W-NT9\xDF\x01\x01"), "message !cut-by-terminator@7 end");
@@ -115,9 +136,18 @@ private slots:
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
-        row("capped: 01 01 01", message("\x90" "a") + "\x01", "message 90|a| end;error bytes-after-terminator@11");
+        row("capped: 01 01 01",
+            message("\x90"
+                    "a") +
+                "\x01",
+            "message 90|a| end;error bytes-after-terminator@11");
         // More than two seconds without a byte drops a transmission; between transmissions it is normal.
-        row("inside, then junk and a message", Pieces{{"W-NT9\xDF\xE0\x80" "ab", 1000}, {"cd", 3001}, {kFecha, 3100}},
+        row("inside, then junk and a message",
+            Pieces{{"W-NT9\xDF\xE0\x80"
+                    "ab",
+                    1000},
+                   {"cd", 3001},
+                   {kFecha, 3100}},
             "message !silence@9 open;error bad-preamble@10;message a2 end");
         row("exactly two seconds", Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}}, "message a2 end");
         row("poll after two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2501}}, "message !silence@5 open");
@@ -215,12 +245,12 @@ private slots:
         QTest::newRow("rotacion, centred") << "HOLA" << 0 << 2 << QByteArray("      HOLA      ") << "|";
         QTest::newRow("marks") << "A\u00F1o \u20ACuro \u00C1#\t" << 1 << 0 << QByteArray("A\x15o #uro A##    ")
                                << "4,9,11|Cambia: \"\u20AC\" > #, \"\u00C1\" > A, tabulador > #";
-        QTest::newRow("marks move with the centring") << "\u20AC" << 1 << 2 << QByteArray("       #        ")
-                                                      << "7|Cambia: \"\u20AC\" > #";
+        QTest::newRow("marks move with the centring")
+            << "\u20AC" << 1 << 2 << QByteArray("       #        ") << "7|Cambia: \"\u20AC\" > #";
         QTest::newRow("cut at 16") << "Oferta de la semana \u20AC" << 4 << 0 << QByteArray("Oferta de la sem")
                                    << "|No se envia: \"ana \u20AC\"";
-        QTest::newRow("rotacion sends all") << "Oferta de la semana \u20AC" << 0 << 0 << QByteArray("Oferta de la semana #")
-                                            << "20|Cambia: \"\u20AC\" > #";
+        QTest::newRow("rotacion sends all") << "Oferta de la semana \u20AC" << 0 << 0
+                                            << QByteArray("Oferta de la semana #") << "20|Cambia: \"\u20AC\" > #";
     }
     void previewLine()
     {

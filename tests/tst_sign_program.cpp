@@ -46,11 +46,12 @@ private slots:
         for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts))
             lines << line.trimmed();
         QVERIFY(lines.value(1).startsWith("Enlace: " + link));
-        QCOMPARE(lines.mid(2), (QStringList{"Mensaje: 1 paginas, 27 bytes, velocidad Rapida",
-                                            "Pagina  1  Estatico   pausa 5  |      HOLA      |",
-                                            "Mensaje: 0 paginas, 13 bytes, velocidad Rapida (con errores: el cartel la descarta)",
-                                            "Error: registro LLuvia (0x91) cortado por el terminador tras 3 de 16 caracteres",
-                                            "Hora 14:05:09 Fecha 05/12/26", "Error: byte 0x78 despues del terminador"}));
+        QCOMPARE(lines.mid(2),
+                 (QStringList{"Mensaje: 1 paginas, 27 bytes, velocidad Rapida",
+                              "Pagina  1  Estatico   pausa 5  |      HOLA      |",
+                              "Mensaje: 0 paginas, 13 bytes, velocidad Rapida (con errores: el cartel la descarta)",
+                              "Error: registro LLuvia (0x91) cortado por el terminador tras 3 de 16 caracteres",
+                              "Hora 14:05:09 Fecha 05/12/26", "Error: byte 0x78 despues del terminador"}));
         QVERIFY(lines.value(0).startsWith(QStringLiteral("Cartel virtual escuchando en /dev/pts/")));
         ::kill(pid_t(p.processId()), SIGINT);
         QVERIFY(p.waitForFinished(5000));
@@ -65,7 +66,8 @@ private slots:
         QProcess missing;
         missing.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", m_dir.filePath("nada")});
         QVERIFY(missing.waitForFinished(10000));
-        QCOMPARE(QString::number(missing.exitCode()) + u'|' + QString::fromUtf8(missing.readAllStandardError()).section(u':', 0, 1),
+        QCOMPARE(QString::number(missing.exitCode()) + u'|' +
+                     QString::fromUtf8(missing.readAllStandardError()).section(u':', 0, 1),
                  "1|tivor-sign: no se puede abrir " + m_dir.filePath("nada"));
         int master = -1, slave = -1;
         QString device, error;
@@ -76,7 +78,8 @@ private slots:
         const QByteArray message = hex("572D4E5439DFE080202020202020484F4C41202020202020C60101");
         QCOMPARE(::write(master, message.constData(), size_t(message.size())), ssize_t(message.size()));
         QString out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
         QVERIFY2(out.startsWith(QStringLiteral("Cartel virtual escuchando en ") + device), qPrintable(out));
         sign.kill();
         sign.waitForFinished();
@@ -94,7 +97,9 @@ private slots:
         QVERIFY(sign.waitForReadyRead(10000));
         const QString where = QString::fromUtf8(sign.readLine()).section(u' ', -1).trimmed();
         QString out;
-        const auto seen = [&](const char* text) { return (out += QString::fromUtf8(sign.readAllStandardOutput())).contains(text); };
+        const auto seen = [&](const char* text) {
+            return (out += QString::fromUtf8(sign.readAllStandardOutput())).contains(text);
+        };
         QTcpSocket half, quiet;
         half.connectToHost(QStringLiteral("127.0.0.1"), QUrl(where).port());
         QVERIFY(half.waitForConnected(5000));
@@ -105,11 +110,14 @@ private slots:
         QVERIFY(quiet.waitForConnected(5000));
         QTest::qWait(int(sign::Decoder::SilenceLimitMs) + 500);
         QVERIFY(testenv::writeFile(m_dir.filePath("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
-        QCOMPARE(QProcess::execute(QStringLiteral(TIVOR_CLI_BINARY), {"send", m_dir.filePath("m.mnm"), "--port", where}), 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral(TIVOR_CLI_BINARY), {"send", m_dir.filePath("m.mnm"), "--port", where}), 0);
         QTRY_VERIFY_WITH_TIMEOUT(seen("|      HOLA      |"), 10000);
-        QCOMPARE(out, "Mensaje: 0 paginas, 16 bytes, velocidad Rapida (incompleta: el cartel la descarta)\n"
-                      "  Error: conexion cerrada dentro de una transmision: se descarta y se espera otro preambulo\n"
-                      "Mensaje: 1 paginas, 27 bytes, velocidad Rapida\n  Pagina  1  Estatico   pausa 5  |      HOLA      |\n");
+        QCOMPARE(
+            out,
+            "Mensaje: 0 paginas, 16 bytes, velocidad Rapida (incompleta: el cartel la descarta)\n"
+            "  Error: conexion cerrada dentro de una transmision: se descarta y se espera otro preambulo\n"
+            "Mensaje: 1 paginas, 27 bytes, velocidad Rapida\n  Pagina  1  Estatico   pausa 5  |      HOLA      |\n");
         sign.kill();
         sign.waitForFinished();
     }
@@ -126,9 +134,11 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         f.write(hex("572D4E5439DFE090") + QByteArray(1 << 20, '\x7f'));
         f.write(hex("572D4E5439DFE080202020202020484F4C41202020202020C60101"));
-        QTRY_VERIFY_WITH_TIMEOUT(testenv::readFile(dir.filePath(QStringLiteral("log"))).contains("|      HOLA      |"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(testenv::readFile(dir.filePath(QStringLiteral("log"))).contains("|      HOLA      |"),
+                                 20000);
         const QByteArray log = testenv::readFile(dir.filePath(QStringLiteral("log")));
-        QVERIFY(log.contains("Mensaje: 0 paginas, 16001 bytes, velocidad Rapida (incompleta: el cartel la descarta)\n"));
+        QVERIFY(
+            log.contains("Mensaje: 0 paginas, 16001 bytes, velocidad Rapida (incompleta: el cartel la descarta)\n"));
         QVERIFY(log.contains("  Error: transmision de mas de 16000 bytes: se descarta y se espera otro preambulo\n"
                              "Mensaje: 1 paginas, 27 bytes"));
         const qint64 peakKb = testenv::peakMemoryKb(p.processId());

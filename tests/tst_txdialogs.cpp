@@ -30,10 +30,19 @@ using testenv::hex;
 const QByteArray kHola = hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
 const QByteArray kOldSalida(100, 'o');
-QString sending(int percent) { return QStringLiteral("Enviando ... %1% [27]").arg(percent); }
-QString dating(int percent) { return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent); }
+QString sending(int percent)
+{
+    return QStringLiteral("Enviando ... %1% [27]").arg(percent);
+}
+QString dating(int percent)
+{
+    return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent);
+}
 
-void click(QWidget* dlg, const char* name) { dlg->findChild<QPushButton*>(QLatin1String(name))->click(); }
+void click(QWidget* dlg, const char* name)
+{
+    dlg->findChild<QPushButton*>(QLatin1String(name))->click();
+}
 
 // Every text of the first panel, and every text that was not yet on the screen when it was set, or then on it
 // beside a bar at another value (the waits sleep before the window paints again).
@@ -134,12 +143,13 @@ private slots:
         QTest::newRow("send, pages empty, to file") << "send empty file" << QStringList{e21} << QByteArray();
         QTest::newRow("send, port not open")
             << "send noport" << QStringList{sending(3), "Error #22, No se envio el Mensaje"} << QByteArray();
-        QTest::newRow("send to file needs no port") << "send noport file" << QStringList{"Archivo 'salida.txt' grabado OK!"}
-                                                    << '"' + kHola + "\"\r\n";
+        QTest::newRow("send to file needs no port")
+            << "send noport file" << QStringList{"Archivo 'salida.txt' grabado OK!"} << '"' + kHola + "\"\r\n";
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
         QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
         QTest::newRow("send, Cancelar in the preamble")
-            << "send cancel" << QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."} << QByteArray("W-N\x01\x01");
+            << "send cancel" << QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."}
+            << QByteArray("W-N\x01\x01");
         QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
         // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
         QTest::newRow("date, SIGTERM in the preamble") << "date sigterm" << cancelled << QByteArray("W-N\x01\x01");
@@ -148,7 +158,8 @@ private slots:
         for (int p : {100, 92, 85, 78, 71, 64, 57, 50, 42, 35, 28, 21, 14, 7})
             all.prepend(dating(p));
         QTest::newRow("date sent, second Enviar ignored") << "date" << all << kClock;
-        for (int p : {100, 96, 92, 88, 85, 81, 77, 74, 70, 66, 62, 59, 55, 51, 48, 44, 40, 37, 33, 29, 25, 22, 18, 14, 11, 7, 3})
+        for (int p : {100, 96, 92, 88, 85, 81, 77, 74, 70, 66, 62, 59, 55, 51,
+                      48,  44, 40, 37, 33, 29, 25, 22, 18, 14, 11, 7,  3})
             edited.prepend(sending(p));
         // The page being typed goes out though it is not yet taken into the model.
         QTest::newRow("send the edited page, second Enviar ignored")
@@ -168,7 +179,8 @@ private slots:
             QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
         std::unique_ptr<TxDialog> dlg;
         if (setup.startsWith(u"send"))
-            dlg = std::make_unique<frmSend>(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+            dlg = std::make_unique<frmSend>(
+                main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         else
             dlg = std::make_unique<frmDate>(main->MSComm1, testenv::doubles().clock);
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
@@ -204,7 +216,8 @@ private slots:
         AppFolder = dir.filePath("blocker");
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
         QFile::remove(folder + "/Salida.txt");
-        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        frmSend dlg(
+            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         dlg.findChild<QCheckBox*>("chkFile")->setChecked(true);
         Recorder rec(dlg);
         send(dlg);
@@ -235,7 +248,8 @@ private slots:
                 return void(w->close());
             focused = w->focusWidget()->objectName();
             // Posted, as a real key press arrives: not from inside the timer that found the dialog.
-            QMetaObject::invokeMethod(w, [w] { QTest::keyClick(w->focusWidget(), Qt::Key_Return); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                w, [w] { QTest::keyClick(w->focusWidget(), Qt::Key_Return); }, Qt::QueuedConnection);
         });
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
         QVERIFY(modal);
@@ -252,14 +266,16 @@ private slots:
         start(QString(), "11", "5");
         QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
         const auto shown = [this](bool toFile) {
-            frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+            frmSend dlg(
+                main->MSComm1, [this] { return main->shownMessage(); }, main.get());
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
             const QLabel* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
             return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
         };
-        QCOMPARE(shown(false) + u'|' + shown(true),
-                 QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
-                                "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms|Al archivo: 27 bytes, sin esperas"));
+        QCOMPARE(
+            shown(false) + u'|' + shown(true),
+            QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
+                           "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms|Al archivo: 27 bytes, sin esperas"));
         QVERIFY(PageText[1] == u"HOLA");
         DY1 = QStringLiteral("200");
         DY2 = QStringLiteral("05");
@@ -276,7 +292,8 @@ private slots:
     {
         start();
         QVERIFY(editorkit::run(*main, "Y;cmdPagDwn;txtMensaje B;cmdPagFirst"));
-        frmSend dlg(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        frmSend dlg(
+            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(true);
         send(dlg);
         QCOMPARE(editorkit::modelString(), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
@@ -292,8 +309,8 @@ private slots:
     {
         PageText[1] = QString(3000, u'x');
         const QByteArray bytes = messageTransmission(modelPages());
-        const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                                 QStringLiteral("/Tivor/Salida.txt");
+        const QString fallback =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tivor/Salida.txt");
         AppFolder = dir.path();
         QString error;
         {
@@ -329,7 +346,8 @@ private slots:
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
         frmDate date(main->MSComm1, testenv::doubles().clock);
-        frmSend message(main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        frmSend message(
+            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
         send(hangUp ? static_cast<TxDialog&>(date) : message);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
         QCOMPARE(back.bytes(), hangUp ? kClock : kHola);

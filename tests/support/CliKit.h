@@ -64,10 +64,14 @@ protected slots:
         pty = std::make_unique<testpty::Pty>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
         QVERIFY(settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=10\nDY2=05\n"));
-        for (const auto& [name, bytes] : QList<QPair<QString, QByteArray>>{
-                 {"hola.mnm", "1,4,2,\"HOLA\"\r\n"}, {"300.mnm", "300,0,0,\"x\"\r\n"}, {"vacio.mnm", ""},
-                 {"blanco.txt", "\r\n\n\r"}, {"p1.mnm", "13,0,0,\"x\"\r\n"}, {"uno.txt", "uno\n"},
-                 {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
+        for (const auto& [name, bytes] :
+             QList<QPair<QString, QByteArray>>{{"hola.mnm", "1,4,2,\"HOLA\"\r\n"},
+                                               {"300.mnm", "300,0,0,\"x\"\r\n"},
+                                               {"vacio.mnm", ""},
+                                               {"blanco.txt", "\r\n\n\r"},
+                                               {"p1.mnm", "13,0,0,\"x\"\r\n"},
+                                               {"uno.txt", "uno\n"},
+                                               {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
             QVERIFY(testenv::writeFile(path(name), bytes));
         QVERIFY(QFile::setPermissions(path("uno.txt"), QFile::ReadOwner));
         QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0 && QFile::link("ciclo", path("ciclo")));

@@ -7,7 +7,8 @@
 #include <QList>
 #include <QStringList>
 
-namespace testenv {
+namespace testenv
+{
 // Each box takes the next queued answer and is recorded. A box with nothing queued is recorded as unexpected
 // (which fails the test, see noUnexpectedPrompts) and answered No, or Ok for an Ok box. While `showInstead` is
 // set, boxes go there unrecorded: the real box, for a test that clicks it.

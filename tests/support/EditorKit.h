@@ -39,7 +39,10 @@ template <typename T> T* child(FrmMain& w, const char* name)
     return found ? found : (qFatal("no widget %s", name), nullptr);
 }
 
-inline QLineEdit* txtMensaje(FrmMain& w) { return child<QLineEdit>(w, "txtMensaje"); }
+inline QLineEdit* txtMensaje(FrmMain& w)
+{
+    return child<QLineEdit>(w, "txtMensaje");
+}
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
 // button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"

@@ -47,7 +47,7 @@ public:
     bool settle(int timeoutMs = 5000) const;
     void clear();
 
-    void hangUp();              // closes the master now: later writes to the slave fail
+    void hangUp(); // closes the master now: later writes to the slave fail
     void hangUpAfter(int count) { m_hangUpAfter = count; }
     void setPaused(bool paused) { m_paused = paused; } // a far end that stops reading
     bool setReaderRealtime(); // for the benchmarks' timestamps; false when the system does not allow it

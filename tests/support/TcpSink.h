@@ -48,6 +48,7 @@ struct TcpSink
     QByteArray bytes()
     {
         std::lock_guard lock(mutex);
-        return std::accumulate(got.begin(), got.end(), QByteArray(), [](QByteArray b, auto r) { return b + char(r.byte); });
+        return std::accumulate(got.begin(), got.end(), QByteArray(),
+                               [](QByteArray b, auto r) { return b + char(r.byte); });
     }
 };

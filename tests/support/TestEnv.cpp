@@ -85,17 +85,27 @@ QByteArray readFile(const QString& path)
 qint64 peakMemoryKb(qint64 pid)
 {
     const QByteArray text = readFile(QStringLiteral("/proc/%1/status").arg(pid));
-    return text.contains("VmHWM:") ? text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLongLong() : 0;
+    return text.contains("VmHWM:") ? text.mid(text.indexOf("VmHWM:") + 6).trimmed().split(' ').value(0).toLongLong()
+                                   : 0;
 }
 
 #ifdef Q_OS_WIN
-bool FileSizeLimit::available() { return false; }
+bool FileSizeLimit::available()
+{
+    return false;
+}
 
-FileSizeLimit::FileSizeLimit(long long) { qFatal("no file-size limit on Windows: skip the test"); }
+FileSizeLimit::FileSizeLimit(long long)
+{
+    qFatal("no file-size limit on Windows: skip the test");
+}
 
 FileSizeLimit::~FileSizeLimit() = default;
 #else
-bool FileSizeLimit::available() { return true; }
+bool FileSizeLimit::available()
+{
+    return true;
+}
 
 FileSizeLimit::FileSizeLimit(long long bytes)
 {

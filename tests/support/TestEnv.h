@@ -29,7 +29,10 @@ QByteArray readFile(const QString& path);
 qint64 peakMemoryKb(qint64 pid);
 
 // Bytes from hex digits; blanks between them are ignored.
-inline QByteArray hex(const char* digits) { return QByteArray::fromHex(digits); }
+inline QByteArray hex(const char* digits)
+{
+    return QByteArray::fromHex(digits);
+}
 
 // While it lives, a write past `bytes` fails with "File too large" (from then on instead of ending the process):
 // a disk that fills up half-way through a write. POSIX only (a process's file-size limit); where there is none,

@@ -20,8 +20,7 @@ class ParserTexts : public QTranslator
 public:
     using QTranslator::QTranslator;
     bool isEmpty() const override { return false; }
-    QString translate(const char* context, const char* sourceText, const char* disambiguation,
-                      int n) const override
+    QString translate(const char* context, const char* sourceText, const char* disambiguation, int n) const override
     {
         Q_UNUSED(disambiguation);
         Q_UNUSED(n);
@@ -55,8 +54,7 @@ const Entry commands[] = {
     {"send", "send MENSAJE.mnm", "Envia un archivo de mensajes al cartel", cmdSend, true},
     {"clock", "clock", "Pone el reloj del cartel en la hora de la computadora", cmdClock, true},
     {"dump", "dump MENSAJE.mnm", "Escribe la transmision de un mensaje como en \"Salida.txt\"", cmdDump},
-    {"import", "import TEXTO.txt -o MENSAJE.mnm", "Crea un archivo de mensajes desde un archivo de texto",
-     cmdImport},
+    {"import", "import TEXTO.txt -o MENSAJE.mnm", "Crea un archivo de mensajes desde un archivo de texto", cmdImport},
     {"show", "show MENSAJE.mnm", "Lista las paginas de un archivo de mensajes", cmdShow},
     {"ports", "ports", "Lista los puertos serie encontrados", cmdPorts},
 };
@@ -77,10 +75,13 @@ QString mainHelp()
     QString text = QStringLiteral("Uso: tivor-cli COMANDO [opciones] [argumentos]\n"
                                   "Carga mensajes en carteles Tivor desde la linea de comandos.\n\nComandos:\n");
     for (const Entry& e : commands)
-        text += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(e.synopsis), -32).arg(QString::fromLatin1(e.summary));
+        text +=
+            QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(e.synopsis), -32).arg(QString::fromLatin1(e.summary));
     text += QStringLiteral("\nOpciones:\n");
-    text += optionLine(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Muestra esta ayuda")));
-    text += optionLine(QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Muestra la version")));
+    text += optionLine(
+        QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Muestra esta ayuda")));
+    text += optionLine(
+        QCommandLineOption({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Muestra la version")));
     text += QStringLiteral("\n\"tivor-cli COMANDO --help\" muestra las opciones de cada comando.\n"
                            "Estados de salida: 0 bien, 2 uso incorrecto, 3 archivo, 4 puerto serie, 5 transmision, "
                            "130 cancelado.\n");
@@ -94,7 +95,8 @@ QString parseError(const QCommandLineParser& parser)
     if (unknown.isEmpty())
         return parser.errorText();
     const QString name = unknown.first();
-    return QStringLiteral("opcion desconocida '%1%2'").arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
+    return QStringLiteral("opcion desconocida '%1%2'")
+        .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name);
 }
 
 QString versionText()
@@ -153,7 +155,8 @@ int run(const QStringList& arguments)
     // Everything after the subcommand's name belongs to the subcommand's own parser.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Muestra esta ayuda"));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Muestra la version"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Muestra la version"));
     parser.addOptions({help, version});
     if (!parser.parse(arguments))
         return fail(StatusUsage, parseError(parser) + QStringLiteral(" (ver tivor-cli --help)"));
@@ -174,7 +177,8 @@ int run(const QStringList& arguments)
         // Said before anything else: otherwise the first sign of it is an error naming a port nobody chose.
         if (const QString problem = userSettings().readProblem(); e.readsSettings && !problem.isEmpty())
             fail(StatusOk, QStringLiteral("no se pudieron leer las opciones guardadas (%1); se usan los valores por "
-                                          "omision").arg(problem));
+                                          "omision")
+                               .arg(problem));
         return e.handler(rest);
     }
     return fail(StatusUsage, QStringLiteral("comando desconocido: '%1' (ver tivor-cli --help)").arg(rest.first()));

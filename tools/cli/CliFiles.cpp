@@ -18,7 +18,8 @@ int readFailure(const QString& path, const FileFailure& failure)
     case FileFailure::Folder:
         return fail(StatusFile, QStringLiteral("%1: es una carpeta, no un archivo").arg(path));
     case FileFailure::TooLarge:
-        return fail(StatusFile, QStringLiteral("%1: demasiado grande (mas de %2 MB)").arg(path).arg(MaxReadBytes >> 20));
+        return fail(StatusFile,
+                    QStringLiteral("%1: demasiado grande (mas de %2 MB)").arg(path).arg(MaxReadBytes >> 20));
     case FileFailure::Open:
         return fail(StatusFile, QStringLiteral("%1: no se pudo abrir (%2)").arg(path, failure.reason));
     default:
@@ -38,7 +39,8 @@ int loadMessage(const QString& path)
         return readFailure(path, failure);
     case MessageLoad::FirstPageCodes:
         return fail(StatusFile, QStringLiteral("%1: no es un archivo de mensajes valido (la pagina 1 tiene un efecto "
-                                               "o una pausa fuera de las listas)").arg(path));
+                                               "o una pausa fuera de las listas)")
+                                    .arg(path));
     case MessageLoad::Broken:
         break;
     }
@@ -77,7 +79,8 @@ int refuseSameFile(const QString& input, const QString& output)
 {
     if (output.isEmpty() || !isSameFile(input, output))
         return -1;
-    return fail(StatusFile, QStringLiteral("%1: es el mismo archivo que %2; se perderia la entrada, no se escribe")
-                                .arg(output, input));
+    return fail(
+        StatusFile,
+        QStringLiteral("%1: es el mismo archivo que %2; se perderia la entrada, no se escribe").arg(output, input));
 }
 } // namespace cli

@@ -3,11 +3,11 @@
 
 #include "Cli.h"
 #include "CliFiles.h"
-#include "core/link/SerialLink.h"
-#include "core/protocol/SignProtocol.h"
 #include "core/link/PacedSend.h"
+#include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
 #include "core/ports/SignPort.h"
+#include "core/protocol/SignProtocol.h"
 #include "core/settings/RegSett.h"
 
 #include "core/platform/EndingSignals.h"
@@ -17,9 +17,9 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <vector>
-#include <cstdio>
 
 namespace cli
 {
@@ -29,7 +29,7 @@ namespace
 QString notOpenedText(const QString& port)
 {
     return SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
-                                      : QStringLiteral("no se pudo abrir el puerto serie");
+                                     : QStringLiteral("no se pudo abrir el puerto serie");
 }
 
 QString minutesAndSeconds(qint64 ms)
@@ -195,7 +195,8 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
         // The statuses grow with how much is left undone: 4 leaves the sign as it was, 5 may leave it
         // half loaded, 130 says the whole job was stopped.
         status = std::max(status, lineStatus);
-        const QString result = QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(send.length());
+        const QString result =
+            QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(send.length());
         progress.set(i, lineStatus == StatusOk ? barText(line.sent, send) : result, i == count - 1);
         results << names.at(i) + QStringLiteral(": ") + result;
     }
@@ -223,11 +224,12 @@ int reportOne(const QString& device, const PacedLine& line, int length)
     case TxOutcome::Busy:
         break;
     }
-    return fail(StatusTransmission, QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
-                                        .arg(device)
-                                        .arg(line.sent)
-                                        .arg(length)
-                                        .arg(line.port->errorText()));
+    return fail(StatusTransmission,
+                QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
+                    .arg(device)
+                    .arg(line.sent)
+                    .arg(length)
+                    .arg(line.port->errorText()));
 }
 
 // A delay typed on the command line must be one of its list. A stored one outside it (Opciones stores what
@@ -249,9 +251,10 @@ int checkDelay(const QString& value, const QStringList& accepted, const QString&
     return -1;
 }
 
-const QCommandLineOption portOption({QStringLiteral("p"), QStringLiteral("port")},
-                                    QStringLiteral("Puerto serie: numero N (%1) o ruta del dispositivo").arg(SignPort::numberedPortForm()),
-                                    QStringLiteral("PUERTO"));
+const QCommandLineOption
+    portOption({QStringLiteral("p"), QStringLiteral("port")},
+               QStringLiteral("Puerto serie: numero N (%1) o ruta del dispositivo").arg(SignPort::numberedPortForm()),
+               QStringLiteral("PUERTO"));
 const QCommandLineOption portsFileOption(QStringLiteral("ports-file"),
                                          QStringLiteral("Archivo con un puerto por linea (# comentarios); con "
                                                         "--port, se suman"),
@@ -297,7 +300,8 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
                 ports->append(port);
         }
         if (ports->size() == given)
-            return fail(StatusFile, QStringLiteral("%1: no nombra ningun puerto (uno por linea; # comentarios)").arg(path));
+            return fail(StatusFile,
+                        QStringLiteral("%1: no nombra ningun puerto (uno por linea; # comentarios)").arg(path));
     }
     // A text that can name no port is mistyped, not a sign out of reach: nothing is sent to any sign.
     for (const QString& port : std::as_const(*ports))

@@ -2,9 +2,9 @@
 // its progress bar, and Ctrl-C and the other ending signals taken as "Cancelar".
 #pragma once
 
+#include <QByteArray>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -21,9 +21,9 @@ QList<QCommandLineOption> portOptions();
 int applyPortOptions(const QCommandLineParser& parser, QStringList* ports);
 
 // Opens the port and sends `bytes` with the delays in force: progress bar on a terminal; Ctrl-C, SIGTERM, SIGHUP and
-// SIGQUIT cancel after the byte in hand and then write the terminator. Several ports are sent to at once, each paced on its
-// own; a failing one does not stop the others, the status is the highest of the failures (130 cancelled,
-// 5 transmission, 4 port) with one result line per port. `what` names the transmission in messages.
-// Returns the exit status.
+// SIGQUIT cancel after the byte in hand and then write the terminator. Several ports are sent to at once, each paced on
+// its own; a failing one does not stop the others, the status is the highest of the failures (130 cancelled, 5
+// transmission, 4 port) with one result line per port. `what` names the transmission in messages. Returns the exit
+// status.
 int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports);
 } // namespace cli

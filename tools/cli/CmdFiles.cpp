@@ -7,10 +7,10 @@
 #include "core/files/MessageFile.h"
 #include "core/files/OutputFile.h"
 #include "core/files/TextImport.h"
-#include "core/protocol/SignProtocol.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/platform/Terminal.h"
+#include "core/protocol/SignProtocol.h"
 
 namespace cli
 {
@@ -50,7 +50,8 @@ QString shownText(const QString& text)
     QString shown;
     for (QChar c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            shown += QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            shown +=
+                QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
         else
             shown += c;
     }
@@ -106,15 +107,18 @@ QByteArray hexDump(const QByteArray& tx, const QList<int>& recordLengths)
 int cmdDump(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("Escribe en ARCHIVO (completo o nada) en lugar de la salida estandar"),
-                                    QStringLiteral("ARCHIVO"));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Escribe en ARCHIVO (completo o nada) en lugar de la salida estandar"),
+        QStringLiteral("ARCHIVO"));
     const QCommandLineOption hex(QStringLiteral("hex"),
                                  QStringLiteral("Volcado hexadecimal y ASCII, un registro de pagina por linea"));
-    const Command command{QStringLiteral("dump"), QStringLiteral("dump [opciones] MENSAJE.mnm"),
+    const Command command{QStringLiteral("dump"),
+                          QStringLiteral("dump [opciones] MENSAJE.mnm"),
                           QStringLiteral("Escribe la transmision del mensaje tal como la guarda \"Salida.txt\": "
                                          "comilla, los bytes,\ncomilla, retorno de carro y salto de linea."),
-                          {output, hex}, {QStringLiteral("MENSAJE.mnm")}};
+                          {output, hex},
+                          {QStringLiteral("MENSAJE.mnm")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     if (parser.isSet(output) && parser.value(output).isEmpty())
@@ -129,7 +133,8 @@ int cmdDump(const QStringList& arguments)
     if (const int status = loadMessage(path); status >= 0)
         return status;
     if (!Module1::messageHasText())
-        return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
+        return fail(StatusFile,
+                    QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
 
     const QByteArray tx = messageTransmission(modelPages());
     const QByteArray bytes = parser.isSet(hex) ? hexDump(tx, recordLengths()) : salidaLine(tx);
@@ -141,10 +146,12 @@ int cmdDump(const QStringList& arguments)
 int cmdShow(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const Command command{QStringLiteral("show"), QStringLiteral("show [opciones] MENSAJE.mnm"),
+    const Command command{QStringLiteral("show"),
+                          QStringLiteral("show [opciones] MENSAJE.mnm"),
                           QStringLiteral("Lista las paginas de un archivo de mensajes: numero, efecto, pausa, "
                                          "alineacion y texto."),
-                          {}, {QStringLiteral("MENSAJE.mnm")}};
+                          {},
+                          {QStringLiteral("MENSAJE.mnm")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     if (const int status = loadMessage(parser.positionalArguments().at(0)); status >= 0)
@@ -180,12 +187,14 @@ int cmdImport(const QStringList& arguments)
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("El archivo de mensajes que se crea (obligatorio)"),
                                     QStringLiteral("MENSAJE.mnm"));
-    const Command command{QStringLiteral("import"), QStringLiteral("import [opciones] TEXTO.txt -o MENSAJE.mnm"),
+    const Command command{QStringLiteral("import"),
+                          QStringLiteral("import [opciones] TEXTO.txt -o MENSAJE.mnm"),
                           QStringLiteral("Crea un archivo de mensajes desde un archivo de texto: una pagina por "
                                          "cada linea no vacia, hasta 64,\ncompletada con blancos hasta 16 caracteres, "
                                          "efecto Rotacion, pausa 1, alineada a la izquierda.\n"
                                          "El texto puede estar en UTF-8 o en Windows-1252."),
-                          {output}, {QStringLiteral("TEXTO.txt")}};
+                          {output},
+                          {QStringLiteral("TEXTO.txt")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     const QString source = parser.positionalArguments().at(0);

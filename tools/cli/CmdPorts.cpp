@@ -10,11 +10,14 @@ namespace cli
 int cmdPorts(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const Command command{QStringLiteral("ports"), QStringLiteral("ports"),
+    const Command command{QStringLiteral("ports"),
+                          QStringLiteral("ports"),
                           QStringLiteral("Lista los puertos serie encontrados, con su descripcion.\n"
                                          "El valor de --port puede ser la ruta del dispositivo o el numero N del "
-                                         "puerto serie N (%1).").arg(SignPort::numberedPortForm()),
-                          {}, {}};
+                                         "puerto serie N (%1).")
+                              .arg(SignPort::numberedPortForm()),
+                          {},
+                          {}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
 
@@ -36,7 +39,8 @@ int cmdPorts(const QStringList& arguments)
             about << port.manufacturer();
         if (!port.serialNumber().isEmpty())
             about << QStringLiteral("serie ") + port.serialNumber();
-        const QString line = QStringLiteral("%1  %2").arg(platform::serialPortName(port), -width).arg(about.join(QStringLiteral(", ")));
+        const QString line =
+            QStringLiteral("%1  %2").arg(platform::serialPortName(port), -width).arg(about.join(QStringLiteral(", ")));
         text += line.trimmed() + QLatin1Char('\n');
     }
     return printOut(text) ? StatusOk : fail(StatusFile, QStringLiteral("no se pudo escribir la salida"));

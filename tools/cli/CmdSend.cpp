@@ -25,10 +25,12 @@ const QString portHelp = QStringLiteral(
 int cmdSend(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const Command command{QStringLiteral("send"), QStringLiteral("send [opciones] MENSAJE.mnm"),
+    const Command command{QStringLiteral("send"),
+                          QStringLiteral("send [opciones] MENSAJE.mnm"),
                           QStringLiteral("Envia un archivo de mensajes al cartel por el puerto serie, byte por byte.") +
                               portHelp,
-                          portOptions(), {QStringLiteral("MENSAJE.mnm")}};
+                          portOptions(),
+                          {QStringLiteral("MENSAJE.mnm")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     QStringList ports;
@@ -39,7 +41,8 @@ int cmdSend(const QStringList& arguments)
     if (const int status = loadMessage(path); status >= 0)
         return status;
     if (!Module1::messageHasText())
-        return fail(StatusFile, QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
+        return fail(StatusFile,
+                    QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
     return sendBuilt(QStringLiteral("Mensaje"), messageTransmission(modelPages()), ports);
 }
 
@@ -50,9 +53,11 @@ int cmdClock(const QStringList& arguments)
     QCommandLineOption at(QStringLiteral("ahora"), QStringLiteral("Fecha y hora a enviar (AAAA-MM-DDThh:mm:ss)"),
                           QStringLiteral("FECHA"));
     at.setFlags(QCommandLineOption::HiddenFromHelp);
-    const Command command{QStringLiteral("clock"), QStringLiteral("clock [opciones]"),
+    const Command command{QStringLiteral("clock"),
+                          QStringLiteral("clock [opciones]"),
                           QStringLiteral("Pone el reloj del cartel en la fecha y hora de la computadora.") + portHelp,
-                          portOptions() << at, {}};
+                          portOptions() << at,
+                          {}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     QDateTime when;
@@ -64,7 +69,7 @@ int cmdClock(const QStringList& arguments)
     QStringList ports;
     if (const int status = applyPortOptions(parser, &ports); status >= 0)
         return status;
-    return sendBuilt(QStringLiteral("Hora y fecha"), dateTransmission(when.isValid() ? when : platform::SystemClock().now()),
-                     ports);
+    return sendBuilt(QStringLiteral("Hora y fecha"),
+                     dateTransmission(when.isValid() ? when : platform::SystemClock().now()), ports);
 }
 } // namespace cli

@@ -2,12 +2,12 @@
 //   tivor-screenshot OUT.png MESSAGE.mnm [PAGE] [WIDTHxHEIGHT]
 // With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
+#include "core/model/Module1.h"
+#include "core/settings/SettingsStore.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/editor/PageEditor.h"
-#include "core/model/Module1.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
-#include "core/settings/SettingsStore.h"
 #include "platform/PseudoTerminal.h"
 
 #include <QAction>
@@ -19,7 +19,8 @@
 #include <cstdio>
 #include <utility>
 
-namespace {
+namespace
+{
 // The first start's "Error #03" box is answered unseen; any other box is shown.
 class FirstStartPrompter final : public Prompter
 {

@@ -40,21 +40,36 @@ QString speedCodesText()
 QString errorKindName(ErrorKind kind)
 {
     switch (kind) {
-    case ErrorKind::BadPreamble: return QStringLiteral("bad-preamble");
-    case ErrorKind::UnknownCommand: return QStringLiteral("unknown-command");
-    case ErrorKind::BadSpeed: return QStringLiteral("bad-speed");
-    case ErrorKind::UnknownRecord: return QStringLiteral("unknown-record");
-    case ErrorKind::ShortRecord: return QStringLiteral("short-record");
-    case ErrorKind::CutByTerminator: return QStringLiteral("cut-by-terminator");
-    case ErrorKind::BadPause: return QStringLiteral("bad-pause");
-    case ErrorKind::BadClockRecord: return QStringLiteral("bad-clock-record");
-    case ErrorKind::BadCharacter: return QStringLiteral("bad-character");
-    case ErrorKind::InvalidBcd: return QStringLiteral("invalid-bcd");
-    case ErrorKind::BadTerminator: return QStringLiteral("bad-terminator");
-    case ErrorKind::BytesAfterTerminator: return QStringLiteral("bytes-after-terminator");
-    case ErrorKind::Silence: return QStringLiteral("silence");
-    case ErrorKind::LineClosed: return QStringLiteral("line-closed");
-    case ErrorKind::TooLong: return QStringLiteral("too-long");
+    case ErrorKind::BadPreamble:
+        return QStringLiteral("bad-preamble");
+    case ErrorKind::UnknownCommand:
+        return QStringLiteral("unknown-command");
+    case ErrorKind::BadSpeed:
+        return QStringLiteral("bad-speed");
+    case ErrorKind::UnknownRecord:
+        return QStringLiteral("unknown-record");
+    case ErrorKind::ShortRecord:
+        return QStringLiteral("short-record");
+    case ErrorKind::CutByTerminator:
+        return QStringLiteral("cut-by-terminator");
+    case ErrorKind::BadPause:
+        return QStringLiteral("bad-pause");
+    case ErrorKind::BadClockRecord:
+        return QStringLiteral("bad-clock-record");
+    case ErrorKind::BadCharacter:
+        return QStringLiteral("bad-character");
+    case ErrorKind::InvalidBcd:
+        return QStringLiteral("invalid-bcd");
+    case ErrorKind::BadTerminator:
+        return QStringLiteral("bad-terminator");
+    case ErrorKind::BytesAfterTerminator:
+        return QStringLiteral("bytes-after-terminator");
+    case ErrorKind::Silence:
+        return QStringLiteral("silence");
+    case ErrorKind::LineClosed:
+        return QStringLiteral("line-closed");
+    case ErrorKind::TooLong:
+        return QStringLiteral("too-long");
     }
     return QString();
 }
@@ -74,8 +89,9 @@ void Decoder::feedByte(std::uint8_t byte, qint64 timeMs)
     lastByteMs_ = timeMs;
     // Kept, such a stream would grow without end (and log an error for every byte the sign cannot show).
     if (inTransmission() && offset_ - txStartOffset_ >= MaxTransmissionBytes) {
-        fail(ErrorKind::TooLong, QStringLiteral("transmision de mas de %1 bytes: se descarta y se espera otro preambulo")
-                                     .arg(MaxTransmissionBytes));
+        fail(ErrorKind::TooLong,
+             QStringLiteral("transmision de mas de %1 bytes: se descarta y se espera otro preambulo")
+                 .arg(MaxTransmissionBytes));
         return;
     }
     step(byte);
@@ -123,7 +139,10 @@ bool Decoder::inside(State s) const
     }
 }
 
-bool Decoder::inTransmission() const { return inside(state_); }
+bool Decoder::inTransmission() const
+{
+    return inside(state_);
+}
 
 QList<Event> Decoder::takeEvents()
 {
@@ -189,9 +208,8 @@ void Decoder::stepPreamble(std::uint8_t byte)
         state_ = State::Idle;
         junkReported_ = true;
     } else if (preambleOrigin_ == State::Idle && !junkReported_) {
-        outsideError(ErrorKind::BadPreamble,
-                     QStringLiteral("preambulo incorrecto: '%1' seguido de %2 (se espera '%3')")
-                         .arg(seen, hexByte(byte), preambleSeen(int(Preamble.size()))));
+        outsideError(ErrorKind::BadPreamble, QStringLiteral("preambulo incorrecto: '%1' seguido de %2 (se espera '%3')")
+                                                 .arg(seen, hexByte(byte), preambleSeen(int(Preamble.size()))));
         junkReported_ = true;
     }
     step(byte);
@@ -316,9 +334,8 @@ void Decoder::step(std::uint8_t byte)
             clockBytes_.clear();
             state_ = State::ClockBytes;
         } else {
-            fail(ErrorKind::UnknownCommand,
-                 QStringLiteral("orden desconocida %1 tras el preambulo (se espera %2 o %3)")
-                     .arg(hexByte(byte), hexByte(MessageCommand), hexByte(ClockCommand)));
+            fail(ErrorKind::UnknownCommand, QStringLiteral("orden desconocida %1 tras el preambulo (se espera %2 o %3)")
+                                                .arg(hexByte(byte), hexByte(MessageCommand), hexByte(ClockCommand)));
             step(byte);
         }
         return;

@@ -35,8 +35,8 @@ QString errorKindName(ErrorKind kind);
 struct ProtocolError
 {
     ErrorKind kind;
-    QString text;       // Spanish, without accents
-    qint64 offset = 0;  // position of the offending byte in everything fed so far
+    QString text;      // Spanish, without accents
+    qint64 offset = 0; // position of the offending byte in everything fed so far
     qint64 timeMs = 0;
 };
 
@@ -110,10 +110,10 @@ public:
 
 private:
     enum class State {
-        Idle,        // between transmissions
-        AfterEnd,    // right after a terminator
-        Skipping,    // after an error: waiting for a terminator or the next preamble
-        Preamble,    // matching "W-NT9"
+        Idle,     // between transmissions
+        AfterEnd, // right after a terminator
+        Skipping, // after an error: waiting for a terminator or the next preamble
+        Preamble, // matching "W-NT9"
         Command,
         Speed,
         RecordCode,

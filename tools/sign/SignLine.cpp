@@ -12,7 +12,10 @@
 #include <QTcpSocket>
 #include <utility>
 
-SignLine::SignLine(QObject* parent) : QObject(parent) { clock_.start(); }
+SignLine::SignLine(QObject* parent) : QObject(parent)
+{
+    clock_.start();
+}
 
 SignLine::~SignLine()
 {

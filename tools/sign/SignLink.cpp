@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-SignLink::~SignLink() { remove(); }
+SignLink::~SignLink()
+{
+    remove();
+}
 
 QString SignLink::defaultPath()
 {

@@ -13,9 +13,12 @@ namespace
 QString kindWord(const Transmission& t)
 {
     switch (t.kind) {
-    case Transmission::Kind::Message: return QStringLiteral("mensaje");
-    case Transmission::Kind::Clock: return QStringLiteral("hora");
-    default: return QStringLiteral("desconocida");
+    case Transmission::Kind::Message:
+        return QStringLiteral("mensaje");
+    case Transmission::Kind::Clock:
+        return QStringLiteral("hora");
+    default:
+        return QStringLiteral("desconocida");
     }
 }
 
@@ -26,7 +29,10 @@ QJsonObject errorJson(const ProtocolError& e)
                        {QStringLiteral("posicion"), double(e.offset)}};
 }
 
-QString two(int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+QString two(int v)
+{
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
 } // namespace
 
 QString formatText(const Event& event)
@@ -46,9 +52,8 @@ QString formatText(const Event& event)
                      .arg(t.speed ? signproto::speedName(t.speed) : QStringLiteral("-"), state);
         for (int i = 0; i < t.pages.size(); ++i) {
             const Page& p = t.pages[i];
-            QString line = QStringLiteral("  Pagina %1  %2")
-                               .arg(i + 1, 2)
-                               .arg(signproto::effectName(p.effect).leftJustified(9));
+            QString line =
+                QStringLiteral("  Pagina %1  %2").arg(i + 1, 2).arg(signproto::effectName(p.effect).leftJustified(9));
             line += p.pause ? QStringLiteral("  pausa %1").arg(p.pause) : QString(9, QLatin1Char(' '));
             if (!p.bytes.isEmpty())
                 line += QStringLiteral("  |%1|").arg(p.text);
@@ -95,8 +100,10 @@ QJsonObject toJson(const Event& event)
         }
         o.insert(QStringLiteral("paginas"), pages);
     } else if (t.kind == Transmission::Kind::Clock && t.clockValid) {
-        o.insert(QStringLiteral("hora"), QStringLiteral("%1:%2:%3").arg(two(t.clock.hour), two(t.clock.minute), two(t.clock.second)));
-        o.insert(QStringLiteral("fecha"), QStringLiteral("%1/%2/%3").arg(two(t.clock.day), two(t.clock.month), two(t.clock.year)));
+        o.insert(QStringLiteral("hora"),
+                 QStringLiteral("%1:%2:%3").arg(two(t.clock.hour), two(t.clock.minute), two(t.clock.second)));
+        o.insert(QStringLiteral("fecha"),
+                 QStringLiteral("%1/%2/%3").arg(two(t.clock.day), two(t.clock.month), two(t.clock.year)));
     } else if (t.kind == Transmission::Kind::Unknown) {
         o.insert(QStringLiteral("orden"), hexByte(t.command));
     }

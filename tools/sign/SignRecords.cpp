@@ -32,8 +32,10 @@ bool repeatsOneByte(const QByteArray& record)
 
 QString hexByte(std::uint8_t b)
 {
-    return QStringLiteral("0x%1").arg(b, 2, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("0X"),
-                                                                                     QLatin1String("0x"));
+    return QStringLiteral("0x%1")
+        .arg(b, 2, 16, QLatin1Char('0'))
+        .toUpper()
+        .replace(QLatin1String("0X"), QLatin1String("0x"));
 }
 
 QString clockText(const Clock& c)
@@ -187,10 +189,9 @@ void Decoder::stepRecord(std::uint8_t byte)
             QStringList seen;
             for (int i = 0; i < recordMatched_; ++i)
                 seen << hexByte(std::uint8_t(record.at(i)));
-            fail(ErrorKind::BadClockRecord,
-                 QStringLiteral("registro %1 %2 seguido de %3 (se espera %4)")
-                     .arg(effectName(page_.effect), seen.join(QLatin1Char(' ')), hexByte(byte),
-                          hexByte(std::uint8_t(record.at(recordMatched_)))));
+            fail(ErrorKind::BadClockRecord, QStringLiteral("registro %1 %2 seguido de %3 (se espera %4)")
+                                                .arg(effectName(page_.effect), seen.join(QLatin1Char(' ')),
+                                                     hexByte(byte), hexByte(std::uint8_t(record.at(recordMatched_)))));
         }
         step(byte);
         return;
@@ -209,9 +210,10 @@ void Decoder::stepClockBytes(std::uint8_t byte)
     const int v = bcdValue(byte);
     // A wrong clock byte is reported but still counted: the terminator comes after exactly six.
     if (v < 0 || v < limits[i][0] || v > limits[i][1]) {
-        fail(ErrorKind::InvalidBcd, QStringLiteral("%1 %2 en la orden de hora: %3")
-                                        .arg(QLatin1String(names[i]), hexByte(byte),
-                                             v < 0 ? QStringLiteral("no es BCD") : QStringLiteral("fuera de rango")),
+        fail(ErrorKind::InvalidBcd,
+             QStringLiteral("%1 %2 en la orden de hora: %3")
+                 .arg(QLatin1String(names[i]), hexByte(byte),
+                      v < 0 ? QStringLiteral("no es BCD") : QStringLiteral("fuera de rango")),
              false);
     }
     clockBytes_.append(char(byte));
@@ -228,10 +230,11 @@ void Decoder::stepClockBytes(std::uint8_t byte)
     c.month = bcdValue(clockBytes_[4]);
     c.year = bcdValue(clockBytes_[5]);
     if (!QDate(2000 + c.year, c.month, c.day).isValid()) {
-        fail(ErrorKind::InvalidBcd, QStringLiteral("fecha inexistente %1/%2/%3 en la orden de hora")
-                                        .arg(c.day, 2, 10, QLatin1Char('0'))
-                                        .arg(c.month, 2, 10, QLatin1Char('0'))
-                                        .arg(c.year, 2, 10, QLatin1Char('0')),
+        fail(ErrorKind::InvalidBcd,
+             QStringLiteral("fecha inexistente %1/%2/%3 en la orden de hora")
+                 .arg(c.day, 2, 10, QLatin1Char('0'))
+                 .arg(c.month, 2, 10, QLatin1Char('0'))
+                 .arg(c.year, 2, 10, QLatin1Char('0')),
              false);
         return;
     }

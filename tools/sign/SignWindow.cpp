@@ -56,7 +56,10 @@ SignWindow::SignWindow(QWidget* parent) : QMainWindow(parent)
     resize(900, 480);
 }
 
-void SignWindow::setPortText(const QString& text) { lblPuerto_->setText(text); }
+void SignWindow::setPortText(const QString& text)
+{
+    lblPuerto_->setText(text);
+}
 
 void SignWindow::logLine(const QString& text)
 {

@@ -9,9 +9,9 @@
 #include "platform/PseudoTerminal.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
 
@@ -47,7 +47,8 @@ int main(int argc, char* argv[])
 {
     const bool noWindow = wantsNoWindow(argc, argv);
     if (!noWindow && !platform::hasDisplay()) {
-        printError(QStringLiteral("no hay pantalla (DISPLAY no definido). Use --headless o --json para trabajar sin ventana."));
+        printError(QStringLiteral(
+            "no hay pantalla (DISPLAY no definido). Use --headless o --json para trabajar sin ventana."));
         return 2;
     }
     std::unique_ptr<QCoreApplication> app(noWindow ? new QCoreApplication(argc, argv) : new QApplication(argc, argv));
@@ -60,26 +61,29 @@ int main(int argc, char* argv[])
         (havePseudoTerminals ? QStringLiteral("Sin opciones crea un pseudo-terminal y un enlace fijo a el; escriba la "
                                               "ruta del enlace\nen el campo Puerto de las opciones de Tivor.")
                              : QStringLiteral("Sin opciones escucha en %1; escriba esa direccion\nen el campo Puerto "
-                                              "de las opciones de Tivor.").arg(QLatin1String(DefaultListen))));
+                                              "de las opciones de Tivor.")
+                                   .arg(QLatin1String(DefaultListen))));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption linkOption(QStringLiteral("link"),
-                                        QStringLiteral("Ruta del enlace al pseudo-terminal (por omision %1).")
-                                            .arg(SignLink::defaultPath()),
-                                        QStringLiteral("ruta"));
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Escucha en un puerto serie real en lugar de crear un pseudo-terminal."),
-                                        QStringLiteral("dispositivo"));
-    const QCommandLineOption listenOption(QStringLiteral("listen"),
-                                          QStringLiteral("Cartel en la red: escucha bytes sin traducir en tcp://EQUIPO:PUERTO "
-                                                         "(puerto 0: uno libre). Un emisor a la vez."),
-                                          QStringLiteral("direccion"));
-    const QCommandLineOption baudOption(QStringLiteral("baud"), QStringLiteral("Velocidad del puerto serie (por omision 9600)."),
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"),
+        QStringLiteral("Ruta del enlace al pseudo-terminal (por omision %1).").arg(SignLink::defaultPath()),
+        QStringLiteral("ruta"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Escucha en un puerto serie real en lugar de crear un pseudo-terminal."),
+        QStringLiteral("dispositivo"));
+    const QCommandLineOption listenOption(
+        QStringLiteral("listen"),
+        QStringLiteral("Cartel en la red: escucha bytes sin traducir en tcp://EQUIPO:PUERTO "
+                       "(puerto 0: uno libre). Un emisor a la vez."),
+        QStringLiteral("direccion"));
+    const QCommandLineOption baudOption(QStringLiteral("baud"),
+                                        QStringLiteral("Velocidad del puerto serie (por omision 9600)."),
                                         QStringLiteral("n"), QStringLiteral("9600"));
-    const QCommandLineOption headlessOption(QStringLiteral("headless"),
-                                            QStringLiteral("Sin ventana: escribe cada transmision recibida como texto."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"),
-                                        QStringLiteral("Sin ventana: escribe un objeto JSON por linea por cada transmision."));
+    const QCommandLineOption headlessOption(
+        QStringLiteral("headless"), QStringLiteral("Sin ventana: escribe cada transmision recibida como texto."));
+    const QCommandLineOption jsonOption(
+        QStringLiteral("json"), QStringLiteral("Sin ventana: escribe un objeto JSON por linea por cada transmision."));
     parser.addOptions({linkOption, portOption, listenOption, baudOption, headlessOption, jsonOption});
     // The parser would answer these itself, but on Windows a program without a console window (started from
     // a service, a script or Wine) gets its answer in a message box that nobody sees: they go to the standard
@@ -90,8 +94,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (parser.isSet(versionOption)) {
-        std::fputs(qPrintable(QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'),
-                   stdout);
+        std::fputs(
+            qPrintable(QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion() + u'\n'),
+            stdout);
         return 0;
     }
     if (parser.isSet(helpOption)) {
@@ -121,8 +126,8 @@ int main(int argc, char* argv[])
     SignLink link;
     QString error;
     // Without pseudo-terminals the sign with no options is a network sign at a fixed address, typed once.
-    const bool listen = parser.isSet(listenOption) ||
-                        (!havePseudoTerminals && !parser.isSet(portOption) && !parser.isSet(linkOption));
+    const bool listen =
+        parser.isSet(listenOption) || (!havePseudoTerminals && !parser.isSet(portOption) && !parser.isSet(linkOption));
     const QString listenAddress =
         parser.isSet(listenOption) ? parser.value(listenOption) : QString::fromLatin1(DefaultListen);
     if (parser.isSet(portOption) || listen) {
@@ -144,10 +149,11 @@ int main(int argc, char* argv[])
     }
 
     std::unique_ptr<SignWindow> window;
-    const QString where = listen ? QStringLiteral("Puerto para Tivor: %1").arg(line.devicePath())
-                          : link.path().isEmpty()
-                              ? QStringLiteral("Puerto: %1 a %2 baudios").arg(line.devicePath()).arg(baud)
-                              : QStringLiteral("Puerto para Tivor: %1  (enlace a %2)").arg(link.path(), line.devicePath());
+    const QString where =
+        listen ? QStringLiteral("Puerto para Tivor: %1").arg(line.devicePath())
+        : link.path().isEmpty()
+            ? QStringLiteral("Puerto: %1 a %2 baudios").arg(line.devicePath()).arg(baud)
+            : QStringLiteral("Puerto para Tivor: %1  (enlace a %2)").arg(link.path(), line.devicePath());
     if (json) {
         QJsonObject start{{QStringLiteral("tipo"), QStringLiteral("inicio")},
                           {QStringLiteral("dispositivo"), line.devicePath()}};
@@ -157,7 +163,8 @@ int main(int argc, char* argv[])
     } else if (noWindow) {
         printLine(QStringLiteral("Cartel virtual escuchando en %1").arg(line.devicePath()));
         if (!link.path().isEmpty())
-            printLine(QStringLiteral("Enlace: %1  (escriba esta ruta en el campo Puerto de las opciones de Tivor)").arg(link.path()));
+            printLine(QStringLiteral("Enlace: %1  (escriba esta ruta en el campo Puerto de las opciones de Tivor)")
+                          .arg(link.path()));
     } else {
         window = std::make_unique<SignWindow>();
         window->setPortText(where);

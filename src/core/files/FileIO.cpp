@@ -93,8 +93,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileFailu
     if (path.isEmpty() || info.isDir())
         return fail(failure, FileFailure::Folder, QStringLiteral("%1 no es un archivo").arg(path));
     if (info.exists() && !info.isFile())
-        return fail(failure, FileFailure::NotRegular, QStringLiteral("%1 es %2, no un archivo comun: no se reemplaza")
-                                                          .arg(path, platform::specialFileKind(path)));
+        return fail(failure, FileFailure::NotRegular,
+                    QStringLiteral("%1 es %2, no un archivo comun: no se reemplaza")
+                        .arg(path, platform::specialFileKind(path)));
     // Renaming over a read-only file would succeed in a writable folder; the user protected it, so refuse,
     // also when running as root, who may write anything but still sees the file marked read-only.
     // (The "User" bits are what access() says for us, so only the file's own mode bits count here.)

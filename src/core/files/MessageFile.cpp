@@ -1,9 +1,9 @@
 // Writer and reader of .mnm message files.
 #include "core/files/MessageFile.h"
 
-#include "core/protocol/SignProtocol.h"
 #include "core/model/Cp1252.h"
 #include "core/model/Module1.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <cstring>
 

@@ -64,8 +64,8 @@ enum class MessageLoad {
 };
 
 // Reads a message file into the model, by the one set of rules the window and tivor-cli share: unless the file is
-// too large the model is cleared, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes outside the
-// lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
+// too large the model is cleared, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes
+// outside the lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
 MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr);
 
 // What the status line and tivor-cli say of the characters a message file could not keep (`lost`, from

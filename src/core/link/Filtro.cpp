@@ -4,10 +4,9 @@
 #include "core/model/Cp1252.h"
 #include "core/protocol/SignProtocol.h"
 
+using Cp1252::plainLetterOf;
 using signproto::LineWidth;
 using signproto::signByteFor;
-using Cp1252::plainLetterOf;
-
 
 QChar signCharOf(QChar c)
 {

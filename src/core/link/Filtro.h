@@ -21,7 +21,7 @@ QChar signCharOf(QChar c);
 // A character of page text that the sign cannot show as it is and gets instead "#" or a plain letter.
 struct FilterMark
 {
-    int index = 0;           // position in the text
+    int index = 0; // position in the text
     QChar original;
     QChar shown;             // '#' or the unaccented letter sent instead
     bool unmappable = false; // true when shown is '#'

@@ -18,30 +18,54 @@ namespace Cp1252
 QChar plainLetterOf(QChar c)
 {
     switch (c.unicode()) {
-    case 0x00A0: return u' '; // no-break space looks like a blank
-    case 0x00C6: return u'A'; // Æ
-    case 0x00E6: return u'a'; // æ
-    case 0x00D8: return u'O'; // Ø
-    case 0x00F8: return u'o'; // ø
-    case 0x00DF: return u's'; // ß
-    case 0x0152: return u'O'; // Œ
-    case 0x0153: return u'o'; // œ
-    case 0x00D0: return u'D'; // Ð
-    case 0x00F0: return u'd'; // ð
-    case 0x0110: return u'D'; // Đ
-    case 0x0111: return u'd'; // đ
-    case 0x0141: return u'L'; // Ł
-    case 0x0142: return u'l'; // ł
-    case 0x0131: return u'i'; // ı
-    case 0x0126: return u'H'; // Ħ
-    case 0x0127: return u'h'; // ħ
-    case 0x0138: return u'k'; // ĸ
-    case 0x0149: return u'n'; // ŉ
-    case 0x014A: return u'N'; // Ŋ
-    case 0x014B: return u'n'; // ŋ
-    case 0x0166: return u'T'; // Ŧ
-    case 0x0167: return u't'; // ŧ
-    default: break;
+    case 0x00A0:
+        return u' '; // no-break space looks like a blank
+    case 0x00C6:
+        return u'A'; // Æ
+    case 0x00E6:
+        return u'a'; // æ
+    case 0x00D8:
+        return u'O'; // Ø
+    case 0x00F8:
+        return u'o'; // ø
+    case 0x00DF:
+        return u's'; // ß
+    case 0x0152:
+        return u'O'; // Œ
+    case 0x0153:
+        return u'o'; // œ
+    case 0x00D0:
+        return u'D'; // Ð
+    case 0x00F0:
+        return u'd'; // ð
+    case 0x0110:
+        return u'D'; // Đ
+    case 0x0111:
+        return u'd'; // đ
+    case 0x0141:
+        return u'L'; // Ł
+    case 0x0142:
+        return u'l'; // ł
+    case 0x0131:
+        return u'i'; // ı
+    case 0x0126:
+        return u'H'; // Ħ
+    case 0x0127:
+        return u'h'; // ħ
+    case 0x0138:
+        return u'k'; // ĸ
+    case 0x0149:
+        return u'n'; // ŉ
+    case 0x014A:
+        return u'N'; // Ŋ
+    case 0x014B:
+        return u'n'; // ŋ
+    case 0x0166:
+        return u'T'; // Ŧ
+    case 0x0167:
+        return u't'; // ŧ
+    default:
+        break;
     }
     if (!c.isLetter())
         return u'#';

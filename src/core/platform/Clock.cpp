@@ -1,7 +1,8 @@
 // The system clock.
 #include "core/platform/Clock.h"
 
-namespace platform {
+namespace platform
+{
 QDateTime SystemClock::now() const
 {
     return QDateTime::currentDateTime();

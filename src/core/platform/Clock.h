@@ -3,7 +3,8 @@
 
 #include <QDateTime>
 
-namespace platform {
+namespace platform
+{
 class Clock
 {
 public:

@@ -45,7 +45,8 @@ ReadOpening openForReading(const QString& path, QFile& file)
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return {ReadOpening::Refused,
-                file.error() == QFileDevice::PermissionsError ? QStringLiteral("sin permiso") : file.errorString(), {}};
+                file.error() == QFileDevice::PermissionsError ? QStringLiteral("sin permiso") : file.errorString(),
+                {}};
     return {ReadOpening::Opened, {}, {}};
 }
 
@@ -96,7 +97,9 @@ ReadOpening openForReading(const QString& path, QFile& file)
         ::close(fd);
         return {ReadOpening::Refused, file.errorString(), {}};
     }
-    struct stat node{};
+    struct stat node
+    {
+    };
     if (::fstat(fd, &node) != 0)
         return {ReadOpening::Refused, openReason(errno), {}};
     if (S_ISDIR(node.st_mode))
@@ -120,7 +123,9 @@ ReadOpening openForReading(const QString& path, QFile& file)
 
 QString specialFileKind(const QString& path)
 {
-    struct stat node{};
+    struct stat node
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &node) != 0)
         return QStringLiteral("un archivo especial");
     if (S_ISFIFO(node.st_mode))
@@ -134,10 +139,14 @@ QString specialFileKind(const QString& path)
 
 bool isSameFile(const QString& first, const QString& second)
 {
-    struct stat a{};
-    struct stat b{};
-    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0 &&
-           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    struct stat a
+    {
+    };
+    struct stat b
+    {
+    };
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 #endif
 } // namespace platform

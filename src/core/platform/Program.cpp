@@ -11,9 +11,18 @@ QString appFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-int versionMajor() { return TIVOR_VERSION_MAJOR; }
-int versionRevision() { return TIVOR_VERSION_PATCH; }
-QString versionString() { return QStringLiteral(TIVOR_VERSION_STRING); }
+int versionMajor()
+{
+    return TIVOR_VERSION_MAJOR;
+}
+int versionRevision()
+{
+    return TIVOR_VERSION_PATCH;
+}
+QString versionString()
+{
+    return QStringLiteral(TIVOR_VERSION_STRING);
+}
 
 bool SystemProgramStarter::start(const QString& program, const QStringList& arguments)
 {

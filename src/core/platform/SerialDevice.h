@@ -14,10 +14,10 @@ class DeviceLock
 {
 public:
     enum Result {
-        Held,      // this process holds the device
-        Busy,      // another process holds it
-        NotHeld,   // no hold is possible here (no such device, a file system without locks):
-                   // opening the port itself then tells what is wrong
+        Held,    // this process holds the device
+        Busy,    // another process holds it
+        NotHeld, // no hold is possible here (no such device, a file system without locks):
+                 // opening the port itself then tells what is wrong
     };
 
     DeviceLock() = default;

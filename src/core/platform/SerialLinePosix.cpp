@@ -15,20 +15,28 @@ namespace
 QSerialPort::Parity parityOf(char parity)
 {
     switch (parity) {
-    case 'E': return QSerialPort::EvenParity;
-    case 'O': return QSerialPort::OddParity;
-    case 'M': return QSerialPort::MarkParity;
-    case 'S': return QSerialPort::SpaceParity;
-    default: return QSerialPort::NoParity;
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
     }
 }
 
 QSerialPort::FlowControl flowOf(int flow)
 {
     switch (flow) {
-    case 0: return QSerialPort::NoFlowControl;
-    case 1: return QSerialPort::SoftwareControl;
-    default: return QSerialPort::HardwareControl;
+    case 0:
+        return QSerialPort::NoFlowControl;
+    case 1:
+        return QSerialPort::SoftwareControl;
+    default:
+        return QSerialPort::HardwareControl;
     }
 }
 

@@ -19,11 +19,16 @@ QString systemText(DWORD code)
 BYTE parityOf(char parity)
 {
     switch (parity) {
-    case 'E': return EVENPARITY;
-    case 'O': return ODDPARITY;
-    case 'M': return MARKPARITY;
-    case 'S': return SPACEPARITY;
-    default: return NOPARITY;
+    case 'E':
+        return EVENPARITY;
+    case 'O':
+        return ODDPARITY;
+    case 'M':
+        return MARKPARITY;
+    case 'S':
+        return SPACEPARITY;
+    default:
+        return NOPARITY;
     }
 }
 
@@ -154,7 +159,8 @@ SerialLine::ModemResult SerialLine::setModemLine(bool rts, bool on)
     const DWORD code = ::GetLastError();
     d->fail(code);
     // A line without modem lines (Wine on a pseudo-terminal answers so, as Linux does).
-    return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ? ModemResult::Unsupported : ModemResult::Failed;
+    return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ? ModemResult::Unsupported
+                                                                         : ModemResult::Failed;
 }
 
 DeviceWrite SerialLine::write(const char* data, qsizetype size, int stallMs)

@@ -42,8 +42,7 @@ bool NetPort::connectSocket()
     if (!waitFor([this] { return isOpen(); }))
         return failedWait(m_socket->state() == QAbstractSocket::UnconnectedState
                               ? socketReason()
-                              : QStringLiteral("sin respuesta en %1 s (tiempo agotado)")
-                                    .arg(ConnectLimitMs / 1000.0));
+                              : QStringLiteral("sin respuesta en %1 s (tiempo agotado)").arg(ConnectLimitMs / 1000.0));
     // Each byte leaves as soon as it is written, or the sign's pacing would be lost.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_error.clear();

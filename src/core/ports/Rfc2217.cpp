@@ -14,8 +14,14 @@ QByteArray command(quint8 cmd, const QByteArray& value)
            QByteArray("\xFF\xF0", 2);
 }
 
-bool weWill(quint8 option) { return option == Rfc2217::ComPortOption || option == Rfc2217::Binary; }
-bool weAccept(quint8 option) { return option == Rfc2217::Binary || option == Rfc2217::SuppressGoAhead; }
+bool weWill(quint8 option)
+{
+    return option == Rfc2217::ComPortOption || option == Rfc2217::Binary;
+}
+bool weAccept(quint8 option)
+{
+    return option == Rfc2217::Binary || option == Rfc2217::SuppressGoAhead;
+}
 } // namespace
 
 Rfc2217::Rfc2217()

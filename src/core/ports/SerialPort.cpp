@@ -43,7 +43,8 @@ bool SerialPort::open()
     }
     m_lock.release();
     const bool denied = fault == platform::SerialLine::OpenFault::Denied;
-    m_error = denied && platform::deniedMeansInUse ? inUseReason() : m_device + QStringLiteral(": ") + m_line.errorText();
+    m_error =
+        denied && platform::deniedMeansInUse ? inUseReason() : m_device + QStringLiteral(": ") + m_line.errorText();
     // A device the user may not open (not a hold by another program) means a missing group.
     if (denied && platform::deviceAccessDenied(m_device))
         m_error += QStringLiteral("\nEn Linux el usuario debe pertenecer al grupo \"dialout\" para usar el "
@@ -67,9 +68,12 @@ bool SerialPort::setModemLine(ModemLine which, bool on)
 bool SerialPort::ended(platform::DeviceWrite result)
 {
     switch (result) {
-    case platform::DeviceWrite::Written: return true;
-    case platform::DeviceWrite::Stalled: return closeWith(stalledText());
-    case platform::DeviceWrite::Failed: return closeWith(m_line.errorText());
+    case platform::DeviceWrite::Written:
+        return true;
+    case platform::DeviceWrite::Stalled:
+        return closeWith(stalledText());
+    case platform::DeviceWrite::Failed:
+        return closeWith(m_line.errorText());
     }
     return false;
 }

@@ -22,9 +22,10 @@ QString escapedText(const QString& text)
 {
     QString shown;
     for (QChar c : text)
-        shown += c.unicode() < 0x20 || c.unicode() == 0x7F
-                     ? QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'))
-                     : QString(c);
+        shown +=
+            c.unicode() < 0x20 || c.unicode() == 0x7F
+                ? QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'))
+                : QString(c);
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 } // namespace
@@ -82,5 +83,6 @@ QString SignPort::deviceNameFor(const QString& port)
 
 QString SignPort::numberedPortForm()
 {
-    return QLatin1String(NumberedPrefix) + (NumberOffset ? QStringLiteral("<N-%1>").arg(NumberOffset) : QStringLiteral("<N>"));
+    return QLatin1String(NumberedPrefix) +
+           (NumberOffset ? QStringLiteral("<N-%1>").arg(NumberOffset) : QStringLiteral("<N>"));
 }

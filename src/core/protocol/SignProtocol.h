@@ -64,19 +64,29 @@ enum class Kind : std::uint8_t {
 
 // What the sign draws when the page comes up (the preview animates it).
 enum class Entrance : std::uint8_t {
-    Scroll, Still, Rain, Interlace, RiseUp, DropDown, CurtainUp, CurtainDown, Shot, Peephole, Explosion,
+    Scroll,
+    Still,
+    Rain,
+    Interlace,
+    RiseUp,
+    DropDown,
+    CurtainUp,
+    CurtainDown,
+    Shot,
+    Peephole,
+    Explosion,
     Time, // the sign's clock: hour
     Date, // the sign's clock: date
 };
 
 struct Effect
 {
-    std::string_view listText;    // as the editor's effect list shows it, blanks and "[16]" included
-    std::uint8_t code;            // the record's first byte
-    std::uint8_t width;           // 0: the whole text goes to the filter; LineWidth: exactly that many
+    std::string_view listText; // as the editor's effect list shows it, blanks and "[16]" included
+    std::uint8_t code;         // the record's first byte
+    std::uint8_t width;        // 0: the whole text goes to the filter; LineWidth: exactly that many
     Kind kind;
     Entrance entrance;
-    std::string_view record = {}; // Clock: all the record's bytes, code first
+    std::string_view record = {};      // Clock: all the record's bytes, code first
     std::string_view placeholder = {}; // Clock: the text the editor puts in the page field
 };
 

@@ -10,8 +10,8 @@ namespace Module1
 inline QString ComPort; // port number ("2") or a device path ("/dev/ttyUSB0")
 inline QString ComBaud; // baud rate as text
 inline bool ComRTS = false;
-inline QString DY1;     // delay after each of the first five bytes, ms, as text ("200")
-inline QString DY2;     // delay after every later byte, ms, as text ("05")
+inline QString DY1; // delay after each of the first five bytes, ms, as text ("200")
+inline QString DY2; // delay after every later byte, ms, as text ("05")
 
 // Set by the options dialog's "Aceptar" only.
 inline bool OptionsAccepted = false;

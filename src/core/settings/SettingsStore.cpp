@@ -9,8 +9,10 @@
 #include <memory>
 #include <utility>
 
-namespace platform {
-namespace {
+namespace platform
+{
+namespace
+{
 std::unique_ptr<QSettings> open(const QString& appName, const QString& file)
 {
     if (!file.isEmpty())

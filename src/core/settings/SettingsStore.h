@@ -3,7 +3,8 @@
 
 #include <QString>
 
-namespace platform {
+namespace platform
+{
 // A value that says where the settings are; whoever reads or writes settings is handed one.
 class SettingsStore
 {

@@ -3,7 +3,8 @@
 
 #include "core/platform/EndingSignals.h"
 
-namespace platform {
+namespace platform
+{
 class ProgramStarter;
 }
 

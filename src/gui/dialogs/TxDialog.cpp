@@ -4,9 +4,9 @@
 #include "core/link/PacedSend.h"
 #include "core/link/SerialLink.h"
 #include "core/link/Transmission.h"
-#include "core/ports/MSComm.h"
 #include "core/platform/EndingSignals.h"
 #include "core/platform/Wait.h"
+#include "core/ports/MSComm.h"
 
 #include <QLabel>
 #include <QPixmap>

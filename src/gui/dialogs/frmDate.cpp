@@ -6,8 +6,8 @@
 #include "core/link/Transmission.h"
 #include "core/platform/Clock.h"
 #include "core/ports/MSComm.h"
-#include "ui_frmDate.h"
 #include "gui/platform/OnScreen.h"
+#include "ui_frmDate.h"
 
 frmDate::frmDate(MSComm& port, const platform::Clock& computerClock, QWidget* parent)
     : TxDialog(parent), MSComm1(port), computerClock(computerClock), ui(std::make_unique<Ui::frmDate>())

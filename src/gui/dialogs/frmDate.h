@@ -9,7 +9,8 @@
 
 class MSComm;
 
-namespace platform {
+namespace platform
+{
 class Clock;
 }
 

@@ -3,11 +3,11 @@
 
 #include "core/platform/SerialPortNames.h"
 #include "core/protocol/SignProtocol.h"
-#include "gui/platform/MsgBox.h"
-#include "core/settings/SettingsStore.h"
 #include "core/settings/RegSett.h"
-#include "ui_frmOpciones.h"
+#include "core/settings/SettingsStore.h"
+#include "gui/platform/MsgBox.h"
 #include "gui/platform/OnScreen.h"
+#include "ui_frmOpciones.h"
 
 #include <QComboBox>
 

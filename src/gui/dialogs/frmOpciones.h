@@ -6,7 +6,8 @@
 
 class Prompter;
 
-namespace platform {
+namespace platform
+{
 class SettingsStore;
 }
 

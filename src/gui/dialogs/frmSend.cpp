@@ -3,13 +3,13 @@
 
 #include "core/files/OutputFile.h"
 #include "core/link/PacedSend.h"
-#include "core/protocol/SignProtocol.h"
 #include "core/link/Transmission.h"
 #include "core/model/Module1.h"
 #include "core/ports/MSComm.h"
+#include "core/protocol/SignProtocol.h"
 #include "core/settings/RegSett.h"
-#include "ui_frmSend.h"
 #include "gui/platform/OnScreen.h"
+#include "ui_frmSend.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,11 +61,13 @@ void frmSend::showEstimate()
         const int length = int(messageTransmission(*pages).size());
         const qint64 ms = estimatedSendMs(length, lookUpDelay(DY1, signproto::DelayStartList, TxDelayStart).seconds,
                                           lookUpDelay(DY2, signproto::DelayCharList, TxDelayChar).seconds);
-        const QString time = ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
-                                        : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
-        shown = ui->chkFile->isChecked()
-                    ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(length)
-                    : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(length) + unlistedDelays();
+        const QString time =
+            ms < 60000 ? QString::number(ms / 1000.0, 'f', 1).replace(u'.', u',') + QStringLiteral(" s")
+                       : QStringLiteral("%1 min %2 s").arg(ms / 60000).arg(ms / 1000 % 60, 2, 10, QLatin1Char('0'));
+        shown =
+            ui->chkFile->isChecked()
+                ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(length)
+                : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(length) + unlistedDelays();
     }
     ui->lblEstimado->setText(shown);
     ui->lblEstimado->setVisible(!shown.isEmpty());
@@ -103,8 +105,8 @@ void frmSend::cmdOK_Click()
 
     reopenIfClosed(MSComm1);
     const TxOutcome outcome = sendPaced(MSComm1, bytes, [](const PacedSend& send) {
-        return QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(send.percent()) + QStringLiteral("% [") +
-               QString::number(send.length()) + QLatin1Char(']');
+        return QStringLiteral("Enviando ...") + QLatin1Char(' ') + QString::number(send.percent()) +
+               QStringLiteral("% [") + QString::number(send.length()) + QLatin1Char(']');
     });
     endTransmission(outcome, MSComm1);
 }

@@ -216,7 +216,8 @@ Report importTextPath(const Tools& t, const QString& path)
         return refused(QStringLiteral("NO hay mensaje!"));
     QStringList pages;
     if (FileFailure failure; !readImportFile(path, &pages, &failure))
-        return failed(failure.kind == FileFailure::TooLarge ? failure.reason : QStringLiteral("NO se pudo leer Archivo"));
+        return failed(failure.kind == FileFailure::TooLarge ? failure.reason
+                                                            : QStringLiteral("NO se pudo leer Archivo"));
     t.editor.Ini_Frame();
     putPagesIntoModel(pages);
     t.editor.RefMensaje();

@@ -41,10 +41,10 @@ struct Tools
 
 // What Grabar_Mensaje did, so a command that asked for the save knows whether the changes are safe.
 enum class SaveOutcome {
-    Written,  // the file was written, MsgModified cleared
-    NoText,   // every page was empty: nothing to write, nothing reported
-    NoName,   // "No se Grabo Mensaje...": no file name after the dialog
-    Failed,   // "NO se Grabo Archivo Mensajes": dialog cancelled or the write failed
+    Written, // the file was written, MsgModified cleared
+    NoText,  // every page was empty: nothing to write, nothing reported
+    NoName,  // "No se Grabo Mensaje...": no file name after the dialog
+    Failed,  // "NO se Grabo Archivo Mensajes": dialog cancelled or the write failed
 };
 SaveOutcome Grabar_Mensaje(const Tools& t, Report& report);
 
@@ -61,8 +61,8 @@ Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs);
 Report newMessage(const Tools& t);
 Report openChosenMessage(const Tools& t); // through the open dialog
 void closeMessage(const Tools& t);
-Report save(const Tools& t);   // Guardar: only a modified message
-Report saveAs(const Tools& t); // Guardar Como: only an open message
+Report save(const Tools& t);             // Guardar: only a modified message
+Report saveAs(const Tools& t);           // Guardar Como: only an open message
 Report importChosenText(const Tools& t); // through the open dialog
 
 // Open and Import for a file named without their dialog (the command line, a file dropped on the window):

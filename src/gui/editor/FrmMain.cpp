@@ -38,9 +38,10 @@ FrmMain::FrmMain(const Services& services, QWidget* parent)
     ui->pagePreview->matrix()->setComputerClock(services.clock);
     m_status = new StatusLine(ui->StatusBar1, services.prompter);
     m_editor = new PageEditor(*ui, services.prompter, this);
-    m_desktop = new WindowDesktop(*this, *ui, MSComm1,
-                                  {[this](const QString& path) { openMessageFile(path); },
-                                   [this](const QString& path) { showReport(FileCommands::importTextPath(fileTools(), path)); }});
+    m_desktop = new WindowDesktop(
+        *this, *ui, MSComm1,
+        {[this](const QString& path) { openMessageFile(path); },
+         [this](const QString& path) { showReport(FileCommands::importTextPath(fileTools(), path)); }});
 
     connect(ui->Nuevo, &QAction::triggered, this, &FrmMain::Nuevo_Click);
     connect(ui->Cargar, &QAction::triggered, this, &FrmMain::Cargar_Click);
@@ -162,9 +163,18 @@ void FrmMain::cerrar_Click()
         FileCommands::closeMessage(fileTools());
 }
 
-void FrmMain::Importar_Click() { showReport(FileCommands::importChosenText(fileTools())); }
-void FrmMain::save_Click() { showReport(FileCommands::save(fileTools())); }
-void FrmMain::Grabar_Click() { showReport(FileCommands::saveAs(fileTools())); }
+void FrmMain::Importar_Click()
+{
+    showReport(FileCommands::importChosenText(fileTools()));
+}
+void FrmMain::save_Click()
+{
+    showReport(FileCommands::save(fileTools()));
+}
+void FrmMain::Grabar_Click()
+{
+    showReport(FileCommands::saveAs(fileTools()));
+}
 
 void FrmMain::salir_Click()
 {
@@ -200,7 +210,8 @@ void FrmMain::openMessageFile(const QString& path)
 
 void FrmMain::Envio_Click()
 {
-    frmSend dialog(MSComm1, [this] { return shownMessage(); }, this);
+    frmSend dialog(
+        MSComm1, [this] { return shownMessage(); }, this);
     dialog.exec();
     followPort();
 }
@@ -232,17 +243,47 @@ void FrmMain::Help_Click()
 {
     m_help.openHelp(this);
 }
-void FrmMain::About_Click() { showAbout(this); }
+void FrmMain::About_Click()
+{
+    showAbout(this);
+}
 
-void FrmMain::cmdNew_Click() { Nuevo_Click(); }
-void FrmMain::cmdOpen_Click() { Cargar_Click(); }
-void FrmMain::cmdSave_Click() { save_Click(); }
-void FrmMain::cmdSaveAs_Click() { Grabar_Click(); }
-void FrmMain::cmdClose_Click() { cerrar_Click(); }
-void FrmMain::cmdImport_Click() { Importar_Click(); }
-void FrmMain::cmdOptions_Click() { Opciones_Click(); }
-void FrmMain::cmdTx_Click() { Envio_Click(); }
-void FrmMain::cmdAbout_Click() { About_Click(); }
+void FrmMain::cmdNew_Click()
+{
+    Nuevo_Click();
+}
+void FrmMain::cmdOpen_Click()
+{
+    Cargar_Click();
+}
+void FrmMain::cmdSave_Click()
+{
+    save_Click();
+}
+void FrmMain::cmdSaveAs_Click()
+{
+    Grabar_Click();
+}
+void FrmMain::cmdClose_Click()
+{
+    cerrar_Click();
+}
+void FrmMain::cmdImport_Click()
+{
+    Importar_Click();
+}
+void FrmMain::cmdOptions_Click()
+{
+    Opciones_Click();
+}
+void FrmMain::cmdTx_Click()
+{
+    Envio_Click();
+}
+void FrmMain::cmdAbout_Click()
+{
+    About_Click();
+}
 void FrmMain::cmdHelp_Click()
 {
     m_help.openHelp(this);

@@ -21,7 +21,7 @@ namespace FileCommands
 {
 struct Report;
 struct Tools;
-}
+} // namespace FileCommands
 
 namespace Ui
 {

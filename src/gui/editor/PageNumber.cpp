@@ -1,13 +1,16 @@
 // Reading the page number typed for "Ir a Pagina".
 #include "gui/editor/PageNumber.h"
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace
 {
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 } // namespace
 
 double roundedPageNumber(const QString& text)

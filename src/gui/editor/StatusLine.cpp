@@ -35,10 +35,17 @@ void StatusLine::TypeMsg(quint8 tipo, const QString& men)
 {
     QString prefix;
     switch (tipo) {
-    case 0: prefix = QStringLiteral("PGM: "); break;
-    case 1: prefix = QStringLiteral("COM: "); break;
-    case 3: prefix = QStringLiteral("ERR: "); break;
-    default: break;
+    case 0:
+        prefix = QStringLiteral("PGM: ");
+        break;
+    case 1:
+        prefix = QStringLiteral("COM: ");
+        break;
+    case 3:
+        prefix = QStringLiteral("ERR: ");
+        break;
+    default:
+        break;
     }
     setStatusPanel(3, prefix + men);
     // Lets the operator see the message; a timer tick due meanwhile runs here and may clear it.

@@ -46,7 +46,8 @@ WindowDesktop::WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm&
         QToolButton* button = ui.*key.button;
         auto* shortcut = new QShortcut(key.keys, &window);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
-        button->setToolTip(button->toolTip() + QStringLiteral(" (") + key.keys.toString(QKeySequence::NativeText) + u')');
+        button->setToolTip(button->toolTip() + QStringLiteral(" (") + key.keys.toString(QKeySequence::NativeText) +
+                           u')');
     }
     // The text fields would take Ctrl+Home and Ctrl+End for their cursor; here they move between pages.
     ui.txtMensaje->installEventFilter(this);
@@ -67,12 +68,12 @@ WindowDesktop::WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm&
 void WindowDesktop::refreshHint()
 {
     hint->setVisible(ui.fraMensaje->isHidden());
-    QString text = QStringLiteral(
-        "<p><b>No hay ningun mensaje abierto.</b></p>"
-        "<p>Para empezar: <b>Archivo &gt; Nuevo Mensaje</b> (Ctrl+N) crea un mensaje vacio; "
-        "<b>Archivo &gt; Abrir Mensaje</b> (Ctrl+O) abre un archivo .mnm, y tambien se puede arrastrar "
-        "el archivo a esta ventana. Para armar las paginas desde un archivo de texto, cree un mensaje "
-        "nuevo y use <b>Archivo &gt; Importar Archivo de Texto</b> (una pagina por linea).</p>");
+    QString text =
+        QStringLiteral("<p><b>No hay ningun mensaje abierto.</b></p>"
+                       "<p>Para empezar: <b>Archivo &gt; Nuevo Mensaje</b> (Ctrl+N) crea un mensaje vacio; "
+                       "<b>Archivo &gt; Abrir Mensaje</b> (Ctrl+O) abre un archivo .mnm, y tambien se puede arrastrar "
+                       "el archivo a esta ventana. Para armar las paginas desde un archivo de texto, cree un mensaje "
+                       "nuevo y use <b>Archivo &gt; Importar Archivo de Texto</b> (una pagina por linea).</p>");
     if (!port.PortOpen())
         text += QStringLiteral(
             "<p><b>No se pudo abrir el puerto serie.</b> Elija el puerto del cartel en "
@@ -98,16 +99,20 @@ bool WindowDesktop::eventFilter(QObject* watched, QEvent* event)
         drop->acceptProposedAction();
         // After the drop has ended: the unsaved-changes question must not hold the file manager's drag.
         // A message file opens as "Abrir Mensaje"; a text file goes into the open message as "Importar".
-        QMetaObject::invokeMethod(this, [this, path] {
-            if (QFileInfo(path).suffix().toLower() == QLatin1String("mnm"))
-                drops.openMessage(path);
-            else
-                drops.importText(path);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, path] {
+                if (QFileInfo(path).suffix().toLower() == QLatin1String("mnm"))
+                    drops.openMessage(path);
+                else
+                    drops.importText(path);
+            },
+            Qt::QueuedConnection);
         return true;
     }
     if (watched == ui.fraMensaje || watched == &window) {
-        if (type == QEvent::ShowToParent || type == QEvent::HideToParent || (watched == &window && type == QEvent::Show))
+        if (type == QEvent::ShowToParent || type == QEvent::HideToParent ||
+            (watched == &window && type == QEvent::Show))
             refreshHint();
     } else if (type == QEvent::ShortcutOverride) {
         const QKeyCombination pressed = static_cast<QKeyEvent*>(event)->keyCombination();

@@ -1,11 +1,11 @@
 // Opening the help and the about box.
 #include "gui/help/Help.h"
 
+#include "core/model/Module1.h"
+#include "core/platform/Program.h"
 #include "gui/help/frmAcerca.h"
 #include "gui/help/frmAyuda.h"
-#include "core/model/Module1.h"
 #include "gui/platform/MsgBox.h"
-#include "core/platform/Program.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -9,7 +9,8 @@ class frmAyuda;
 class Prompter;
 class QWidget;
 
-namespace platform {
+namespace platform
+{
 class ProgramStarter;
 }
 

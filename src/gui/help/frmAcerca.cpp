@@ -2,8 +2,8 @@
 #include "gui/help/frmAcerca.h"
 
 #include "core/model/Module1.h"
-#include "ui_frmAcerca.h"
 #include "gui/platform/OnScreen.h"
+#include "ui_frmAcerca.h"
 
 frmAcerca::frmAcerca(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmAcerca>())
 {

@@ -1,8 +1,8 @@
 // The help window.
 #include "gui/help/frmAyuda.h"
 
-#include "ui_frmAyuda.h"
 #include "gui/platform/OnScreen.h"
+#include "ui_frmAyuda.h"
 
 #include <QTextCursor>
 #include <QUrl>

@@ -36,10 +36,18 @@ MsgAnswer BoxPrompter::answer(const MsgBoxContent& content, QWidget* parent)
     if (!content.detail.isEmpty())
         box.setDetailedText(content.detail);
     switch (content.icon) {
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     OnlyButtonsAnswer onlyButtons;
     if (content.buttons == MsgButtons::YesNo) {

@@ -7,4 +7,4 @@ namespace platform
 {
 // Loads Qt's Spanish catalogue when the system has it; false when it does not (Qt stays in English).
 bool installSpanishQtTexts(QCoreApplication& app);
-}
+} // namespace platform

@@ -12,7 +12,10 @@ using signproto::Entrance;
 
 namespace
 {
-Entrance entranceOf(const Page& page) { return signproto::effectOf(page.effect).entrance; }
+Entrance entranceOf(const Page& page)
+{
+    return signproto::effectOf(page.effect).entrance;
+}
 
 // A fixed scramble for the rain's drops: the same page always rains the same way.
 int scatter(int x, int y, int range)
@@ -34,9 +37,15 @@ void drawChar(Bitmap& bmp, std::uint8_t byte, int x, std::uint8_t value)
                 bmp.set(x + col, row, value);
 }
 
-std::uint8_t valueOf(const Page& page, int index) { return page.marked.contains(index) ? Marked : Lit; }
+std::uint8_t valueOf(const Page& page, int index)
+{
+    return page.marked.contains(index) ? Marked : Lit;
+}
 
-bool isBlank(std::uint8_t b) { return b == ' '; }
+bool isBlank(std::uint8_t b)
+{
+    return b == ' ';
+}
 
 constexpr int RainSpread = 20;
 constexpr int ShotStep = 8; // columns a shot character travels per frame
@@ -65,7 +74,10 @@ QList<Shot> shots(const Page& page)
 }
 } // namespace
 
-int Bitmap::litCount() const { return int(std::count_if(dots.begin(), dots.end(), [](std::uint8_t d) { return d != Off; })); }
+int Bitmap::litCount() const
+{
+    return int(std::count_if(dots.begin(), dots.end(), [](std::uint8_t d) { return d != Off; }));
+}
 
 Bitmap lineBitmap(const Page& page, int x)
 {
@@ -84,22 +96,30 @@ Bitmap lineBitmap(const Page& page, int x)
 int animationFrames(const Page& page)
 {
     switch (entranceOf(page)) {
-    case Entrance::Scroll: return Columns + int(page.bytes.size()) * CellWidth + 1;
-    case Entrance::Rain: return RainSpread + Rows + 1;
-    case Entrance::Interlace: return Columns / 4 + 1;
+    case Entrance::Scroll:
+        return Columns + int(page.bytes.size()) * CellWidth + 1;
+    case Entrance::Rain:
+        return RainSpread + Rows + 1;
+    case Entrance::Interlace:
+        return Columns / 4 + 1;
     case Entrance::RiseUp:
-    case Entrance::DropDown: return 2 * Rows + 1;
+    case Entrance::DropDown:
+        return 2 * Rows + 1;
     case Entrance::CurtainUp:
-    case Entrance::CurtainDown: return 3 * Rows + 1;
+    case Entrance::CurtainDown:
+        return 3 * Rows + 1;
     case Entrance::Shot: {
         const QList<Shot> s = shots(page);
         return s.isEmpty() ? 1 : s.last().start + s.last().travel + 1;
     }
-    case Entrance::Peephole: return Columns / 4 + 1;
-    case Entrance::Explosion: return ExplosionFrames + 1;
+    case Entrance::Peephole:
+        return Columns / 4 + 1;
+    case Entrance::Explosion:
+        return ExplosionFrames + 1;
     case Entrance::Still:
     case Entrance::Time:
-    case Entrance::Date: return 1;
+    case Entrance::Date:
+        return 1;
     }
     return 1;
 }
@@ -107,9 +127,12 @@ int animationFrames(const Page& page)
 int holdMs(const Page& page)
 {
     switch (signproto::effectOf(page.effect).kind) {
-    case signproto::Kind::WholeText: return 0;
-    case signproto::Kind::Clock: return ClockHoldMs;
-    case signproto::Kind::Line: break;
+    case signproto::Kind::WholeText:
+        return 0;
+    case signproto::Kind::Clock:
+        return ClockHoldMs;
+    case signproto::Kind::Line:
+        break;
     }
     return std::clamp(page.pause, 1, signproto::MaxPause) * 1000;
 }
@@ -147,7 +170,7 @@ Bitmap renderFrame(const Page& page, int frame)
                 out.set(x, y, still.at(y % 2 == 0 ? x + shift : x - shift, y));
         break;
     }
-    case Entrance::RiseUp: // vertical up: the line rises from below
+    case Entrance::RiseUp:     // vertical up: the line rises from below
     case Entrance::DropDown: { // vertical down: the line comes down from above
         const int shift = Rows - n / 2;
         for (int y = 0; y < Rows; ++y)
@@ -155,7 +178,7 @@ Bitmap renderFrame(const Page& page, int frame)
                 out.set(x, y, still.at(x, entrance == Entrance::RiseUp ? y - shift : y + shift));
         break;
     }
-    case Entrance::CurtainUp: // curtain up: rows uncovered from the bottom
+    case Entrance::CurtainUp:     // curtain up: rows uncovered from the bottom
     case Entrance::CurtainDown: { // curtain down: rows uncovered from the top
         const int shown = n / 3;
         for (int y = 0; y < Rows; ++y) {
@@ -196,7 +219,8 @@ Bitmap renderFrame(const Page& page, int frame)
     case Entrance::Scroll:
     case Entrance::Still:
     case Entrance::Time:
-    case Entrance::Date: return still;
+    case Entrance::Date:
+        return still;
     }
     return out;
 }

@@ -40,10 +40,10 @@ struct Bitmap
 
 struct Page
 {
-    int effect = 1;           // position in the effect list
-    QByteArray bytes;         // the line as the sign gets it (sign codes); the clock text for Hora/Fecha
-    int pause = 1;            // 1..9 seconds
-    QList<int> marked;        // indexes into `bytes` of characters to point out
+    int effect = 1;    // position in the effect list
+    QByteArray bytes;  // the line as the sign gets it (sign codes); the clock text for Hora/Fecha
+    int pause = 1;     // 1..9 seconds
+    QList<int> marked; // indexes into `bytes` of characters to point out
 };
 
 // Frames of the page's entrance (at least 1); the last one is the still image.

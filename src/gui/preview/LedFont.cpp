@@ -134,5 +134,8 @@ const Glyph* glyphFor(std::uint8_t signByte)
     return nullptr;
 }
 
-const Glyph& missingGlyph() { return kMissing; }
+const Glyph& missingGlyph()
+{
+    return kMissing;
+}
 } // namespace led

@@ -1,8 +1,8 @@
 // The LED matrix widget: a timer only while something moves, nothing at all while hidden.
 #include "gui/preview/LedMatrix.h"
 
-#include "core/protocol/SignProtocol.h"
 #include "core/platform/Clock.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -123,7 +123,10 @@ void LedMatrix::nextFrame()
         clockTimer_.start();
 }
 
-void LedMatrix::endOfHold() { startPage(pageIndex_ + 1); }
+void LedMatrix::endOfHold()
+{
+    startPage(pageIndex_ + 1);
+}
 
 void LedMatrix::refreshClock()
 {
@@ -141,11 +144,16 @@ void LedMatrix::showStill()
     stopTimers();
     frame_ = led::animationFrames(shown_) - 1;
     // A scrolling text has no still image of its own: show its start as the line would.
-    bitmap_ = signproto::effectOf(shown_.effect).entrance == signproto::Entrance::Scroll ? led::lineBitmap(shown_) : led::renderFrame(shown_, frame_);
+    bitmap_ = signproto::effectOf(shown_.effect).entrance == signproto::Entrance::Scroll
+                  ? led::lineBitmap(shown_)
+                  : led::renderFrame(shown_, frame_);
     update();
 }
 
-QSize LedMatrix::sizeHint() const { return QSize((led::Columns + 2 * MarginDots) * 8, heightForWidth((led::Columns + 2 * MarginDots) * 8)); }
+QSize LedMatrix::sizeHint() const
+{
+    return QSize((led::Columns + 2 * MarginDots) * 8, heightForWidth((led::Columns + 2 * MarginDots) * 8));
+}
 
 QSize LedMatrix::minimumSizeHint() const
 {
@@ -158,15 +166,25 @@ int LedMatrix::heightForWidth(int w) const
     return pitch * (led::Rows + 2 * MarginDots);
 }
 
-void LedMatrix::resizeEvent(QResizeEvent*) { pitch_ = 0; }
+void LedMatrix::resizeEvent(QResizeEvent*)
+{
+    pitch_ = 0;
+}
 
-void LedMatrix::showEvent(QShowEvent*) { startPage(pageIndex_); }
+void LedMatrix::showEvent(QShowEvent*)
+{
+    startPage(pageIndex_);
+}
 
-void LedMatrix::hideEvent(QHideEvent*) { stopTimers(); }
+void LedMatrix::hideEvent(QHideEvent*)
+{
+    stopTimers();
+}
 
 void LedMatrix::paintEvent(QPaintEvent*)
 {
-    const int pitch = std::max(2, std::min(width() / (led::Columns + 2 * MarginDots), height() / (led::Rows + 2 * MarginDots)));
+    const int pitch =
+        std::max(2, std::min(width() / (led::Columns + 2 * MarginDots), height() / (led::Rows + 2 * MarginDots)));
     if (pitch != pitch_) {
         pitch_ = pitch;
         const qreal dpr = devicePixelRatioF();

@@ -2,8 +2,8 @@
 #include "gui/preview/PagePreview.h"
 
 #include "core/link/Filtro.h"
-#include "core/protocol/SignProtocol.h"
 #include "core/model/Module1.h"
+#include "core/protocol/SignProtocol.h"
 #include "gui/preview/LedMatrix.h"
 
 #include <QLabel>
@@ -15,10 +15,13 @@ namespace
 QString readable(QChar c)
 {
     switch (c.unicode()) {
-    case 0x09: return QStringLiteral("tabulador");
+    case 0x09:
+        return QStringLiteral("tabulador");
     case 0x0A:
-    case 0x0D: return QStringLiteral("salto de linea");
-    default: break;
+    case 0x0D:
+        return QStringLiteral("salto de linea");
+    default:
+        break;
     }
     if (c.unicode() < 0x20 || c.isSurrogate() || !c.isPrint())
         return QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
@@ -67,23 +70,22 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
             if (width && m.index >= signproto::LineWidth)
                 break;
             p.marked.append(m.index + shift);
-            changes << (m.unmappable ? QStringLiteral("%1 no existe en el cartel: se vera \"#\"").arg(readable(m.original))
-                                     : QStringLiteral("%1 se vera \"%2\"").arg(readable(m.original), m.shown));
+            changes << (m.unmappable
+                            ? QStringLiteral("%1 no existe en el cartel: se vera \"#\"").arg(readable(m.original))
+                            : QStringLiteral("%1 se vera \"%2\"").arg(readable(m.original), m.shown));
         }
         if (width && text.size() > signproto::LineWidth)
             cut = text.mid(signproto::LineWidth);
     }
-    const bool same = shown_ && p.effect == page_.effect && p.bytes == page_.bytes && p.pause == page_.pause
-                      && p.marked == page_.marked && cut == cutText_;
+    const bool same = shown_ && p.effect == page_.effect && p.bytes == page_.bytes && p.pause == page_.pause &&
+                      p.marked == page_.marked && cut == cutText_;
     if (same)
         return; // a refresh that changes nothing must not restart the animation
     shown_ = true;
     page_ = p;
     cutText_ = cut;
     matrix_->setCutMarker(!cut.isEmpty());
-    matrix_->setPages(text.isEmpty() && !signproto::isClock(effect)
-                          ? QList<led::Page>{}
-                          : QList<led::Page>{p});
+    matrix_->setPages(text.isEmpty() && !signproto::isClock(effect) ? QList<led::Page>{} : QList<led::Page>{p});
 
     // One short line under the matrix; the full explanation in the tooltips.
     changes.removeDuplicates();
@@ -99,7 +101,8 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     if (!cut.isEmpty()) {
         changes << QStringLiteral("Con este efecto solo se envian %1 caracteres: no se envia \"%2\"")
                        .arg(QString::number(signproto::LineWidth), cut);
-        summary += (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
+        summary +=
+            (summary.isEmpty() ? QString() : QStringLiteral("   ")) + QStringLiteral("No se envia: \"%1\"").arg(cut);
     }
     const QString note = changes.join(QStringLiteral("\n"));
     lblNota_->setText(summary);
@@ -119,11 +122,14 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
         spoken = QStringLiteral("El cartel mostrara \"%1\" %2, con el efecto %3")
                      .arg(line.trimmed(),
                           align == Module1::AlignCenter ? QStringLiteral("centrado") : QStringLiteral("a la izquierda"),
-                          signproto::effectName(effect))
-                 + (signproto::takesPause(effect) ? QStringLiteral(" y pausa %1.").arg(p.pause) : QStringLiteral("."));
+                          signproto::effectName(effect)) +
+                 (signproto::takesPause(effect) ? QStringLiteral(" y pausa %1.").arg(p.pause) : QStringLiteral("."));
     matrix_->setAccessibleDescription(note.isEmpty() ? spoken : spoken + u'\n' + note);
     matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
                                        : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
 }
 
-QString PagePreview::summaryText() const { return lblNota_->text(); }
+QString PagePreview::summaryText() const
+{
+    return lblNota_->text();
+}

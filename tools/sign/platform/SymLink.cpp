@@ -13,10 +13,16 @@
 
 namespace
 {
-QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString lastError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 } // namespace
 
-QString userTag() { return QString::number(::getuid()); }
+QString userTag()
+{
+    return QString::number(::getuid());
+}
 
 bool pathTaken(const QString& path)
 {
@@ -53,7 +59,10 @@ bool makeSymLink(const QString& target, const QString& path, QString* reason)
     return false;
 }
 #else
-QString userTag() { return qEnvironmentVariable("USERNAME"); }
+QString userTag()
+{
+    return qEnvironmentVariable("USERNAME");
+}
 
 bool pathTaken(const QString& path)
 {
@@ -61,9 +70,15 @@ bool pathTaken(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
-bool isOwnSymLink(const QString&) { return false; }
+bool isOwnSymLink(const QString&)
+{
+    return false;
+}
 
-QString symLinkTarget(const QString&) { return QString(); }
+QString symLinkTarget(const QString&)
+{
+    return QString();
+}
 
 bool removeSymLink(const QString& path, QString* reason)
 {
