@@ -177,7 +177,7 @@ private slots:
     void statusLine()
     {
         for (const auto& [tipo, prefix] : {std::pair{0, "PGM: "}, {1, "COM: "}, {2, ""}, {3, "ERR: "}, {255, ""}}) {
-            w->status().TypeMsg(quint8(tipo), QStringLiteral("listo"));
+            w->status().TypeMsg(MsgKind(tipo), QStringLiteral("listo"));
             QCOMPARE(w->status().statusPanel(3), prefix + QStringLiteral("listo"));
         }
         w->status().TypeErr(QStringLiteral("mal"));
@@ -187,14 +187,14 @@ private slots:
         platform::testing::waitScale = 1.0;
         QElapsedTimer clock;
         clock.start();
-        w->status().TypeMsg(0, QStringLiteral("dos"));
+        w->status().TypeMsg(MsgKind::Program, QStringLiteral("dos"));
         const qint64 waited = clock.elapsed();
         QVERIFY(waited >= 500);
         QTRY_COMPARE_WITH_TIMEOUT(w->status().statusPanel(3), QString(), 7000);
         QVERIFY(clock.elapsed() - waited >= 4750);
         QVERIFY(!w->status().Timer1.isActive());
         w->status().Timer1.start(100);
-        w->status().TypeMsg(0, QStringLiteral("breve"));
+        w->status().TypeMsg(MsgKind::Program, QStringLiteral("breve"));
         QCOMPARE(w->status().statusPanel(3), QString());
         QVERIFY(w->status().Timer1.isActive());
     }

@@ -188,7 +188,7 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
                                 .arg(line.port->errorText());
         } else if (line.outcome != TxOutcome::Completed) {
             lineStatus = StatusTransmission;
-            outcome = QStringLiteral("Error #22, No se envio el Mensaje (%1)").arg(line.port->errorText());
+            outcome = QStringLiteral("%1 (%2)").arg(notSentText(), line.port->errorText());
         } else {
             outcome = QStringLiteral("enviado");
         }
@@ -224,12 +224,11 @@ int reportOne(const QString& device, const PacedLine& line, int length)
     case TxOutcome::Busy:
         break;
     }
-    return fail(StatusTransmission,
-                QStringLiteral("%1: Error #22, No se envio el Mensaje: %2 de %3 bytes enviados (%4)")
-                    .arg(device)
-                    .arg(line.sent)
-                    .arg(length)
-                    .arg(line.port->errorText()));
+    return fail(StatusTransmission, QStringLiteral("%1: %2: %3 de %4 bytes enviados (%5)")
+                                        .arg(device, notSentText())
+                                        .arg(line.sent)
+                                        .arg(length)
+                                        .arg(line.port->errorText()));
 }
 
 // A delay typed on the command line must be one of its list. A stored one outside it (Opciones stores what

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 #include <atomic>
 #include <functional>
@@ -79,6 +80,12 @@ private:
     std::function<bool()> m_alsoCancel;
     std::atomic<int> m_position = 0;
 };
+
+// What the user is told of a transmission that did not go through, in the send dialogs and in tivor-cli.
+inline QString notSentText()
+{
+    return QStringLiteral("Error #22, No se envio el Mensaje");
+}
 
 // The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
 bool sendTerminator(SignPort& port);

@@ -94,7 +94,7 @@ void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
     case TxOutcome::Busy:
         break;
     }
-    endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+    endWith(notSentText());
 }
 
 TxOutcome TxDialog::sendPaced(SignPort& port, const QByteArray& bytes,

@@ -90,7 +90,7 @@ void frmSend::cmdOK_Click()
     if (ui->chkFile->isChecked()) {
         const QString path = writeSalida(bytes);
         if (path.isEmpty()) {
-            endWith(QStringLiteral("Error #22, No se envio el Mensaje"));
+            endWith(notSentText());
             return;
         }
         // The program's folder could not take it: say where it went instead, not only in the tooltip.

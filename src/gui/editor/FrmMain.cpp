@@ -131,9 +131,9 @@ void FrmMain::showReport(const FileCommands::Report& report)
     if (report.messageName)
         m_status->setStatusPanel(2, *report.messageName);
     if (report.kind == Kind::Done)
-        m_status->TypeMsg(0, report.text);
+        m_status->TypeMsg(MsgKind::Program, report.text);
     else if (report.kind == Kind::Refused)
-        m_status->TypeMsg(3, report.text);
+        m_status->TypeMsg(MsgKind::Error, report.text);
     else if (report.kind == Kind::Failed)
         m_status->TypeErr(report.text);
 }

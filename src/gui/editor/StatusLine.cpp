@@ -31,20 +31,18 @@ void StatusLine::Timer1_Timer()
     Timer1.stop();
 }
 
-void StatusLine::TypeMsg(quint8 tipo, const QString& men)
+void StatusLine::TypeMsg(MsgKind tipo, const QString& men)
 {
     QString prefix;
     switch (tipo) {
-    case 0:
+    case MsgKind::Program:
         prefix = QStringLiteral("PGM: ");
         break;
-    case 1:
+    case MsgKind::Port:
         prefix = QStringLiteral("COM: ");
         break;
-    case 3:
+    case MsgKind::Error:
         prefix = QStringLiteral("ERR: ");
-        break;
-    default:
         break;
     }
     setStatusPanel(3, prefix + men);
@@ -58,7 +56,7 @@ void StatusLine::TypeErr(const QString& menerr)
 {
     prompter.Beep();
     prompter.Beep();
-    TypeMsg(3, menerr);
+    TypeMsg(MsgKind::Error, menerr);
 }
 
 void StatusLine::BorrMsg()

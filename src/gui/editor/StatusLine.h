@@ -9,6 +9,14 @@ class Prompter;
 class QLabel;
 class QStatusBar;
 
+// Who speaks in panel 3, by the prefix it shows: the program ("PGM: "), the port ("COM: "), an error ("ERR: ").
+// Any other value shows no prefix.
+enum class MsgKind : quint8 {
+    Program = 0,
+    Port = 1,
+    Error = 3,
+};
+
 class StatusLine : public QObject
 {
     Q_OBJECT
@@ -16,8 +24,8 @@ public:
     // Beeps through `prompter`.
     StatusLine(QStatusBar* bar, Prompter& prompter);
 
-    // Panel 3: "PGM: " (0), "COM: " (1), "ERR: " (3) or no prefix, shown for a moment; TypeErr beeps twice first.
-    void TypeMsg(quint8 tipo, const QString& men);
+    // Panel 3: the message after its kind's prefix, shown for a moment; TypeErr beeps twice first.
+    void TypeMsg(MsgKind tipo, const QString& men);
     void TypeErr(const QString& menerr);
     void BorrMsg();
     void setStatusPanel(int panel /*1..3*/, const QString& text);
