@@ -72,6 +72,98 @@ QList<Shot> shots(const Page& page)
     }
     return out;
 }
+
+// The entrances below draw frame `n` from the still image, before the last frame, which is the image itself.
+
+// Rain: every dot drops from above the line, each at its own moment.
+Bitmap rainFrame(const Bitmap& still, int n)
+{
+    Bitmap out;
+    for (int y = 0; y < Rows; ++y)
+        for (int x = 0; x < Columns; ++x) {
+            const std::uint8_t v = still.at(x, y);
+            const int fallen = n - scatter(x, y, RainSpread);
+            if (v != Off && fallen >= 0)
+                out.set(x, y - std::max(0, Rows - fallen), v);
+        }
+    return out;
+}
+
+// Interlace: even rows come in from the left, odd rows from the right.
+Bitmap interlaceFrame(const Bitmap& still, int n)
+{
+    Bitmap out;
+    const int shift = Columns - 4 * n;
+    for (int y = 0; y < Rows; ++y)
+        for (int x = 0; x < Columns; ++x)
+            out.set(x, y, still.at(y % 2 == 0 ? x + shift : x - shift, y));
+    return out;
+}
+
+// Vertical up: the line rises from below; vertical down: it comes down from above.
+Bitmap verticalFrame(const Bitmap& still, int n, bool up)
+{
+    Bitmap out;
+    const int shift = Rows - n / 2;
+    for (int y = 0; y < Rows; ++y)
+        for (int x = 0; x < Columns; ++x)
+            out.set(x, y, still.at(x, up ? y - shift : y + shift));
+    return out;
+}
+
+// Curtain up: rows uncovered from the bottom; curtain down: from the top.
+Bitmap curtainFrame(const Bitmap& still, int n, bool up)
+{
+    Bitmap out;
+    const int shown = n / 3;
+    for (int y = 0; y < Rows; ++y) {
+        const bool visible = up ? y >= Rows - shown : y < shown;
+        if (visible)
+            for (int x = 0; x < Columns; ++x)
+                out.set(x, y, still.at(x, y));
+    }
+    return out;
+}
+
+// Shot: one character after another flies in from the right to its place.
+Bitmap shotFrame(const Page& line, int n)
+{
+    Bitmap out;
+    for (const Shot& s : shots(line)) {
+        if (n < s.start)
+            break;
+        const int target = s.index * CellWidth;
+        const int x = std::max(target, Columns - (n - s.start) * ShotStep);
+        drawChar(out, std::uint8_t(line.bytes[s.index]), x, valueOf(line, s.index));
+    }
+    return out;
+}
+
+// Peephole: a window opens from the middle outwards.
+Bitmap peepholeFrame(const Bitmap& still, int n)
+{
+    Bitmap out;
+    const int half = 2 * n;
+    for (int x = Columns / 2 - half; x < Columns / 2 + half; ++x)
+        for (int y = 0; y < Rows; ++y)
+            out.set(x, y, still.at(x, y));
+    return out;
+}
+
+// Explosion: every dot flies out of the middle to its place.
+Bitmap explosionFrame(const Bitmap& still, int n)
+{
+    Bitmap out;
+    const double t = double(n) / ExplosionFrames;
+    const double cx = Columns / 2.0, cy = Rows / 2.0;
+    for (int y = 0; y < Rows; ++y)
+        for (int x = 0; x < Columns; ++x) {
+            const std::uint8_t v = still.at(x, y);
+            if (v != Off)
+                out.set(int(std::lround(cx + (x - cx) * t)), int(std::lround(cy + (y - cy) * t)), v);
+        }
+    return out;
+}
 } // namespace
 
 int Bitmap::litCount() const
@@ -152,76 +244,29 @@ Bitmap renderFrame(const Page& page, int frame)
     if (n == last)
         return still;
 
-    Bitmap out;
     switch (entrance) {
-    case Entrance::Rain: // rain: every dot drops from above the line, each at its own moment
-        for (int y = 0; y < Rows; ++y)
-            for (int x = 0; x < Columns; ++x) {
-                const std::uint8_t v = still.at(x, y);
-                const int fallen = n - scatter(x, y, RainSpread);
-                if (v != Off && fallen >= 0)
-                    out.set(x, y - std::max(0, Rows - fallen), v);
-            }
-        break;
-    case Entrance::Interlace: { // interlace: even rows come in from the left, odd rows from the right
-        const int shift = Columns - 4 * n;
-        for (int y = 0; y < Rows; ++y)
-            for (int x = 0; x < Columns; ++x)
-                out.set(x, y, still.at(y % 2 == 0 ? x + shift : x - shift, y));
-        break;
-    }
-    case Entrance::RiseUp:     // vertical up: the line rises from below
-    case Entrance::DropDown: { // vertical down: the line comes down from above
-        const int shift = Rows - n / 2;
-        for (int y = 0; y < Rows; ++y)
-            for (int x = 0; x < Columns; ++x)
-                out.set(x, y, still.at(x, entrance == Entrance::RiseUp ? y - shift : y + shift));
-        break;
-    }
-    case Entrance::CurtainUp:     // curtain up: rows uncovered from the bottom
-    case Entrance::CurtainDown: { // curtain down: rows uncovered from the top
-        const int shown = n / 3;
-        for (int y = 0; y < Rows; ++y) {
-            const bool visible = entrance == Entrance::CurtainUp ? y >= Rows - shown : y < shown;
-            if (visible)
-                for (int x = 0; x < Columns; ++x)
-                    out.set(x, y, still.at(x, y));
-        }
-        break;
-    }
-    case Entrance::Shot: // shot: one character after another flies in from the right to its place
-        for (const Shot& s : shots(line)) {
-            if (n < s.start)
-                break;
-            const int target = s.index * CellWidth;
-            const int x = std::max(target, Columns - (n - s.start) * ShotStep);
-            drawChar(out, std::uint8_t(line.bytes[s.index]), x, valueOf(line, s.index));
-        }
-        break;
-    case Entrance::Peephole: { // peephole: a window opens from the middle outwards
-        const int half = 2 * n;
-        for (int x = Columns / 2 - half; x < Columns / 2 + half; ++x)
-            for (int y = 0; y < Rows; ++y)
-                out.set(x, y, still.at(x, y));
-        break;
-    }
-    case Entrance::Explosion: { // explosion: every dot flies out of the middle to its place
-        const double t = double(n) / ExplosionFrames;
-        const double cx = Columns / 2.0, cy = Rows / 2.0;
-        for (int y = 0; y < Rows; ++y)
-            for (int x = 0; x < Columns; ++x) {
-                const std::uint8_t v = still.at(x, y);
-                if (v != Off)
-                    out.set(int(std::lround(cx + (x - cx) * t)), int(std::lround(cy + (y - cy) * t)), v);
-            }
-        break;
-    }
+    case Entrance::Rain:
+        return rainFrame(still, n);
+    case Entrance::Interlace:
+        return interlaceFrame(still, n);
+    case Entrance::RiseUp:
+    case Entrance::DropDown:
+        return verticalFrame(still, n, entrance == Entrance::RiseUp);
+    case Entrance::CurtainUp:
+    case Entrance::CurtainDown:
+        return curtainFrame(still, n, entrance == Entrance::CurtainUp);
+    case Entrance::Shot:
+        return shotFrame(line, n);
+    case Entrance::Peephole:
+        return peepholeFrame(still, n);
+    case Entrance::Explosion:
+        return explosionFrame(still, n);
     case Entrance::Scroll:
     case Entrance::Still:
     case Entrance::Time:
     case Entrance::Date:
         return still;
     }
-    return out;
+    return Bitmap();
 }
 } // namespace led
