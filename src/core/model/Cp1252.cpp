@@ -10,66 +10,43 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
-} // namespace
 
-namespace Cp1252
+// What stands for the letters Unicode does not decompose (Æ, ß, Ł, ...) and for the no-break space.
+struct PlainLetter
 {
-// The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
-QChar plainLetterOf(QChar c)
+    char16_t code;
+    char16_t letter;
+};
+constexpr std::array<PlainLetter, 23> kPlainLetters = {{
+    {0x00A0, u' '}, // no-break space looks like a blank
+    {0x00C6, u'A'}, // Æ
+    {0x00E6, u'a'}, // æ
+    {0x00D8, u'O'}, // Ø
+    {0x00F8, u'o'}, // ø
+    {0x00DF, u's'}, // ß
+    {0x0152, u'O'}, // Œ
+    {0x0153, u'o'}, // œ
+    {0x00D0, u'D'}, // Ð
+    {0x00F0, u'd'}, // ð
+    {0x0110, u'D'}, // Đ
+    {0x0111, u'd'}, // đ
+    {0x0141, u'L'}, // Ł
+    {0x0142, u'l'}, // ł
+    {0x0131, u'i'}, // ı
+    {0x0126, u'H'}, // Ħ
+    {0x0127, u'h'}, // ħ
+    {0x0138, u'k'}, // ĸ
+    {0x0149, u'n'}, // ŉ
+    {0x014A, u'N'}, // Ŋ
+    {0x014B, u'n'}, // ŋ
+    {0x0166, u'T'}, // Ŧ
+    {0x0167, u't'}, // ŧ
+}};
+
+// Accented letters decompose into their base letter and the accents (ǡ -> ȧ -> a); '#' when the base is not
+// one of A..Z or a..z.
+QChar baseLetterOf(QChar c)
 {
-    switch (c.unicode()) {
-    case 0x00A0:
-        return u' '; // no-break space looks like a blank
-    case 0x00C6:
-        return u'A'; // Æ
-    case 0x00E6:
-        return u'a'; // æ
-    case 0x00D8:
-        return u'O'; // Ø
-    case 0x00F8:
-        return u'o'; // ø
-    case 0x00DF:
-        return u's'; // ß
-    case 0x0152:
-        return u'O'; // Œ
-    case 0x0153:
-        return u'o'; // œ
-    case 0x00D0:
-        return u'D'; // Ð
-    case 0x00F0:
-        return u'd'; // ð
-    case 0x0110:
-        return u'D'; // Đ
-    case 0x0111:
-        return u'd'; // đ
-    case 0x0141:
-        return u'L'; // Ł
-    case 0x0142:
-        return u'l'; // ł
-    case 0x0131:
-        return u'i'; // ı
-    case 0x0126:
-        return u'H'; // Ħ
-    case 0x0127:
-        return u'h'; // ħ
-    case 0x0138:
-        return u'k'; // ĸ
-    case 0x0149:
-        return u'n'; // ŉ
-    case 0x014A:
-        return u'N'; // Ŋ
-    case 0x014B:
-        return u'n'; // ŋ
-    case 0x0166:
-        return u'T'; // Ŧ
-    case 0x0167:
-        return u't'; // ŧ
-    default:
-        break;
-    }
-    if (!c.isLetter())
-        return u'#';
-    // Accented letters decompose into their base letter and the accents (ǡ -> ȧ -> a).
     QChar base = c;
     for (int depth = 0; depth < 4; ++depth) {
         const QString d = base.decomposition();
@@ -81,6 +58,20 @@ QChar plainLetterOf(QChar c)
     if ((u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z'))
         return base;
     return u'#';
+}
+} // namespace
+
+namespace Cp1252
+{
+// The plain letter a character stands for (Á -> A, ç -> c, Œ -> O), or '#' when it is no letter.
+QChar plainLetterOf(QChar c)
+{
+    for (const PlainLetter& p : kPlainLetters)
+        if (p.code == c.unicode())
+            return p.letter;
+    if (!c.isLetter())
+        return u'#';
+    return baseLetterOf(c);
 }
 
 int codeOf(char32_t ch)
