@@ -34,9 +34,10 @@ private slots:
         const QString shared = dir.filePath("share/tivor/tivor.html");
         QVERIFY(QDir().mkpath(dir.filePath("share/tivor")) && QDir().mkpath(dir.filePath("bin/tivor.html")));
         QVERIFY(testenv::writeFile(shared, "<p>dialout uno</p><p>dialout dos</p>"));
-        const auto main = editorkit::freshWindow(dir);
-        Module1::AppFolder = dir.filePath("bin");
-        QVERIFY(editorkit::run(*main, "^F1;^F1")); // the help key, twice
+        QWidget main;
+        HelpOpener opener(testenv::doubles().prompter, dir.filePath("bin"));
+        opener.openHelp(&main);
+        opener.openHelp(&main);
         QWidgetList windows = QApplication::topLevelWidgets();
         windows.removeIf([](QWidget* w) { return w->objectName() != QLatin1String("frmAyuda"); });
         QCOMPARE(windows.size(), 1);

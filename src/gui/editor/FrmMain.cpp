@@ -31,7 +31,7 @@ using namespace Module1;
 
 FrmMain::FrmMain(const Services& services, QWidget* parent)
     : QMainWindow(parent), CommonDialog1(services.files), m_services(services),
-      m_help(services.prompter, services.programs), ui(std::make_unique<Ui::FrmMain>())
+      m_help(services.prompter, platform::appFolder()), ui(std::make_unique<Ui::FrmMain>())
 {
     ui->setupUi(this);
     platform::keepOnScreen(this);
