@@ -348,6 +348,22 @@ PY
     rm -f "$WINEPREFIX/dosdevices/com5"
 }
 
+# True when the bytes a cancelled send left on the line ($1) are a part of the whole stream ($2, as
+# tivor-cli dump writes it), cut short and followed by the terminator 01 01. Prints how far the send got,
+# between $3 and $4.
+cut_with_terminator() {
+    python3 - "$@" <<'PY'
+import sys
+rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
+# dump writes the stream as Salida.txt has it: between double quotes, then CR LF. The whole stream ends
+# with the terminator too, so a cut one is a shorter prefix followed by 01 01.
+whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
+sent = rx[:-2]
+print('%s%d of %d bytes, then %s%s' % (sys.argv[3], len(sent), len(whole) - 2, rx[-2:].hex(' '), sys.argv[4]))
+sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
+PY
+}
+
 # What goes wrong on a COM port says what the Linux program says: a second sender on a port that one is
 # sending to is refused as in use (exit 4) and the first goes on; Ctrl-C then ends the first with the
 # terminator (exit 130); a COM port with no device behind it is refused at once (exit 4), not waited for.
@@ -378,14 +394,8 @@ check_com_faults() {
     wait "$pid" || status=$?
     wait "$rpid" || true
     [ "$status" = 130 ] || fail "tivor-cli.exe ended with $status after Ctrl-C, not 130: $(tr -d '\r' <"$out/first.err")"
-    python3 - "$out/rx.bytes" "$out/whole.bytes" <<'PY' || fail "the bytes on COM5 after Ctrl-C do not end with the terminator"
-import sys
-rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
-whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
-sent = rx[:-2]
-print('   in use: refused with exit 4; Ctrl-C: %d of %d bytes, then %s, exit 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
-sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
-PY
+    cut_with_terminator "$out/rx.bytes" "$out/whole.bytes" '   in use: refused with exit 4; Ctrl-C: ' ', exit 130' \
+        || fail "the bytes on COM5 after Ctrl-C do not end with the terminator"
     # A line that takes no bytes (its output suspended, as a sign whose adapter stops reading): the send
     # fails after the stall limit with the Linux text and status.
     local who path spid
@@ -542,16 +552,8 @@ check_ctrl_c() {
     wait "$pid" || status=$?
     wait "$rpid" || true
     [ "$status" = 130 ] || fail "tivor-cli.exe ended with $status after Ctrl-C, not 130: $(tr -d '\r' <"$out/stderr")"
-    python3 - "$out/rx.bytes" "$out/whole.bytes" <<'PY' || fail "the bytes after Ctrl-C do not end with the terminator"
-import sys
-rx, dump = open(sys.argv[1], 'rb').read(), open(sys.argv[2], 'rb').read()
-# dump writes the stream as Salida.txt has it: between double quotes, then CR LF. The whole stream ends
-# with the terminator too, so a cut one is a shorter prefix followed by 01 01.
-whole = dump[1:-3] if dump.startswith(b'"') and dump.endswith(b'"\r\n') else dump
-sent = rx[:-2]
-print('   %d of %d bytes, then %s; exit status 130' % (len(sent), len(whole) - 2, rx[-2:].hex(' ')))
-sys.exit(0 if rx.endswith(b'\x01\x01') and 0 < len(sent) < len(whole) - 2 and whole.startswith(sent) else 1)
-PY
+    cut_with_terminator "$out/rx.bytes" "$out/whole.bytes" '   ' '; exit status 130' \
+        || fail "the bytes after Ctrl-C do not end with the terminator"
 }
 
 # tivor.exe under Xvfb: its main window with its caption appears with a .mnm given on the command
