@@ -1,10 +1,11 @@
 // Time from a click on "Cancelar" to the terminator on the wire, over a pseudo-terminal, default delays.
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/link/SendDelays.h"
+#include "core/model/Message.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Wait.h"
 #include "core/ports/MSComm.h"
-#include "core/settings/RegSett.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmSend.h"
@@ -37,6 +38,8 @@ class FixedClock final : public platform::Clock
 {
 public:
     QDateTime now() const override { return QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)); }
+    // The closing wait is not what is measured.
+    void pause(double) const override { Clock::pause(0); }
 };
 
 qint64 nowNs()
@@ -166,25 +169,24 @@ int main(int argc, char* argv[])
     DialogFileChooser files;
     platform::SystemProgramStarter programs;
     const FixedClock clock;
-    FrmMain main(Services{prompter, files, programs, clock, settings});
+    FrmMain main(Services{prompter, files, programs, clock, settings, dir.path()});
     if (!main.MSComm1.PortOpen()) {
         std::fprintf(stderr, "bench_cancel: %s\n", qPrintable(main.MSComm1.errorText()));
         return 1;
     }
-    std::printf("Delays: DY1 \"%s\", DY2 \"%s\"\n", qPrintable(Module1::DY1), qPrintable(Module1::DY2));
+    std::printf("Delays: DY1 \"%s\", DY2 \"%s\"\n", qPrintable(main.lineSettings().dy1),
+                qPrintable(main.lineSettings().dy2));
     // A 64-page message of fixed-width pages for the send dialog.
-    for (int p = 1; p <= Module1::MaxPages; ++p) {
-        Module1::PageText[p] = QStringLiteral("PAGINA %1").arg(p);
-        Module1::PageEffect[p] = 1;
-        Module1::PageAlign[p] = Module1::AlignCenter;
+    Message& message = main.editor().message();
+    for (int p = 1; p <= MaxPages; ++p) {
+        message.text[p] = QStringLiteral("PAGINA %1").arg(p);
+        message.effect[p] = 1;
+        message.align[p] = AlignCenter;
     }
-    Module1::PageCount = Module1::MaxPages;
-    Module1::CurrentPage = 1;
+    message.count = MaxPages;
+    message.current = 1;
     main.editor().setMessageOpen(true);
     main.editor().RefMensaje();
-
-    // The closing wait is not what is measured.
-    platform::testing::waitScale = 0.0;
 
     // The date transmission: 5 preamble bytes at 200 ms, then the rest at 5 ms; the message: 1161 bytes.
     const Phase phases[] = {
@@ -202,10 +204,9 @@ int main(int argc, char* argv[])
             receiver.take();
             std::unique_ptr<TxDialog> dialog;
             if (phase.message)
-                dialog = std::make_unique<frmSend>(
-                    main.MSComm1, [&main] { return main.shownMessage(); }, &main);
+                dialog = main.makeSendDialog();
             else
-                dialog = std::make_unique<frmDate>(main.MSComm1, clock, &main);
+                dialog = main.makeDateDialog();
             dialog->show();
             auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("Command2"));
             auto* send = dialog->findChild<QPushButton*>(QStringLiteral("cmdOK"));
@@ -225,8 +226,7 @@ int main(int argc, char* argv[])
             platform::sleepMs(50);
             const auto got = receiver.take();
             // After a cancel the stream ends with 01 01 directly behind the last byte sent.
-            const bool cancelled = got.size() >= 2 &&
-                                   got.size() < size_t(messageTransmission(modelPages()).size()) + 2 &&
+            const bool cancelled = got.size() >= 2 && got.size() < size_t(messageTransmission(message).size()) + 2 &&
                                    got[got.size() - 1].first == 1 && got[got.size() - 2].first == 1;
             if (!cancelled) {
                 ++missed;

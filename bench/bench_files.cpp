@@ -1,7 +1,7 @@
 // Prints the time of saving and opening a full message, and the time and memory of reading hostile files.
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,19 +50,20 @@ double medianMs(int runs, const std::function<void()>& work)
     return ms[ms.size() / 2];
 }
 
-void fillFullMessage()
+Message fullMessage()
 {
-    Module1::clearModel();
-    for (int i = 1; i <= Module1::MaxPages; ++i) {
+    Message m;
+    for (int i = 1; i <= MaxPages; ++i) {
         QString text = QStringLiteral("Pagina %1 \"con comillas\", comas y a\u00F1o: ").arg(i);
         while (text.size() < 255)
             text += QChar(char16_t(u'A' + text.size() % 26));
-        Module1::PageText[i] = text;
-        Module1::PageEffect[i] = std::uint8_t(i % 13);
-        Module1::PagePause[i] = std::uint8_t(i % 9);
-        Module1::PageAlign[i] = std::uint8_t(i % 2 ? 0 : 2);
+        m.text[i] = text;
+        m.effect[i] = std::uint8_t(i % 13);
+        m.pause[i] = std::uint8_t(i % 9);
+        m.align[i] = std::uint8_t(i % 2 ? 0 : 2);
     }
-    Module1::PageCount = Module1::MaxPages;
+    m.count = MaxPages;
+    return m;
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes)
@@ -97,12 +98,12 @@ void hostileCase(const QString& dir, Hostile c)
     QString outcome;
     const auto work = [&]() {
         if (c.messageFile) {
-            const MessageLoad load = loadMessageIntoModel(path);
+            Message message; // every run starts without the last run's pages
+            const MessageLoad load = loadMessage(path, message);
             const bool ok = load == MessageLoad::Pages || load == MessageLoad::Empty;
-            outcome = ok ? QStringLiteral("accepted, %1 records")
-                               .arg(load == MessageLoad::Pages ? int(Module1::PageCount) : 0)
-                         : QStringLiteral("rejected");
-            Module1::clearModel(); // every run starts without the last run's pages
+            outcome =
+                ok ? QStringLiteral("accepted, %1 records").arg(load == MessageLoad::Pages ? int(message.count) : 0)
+                   : QStringLiteral("rejected");
         } else {
             QStringList pages;
             readImportFile(path, &pages);
@@ -128,25 +129,26 @@ int main()
         return 1;
     const QString path = dir.filePath(QStringLiteral("lleno.mnm"));
 
-    fillFullMessage();
+    const Message full = fullMessage();
     const double saveMs = medianMs(201, [&]() {
-        if (!writeMessageFile(path))
+        if (!writeMessageFile(path, full))
             std::fprintf(stderr, "save failed\n");
     });
     const qint64 fileSize = QFileInfo(path).size();
     // The save's own work without the file system: the rest of a save is QSaveFile's write, fsync and rename.
-    const double bytesMs = medianMs(201, []() {
-        if (messageFileBytes().isEmpty())
+    const double bytesMs = medianMs(201, [&]() {
+        if (messageFileBytes(full).isEmpty())
             std::fprintf(stderr, "no bytes\n");
     });
     const double openMs = medianMs(201, [&]() {
-        if (loadMessageIntoModel(path) != MessageLoad::Pages || Module1::PageCount != Module1::MaxPages)
+        Message opened;
+        if (loadMessage(path, opened) != MessageLoad::Pages || opened.count != MaxPages)
             std::fprintf(stderr, "open failed\n");
     });
     std::printf("64 pages x 255 characters (%lld bytes), median of 201 runs (target <= 2 ms each):\n",
                 static_cast<long long>(fileSize));
     std::printf("  save %.3f ms (of which building the bytes %.3f ms; the rest is write, fsync, rename)\n"
-                "  open %.3f ms (read, parse, into the model)\n",
+                "  open %.3f ms (read, parse, into a message)\n",
                 saveMs, bytesMs, openMs);
 
     const qsizetype tenMb = 10 * 1024 * 1024;

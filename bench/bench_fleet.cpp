@@ -2,14 +2,15 @@
 // byte), and 16 TCP loopback receivers. Wall time against one sign as a ratio, the sending thread's CPU time,
 // the spread of the first bytes and the shortest gap any receiver saw.
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
 #include "core/ports/SignPort.h"
+#include "core/protocol/MessageBuilder.h"
 #include "core/protocol/SignProtocol.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 #include "support/Pty.h"
 
 #include <QCoreApplication>
@@ -31,8 +32,6 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace Module1;
-
 namespace
 {
 // The message every run sends, built once at the start.
@@ -40,6 +39,12 @@ QByteArray& builtMessage()
 {
     static QByteArray bytes;
     return bytes;
+}
+// The delays that message goes with.
+SendDelays& runDelays()
+{
+    static SendDelays delays;
+    return delays;
 }
 using Received = std::vector<testpty::Received>;
 
@@ -128,7 +133,7 @@ bool openAll(const QStringList& ports, std::vector<std::unique_ptr<SignPort>>& c
 {
     for (const QString& port : ports) {
         QString error;
-        comms.push_back(openSignPort(port, ComBaud, &error));
+        comms.push_back(openSignPort(port, QStringLiteral("9600"), &error));
         if (!comms.back()) {
             std::printf("  %s: not opened (%s)\n", qPrintable(port), qPrintable(error));
             return false;
@@ -150,7 +155,7 @@ Result sendAll(const QStringList& ports, const std::function<Received(int)>& rec
     QElapsedTimer wall;
     const qint64 cpu = threadCpuNs();
     wall.start();
-    PacedSend send(builtMessage(), TxDelayStart, TxDelayChar);
+    PacedSend send(builtMessage(), runDelays().start, runDelays().perChar);
     send.setBatching(batching);
     if (ports.size() == 1)
         result.complete = send.run(*lines[0].port) == TxOutcome::Completed;
@@ -189,7 +194,7 @@ void report(const char* name, const QStringList& ports, const std::function<Rece
     qint64 firstMin = std::numeric_limits<qint64>::max(), firstMax = 0;
     double minStartGap = 1e9, minCharGap = 1e9;
     int exact = 0, below = 0;
-    const double startMs = TxDelayStart * 1000, charMs = TxDelayChar * 1000;
+    const double startMs = runDelays().start * 1000, charMs = runDelays().perChar * 1000;
     for (int i = 0; i < int(ports.size()); ++i) {
         const Received rx = received(i);
         QByteArray bytes;
@@ -247,7 +252,7 @@ void reportFloor(const QStringList& ports, bool batched)
         }
         if (batched)
             batch.run(writes);
-        dueNs += qRound64((k < signproto::PreambleDelayBytes ? TxDelayStart : TxDelayChar) * 1e9);
+        dueNs += qRound64((k < signproto::PreambleDelayBytes ? runDelays().start : runDelays().perChar) * 1e9);
         platform::sleepUntil(wall, dueNs);
     }
     const double cpuMs = (threadCpuNs() - cpu) / 1e6, wallMs = wall.nsecsElapsed() / 1e6;
@@ -259,14 +264,11 @@ void reportFloor(const QStringList& ports, bool batched)
 
 void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCount)
 {
-    clearModel();
-    PageText[1] = QString(100, u'a');
-    PageText[2] = QString(100, u'b');
-    DY1 = dy1;
-    DY2 = dy2;
-    ComBaud = QStringLiteral("9600");
-    builtMessage() = messageTransmission(modelPages());
-    delaysInForce();
+    Message message;
+    message.text[1] = QString(100, u'a');
+    message.text[2] = QString(100, u'b');
+    builtMessage() = messageTransmission(message);
+    runDelays() = DelaysInForce().take({QString(), QString(), false, dy1, dy2});
 
     std::vector<std::unique_ptr<testpty::Pty>> ptys;
     QStringList ptyPorts;
@@ -287,7 +289,8 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
         return;
     ptys.front()->clear();
     std::printf("\none sign: %.1f ms (nominal %lld ms), sending thread CPU %.1f ms\n", one.wallMs,
-                (long long)estimatedSendMs(int(builtMessage().size()), TxDelayStart, TxDelayChar), one.cpuMs);
+                (long long)estimatedSendMs(int(builtMessage().size()), runDelays().start, runDelays().perChar),
+                one.cpuMs);
     report("pseudo-terminals", ptyPorts, fromPty, one.wallMs);
     if (platform::WriteBatch().available())
         reportFloor(ptyPorts, true);
@@ -302,7 +305,7 @@ void runConfig(const QString& dy1, const QString& dy2, int ptyCount, int tcpCoun
     for (int i = 0; i < tcpCount; ++i)
         tcpPorts << tcp.portText(i);
     QString error;
-    if (!openSignPort(tcpPorts.first(), ComBaud, &error)) {
+    if (!openSignPort(tcpPorts.first(), QStringLiteral("9600"), &error)) {
         std::printf("\nTCP loopback: tcp:// is not available here (%s)\n", qPrintable(error));
         return;
     }

@@ -3,11 +3,12 @@
 // With --port PORT it sends the 64-page message to that port once instead and prints the sender's side,
 // for a receiver timed elsewhere (a COM port that Wine maps to a pseudo-terminal read on the Linux side).
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/ports/MSComm.h"
-#include "core/settings/RegSett.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 #ifdef Q_OS_WIN
 // No pseudo-terminals on Windows: the receiving end is a TCP receiver on the loopback interface, reached
 // through the same paced sending.
@@ -31,8 +32,6 @@ using Pty = benchsink::LoopbackSink;
 #include <cstdio>
 #include <map>
 
-using namespace Module1;
-
 namespace
 {
 QByteArray loadAverage()
@@ -50,33 +49,29 @@ double percentile(std::vector<double> v, double p)
 
 bool openLine(testpty::Pty& pty, MSComm& port)
 {
-    ComPort = pty.slavePath();
-    ComBaud = QStringLiteral("9600");
     QString error;
-    if (!pty.ok() || !openComPort(port, nullptr, &error)) {
+    if (!pty.ok() || !openComPort(port, pty.slavePath(), QStringLiteral("9600"), nullptr, &error)) {
         std::printf("cannot open the pseudo-terminal: %s\n", qPrintable(error + pty.error()));
         return false;
     }
     return true;
 }
 
-void sixtyFourPages()
+void sixtyFourPages(Message& m)
 {
     for (int p = 1; p <= MaxPages; ++p) {
-        PageText[p] = QStringLiteral("Pagina %1").arg(p);
-        PageEffect[p] = quint8(1 + p % 10);
-        PagePause[p] = quint8(p % 9);
-        PageAlign[p] = quint8(p % 2 ? 0 : 2);
+        m.text[p] = QStringLiteral("Pagina %1").arg(p);
+        m.effect[p] = quint8(1 + p % 10);
+        m.pause[p] = quint8(p % 9);
+        m.align[p] = quint8(p % 2 ? 0 : 2);
     }
 }
 
-// The model's message with these delays.
-PacedSend builtSend(const QString& dy1, const QString& dy2)
+// The message with these delays.
+PacedSend builtSend(const Message& message, const QString& dy1, const QString& dy2)
 {
-    DY1 = dy1;
-    DY2 = dy2;
-    const SendDelays delays = delaysInForce();
-    return PacedSend(messageTransmission(modelPages()), delays.start, delays.perChar);
+    const SendDelays delays = DelaysInForce().take({QString(), QString(), false, dy1, dy2});
+    return PacedSend(messageTransmission(message), delays.start, delays.perChar);
 }
 
 qint64 nominalMsOf(const PacedSend& send)
@@ -99,9 +94,9 @@ void reportSenderGaps(const std::vector<qint64>& sent, const PacedSend& send)
 // whoever reads that port. Exit status 0 when every byte went.
 int sendToPort(const QString& portText, const QString& dy1, const QString& dy2)
 {
-    clearModel();
-    sixtyFourPages();
-    PacedSend send = builtSend(dy1, dy2);
+    Message message;
+    sixtyFourPages(message);
+    PacedSend send = builtSend(message, dy1, dy2);
     MSComm port;
     QString error;
     if (!openComPort(port, portText, QStringLiteral("9600"), nullptr, &error)) {
@@ -124,11 +119,11 @@ int sendToPort(const QString& portText, const QString& dy1, const QString& dy2)
     return outcome == TxOutcome::Completed ? 0 : 1;
 }
 
-void run(const char* name, const QString& dy1, const QString& dy2, const std::function<void()>& pages)
+void run(const char* name, const QString& dy1, const QString& dy2, const std::function<void(Message&)>& pages)
 {
-    clearModel();
-    pages();
-    PacedSend send = builtSend(dy1, dy2);
+    Message message;
+    pages(message);
+    PacedSend send = builtSend(message, dy1, dy2);
     const int length = send.length();
     testpty::Pty pty;
     MSComm port;
@@ -186,9 +181,9 @@ void cancelLatency(const char* name, const QString& dy1, const QString& dy2, int
     std::vector<double> latencies;
     double delayMs = 0;
     for (int r = 0; r < rounds; ++r) {
-        clearModel();
-        PageText[1] = QString(400, u'c');
-        PacedSend send = builtSend(dy1, dy2);
+        Message message;
+        message.text[1] = QString(400, u'c');
+        PacedSend send = builtSend(message, dy1, dy2);
         testpty::Pty pty;
         MSComm port;
         if (!openLine(pty, port))
@@ -239,16 +234,16 @@ int main(int argc, char** argv)
     std::printf("receiving end: a TCP receiver on 127.0.0.1 (no pseudo-terminals here)\n");
 #endif
     std::printf("load average: %s", qPrintable(QString::fromLatin1(loadAverage())));
-    run("27-byte worked example (HOLA)", QStringLiteral("200"), QStringLiteral("05"), [] {
-        PageText[1] = QStringLiteral("HOLA");
-        PageEffect[1] = 1;
-        PagePause[1] = 4;
-        PageAlign[1] = 2;
+    run("27-byte worked example (HOLA)", QStringLiteral("200"), QStringLiteral("05"), [](Message& m) {
+        m.text[1] = QStringLiteral("HOLA");
+        m.effect[1] = 1;
+        m.pause[1] = 4;
+        m.align[1] = 2;
     });
     run("64 fixed-width pages", QStringLiteral("200"), QStringLiteral("05"), sixtyFourPages);
-    run("8002-byte capped stream", QStringLiteral("200"), QStringLiteral("01"), [] {
+    run("8002-byte capped stream", QStringLiteral("200"), QStringLiteral("01"), [](Message& m) {
         for (int p = 1; p <= MaxPages; ++p)
-            PageText[p] = QString(200, QChar(u'a' + p % 26));
+            m.text[p] = QString(200, QChar(u'a' + p % 26));
     });
     cancelLatency("during the preamble", QStringLiteral("200"), QStringLiteral("05"), 50, 950, 8);
     cancelLatency("during the body", QStringLiteral("10"), QStringLiteral("05"), 60, 1500, 20);

@@ -1,6 +1,6 @@
 // Fuzzes the .mnm reader: it must never crash, and whatever it accepts must survive the writer unchanged.
 #include "core/files/MessageFile.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,22 +17,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (records.size() > MaxMessageRecords)
         std::abort();
 
-    // Into the model, out through the writer, back through the reader: the pages with text come back as read.
-    Module1::clearModel();
+    // Into a message, out through the writer, back through the reader: the pages with text come back as read.
+    Message message;
     QList<MessageRecord> withText;
     for (int i = 0; i < records.size(); ++i) {
         const MessageRecord& r = records[i];
         if (r.effect < 0 || r.effect > 255 || r.pause < 0 || r.pause > 255 || r.align < 0 || r.align > 255)
             std::abort();
-        Module1::PageText[i + 1] = r.text;
-        Module1::PageEffect[i + 1] = std::uint8_t(r.effect);
-        Module1::PagePause[i + 1] = std::uint8_t(r.pause);
-        Module1::PageAlign[i + 1] = std::uint8_t(r.align);
+        message.text[i + 1] = r.text;
+        message.effect[i + 1] = std::uint8_t(r.effect);
+        message.pause[i + 1] = std::uint8_t(r.pause);
+        message.align[i + 1] = std::uint8_t(r.align);
         if (!r.text.isEmpty())
             withText.append(r);
     }
     QList<MessageRecord> again;
-    if (!parseMessageFile(messageFileBytes(), &again) || again.size() != withText.size())
+    if (!parseMessageFile(messageFileBytes(message), &again) || again.size() != withText.size())
         std::abort();
     for (int i = 0; i < again.size(); ++i)
         if (again[i].effect != withText[i].effect || again[i].pause != withText[i].pause ||

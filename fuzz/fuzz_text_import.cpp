@@ -1,6 +1,6 @@
 // Fuzzes the text import: any bytes give at most 64 well-formed pages, the lines of the decoded text.
 #include "core/files/TextImport.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -12,14 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const QStringList pages = importPagesFromBytes(bytes);
-    if (pages.size() > Module1::MaxPages)
+    if (pages.size() > MaxPages)
         std::abort();
     for (const QString& page : pages)
         if (page.size() < ImportLineWidth || page.contains(u'\r') || page.contains(u'\n'))
             std::abort();
     // Splitting the bytes gives the same pages as splitting the whole decoded text.
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    const QStringList lines = decodeTextFile(bytes).split(lineEnd, Qt::SkipEmptyParts).mid(0, Module1::MaxPages);
+    const QStringList lines = decodeTextFile(bytes).split(lineEnd, Qt::SkipEmptyParts).mid(0, MaxPages);
     if (lines.size() != pages.size())
         std::abort();
     for (qsizetype i = 0; i < lines.size(); ++i)

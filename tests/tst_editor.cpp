@@ -4,7 +4,7 @@
 #include "support/Pty.h"
 
 #include "core/platform/Wait.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 #include "gui/preview/LedMatrix.h"
 
 #include <QAccessible>
@@ -13,7 +13,6 @@
 #include <QMap>
 #include <QProcess>
 
-using namespace Module1;
 using namespace editorkit;
 
 class TestEditor : public QObject
@@ -142,7 +141,7 @@ private slots:
             QCOMPARE(box.icon, box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information);
             QCOMPARE(box.buttons, MsgButtons::YesNo);
         }
-        QCOMPARE(state(*w) + " # " + modelString() + " # " + titles.join(u','), expected);
+        QCOMPARE(state(*w) + " # " + modelString(*w) + " # " + titles.join(u','), expected);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -152,20 +151,21 @@ private slots:
         setUp("0,0,0,A");
         QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
         QCOMPARE(txtMensaje(*w)->text(), "A" + QString(254, u'x'));
-        PageText[1] = QString(40000, u'y'); // longer than a text field holds by default
+        QString& text = w->editor().message().text[1];
+        text = QString(40000, u'y'); // longer than a text field holds by default
         w->editor().RefMensaje();
         w->editor().TomoActual();
-        QCOMPARE(PageText[1].size(), 40000);
+        QCOMPARE(text.size(), 40000);
         QVERIFY(run(*w, "txtMensaje yy")); // the start of the long text, typed: that is what counts
         w->editor().TomoActual();
-        QCOMPARE(PageText[1], QStringLiteral("yy"));
+        QCOMPARE(text, QStringLiteral("yy"));
         // What is deleted from a long text stays deleted, and typing over it stops at 255 again.
-        PageText[1] = QString(300, u'y');
+        text = QString(300, u'y');
         w->editor().RefMensaje();
         QTest::keyClick(txtMensaje(*w), Qt::Key_Backspace);
         QTest::keyClick(txtMensaje(*w), Qt::Key_Z);
         w->editor().TomoActual();
-        QCOMPARE(PageText[1], QString(299, u'y'));
+        QCOMPARE(text, QString(299, u'y'));
         txtMensaje(*w)->selectAll();
         QTest::keyClicks(txtMensaje(*w), QString(300, u'x'));
         QCOMPARE(txtMensaje(*w)->text(), QString(255, u'x'));
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(w->status().statusPanel(3) + QString::number(testenv::doubles().prompter.beeps),
                  QStringLiteral("ERR: mal2"));
 
-        platform::testing::waitScale = 1.0;
+        testenv::doubles().clock.waitScale = 1.0;
         QElapsedTimer clock;
         clock.start();
         w->status().TypeMsg(MsgKind::Program, QStringLiteral("dos"));
@@ -274,18 +274,21 @@ private slots:
         QCOMPARE(shown, QList<bool>({true, false, true}));
 
         // The advice and the first panel follow the port: Opciones opens one, and a dialog that finds the
-        // port closed opens it again on its own.
+        // port closed opens it again on its own (the sign back on another pseudo-terminal behind the same link).
         testpty::Pty first, second;
+        const QString link = dir.filePath(QStringLiteral("cartel"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(first.slavePath(), link));
         testenv::onNextModal([&](QWidget* dlg) {
-            if (!run(*dlg, "cboPort " + first.slavePath() + ";cmdOK"))
+            if (!run(*dlg, "cboPort " + link + ";cboWNT 10;cboChar 01;cmdOK"))
                 dlg->close();
         });
         QVERIFY(run(*w, "Opciones"));
         QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""),
-                 first.slavePath() + ": 9600");
+                 link + ": 9600");
         w->MSComm1.setPortOpen(false);
-        Module1::ComPort = second.slavePath();
-        Module1::DY1 = "10", Module1::DY2 = "01";
+        w->status().setStatusPanel(1, QString()); // so that only the reopening can write it
+        QVERIFY(QFile::remove(link) && QFile::link(second.slavePath(), link));
         testenv::onNextModal([&](QWidget* dlg) {
             if (!run(*dlg, "cmdOK"))
                 dlg->close();
@@ -293,7 +296,7 @@ private slots:
         QVERIFY(run(*w, "Command1"));
         QVERIFY(second.waitForBytes(14, 5000));
         QCOMPARE(w->status().statusPanel(1) + (hint->text().contains("tivor-sign") ? " / no se pudo abrir" : ""),
-                 second.slavePath() + ": 9600");
+                 link + ": 9600");
     }
 
     // What a screen reader says of the preview: the line as the sign will show it, then what the sign changes.

@@ -13,8 +13,6 @@
 #include <QStringDecoder>
 #include <cstring>
 
-using namespace Module1;
-
 namespace
 {
 const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff"
@@ -86,16 +84,17 @@ private slots:
     // as a double quote and written back as 255).
     void writing()
     {
-        PageText[1] = QStringLiteral(
+        Message m;
+        m.text[1] = QStringLiteral(
             "\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
-        QCOMPARE(messageFileBytes(), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81???.aceDdL\"\r\n");
-        QCOMPARE(Cp1252::unkept(PageText[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
-        PageText[1] = QStringLiteral("HOLA MUNDO");
-        PageEffect[1] = 1, PagePause[1] = 3, PageAlign[1] = 2;
-        PageText[3] = QStringLiteral("DIGA \"SI\"");
-        PageText[64] = QStringLiteral("fin");
-        PageEffect[64] = 255, PagePause[64] = 9, PageAlign[64] = 255;
-        QCOMPARE(messageFileBytes(), WorkedExample + "255,9,255,\"fin\"\r\n");
+        QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81???.aceDdL\"\r\n");
+        QCOMPARE(Cp1252::unkept(m.text[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
+        m.text[1] = QStringLiteral("HOLA MUNDO");
+        m.effect[1] = 1, m.pause[1] = 3, m.align[1] = 2;
+        m.text[3] = QStringLiteral("DIGA \"SI\"");
+        m.text[64] = QStringLiteral("fin");
+        m.effect[64] = 255, m.pause[64] = 9, m.align[64] = 255;
+        QCOMPARE(messageFileBytes(m), WorkedExample + "255,9,255,\"fin\"\r\n");
 
         QByteArray all("0,0,0,\"");
         for (int b = 0; b < 256; ++b)
@@ -103,9 +102,9 @@ private slots:
         QVERIFY(testenv::writeFile(path("r.mnm"), all + "\"\r\n"));
         QList<MessageRecord> records;
         QVERIFY(readMessageFile(path("r.mnm"), &records));
-        clearModel();
-        PageText[1] = records.value(0).text;
-        QCOMPARE(messageFileBytes(), all + "\"\r\n");
+        Message read;
+        read.text[1] = records.value(0).text;
+        QCOMPARE(messageFileBytes(read), all + "\"\r\n");
     }
 
     // A write cut short by the file-size limit names the system's reason and leaves the old file byte for byte,
@@ -114,12 +113,13 @@ private slots:
     {
         if (!testenv::FileSizeLimit::available())
             QSKIP("no way here to make a write run out of room");
+        Message m;
         for (int i = 1; i <= MaxPages; ++i)
-            PageText[i] = QString(255, u'a');
+            m.text[i] = QString(255, u'a');
         QString error;
         {
             testenv::FileSizeLimit limit(4096);
-            QVERIFY(!writeMessageFile(path("a.mnm"), &error));
+            QVERIFY(!writeMessageFile(path("a.mnm"), m, &error));
         }
         QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(testenv::readFile(path("a.mnm")), WorkedExample);
@@ -178,7 +178,7 @@ private slots:
 
     // The file commands through their menu items, in EditorKit's steps with the answers of their prompts and file
     // dialogs. Compared: the dialogs shown (save or open, flags, filter, the file name proposed), then
-    // panel 2|panel 3|MsgFileName|SaveAs Modified Open|pages|closed/ended, then every file with its first text.
+    // panel 2|panel 3|file name|SaveAs Modified Open|pages|closed/ended, then every file with its first text.
     void commands_data()
     {
         QTest::addColumn<QString>("script");
@@ -274,10 +274,11 @@ private slots:
         for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
             if (name != QLatin1String("t.txt"))
                 files << name + u':' + QString::fromLatin1(testenv::readFile(path(name)).split('"').value(1));
-        const QString flags = QStringLiteral("%1%2%3").arg(MsgSaveAs ? "A" : "-", MsgModified ? "M" : "-",
+        const QString flags = QStringLiteral("%1%2%3").arg(w->messageFile().saveAs ? "A" : "-",
+                                                           w->editor().message().modified ? "M" : "-",
                                                            w->editor().messageOpen() ? "O" : "-");
-        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), MsgFileName, flags,
-                                editorkit::modelString()};
+        const QStringList state{w->status().statusPanel(2), w->status().statusPanel(3), w->messageFile().name, flags,
+                                editorkit::modelString(*w)};
         const QString ended = QLatin1String(w->isVisible() ? "" : "|closed") +
                               QLatin1String(testenv::doubles().programs.endCount ? "|ended" : "");
         QCOMPARE(shown.join(u' ') + " # " + state.join(u'|').remove(dir.path() + u'/') + ended + " # " +

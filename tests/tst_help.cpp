@@ -74,15 +74,14 @@ private slots:
         if (QGuiApplication::platformName() == QLatin1String("offscreen"))
             QCOMPARE(room.size(), SmallScreen);
         const auto main = editorkit::freshWindow(dir);
-        frmOpciones options(main.get());
-        frmSend send(
-            main->MSComm1, [&main] { return main->shownMessage(); }, main.get());
-        frmDate date(main->MSComm1, testenv::doubles().clock, main.get());
+        frmOpciones options(main->lineSettings(), main.get());
+        const std::unique_ptr<frmSend> send = main->makeSendDialog();
+        const std::unique_ptr<frmDate> date = main->makeDateDialog();
         frmAcerca about(main.get());
         frmAyuda help(main.get());
         help.setAttribute(Qt::WA_DeleteOnClose, false);
         QStringList outside;
-        for (QWidget* window : QWidgetList{main.get(), &options, &send, &date, &about, &help}) {
+        for (QWidget* window : QWidgetList{main.get(), &options, send.get(), date.get(), &about, &help}) {
             window->show();
             if (!room.contains(window->frameGeometry()))
                 outside << QStringLiteral("%1 %2x%3")

@@ -1,14 +1,15 @@
 // The serial line over a real pseudo-terminal, and a sign over the network (a TCP receiver, ser2net):
 // opening from the settings and Error #03, paced sending, cancel, and a far end that is slow, stalls or hangs up.
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Wait.h"
 #include "core/platform/WriteBatch.h"
 #include "core/ports/MSComm.h"
 #include "core/ports/Rfc2217.h"
-#include "core/settings/RegSett.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 #include "gui/dialogs/InicioComm.h"
 #include "gui/platform/MsgBox.h"
 #include "support/Pty.h"
@@ -24,8 +25,6 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
-
-using namespace Module1;
 
 using testenv::hex;
 
@@ -74,17 +73,19 @@ class TestLink : public QObject
     std::unique_ptr<testpty::Pty> pty;
     std::unique_ptr<MSComm> port;
     std::unique_ptr<PacedSend> built;
+    Message m_message;
+    LineSettings m_line;
 
     // The port opened on the pseudo-terminal as at start-up, and a send of the pages with these delays (none
     // when not given).
     void openAndBuild(const char* dy1 = nullptr, const char* dy2 = nullptr, const QString& where = {})
     {
-        ComPort = where.isEmpty() ? pty->slavePath() : where;
-        QVERIFY(openComPort(*port));
-        DY1 = QString::fromLatin1(dy1);
-        DY2 = QString::fromLatin1(dy2);
-        const SendDelays delays = dy1 ? delaysInForce() : SendDelays{0, 0};
-        built = std::make_unique<PacedSend>(messageTransmission(modelPages()), delays.start, delays.perChar);
+        m_line.port = where.isEmpty() ? pty->slavePath() : where;
+        QVERIFY(openComPort(*port, m_line));
+        m_line.dy1 = QString::fromLatin1(dy1);
+        m_line.dy2 = QString::fromLatin1(dy2);
+        const SendDelays delays = dy1 ? DelaysInForce().take(m_line) : SendDelays{0, 0};
+        built = std::make_unique<PacedSend>(messageTransmission(m_message), delays.start, delays.perChar);
     }
     // The built send to the port, `before` running before each byte.
     TxOutcome sendBuilt(const std::function<void()>& before = {})
@@ -117,12 +118,13 @@ private slots:
     void init()
     {
         testenv::reset(m_dir);
-        ComBaud = QStringLiteral("9600");
+        m_message = Message();
+        m_line = LineSettings::defaults();
         pty = std::make_unique<testpty::Pty>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
         port = std::make_unique<MSComm>();
-        PageText[1] = QStringLiteral("HOLA");
-        PageEffect[1] = 1;
+        m_message.text[1] = QStringLiteral("HOLA");
+        m_message.effect[1] = 1;
     }
     void cleanup()
     {
@@ -144,7 +146,7 @@ private slots:
         if (batched && !platform::WriteBatch().available())
             QSKIP("this system takes no batch of writes (io_uring)");
         for (int slot = 1; slot <= 64; ++slot)
-            PageText[slot] = QString(200, QChar(u'a' + slot % 26));
+            m_message.text[slot] = QString(200, QChar(u'a' + slot % 26));
         openAndBuild();
         QList<int> positions, percents;
         CountingPort counted(*port);
@@ -301,13 +303,13 @@ private slots:
                                        .toUtf8()));
         QProcess ser2net;
         ser2net.start(QStringLiteral("/usr/sbin/ser2net"), {"-n", "-u", "-c", config});
-        ComBaud = QStringLiteral("19200");
-        ComPort = QStringLiteral("rfc2217://127.0.0.1:%1").arg(free);
+        m_line.baud = QStringLiteral("19200");
+        m_line.port = QStringLiteral("rfc2217://127.0.0.1:%1").arg(free);
         QString why; // ser2net listens a moment after it starts, and may drop a connection while it sets up
-        for (int tries = 0; tries < 100 && !openComPort(*port, nullptr, &why); ++tries)
+        for (int tries = 0; tries < 100 && !openComPort(*port, m_line, nullptr, &why); ++tries)
             QTest::qWait(100);
         QVERIFY2(port->PortOpen(), qPrintable(why));
-        built = std::make_unique<PacedSend>(messageTransmission(modelPages()), 0, 0);
+        built = std::make_unique<PacedSend>(messageTransmission(m_message), 0, 0);
         QCOMPARE(sendBuilt(), TxOutcome::Completed);
         const QByteArray raw("\xFF\x0D\x00\xFF\xFF\x0A", 6);
         QVERIFY(port->Output(raw) && pty->waitForBytes(int(built->bytes().size()) + 6, 5000));
@@ -329,7 +331,7 @@ private slots:
     {
         QFETCH(bool, tcp);
         for (int slot = 1; slot <= 4; ++slot)
-            PageText[slot] = QStringLiteral("h");
+            m_message.text[slot] = QStringLiteral("h");
         TcpSink sink(QHostAddress(QHostAddress::LocalHost), 20);
         openAndBuild("10", "01", tcp ? QStringLiteral("tcp://127.0.0.1:%1").arg(sink.port) : QString());
         // The far end goes once 20 bytes are there, before the sender writes the 21st.
@@ -351,10 +353,10 @@ private slots:
     // Opened, re-opened on another line with new settings, then a failed re-open that closes the old port.
     void opensAndReopens()
     {
-        ComPort = pty->slavePath();
+        m_line.port = pty->slavePath();
         QStringList panel;
         const auto setPanel = [&](const QString& t) { panel << t; };
-        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
+        Inicio_COMM(*port, m_line, testenv::doubles().prompter, nullptr, setPanel);
         termios line = {}; // the settings as the line has them: 9600 8N1, no flow control
         QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0 && cfgetospeed(&line) == B9600);
         QCOMPARE(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8));
@@ -363,17 +365,17 @@ private slots:
             QVERIFY(port->Output(QByteArray(1, b)));
         QVERIFY(pty->waitForBytes(bytes.size(), 2000));
         MSComm other;
-        QVERIFY(!openComPort(other)); // in use
+        QVERIFY(!openComPort(other, m_line)); // in use
         testpty::Pty second;
-        ComPort = second.slavePath();
-        ComBaud = QStringLiteral("19200");
-        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
+        m_line.port = second.slavePath();
+        m_line.baud = QStringLiteral("19200");
+        Inicio_COMM(*port, m_line, testenv::doubles().prompter, nullptr, setPanel);
         QVERIFY(port->Output("b") && pty->settle() && second.settle());
         QVERIFY(::tcgetattr(second.masterFd(), &line) == 0 && cfgetospeed(&line) == B19200);
         QCOMPARE(pty->bytes() + second.bytes(), bytes + "b");
-        ComBaud = QStringLiteral("abc");
+        m_line.baud = QStringLiteral("abc");
         testenv::doubles().prompter.answers = {MsgAnswer::Ok};
-        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, setPanel);
+        Inicio_COMM(*port, m_line, testenv::doubles().prompter, nullptr, setPanel);
         QCOMPARE(panel, (QStringList{pty->slavePath() + ": 9600", second.slavePath() + ": 19200"}));
         QVERIFY(!port->PortOpen() && !port->Output("x"));
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -425,19 +427,19 @@ private slots:
         QFETCH(QString, comPort);
         QFETCH(QString, baud);
         QFETCH(QString, reason);
-        ComPort = comPort == u"PTY" || comPort == u"CLI" ? pty->slavePath() : comPort;
-        ComBaud = baud;
+        m_line.port = comPort == u"PTY" || comPort == u"CLI" ? pty->slavePath() : comPort;
+        m_line.baud = baud;
         QProcess cli; // sending slowly all through the check
         if (comPort == u"CLI") {
             QVERIFY(testenv::writeFile(m_dir.filePath("m.mnm"), "1,4,2,\"HOLA\"\r\n"));
             cli.setEnvironment({"XDG_CONFIG_HOME=" + m_dir.path()});
-            cli.start(TIVOR_CLI_BINARY, {"send", m_dir.filePath("m.mnm"), "--port", ComPort, "--dy1", "500"});
+            cli.start(TIVOR_CLI_BINARY, {"send", m_dir.filePath("m.mnm"), "--port", m_line.port, "--dy1", "500"});
             QVERIFY(pty->waitForBytes(1, 5000));
             reason = reason.arg(cli.processId());
         }
         testenv::doubles().prompter.answers = {MsgAnswer::Ok};
         int panelCalls = 0;
-        Inicio_COMM(*port, testenv::doubles().prompter, nullptr, [&](const QString&) { ++panelCalls; });
+        Inicio_COMM(*port, m_line, testenv::doubles().prompter, nullptr, [&](const QString&) { ++panelCalls; });
         QCOMPARE(testenv::doubles().prompter.shown.size(), 1);
         const auto box = testenv::doubles().prompter.shown.first();
         QCOMPARE(box.title + u'|' + box.text, QStringLiteral("Puerto Serie|Error #03, No se pudo iniciar el Puerto "

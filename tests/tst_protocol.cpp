@@ -1,15 +1,14 @@
 // What goes on the wire, byte for byte against literal expectations: the message and clock transmissions,
 // the 8000-byte cap, the delay lookup, and the character filter.
-#include "core/link/Filtro.h"
 #include "core/link/PacedSend.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
-#include "core/settings/RegSett.h"
+#include "core/link/SendDelays.h"
+#include "core/model/Message.h"
+#include "core/protocol/Filtro.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 #include "support/TestEnv.h"
 
 #include <QTest>
-
-using namespace Module1;
 
 namespace
 {
@@ -24,12 +23,6 @@ class TestProtocol : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        Module1::clearModel();
-        resetDelaysInForce();
-    }
-
     // Pages as "slot|effect|pause|align|text"; the body goes between "W-NT9" DF E0 and 01 01.
     void messageBytes_data()
     {
@@ -63,25 +56,27 @@ private slots:
     {
         QFETCH(QStringList, pages);
         QFETCH(QByteArray, body);
+        Message m;
         for (const QString& p : pages) {
             const QStringList f = p.split(u'|');
             const int slot = f[0].toInt();
-            PageEffect[slot] = quint8(f[1].toInt());
-            PagePause[slot] = quint8(f[2].toInt());
-            PageAlign[slot] = quint8(f[3].toInt());
-            PageText[slot] = f[4];
+            m.effect[slot] = quint8(f[1].toInt());
+            m.pause[slot] = quint8(f[2].toInt());
+            m.align[slot] = quint8(f[3].toInt());
+            m.text[slot] = f[4];
         }
-        QCOMPARE(messageTransmission(modelPages()).toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
+        QCOMPARE(messageTransmission(m).toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
     }
 
     // 63 Rotacion pages of 121 bytes and one that makes up 8000 or 8001: cut at 8000, terminated once more.
     void lengthCap()
     {
         for (int extra : {0, 1}) {
+            Message m;
             for (int slot = 1; slot <= 63; ++slot)
-                PageText[slot] = QString(120, u'y');
-            PageText[64] = QString(367 + extra, u'z');
-            const QByteArray bytes = messageTransmission(modelPages());
+                m.text[slot] = QString(120, u'y');
+            m.text[64] = QString(367 + extra, u'z');
+            const QByteArray bytes = messageTransmission(m);
             QCOMPARE(bytes.size(), extra ? 8002 : 8000);
             QCOMPARE(bytes.right(5), extra ? QByteArray("zz\x01\x01\x01") : QByteArray("zzz\x01\x01"));
             QVERIFY(bytes.startsWith("W-NT9\xDF\xE0\x90" + QByteArray(120, 'y') + "\x90"));
@@ -128,12 +123,9 @@ private slots:
         QFETCH(QString, dy1);
         QFETCH(QString, dy2);
         QFETCH(QString, ms);
-        DY1 = QStringLiteral("10");
-        DY2 = QStringLiteral("20");
-        delaysInForce();
-        DY1 = dy1;
-        DY2 = dy2;
-        const SendDelays delays = delaysInForce();
+        DelaysInForce inForce;
+        inForce.take({"", "", false, "10", "20"});
+        const SendDelays delays = inForce.take({"", "", false, dy1, dy2});
         QCOMPARE(QStringLiteral("%1 %2 %3")
                      .arg(qRound(delays.start * 1000))
                      .arg(qRound(delays.perChar * 1000))

@@ -2,9 +2,10 @@
 // own message and delays, both byte-exact and paced on their own; a cancel ends one and leaves the other; a
 // port that one send holds refuses another.
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
 #include "core/ports/SignPort.h"
+#include "core/protocol/MessageBuilder.h"
 #include "core/protocol/SignProtocol.h"
 #include "support/Pty.h"
 
@@ -17,12 +18,12 @@ namespace
 {
 QByteArray transmissionOf(const QStringList& texts)
 {
-    MessagePages pages;
+    Message pages;
     for (int i = 0; i < texts.size(); ++i) {
         pages.text[size_t(i + 1)] = texts[i];
         pages.effect[size_t(i + 1)] = std::uint8_t(1 + i % 10);
         pages.pause[size_t(i + 1)] = 4;
-        pages.align[size_t(i + 1)] = i % 2 ? Module1::AlignLeft : Module1::AlignCenter;
+        pages.align[size_t(i + 1)] = i % 2 ? AlignLeft : AlignCenter;
     }
     return messageTransmission(pages);
 }

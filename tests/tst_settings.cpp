@@ -1,5 +1,5 @@
 // The settings store and the options dialog: texts kept exactly, what "Aceptar" stores, what leaving keeps.
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/dialogs/frmOpciones.h"
 #include "support/EditorKit.h"
@@ -15,10 +15,9 @@ QString stored()
                                                          QString(key).section(u'/', 1), "-");
     return values.join(u'|');
 }
-QString held()
+QString held(const LineSettings& line)
 {
-    using namespace Module1;
-    return QStringList{ComPort, ComBaud, ComRTS ? "True" : "False", DY1, DY2}.join(u'|');
+    return QStringList{line.port, line.baud, line.rts ? "True" : "False", line.dy1, line.dy2}.join(u'|');
 }
 } // namespace
 
@@ -28,11 +27,7 @@ class TestSettings : public QObject
     QTemporaryDir dir;
 
 private slots:
-    void init()
-    {
-        testenv::reset(dir);
-        LoadRegSett(testenv::doubles().settings);
-    }
+    void init() { testenv::reset(dir); }
 
     // Reading fills in what the store lacks with the defaults and writes nothing; every text comes back character
     // for character, and only the exact text "True" turns RTS on.
@@ -40,16 +35,13 @@ private slots:
     {
         const platform::SettingsStore& store = testenv::doubles().settings;
         QVERIFY(testenv::writeFile(store.location(), "[PGM]\nDY2=07\n"));
-        LoadRegSett(store);
-        QCOMPARE(held(), QStringLiteral("2|9600|False|200|07"));
+        QCOMPARE(held(loadLineSettings(store)), QStringLiteral("2|9600|False|200|07"));
         QCOMPARE(testenv::readFile(store.location()), QByteArray("[PGM]\nDY2=07\n"));
         for (const QString text :
              {"05", " 9600 ", "", "@Variant(x)", "\"a\";b#c=d", "puerto ñ", "True", "true", "True "}) {
-            Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = text;
-            QVERIFY(SaveRegSett(store) && store.SaveSetting("COM", "RTS", text));
-            Module1::ComPort = Module1::ComBaud = Module1::DY1 = Module1::DY2 = QString();
-            LoadRegSett(store);
-            QCOMPARE(held(), QStringList({text, text, text == "True" ? "True" : "False", text, text}).join(u'|'));
+            QVERIFY(saveLineSettings(store, {text, text, false, text, text}) && store.SaveSetting("COM", "RTS", text));
+            QCOMPARE(held(loadLineSettings(store)),
+                     QStringList({text, text, text == "True" ? "True" : "False", text, text}).join(u'|'));
         }
     }
 
@@ -66,7 +58,7 @@ private slots:
         doubles.settings = platform::SettingsStore::inFile(folder);
         doubles.prompter.answers = {MsgAnswer::Ok, MsgAnswer::Ok};
         FrmMain window(doubles.services());
-        QCOMPARE(held(), QStringLiteral("2|9600|False|200|05"));
+        QCOMPARE(held(window.lineSettings()), QStringLiteral("2|9600|False|200|05"));
         const auto& boxes = doubles.prompter.shown;
         QCOMPARE(boxes.size() == 2 ? boxes[0].title + u'|' + boxes[0].text + u'|' + boxes[1].title : QString(),
                  "Opciones|No se pudieron leer las Opciones guardadas:\r" + folder +
@@ -90,16 +82,15 @@ private slots:
     {
         QFETCH(QString, steps);
         QFETCH(QString, after);
-        using namespace Module1;
-        ComPort = "/dev/ttyUSB0", ComBaud = "14400", ComRTS = true, DY1 = "0200", DY2 = "5";
+        LineSettings line{"/dev/ttyUSB0", "14400", true, "0200", "5"};
         testenv::onNextModal([steps](QWidget* dlg) {
             if (!editorkit::run(*dlg, steps))
                 dlg->close();
         });
         const bool accepted = !after.startsWith(u'-');
-        QCOMPARE(showOptionsDialog(nullptr, testenv::doubles().settings, testenv::doubles().prompter), accepted);
+        QCOMPARE(showOptionsDialog(nullptr, line, testenv::doubles().settings, testenv::doubles().prompter), accepted);
         QCOMPARE(stored(), after);
-        QCOMPARE(held(), accepted ? after : QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"));
+        QCOMPARE(held(line), accepted ? after : QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"));
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -114,7 +105,8 @@ private slots:
             if (!editorkit::run(*dlg, "cmdOK"))
                 dlg->close();
         });
-        QVERIFY(showOptionsDialog(nullptr, doubles.settings, doubles.prompter));
+        LineSettings line = LineSettings::defaults();
+        QVERIFY(showOptionsDialog(nullptr, line, doubles.settings, doubles.prompter));
         const auto box = doubles.prompter.shown.value(0);
         QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),
                  "Opciones de Programa|No se pudieron grabar las Opciones\rSe usaran hasta cerrar el programa|" +

@@ -2,9 +2,10 @@
 // goes on the wire, "Salida.txt", and the estimate.
 #include "core/files/OutputFile.h"
 #include "core/link/PacedSend.h"
-#include "core/link/Transmission.h"
+#include "core/link/SendDelays.h"
 #include "core/platform/Wait.h"
-#include "core/settings/RegSett.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 #include "gui/dialogs/EndOnSignals.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmSend.h"
@@ -20,8 +21,6 @@
 #include <QToolButton>
 #include <csignal>
 #include <cstring>
-
-using namespace Module1;
 
 namespace
 {
@@ -109,7 +108,6 @@ class TestTxDialogs : public QObject
         if (!port.isEmpty())
             testenv::doubles().prompter.answers.append(MsgAnswer::Ok); // its Error #03
         main = std::make_unique<FrmMain>(testenv::doubles().services());
-        AppFolder = dir.path();
         QVERIFY(editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA"));
         main->editor().TomoActual();
     }
@@ -121,6 +119,7 @@ private slots:
     void init()
     {
         testenv::reset(dir);
+        testenv::doubles().programFolder = dir.path();
         QVERIFY(testenv::writeFile(salida(), kOldSalida));
         pty = std::make_unique<testpty::Pty>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
@@ -179,10 +178,9 @@ private slots:
             QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
         std::unique_ptr<TxDialog> dlg;
         if (setup.startsWith(u"send"))
-            dlg = std::make_unique<frmSend>(
-                main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+            dlg = main->makeSendDialog();
         else
-            dlg = std::make_unique<frmDate>(main->MSComm1, testenv::doubles().clock);
+            dlg = main->makeDateDialog();
         if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
             toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
@@ -211,13 +209,13 @@ private slots:
     // takes it, and the dialog says where, not only in its tooltip.
     void salidaElsewhere()
     {
-        start(QStringLiteral("/dev/tivor-no-such-port"));
         QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
-        AppFolder = dir.filePath("blocker");
+        testenv::doubles().programFolder = dir.filePath("blocker");
+        start(QStringLiteral("/dev/tivor-no-such-port"));
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
         QFile::remove(folder + "/Salida.txt");
-        frmSend dlg(
-            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        const std::unique_ptr<frmSend> dlgDialog = main->makeSendDialog();
+        frmSend& dlg = *dlgDialog;
         dlg.findChild<QCheckBox*>("chkFile")->setChecked(true);
         Recorder rec(dlg);
         send(dlg);
@@ -265,9 +263,13 @@ private slots:
     {
         start(QString(), "11", "5");
         QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
-        const auto shown = [this](bool toFile) {
-            frmSend dlg(
-                main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        // The dialog on the window's port and message, with settings the test changes as it goes.
+        LineSettings line = main->lineSettings();
+        DelaysInForce delays;
+        Message& message = main->editor().message();
+        const auto shown = [&](bool toFile) {
+            frmSend dlg({main->MSComm1, line, delays, testenv::doubles().clock},
+                        {[this] { return main->shownMessage(); }, [](const Message&) {}}, dir.path(), main.get());
             dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(toFile);
             const QLabel* label = dlg.findChild<QLabel*>(QStringLiteral("lblEstimado"));
             return label->isHidden() ? QStringLiteral("(hidden)") : label->text();
@@ -276,13 +278,13 @@ private slots:
             shown(false) + u'|' + shown(true),
             QStringLiteral("Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
                            "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms|Al archivo: 27 bytes, sin esperas"));
-        QVERIFY(PageText[1] == u"HOLA");
-        DY1 = QStringLiteral("200");
-        DY2 = QStringLiteral("05");
+        QVERIFY(message.text[1] == u"HOLA");
+        line.dy1 = QStringLiteral("200");
+        line.dy2 = QStringLiteral("05");
         for (int i = 1; i <= 64; ++i)
-            PageText[i] = QString(200, u'x');
+            message.text[i] = QString(200, u'x');
         QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
-        DY2 = QStringLiteral("90");
+        line.dy2 = QStringLiteral("90");
         QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
     }
 
@@ -292,11 +294,11 @@ private slots:
     {
         start();
         QVERIFY(editorkit::run(*main, "Y;cmdPagDwn;txtMensaje B;cmdPagFirst"));
-        frmSend dlg(
-            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        const std::unique_ptr<frmSend> dlgDialog = main->makeSendDialog();
+        frmSend& dlg = *dlgDialog;
         dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(true);
         send(dlg);
-        QCOMPARE(editorkit::modelString(), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
+        QCOMPARE(editorkit::modelString(*main), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
         QVERIFY(editorkit::run(*main, "<sent.mnm>;Grabar", dir.path()));
         QCOMPARE(testenv::readFile(dir.filePath(QStringLiteral("sent.mnm"))),
                  QByteArray("1,4,2,\"HOLA\"\r\n0,0,0,\"B               \"\r\n"));
@@ -307,15 +309,15 @@ private slots:
     // even root meets) reports failure with each place and the system's reason.
     void salidaFailedWrite()
     {
-        PageText[1] = QString(3000, u'x');
-        const QByteArray bytes = messageTransmission(modelPages());
+        Message message;
+        message.text[1] = QString(3000, u'x');
+        const QByteArray bytes = messageTransmission(message);
         const QString fallback =
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tivor/Salida.txt");
-        AppFolder = dir.path();
         QString error;
         {
             testenv::FileSizeLimit limit(1000);
-            QVERIFY(writeSalida(bytes, &error).isEmpty());
+            QVERIFY(writeSalida(dir.path(), bytes, &error).isEmpty());
         }
         const QString reason = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG));
         QCOMPARE(error, salida() + reason + u'\n' + fallback + reason);
@@ -340,14 +342,16 @@ private slots:
         if (hangUp) {
             testenv::doubles().prompter.answers.clear();
             pty->hangUpAfter(2); // 300 ms before the send could end
-            frmDate failing(main->MSComm1, testenv::doubles().clock);
+            const std::unique_ptr<frmDate> failingDialog = main->makeDateDialog();
+            frmDate& failing = *failingDialog;
             send(failing);
         }
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
-        frmDate date(main->MSComm1, testenv::doubles().clock);
-        frmSend message(
-            main->MSComm1, [this] { return main->shownMessage(); }, main.get());
+        const std::unique_ptr<frmDate> dateDialog = main->makeDateDialog();
+        frmDate& date = *dateDialog;
+        const std::unique_ptr<frmSend> messageDialog = main->makeSendDialog();
+        frmSend& message = *messageDialog;
         send(hangUp ? static_cast<TxDialog&>(date) : message);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
         QCOMPARE(back.bytes(), hangUp ? kClock : kHola);
@@ -359,8 +363,9 @@ private slots:
     void clockRuns()
     {
         start();
-        platform::testing::waitScale = 1.0;
-        frmDate dlg(main->MSComm1, testenv::doubles().clock);
+        testenv::doubles().clock.waitScale = 1.0;
+        const std::unique_ptr<frmDate> dlgDialog = main->makeDateDialog();
+        frmDate& dlg = *dlgDialog;
         auto* label = dlg.findChild<QLabel*>(QStringLiteral("Label4"));
         qint64 shownNs = 0;
         connect(&dlg, &TxDialog::panel1Changed, this, [&shownNs](const QString& t) {

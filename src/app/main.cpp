@@ -1,9 +1,9 @@
 // Starts Tivor: answers --help and --version, checks that there is a display to show the window on, then
 // runs the main window, opening the message file named on the command line.
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Display.h"
 #include "core/platform/Program.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 #include "gui/dialogs/EndOnSignals.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/help/Help.h"
@@ -39,7 +39,7 @@ bool answeredOnTerminal(int argc, char* argv[])
         }
         if (!std::strcmp(argv[i], "--version") || !std::strcmp(argv[i], "-v")) {
             std::printf("tivor %s (Tivor %s)\n", qPrintable(platform::versionString()),
-                        qPrintable(Module1::versionTextFor(platform::versionMajor(), platform::versionRevision())));
+                        qPrintable(versionTextFor(platform::versionMajor(), platform::versionRevision())));
             return true;
         }
     }
@@ -107,7 +107,7 @@ int main(int argc, char* argv[])
     platform::SystemProgramStarter programs;
     const platform::SystemClock clock;
     const EndOnSignals endOnSignals(programs);
-    FrmMain w(Services{prompter, fileDialogs, programs, clock, userSettings()});
+    FrmMain w(Services{prompter, fileDialogs, programs, clock, userSettings(), platform::appFolder()});
     w.show();
     // Once start-up is over (a port that failed has had its box), as if chosen in "Abrir Mensaje".
     if (!files.isEmpty()) {

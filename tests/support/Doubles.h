@@ -97,12 +97,15 @@ public:
     void endThisProgram() override { ++endCount; }
 };
 
-// The system's clock until the test sets a time; then that time, standing still.
+// The system's clock until the test sets a time; then that time, standing still. The program's own pauses are
+// shortened by `waitScale` (0: none at all, 1: real time).
 class SettableClock final : public platform::Clock
 {
 public:
     QDateTime time;
+    double waitScale = 1.0;
     QDateTime now() const override { return time.isValid() ? time : QDateTime::currentDateTime(); }
+    void pause(double seconds) const override { Clock::pause(seconds * waitScale); }
 };
 
 // One test's doubles; services() hands them to a window or a dialog.
@@ -114,7 +117,9 @@ struct Doubles
     SettableClock clock;
     platform::SettingsStore settings = platform::SettingsStore::inFile(QString());
 
-    Services services() { return Services{prompter, files, programs, clock, settings}; }
+    QString programFolder;
+
+    Services services() { return Services{prompter, files, programs, clock, settings, programFolder}; }
 };
 
 // The current test's doubles: testenv::reset puts them back to nothing queued, nothing recorded.

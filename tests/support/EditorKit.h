@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/files/MessageFile.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/protocol/SignProtocol.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/editor/PageEditor.h"
@@ -20,7 +20,7 @@
 
 namespace editorkit
 {
-// Everything a test of the window starts from: fresh doubles, the file globals empty, a new window on them.
+// Everything a test of the window starts from: fresh doubles and a new window on them.
 inline std::unique_ptr<FrmMain> freshWindow(const QTemporaryDir& dir)
 {
     testenv::reset(dir);
@@ -45,8 +45,8 @@ inline QLineEdit* txtMensaje(FrmMain& w)
 }
 
 // Steps separated by ';', by objectName: "name value" types into a field or picks a list entry; "name" clicks a
-// button, checks an option or triggers a menu item; "clean" and "dirty" clear and set MsgModified, "window"
-// closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
+// button, checks an option or triggers a menu item; "clean" and "dirty" clear and set the message's modified mark,
+// "window" closes the window. "Y" and "N" answer the next box, "<file>" the next file dialog (a file in `folder`; "<->"
 // cancels it). "^Ctrl+N" presses keys in the shown, active window, where it has the focus; "+name" drops the
 // file `folder`/name on the window (when the window takes it) and lets what the drop started run.
 // False, with the test failed, at the first step that cannot be taken: call it inside QVERIFY so the test
@@ -96,8 +96,9 @@ inline QLineEdit* txtMensaje(FrmMain& w)
             item->trigger();
         else if (step == QLatin1String("window"))
             w.close();
-        else if (step == QLatin1String("clean") || step == QLatin1String("dirty"))
-            Module1::MsgModified = step == QLatin1String("dirty");
+        else if (auto* main = qobject_cast<FrmMain*>(&w);
+                 main && (step == QLatin1String("clean") || step == QLatin1String("dirty")))
+            main->editor().message().modified = step == QLatin1String("dirty");
         else
             return failed(QStringLiteral("unknown step ") + step);
     }
@@ -105,17 +106,20 @@ inline QLineEdit* txtMensaje(FrmMain& w)
 }
 
 // The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".
-inline QString modelString()
+inline QString modelString(const Message& m)
 {
-    using namespace Module1;
     QStringList pages;
     for (int i = 1; i <= MaxPages; ++i) {
-        if (i <= PageCount)
-            pages << QStringLiteral("%1,%2,%3,").arg(PageEffect[i]).arg(PagePause[i]).arg(PageAlign[i]) + PageText[i];
-        else if (!PageText[i].isEmpty() || PageEffect[i] || PagePause[i] || PageAlign[i])
+        if (i <= m.count)
+            pages << QStringLiteral("%1,%2,%3,").arg(m.effect[i]).arg(m.pause[i]).arg(m.align[i]) + m.text[i];
+        else if (!m.text[i].isEmpty() || m.effect[i] || m.pause[i] || m.align[i])
             pages << QStringLiteral("!%1").arg(i);
     }
     return pages.join(u'|');
+}
+inline QString modelString(FrmMain& w)
+{
+    return modelString(w.editor().message());
 }
 
 // The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
@@ -133,6 +137,7 @@ inline QString state(FrmMain& w)
            child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
            list(child<QComboBox>(w, "cboEfe"), signproto::EffectCount) + " p" +
            list(child<QComboBox>(w, "cboPausa"), signproto::PauseList.size()) +
-           (child<QRadioButton>(w, "optCenter")->isChecked() ? " C" : " L") + (Module1::MsgModified ? " *" : "");
+           (child<QRadioButton>(w, "optCenter")->isChecked() ? " C" : " L") +
+           (w.editor().message().modified ? " *" : "");
 }
 } // namespace editorkit

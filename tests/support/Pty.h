@@ -2,7 +2,7 @@
 // what arrives on the master side, with a timestamp for every byte.
 //
 //   testpty::Pty pty;                       // opened, raw mode, reading in a thread at once
-//   Module1::ComPort = pty.slavePath();     // "/dev/pts/N"
+//   openComPort(port, {pty.slavePath(), "9600"}); // "/dev/pts/N"
 //   QVERIFY(pty.waitForBytes(27, 2000));
 //   pty.hangUpAfter(10);                    // the other end goes away after 10 bytes
 #pragma once

@@ -4,9 +4,6 @@
 #include <csignal>
 
 #include "core/files/MessageFile.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
-#include "core/platform/Wait.h"
 #include "core/ports/NetPort.h"
 #include "core/ports/SignPort.h"
 
@@ -30,14 +27,9 @@ Doubles& doubles()
 
 void reset(const QTemporaryDir& dir, double waitScale)
 {
-    Module1::clearModel();
-    Module1::MsgFileName = Module1::MsgFilePath = QString();
-    Module1::MsgSaveAs = false;
-    using namespace platform::testing;
     // In place: a window made before still holds these doubles.
     doubles() = Doubles();
-    platform::testing::waitScale = waitScale;
-    resetDelaysInForce();
+    doubles().clock.waitScale = waitScale;
     const QString settingsFile = dir.filePath(QStringLiteral("Tivor.conf"));
     QFile::remove(settingsFile);
     doubles().settings = platform::SettingsStore::inFile(settingsFile);

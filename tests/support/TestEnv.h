@@ -10,9 +10,8 @@
 
 namespace testenv
 {
-// Clears the model, the message file's name, the transmission state and the port's time limits, puts the
-// doubles back to nothing queued or recorded with their settings store at a fresh file in `dir`, and shortens
-// the program's own waits by `waitScale`.
+// Puts the doubles back to nothing queued or recorded with their settings store at a fresh file in `dir`, and
+// shortens the program's own waits by `waitScale`.
 void reset(const QTemporaryDir& dir, double waitScale = 0.0);
 
 // Fails the current test (returns false) when a prompt or dialog was shown that nothing answered, or an answer

@@ -1,10 +1,10 @@
 // Parsing of the command line into a subcommand, help and version texts, and the shared output helpers.
 #include "Cli.h"
 
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Program.h"
 #include "core/platform/Terminal.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 
 #include <QCoreApplication>
 #include <QTranslator>
@@ -102,7 +102,7 @@ QString parseError(const QCommandLineParser& parser)
 QString versionText()
 {
     return QStringLiteral("tivor-cli %1 (Tivor %2)\n")
-        .arg(platform::versionString(), Module1::versionTextFor(platform::versionMajor(), platform::versionRevision()));
+        .arg(platform::versionString(), versionTextFor(platform::versionMajor(), platform::versionRevision()));
 }
 } // namespace
 

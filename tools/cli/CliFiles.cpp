@@ -27,10 +27,10 @@ int readFailure(const QString& path, const FileFailure& failure)
     }
 }
 
-int loadMessage(const QString& path)
+int loadMessageFile(const QString& path, Message& message)
 {
     FileFailure failure;
-    switch (loadMessageIntoModel(path, &failure)) {
+    switch (loadMessage(path, message, &failure)) {
     case MessageLoad::Pages:
     case MessageLoad::Empty:
         return -1;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/files/FileIO.h"
+#include "core/model/Message.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +14,7 @@ int readFailure(const QString& path, const FileFailure& failure);
 
 // Loads a message file into the model by the window's own rules: a broken file, or page 1 with codes the
 // lists do not hold, is refused. Returns -1 on success, else reports and returns StatusFile.
-int loadMessage(const QString& path);
+int loadMessageFile(const QString& path, Message& message);
 
 // Writes `bytes` to `path` by the program's atomic writer, or to standard output when `path` is empty.
 // Returns -1 on success, else reports and returns StatusFile.

@@ -4,11 +4,11 @@
 #include "Cli.h"
 #include "CliFiles.h"
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
 #include "core/ports/SignPort.h"
 #include "core/protocol/SignProtocol.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 
 #include "core/platform/EndingSignals.h"
 #include "core/platform/SerialDevice.h"
@@ -274,10 +274,9 @@ QList<QCommandLineOption> portOptions()
     return {portOption, portsFileOption, baudOption, dy1Option, dy2Option};
 }
 
-int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
+int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineSettings* line)
 {
-    using namespace Module1;
-    LoadRegSett(userSettings());
+    *line = loadLineSettings(userSettings());
     bool storedDY1 = true;
     bool storedDY2 = true;
     ports->clear();
@@ -322,41 +321,42 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports)
         return false;
     });
     if (ports->isEmpty())
-        ports->append(ComPort);
-    ComPort = ports->first();
+        ports->append(line->port);
+    line->port = ports->first();
     if (parser.isSet(baudOption)) {
-        ComBaud = parser.value(baudOption);
+        line->baud = parser.value(baudOption);
         bool number = false;
-        const int baud = ComBaud.toInt(&number);
-        if (!number || baud <= 0 || ComBaud.startsWith(QLatin1Char('+')))
-            return fail(StatusUsage, QStringLiteral("--baud '%1' no es una velocidad valida").arg(ComBaud));
+        const int baud = line->baud.toInt(&number);
+        if (!number || baud <= 0 || line->baud.startsWith(QLatin1Char('+')))
+            return fail(StatusUsage, QStringLiteral("--baud '%1' no es una velocidad valida").arg(line->baud));
     }
     if (parser.isSet(dy1Option)) {
-        DY1 = parser.value(dy1Option);
+        line->dy1 = parser.value(dy1Option);
         storedDY1 = false;
     }
     if (parser.isSet(dy2Option)) {
-        DY2 = parser.value(dy2Option);
+        line->dy2 = parser.value(dy2Option);
         storedDY2 = false;
     }
-    if (const int status = checkDelay(DY1, signproto::DelayStartList, QStringLiteral("--dy1"),
-                                      storedDY1 ? QStringLiteral("DY1") : QString(), TxDelayStart);
+    // A fresh run: the delays in force are the defaults.
+    const SendDelays inForce;
+    if (const int status = checkDelay(line->dy1, signproto::DelayStartList, QStringLiteral("--dy1"),
+                                      storedDY1 ? QStringLiteral("DY1") : QString(), inForce.start);
         status >= 0)
         return status;
-    if (const int status = checkDelay(DY2, signproto::DelayCharList, QStringLiteral("--dy2"),
-                                      storedDY2 ? QStringLiteral("DY2") : QString(), TxDelayChar);
+    if (const int status = checkDelay(line->dy2, signproto::DelayCharList, QStringLiteral("--dy2"),
+                                      storedDY2 ? QStringLiteral("DY2") : QString(), inForce.perChar);
         status >= 0)
         return status;
     return -1;
 }
 
-int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports)
+int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports, const LineSettings& line)
 {
-    using namespace Module1;
     // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
     std::atomic<bool> cancelled = false;
     const platform::EndingSignals endingSignals(cancelled);
-    const SendDelays delays = delaysInForce();
+    const SendDelays delays = DelaysInForce().take(line);
     PacedSend send(bytes, delays.start, delays.perChar, &cancelled);
 
     // Each sign has its own port, all opened before the first byte so that they start together.
@@ -368,7 +368,7 @@ int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& p
     for (int i = 0; i < count; ++i) {
         names << deviceOf(ports.at(i));
         // Once cancelled, the signs still to open would only delay the end.
-        opened.push_back(cancelled ? nullptr : openSignPort(ports.at(i), ComBaud, &openErrors[size_t(i)]));
+        opened.push_back(cancelled ? nullptr : openSignPort(ports.at(i), line.baud, &openErrors[size_t(i)]));
         lines[size_t(i)].port = opened.back().get();
     }
     // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.

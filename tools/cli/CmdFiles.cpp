@@ -7,9 +7,9 @@
 #include "core/files/MessageFile.h"
 #include "core/files/OutputFile.h"
 #include "core/files/TextImport.h"
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Terminal.h"
+#include "core/protocol/MessageBuilder.h"
 #include "core/protocol/SignProtocol.h"
 
 namespace cli
@@ -37,9 +37,9 @@ QString pauseName(int pause)
 
 QString alignName(int align)
 {
-    if (align == Module1::AlignLeft)
+    if (align == AlignLeft)
         return QStringLiteral("izquierda");
-    if (align == Module1::AlignCenter)
+    if (align == AlignCenter)
         return QStringLiteral("centrado");
     return codeText(align);
 }
@@ -61,14 +61,13 @@ QString shownText(const QString& text)
 // What comes before the first page record.
 const qsizetype headerBytes = messageHeader().size();
 
-// The bytes of each page record of the message now in the model, in slot order, as the builder makes them.
-QList<int> recordLengths()
+// The bytes of each page record of `message`, in slot order, as the builder makes them.
+QList<int> recordLengths(const Message& m)
 {
-    using namespace Module1;
     QList<int> lengths;
     for (int page = 1; page <= MaxPages; ++page)
-        if (!PageText[page].isEmpty())
-            lengths << int(pageRecord(PageText[page], PageEffect[page], PagePause[page], PageAlign[page]).size());
+        if (!m.text[page].isEmpty())
+            lengths << int(pageRecord(m.text[page], m.effect[page], m.pause[page], m.align[page]).size());
     return lengths;
 }
 
@@ -130,14 +129,15 @@ int cmdDump(const QStringList& arguments)
                                                 "o -o ARCHIVO para guardarla"));
     if (const int status = refuseSameFile(path, parser.value(output)); status >= 0)
         return status;
-    if (const int status = loadMessage(path); status >= 0)
+    Message message;
+    if (const int status = loadMessageFile(path, message); status >= 0)
         return status;
-    if (!Module1::messageHasText())
+    if (!message.hasText())
         return fail(StatusFile,
                     QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
 
-    const QByteArray tx = messageTransmission(modelPages());
-    const QByteArray bytes = parser.isSet(hex) ? hexDump(tx, recordLengths()) : salidaLine(tx);
+    const QByteArray tx = messageTransmission(message);
+    const QByteArray bytes = parser.isSet(hex) ? hexDump(tx, recordLengths(message)) : salidaLine(tx);
     if (const int status = writeOutput(parser.value(output), bytes); status >= 0)
         return status;
     return StatusOk;
@@ -154,16 +154,16 @@ int cmdShow(const QStringList& arguments)
                           {QStringLiteral("MENSAJE.mnm")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
-    if (const int status = loadMessage(parser.positionalArguments().at(0)); status >= 0)
+    Message message;
+    if (const int status = loadMessageFile(parser.positionalArguments().at(0), message); status >= 0)
         return status;
 
     QList<QStringList> rows{{QStringLiteral("Pagina"), QStringLiteral("Efecto"), QStringLiteral("Pausa"),
                              QStringLiteral("Alineacion"), QStringLiteral("Texto")}};
-    for (int page = 1; page <= Module1::MaxPages; ++page) {
-        if (!Module1::PageText[page].isEmpty())
-            rows.append({QString::number(page), effectShown(Module1::PageEffect[page]),
-                         pauseName(Module1::PagePause[page]), alignName(Module1::PageAlign[page]),
-                         shownText(Module1::PageText[page])});
+    for (int page = 1; page <= MaxPages; ++page) {
+        if (!message.text[page].isEmpty())
+            rows.append({QString::number(page), effectShown(message.effect[page]), pauseName(message.pause[page]),
+                         alignName(message.align[page]), shownText(message.text[page])});
     }
     // Columns as wide as their widest entry; the page number is right-aligned under its heading.
     int widths[4] = {};
@@ -211,9 +211,8 @@ int cmdImport(const QStringList& arguments)
     if (pages.isEmpty())
         return fail(StatusFile, QStringLiteral("%1: no tiene lineas con texto; no se creo %2").arg(source, target));
 
-    putPagesIntoModel(pages);
     QString error;
-    if (!writeMessageFile(target, &error))
+    if (!writeMessageFile(target, messageOfPages(pages), &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
     if (const QString lost = Cp1252::unkept(pages.join(QString())); !lost.isEmpty())
         fail(StatusOk, QStringLiteral("%1: %2").arg(target, unkeptCharactersText(lost)));

@@ -4,9 +4,10 @@
 #include "CliFiles.h"
 #include "CliSend.h"
 
-#include "core/link/Transmission.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Clock.h"
+#include "core/protocol/MessageBuilder.h"
+#include "core/settings/LineSettings.h"
 
 namespace cli
 {
@@ -34,16 +35,18 @@ int cmdSend(const QStringList& arguments)
     if (const int status = parseCommand(parser, command, arguments); status >= 0)
         return status;
     QStringList ports;
-    if (const int status = applyPortOptions(parser, &ports); status >= 0)
+    LineSettings line;
+    if (const int status = applyPortOptions(parser, &ports, &line); status >= 0)
         return status;
     // The whole file is read and checked before the port is touched: a broken file sends nothing.
     const QString path = parser.positionalArguments().at(0);
-    if (const int status = loadMessage(path); status >= 0)
+    Message message;
+    if (const int status = loadMessageFile(path, message); status >= 0)
         return status;
-    if (!Module1::messageHasText())
+    if (!message.hasText())
         return fail(StatusFile,
                     QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
-    return sendBuilt(QStringLiteral("Mensaje"), messageTransmission(modelPages()), ports);
+    return sendBuilt(QStringLiteral("Mensaje"), messageTransmission(message), ports, line);
 }
 
 int cmdClock(const QStringList& arguments)
@@ -67,9 +70,10 @@ int cmdClock(const QStringList& arguments)
             return fail(StatusUsage, QStringLiteral("--ahora '%1' no es una fecha valida").arg(parser.value(at)));
     }
     QStringList ports;
-    if (const int status = applyPortOptions(parser, &ports); status >= 0)
+    LineSettings line;
+    if (const int status = applyPortOptions(parser, &ports, &line); status >= 0)
         return status;
     return sendBuilt(QStringLiteral("Hora y fecha"),
-                     dateTransmission(when.isValid() ? when : platform::SystemClock().now()), ports);
+                     dateTransmission(when.isValid() ? when : platform::SystemClock().now()), ports, line);
 }
 } // namespace cli

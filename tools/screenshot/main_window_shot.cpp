@@ -2,7 +2,6 @@
 //   tivor-screenshot OUT.png MESSAGE.mnm [PAGE] [WIDTHxHEIGHT]
 // With "-" for the message it shows the first start instead: no message, the port not found.
 // Run it under a real X server (Xvfb) so the picture has the desktop's fonts and style.
-#include "core/model/Module1.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/editor/FrmMain.h"
 #include "gui/editor/PageEditor.h"
@@ -86,7 +85,7 @@ int main(int argc, char* argv[])
     platform::SystemProgramStarter programs;
     const platform::SystemClock clock;
 
-    FrmMain w(Services{prompter, files, programs, clock, settings});
+    FrmMain w(Services{prompter, files, programs, clock, settings, settingsDir.path()});
     if (argc > 4) {
         const QStringList size = QString::fromLocal8Bit(argv[4]).split(u'x');
         w.resize(size.value(0).toInt(), size.value(1).toInt());

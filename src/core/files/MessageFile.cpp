@@ -2,7 +2,6 @@
 #include "core/files/MessageFile.h"
 
 #include "core/model/Cp1252.h"
-#include "core/model/Module1.h"
 #include "core/protocol/SignProtocol.h"
 
 #include <cstring>
@@ -110,29 +109,28 @@ QString RComi(QString xmen)
     return xmen;
 }
 
-QByteArray messageFileBytes()
+QByteArray messageFileBytes(const Message& message)
 {
-    using namespace Module1;
     QByteArray out;
     for (int i = 1; i <= MaxPages; ++i) {
-        if (PageText[i].isEmpty())
+        if (message.text[i].isEmpty())
             continue;
-        out += QByteArray::number(PageEffect[i]);
+        out += QByteArray::number(message.effect[i]);
         out += ',';
-        out += QByteArray::number(PagePause[i]);
+        out += QByteArray::number(message.pause[i]);
         out += ',';
-        out += QByteArray::number(PageAlign[i]);
+        out += QByteArray::number(message.align[i]);
         out += ",\"";
-        out += Cp1252::encode(WComi(PageText[i]));
+        out += Cp1252::encode(WComi(message.text[i]));
         out += "\"\r\n";
     }
     return out;
 }
 
-bool writeMessageFile(const QString& path, QString* error)
+bool writeMessageFile(const QString& path, const Message& message, QString* error)
 {
     FileFailure failure;
-    if (writeFileAtomically(path, messageFileBytes(), &failure))
+    if (writeFileAtomically(path, messageFileBytes(message), &failure))
         return true;
     if (error)
         *error = failure.reason;
@@ -167,9 +165,8 @@ bool readMessageFile(const QString& path, QList<MessageRecord>* records)
     return readWholeFile(path, &bytes) && parseMessageFile(bytes, records);
 }
 
-MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure)
+MessageLoad loadMessage(const QString& path, Message& message, FileFailure* failure)
 {
-    using namespace Module1;
     QByteArray bytes;
     FileFailure why;
     const bool read = readWholeFile(path, &bytes, &why);
@@ -178,9 +175,9 @@ MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure)
     // A path named by mistake (a disk image, /dev/zero) must not cost the message that is open.
     if (why.kind == FileFailure::TooLarge)
         return MessageLoad::TooLarge;
-    clearModel();
-    PageCount = 1;
-    CurrentPage = 1;
+    message.clear();
+    message.count = 1;
+    message.current = 1;
     if (!read)
         return MessageLoad::Unreadable;
     QList<MessageRecord> records;
@@ -193,12 +190,12 @@ MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure)
         return MessageLoad::FirstPageCodes;
     for (int i = 0; i < records.size(); ++i) {
         const int page = i + 1;
-        PageEffect[page] = static_cast<std::uint8_t>(records[i].effect);
-        PagePause[page] = static_cast<std::uint8_t>(records[i].pause);
-        PageAlign[page] = static_cast<std::uint8_t>(records[i].align);
-        PageText[page] = std::move(records[i].text);
+        message.effect[page] = static_cast<std::uint8_t>(records[i].effect);
+        message.pause[page] = static_cast<std::uint8_t>(records[i].pause);
+        message.align[page] = static_cast<std::uint8_t>(records[i].align);
+        message.text[page] = std::move(records[i].text);
     }
-    PageCount = static_cast<std::uint8_t>(records.size());
+    message.count = static_cast<std::uint8_t>(records.size());
     return MessageLoad::Pages;
 }
 

@@ -2,33 +2,35 @@
 #pragma once
 
 #include "core/files/FileIO.h"
+#include "core/model/Message.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-namespace Module1
+// Where the window's message is kept: the file it was opened from or saved to.
+struct MessageFileState
 {
-// Name of the message's file without its folder, as the file dialog returned it ("" = never saved).
-inline QString MsgFileName;
-// Full path of that file; reading and writing use it.
-inline QString MsgFilePath;
-// When set, the next Grabar_Mensaje asks for a name even if the message has one.
-inline bool MsgSaveAs = false;
-} // namespace Module1
+    // Name of the message's file without its folder, as the file dialog returned it ("" = never saved).
+    QString name;
+    // Full path of that file; reading and writing use it.
+    QString path;
+    // When set, the next Grabar_Mensaje asks for a name even if the message has one.
+    bool saveAs = false;
+};
 
 // Every double quote becomes the character of code 255, so a text never closes its own quoted field.
 QString WComi(const QString& xmen);
 // The reverse: every character of code 255 becomes a double quote (in place when handed a temporary).
 QString RComi(QString xmen);
 
-// The file for the current model: one record per page slot 1..64 whose text is not empty,
+// The file for `message`: one record per page slot 1..64 whose text is not empty,
 // `effect,pause,align,"WComi(text)"` CR LF, in Windows-1252 ('?' for characters it cannot hold).
-QByteArray messageFileBytes();
+QByteArray messageFileBytes(const Message& message);
 
 // Writes messageFileBytes() to `path` by writeFileAtomically: on any failure the old file is left byte for byte
 // as it was. `error` gets the reason.
-bool writeMessageFile(const QString& path, QString* error = nullptr);
+bool writeMessageFile(const QString& path, const Message& message, QString* error = nullptr);
 
 struct MessageRecord
 {
@@ -63,10 +65,11 @@ enum class MessageLoad {
     FirstPageCodes, // page 1 has an effect or pause code the lists do not hold, so it cannot be shown
 };
 
-// Reads a message file into the model, by the one set of rules the window and tivor-cli share: unless the file is
-// too large the model is cleared, and only a file that loads gets pages (PageCount = records, CurrentPage 1). Codes
-// outside the lists on later pages are loaded as they are; the editor deals with them when those pages are shown.
-MessageLoad loadMessageIntoModel(const QString& path, FileFailure* failure = nullptr);
+// Reads a message file into `message`, by the one set of rules the window and tivor-cli share: unless the file
+// is too large the message is cleared to one blank page, and only a file that loads gets pages (counted by its
+// records, page 1 current). Codes outside the lists on later pages are loaded as they are; the editor deals with
+// them when those pages are shown.
+MessageLoad loadMessage(const QString& path, Message& message, FileFailure* failure = nullptr);
 
 // What the status line and tivor-cli say of the characters a message file could not keep (`lost`, from
 // Cp1252::unkept): they were written as "?".

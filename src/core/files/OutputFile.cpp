@@ -2,7 +2,6 @@
 #include "core/files/OutputFile.h"
 
 #include "core/files/FileIO.h"
-#include "core/model/Module1.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -42,12 +41,12 @@ QString salidaFallbackFolder()
     return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("Tivor"));
 }
 
-QString writeSalida(const QByteArray& transmission, QString* error)
+QString writeSalida(const QString& programFolder, const QByteArray& transmission, QString* error)
 {
     const QByteArray line = salidaLine(transmission);
     QString firstError;
-    if (!Module1::AppFolder.isEmpty()) {
-        const QString path = QDir(Module1::AppFolder).filePath(kFileName);
+    if (!programFolder.isEmpty()) {
+        const QString path = QDir(programFolder).filePath(kFileName);
         if (writeTo(path, line, &firstError))
             return path;
     }

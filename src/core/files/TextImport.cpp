@@ -2,7 +2,7 @@
 #include "core/files/TextImport.h"
 
 #include "core/model/Cp1252.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 
 #include <cstdint>
 #include <cstring>
@@ -138,7 +138,7 @@ QStringList importPagesFromBytes(const QByteArray& bytes)
     // CR and LF are single bytes in both encodings and never part of a multi-byte UTF-8 sequence.
     const char* p = body.constData();
     const char* end = p + body.size();
-    while (p != end && pages.size() < Module1::MaxPages) {
+    while (p != end && pages.size() < MaxPages) {
         const char* start = p;
         while (p != end && *p != '\r' && *p != '\n')
             ++p;
@@ -165,12 +165,12 @@ bool readImportFile(const QString& path, QStringList* pages, FileFailure* failur
     return true;
 }
 
-void putPagesIntoModel(const QStringList& pages)
+Message messageOfPages(const QStringList& pages)
 {
-    using namespace Module1;
-    clearModel();
+    Message message;
     for (int i = 0; i < pages.size() && i < MaxPages; ++i)
-        PageText[i + 1] = pages[i];
-    PageCount = static_cast<std::uint8_t>(qBound(1, static_cast<int>(pages.size()), MaxPages));
-    CurrentPage = 1;
+        message.text[i + 1] = pages[i];
+    message.count = static_cast<std::uint8_t>(qBound(1, static_cast<int>(pages.size()), MaxPages));
+    message.current = 1;
+    return message;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/files/FileIO.h"
+#include "core/model/Message.h"
 
 #include "core/protocol/SignProtocol.h"
 
@@ -26,9 +27,9 @@ QStringList importPagesFromBytes(const QByteArray& bytes);
 // Reads the file and gives its pages; false when the file cannot be opened or read (`failure` says why).
 bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr);
 
-// The message becomes the imported pages: every slot cleared, then one page per entry (at most 64, codes 0),
-// PageCount their number but at least 1, CurrentPage 1.
-void putPagesIntoModel(const QStringList& pages);
+// The message the imported pages make: one page per entry (at most 64, codes 0), counted by their number but
+// at least 1, page 1 current, not modified.
+Message messageOfPages(const QStringList& pages);
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(const QByteArray& bytes);

@@ -2,7 +2,7 @@
 #include "core/link/SerialLink.h"
 
 #include "core/ports/MSComm.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 
 QString comPanelText(const QString& port, const QString& baud)
 {
@@ -10,9 +10,9 @@ QString comPanelText(const QString& port, const QString& baud)
     return name + QStringLiteral(": ") + baud;
 }
 
-bool openComPort(MSComm& MSComm1, QString* panelText, QString* error)
+bool openComPort(MSComm& MSComm1, const LineSettings& line, QString* panelText, QString* error)
 {
-    return openComPort(MSComm1, Module1::ComPort, Module1::ComBaud, panelText, error);
+    return openComPort(MSComm1, line.port, line.baud, panelText, error);
 }
 
 bool openComPort(MSComm& MSComm1, const QString& port, const QString& baud, QString* panelText, QString* error)

@@ -1,8 +1,15 @@
 // The system clock.
 #include "core/platform/Clock.h"
 
+#include "core/platform/Wait.h"
+
 namespace platform
 {
+void Clock::pause(double seconds) const
+{
+    Tiempo(seconds);
+}
+
 QDateTime SystemClock::now() const
 {
     return QDateTime::currentDateTime();

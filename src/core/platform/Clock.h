@@ -10,6 +10,9 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual QDateTime now() const = 0;
+    // Waits `seconds` (rounded to whole milliseconds), then lets pending events run once: the program's own
+    // pauses (a message left on the status line, a dialog's closing wait), which a test may shorten.
+    virtual void pause(double seconds) const;
 };
 
 // The system's clock, local time.

@@ -31,12 +31,4 @@ public:
     bool start(const QString& program, const QStringList& arguments) override;
     void endThisProgram() override;
 };
-
-// Windows shows the compiled help (tivor.chm) with its own viewer, hh.exe; elsewhere the program shows the
-// HTML document in its own help window.
-#ifdef Q_OS_WIN
-inline constexpr bool helpHasSystemViewer = true;
-#else
-inline constexpr bool helpHasSystemViewer = false;
-#endif
 } // namespace platform

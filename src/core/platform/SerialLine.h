@@ -61,6 +61,6 @@ public:
 
 private:
     struct Device;
-    std::unique_ptr<Device> d;
+    std::unique_ptr<Device> m_device;
 };
 } // namespace platform

@@ -76,49 +76,50 @@ struct SerialLine::Device
     std::function<void(const QString&)> failed;
 };
 
-SerialLine::SerialLine() : d(std::make_unique<Device>())
+SerialLine::SerialLine() : m_device(std::make_unique<Device>())
 {
     // Errors that surface while events run (not inside a write) close the line on the spot: after a
     // hang-up QSerialPort would otherwise report the same error without end.
-    QObject::connect(&d->port, &QSerialPort::errorOccurred, &d->port, [this](QSerialPort::SerialPortError e) {
-        if ((e != QSerialPort::ResourceError && e != QSerialPort::WriteError) || !d->port.isOpen())
-            return;
-        const QString reason = d->port.errorString();
-        close();
-        if (d->failed)
-            d->failed(reason);
-    });
+    QObject::connect(
+        &m_device->port, &QSerialPort::errorOccurred, &m_device->port, [this](QSerialPort::SerialPortError e) {
+            if ((e != QSerialPort::ResourceError && e != QSerialPort::WriteError) || !m_device->port.isOpen())
+                return;
+            const QString reason = m_device->port.errorString();
+            close();
+            if (m_device->failed)
+                m_device->failed(reason);
+        });
 }
 
 SerialLine::~SerialLine() = default;
 
 SerialLine::OpenFault SerialLine::open(const QString& device)
 {
-    d->port.setPortName(device);
+    m_device->port.setPortName(device);
     // Write-only: a vanished device raises nothing while the line is idle (there is no read notifier).
-    if (d->port.open(QIODevice::WriteOnly)) {
-        d->error.clear();
+    if (m_device->port.open(QIODevice::WriteOnly)) {
+        m_device->error.clear();
         return OpenFault::None;
     }
-    d->error = d->port.errorString();
-    const bool denied = d->port.error() == QSerialPort::PermissionError;
-    d->port.clearError();
+    m_device->error = m_device->port.errorString();
+    const bool denied = m_device->port.error() == QSerialPort::PermissionError;
+    m_device->port.clearError();
     return denied ? OpenFault::Denied : OpenFault::Other;
 }
 
 bool SerialLine::isOpen() const
 {
-    return d->port.isOpen();
+    return m_device->port.isOpen();
 }
 
 bool SerialLine::apply(const LineSettings& s)
 {
-    QSerialPort& port = d->port;
+    QSerialPort& port = m_device->port;
     // A closed port keeps them for its open.
     if (!port.setBaudRate(s.baud) || !port.setParity(parityOf(s.parity)) ||
         !port.setDataBits(QSerialPort::DataBits(s.dataBits)) ||
         !port.setStopBits(s.stopBits == 3 ? QSerialPort::OneAndHalfStop : QSerialPort::StopBits(s.stopBits))) {
-        d->error = port.errorString();
+        m_device->error = port.errorString();
         return false;
     }
     port.setFlowControl(flowOf(s.flow));
@@ -127,19 +128,19 @@ bool SerialLine::apply(const LineSettings& s)
 
 SerialLine::ModemResult SerialLine::setModemLine(bool rts, bool on)
 {
-    QSerialPort& port = d->port;
+    QSerialPort& port = m_device->port;
     if (rts ? port.setRequestToSend(on) : port.setDataTerminalReady(on))
         return ModemResult::Set;
     // Pseudo-terminals have no modem lines, and RTS belongs to the handshake when that is on.
     const bool unsupported = port.error() == QSerialPort::UnsupportedOperationError;
-    d->error = port.errorString();
+    m_device->error = port.errorString();
     port.clearError();
     return unsupported ? ModemResult::Unsupported : ModemResult::Failed;
 }
 
 DeviceWrite SerialLine::write(const char* data, qsizetype size, int stallMs)
 {
-    return writeToDevice(int(d->port.handle()), data, size, stallMs, &d->error);
+    return writeToDevice(int(m_device->port.handle()), data, size, stallMs, &m_device->error);
 }
 
 DeviceWrite SerialLine::drain(int)
@@ -151,22 +152,22 @@ DeviceWrite SerialLine::drain(int)
 WriteTarget SerialLine::batchTarget() const
 {
     // QSerialPort opens the device non-blocking.
-    return isOpen() ? WriteTarget{qintptr(d->port.handle())} : WriteTarget{};
+    return isOpen() ? WriteTarget{qintptr(m_device->port.handle())} : WriteTarget{};
 }
 
 void SerialLine::close()
 {
-    if (d->port.isOpen())
-        d->port.close();
+    if (m_device->port.isOpen())
+        m_device->port.close();
 }
 
 QString SerialLine::errorText() const
 {
-    return d->error;
+    return m_device->error;
 }
 
 void SerialLine::onFailure(std::function<void(const QString&)> handler)
 {
-    d->failed = std::move(handler);
+    m_device->failed = std::move(handler);
 }
 } // namespace platform

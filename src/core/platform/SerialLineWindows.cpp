@@ -106,7 +106,7 @@ struct SerialLine::Device
     }
 };
 
-SerialLine::SerialLine() : d(std::make_unique<Device>()) {}
+SerialLine::SerialLine() : m_device(std::make_unique<Device>()) {}
 
 SerialLine::~SerialLine()
 {
@@ -117,47 +117,47 @@ SerialLine::OpenFault SerialLine::open(const QString& device)
 {
     // Read access too: a handle opened for writing only is refused the line settings. No sharing: Windows
     // then refuses every other program the port while it is open.
-    d->handle = ::CreateFileW(devicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (d->handle == INVALID_HANDLE_VALUE) {
+    m_device->handle = ::CreateFileW(devicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_device->handle == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
-        d->fail(code);
+        m_device->fail(code);
         return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? OpenFault::Denied : OpenFault::Other;
     }
-    if (!d->setUp()) {
+    if (!m_device->setUp()) {
         close();
         return OpenFault::Other;
     }
-    d->writeTimeoutMs = 0;
-    d->error.clear();
+    m_device->writeTimeoutMs = 0;
+    m_device->error.clear();
     return OpenFault::None;
 }
 
 bool SerialLine::isOpen() const
 {
-    return d->handle != INVALID_HANDLE_VALUE;
+    return m_device->handle != INVALID_HANDLE_VALUE;
 }
 
 bool SerialLine::apply(const LineSettings& settings)
 {
-    const LineSettings before = d->settings;
-    d->settings = settings;
-    if (!isOpen() || d->setUp())
+    const LineSettings before = m_device->settings;
+    m_device->settings = settings;
+    if (!isOpen() || m_device->setUp())
         return true;
-    d->settings = before;
+    m_device->settings = before;
     return false;
 }
 
 SerialLine::ModemResult SerialLine::setModemLine(bool rts, bool on)
 {
     // RTS belongs to the handshake when that is on.
-    if (rts && d->settings.flow >= 2)
+    if (rts && m_device->settings.flow >= 2)
         return ModemResult::Unsupported;
     const DWORD function = rts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR);
-    if (::EscapeCommFunction(d->handle, function))
+    if (::EscapeCommFunction(m_device->handle, function))
         return ModemResult::Set;
     const DWORD code = ::GetLastError();
-    d->fail(code);
+    m_device->fail(code);
     // A line without modem lines (Wine on a pseudo-terminal answers so, as Linux does).
     return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ? ModemResult::Unsupported
                                                                          : ModemResult::Failed;
@@ -165,15 +165,15 @@ SerialLine::ModemResult SerialLine::setModemLine(bool rts, bool on)
 
 DeviceWrite SerialLine::write(const char* data, qsizetype size, int stallMs)
 {
-    if (!d->limitWrites(stallMs))
+    if (!m_device->limitWrites(stallMs))
         return DeviceWrite::Failed;
     while (size > 0) {
         DWORD written = 0;
-        if (!::WriteFile(d->handle, data, DWORD(size), &written, nullptr)) {
+        if (!::WriteFile(m_device->handle, data, DWORD(size), &written, nullptr)) {
             const DWORD code = ::GetLastError();
             if (code == ERROR_SEM_TIMEOUT || code == WAIT_TIMEOUT)
                 return DeviceWrite::Stalled;
-            d->fail(code);
+            m_device->fail(code);
             return DeviceWrite::Failed;
         }
         // The write limit ran out with nothing taken.
@@ -200,14 +200,14 @@ WriteTarget SerialLine::batchTarget() const
 
 void SerialLine::close()
 {
-    if (d->handle != INVALID_HANDLE_VALUE)
-        ::CloseHandle(d->handle);
-    d->handle = INVALID_HANDLE_VALUE;
+    if (m_device->handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_device->handle);
+    m_device->handle = INVALID_HANDLE_VALUE;
 }
 
 QString SerialLine::errorText() const
 {
-    return d->error;
+    return m_device->error;
 }
 
 void SerialLine::onFailure(std::function<void(const QString&)>)

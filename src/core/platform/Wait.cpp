@@ -14,7 +14,7 @@
 
 void Tiempo(double Pausa)
 {
-    const double ms = std::nearbyint(Pausa * 1000.0 * platform::testing::waitScale);
+    const double ms = std::nearbyint(Pausa * 1000.0);
     if (ms > 0)
         platform::sleepMs(static_cast<qint64>(ms));
     platform::processEventsOnce();

@@ -13,9 +13,3 @@ void sleepMs(qint64 ms);
 void sleepUntil(const QElapsedTimer& clock, qint64 deadlineNs);
 void processEventsOnce();
 } // namespace platform
-
-namespace platform::testing
-{
-// Tests shorten the program's own waits (status line, dialog closing) by this factor; 1 is real time.
-inline double waitScale = 1.0;
-} // namespace platform::testing

@@ -21,11 +21,11 @@ bool sendInProgress()
 } // namespace
 
 EndOnSignals::EndOnSignals(platform::ProgramStarter& programs, QObject* parent)
-    : QObject(parent), endingSignals(m_arrived)
+    : QObject(parent), m_endingSignals(m_arrived)
 {
     // A send in progress has seen the signal already (platform::EndingSignals::pending): it ends as by
     // "Cancelar", and every event loop ends once its dialog has closed.
-    connect(&endingSignals, &platform::EndingSignals::arrived, this, [&programs] {
+    connect(&m_endingSignals, &platform::EndingSignals::arrived, this, [&programs] {
         if (!sendInProgress())
             platform::EndingSignals::endAsReceived();
         programs.endThisProgram();

@@ -21,5 +21,5 @@ public:
 
 private:
     std::atomic<bool> m_arrived = false; // set by the handler itself; the window reads the signal through Qt
-    platform::EndingSignals endingSignals;
+    platform::EndingSignals m_endingSignals;
 };

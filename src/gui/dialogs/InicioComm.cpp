@@ -4,12 +4,12 @@
 #include "core/link/SerialLink.h"
 #include "gui/platform/MsgBox.h"
 
-void Inicio_COMM(MSComm& MSComm1, Prompter& prompter, QWidget* parent,
+void Inicio_COMM(MSComm& MSComm1, const LineSettings& line, Prompter& prompter, QWidget* parent,
                  const std::function<void(const QString&)>& setPanel1)
 {
     QString panel;
     QString reason;
-    if (!openComPort(MSComm1, &panel, &reason)) {
+    if (!openComPort(MSComm1, line, &panel, &reason)) {
         prompter.MsgBox(QStringLiteral("Error #03, No se pudo iniciar el Puerto Serie") + QChar(13) +
                             QStringLiteral("El puerto ya esta usandose "),
                         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Puerto Serie"), parent, reason);

@@ -5,10 +5,11 @@
 #include <functional>
 
 class MSComm;
+struct LineSettings;
 class Prompter;
 class QWidget;
 
-// openComPort, then the port in status panel 1; on failure the "Error #03" box, asked of `prompter` over
+// openComPort with `line`, then the port in status panel 1; on failure the "Error #03" box, asked of `prompter` over
 // `parent`, and the panel untouched.
-void Inicio_COMM(MSComm& MSComm1, Prompter& prompter, QWidget* parent,
+void Inicio_COMM(MSComm& MSComm1, const LineSettings& line, Prompter& prompter, QWidget* parent,
                  const std::function<void(const QString&)>& setPanel1);

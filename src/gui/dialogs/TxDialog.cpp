@@ -2,10 +2,10 @@
 #include "gui/dialogs/TxDialog.h"
 
 #include "core/link/PacedSend.h"
+#include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
-#include "core/link/Transmission.h"
+#include "core/platform/Clock.h"
 #include "core/platform/EndingSignals.h"
-#include "core/platform/Wait.h"
 #include "core/ports/MSComm.h"
 
 #include <QLabel>
@@ -13,15 +13,15 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
-TxDialog::TxDialog(QWidget* parent) : QDialog(parent) {}
+TxDialog::TxDialog(const TxLink& link, QWidget* parent) : QDialog(parent), m_link(link) {}
 
 void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture)
 {
-    panel1 = new QLabel(statusBar);
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    statusBar->addWidget(panel1, 1);
-    bar = progress;
-    bar->setValue(0);
+    m_panel1 = new QLabel(statusBar);
+    m_panel1->setObjectName(QStringLiteral("Panel1"));
+    statusBar->addWidget(m_panel1, 1);
+    m_bar = progress;
+    m_bar->setValue(0);
     const QPixmap icon(QStringLiteral(":/tivor/tivor.png"));
     if (!icon.isNull())
         picture->setPixmap(icon.scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -29,16 +29,16 @@ void TxDialog::setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel
 
 QString TxDialog::panel1ToolTip() const
 {
-    return panel1->toolTip();
+    return m_panel1->toolTip();
 }
 
 void TxDialog::showPanel1(const QString& text, const QString& toolTip)
 {
-    panel1->setText(text);
-    panel1->setToolTip(toolTip);
+    m_panel1->setText(text);
+    m_panel1->setToolTip(toolTip);
     // The closing wait sleeps before it lets the window paint: paint the outcome now, or it only
     // flashes up as the dialog closes.
-    panel1->repaint();
+    m_panel1->repaint();
     emit panel1Changed(text);
 }
 
@@ -48,27 +48,27 @@ void TxDialog::showProgress(const QString& text, int percent)
     // pass after the byte's whole delay: the two would show different percentages all that time. So the
     // text is painted with the bar, only when the percentage moves (at most a hundred times a send);
     // between those, the event pass paints it, as painting every byte would eat into short delays.
-    const bool moved = bar->value() != percent;
-    bar->setValue(percent);
-    panel1->setText(text);
-    panel1->setToolTip(QString());
+    const bool moved = m_bar->value() != percent;
+    m_bar->setValue(percent);
+    m_panel1->setText(text);
+    m_panel1->setToolTip(QString());
     if (moved)
-        panel1->repaint();
+        m_panel1->repaint();
     emit panel1Changed(text);
 }
 
-void TxDialog::reopenIfClosed(MSComm& port)
+void TxDialog::reopenIfClosed()
 {
     // The port failed at start-up or closed after a failure (the sign restarted, the adapter plugged in
     // again): tried once more with the current settings, quietly; if it still fails the send ends with
     // Error #22 like any send to a closed port.
-    if (!port.PortOpen())
-        openComPort(port);
+    if (!m_link.port.PortOpen())
+        openComPort(m_link.port, m_link.line);
 }
 
 void TxDialog::closeAfterOneSecond()
 {
-    Tiempo(1);
+    m_link.clock.pause(1);
     QDialog::done(QDialog::Accepted);
 }
 
@@ -78,7 +78,7 @@ void TxDialog::endWith(const QString& text)
     closeAfterOneSecond();
 }
 
-void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
+void TxDialog::endTransmission(TxOutcome outcome)
 {
     switch (outcome) {
     case TxOutcome::Completed:
@@ -87,7 +87,7 @@ void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
     case TxOutcome::Cancelled:
         // The text first, then the terminator at once, directly behind the last byte sent.
         showPanel1(QStringLiteral("Mensaje Cancelado..."));
-        sendTerminator(port);
+        sendTerminator(m_link.port);
         closeAfterOneSecond();
         return;
     case TxOutcome::Failed:
@@ -97,14 +97,13 @@ void TxDialog::endTransmission(TxOutcome outcome, SignPort& port)
     endWith(notSentText());
 }
 
-TxOutcome TxDialog::sendPaced(SignPort& port, const QByteArray& bytes,
-                              const std::function<QString(const PacedSend&)>& progressText)
+TxOutcome TxDialog::sendPaced(const QByteArray& bytes, const std::function<QString(const PacedSend&)>& progressText)
 {
-    const SendDelays delays = delaysInForce();
+    const SendDelays delays = m_link.delays.take(m_link.line);
     PacedSend send(bytes, delays.start, delays.perChar, &m_cancel);
     send.alsoCancelWhen([] { return platform::EndingSignals::pending(); });
     send.onProgress([&](const PacedLine&) { showProgress(progressText(send), send.percent()); });
-    return send.run(port);
+    return send.run(m_link.port);
 }
 
 void TxDialog::Command2_Click()

@@ -6,13 +6,29 @@
 #include <atomic>
 #include <functional>
 
+class DelaysInForce;
 class MSComm;
 class PacedSend;
+struct LineSettings;
 class SignPort;
 class QLabel;
 class QProgressBar;
 class QStatusBar;
 enum class TxOutcome;
+namespace platform
+{
+class Clock;
+}
+
+// What a send dialog sends through: the window's port, the settings that port is opened and paced with, the
+// delays in force, and the clock the closing wait is measured on.
+struct TxLink
+{
+    MSComm& port;
+    const LineSettings& line;
+    DelaysInForce& delays;
+    const platform::Clock& clock;
+};
 
 // A dialog that sends one transmission, reports in the first panel of its status bar, shows the outcome
 // for one second and closes itself.
@@ -29,24 +45,24 @@ signals:
     void panel1Changed(const QString& text);
 
 protected:
-    explicit TxDialog(QWidget* parent);
+    TxDialog(const TxLink& link, QWidget* parent);
     void setUpCommon(QStatusBar* statusBar, QProgressBar* progress, QLabel* picture);
 
     void showPanel1(const QString& text, const QString& toolTip = QString());
+    const TxLink& link() const { return m_link; }
     // "Enviar" has started: from here "Cancelar" cancels instead of closing.
     void beginTransmission() { m_inTransmission = true; }
-    // Sends `bytes` paced to `port` with the delays in force; before each byte the bar shows the send's percent
+    // Sends `bytes` paced to the port with the delays in force; before each byte the bar shows the send's percent
     // and the panel `progressText` of it. A signal that ends the program cancels it as "Cancelar" does.
-    TxOutcome sendPaced(SignPort& port, const QByteArray& bytes,
-                        const std::function<QString(const PacedSend&)>& progressText);
+    TxOutcome sendPaced(const QByteArray& bytes, const std::function<QString(const PacedSend&)>& progressText);
     // Waits one second, letting pending events run once, and closes.
     void closeAfterOneSecond();
     // Shows `text`, then closes a second later.
     void endWith(const QString& text);
     // Opens the port again from the settings when it is not open, without any box.
-    static void reopenIfClosed(MSComm& port);
+    void reopenIfClosed();
     // The outcome of the paced sending; a cancelled one writes the terminator after its text.
-    void endTransmission(TxOutcome outcome, SignPort& port);
+    void endTransmission(TxOutcome outcome);
 
     // "Cancelar": once "Enviar" has started a transmission it only requests the cancel; before that it
     // closes the dialog.
@@ -59,8 +75,9 @@ private:
     // Progress before each byte: the panel text and the bar at `percent`.
     void showProgress(const QString& text, int percent);
 
-    QLabel* panel1 = nullptr;
-    QProgressBar* bar = nullptr;
+    TxLink m_link;
+    QLabel* m_panel1 = nullptr;
+    QProgressBar* m_bar = nullptr;
     bool m_inTransmission = false;
     // Set by "Cancelar"; read after every byte.
     std::atomic<bool> m_cancel = false;

@@ -3,24 +3,23 @@
 #include "gui/dialogs/frmDate.h"
 
 #include "core/link/PacedSend.h"
-#include "core/link/Transmission.h"
 #include "core/platform/Clock.h"
-#include "core/ports/MSComm.h"
+#include "core/protocol/MessageBuilder.h"
 #include "gui/platform/OnScreen.h"
 #include "ui_frmDate.h"
 
-frmDate::frmDate(MSComm& port, const platform::Clock& computerClock, QWidget* parent)
-    : TxDialog(parent), MSComm1(port), computerClock(computerClock), ui(std::make_unique<Ui::frmDate>())
+frmDate::frmDate(const TxLink& link, QWidget* parent)
+    : TxDialog(link, parent), m_computerClock(link.clock), m_ui(std::make_unique<Ui::frmDate>())
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     platform::keepOnScreen(this);
-    setUpCommon(ui->StatusBar1, ui->progressBar, ui->Picture1);
+    setUpCommon(m_ui->StatusBar1, m_ui->progressBar, m_ui->Picture1);
     // "Enviar" works once: a second click while sending or during the closing wait does nothing.
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmDate::cmdOK_Click, Qt::SingleShotConnection);
-    connect(ui->Command2, &QPushButton::clicked, this, &frmDate::Command2_Click);
-    clock.setSingleShot(true);
-    clock.setTimerType(Qt::PreciseTimer);
-    connect(&clock, &QTimer::timeout, this, &frmDate::showNow);
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, &frmDate::cmdOK_Click, Qt::SingleShotConnection);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmDate::Command2_Click);
+    m_clock.setSingleShot(true);
+    m_clock.setTimerType(Qt::PreciseTimer);
+    connect(&m_clock, &QTimer::timeout, this, &frmDate::showNow);
     Form_Load();
 }
 
@@ -33,12 +32,12 @@ void frmDate::Form_Load()
 
 void frmDate::showNow()
 {
-    shown = computerClock.now();
-    const ClockTexts t = clockTextsOf(shown);
-    ui->Label4->setText(QStringLiteral("Hora ") + t.hour + QLatin1Char(':') + t.minute + QLatin1Char(':') + t.second +
-                        QStringLiteral("  Fecha ") + t.day + QLatin1Char('/') + t.month + QLatin1Char('/') + t.year);
+    m_shown = m_computerClock.now();
+    const ClockTexts t = clockTextsOf(m_shown);
+    m_ui->Label4->setText(QStringLiteral("Hora ") + t.hour + QLatin1Char(':') + t.minute + QLatin1Char(':') + t.second +
+                          QStringLiteral("  Fecha ") + t.day + QLatin1Char('/') + t.month + QLatin1Char('/') + t.year);
     // Just after the next whole second, so the label turns with the computer's clock.
-    clock.start(1005 - shown.time().msec());
+    m_clock.start(1005 - m_shown.time().msec());
 }
 
 void frmDate::cmdOK_Click()
@@ -47,12 +46,12 @@ void frmDate::cmdOK_Click()
     // preamble's waits are not added, so the time sent stays the time shown: the sign's clock starts
     // behind by those waits (a second with the default DY1).
     showNow();
-    clock.stop();
+    m_clock.stop();
     beginTransmission();
-    reopenIfClosed(MSComm1);
-    const TxOutcome outcome = sendPaced(MSComm1, dateTransmission(shown), [](const PacedSend& send) {
+    reopenIfClosed();
+    const TxOutcome outcome = sendPaced(dateTransmission(m_shown), [](const PacedSend& send) {
         return QStringLiteral("Enviando Datos al CARTEL ...") + QLatin1Char(' ') + QString::number(send.percent()) +
                QLatin1Char('%');
     });
-    endTransmission(outcome, MSComm1);
+    endTransmission(outcome);
 }

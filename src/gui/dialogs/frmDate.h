@@ -7,8 +7,6 @@
 #include <QTimer>
 #include <memory>
 
-class MSComm;
-
 namespace platform
 {
 class Clock;
@@ -23,8 +21,8 @@ class frmDate : public TxDialog
 {
     Q_OBJECT
 public:
-    // Shows and sends the time of `computerClock`.
-    frmDate(MSComm& port, const platform::Clock& computerClock, QWidget* parent = nullptr);
+    // Shows and sends the time of the link's clock.
+    frmDate(const TxLink& link, QWidget* parent = nullptr);
     ~frmDate() override;
 
     void cmdOK_Click();
@@ -34,9 +32,8 @@ private:
     // Reads the clock into `shown` and the label, and sets the timer for the next second.
     void showNow();
 
-    MSComm& MSComm1;
-    const platform::Clock& computerClock;
-    QDateTime shown; // the time sent is the time shown
-    QTimer clock;
-    std::unique_ptr<Ui::frmDate> ui;
+    const platform::Clock& m_computerClock;
+    QDateTime m_shown; // the time sent is the time shown
+    QTimer m_clock;
+    std::unique_ptr<Ui::frmDate> m_ui;
 };

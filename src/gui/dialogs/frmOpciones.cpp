@@ -3,7 +3,6 @@
 
 #include "core/platform/SerialPortNames.h"
 #include "core/protocol/SignProtocol.h"
-#include "core/settings/RegSett.h"
 #include "core/settings/SettingsStore.h"
 #include "gui/platform/MsgBox.h"
 #include "gui/platform/OnScreen.h"
@@ -31,11 +30,12 @@ void showValue(QComboBox* combo, const QString& value)
 }
 } // namespace
 
-frmOpciones::frmOpciones(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::frmOpciones>())
+frmOpciones::frmOpciones(const LineSettings& line, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::frmOpciones>()), m_line(line)
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     platform::keepOnScreen(this);
-    for (QComboBox* combo : {ui->cboPort, ui->cboBaud, ui->cboWNT, ui->cboChar})
+    for (QComboBox* combo : {m_ui->cboPort, m_ui->cboBaud, m_ui->cboWNT, m_ui->cboChar})
         keepTypedText(combo);
 
     // A USB adapter or any other serial device can be picked by its path instead of being typed.
@@ -45,10 +45,10 @@ frmOpciones::frmOpciones(QWidget* parent) : QDialog(parent), ui(std::make_unique
     for (const QSerialPortInfo& info : ports)
         devices.append(platform::serialPortName(info));
     devices.removeDuplicates();
-    ui->cboPort->addItems(devices);
+    m_ui->cboPort->addItems(devices);
 
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmOpciones::cmdOK_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &frmOpciones::Command2_Click);
+    connect(m_ui->cmdOK, &QPushButton::clicked, this, &frmOpciones::cmdOK_Click);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &frmOpciones::Command2_Click);
     Form_Load();
 }
 
@@ -56,26 +56,22 @@ frmOpciones::~frmOpciones() = default;
 
 void frmOpciones::Form_Load()
 {
-    using namespace Module1;
-    OptionsAccepted = false;
-    showValue(ui->cboPort, ComPort);
-    showValue(ui->cboBaud, ComBaud);
-    ui->chkRTS->setChecked(ComRTS);
-    ui->cboWNT->addItems(signproto::DelayStartList);
-    showValue(ui->cboWNT, DY1);
-    ui->cboChar->addItems(signproto::DelayCharList);
-    showValue(ui->cboChar, DY2);
+    showValue(m_ui->cboPort, m_line.port);
+    showValue(m_ui->cboBaud, m_line.baud);
+    m_ui->chkRTS->setChecked(m_line.rts);
+    m_ui->cboWNT->addItems(signproto::DelayStartList);
+    showValue(m_ui->cboWNT, m_line.dy1);
+    m_ui->cboChar->addItems(signproto::DelayCharList);
+    showValue(m_ui->cboChar, m_line.dy2);
 }
 
 void frmOpciones::cmdOK_Click()
 {
-    using namespace Module1;
-    ComPort = ui->cboPort->currentText();
-    ComBaud = ui->cboBaud->currentText();
-    ComRTS = ui->chkRTS->isChecked();
-    DY1 = ui->cboWNT->currentText();
-    DY2 = ui->cboChar->currentText();
-    OptionsAccepted = true;
+    m_line.port = m_ui->cboPort->currentText();
+    m_line.baud = m_ui->cboBaud->currentText();
+    m_line.rts = m_ui->chkRTS->isChecked();
+    m_line.dy1 = m_ui->cboWNT->currentText();
+    m_line.dy2 = m_ui->cboChar->currentText();
     accept();
 }
 
@@ -84,15 +80,15 @@ void frmOpciones::Command2_Click()
     reject();
 }
 
-bool showOptionsDialog(QWidget* parent, const platform::SettingsStore& store, Prompter& prompter)
+bool showOptionsDialog(QWidget* parent, LineSettings& line, const platform::SettingsStore& store, Prompter& prompter)
 {
     {
-        frmOpciones dialog(parent);
-        dialog.exec();
+        frmOpciones dialog(line, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        line = dialog.chosen();
     }
-    if (!Module1::OptionsAccepted)
-        return false;
-    if (!SaveRegSett(store)) {
+    if (!saveLineSettings(store, line)) {
         // The new values still apply to this run; say that they will be lost at the next start.
         prompter.MsgBox(QStringLiteral("No se pudieron grabar las Opciones") + QChar(13) +
                             QStringLiteral("Se usaran hasta cerrar el programa"),

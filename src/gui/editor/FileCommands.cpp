@@ -4,15 +4,13 @@
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
 #include "core/model/Cp1252.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "gui/editor/PageEditor.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/MsgBox.h"
 
 #include <QFileInfo>
 #include <utility>
-
-using namespace Module1;
 
 namespace FileCommands
 {
@@ -38,11 +36,11 @@ Report failed(const QString& text, std::optional<QString> name = std::nullopt)
 void startEmptyMessage(const Tools& t)
 {
     t.editor.Ini_Frame();
-    MsgModified = false;
-    MsgSaveAs = true;
+    t.editor.message().modified = false;
+    t.file.saveAs = true;
     t.editor.setMessageOpen(true);
     t.editor.focusText();
-    MsgFileName.clear();
+    t.file.name.clear();
 }
 
 const QString NoName = QStringLiteral("Sin Nombre");
@@ -52,7 +50,7 @@ const QString NoName = QStringLiteral("Sin Nombre");
 Opened loadMessageFile(const Tools& t)
 {
     FileFailure failure;
-    const MessageLoad outcome = loadMessageIntoModel(MsgFilePath, &failure);
+    const MessageLoad outcome = loadMessage(t.file.path, t.editor.message(), &failure);
     if (outcome == MessageLoad::TooLarge)
         return {outcome, failed(failure.reason)};
     if (outcome == MessageLoad::Empty) {
@@ -66,20 +64,20 @@ Opened loadMessageFile(const Tools& t)
     t.editor.setMessageOpen(true);
     t.editor.clearGoto();
     t.editor.RefMensaje();
-    MsgModified = false;
-    MsgSaveAs = false;
-    return {outcome, done(QStringLiteral("Mensaje cargado OK!"), MsgFileName)};
+    t.editor.message().modified = false;
+    t.file.saveAs = false;
+    return {outcome, done(QStringLiteral("Mensaje cargado OK!"), t.file.name)};
 }
 
 // Open with the file chosen; a file too large to read leaves the name of the open message as it was too.
 Opened openNamed(const Tools& t, const QString& name, const QString& path)
 {
-    const QString keptName = std::exchange(MsgFileName, name);
-    const QString keptPath = std::exchange(MsgFilePath, path);
+    const QString keptName = std::exchange(t.file.name, name);
+    const QString keptPath = std::exchange(t.file.path, path);
     Opened opened = loadMessageFile(t);
     if (opened.load == MessageLoad::TooLarge) {
-        MsgFileName = keptName;
-        MsgFilePath = keptPath;
+        t.file.name = keptName;
+        t.file.path = keptPath;
     }
     return opened;
 }
@@ -88,8 +86,8 @@ Opened openNamed(const Tools& t, const QString& name, const QString& path)
 SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
 {
     t.editor.TomoActual();
-    const bool hasText = messageHasText();
-    if (MsgFileName.isEmpty() || (MsgSaveAs && hasText)) {
+    const bool hasText = t.editor.message().hasText();
+    if (t.file.name.isEmpty() || (t.file.saveAs && hasText)) {
         CommonDialog& dlg = t.dialog;
         dlg.Flags = CommonDialog::cdlOFNOverwritePrompt | CommonDialog::cdlOFNCreatePrompt; // 8194
         dlg.Filter = MessageFilter;
@@ -99,36 +97,36 @@ SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
             report = failed(QStringLiteral("NO se Grabo Archivo Mensajes"));
             return SaveOutcome::Failed;
         }
-        MsgFileName = dlg.FileTitle;
-        MsgFilePath = dlg.FileName;
+        t.file.name = dlg.FileTitle;
+        t.file.path = dlg.FileName;
     }
     if (!hasText)
         return SaveOutcome::NoText;
-    if (MsgFileName.isEmpty()) {
+    if (t.file.name.isEmpty()) {
         report = failed(QStringLiteral("No se Grabo Mensaje..."));
         return SaveOutcome::NoName;
     }
     // The new file replaces the old one only once it is complete: a failed save keeps the old file.
-    if (!writeMessageFile(MsgFilePath)) {
+    if (!writeMessageFile(t.file.path, t.editor.message())) {
         report = failed(QStringLiteral("NO se Grabo Archivo Mensajes"));
         return SaveOutcome::Failed;
     }
-    MsgModified = false;
+    t.editor.message().modified = false;
     // Characters the file has no byte for are written as "?": say which, so the loss is not silent.
     QString text;
-    for (int i = 1; i <= MaxPages; ++i)
-        text += PageText[i];
+    for (const QString& page : t.editor.message().text)
+        text += page;
     const QString lost = Cp1252::unkept(text);
     report = done(lost.isEmpty() ? QStringLiteral("Mensajes Grabado OK")
                                  : QStringLiteral("Mensajes Grabado OK; ") + unkeptCharactersText(lost),
-                  MsgFileName);
+                  t.file.name);
     return SaveOutcome::Written;
 }
 
 Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs)
 {
     Prompted prompted;
-    if (!MsgModified || !t.editor.messageOpen())
+    if (!t.editor.message().modified || !t.editor.messageOpen())
         return prompted;
     const MsgAnswer answer =
         t.prompter.MsgBox(QStringLiteral("Hay cambios Realizados\rDesea Grabar el Mensaje?"), MsgButtons::YesNo,
@@ -136,7 +134,7 @@ Prompted promptUnsavedChanges(const Tools& t, bool clearSaveAs)
     if (answer != MsgAnswer::Yes)
         return prompted;
     if (clearSaveAs)
-        MsgSaveAs = false;
+        t.file.saveAs = false;
     const SaveOutcome outcome = Grabar_Mensaje(t, prompted.report);
     // A save that was asked for and did not happen stops the command; its report says why.
     prompted.proceed = outcome == SaveOutcome::Written || outcome == SaveOutcome::NoText;
@@ -158,8 +156,8 @@ Report openChosenMessage(const Tools& t)
     if (!dlg.ShowOpen(t.window))
         return Report();
     if (dlg.FileTitle.isEmpty()) {
-        MsgFileName.clear();
-        MsgFilePath = dlg.FileName;
+        t.file.name.clear();
+        t.file.path = dlg.FileName;
         return Report();
     }
     return openNamed(t, dlg.FileTitle, dlg.FileName).report;
@@ -172,16 +170,16 @@ Opened openMessagePath(const Tools& t, const QString& path)
 
 void closeMessage(const Tools& t)
 {
-    MsgFileName.clear();
+    t.file.name.clear();
     t.editor.setMessageOpen(false);
 }
 
 Report save(const Tools& t)
 {
     Report report;
-    if (!MsgModified)
+    if (!t.editor.message().modified)
         return report;
-    MsgSaveAs = false;
+    t.file.saveAs = false;
     Grabar_Mensaje(t, report);
     return report;
 }
@@ -191,7 +189,7 @@ Report saveAs(const Tools& t)
     Report report;
     if (!t.editor.messageOpen())
         return report;
-    MsgSaveAs = true;
+    t.file.saveAs = true;
     Grabar_Mensaje(t, report);
     return report;
 }
@@ -219,10 +217,10 @@ Report importTextPath(const Tools& t, const QString& path)
         return failed(failure.kind == FileFailure::TooLarge ? failure.reason
                                                             : QStringLiteral("NO se pudo leer Archivo"));
     t.editor.Ini_Frame();
-    putPagesIntoModel(pages);
+    t.editor.message() = messageOfPages(pages);
     t.editor.RefMensaje();
-    MsgModified = true;
-    MsgSaveAs = false;
+    t.editor.message().modified = true;
+    t.file.saveAs = false;
     return done(QStringLiteral("Mensaje importado OK!"));
 }
 } // namespace FileCommands

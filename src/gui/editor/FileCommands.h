@@ -29,11 +29,12 @@ struct Report
     std::optional<QString> messageName; // panel 2's new text, when it changes
 };
 
-// What the file commands work with: the page editor, the file dialog, who asks their questions and the window
-// they are asked over.
+// What the file commands work with: the page editor and its message, the file that message is kept in, the file
+// dialog, who asks their questions and the window they are asked over.
 struct Tools
 {
     PageEditor& editor;
+    MessageFileState& file;
     CommonDialog& dialog;
     Prompter& prompter;
     QWidget* window;
@@ -41,7 +42,7 @@ struct Tools
 
 // What Grabar_Mensaje did, so a command that asked for the save knows whether the changes are safe.
 enum class SaveOutcome {
-    Written, // the file was written, MsgModified cleared
+    Written, // the file was written, the message no longer counted as modified
     NoText,  // every page was empty: nothing to write, nothing reported
     NoName,  // "No se Grabo Mensaje...": no file name after the dialog
     Failed,  // "NO se Grabo Archivo Mensajes": dialog cancelled or the write failed

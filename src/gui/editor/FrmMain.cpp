@@ -3,10 +3,10 @@
 
 #include "core/files/MessageFile.h"
 #include "core/link/SerialLink.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
 #include "core/platform/Program.h"
 #include "core/protocol/SignProtocol.h"
-#include "core/settings/RegSett.h"
+#include "core/settings/LineSettings.h"
 #include "gui/dialogs/InicioComm.h"
 #include "gui/dialogs/frmDate.h"
 #include "gui/dialogs/frmOpciones.h"
@@ -27,45 +27,43 @@
 
 Q_LOGGING_CATEGORY(lcFiles, "tivor.archivos", QtInfoMsg)
 
-using namespace Module1;
-
 FrmMain::FrmMain(const Services& services, QWidget* parent)
     : QMainWindow(parent), CommonDialog1(services.files), m_services(services),
-      m_help(services.prompter, platform::appFolder()), ui(std::make_unique<Ui::FrmMain>())
+      m_help(services.prompter, services.programFolder), m_ui(std::make_unique<Ui::FrmMain>())
 {
-    ui->setupUi(this);
+    m_ui->setupUi(this);
     platform::keepOnScreen(this);
-    ui->pagePreview->matrix()->setComputerClock(services.clock);
-    m_status = new StatusLine(ui->StatusBar1, services.prompter);
-    m_editor = new PageEditor(*ui, services.prompter, this);
+    m_ui->pagePreview->matrix()->setComputerClock(services.clock);
+    m_status = new StatusLine(m_ui->StatusBar1, services.prompter, services.clock);
+    m_editor = new PageEditor(*m_ui, services.prompter, this);
     m_desktop = new WindowDesktop(
-        *this, *ui, MSComm1,
+        *this, *m_ui, MSComm1,
         {[this](const QString& path) { openMessageFile(path); },
          [this](const QString& path) { showReport(FileCommands::importTextPath(fileTools(), path)); }});
 
-    connect(ui->Nuevo, &QAction::triggered, this, &FrmMain::Nuevo_Click);
-    connect(ui->Cargar, &QAction::triggered, this, &FrmMain::Cargar_Click);
-    connect(ui->cerrar, &QAction::triggered, this, &FrmMain::cerrar_Click);
-    connect(ui->Importar, &QAction::triggered, this, &FrmMain::Importar_Click);
-    connect(ui->save, &QAction::triggered, this, &FrmMain::save_Click);
-    connect(ui->Grabar, &QAction::triggered, this, &FrmMain::Grabar_Click);
-    connect(ui->Envio, &QAction::triggered, this, &FrmMain::Envio_Click);
-    connect(ui->salir, &QAction::triggered, this, &FrmMain::salir_Click);
-    connect(ui->Opciones, &QAction::triggered, this, &FrmMain::Opciones_Click);
-    connect(ui->Help, &QAction::triggered, this, &FrmMain::Help_Click);
-    connect(ui->About, &QAction::triggered, this, &FrmMain::About_Click);
+    connect(m_ui->Nuevo, &QAction::triggered, this, &FrmMain::Nuevo_Click);
+    connect(m_ui->Cargar, &QAction::triggered, this, &FrmMain::Cargar_Click);
+    connect(m_ui->cerrar, &QAction::triggered, this, &FrmMain::cerrar_Click);
+    connect(m_ui->Importar, &QAction::triggered, this, &FrmMain::Importar_Click);
+    connect(m_ui->save, &QAction::triggered, this, &FrmMain::save_Click);
+    connect(m_ui->Grabar, &QAction::triggered, this, &FrmMain::Grabar_Click);
+    connect(m_ui->Envio, &QAction::triggered, this, &FrmMain::Envio_Click);
+    connect(m_ui->salir, &QAction::triggered, this, &FrmMain::salir_Click);
+    connect(m_ui->Opciones, &QAction::triggered, this, &FrmMain::Opciones_Click);
+    connect(m_ui->Help, &QAction::triggered, this, &FrmMain::Help_Click);
+    connect(m_ui->About, &QAction::triggered, this, &FrmMain::About_Click);
 
-    connect(ui->cmdNew, &QToolButton::clicked, this, &FrmMain::cmdNew_Click);
-    connect(ui->cmdOpen, &QToolButton::clicked, this, &FrmMain::cmdOpen_Click);
-    connect(ui->cmdSave, &QToolButton::clicked, this, &FrmMain::cmdSave_Click);
-    connect(ui->cmdSaveAs, &QToolButton::clicked, this, &FrmMain::cmdSaveAs_Click);
-    connect(ui->cmdClose, &QToolButton::clicked, this, &FrmMain::cmdClose_Click);
-    connect(ui->cmdImport, &QToolButton::clicked, this, &FrmMain::cmdImport_Click);
-    connect(ui->cmdOptions, &QToolButton::clicked, this, &FrmMain::cmdOptions_Click);
-    connect(ui->cmdTx, &QToolButton::clicked, this, &FrmMain::cmdTx_Click);
-    connect(ui->Command1, &QToolButton::clicked, this, &FrmMain::Command1_Click);
-    connect(ui->cmdAbout, &QToolButton::clicked, this, &FrmMain::cmdAbout_Click);
-    connect(ui->cmdHelp, &QToolButton::clicked, this, &FrmMain::cmdHelp_Click);
+    connect(m_ui->cmdNew, &QToolButton::clicked, this, &FrmMain::cmdNew_Click);
+    connect(m_ui->cmdOpen, &QToolButton::clicked, this, &FrmMain::cmdOpen_Click);
+    connect(m_ui->cmdSave, &QToolButton::clicked, this, &FrmMain::cmdSave_Click);
+    connect(m_ui->cmdSaveAs, &QToolButton::clicked, this, &FrmMain::cmdSaveAs_Click);
+    connect(m_ui->cmdClose, &QToolButton::clicked, this, &FrmMain::cmdClose_Click);
+    connect(m_ui->cmdImport, &QToolButton::clicked, this, &FrmMain::cmdImport_Click);
+    connect(m_ui->cmdOptions, &QToolButton::clicked, this, &FrmMain::cmdOptions_Click);
+    connect(m_ui->cmdTx, &QToolButton::clicked, this, &FrmMain::cmdTx_Click);
+    connect(m_ui->Command1, &QToolButton::clicked, this, &FrmMain::Command1_Click);
+    connect(m_ui->cmdAbout, &QToolButton::clicked, this, &FrmMain::cmdAbout_Click);
+    connect(m_ui->cmdHelp, &QToolButton::clicked, this, &FrmMain::cmdHelp_Click);
 
     m_status->Timer1.start();
     Form_Load();
@@ -83,46 +81,72 @@ FrmMain::~FrmMain()
 
 void FrmMain::Form_Load()
 {
-    MsgFileName.clear();
-    ui->fraMensaje->setEnabled(false);
-    ui->fraMensaje->setHidden(true);
+    m_file.name.clear();
+    m_ui->fraMensaje->setEnabled(false);
+    m_ui->fraMensaje->setHidden(true);
     m_status->setStatusPanel(3, QString());
     m_status->setStatusPanel(2, QString());
     m_status->setStatusPanel(1, QString());
     InicioVar();
     // Said once, before the port error that would otherwise name a default port with no explanation.
-    if (const QString problem = LoadRegSett(m_services.settings); !problem.isEmpty())
+    QString problem;
+    m_line = loadLineSettings(m_services.settings, &problem);
+    if (!problem.isEmpty())
         m_services.prompter.MsgBox(
             QStringLiteral("No se pudieron leer las Opciones guardadas:\r%1\rSe usan los valores por omision.")
                 .arg(problem),
             MsgButtons::Ok, MsgIcon::Warning, QStringLiteral("Opciones"), this);
     // A port that cannot be opened is reported by Inicio_COMM itself; the window opens anyway.
-    Inicio_COMM(MSComm1, m_services.prompter, this, [this](const QString& text) { m_status->setStatusPanel(1, text); });
-    setWindowTitle(QStringLiteral("Quendar - Tivor ") + VersionText);
+    Inicio_COMM(MSComm1, m_line, m_services.prompter, this,
+                [this](const QString& text) { m_status->setStatusPanel(1, text); });
+    setWindowTitle(QStringLiteral("Quendar - Tivor ") +
+                   versionTextFor(platform::versionMajor(), platform::versionRevision()));
 }
 
 void FrmMain::InicioVar()
 {
-    AppFolder = platform::appFolder();
-    VersionText = versionTextFor(platform::versionMajor(), platform::versionRevision());
-    ui->cboEfe->addItems(signproto::effectListTexts());
-    ui->cboPausa->addItems(signproto::PauseList);
+    m_ui->cboEfe->addItems(signproto::effectListTexts());
+    m_ui->cboPausa->addItems(signproto::PauseList);
     m_editor->Ini_Frame();
     m_status->setStatusPanel(2, QStringLiteral("Sin Nombre"));
 }
 
-std::optional<MessagePages> FrmMain::shownMessage() const
+std::optional<Message> FrmMain::shownMessage() const
 {
     if (!m_editor->messageOpen())
         return std::nullopt;
-    return m_editor->shownPages();
+    return m_editor->shownMessage();
+}
+
+TxLink FrmMain::txLink()
+{
+    return TxLink{MSComm1, m_line, m_delays, m_services.clock};
+}
+
+std::unique_ptr<frmSend> FrmMain::makeSendDialog()
+{
+    frmSend::OpenMessage open{[this] { return shownMessage(); },
+                              [this](const Message& sent) {
+                                  // Sent pages, the editor's count, page and modified mark kept.
+                                  Message& kept = m_editor->message();
+                                  kept.text = sent.text;
+                                  kept.effect = sent.effect;
+                                  kept.pause = sent.pause;
+                                  kept.align = sent.align;
+                              }};
+    return std::make_unique<frmSend>(txLink(), std::move(open), m_services.programFolder, this);
+}
+
+std::unique_ptr<frmDate> FrmMain::makeDateDialog()
+{
+    return std::make_unique<frmDate>(txLink(), this);
 }
 
 // ---- File commands --------------------------------------------------------------------------
 
 FileCommands::Tools FrmMain::fileTools()
 {
-    return FileCommands::Tools{*m_editor, CommonDialog1, m_services.prompter, this};
+    return FileCommands::Tools{*m_editor, m_file, CommonDialog1, m_services.prompter, this};
 }
 
 void FrmMain::showReport(const FileCommands::Report& report)
@@ -197,7 +221,7 @@ void FrmMain::openMessageFile(const QString& path)
     const FileCommands::Opened opened = FileCommands::openMessagePath(fileTools(), path);
     showReport(opened.report);
     if (opened.load == MessageLoad::Pages)
-        qCInfo(lcFiles).noquote() << path << "abierto:" << Module1::PageCount << "paginas";
+        qCInfo(lcFiles).noquote() << path << "abierto:" << m_editor->message().count << "paginas";
     else if (opened.load == MessageLoad::Empty)
         qCInfo(lcFiles).noquote() << path << "no tiene paginas";
     else if (opened.load == MessageLoad::TooLarge)
@@ -210,22 +234,19 @@ void FrmMain::openMessageFile(const QString& path)
 
 void FrmMain::Envio_Click()
 {
-    frmSend dialog(
-        MSComm1, [this] { return shownMessage(); }, this);
-    dialog.exec();
+    makeSendDialog()->exec();
     followPort();
 }
 void FrmMain::Opciones_Click()
 {
-    if (showOptionsDialog(this, m_services.settings, m_services.prompter))
-        Inicio_COMM(MSComm1, m_services.prompter, this,
+    if (showOptionsDialog(this, m_line, m_services.settings, m_services.prompter))
+        Inicio_COMM(MSComm1, m_line, m_services.prompter, this,
                     [this](const QString& text) { m_status->setStatusPanel(1, text); });
     followPort();
 }
 void FrmMain::Command1_Click()
 {
-    frmDate dialog(MSComm1, m_services.clock, this);
-    dialog.exec();
+    makeDateDialog()->exec();
     followPort();
 }
 
@@ -234,7 +255,7 @@ void FrmMain::Command1_Click()
 void FrmMain::followPort()
 {
     if (MSComm1.PortOpen())
-        m_status->setStatusPanel(1, comPanelText(Module1::ComPort, Module1::ComBaud));
+        m_status->setStatusPanel(1, comPanelText(m_line.port, m_line.baud));
     m_desktop->refreshHint();
 }
 

@@ -2,8 +2,12 @@
 // status line, the desktop glue); the file commands report to it what came of them.
 #pragma once
 
-#include "core/link/Transmission.h"
+#include "core/files/MessageFile.h"
+#include "core/link/SendDelays.h"
+#include "core/model/Message.h"
 #include "core/ports/MSComm.h"
+#include "core/settings/LineSettings.h"
+#include "gui/dialogs/frmSend.h"
 #include "gui/help/Help.h"
 #include "gui/platform/CommonDialog.h"
 #include "gui/platform/Services.h"
@@ -40,7 +44,14 @@ public:
     StatusLine& status() { return *m_status; }
 
     // The open message as the editor shows it, for the send dialog; none when no message is open.
-    std::optional<MessagePages> shownMessage() const;
+    std::optional<Message> shownMessage() const;
+    // The file the open message is kept in.
+    const MessageFileState& messageFile() const { return m_file; }
+    // The settings the port was last opened with and sends are paced with.
+    const LineSettings& lineSettings() const { return m_line; }
+    // The send dialogs as "Enviar Mensaje" and the clock button open them.
+    std::unique_ptr<frmSend> makeSendDialog();
+    std::unique_ptr<class frmDate> makeDateDialog();
 
     // A message file named outside the open dialog (the command line, a drop), opened as "Abrir Mensaje"
     // opens it; a line on the "tivor.archivos" log says what came of it.
@@ -92,9 +103,14 @@ private:
     // The unsaved-changes prompt before a command: false when the command must stop.
     bool keepChanges(bool clearSaveAs);
 
+    TxLink txLink();
+
     Services m_services;
+    LineSettings m_line;
+    DelaysInForce m_delays;
+    MessageFileState m_file;
     HelpOpener m_help;
-    std::unique_ptr<Ui::FrmMain> ui;
+    std::unique_ptr<Ui::FrmMain> m_ui;
     StatusLine* m_status = nullptr;
     PageEditor* m_editor = nullptr;
     WindowDesktop* m_desktop = nullptr;

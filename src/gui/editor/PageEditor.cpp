@@ -1,7 +1,6 @@
 // The page editor: the fields of the shown page, the model behind them, and the page commands.
 #include "gui/editor/PageEditor.h"
 
-#include "core/model/Module1.h"
 #include "core/protocol/SignProtocol.h"
 #include "gui/editor/PageNumber.h"
 #include "gui/platform/MsgBox.h"
@@ -11,8 +10,6 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QScopedValueRollback>
-
-using namespace Module1;
 
 namespace
 {
@@ -56,42 +53,42 @@ int chosenCode(const QComboBox* box, int current)
 } // namespace
 
 PageEditor::PageEditor(Ui::FrmMain& ui, Prompter& prompter, QWidget* window)
-    : QObject(window), ui(ui), prompter(prompter), window(window)
+    : QObject(window), m_ui(ui), m_prompter(prompter), m_window(window)
 {
     setUpTextField();
-    connect(ui.cmdPagDwn, &QToolButton::clicked, this, &PageEditor::cmdPagDwn_Click);
-    connect(ui.cmdPagUp, &QToolButton::clicked, this, &PageEditor::cmdPagUp_Click);
-    connect(ui.cmdPagLast, &QToolButton::clicked, this, &PageEditor::cmdPagLast_Click);
-    connect(ui.cmdPagFirst, &QToolButton::clicked, this, &PageEditor::cmdPagFirst_Click);
-    connect(ui.cmdInsertar, &QToolButton::clicked, this, &PageEditor::cmdInsertar_Click);
-    connect(ui.cmdBorro, &QToolButton::clicked, this, &PageEditor::cmdBorro_Click);
-    connect(ui.cmdGtoPag, &QToolButton::clicked, this, &PageEditor::cmdGtoPag_Click);
+    connect(m_ui.cmdPagDwn, &QToolButton::clicked, this, &PageEditor::cmdPagDwn_Click);
+    connect(m_ui.cmdPagUp, &QToolButton::clicked, this, &PageEditor::cmdPagUp_Click);
+    connect(m_ui.cmdPagLast, &QToolButton::clicked, this, &PageEditor::cmdPagLast_Click);
+    connect(m_ui.cmdPagFirst, &QToolButton::clicked, this, &PageEditor::cmdPagFirst_Click);
+    connect(m_ui.cmdInsertar, &QToolButton::clicked, this, &PageEditor::cmdInsertar_Click);
+    connect(m_ui.cmdBorro, &QToolButton::clicked, this, &PageEditor::cmdBorro_Click);
+    connect(m_ui.cmdGtoPag, &QToolButton::clicked, this, &PageEditor::cmdGtoPag_Click);
     // Enter in the page-number field jumps like the button does.
-    connect(ui.txtGoto, &QLineEdit::returnPressed, this, &PageEditor::cmdGtoPag_Click);
+    connect(m_ui.txtGoto, &QLineEdit::returnPressed, this, &PageEditor::cmdGtoPag_Click);
 
     // These run for the program's own writes as well; only the operator's mark the message changed.
-    connect(ui.cboEfe, &QComboBox::currentIndexChanged, this, &PageEditor::cboEfe_Click);
-    connect(ui.cboPausa, &QComboBox::currentIndexChanged, this, &PageEditor::cboPausa_Click);
-    connect(ui.txtMensaje, &QLineEdit::textChanged, this, &PageEditor::txtMensaje_Change);
-    connect(ui.optCenter, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui.cboEfe, &QComboBox::currentIndexChanged, this, &PageEditor::cboEfe_Click);
+    connect(m_ui.cboPausa, &QComboBox::currentIndexChanged, this, &PageEditor::cboPausa_Click);
+    connect(m_ui.txtMensaje, &QLineEdit::textChanged, this, &PageEditor::txtMensaje_Change);
+    connect(m_ui.optCenter, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             optCenter_Click();
     });
-    connect(ui.optLeft, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui.optLeft, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             optLeft_Click();
     });
     // The preview follows every field, whoever changed it.
-    connect(ui.cboEfe, &QComboBox::currentIndexChanged, this, &PageEditor::refreshPreview);
-    connect(ui.cboPausa, &QComboBox::currentIndexChanged, this, &PageEditor::refreshPreview);
-    connect(ui.txtMensaje, &QLineEdit::textChanged, this, &PageEditor::refreshPreview);
+    connect(m_ui.cboEfe, &QComboBox::currentIndexChanged, this, &PageEditor::refreshPreview);
+    connect(m_ui.cboPausa, &QComboBox::currentIndexChanged, this, &PageEditor::refreshPreview);
+    connect(m_ui.txtMensaje, &QLineEdit::textChanged, this, &PageEditor::refreshPreview);
     // The limit is raised only to show a longer loaded text whole; whatever the operator deletes from it
     // cannot be typed back in, so typing never takes a text past 255 characters.
-    connect(ui.txtMensaje, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (this->ui.txtMensaje->maxLength() > TypedTextLimit)
-            this->ui.txtMensaje->setMaxLength(std::max(TypedTextLimit, static_cast<int>(text.size())));
+    connect(m_ui.txtMensaje, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (m_ui.txtMensaje->maxLength() > TypedTextLimit)
+            m_ui.txtMensaje->setMaxLength(std::max(TypedTextLimit, static_cast<int>(text.size())));
     });
-    connect(ui.optLeft, &QRadioButton::toggled, this, &PageEditor::refreshPreview);
+    connect(m_ui.optLeft, &QRadioButton::toggled, this, &PageEditor::refreshPreview);
 }
 
 void PageEditor::setUpTextField()
@@ -99,7 +96,7 @@ void PageEditor::setUpTextField()
     // Fall back to any fixed-pitch face where Courier New is not installed. The style hint is enough where
     // the system's font matching honours it; where it does not (Wine gave a mathematical face that draws
     // nothing in the field), the first fixed-pitch family installed is named outright.
-    for (QWidget* w : {static_cast<QWidget*>(ui.txtMensaje), static_cast<QWidget*>(ui.cboEfe)}) {
+    for (QWidget* w : {static_cast<QWidget*>(m_ui.txtMensaje), static_cast<QWidget*>(m_ui.cboEfe)}) {
         QFont f = w->font();
         f.setStyleHint(QFont::TypeWriter);
         if (!QFontInfo(f).fixedPitch()) {
@@ -113,67 +110,66 @@ void PageEditor::setUpTextField()
         w->setFont(f);
     }
     // Wide enough for one sign line: 16 characters of the fixed-pitch font.
-    const QFontMetrics fm(ui.txtMensaje->font());
-    ui.txtMensaje->setMinimumWidth(fm.horizontalAdvance(QString(signproto::LineWidth, QLatin1Char('W'))) + 16);
-    ui.txtMensaje->setMinimumHeight(fm.height() + 10);
+    const QFontMetrics fm(m_ui.txtMensaje->font());
+    m_ui.txtMensaje->setMinimumWidth(fm.horizontalAdvance(QString(signproto::LineWidth, QLatin1Char('W'))) + 16);
+    m_ui.txtMensaje->setMinimumHeight(fm.height() + 10);
 }
 
 void PageEditor::Ini_Frame()
 {
-    for (int i = 1; i <= MaxPages; ++i)
-        blankPage(i);
-    PageCount = 1;
-    CurrentPage = 1;
+    m_message.clear();
+    m_message.count = 1;
+    m_message.current = 1;
     clearGoto();
     RefMensaje();
-    MsgModified = false;
+    m_message.modified = false;
 }
 
 void PageEditor::clearGoto()
 {
-    ui.txtGoto->clear();
+    m_ui.txtGoto->clear();
 }
 
 bool PageEditor::messageOpen() const
 {
-    return !ui.fraMensaje->isHidden();
+    return !m_ui.fraMensaje->isHidden();
 }
 
 void PageEditor::setMessageOpen(bool open)
 {
-    ui.fraMensaje->setEnabled(open);
-    ui.fraMensaje->setHidden(!open);
+    m_ui.fraMensaje->setEnabled(open);
+    m_ui.fraMensaje->setHidden(!open);
 }
 
 void PageEditor::focusText()
 {
-    if (ui.txtMensaje->isEnabled())
-        ui.txtMensaje->setFocus();
+    if (m_ui.txtMensaje->isEnabled())
+        m_ui.txtMensaje->setFocus();
 }
 
 // ---- Fields and model -------------------------------------------------------------------------
 
 void PageEditor::takeFields(QString& text, std::uint8_t& effect, std::uint8_t& pause, std::uint8_t& align) const
 {
-    effect = static_cast<std::uint8_t>(chosenCode(ui.cboEfe, effect));
-    pause = static_cast<std::uint8_t>(chosenCode(ui.cboPausa, pause));
-    align = ui.optLeft->isChecked() ? AlignLeft : AlignCenter;
-    text = ui.txtMensaje->text();
+    effect = static_cast<std::uint8_t>(chosenCode(m_ui.cboEfe, effect));
+    pause = static_cast<std::uint8_t>(chosenCode(m_ui.cboPausa, pause));
+    align = m_ui.optLeft->isChecked() ? AlignLeft : AlignCenter;
+    text = m_ui.txtMensaje->text();
     // A loaded text longer than the field can hold comes back whole while nobody changed it.
-    if (shownText.size() > FieldTextLimit && text == shownText.left(FieldTextLimit))
-        text = shownText;
+    if (m_shownText.size() > FieldTextLimit && text == m_shownText.left(FieldTextLimit))
+        text = m_shownText;
 }
 
 void PageEditor::TomoActual()
 {
-    const int p = CurrentPage;
-    takeFields(PageText[p], PageEffect[p], PagePause[p], PageAlign[p]);
+    const int p = m_message.current;
+    takeFields(m_message.text[p], m_message.effect[p], m_message.pause[p], m_message.align[p]);
 }
 
-MessagePages PageEditor::shownPages() const
+Message PageEditor::shownMessage() const
 {
-    MessagePages pages = modelPages();
-    const int p = CurrentPage;
+    Message pages = m_message;
+    const int p = m_message.current;
     takeFields(pages.text[p], pages.effect[p], pages.pause[p], pages.align[p]);
     return pages;
 }
@@ -181,55 +177,56 @@ MessagePages PageEditor::shownPages() const
 void PageEditor::RefMensaje()
 {
     // Showing a page writes the fields, which is no change to the message.
-    const QScopedValueRollback showing(refreshing, true);
-    const int p = CurrentPage;
-    chooseCode(ui.cboEfe, signproto::EffectCount, PageEffect[p]);
-    chooseCode(ui.cboPausa, int(signproto::PauseList.size()), PagePause[p]);
-    ui.cboPausa->setEnabled(signproto::takesPause(PageEffect[p]));
-    if (PageAlign[p] != AlignLeft) {
-        ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-        ui.optCenter->setChecked(true);
+    const QScopedValueRollback showing(m_refreshing, true);
+    const int p = m_message.current;
+    chooseCode(m_ui.cboEfe, signproto::EffectCount, m_message.effect[p]);
+    chooseCode(m_ui.cboPausa, int(signproto::PauseList.size()), m_message.pause[p]);
+    m_ui.cboPausa->setEnabled(signproto::takesPause(m_message.effect[p]));
+    if (m_message.align[p] != AlignLeft) {
+        m_ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        m_ui.optCenter->setChecked(true);
     } else {
-        ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        ui.optLeft->setChecked(true);
+        m_ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_ui.optLeft->setChecked(true);
     }
-    ui.txtPag->setText(QString::number(CurrentPage));
-    ui.txtDe->setText(QString::number(PageCount));
+    m_ui.txtPag->setText(QString::number(m_message.current));
+    m_ui.txtDe->setText(QString::number(m_message.count));
     // The text the page holds, also over a clock placeholder that choosing the effect wrote. Typing
     // is limited to 255 characters, but a longer text from a file or an import is shown whole (up to
     // what a line edit holds) so that showing a page never cuts it.
-    shownText = PageText[p];
-    ui.txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(shownText.size()), FieldTextLimit));
-    ui.txtMensaje->setText(shownText);
+    m_shownText = m_message.text[p];
+    m_ui.txtMensaje->setMaxLength(qBound(TypedTextLimit, static_cast<int>(m_shownText.size()), FieldTextLimit));
+    m_ui.txtMensaje->setText(m_shownText);
 }
 
 void PageEditor::refreshPreview()
 {
-    const int p = CurrentPage;
-    ui.pagePreview->showPage(ui.txtMensaje->text(), chosenCode(ui.cboEfe, PageEffect[p]),
-                             chosenCode(ui.cboPausa, PagePause[p]), ui.optLeft->isChecked() ? AlignLeft : AlignCenter);
+    const int p = m_message.current;
+    m_ui.pagePreview->showPage(m_ui.txtMensaje->text(), chosenCode(m_ui.cboEfe, m_message.effect[p]),
+                               chosenCode(m_ui.cboPausa, m_message.pause[p]),
+                               m_ui.optLeft->isChecked() ? AlignLeft : AlignCenter);
 }
 
 void PageEditor::RefPausa()
 {
-    const int e = ui.cboEfe->currentIndex();
+    const int e = m_ui.cboEfe->currentIndex();
     if (signproto::takesPause(e)) {
-        ui.cboPausa->setEnabled(true);
-        ui.txtMensaje->setEnabled(true);
+        m_ui.cboPausa->setEnabled(true);
+        m_ui.txtMensaje->setEnabled(true);
     } else if (signproto::isClock(e)) {
-        ui.cboPausa->setEnabled(false);
-        ui.txtMensaje->setText(signproto::placeholderOf(e));
-        ui.txtMensaje->setEnabled(false);
+        m_ui.cboPausa->setEnabled(false);
+        m_ui.txtMensaje->setText(signproto::placeholderOf(e));
+        m_ui.txtMensaje->setEnabled(false);
     } else {
-        ui.cboPausa->setEnabled(false);
-        ui.txtMensaje->setEnabled(true);
+        m_ui.cboPausa->setEnabled(false);
+        m_ui.txtMensaje->setEnabled(true);
     }
 }
 
 void PageEditor::markModified()
 {
-    if (!refreshing)
-        MsgModified = true;
+    if (!m_refreshing)
+        m_message.modified = true;
 }
 
 void PageEditor::cboEfe_Click()
@@ -250,20 +247,20 @@ void PageEditor::txtMensaje_Change()
 
 void PageEditor::optCenter_Click()
 {
-    if (!ui.fraMensaje->isEnabled())
+    if (!m_ui.fraMensaje->isEnabled())
         return;
-    PageAlign[CurrentPage] = AlignCenter;
-    ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    m_message.align[m_message.current] = AlignCenter;
+    m_ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     focusText();
     markModified();
 }
 
 void PageEditor::optLeft_Click()
 {
-    if (!ui.fraMensaje->isEnabled())
+    if (!m_ui.fraMensaje->isEnabled())
         return;
-    PageAlign[CurrentPage] = AlignLeft;
-    ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_message.align[m_message.current] = AlignLeft;
+    m_ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     focusText();
     markModified();
 }
@@ -273,22 +270,22 @@ void PageEditor::optLeft_Click()
 void PageEditor::cmdPagFirst_Click()
 {
     TomoActual();
-    CurrentPage = 1;
+    m_message.current = 1;
     RefMensaje();
 }
 
 void PageEditor::cmdPagLast_Click()
 {
     TomoActual();
-    CurrentPage = PageCount;
+    m_message.current = m_message.count;
     RefMensaje();
 }
 
 void PageEditor::cmdPagUp_Click()
 {
     TomoActual();
-    if (CurrentPage > 1)
-        --CurrentPage;
+    if (m_message.current > 1)
+        --m_message.current;
     RefMensaje();
     focusText();
 }
@@ -296,16 +293,16 @@ void PageEditor::cmdPagUp_Click()
 void PageEditor::cmdPagDwn_Click()
 {
     TomoActual();
-    if (CurrentPage < MaxPages)
-        ++CurrentPage;
-    if (CurrentPage > PageCount) {
+    if (m_message.current < MaxPages)
+        ++m_message.current;
+    if (m_message.current > m_message.count) {
         const MsgAnswer answer =
-            prompter.MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"), MsgButtons::YesNo,
-                            MsgIcon::Information, QStringLiteral("Nueva Pagina"), window);
+            m_prompter.MsgBox(QStringLiteral("No hay mas Paginas\rDesea Agregar una Nueva?"), MsgButtons::YesNo,
+                              MsgIcon::Information, QStringLiteral("Nueva Pagina"), m_window);
         if (answer == MsgAnswer::Yes)
-            PageCount = CurrentPage; // the blank slot behind the old last page
+            m_message.count = m_message.current; // the blank slot behind the old last page
         else
-            CurrentPage = PageCount;
+            m_message.current = m_message.count;
     }
     RefMensaje();
     focusText();
@@ -314,9 +311,9 @@ void PageEditor::cmdPagDwn_Click()
 void PageEditor::cmdGtoPag_Click()
 {
     TomoActual();
-    const double n = roundedPageNumber(ui.txtGoto->text());
-    if (n >= 1 && n <= PageCount) {
-        CurrentPage = static_cast<std::uint8_t>(n);
+    const double n = roundedPageNumber(m_ui.txtGoto->text());
+    if (n >= 1 && n <= m_message.count) {
+        m_message.current = static_cast<std::uint8_t>(n);
         RefMensaje();
         focusText();
     }
@@ -324,44 +321,28 @@ void PageEditor::cmdGtoPag_Click()
 
 void PageEditor::cmdInsertar_Click()
 {
-    if (!messageOpen() || PageCount >= MaxPages)
+    if (!messageOpen() || m_message.count >= MaxPages)
         return;
-    if (prompter.MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
-                        QStringLiteral("Insertar"), window) != MsgAnswer::Yes)
+    if (m_prompter.MsgBox(QStringLiteral("Desea Insertar una Pagina ?"), MsgButtons::YesNo, MsgIcon::Information,
+                          QStringLiteral("Insertar"), m_window) != MsgAnswer::Yes)
         return;
     TomoActual();
-    for (int i = PageCount; i >= CurrentPage; --i) {
-        PageEffect[i + 1] = PageEffect[i];
-        PageText[i + 1] = PageText[i];
-        PagePause[i + 1] = PagePause[i];
-        PageAlign[i + 1] = PageAlign[i];
-    }
-    blankPage(CurrentPage);
-    ++PageCount;
-    MsgModified = true;
+    m_message.insertPage(m_message.current);
     RefMensaje();
     focusText();
 }
 
 void PageEditor::cmdBorro_Click()
 {
-    if (!messageOpen() || PageCount < 2)
+    if (!messageOpen() || m_message.count < 2)
         return;
-    if (prompter.MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
-                        QStringLiteral("Borrar"), window) != MsgAnswer::Yes)
+    if (m_prompter.MsgBox(QStringLiteral("Desea Borrar Pagina ?"), MsgButtons::YesNo, MsgIcon::Critical,
+                          QStringLiteral("Borrar"), m_window) != MsgAnswer::Yes)
         return;
     // The page shown is the one deleted: nothing is taken from the fields first.
-    for (int i = CurrentPage; i <= PageCount - 1; ++i) {
-        PageEffect[i] = PageEffect[i + 1];
-        PageText[i] = PageText[i + 1];
-        PagePause[i] = PagePause[i + 1];
-        PageAlign[i] = PageAlign[i + 1];
-    }
-    if (CurrentPage != 1)
-        --CurrentPage;
-    blankPage(PageCount);
-    --PageCount;
-    MsgModified = true;
+    m_message.deletePage(m_message.current);
+    if (m_message.current != 1)
+        --m_message.current;
     RefMensaje();
     focusText();
 }

@@ -1,7 +1,7 @@
-// The page editor: the fields of one page, the model slots behind them, and the page commands.
+// The page editor: the message the window shows, the fields of one of its pages, and the page commands.
 #pragma once
 
-#include "core/link/Transmission.h"
+#include "core/model/Message.h"
 
 #include <QObject>
 
@@ -30,8 +30,11 @@ public:
     // Empties the page-number field of "Ir a Pagina".
     void clearGoto();
 
-    // The model's pages with the page being typed as the fields show it; the model is not touched.
-    MessagePages shownPages() const;
+    // The message the window shows and edits; what the fields show is taken into it by TomoActual.
+    Message& message() { return m_message; }
+    const Message& message() const { return m_message; }
+    // The message with the page being typed as the fields show it; the message itself is not touched.
+    Message shownMessage() const;
 
     // A message is open exactly while the frame is shown (whether or not the window is).
     bool messageOpen() const;
@@ -63,11 +66,12 @@ private:
     // The current page's slot as the fields show it.
     void takeFields(QString& text, std::uint8_t& effect, std::uint8_t& pause, std::uint8_t& align) const;
 
-    Ui::FrmMain& ui;
-    Prompter& prompter;
-    QWidget* window;
+    Ui::FrmMain& m_ui;
+    Prompter& m_prompter;
+    QWidget* m_window;
     // The page text as RefMensaje last showed it.
-    QString shownText;
-    bool refreshing = false; // RefMensaje is writing the fields
+    QString m_shownText;
+    bool m_refreshing = false; // RefMensaje is writing the fields
+    Message m_message;
     void markModified();
 };

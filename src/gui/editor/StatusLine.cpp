@@ -1,13 +1,14 @@
 // The main window's status line: three panels, the typed messages with their prefixes, and their clearing.
 #include "gui/editor/StatusLine.h"
 
-#include "core/platform/Wait.h"
+#include "core/platform/Clock.h"
 #include "gui/platform/MsgBox.h"
 
 #include <QLabel>
 #include <QStatusBar>
 
-StatusLine::StatusLine(QStatusBar* bar, Prompter& prompter) : QObject(bar), prompter(prompter)
+StatusLine::StatusLine(QStatusBar* bar, Prompter& prompter, const platform::Clock& clock)
+    : QObject(bar), m_prompter(prompter), m_clock(clock)
 {
     static const int widths[3] = {130, 170, 0};
     for (int i = 0; i < 3; ++i) {
@@ -18,7 +19,7 @@ StatusLine::StatusLine(QStatusBar* bar, Prompter& prompter) : QObject(bar), prom
         if (widths[i] > 0)
             label->setMinimumWidth(widths[i]);
         bar->addPermanentWidget(label, widths[i] > 0 ? 0 : 1);
-        panels[i] = label;
+        m_panels[i] = label;
     }
     Timer1.setInterval(5000);
     connect(&Timer1, &QTimer::timeout, this, &StatusLine::Timer1_Timer);
@@ -47,15 +48,15 @@ void StatusLine::TypeMsg(MsgKind tipo, const QString& men)
     }
     setStatusPanel(3, prefix + men);
     // Lets the operator see the message; a timer tick due meanwhile runs here and may clear it.
-    Tiempo(0.5);
+    m_clock.pause(0.5);
     Timer1.stop();
     Timer1.start();
 }
 
 void StatusLine::TypeErr(const QString& menerr)
 {
-    prompter.Beep();
-    prompter.Beep();
+    m_prompter.Beep();
+    m_prompter.Beep();
     TypeMsg(MsgKind::Error, menerr);
 }
 
@@ -67,13 +68,13 @@ void StatusLine::BorrMsg()
 void StatusLine::setStatusPanel(int panel, const QString& text)
 {
     if (panel >= 1 && panel <= 3) {
-        panels[panel - 1]->setText(text);
+        m_panels[panel - 1]->setText(text);
         // Panel 3 changes while a command is still running: show it before the command goes on.
-        panels[panel - 1]->repaint();
+        m_panels[panel - 1]->repaint();
     }
 }
 
 QString StatusLine::statusPanel(int panel) const
 {
-    return panel >= 1 && panel <= 3 ? panels[panel - 1]->text() : QString();
+    return panel >= 1 && panel <= 3 ? m_panels[panel - 1]->text() : QString();
 }

@@ -6,6 +6,10 @@
 #include <QTimer>
 
 class Prompter;
+namespace platform
+{
+class Clock;
+}
 class QLabel;
 class QStatusBar;
 
@@ -21,8 +25,8 @@ class StatusLine : public QObject
 {
     Q_OBJECT
 public:
-    // Beeps through `prompter`.
-    StatusLine(QStatusBar* bar, Prompter& prompter);
+    // Beeps through `prompter`; waits on `clock`.
+    StatusLine(QStatusBar* bar, Prompter& prompter, const platform::Clock& clock);
 
     // Panel 3: the message after its kind's prefix, shown for a moment; TypeErr beeps twice first.
     void TypeMsg(MsgKind tipo, const QString& men);
@@ -35,6 +39,7 @@ public:
     void Timer1_Timer();
 
 private:
-    Prompter& prompter;
-    QLabel* panels[3] = {};
+    Prompter& m_prompter;
+    const platform::Clock& m_clock;
+    QLabel* m_panels[3] = {};
 };

@@ -39,59 +39,59 @@ const PageKey PageKeys[] = {
 } // namespace
 
 WindowDesktop::WindowDesktop(QMainWindow& window, Ui::FrmMain& ui, const MSComm& port, Drops drops)
-    : QObject(&window), window(window), ui(ui), port(port), drops(std::move(drops))
+    : QObject(&window), m_window(window), m_ui(ui), m_port(port), m_drops(std::move(drops))
 {
-    window.setAcceptDrops(true);
+    m_window.setAcceptDrops(true);
     for (const PageKey& key : PageKeys) {
-        QToolButton* button = ui.*key.button;
-        auto* shortcut = new QShortcut(key.keys, &window);
+        QToolButton* button = m_ui.*key.button;
+        auto* shortcut = new QShortcut(key.keys, &m_window);
         connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
         button->setToolTip(button->toolTip() + QStringLiteral(" (") + key.keys.toString(QKeySequence::NativeText) +
                            u')');
     }
     // The text fields would take Ctrl+Home and Ctrl+End for their cursor; here they move between pages.
-    ui.txtMensaje->installEventFilter(this);
-    ui.txtGoto->installEventFilter(this);
+    m_ui.txtMensaje->installEventFilter(this);
+    m_ui.txtGoto->installEventFilter(this);
 
-    hint = new QLabel(ui.centralwidget);
-    hint->setObjectName(QStringLiteral("lblInicio"));
-    hint->setWordWrap(true);
-    hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    hint->setMargin(16);
-    hint->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    ui.centralLayout->insertWidget(ui.centralLayout->indexOf(ui.fraMensaje) + 1, hint);
-    ui.fraMensaje->installEventFilter(this);
-    window.installEventFilter(this);
+    m_hint = new QLabel(m_ui.centralwidget);
+    m_hint->setObjectName(QStringLiteral("lblInicio"));
+    m_hint->setWordWrap(true);
+    m_hint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_hint->setMargin(16);
+    m_hint->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    m_ui.centralLayout->insertWidget(m_ui.centralLayout->indexOf(m_ui.fraMensaje) + 1, m_hint);
+    m_ui.fraMensaje->installEventFilter(this);
+    m_window.installEventFilter(this);
     refreshHint();
 }
 
 void WindowDesktop::refreshHint()
 {
-    hint->setVisible(ui.fraMensaje->isHidden());
+    m_hint->setVisible(m_ui.fraMensaje->isHidden());
     QString text =
         QStringLiteral("<p><b>No hay ningun mensaje abierto.</b></p>"
                        "<p>Para empezar: <b>Archivo &gt; Nuevo Mensaje</b> (Ctrl+N) crea un mensaje vacio; "
                        "<b>Archivo &gt; Abrir Mensaje</b> (Ctrl+O) abre un archivo .mnm, y tambien se puede arrastrar "
                        "el archivo a esta ventana. Para armar las paginas desde un archivo de texto, cree un mensaje "
                        "nuevo y use <b>Archivo &gt; Importar Archivo de Texto</b> (una pagina por linea).</p>");
-    if (!port.PortOpen())
+    if (!m_port.PortOpen())
         text += QStringLiteral(
             "<p><b>No se pudo abrir el puerto serie.</b> Elija el puerto del cartel en "
             "<b>Opciones &gt; Puerto de Comunicacion</b>. Para probar sin cartel, inicie el cartel virtual "
             "<b>tivor-sign</b> y elija el puerto que muestra.</p>");
-    hint->setText(text);
+    m_hint->setText(text);
 }
 
 bool WindowDesktop::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (watched == &window && type == QEvent::DragEnter) {
+    if (watched == &m_window && type == QEvent::DragEnter) {
         auto* enter = static_cast<QDragEnterEvent*>(event);
         if (!droppedFile(enter->mimeData()).isEmpty())
             enter->acceptProposedAction();
         return true;
     }
-    if (watched == &window && type == QEvent::Drop) {
+    if (watched == &m_window && type == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QString path = droppedFile(drop->mimeData());
         if (path.isEmpty())
@@ -103,16 +103,16 @@ bool WindowDesktop::eventFilter(QObject* watched, QEvent* event)
             this,
             [this, path] {
                 if (QFileInfo(path).suffix().toLower() == QLatin1String("mnm"))
-                    drops.openMessage(path);
+                    m_drops.openMessage(path);
                 else
-                    drops.importText(path);
+                    m_drops.importText(path);
             },
             Qt::QueuedConnection);
         return true;
     }
-    if (watched == ui.fraMensaje || watched == &window) {
+    if (watched == m_ui.fraMensaje || watched == &m_window) {
         if (type == QEvent::ShowToParent || type == QEvent::HideToParent ||
-            (watched == &window && type == QEvent::Show))
+            (watched == &m_window && type == QEvent::Show))
             refreshHint();
     } else if (type == QEvent::ShortcutOverride) {
         const QKeyCombination pressed = static_cast<QKeyEvent*>(event)->keyCombination();

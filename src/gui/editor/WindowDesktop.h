@@ -34,9 +34,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QMainWindow& window;
-    Ui::FrmMain& ui;
-    const MSComm& port;
-    Drops drops;
-    QLabel* hint = nullptr;
+    QMainWindow& m_window;
+    Ui::FrmMain& m_ui;
+    const MSComm& m_port;
+    Drops m_drops;
+    QLabel* m_hint = nullptr;
 };

@@ -19,5 +19,5 @@ public:
 private:
     void salir_Click();
 
-    std::unique_ptr<Ui::frmAcerca> ui;
+    std::unique_ptr<Ui::frmAcerca> m_ui;
 };

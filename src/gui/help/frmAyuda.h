@@ -21,5 +21,5 @@ public:
     bool buscar();
 
 private:
-    std::unique_ptr<Ui::frmAyuda> ui;
+    std::unique_ptr<Ui::frmAyuda> m_ui;
 };

@@ -15,4 +15,6 @@ struct Services
     platform::ProgramStarter& programs;
     const platform::Clock& clock;
     platform::SettingsStore settings;
+    // Where the program runs from: "Salida.txt" goes there when the folder can take it.
+    QString programFolder;
 };

@@ -1,8 +1,8 @@
 // Builds the preview's line with the transmission's own filter, and explains what the sign will not show.
 #include "gui/preview/PagePreview.h"
 
-#include "core/link/Filtro.h"
-#include "core/model/Module1.h"
+#include "core/model/Message.h"
+#include "core/protocol/Filtro.h"
 #include "core/protocol/SignProtocol.h"
 #include "gui/preview/LedMatrix.h"
 
@@ -48,7 +48,7 @@ SignPage signPageOf(const QString& text, int effect, int pause, int align)
         // The transmission's filter: same padding, same cut, same characters.
         const quint8 width = signproto::effectOf(effect).width;
         p.bytes = Filtro(text, width, quint8(align)).toLatin1();
-        const int shift = (align == Module1::AlignCenter && text.size() < signproto::LineWidth)
+        const int shift = (align == AlignCenter && text.size() < signproto::LineWidth)
                               ? int(signproto::LineWidth - text.size()) / 2
                               : 0;
         for (const FilterMark& m : filterMarks(text)) {
@@ -102,7 +102,7 @@ QString spokenOf(const QString& text, const QString& cut, const led::Page& page,
         return QStringLiteral("Pagina vacia: el cartel no mostrara texto.");
     return QStringLiteral("El cartel mostrara \"%1\" %2, con el efecto %3")
                .arg(line.trimmed(),
-                    align == Module1::AlignCenter ? QStringLiteral("centrado") : QStringLiteral("a la izquierda"),
+                    align == AlignCenter ? QStringLiteral("centrado") : QStringLiteral("a la izquierda"),
                     signproto::effectName(effect)) +
            (signproto::takesPause(effect) ? QStringLiteral(" y pausa %1.").arg(page.pause) : QStringLiteral("."));
 }

@@ -1,5 +1,5 @@
 // Filtro and the sign's character codes.
-#include "core/link/Filtro.h"
+#include "core/protocol/Filtro.h"
 
 #include "core/model/Cp1252.h"
 #include "core/protocol/SignProtocol.h"

@@ -1,13 +1,12 @@
 // Building the message and date transmissions.
-#include "core/link/Transmission.h"
+#include "core/protocol/MessageBuilder.h"
 
-#include "core/link/Filtro.h"
 #include "core/model/Cp1252.h"
-#include "core/settings/RegSett.h"
+#include "core/protocol/Filtro.h"
+#include "core/protocol/SignProtocol.h"
 
 #include <algorithm>
 
-using namespace Module1;
 using namespace signproto;
 
 namespace
@@ -17,32 +16,9 @@ char bcd(int value)
     value %= 100;
     return char(((value / 10) << 4) | (value % 10));
 }
-
-qint64 roundedMs(double seconds)
-{
-    return std::max<qint64>(0, qRound64(seconds * 1000.0));
-}
 } // namespace
 
-bool MessagePages::hasText() const
-{
-    return std::any_of(text.begin() + 1, text.end(), [](const QString& t) { return !t.isEmpty(); });
-}
-
-MessagePages modelPages()
-{
-    return MessagePages{PageText, PageEffect, PagePause, PageAlign};
-}
-
-void storeInModel(const MessagePages& pages)
-{
-    PageText = pages.text;
-    PageEffect = pages.effect;
-    PagePause = pages.pause;
-    PageAlign = pages.align;
-}
-
-MessagePages paddedPages(MessagePages pages)
+Message paddedMessage(Message pages)
 {
     // Clock pages too: their text is not sent, but it is filtered, and padded, like any page's.
     for (int page = 1; page <= MaxPages; ++page)
@@ -73,7 +49,7 @@ QByteArray messageHeader()
     return header;
 }
 
-QByteArray messageTransmission(const MessagePages& pages)
+QByteArray messageTransmission(const Message& pages)
 {
     QByteArray buf = messageHeader();
     for (int page = 1; page <= MaxPages; ++page)
@@ -106,31 +82,4 @@ QByteArray dateTransmission(const QDateTime& when)
         buf += bcd(field->toInt());
     buf += Terminator;
     return buf;
-}
-
-DelayLookUp lookUpDelay(const QString& text, const QStringList& list, double inForce)
-{
-    if (!list.contains(text))
-        return {inForce, false};
-    return {text.toInt() / 1000.0, true};
-}
-
-SendDelays delaysInForce()
-{
-    TxDelayStart = lookUpDelay(DY1, DelayStartList, TxDelayStart).seconds;
-    TxDelayChar = lookUpDelay(DY2, DelayCharList, TxDelayChar).seconds;
-    return {TxDelayStart, TxDelayChar};
-}
-
-void resetDelaysInForce()
-{
-    TxDelayStart = defaultDelayStart;
-    TxDelayChar = defaultDelayChar;
-}
-
-qint64 estimatedSendMs(int length, double delayStart, double delayChar)
-{
-    const qint64 first = std::clamp(length, 0, PreambleDelayBytes);
-    const qint64 rest = std::max(0, length - PreambleDelayBytes);
-    return first * roundedMs(delayStart) + rest * roundedMs(delayChar);
 }
