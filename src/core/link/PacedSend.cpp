@@ -21,6 +21,9 @@ qint64 delayNs(double seconds)
 // How far one wait may be shortened to make up for an earlier byte that went out late.
 constexpr qint64 kCatchUpNs = 500000;
 
+// How soon a fleet's line with no room is offered its byte again.
+constexpr qint64 kRetryNs = 1000000;
+
 // The ports of one send, each held for it while it runs: a second send to one of them is refused.
 class PortClaims
 {
@@ -72,6 +75,7 @@ private:
     void writeSingly();
     qint64 begin(PacedLine& line);
     void wrote(PacedLine& line, bool ok, qint64 writeNs);
+    void offered(PacedLine& line, SignPort::Attempt attempt, qint64 writeNs);
 
     const QByteArray& m_bytes;
     const qint64 m_startNs, m_charNs;
@@ -82,6 +86,7 @@ private:
     std::vector<PacedLine*> m_running, m_due, m_batched, m_single;
     qint64 m_firstNs = -1; // the nominal start of every line's schedule
     qint64 m_soonest = 0;  // the next moment a line is due
+    bool m_fleet = false;  // more than one line: none waits inline for room
 };
 
 TxOutcome PacedLoop::run(std::vector<PacedLine>& lines, const std::function<bool()>& cancelRequested)
@@ -110,9 +115,11 @@ void PacedLoop::start(std::vector<PacedLine>& lines)
         line.sent = 0;
         line.dueNs = line.nextNs = 0;
         line.outcome = line.port ? TxOutcome::Completed : TxOutcome::Failed;
+        line.lastWriteNs = line.heldSinceNs = -1;
         if (line.port && !m_bytes.isEmpty())
             m_running.push_back(&line);
     }
+    m_fleet = m_running.size() > 1;
     m_clock.start();
 }
 
@@ -166,7 +173,10 @@ void PacedLoop::writeBatched()
     for (size_t i = 0; i < m_writes.size(); ++i) {
         PacedLine& line = *m_batched[i];
         const platform::WriteBatch::Write& w = m_writes[i];
-        wrote(line, line.port->finishWrite(w.data, w.size, w.result) && line.port->drain(), batchStart);
+        if (m_fleet)
+            offered(line, line.port->finishTry(w.data, w.size, w.result), batchStart);
+        else
+            wrote(line, line.port->finishWrite(w.data, w.size, w.result) && line.port->drain(), batchStart);
     }
 }
 
@@ -174,7 +184,11 @@ void PacedLoop::writeSingly()
 {
     for (PacedLine* line : m_single) {
         const qint64 start = begin(*line);
-        wrote(*line, line->port->write(m_bytes.constData() + line->sent, 1) && line->port->drain(), start);
+        const char* byte = m_bytes.constData() + line->sent;
+        if (m_fleet)
+            offered(*line, line->port->tryWrite(byte, 1), start);
+        else
+            wrote(*line, line->port->write(byte, 1) && line->port->drain(), start);
     }
 }
 
@@ -202,9 +216,35 @@ void PacedLoop::wrote(PacedLine& line, bool ok, qint64 writeNs)
         return;
     }
     ++line.sent;
+    line.lastWriteNs = writeNs;
     const qint64 delay = line.sent <= signproto::PreambleDelayBytes ? m_startNs : m_charNs;
     line.dueNs += delay;
     line.nextNs = std::max(line.dueNs, writeNs + delay - kCatchUpNs);
+    m_soonest = std::min(m_soonest, line.nextNs);
+}
+
+// A fleet's line was offered its byte. One with no room waits on its own, offered the byte again shortly, while
+// the others keep their schedule; past its stall limit from its last byte the sign has seen a silence it takes
+// for a broken transmission, and the line fails. A line that takes the byte in time starts its schedule again.
+void PacedLoop::offered(PacedLine& line, SignPort::Attempt attempt, qint64 writeNs)
+{
+    if (attempt != SignPort::Attempt::NoRoom) {
+        if (attempt == SignPort::Attempt::Taken && line.heldSinceNs >= 0) {
+            line.dueNs = writeNs;
+            line.heldSinceNs = -1;
+        }
+        wrote(line, attempt == SignPort::Attempt::Taken, writeNs);
+        return;
+    }
+    const qint64 now = m_clock.nsecsElapsed();
+    if (line.heldSinceNs < 0)
+        line.heldSinceNs = line.lastWriteNs >= 0 ? line.lastWriteNs : writeNs;
+    if (now - line.heldSinceNs >= qint64(line.port->stallLimit()) * 1000000) {
+        line.port->failStalled();
+        line.outcome = TxOutcome::Failed;
+        return;
+    }
+    line.nextNs = now + kRetryNs;
     m_soonest = std::min(m_soonest, line.nextNs);
 }
 } // namespace

@@ -25,6 +25,8 @@ struct PacedLine
     TxOutcome outcome = TxOutcome::Busy; // Completed, Cancelled or Failed once the send has run
     qint64 dueNs = 0;                    // when its next byte is due on the nominal schedule
     qint64 nextNs = 0;                   // when its next byte may go: never before its delay less the catch-up
+    qint64 lastWriteNs = -1;             // when its last byte went
+    qint64 heldSinceNs = -1;             // since when a line with no room has been waiting for it (-1: it is not)
 };
 
 // One transmission on its way to one sign or many: its own bytes, delays, progress and cancel. Sends run
@@ -58,7 +60,10 @@ public:
     // Sends to every line at once from this one thread, one byte per write; the writes of the lines due
     // together go to the system in one call where it takes batches. After each byte comes its wait, counted
     // from the start of that byte's write; each wake-up lets pending events run once and then reads the
-    // cancel. A line whose write is refused ends Failed and the others go on. Busy (nothing done) when one
+    // cancel. A line whose write is refused ends Failed and the others go on. With more than one line, a line
+    // with no room for its byte is not waited for: it is offered the byte again on its own while the others keep
+    // their schedule, and ends Failed when its stall limit passes from its last byte; if it takes the byte in
+    // time, its schedule starts again from there. Busy (nothing done) when one
     // of the ports is taking another transmission; else Cancelled when the cancel stopped it, or Completed.
     TxOutcome run(std::vector<PacedLine>& lines);
     // The same for one line, whose outcome it returns; position() follows it.

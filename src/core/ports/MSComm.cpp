@@ -121,6 +121,16 @@ bool MSComm::finishWrite(const char* data, qsizetype size, qint64 taken)
     return m_port->finishWrite(data, size, taken) || fail(m_port->errorText());
 }
 
+SignPort::Attempt MSComm::tryWrite(const char* data, qsizetype size)
+{
+    if (!m_port)
+        return fail(m_error.isEmpty() ? notOpenText() : m_error), Attempt::Failed;
+    const Attempt attempt = m_port->tryWrite(data, size);
+    if (attempt == Attempt::Failed)
+        fail(m_port->errorText());
+    return attempt;
+}
+
 bool MSComm::drain()
 {
     if (!m_port)

@@ -41,6 +41,7 @@ public:
     // Fails on a port never opened or closed on request; a port closed by a failure gives its reason.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
+    Attempt tryWrite(const char* data, qsizetype size) override;
     platform::WriteTarget batchTarget() const override
     {
         return m_port ? m_port->batchTarget() : platform::WriteTarget{};

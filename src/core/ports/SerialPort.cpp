@@ -85,6 +85,22 @@ bool SerialPort::write(const char* data, qsizetype size)
     return ended(m_line.write(data, size, stallLimit()));
 }
 
+SignPort::Attempt SerialPort::tryWrite(const char* data, qsizetype size)
+{
+    if (!isOpen())
+        return fail(m_error.isEmpty() ? notOpenText() : m_error), Attempt::Failed;
+    // A stall limit of nothing: one write, and no wait for room.
+    switch (m_line.write(data, size, 0)) {
+    case platform::DeviceWrite::Written:
+        return Attempt::Taken;
+    case platform::DeviceWrite::Stalled:
+        return Attempt::NoRoom;
+    case platform::DeviceWrite::Failed:
+        break;
+    }
+    return closeWith(m_line.errorText()), Attempt::Failed;
+}
+
 platform::WriteTarget SerialPort::batchTarget() const
 {
     return m_line.batchTarget();

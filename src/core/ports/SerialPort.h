@@ -21,6 +21,7 @@ public:
     // A device that stays full for the stall limit counts as failed.
     bool write(const char* data, qsizetype size) override;
     bool drain() override;
+    Attempt tryWrite(const char* data, qsizetype size) override;
     platform::WriteTarget batchTarget() const override;
     void close() override;
     QString errorText() const override { return m_error; }

@@ -63,6 +63,26 @@ public:
         const qsizetype done = std::max<qint64>(taken, 0);
         return done >= size || write(data + done, size - done);
     }
+    // One byte offered without waiting for room, for a line that must not hold the others of a fleet: NoRoom
+    // writes nothing and leaves the port open, to be offered again. A port that cannot offer without waiting
+    // waits as write() does.
+    enum class Attempt { Taken, NoRoom, Failed };
+    virtual Attempt tryWrite(const char* data, qsizetype size)
+    {
+        return write(data, size) && drain() ? Attempt::Taken : Attempt::Failed;
+    }
+    // finishWrite() that never waits: what the batch left is offered through tryWrite().
+    Attempt finishTry(const char* data, qsizetype size, qint64 taken)
+    {
+        if (taken == platform::WriteBatch::Unanswered)
+            return giveUp(stalledText()), Attempt::Failed;
+        const qsizetype done = std::max<qint64>(taken, 0);
+        if (done < size)
+            return tryWrite(data + done, size - done);
+        return drain() ? Attempt::Taken : Attempt::Failed;
+    }
+    // A line that took nothing for its stall limit while it was offered bytes: closed, with that reason.
+    void failStalled() { giveUp(stalledText()); }
     // Closes on request: the reason of an earlier failure is forgotten.
     virtual void close() = 0;
     // The system's reason for the last failure.
