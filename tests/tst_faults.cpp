@@ -1,8 +1,10 @@
 // Fault paths through the real programs: a sign that stops taking bytes in a fleet, characters a file
 // cannot keep, what a message leaves out, and the window's own reports of them.
 #include "support/CliKit.h"
+#include "support/EditorKit.h"
 
 #include <QThread>
+#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 
@@ -59,7 +61,8 @@ private slots:
         QCOMPARE(other.bytes(), sent);
         const double silence = std::max(longestSilenceMs(*pty), longestSilenceMs(other));
         qInfo("longest silence on a healthy line: %.1f ms", silence);
-        QVERIFY2(silence < 100, qPrintable(QString::number(silence)));
+        // The stall limit is 2 s; a loaded machine may delay the reader, never by that much.
+        QVERIFY2(silence < 500, qPrintable(QString::number(silence)));
         if (releaseMs >= 0) {
             QCOMPARE(result, QStringLiteral("0||"));
             QCOMPARE(stopped.bytes(), sent);
@@ -71,6 +74,41 @@ private slots:
                                         "bytes enviados\ntivor-cli: %3: enviado; %4 de %4 bytes enviados\n")
                              .arg(pty->slavePath(), stopped.slavePath(), other.slavePath())
                              .arg(sent.size()));
+    }
+
+    // "ÿ" shares its byte with the file's stored double quote: it is kept as "y" and named, in tivor-cli's
+    // import and in the window's save, instead of coming back as a quote.
+    void yDiaeresisIsNamed()
+    {
+        QVERIFY(testenv::writeFile(path("y.txt"), "Pa\xc3\xbfs\n"));
+        QCOMPARE(run({"import", path("y.txt"), "-o", path("y.mnm")}),
+                 "0||tivor-cli: " + path("y.mnm") +
+                     ": \"\u00ff\" no se puede guardar en el archivo, escrito como \"y\"\n");
+        QCOMPARE(testenv::readFile(path("y.mnm")), "0,0,0,\"Pays" + QByteArray(12, ' ') + "\"\r\n");
+
+        const auto w = editorkit::freshWindow(*dir);
+        QVERIFY(editorkit::run(*w, "Nuevo;txtMensaje Uno \"comillas\" \u00ff \u4e2d;<w.mnm>;Grabar", dir->path()));
+        QCOMPARE(w->status().statusPanel(3),
+                 "PGM: Mensajes Grabado OK; caracteres que el archivo no puede guardar, escritos como \"?\": \u4e2d; "
+                 "\"\u00ff\" no se puede guardar en el archivo, escrito como \"y\"");
+        QCOMPARE(testenv::readFile(path("w.mnm")), "0,0,0,\"Uno \xff"
+                                                   "comillas\xff y ?\"\r\n");
+        QVERIFY(editorkit::run(*w, "<w.mnm>;Cargar", dir->path()));
+        QCOMPARE(editorkit::txtMensaje(*w)->text(), "Uno \"comillas\" y ?");
+        QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // The window says why a save failed, and that a file it opened has no pages.
+    void windowSaysWhy()
+    {
+        const auto w = editorkit::freshWindow(*dir);
+        QVERIFY(editorkit::run(*w, "Nuevo;txtMensaje x;<nada/z.mnm>;Grabar", dir->path()));
+        QCOMPARE(
+            w->status().statusPanel(3),
+            QStringLiteral("ERR: NO se Grabo Archivo Mensajes (%1)").arg(QString::fromLocal8Bit(strerror(ENOENT))));
+        QVERIFY(editorkit::run(*w, "N;<vacio.mnm>;Cargar", dir->path()));
+        QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: vacio.mnm no tiene paginas"));
+        QVERIFY(testenv::noUnexpectedPrompts());
     }
 };
 

@@ -87,7 +87,7 @@ private slots:
         Message m;
         m.text[1] = QStringLiteral(
             "\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
-        QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1\xff\x9f\x81???.aceDdL\"\r\n");
+        QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1y\x9f\x81???.aceDdL\"\r\n");
         QCOMPARE(Cp1252::unkept(m.text[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
         m.text[1] = QStringLiteral("HOLA MUNDO");
         m.effect[1] = 1, m.pause[1] = 3, m.align[1] = 2;
@@ -220,7 +220,8 @@ private slots:
             "13,0,0,\"x\"\r\n0,0,0,\"y\"");
         row("pause 9 on page 1", "<a.mnm>;Cargar;<x.mnm>;Cargar", open2 + Broken + a + " x.mnm:x", "1,9,0,\"x\"\r\n");
         row("missing file", "<a.mnm>;Cargar;<nada.mnm>;Cargar", open2 + Broken + a);
-        row("empty file", "<x.mnm>;Cargar", "O4mnm: # Sin Nombre||x.mnm|---|0,0,0," + a + " x.mnm:", "");
+        row("empty file", "<x.mnm>;Cargar",
+            "O4mnm: # Sin Nombre|ERR: x.mnm no tiene paginas|x.mnm|---|0,0,0," + a + " x.mnm:", "");
         // A file too large to read is refused before anything of the open message is lost, however it came; its
         // changes still save to its own file.
         const QString big = QStringLiteral("a.mnm|ERR: x.mnm es demasiado grande (mas de 64 MB)|a.mnm|-");
@@ -233,9 +234,11 @@ private slots:
         row("too large dropped", "<a.mnm>;Cargar;+x.mnm",
             "O4mnm: # " + big + "-O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"" + a + " x.mnm:", "big");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
-        const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes|sub|%1MO|0,0,0,"
-                                              "SIN GRABAR") +
-                               a;
+        const QString failed =
+            QStringLiteral(
+                "S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes (sub no es un archivo)|sub|%1MO|0,0,0,"
+                "SIN GRABAR") +
+            a;
         for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"}) {
             QTest::addRow("%s, write failed", command)
                 << QStringLiteral("Nuevo;txtMensaje SIN GRABAR;Y;<sub>;%1").arg(command) << QByteArray("-")

@@ -214,7 +214,7 @@ int cmdImport(const QStringList& arguments)
     QString error;
     if (!writeMessageFile(target, messageOfPages(pages), &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
-    if (const QString lost = Cp1252::unkept(pages.join(QString())); !lost.isEmpty())
+    if (const QString lost = unkeptInMessageFile(pages.join(QString())); !lost.isEmpty())
         fail(StatusOk, QStringLiteral("%1: %2").arg(target, unkeptCharactersText(lost)));
     return StatusOk;
 }

@@ -10,6 +10,8 @@ namespace
 {
 constexpr QChar kQuote = u'"';
 constexpr QChar kStoredQuote = QChar(0xFF);
+// The file's byte for "ÿ" stands for a double quote, so a real "ÿ" is kept as the plain letter.
+constexpr QChar kYDiaeresis = QChar(0xFF);
 
 // A small cursor over the file's bytes; every method moves forward only, so parsing is one pass.
 class Reader
@@ -121,7 +123,7 @@ QByteArray messageFileBytes(const Message& message)
         out += ',';
         out += QByteArray::number(message.align[i]);
         out += ",\"";
-        out += Cp1252::encode(WComi(message.text[i]));
+        out += Cp1252::encode(WComi(QString(message.text[i]).replace(kYDiaeresis, u'y')));
         out += "\"\r\n";
     }
     return out;
@@ -199,7 +201,23 @@ MessageLoad loadMessage(const QString& path, Message& message, FileFailure* fail
     return MessageLoad::Pages;
 }
 
+QString unkeptInMessageFile(const QString& text)
+{
+    QString lost = Cp1252::unkept(text);
+    if (text.contains(kYDiaeresis))
+        lost += kYDiaeresis;
+    return lost;
+}
+
 QString unkeptCharactersText(const QString& lost)
 {
-    return QStringLiteral("caracteres que el archivo no puede guardar, escritos como \"?\": %1").arg(lost);
+    QString asQuestionMarks = lost;
+    asQuestionMarks.remove(kYDiaeresis);
+    QStringList parts;
+    if (!asQuestionMarks.isEmpty())
+        parts << QStringLiteral("caracteres que el archivo no puede guardar, escritos como \"?\": %1")
+                     .arg(asQuestionMarks);
+    if (lost.contains(kYDiaeresis))
+        parts << QStringLiteral("\"%1\" no se puede guardar en el archivo, escrito como \"y\"").arg(kYDiaeresis);
+    return parts.join(QStringLiteral("; "));
 }

@@ -25,7 +25,8 @@ QString WComi(const QString& xmen);
 QString RComi(QString xmen);
 
 // The file for `message`: one record per page slot 1..64 whose text is not empty,
-// `effect,pause,align,"WComi(text)"` CR LF, in Windows-1252 ('?' for characters it cannot hold).
+// `effect,pause,align,"WComi(text)"` CR LF, in Windows-1252 ('?' for characters it cannot hold, "y" for "ÿ",
+// whose byte stands for the double quote).
 QByteArray messageFileBytes(const Message& message);
 
 // Writes messageFileBytes() to `path` by writeFileAtomically: on any failure the old file is left byte for byte
@@ -71,6 +72,8 @@ enum class MessageLoad {
 // them when those pages are shown.
 MessageLoad loadMessage(const QString& path, Message& message, FileFailure* failure = nullptr);
 
-// What the status line and tivor-cli say of the characters a message file could not keep (`lost`, from
-// Cp1252::unkept): they were written as "?".
+// The characters of `text` a message file cannot keep, each once: those Windows-1252 has no byte for, and "ÿ".
+QString unkeptInMessageFile(const QString& text);
+// What the status line and tivor-cli say of them (`lost`, from unkeptInMessageFile): written as "?", or "ÿ" as
+// "y".
 QString unkeptCharactersText(const QString& lost);

@@ -3,7 +3,6 @@
 
 #include "core/files/MessageFile.h"
 #include "core/files/TextImport.h"
-#include "core/model/Cp1252.h"
 #include "core/model/Message.h"
 #include "gui/editor/PageEditor.h"
 #include "gui/platform/CommonDialog.h"
@@ -54,8 +53,10 @@ Opened loadMessageFile(const Tools& t)
     if (outcome == MessageLoad::TooLarge)
         return {outcome, failed(failure.reason)};
     if (outcome == MessageLoad::Empty) {
+        // One empty page, as before; said in the window, not only in the log, so the operator is not left
+        // wondering what opened.
         t.editor.Ini_Frame();
-        return {outcome, Report()}; // one empty page, nothing reported
+        return {outcome, refused(QStringLiteral("%1 no tiene paginas").arg(t.file.name))};
     }
     if (outcome != MessageLoad::Pages) {
         startEmptyMessage(t);
@@ -107,16 +108,17 @@ SaveOutcome Grabar_Mensaje(const Tools& t, Report& report)
         return SaveOutcome::NoName;
     }
     // The new file replaces the old one only once it is complete: a failed save keeps the old file.
-    if (!writeMessageFile(t.file.path, t.editor.message())) {
-        report = failed(QStringLiteral("NO se Grabo Archivo Mensajes"));
+    if (QString why; !writeMessageFile(t.file.path, t.editor.message(), &why)) {
+        report = failed(QStringLiteral("NO se Grabo Archivo Mensajes (%1)").arg(why));
         return SaveOutcome::Failed;
     }
     t.editor.message().modified = false;
-    // Characters the file has no byte for are written as "?": say which, so the loss is not silent.
+    // Characters the file has no byte for are written as "?" (and "ÿ" as "y"): say which, so the loss is not
+    // silent.
     QString text;
     for (const QString& page : t.editor.message().text)
         text += page;
-    const QString lost = Cp1252::unkept(text);
+    const QString lost = unkeptInMessageFile(text);
     report = done(lost.isEmpty() ? QStringLiteral("Mensajes Grabado OK")
                                  : QStringLiteral("Mensajes Grabado OK; ") + unkeptCharactersText(lost),
                   t.file.name);
