@@ -153,7 +153,7 @@ void PageEditor::takeFields(QString& text, std::uint8_t& effect, std::uint8_t& p
 {
     effect = static_cast<std::uint8_t>(chosenCode(m_ui.cboEfe, effect));
     pause = static_cast<std::uint8_t>(chosenCode(m_ui.cboPausa, pause));
-    align = m_ui.optLeft->isChecked() ? AlignLeft : AlignCenter;
+    align = static_cast<std::uint8_t>(shownAlign(align));
     text = m_ui.txtMensaje->text();
     // A loaded text longer than the field can hold comes back whole while nobody changed it.
     if (m_shownText.size() > FieldTextLimit && text == m_shownText.left(FieldTextLimit))
@@ -182,12 +182,21 @@ void PageEditor::RefMensaje()
     chooseCode(m_ui.cboEfe, signproto::EffectCount, m_message.effect[p]);
     chooseCode(m_ui.cboPausa, int(signproto::PauseList.size()), m_message.pause[p]);
     m_ui.cboPausa->setEnabled(signproto::takesPause(m_message.effect[p]));
-    if (m_message.align[p] != AlignLeft) {
+    if (m_message.align[p] == AlignCenter) {
         m_ui.txtMensaje->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         m_ui.optCenter->setChecked(true);
-    } else {
+    } else if (m_message.align[p] == AlignLeft) {
         m_ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         m_ui.optLeft->setChecked(true);
+    } else {
+        // A code from a file that is neither: kept, with neither option chosen, until the operator picks one. The
+        // sign shows such a page from the left, and so does the field.
+        m_ui.txtMensaje->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        for (QRadioButton* option : {m_ui.optLeft, m_ui.optCenter}) {
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(true);
+        }
     }
     m_ui.txtPag->setText(QString::number(m_message.current));
     m_ui.txtDe->setText(QString::number(m_message.count));
@@ -203,8 +212,14 @@ void PageEditor::refreshPreview()
 {
     const int p = m_message.current;
     m_ui.pagePreview->showPage(m_ui.txtMensaje->text(), chosenCode(m_ui.cboEfe, m_message.effect[p]),
-                               chosenCode(m_ui.cboPausa, m_message.pause[p]),
-                               m_ui.optLeft->isChecked() ? AlignLeft : AlignCenter);
+                               chosenCode(m_ui.cboPausa, m_message.pause[p]), shownAlign(m_message.align[p]));
+}
+
+int PageEditor::shownAlign(int stored) const
+{
+    if (m_ui.optLeft->isChecked())
+        return AlignLeft;
+    return m_ui.optCenter->isChecked() ? AlignCenter : stored;
 }
 
 void PageEditor::RefPausa()

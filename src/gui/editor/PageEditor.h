@@ -65,6 +65,8 @@ private:
     void refreshPreview();
     // The current page's slot as the fields show it.
     void takeFields(QString& text, std::uint8_t& effect, std::uint8_t& pause, std::uint8_t& align) const;
+    // The alignment the options choose, or `stored` while neither is chosen (a code from a file that is neither).
+    int shownAlign(int stored) const;
 
     Ui::FrmMain& m_ui;
     Prompter& m_prompter;
