@@ -3,6 +3,9 @@
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
 
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
 #include <cstring>
 #include <fcntl.h>
@@ -124,6 +127,39 @@ private slots:
         QVERIFY(editorkit::run(*w, "optCenter;<c.mnm>;Grabar", dir->path()));
         QCOMPARE(testenv::readFile(path("c.mnm")), QByteArray("1,1,2,\"Alin 7\"\r\n"));
         QVERIFY(testenv::noUnexpectedPrompts());
+    }
+
+    // Network signs that never answer connect at the same time (the fleet waits one connect limit, not one per
+    // sign), and the clock is read once they are open, right before the first byte: the reachable sign gets the
+    // time it is when the bytes go, not the time before the others gave up.
+    void clockReadAfterPortsOpen()
+    {
+        std::vector<std::unique_ptr<QTcpServer>> holes; // listen queues full: the kernel drops every SYN
+        std::vector<std::unique_ptr<QTcpSocket>> queued;
+        QStringList arguments{"clock", "--port", pty->slavePath(), "--dy1", "10", "--dy2", "01"};
+        for (int i = 0; i < 3; ++i) {
+            holes.push_back(std::make_unique<QTcpServer>());
+            holes.back()->setListenBacklogSize(0);
+            holes.back()->setMaxPendingConnections(0);
+            QVERIFY(holes.back()->listen(QHostAddress::LocalHost));
+            queued.push_back(std::make_unique<QTcpSocket>());
+            queued.back()->connectToHost(QHostAddress::LocalHost, holes.back()->serverPort());
+            QVERIFY(queued.back()->waitForConnected(5000));
+            arguments << "--port" << QStringLiteral("tcp://127.0.0.1:%1").arg(holes.back()->serverPort());
+        }
+        QElapsedTimer took;
+        took.start();
+        start(arguments);
+        QVERIFY(pty->waitForBytes(14, 20000));
+        const QDateTime arrived = QDateTime::currentDateTime();
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 4);
+        QVERIFY2(took.elapsed() < 6000, qPrintable(QString::number(took.elapsed())));
+        const QByteArray bcd = pty->bytes().mid(6, 6).toHex();
+        const QDateTime sent = QDateTime::fromString(QString::fromLatin1(bcd), QStringLiteral("HHmmssddMMyy"));
+        QVERIFY2(sent.isValid(), bcd.constData());
+        const qint64 late = sent.addYears(100).secsTo(arrived) % (24 * 3600);
+        QVERIFY2(late >= -1 && late <= 2, qPrintable(QString::number(late)));
     }
 };
 

@@ -15,6 +15,7 @@
 #include "core/platform/Terminal.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -207,6 +208,33 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
     return status;
 }
 
+// Every sign's own port, all open before the first byte so that they start together. Network signs connect at
+// the same time, each on a thread of its own, so the fleet waits one connect limit at most, not their sum.
+std::vector<std::unique_ptr<SignPort>> openPorts(const QStringList& ports, const QString& baud,
+                                                 const std::atomic<bool>& cancelled, std::vector<QString>& errors)
+{
+    std::vector<std::unique_ptr<SignPort>> opened(size_t(ports.size()));
+    std::vector<std::unique_ptr<QThread>> connecting;
+    QThread* const here = QThread::currentThread();
+    for (size_t i = 0; i < opened.size(); ++i) {
+        if (!SignPort::isNetPort(ports[qsizetype(i)]))
+            continue;
+        connecting.emplace_back(QThread::create([&, i] {
+            opened[i] = openSignPort(ports[qsizetype(i)], baud, &errors[i]);
+            if (opened[i])
+                opened[i]->handOverTo(here);
+        }));
+        connecting.back()->start();
+    }
+    for (size_t i = 0; i < opened.size(); ++i)
+        // Once cancelled, the signs still to open would only delay the end.
+        if (!SignPort::isNetPort(ports[qsizetype(i)]) && !cancelled)
+            opened[i] = openSignPort(ports[qsizetype(i)], baud, &errors[i]);
+    for (const auto& thread : connecting)
+        thread->wait();
+    return opened;
+}
+
 // The outcome of the only sign.
 int reportOne(const QString& device, const PacedLine& line, int length)
 {
@@ -351,26 +379,26 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineS
     return -1;
 }
 
-int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports, const LineSettings& line)
+int sendBuilt(const QString& what, const std::function<QByteArray()>& build, const QStringList& ports,
+              const LineSettings& line)
 {
     // Installed before the ports are opened, so a Ctrl-C while they open is not lost.
     std::atomic<bool> cancelled = false;
     const platform::EndingSignals endingSignals(cancelled);
-    const SendDelays delays = DelaysInForce().take(line);
-    PacedSend send(bytes, delays.start, delays.perChar, &cancelled);
 
-    // Each sign has its own port, all opened before the first byte so that they start together.
     const int count = int(ports.size());
     QStringList names;
-    std::vector<std::unique_ptr<SignPort>> opened;
     std::vector<QString> openErrors(static_cast<size_t>(count));
+    const std::vector<std::unique_ptr<SignPort>> opened = openPorts(ports, line.baud, cancelled, openErrors);
     std::vector<PacedLine> lines(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         names << deviceOf(ports.at(i));
-        // Once cancelled, the signs still to open would only delay the end.
-        opened.push_back(cancelled ? nullptr : openSignPort(ports.at(i), line.baud, &openErrors[size_t(i)]));
-        lines[size_t(i)].port = opened.back().get();
+        lines[size_t(i)].port = opened[size_t(i)].get();
     }
+    // Built once every port is open, right before the first byte: the clock's time is read then, not before the
+    // network signs took their time to connect.
+    const SendDelays delays = DelaysInForce().take(line);
+    PacedSend send(build(), delays.start, delays.perChar, &cancelled);
     // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.
     if (cancelled)
         return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));

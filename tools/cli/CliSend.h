@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QList>
 #include <QString>
+#include <functional>
 
 struct LineSettings;
 
@@ -22,10 +23,12 @@ QList<QCommandLineOption> portOptions();
 // returns StatusUsage (StatusFile for a ports file that cannot be read or names no port).
 int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineSettings* line);
 
-// Opens the port and sends `bytes` with the baud rate and delays of `line`: progress bar on a terminal; Ctrl-C,
+// Opens the ports, then builds the transmission with `build` (the clock is read then) and sends it with the baud
+// rate and delays of `line`: progress bar on a terminal; Ctrl-C,
 // SIGTERM, SIGHUP and SIGQUIT cancel after the byte in hand and then write the terminator. Several ports are sent to at
 // once, each paced on its own; a failing one does not stop the others, the status is the highest of the failures (130
 // cancelled, 5 transmission, 4 port) with one result line per port. `what` names the transmission in messages. Returns
 // the exit status.
-int sendBuilt(const QString& what, const QByteArray& bytes, const QStringList& ports, const LineSettings& line);
+int sendBuilt(const QString& what, const std::function<QByteArray()>& build, const QStringList& ports,
+              const LineSettings& line);
 } // namespace cli

@@ -46,7 +46,8 @@ int cmdSend(const QStringList& arguments)
     if (!message.hasText())
         return fail(StatusFile,
                     QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
-    return sendBuilt(QStringLiteral("Mensaje"), messageTransmission(message), ports, line);
+    return sendBuilt(
+        QStringLiteral("Mensaje"), [&message] { return messageTransmission(message); }, ports, line);
 }
 
 int cmdClock(const QStringList& arguments)
@@ -73,7 +74,8 @@ int cmdClock(const QStringList& arguments)
     LineSettings line;
     if (const int status = applyPortOptions(parser, &ports, &line); status >= 0)
         return status;
-    return sendBuilt(QStringLiteral("Hora y fecha"),
-                     dateTransmission(when.isValid() ? when : platform::SystemClock().now()), ports, line);
+    return sendBuilt(
+        QStringLiteral("Hora y fecha"),
+        [when] { return dateTransmission(when.isValid() ? when : platform::SystemClock().now()); }, ports, line);
 }
 } // namespace cli

@@ -48,6 +48,11 @@ public:
     }
     bool finishWrite(const char* data, qsizetype size, qint64 taken) override;
     void close() override { setPortOpen(false); }
+    void handOverTo(QThread* thread) override
+    {
+        if (m_port)
+            m_port->handOverTo(thread);
+    }
     void setStallLimit(int ms) override;
     // The system's reason for the last failure (open, settings, modem line or write).
     QString errorText() const override { return m_error; }

@@ -74,6 +74,12 @@ bool NetPort::failedWait(const QString& reason)
     return fail(platform::EndingSignals::pending() ? QStringLiteral("cancelado") : reason);
 }
 
+void NetPort::handOverTo(QThread* thread)
+{
+    if (m_socket)
+        m_socket->moveToThread(thread);
+}
+
 void NetPort::close()
 {
     closeSocket();

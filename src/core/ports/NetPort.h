@@ -26,6 +26,7 @@ public:
     // connection that drops, fails and closes the link.
     bool drain() override;
     void close() override;
+    void handOverTo(QThread* thread) override;
     QString errorText() const override { return m_error; }
 
 protected:

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <memory>
 
+class QThread;
+
 class SignPort
 {
 public:
@@ -83,6 +85,9 @@ public:
     }
     // A line that took nothing for its stall limit while it was offered bytes: closed, with that reason.
     void failStalled() { giveUp(stalledText()); }
+    // Opened on one thread, used on `thread` from now on (a network sign connects on a thread of its own while
+    // others connect).
+    virtual void handOverTo(QThread* thread) { Q_UNUSED(thread); }
     // Closes on request: the reason of an earlier failure is forgotten.
     virtual void close() = 0;
     // The system's reason for the last failure.
