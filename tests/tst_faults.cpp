@@ -2,6 +2,7 @@
 // cannot keep, what a message leaves out, and the window's own reports of them.
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
+#include "support/TcpSink.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -160,6 +161,26 @@ private slots:
         QVERIFY2(sent.isValid(), bcd.constData());
         const qint64 late = sent.addYears(100).secsTo(arrived) % (24 * 3600);
         QVERIFY2(late >= -1 && late <= 2, qPrintable(QString::number(late)));
+    }
+
+    // One network sign under several spellings of its address (the scheme in capitals, a name for its address)
+    // is one sign: one connection, one copy of the message.
+    void oneNetworkSignOnce()
+    {
+        QTcpServer sign;
+        QVERIFY(sign.listen(QHostAddress::LocalHost));
+        const QString p = QString::number(sign.serverPort());
+        QCOMPARE(run({"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01", "--port", "tcp://127.0.0.1:" + p,
+                      "--port", "TCP://127.0.0.1:" + p, "--port", "tcp://localhost:" + p}),
+                 QStringLiteral("0||"));
+        QByteArrayList copies; // what each connection brought, connections the kernel took while nobody accepted
+        while (sign.hasPendingConnections() || sign.waitForNewConnection(200)) {
+            std::unique_ptr<QTcpSocket> connection(sign.nextPendingConnection());
+            while (connection->waitForReadyRead(200))
+                ;
+            copies << connection->readAll();
+        }
+        QCOMPARE(copies, QByteArrayList{kHola});
     }
 };
 

@@ -6,6 +6,7 @@
 #include "core/link/PacedSend.h"
 #include "core/link/SendDelays.h"
 #include "core/link/SerialLink.h"
+#include "core/ports/NetAddress.h"
 #include "core/ports/SignPort.h"
 #include "core/protocol/SignProtocol.h"
 #include "core/settings/LineSettings.h"
@@ -334,12 +335,22 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineS
         if (const QString fault = SignPort::textFault(port); !fault.isEmpty())
             return fail(StatusUsage, fault);
     // The same device twice, by one text or two (a link, a number), would be refused by the hold of the
-    // first: a sign gets the message once.
+    // first; a network sign by two spellings of its address would get two copies: a sign gets the message once.
     ports->removeDuplicates();
     QStringList devices;
-    ports->removeIf([&devices](const QString& port) {
-        if (SignPort::isNetPort(port))
+    std::vector<std::pair<NetAddress, QList<QHostAddress>>> signs;
+    ports->removeIf([&devices, &signs](const QString& port) {
+        if (SignPort::isNetPort(port)) {
+            const std::optional<NetAddress> address = NetAddress::parse(port);
+            if (!address)
+                return false;
+            const QList<QHostAddress> at = address->addresses();
+            for (const auto& [other, otherAt] : signs)
+                if (NetAddress::sameSign(*address, at, other, otherAt))
+                    return true;
+            signs.emplace_back(*address, at);
             return false;
+        }
         const QString identity = platform::deviceIdentity(SignPort::deviceNameFor(port));
         if (identity.isEmpty())
             return false;

@@ -2,6 +2,8 @@
 // rfc2217://HOST:PORT (telnet that also sets the remote serial line).
 #pragma once
 
+#include <QHostAddress>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -14,4 +16,12 @@ struct NetAddress
 
     // Nothing when the text is not such an address, well formed (no path, user, query or fragment).
     static std::optional<NetAddress> parse(const QString& text);
+
+    // The host's addresses: itself when written as one, else what the system's resolver gives (nothing when it
+    // gives nothing). Waits for the resolver.
+    QList<QHostAddress> addresses() const;
+    // The same sign under another spelling: the same kind, the same port and an address in common
+    // (tcp://localhost:P and TCP://127.0.0.1:P).
+    static bool sameSign(const NetAddress& a, const QList<QHostAddress>& aAt, const NetAddress& b,
+                         const QList<QHostAddress>& bAt);
 };
