@@ -10,6 +10,7 @@
 #include <QThread>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <termios.h>
 
 namespace
@@ -181,6 +182,41 @@ private slots:
             copies << connection->readAll();
         }
         QCOMPARE(copies, QByteArrayList{kHola});
+    }
+
+    // A soft limit of open files too low for the fleet is raised as far as the hard one allows; where even that is
+    // short, tivor-cli says so before the ports it cannot open are reported.
+    void openFilesLimit_data()
+    {
+        QTest::addColumn<int>("hard");
+        QTest::newRow("raised to the hard limit") << 4096;
+        QTest::newRow("the hard limit is short") << 48;
+    }
+    void openFilesLimit()
+    {
+        QFETCH(int, hard);
+        std::vector<std::unique_ptr<testpty::Pty>> signs(20);
+        QStringList arguments{"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01"};
+        for (auto& sign : signs) {
+            sign = std::make_unique<testpty::Pty>();
+            arguments << "--port" << sign->slavePath();
+        }
+        const QString result = run(arguments, [hard] {
+            const rlimit limit{48, rlim_t(hard)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        });
+        int whole = 0;
+        for (const auto& sign : signs)
+            whole += sign->settle() && sign->bytes() == kHola;
+        if (hard > 48) {
+            QCOMPARE(result, QStringLiteral("0||"));
+            QCOMPARE(whole, 20);
+            return;
+        }
+        QVERIFY2(result.startsWith("4||tivor-cli: aviso: el limite de archivos abiertos (48) no alcanza para 20 "
+                                   "carteles; los que no se puedan abrir se informan\n"),
+                 qPrintable(result));
+        QVERIFY(whole > 0 && whole < 20);
     }
 };
 

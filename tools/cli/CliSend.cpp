@@ -12,6 +12,7 @@
 #include "core/settings/LineSettings.h"
 
 #include "core/platform/EndingSignals.h"
+#include "core/platform/Program.h"
 #include "core/platform/SerialDevice.h"
 #include "core/platform/Terminal.h"
 
@@ -398,6 +399,13 @@ int sendBuilt(const QString& what, const std::function<QByteArray()>& build, con
     const platform::EndingSignals endingSignals(cancelled);
 
     const int count = int(ports.size());
+    // A serial sign holds about three descriptors (the device, its lock, the library's own); the process needs a
+    // few for itself.
+    if (const qint64 files = platform::raiseOpenFilesLimit(); files >= 0 && count * 3 + 16 > files)
+        fail(StatusOk, QStringLiteral("aviso: el limite de archivos abiertos (%1) no alcanza para %2 carteles; los "
+                                      "que no se puedan abrir se informan")
+                           .arg(files)
+                           .arg(count));
     QStringList names;
     std::vector<QString> openErrors(static_cast<size_t>(count));
     const std::vector<std::unique_ptr<SignPort>> opened = openPorts(ports, line.baud, cancelled, openErrors);

@@ -4,6 +4,10 @@
 #include <QCoreApplication>
 #include <QProcess>
 
+#ifndef Q_OS_WIN
+#include <sys/resource.h>
+#endif
+
 namespace platform
 {
 QString appFolder()
@@ -33,5 +37,23 @@ void SystemProgramStarter::endThisProgram()
 {
     // Leaves the event loop without closing the window, so Form_Unload does not ask a second time.
     QCoreApplication::exit(0);
+}
+
+qint64 raiseOpenFilesLimit()
+{
+#ifdef Q_OS_WIN
+    return -1;
+#else
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return -1;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? -1 : qint64(limit.rlim_cur);
+#endif
 }
 } // namespace platform

@@ -12,6 +12,11 @@ int versionMajor();
 int versionRevision();
 QString versionString(); // "1.0.8"
 
+// Raises this process's limit of open files as far as the system allows (a fleet holds a few descriptors per
+// sign, more than a shell's usual soft limit of 1024 allows for hundreds of signs) and returns it; -1 where
+// there is no such limit.
+qint64 raiseOpenFilesLimit();
+
 // Starts other programs and ends this one; the window and its help reach them through one of these, so a
 // test can record what would have been started or ended without its own process going away.
 class ProgramStarter
