@@ -26,8 +26,6 @@
 #include <thread>
 #include <unistd.h>
 
-using testenv::hex;
-
 // The port a send goes through, counting the writes that reach it while open: write() calls and the ends
 // of writes made in a batch.
 class CountingPort final : public SignPort
@@ -167,38 +165,34 @@ private slots:
 
     // No write earlier than its delay less 0.5 ms (25 ms after each of the first five bytes, 2 after the
     // rest); a cancel, like a click on "Cancelar", lets the byte in hand keep its whole wait, then the
-    // terminator goes in one write.
+    // terminator goes in one write. The cancel is read after the last byte's wait too: found set there, the
+    // transmission is cancelled all the same.
+    void pacingAndCancel_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::newRow("byte 8") << 8;
+        QTest::newRow("after the last byte") << 27;
+    }
     void pacingAndCancel()
     {
+        QFETCH(int, at);
         openAndBuild("25", "02");
         QList<qint64> before;
         const TxOutcome outcome = sendBuilt([&] {
             before << testpty::nowNs();
-            if (built->position() == 8)
+            if (built->position() == at)
                 built->cancel();
         });
         const qint64 endNs = testpty::nowNs();
         QCOMPARE(outcome, TxOutcome::Cancelled);
-        QCOMPARE(built->position(), 8);
+        QCOMPARE(built->position(), at);
         before << endNs;
         for (int i = 1; i < before.size(); ++i)
             QVERIFY2(before[i] - before[i - 1] >= (i <= 5 ? 25 : 2) * 1000000 - 500000, qPrintable(QString::number(i)));
         QVERIFY(sendTerminator(*port) && pty->settle());
-        QCOMPARE(pty->bytes(), hex("572D4E5439DFE080 0101"));
-        QCOMPARE(pty->received()[8].ns, pty->received()[9].ns);
-        QVERIFY(pty->received()[7].ns - pty->received()[0].ns >= 125000000 - 500000);
-    }
-
-    // The cancel is read after the last byte's wait too: found set there, the transmission is cancelled.
-    void cancelAfterLastByte()
-    {
-        openAndBuild();
-        QCOMPARE(sendBuilt([&] {
-                     if (built->position() == built->length())
-                         built->cancel();
-                 }),
-                 TxOutcome::Cancelled);
-        QCOMPARE(built->position(), built->length());
+        QCOMPARE(pty->bytes(), built->bytes().left(at) + "\x01\x01");
+        QCOMPARE(pty->received()[at].ns, pty->received()[at + 1].ns);
+        QVERIFY(pty->received()[at - 1].ns - pty->received()[0].ns >= (125 + 2 * (at - 8)) * 1000000 - 500000);
     }
 
     // A sign over raw TCP, by address or by name: no byte at the receiver earlier than its delays allow
@@ -387,40 +381,20 @@ private slots:
         QTest::addColumn<QString>("comPort");
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("absent numbered port") << "99"
-                                              << "9600"
-                                              << "/dev/ttyS98";
-        QTest::newRow("port number 0") << "0"
-                                       << "9600"
-                                       << "No existe el puerto \"0\"";
-        QTest::newRow("network text in capitals, with spaces") << " TCP://127.0.0.1:1 "
-                                                               << "9600"
-                                                               << "TCP://127.0.0.1:1: conexion";
-        QTest::newRow("missing device") << "/dev/tivor-no-such"
-                                        << "9600"
-                                        << "/dev/tivor-no-such: ";
-        QTest::newRow("baud not a number") << "PTY"
-                                           << "abc"
-                                           << "\"abc\"";
-        QTest::newRow("held by tivor-cli") << "CLI"
-                                           << "9600"
-                                           << "el puerto esta en uso por el proceso %1 (tivor-cli)";
-        QTest::newRow("nobody listening") << "tcp://127.0.0.1:1"
-                                          << "9600"
-                                          << "tcp://127.0.0.1:1: conexion rechazada";
-        QTest::newRow("unknown host") << "rfc2217://no-such-host.invalid:2001"
-                                      << "9600"
-                                      << "no se encuentra el equipo";
-        QTest::newRow("no port number") << "tcp://127.0.0.1"
-                                        << "9600"
-                                        << "direccion de red no valida";
-        QTest::newRow("control character") << QStringLiteral("a\x01"
-                                                             "b")
-                                           << "9600"
-                                           << "\"a\\x01b\" no es un puerto";
-        QTest::newRow("unknown scheme") << "tpc://x:1"
-                                        << "9600"
-                                        << "tpc://x:1: esquema desconocido \"tpc\"";
+        const auto row = [](const char* name, const QString& port, const QString& reason, const char* baud = "9600") {
+            QTest::newRow(name) << port << QString(baud) << reason;
+        };
+        row("absent numbered port", "99", "/dev/ttyS98");
+        row("port number 0", "0", "No existe el puerto \"0\"");
+        row("network text in capitals, with spaces", " TCP://127.0.0.1:1 ", "TCP://127.0.0.1:1: conexion");
+        row("missing device", "/dev/tivor-no-such", "/dev/tivor-no-such: ");
+        row("baud not a number", "PTY", "\"abc\"", "abc");
+        row("held by tivor-cli", "CLI", "el puerto esta en uso por el proceso %1 (tivor-cli)");
+        row("nobody listening", "tcp://127.0.0.1:1", "tcp://127.0.0.1:1: conexion rechazada");
+        row("unknown host", "rfc2217://no-such-host.invalid:2001", "no se encuentra el equipo");
+        row("no port number", "tcp://127.0.0.1", "direccion de red no valida");
+        row("control character", "a\001b", "\"a\\x01b\" no es un puerto");
+        row("unknown scheme", "tpc://x:1", "tpc://x:1: esquema desconocido \"tpc\"");
     }
     void error03()
     {
