@@ -19,45 +19,35 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no command") << ""
-                                    << "2||Uso: tivor-cli COMANDO";
+        const auto row = [](const char* name, const QString& arguments, const QString& expected) {
+            QTest::newRow(name) << arguments << expected;
+        };
+        row("no command", "", "2||Uso: tivor-cli COMANDO");
         // Help: the start of its text " ... " a line further on.
         const QString network =
             QStringLiteral(" ... Un cartel en la red: --port tcp://EQUIPO:PUERTO (TCP sin traducir; la "
                            "velocidad no se fija) o\n--port rfc2217://EQUIPO:PUERTO (telnet RFC 2217");
-        QTest::newRow("send --help sends nothing") << "send %1/hola.mnm --help"
-                                                   << "0|Uso: tivor-cli send" + network;
-        QTest::newRow("clock --help") << "clock --help"
-                                      << "0|Uso: tivor-cli clock" + network;
-        QTest::newRow("unknown command") << "enviar"
-                                         << "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)";
-        QTest::newRow("unknown option") << "ports -x"
-                                        << "2||tivor-cli: ports: opcion desconocida '-x'";
-        QTest::newRow("import without -o") << "import a"
-                                           << "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea";
-        QTest::newRow("bad moment") << "clock --ahora ayer"
-                                    << "2||tivor-cli: --ahora 'ayer' no es una fecha valida";
-        QTest::newRow("--dy2 5 is not 05") << "send %1/hola.mnm --dy2 5"
-                                           << "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays;
-        QTest::newRow("--baud") << "send %1/hola.mnm --baud rapido"
-                                << "2||tivor-cli: --baud 'rapido' no es una velocidad valida";
-        QTest::newRow("missing") << "show %1/nada.mnm"
-                                 << "3||tivor-cli: %1/nada.mnm: no existe";
-        QTest::newRow("effect over 255") << "show %1/300.mnm"
-                                         << "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido";
-        QTest::newRow("dump without text")
-            << "dump %1/vacio.mnm -o %1/x.mnm"
-            << "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)";
-        QTest::newRow("output a folder") << "import %1/uno.txt -o %1"
-                                         << "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)";
-        // The second record is broken: the first must not reach the sign either.
+        row("send --help sends nothing", "send %1/hola.mnm --help", "0|Uso: tivor-cli send" + network);
+        row("clock --help", "clock --help", "0|Uso: tivor-cli clock" + network);
+        row("unknown command", "enviar", "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)");
+        row("unknown option", "ports -x", "2||tivor-cli: ports: opcion desconocida '-x'");
+        row("import without -o", "import a", "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea");
+        row("bad moment", "clock --ahora ayer", "2||tivor-cli: --ahora 'ayer' no es una fecha valida");
+        row("--dy2 5 is not 05", "send %1/hola.mnm --dy2 5",
+            "2||tivor-cli: --dy2 '5' no es una demora aceptada; " + kDelays);
+        row("--baud", "send %1/hola.mnm --baud rapido", "2||tivor-cli: --baud 'rapido' no es una velocidad valida");
+        row("missing", "show %1/nada.mnm", "3||tivor-cli: %1/nada.mnm: no existe");
+        row("effect over 255", "show %1/300.mnm", "3||tivor-cli: %1/300.mnm: no es un archivo de mensajes valido");
+        row("dump without text", "dump %1/vacio.mnm -o %1/x.mnm",
+            "3||tivor-cli: %1/vacio.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)");
+        row("output a folder", "import %1/uno.txt -o %1",
+            "3||tivor-cli: %1: no se pudo escribir (%1 no es un archivo)");
         // Page 1 must show in the editor's lists, in the window and here alike.
-        QTest::newRow("send, page 1 effect past the list")
-            << "send %1/p1.mnm"
-            << "3||tivor-cli: %1/p1.mnm: no es un archivo de mensajes valido (la pagina 1 tiene un efecto o una "
-               "pausa fuera de las listas)";
-        QTest::newRow("dump over a read-only file") << "dump %1/hola.mnm -o %1/uno.txt"
-                                                    << "3||tivor-cli: %1/uno.txt: es de solo lectura";
+        row("send, page 1 effect past the list", "send %1/p1.mnm",
+            "3||tivor-cli: %1/p1.mnm: no es un archivo de mensajes valido (la pagina 1 tiene un efecto o una pausa "
+            "fuera de las listas)");
+        row("dump over a read-only file", "dump %1/hola.mnm -o %1/uno.txt",
+            "3||tivor-cli: %1/uno.txt: es de solo lectura");
         // Outputs that are not regular files, or are the input itself by another name; inputs that cannot be read.
         for (const auto& [node, kind] : {std::pair{"fifo", "una FIFO"}, std::pair{"nul", "un dispositivo"}})
             QTest::addRow("dump onto %s", kind)
@@ -75,26 +65,29 @@ private slots:
             QTest::addRow("%s from a FIFO without writer", command)
                 << QStringLiteral("%1 %2/fifo%3").arg(command, "%1", qstrcmp(command, "import") ? "" : " -o %1/x.mnm")
                 << "3||tivor-cli: %1/fifo: no se pudo abrir (es una FIFO sin nadie que escriba en ella)";
-        QTest::newRow("link cycle")
-            << "show %1/ciclo"
-            << "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)";
-        QTest::newRow("dump onto a link cycle")
-            << "dump %1/hola.mnm -o %1/ciclo"
-            << "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)";
-        QTest::newRow("send, broken second record") << "send %1/malo.mnm"
-                                                    << "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido";
+        row("link cycle", "show %1/ciclo",
+            "3||tivor-cli: %1/ciclo: no se pudo abrir (los enlaces simbolicos forman un ciclo)");
+        row("dump onto a link cycle", "dump %1/hola.mnm -o %1/ciclo",
+            "3||tivor-cli: %1/ciclo: no se pudo crear (los enlaces simbolicos forman un ciclo)");
+        // The second record is broken: the first must not reach the sign either.
+        row("send, broken second record", "send %1/malo.mnm",
+            "3||tivor-cli: %1/malo.mnm: no es un archivo de mensajes valido");
+        // A ports file that names no sign, or cannot be read, sends to none.
+        row("missing ports file", "send %1/hola.mnm --ports-file %1/nada.txt", "3||tivor-cli: %1/nada.txt: no existe");
+        row("ports file without ports", "send %1/hola.mnm --ports-file %1/comentarios.txt",
+            "3||tivor-cli: %1/comentarios.txt: no nombra ningun puerto (uno por linea; # comentarios)");
+        row("a NUL in a ports file", "send %1/hola.mnm --ports-file %1/cero.txt",
+            "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)");
         // A port text that can name no port is a usage error, whatever sign it was meant for.
         const QString form = QStringLiteral(" (se espera tcp://EQUIPO:PUERTO o rfc2217://EQUIPO:PUERTO)");
         for (const char* address : {"tcp://", "tcp://:99999", "tcp://[::1", "rfc2217://equipo", "tcp://equipo:0"})
             QTest::addRow("send --port %s", address)
                 << QStringLiteral("send %1/hola.mnm --port ") + address
                 << QStringLiteral("2||tivor-cli: %1: direccion de red no valida").arg(address) + form;
-        QTest::newRow("unknown scheme") << "send %1/hola.mnm --port tpc://x:1"
-                                        << "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form;
-        QTest::newRow("control character in --port")
-            << "send %1/hola.mnm --port a\x01"
-               "b"
-            << "2||tivor-cli: \"a\\x01b\" no es un puerto (tiene un caracter de control)";
+        row("unknown scheme", "send %1/hola.mnm --port tpc://x:1",
+            "2||tivor-cli: tpc://x:1: esquema desconocido \"tpc\"" + form);
+        row("control character in --port", "send %1/hola.mnm --port a\001b",
+            "2||tivor-cli: \"a\\x01b\" no es un puerto (tiene un caracter de control)");
     }
     void errors()
     {
@@ -185,24 +178,6 @@ private slots:
                                                    "dz ?          \"\r\n");
     }
 
-    // Settings that cannot be read (a folder, a FIFO, a link cycle) are said to be so, and the defaults are used
-    // (the options here go over them).
-    void unreadableSettings()
-    {
-        const QString conf = path("config/Tivor/Tivor.conf");
-        const auto sent = [&](bool made, const QString& reason) {
-            QVERIFY(made);
-            QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()),
-                     "0||tivor-cli: no se pudieron leer las opciones "
-                     "guardadas (" +
-                         conf + reason + "); se usan los valores por omision\n");
-        };
-        sent(QFile::remove(conf) && QDir().mkdir(conf), " es una carpeta");
-        sent(QDir().rmdir(conf) && ::mkfifo(qPrintable(conf), 0600) == 0,
-             ": es una FIFO sin nadie que escriba en ella");
-        sent(QFile::remove(conf) && QFile::link(conf, conf), ": los enlaces simbolicos forman un ciclo");
-    }
-
     // Raw sign bytes are not written to a terminal.
     void dumpToATerminal()
     {
@@ -214,38 +189,52 @@ private slots:
                  "guardarla\n");
     }
 
-    // Options go over the stored settings, which are read and never written; without options the stored
-    // port and delays are used (the last byte cannot come before the sum of the stored waits).
-    void sendOverStoredSettings()
+    // Options go over the stored settings, which are read and never written; without options the stored port and
+    // delays pace the send (its last byte not before the sum of the waits), and stored delays outside the lists (as
+    // Opciones stores typed ones) are warned about and the default ones used. Settings that cannot be read (a
+    // folder, a FIFO, a link cycle) are said to be so, and the defaults are used (the options here go over them).
+    void storedSettings_data()
     {
-        QVERIFY(settings("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
-        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast()), QStringLiteral("0||"));
+        QTest::addColumn<QString>("stored"); // the text of the settings file, or what is there instead
+        QTest::addColumn<bool>("options");
+        QTest::addColumn<QString>("said"); // on standard error; %1 is the settings file
+        QTest::addColumn<int>("ms");       // the least the send takes: the sum of its waits (71 with fast())
+        const auto row = [](const char* name, const QString& stored, bool options, const QString& said, int ms) {
+            QTest::newRow(name) << stored << options << said << ms;
+        };
+        const QString unread = QStringLiteral(
+            "tivor-cli: no se pudieron leer las opciones guardadas (%1%2); se usan los valores por omision\n");
+        row("options over them", "[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n", true, "", 71);
+        row("stored port and delays", "[COM]\nPort=%P\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n", false, "",
+            5 * 50 + 21 * 10);
+        row("stored delays outside the lists", "[COM]\nPort=%P\n[PGM]\nDY1=11\nDY2=5\n", false,
+            "tivor-cli: aviso: el valor guardado DY1 '11' no es una demora aceptada; se envia con 200 ms\ntivor-cli: "
+            "aviso: el valor guardado DY2 '5' no es una demora aceptada; se envia con 5 ms\n",
+            5 * 200 + 21 * 5);
+        row("a folder", "folder", true, unread.arg("%1", " es una carpeta"), 71);
+        row("a FIFO", "fifo", true, unread.arg("%1", ": es una FIFO sin nadie que escriba en ella"), 71);
+        row("a link cycle", "cycle", true, unread.arg("%1", ": los enlaces simbolicos forman un ciclo"), 71);
+    }
+    void storedSettings()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, options);
+        QFETCH(QString, said);
+        QFETCH(int, ms);
+        const QString conf = path("config/Tivor/Tivor.conf");
+        const QByteArray text = QString(stored).replace(QStringLiteral("%P"), pty->slavePath()).toUtf8();
+        QVERIFY(QFile::remove(conf));
+        QVERIFY(stored == u"folder"  ? QDir().mkdir(conf)
+                : stored == u"fifo"  ? ::mkfifo(qPrintable(conf), 0600) == 0
+                : stored == u"cycle" ? QFile::link(conf, conf)
+                                     : testenv::writeFile(conf, text));
+        const qint64 startNs = testpty::nowNs();
+        QCOMPARE(run(QStringList{"send", path("hola.mnm")} + (options ? fast() : QStringList())),
+                 "0||" + said.replace(QStringLiteral("%1"), conf));
         QVERIFY(pty->waitForBytes(27, 2000));
         QCOMPARE(pty->bytes().toHex(' '), kHola.toHex(' '));
-        QCOMPARE(testenv::readFile(path("config/Tivor/Tivor.conf")),
-                 QByteArray("[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n"));
-        pty->clear();
-        QVERIFY(settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\nBaud=19200\n[PGM]\nDY1=50\nDY2=10\n"));
-        const qint64 startNs = testpty::nowNs();
-        QCOMPARE(run({"send", path("hola.mnm")}), QStringLiteral("0||"));
-        QVERIFY(pty->waitForBytes(27, 2000));
-        QCOMPARE(pty->bytes(), kHola);
-        QVERIFY((pty->received().back().ns - startNs) / 1000000 >= 5 * 50 + 21 * 10);
-    }
-
-    // Stored delays outside the lists (as Opciones stores typed ones) are warned about and the default
-    // ones pace the send: the last byte not before 5 x 200 + 21 x 5 ms.
-    void unlistedStoredDelays()
-    {
-        QVERIFY(settings("[COM]\nPort=" + pty->slavePath().toUtf8() + "\n[PGM]\nDY1=11\nDY2=5\n"));
-        const qint64 startNs = testpty::nowNs();
-        QCOMPARE(run({"send", path("hola.mnm")}),
-                 QStringLiteral("0||tivor-cli: aviso: el valor guardado DY1 '11' no es una demora aceptada; se envia "
-                                "con 200 ms\ntivor-cli: aviso: el valor guardado DY2 '5' no es una demora aceptada; se "
-                                "envia con 5 ms\n"));
-        QVERIFY(pty->waitForBytes(27, 2000));
-        QCOMPARE(pty->bytes(), kHola);
-        QVERIFY(pty->received().back().ns - startNs >= 1105 * 1000000);
+        QVERIFY(pty->received().back().ns - startNs >= ms * qint64(1000000));
+        QVERIFY(!stored.startsWith(u'[') || testenv::readFile(conf) == text);
     }
 
     // With standard error on a terminal: a bar redrawn in place, its bytes counting up to a full bar at the

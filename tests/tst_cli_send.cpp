@@ -55,56 +55,28 @@ private slots:
         QTest::addColumn<QString>("portsFile");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("reached");
-        QTest::newRow("three --port") << "--port %A --port %B --port %C"
-                                      << ""
-                                      << "0||"
-                                      << "ABC";
-        QTest::newRow("ports file with comments, a port twice") << "--ports-file %1/carteles.txt --port %C"
-                                                                << "# tienda\n\n  %A \r\n\t# %B\n%C\n"
-                                                                << "0||"
-                                                                << "AC";
-        QTest::newRow("a missing port among good ones")
-            << "--port %A --port %1/nada --port %B"
-            << ""
-            << "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto "
-               "serie "
-               "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes "
-               "enviados\n"
-            << "AB";
-        QTest::newRow("a sign hangs up mid-send")
-            << "--port %A --port %B --port %C"
-            << ""
-            << "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
-               "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n"
-            << "AbC";
-        QTest::newRow("the only sign hangs up mid-send") << "--port %B"
-                                                         << ""
-                                                         << "5||tivor-cli: %B: Error #22, No se envio "
-                                                            "el Mensaje: %k de 27 bytes enviados (Input/output error)\n"
-                                                         << "b";
-        QTest::newRow("missing ports file") << "--port %A --ports-file %1/nada.txt"
-                                            << ""
-                                            << "3||tivor-cli: %1/nada.txt: no existe\n"
-                                            << "";
-        QTest::newRow("ports file without ports")
-            << "--port %A --ports-file %1/carteles.txt"
-            << "# %A\n\n"
-            << "3||tivor-cli: %1/carteles.txt: no nombra ningun puerto (uno por linea; # comentarios)\n"
-            << "";
-        QTest::newRow("a NUL in a ports file")
-            << "--port %A --ports-file %1/carteles.txt" << QStringLiteral("x%1y\n").arg(QChar(0))
-            << "2||tivor-cli: \"x\\x00y\" no es un puerto (tiene un caracter de control)\n"
-            << "";
+        const auto row = [](const char* name, const char* arguments, const QString& portsFile, const QString& expected,
+                            const char* reached) {
+            QTest::newRow(name) << QString(arguments) << portsFile << expected << QString(reached);
+        };
+        row("three --port", "--port %A --port %B --port %C", "", "0||", "ABC");
+        row("ports file with comments, a port twice", "--ports-file %1/carteles.txt --port %C",
+            "# tienda\n\n  %A \r\n\t# %B\n%C\n", "0||", "AC");
+        row("a missing port among good ones", "--port %A --port %1/nada --port %B", "",
+            "4||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %1/nada: no se pudo abrir el puerto serie "
+            "(%1/nada: No such file or directory); 0 de 27 bytes enviados\ntivor-cli: %B: enviado; 27 de 27 bytes "
+            "enviados\n",
+            "AB");
+        row("a sign hangs up mid-send", "--port %A --port %B --port %C", "",
+            "5||tivor-cli: %A: enviado; 27 de 27 bytes enviados\ntivor-cli: %B: Error #22, No se envio el Mensaje "
+            "(Input/output error); %k de 27 bytes enviados\ntivor-cli: %C: enviado; 27 de 27 bytes enviados\n",
+            "AbC");
+        row("the only sign hangs up mid-send", "--port %B", "",
+            "5||tivor-cli: %B: Error #22, No se envio el Mensaje: %k de 27 bytes enviados (Input/output error)\n", "b");
         // One sign by two names (a link, the device itself) is one sign: it gets the message once.
-        QTest::newRow("a sign and its link") << "--port %A --port %1/cartel"
-                                             << ""
-                                             << "0||"
-                                             << "A";
-        QTest::newRow("a link in a ports file, its sign by --port")
-            << "--ports-file %1/carteles.txt --port %B --port %A"
-            << "%1/cartel\n"
-            << "0||"
-            << "AB";
+        row("a sign and its link", "--port %A --port %1/cartel", "", "0||", "A");
+        row("a link in a ports file, its sign by --port", "--ports-file %1/carteles.txt --port %B --port %A",
+            "%1/cartel\n", "0||", "AB");
     }
     void manySigns()
     {

@@ -71,7 +71,9 @@ protected slots:
                                                {"blanco.txt", "\r\n\n\r"},
                                                {"p1.mnm", "13,0,0,\"x\"\r\n"},
                                                {"uno.txt", "uno\n"},
-                                               {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"}})
+                                               {"malo.mnm", "1,4,2,\"HOLA\"\r\n1,4,\"x\"\r\n"},
+                                               {"comentarios.txt", "# tienda\n\n"},
+                                               {"cero.txt", QByteArray("x\0y\n", 4)}})
             QVERIFY(testenv::writeFile(path(name), bytes));
         QVERIFY(QFile::setPermissions(path("uno.txt"), QFile::ReadOwner));
         QVERIFY(::mkfifo(qPrintable(path("fifo")), 0600) == 0 && QFile::link("ciclo", path("ciclo")));
