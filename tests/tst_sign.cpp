@@ -102,26 +102,14 @@ private slots:
         row("29 February 2024", clock("120000290224"), "Hora 12:00:00 Fecha 29/02/24 end");
         // Errors; offsets count from the first byte fed.
         row("junk before, once", "xyz" + kFecha, "error bad-preamble@0;message a2 end");
-        row("unknown command, resync",
-            "W-NT9\xC5"
-            "ab\x01\x01" +
-                kFecha,
+        row("unknown command, resync", hex("572D4E5439C5 6162 0101") + kFecha,
             "unknown !unknown-command@5 open;message a2 end");
         row("bad speed", QByteArray("W-NT9\xDF\xE1\xA2\xC3\x01\x01"), "message !bad-speed@6 open");
-        row("unknown record",
-            message("\x80" + kLine +
-                    "\xC2\x9A"
-                    "a"),
+        row("unknown record", message("\x80" + kLine + hex("C29A61")),
             "message 80|ABCDEFGHIJKLMNOP|:1 !unknown-record@25 open");
-        row("fixed cut by a code",
-            message("\x91"
-                    "abc\x90x"),
-            "message !short-record@11 open");
+        row("fixed cut by a code", message(hex("91616263 9078")), "message !short-record@11 open");
         row("rotacion empty", message("\x90\xA2\xC3"), "message !short-record@8 open");
-        row("cancel in a fixed record",
-            message("\x80" + kLine +
-                    "\xC2\x93"
-                    "abcde"),
+        row("cancel in a fixed record", message("\x80" + kLine + hex("C293 6162636465")),
             "message 80|ABCDEFGHIJKLMNOP|:1 !cut-by-terminator@32 end");
         row("cancel in hora", message("\xA0\xA0"), "message !cut-by-terminator@10 end");
         row("cancel after the command", QByteArray("W-NT9\xDF\x01\x01"), "message !cut-by-terminator@7 end");
@@ -136,18 +124,10 @@ private slots:
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
-        row("capped: 01 01 01",
-            message("\x90"
-                    "a") +
-                "\x01",
-            "message 90|a| end;error bytes-after-terminator@11");
+        row("capped: 01 01 01", message(hex("9061")) + "\x01", "message 90|a| end;error bytes-after-terminator@11");
         // More than two seconds without a byte drops a transmission; between transmissions it is normal.
         row("inside, then junk and a message",
-            Pieces{{"W-NT9\xDF\xE0\x80"
-                    "ab",
-                    1000},
-                   {"cd", 3001},
-                   {kFecha, 3100}},
+            Pieces{{hex("572D4E5439DFE080 6162"), 1000}, {"cd", 3001}, {kFecha, 3100}},
             "message !silence@9 open;error bad-preamble@10;message a2 end");
         row("exactly two seconds", Pieces{{"W-NT9\xDF\xE0\xA2", 0}, {"\xC3\x01\x01", 2000}}, "message a2 end");
         row("poll after two seconds", Pieces{{"W-NT9\xDF", 500}, {{}, 2501}}, "message !silence@5 open");
