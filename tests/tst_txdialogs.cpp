@@ -80,9 +80,12 @@ void onText(TxDialog& dlg, const QString& text, std::function<void()> action)
     });
 }
 
-// Shows the dialog without a modal loop and clicks "Enviar"; returns once the dialog has closed.
-void send(TxDialog& dlg)
+// Shows the dialog without a modal loop, "Al archivo" ticked as asked where the dialog has it, and clicks "Enviar";
+// returns once the dialog has closed.
+void send(TxDialog& dlg, bool toFile = false)
 {
+    if (auto* box = dlg.findChild<QCheckBox*>(QStringLiteral("chkFile")))
+        box->setChecked(toFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     click(&dlg, "cmdOK");
@@ -181,8 +184,6 @@ private slots:
             dlg = main->makeSendDialog();
         else
             dlg = main->makeDateDialog();
-        if (auto* toFile = dlg->findChild<QCheckBox*>(QStringLiteral("chkFile")))
-            toFile->setChecked(setup.contains(u"file"));
         Recorder rec(*dlg);
         const bool bySignal = setup.contains(u"sig");
         std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals(testenv::doubles().programs) : nullptr);
@@ -194,10 +195,10 @@ private slots:
             onText(*dlg, texts.value(2), [&dlg] { dlg->close(); });
         else if (texts.size() > 2)
             onText(*dlg, texts[1], [&dlg] { click(dlg.get(), "cmdOK"); });
-        send(*dlg);
+        const bool toFile = setup.contains(u"file");
+        send(*dlg, toFile);
         QCOMPARE(rec.texts, texts);
         QVERIFY2(rec.unpainted.isEmpty(), qPrintable(rec.unpainted.join(u'|')));
-        const bool toFile = setup.contains(u"file");
         QCOMPARE(wire().toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
         QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
         QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
@@ -214,11 +215,9 @@ private slots:
         start(QStringLiteral("/dev/tivor-no-such-port"));
         const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
         QFile::remove(folder + "/Salida.txt");
-        const std::unique_ptr<frmSend> dlgDialog = main->makeSendDialog();
-        frmSend& dlg = *dlgDialog;
-        dlg.findChild<QCheckBox*>("chkFile")->setChecked(true);
-        Recorder rec(dlg);
-        send(dlg);
+        const auto dlg = main->makeSendDialog();
+        Recorder rec(*dlg);
+        send(*dlg, true);
         QCOMPARE(rec.texts, QStringList{"Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(folder)});
         QCOMPARE(testenv::readFile(folder + "/Salida.txt"), '"' + kHola + "\"\r\n");
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -294,10 +293,7 @@ private slots:
     {
         start();
         QVERIFY(editorkit::run(*main, "Y;cmdPagDwn;txtMensaje B;cmdPagFirst"));
-        const std::unique_ptr<frmSend> dlgDialog = main->makeSendDialog();
-        frmSend& dlg = *dlgDialog;
-        dlg.findChild<QCheckBox*>(QStringLiteral("chkFile"))->setChecked(true);
-        send(dlg);
+        send(*main->makeSendDialog(), true);
         QCOMPARE(editorkit::modelString(*main), QStringLiteral("1,4,2,      HOLA      |0,0,0,B               "));
         QVERIFY(editorkit::run(*main, "<sent.mnm>;Grabar", dir.path()));
         QCOMPARE(testenv::readFile(dir.filePath(QStringLiteral("sent.mnm"))),
@@ -342,17 +338,13 @@ private slots:
         if (hangUp) {
             testenv::doubles().prompter.answers.clear();
             pty->hangUpAfter(2); // 300 ms before the send could end
-            const std::unique_ptr<frmDate> failingDialog = main->makeDateDialog();
-            frmDate& failing = *failingDialog;
-            send(failing);
+            send(*main->makeDateDialog());
         }
         testpty::Pty back;
         QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
-        const std::unique_ptr<frmDate> dateDialog = main->makeDateDialog();
-        frmDate& date = *dateDialog;
-        const std::unique_ptr<frmSend> messageDialog = main->makeSendDialog();
-        frmSend& message = *messageDialog;
-        send(hangUp ? static_cast<TxDialog&>(date) : message);
+        const std::unique_ptr<TxDialog> dlg = hangUp ? std::unique_ptr<TxDialog>(main->makeDateDialog())
+                                                     : std::unique_ptr<TxDialog>(main->makeSendDialog());
+        send(*dlg);
         QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
         QCOMPARE(back.bytes(), hangUp ? kClock : kHola);
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -364,11 +356,10 @@ private slots:
     {
         start();
         testenv::doubles().clock.waitScale = 1.0;
-        const std::unique_ptr<frmDate> dlgDialog = main->makeDateDialog();
-        frmDate& dlg = *dlgDialog;
-        auto* label = dlg.findChild<QLabel*>(QStringLiteral("Label4"));
+        const auto dlg = main->makeDateDialog();
+        auto* label = dlg->findChild<QLabel*>(QStringLiteral("Label4"));
         qint64 shownNs = 0;
-        connect(&dlg, &TxDialog::panel1Changed, this, [&shownNs](const QString& t) {
+        connect(dlg.get(), &TxDialog::panel1Changed, this, [&shownNs](const QString& t) {
             if (t == u"Mensaje enviado OK!")
                 shownNs = testpty::nowNs();
         });
@@ -376,7 +367,7 @@ private slots:
         now = now.addSecs(20);
         QTRY_COMPARE(label->text(), QStringLiteral("Hora 09:07:23  Fecha 01/03/26"));
         now = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
-        send(dlg);
+        send(*dlg);
         QVERIFY(shownNs && testpty::nowNs() - shownNs >= 1000 * 1000000);
         QCOMPARE(label->text(), QStringLiteral("Hora 23:59:59  Fecha 31/12/26"));
         QCOMPARE(wire(), hex("572D4E5439B0 235959311226 0101"));
