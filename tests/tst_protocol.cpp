@@ -96,9 +96,7 @@ private slots:
     {
         QFETCH(QDateTime, when);
         QFETCH(QByteArray, clock);
-        const QByteArray bytes = dateTransmission(when);
-        QCOMPARE(bytes.toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
-        QCOMPARE(bytes.size(), 14);
+        QCOMPARE(dateTransmission(when).toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
     }
 
     // By exact text: one outside its list keeps the previous delay. The estimate for
@@ -108,15 +106,10 @@ private slots:
         QTest::addColumn<QString>("dy1");
         QTest::addColumn<QString>("dy2");
         QTest::addColumn<QString>("ms");
-        QTest::newRow("both listed") << "200"
-                                     << "05"
-                                     << "200 5 1045";
-        QTest::newRow("5 is not 05") << "500"
-                                     << "5"
-                                     << "500 20 2680";
-        QTest::newRow("1000 is not listed") << "1000"
-                                            << "90"
-                                            << "10 90 860";
+        QTest::newRow("both listed") << QStringLiteral("200") << QStringLiteral("05") << QStringLiteral("200 5 1045");
+        QTest::newRow("5 is not 05") << QStringLiteral("500") << QStringLiteral("5") << QStringLiteral("500 20 2680");
+        QTest::newRow("1000 is not listed")
+            << QStringLiteral("1000") << QStringLiteral("90") << QStringLiteral("10 90 860");
     }
     void delays()
     {

@@ -71,12 +71,11 @@ private slots:
     {
         QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
         QTest::addColumn<QString>("after");
-        QTest::newRow("unchanged") << "cmdOK"
-                                   << "/dev/ttyUSB0|14400|True|0200|5";
-        QTest::newRow("typed") << "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK"
-                               << "/dev/ttyUSB1|11|False|1 |";
-        QTest::newRow("Cancelar") << "cboPort 7;chkRTS;cboChar 90;Command2"
-                                  << "-|-|-|-|-";
+        QTest::newRow("unchanged") << QStringLiteral("cmdOK") << QStringLiteral("/dev/ttyUSB0|14400|True|0200|5");
+        QTest::newRow("typed") << QStringLiteral("cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK")
+                               << QStringLiteral("/dev/ttyUSB1|11|False|1 |");
+        QTest::newRow("Cancelar") << QStringLiteral("cboPort 7;chkRTS;cboChar 90;Command2")
+                                  << QStringLiteral("-|-|-|-|-");
     }
     void optionsDialog()
     {
