@@ -10,6 +10,8 @@ namespace
 const QString kDelays = QStringLiteral("use una de: 01, 02, 05, 10, 20, 30, 40, 50, 60, 70, 80, 90");
 } // namespace
 
+using testenv::row;
+
 class TestCli : public CliTest
 {
     Q_OBJECT
@@ -19,9 +21,6 @@ private slots:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char* name, const QString& arguments, const QString& expected) {
-            QTest::newRow(name) << arguments << expected;
-        };
         row("no command", "", "2||Uso: tivor-cli COMANDO");
         // Help: the start of its text " ... " a line further on.
         const QString network =
@@ -199,9 +198,6 @@ private slots:
         QTest::addColumn<bool>("options");
         QTest::addColumn<QString>("said"); // on standard error; %1 is the settings file
         QTest::addColumn<int>("ms");       // the least the send takes: the sum of its waits (71 with fast())
-        const auto row = [](const char* name, const QString& stored, bool options, const QString& said, int ms) {
-            QTest::newRow(name) << stored << options << said << ms;
-        };
         const QString unread = QStringLiteral(
             "tivor-cli: no se pudieron leer las opciones guardadas (%1%2); se usan los valores por omision\n");
         row("options over them", "[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n", true, "", 71);

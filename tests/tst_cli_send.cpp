@@ -10,6 +10,8 @@
 #include <limits>
 #include <map>
 
+using testenv::row;
+
 class TestCliSend : public CliTest
 {
     Q_OBJECT
@@ -55,10 +57,6 @@ private slots:
         QTest::addColumn<QString>("portsFile");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("reached");
-        const auto row = [](const char* name, const char* arguments, const QString& portsFile, const QString& expected,
-                            const char* reached) {
-            QTest::newRow(name) << QString(arguments) << portsFile << expected << QString(reached);
-        };
         row("three --port", "--port %A --port %B --port %C", "", "0||", "ABC");
         row("ports file with comments, a port twice", "--ports-file %1/carteles.txt --port %C",
             "# tienda\n\n  %A \r\n\t# %B\n%C\n", "0||", "AC");

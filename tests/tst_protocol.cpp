@@ -13,6 +13,7 @@
 namespace
 {
 using testenv::hex;
+using testenv::row;
 const QByteArray kSixteen("0123456789abcdef");
 // The characters the sign shows with bytes 0x10 to 0x1B, in that order.
 const QString kSignCodes = QStringLiteral("\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB");
@@ -28,29 +29,36 @@ private slots:
     {
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("HOLA Estatico centred pause 5")
-            << QStringList{"1|1|4|2|HOLA"} << QByteArray("\x80      HOLA      \xC6");
-        QTest::newRow("Hora, Fecha") << QStringList{"1|11|3|2|x", "2|12|3|2|x"} << hex("A0A0A0A0A0 A2C3");
-        QTest::newRow("Rotacion: sign code, no padding") << QStringList{"1|0|0|0|A\u00F1o"} << hex("9041156F");
-        QTest::newRow("empty slots skipped up to 64, quotes kept")
-            << QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"} << hex("904142 902243 905A");
-        QTest::newRow("Rotacion whole, fixed cut to 16")
-            << QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"}
-            << "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2";
-        QTest::newRow("pause 9 and a stored 200 are CA") << QStringList{"1|1|8|0|a", "2|1|200|2|b"}
-                                                         << QByteArray("\x80"
-                                                                       "a               \xCA\x80       b        \xCA");
+        row("HOLA Estatico centred pause 5", QStringList{"1|1|4|2|HOLA"}, QByteArray("\x80      HOLA      \xC6"));
+        row("Hora, Fecha", QStringList{"1|11|3|2|x", "2|12|3|2|x"}, hex("A0A0A0A0A0 A2C3"));
+        row("Rotacion: sign code, no padding", QStringList{"1|0|0|0|A\u00F1o"}, hex("9041156F"));
+        row("empty slots skipped up to 64, quotes kept", QStringList{"1|0|0|0|AB", "3|0|0|0|\"C", "64|0|0|0|Z"},
+            hex("904142 902243 905A"));
+        row("Rotacion whole, fixed cut to 16", QStringList{"1|0|0|0|" + kSixteen + "XYZ", "2|1|0|0|" + kSixteen + "X"},
+            "\x90" + kSixteen + "XYZ\x80" + kSixteen + "\xC2");
+        row("pause 9 and a stored 200 are CA", QStringList{"1|1|8|0|a", "2|1|200|2|b"},
+            hex("80 61202020202020202020202020202020 CA 80 20202020202020622020202020202020 CA"));
         QStringList all;
         QByteArray records;
         for (char code : hex("919293949596979899")) {
             all << QStringLiteral("%1|%2|0|0|").arg(all.size() + 1).arg(all.size() + 2) + kSixteen;
             records += code + kSixteen + "\xC2";
         }
-        QTest::newRow("effects 2 to 10") << all << records;
+        row("effects 2 to 10", all, records);
         // Only a damaged file brings these: a static page, never a record the sign cannot parse.
-        QTest::newRow("effects 13 and 255 as Estatico")
-            << QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"}
-            << QByteArray("\x80Hi              \xC4\x80       Hi       \xC2");
+        row("effects 13 and 255 as Estatico", QStringList{"1|13|2|0|Hi", "2|255|0|2|Hi"},
+            QByteArray("\x80Hi              \xC4\x80       Hi       \xC2"));
+        // 63 Rotacion pages of 121 bytes and one that makes up 8000 or 8001: cut at 8000, terminated once more.
+        QStringList full;
+        QByteArray fullBody;
+        for (int slot = 1; slot <= 63; ++slot) {
+            full << QStringLiteral("%1|0|0|0|").arg(slot) + QString(120, u'y');
+            fullBody += '\x90' + QByteArray(120, 'y');
+        }
+        row("8000 bytes", full + QStringList{"64|0|0|0|" + QString(367, u'z')},
+            fullBody + '\x90' + QByteArray(367, 'z'));
+        row("8001 bytes cut at 8000", full + QStringList{"64|0|0|0|" + QString(368, u'z')},
+            fullBody + '\x90' + QByteArray(368, 'z') + '\x01');
     }
     void messageBytes()
     {
@@ -68,29 +76,13 @@ private slots:
         QCOMPARE(messageTransmission(m).toHex(' '), ("W-NT9\xDF\xE0" + body + "\x01\x01").toHex(' '));
     }
 
-    // 63 Rotacion pages of 121 bytes and one that makes up 8000 or 8001: cut at 8000, terminated once more.
-    void lengthCap()
-    {
-        for (int extra : {0, 1}) {
-            Message m;
-            for (int slot = 1; slot <= 63; ++slot)
-                m.text[slot] = QString(120, u'y');
-            m.text[64] = QString(367 + extra, u'z');
-            const QByteArray bytes = messageTransmission(m);
-            QCOMPARE(bytes.size(), extra ? 8002 : 8000);
-            QCOMPARE(bytes.right(5), extra ? QByteArray("zz\x01\x01\x01") : QByteArray("zzz\x01\x01"));
-            QVERIFY(bytes.startsWith("W-NT9\xDF\xE0\x90" + QByteArray(120, 'y') + "\x90"));
-        }
-    }
-
     void clockBcd_data()
     {
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<QByteArray>("clock");
-        QTest::newRow("09:07:03 1 March 2026") << QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)) << hex("090703010326");
-        QTest::newRow("23:59:59 31 Dec 2099")
-            << QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)) << hex("235959311299");
-        QTest::newRow("year 999: two digits") << QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)) << hex("030405020199");
+        row("09:07:03 1 March 2026", QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)), hex("090703010326"));
+        row("23:59:59 31 Dec 2099", QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)), hex("235959311299"));
+        row("year 999: two digits", QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)), hex("030405020199"));
     }
     void clockBcd()
     {
@@ -106,10 +98,9 @@ private slots:
         QTest::addColumn<QString>("dy1");
         QTest::addColumn<QString>("dy2");
         QTest::addColumn<QString>("ms");
-        QTest::newRow("both listed") << QStringLiteral("200") << QStringLiteral("05") << QStringLiteral("200 5 1045");
-        QTest::newRow("5 is not 05") << QStringLiteral("500") << QStringLiteral("5") << QStringLiteral("500 20 2680");
-        QTest::newRow("1000 is not listed")
-            << QStringLiteral("1000") << QStringLiteral("90") << QStringLiteral("10 90 860");
+        row("both listed", "200", "05", "200 5 1045");
+        row("5 is not 05", "500", "5", "500 20 2680");
+        row("1000 is not listed", "1000", "90", "10 90 860");
     }
     void delays()
     {
@@ -137,24 +128,17 @@ private slots:
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("model");
         const QString abc = "ABC", abc16 = "ABC             ", twenty = "ABCDEFGHIJKLMNOPQRST";
-        QTest::newRow("w16 left pads model and wire") << abc << 160 << abc16 << abc16;
-        QTest::newRow("w0 left sends the text only") << abc << 0 << abc << abc16;
-        QTest::newRow("w0 centred sends 16") << abc << 2 << "      ABC       "
-                                             << "      ABC       ";
-        QTest::newRow("w16 long, cut on the wire only") << twenty << 160 << twenty.left(16) << "=";
-        QTest::newRow("15 centred") << twenty.left(15) << 2 << twenty.left(15) + " " << twenty.left(15) + " ";
-        QTest::newRow("other alignment, w16: wire padded") << abc << 161 << abc16 << "=";
-        QTest::newRow("controls become #") << "a\tb\rc\nd\u007F#_" << 3 << "a#b#c#d##_"
-                                           << "=";
-        QTest::newRow("sign codes") << kSignCodes + u'@' << 3 << "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1E"
-                                    << "=";
-        QTest::newRow("plain letters") << "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141" << 3 << "AEUCcaOoL"
-                                       << "=";
-        QTest::newRow("no letter is #, no-break space a blank")
-            << "5\u00B0\u20AC\u0085\u2026\u2014\u00A0" << 3 << "5##### "
-            << "=";
-        QTest::newRow("surrogate pair is two #")
-            << "a\U0001F600" << 160 << "a##" + abc16.mid(3) << "a\U0001F600" + abc16.mid(3);
+        row("w16 left pads model and wire", abc, 160, abc16, abc16);
+        row("w0 left sends the text only", abc, 0, abc, abc16);
+        row("w0 centred sends 16", abc, 2, "      ABC       ", "      ABC       ");
+        row("w16 long, cut on the wire only", twenty, 160, twenty.left(16), "=");
+        row("15 centred", twenty.left(15), 2, twenty.left(15) + " ", twenty.left(15) + " ");
+        row("other alignment, w16: wire padded", abc, 161, abc16, "=");
+        row("controls become #", "a\tb\rc\nd\u007F#_", 3, "a#b#c#d##_", "=");
+        row("sign codes", kSignCodes + u'@', 3, "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A\x1B\x1E", "=");
+        row("plain letters", "\u00C1\u00C9\u00DC\u00C7\u00E7\u00E0\u0152\u0153\u0141", 3, "AEUCcaOoL", "=");
+        row("no letter is #, no-break space a blank", "5\u00B0\u20AC\u0085\u2026\u2014\u00A0", 3, "5##### ", "=");
+        row("surrogate pair is two #", "a\U0001F600", 160, "a##" + abc16.mid(3), "a\U0001F600" + abc16.mid(3));
     }
     void filtro()
     {

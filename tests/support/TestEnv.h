@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 
 namespace testenv
@@ -26,6 +27,13 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 // The most memory the process has held (VmHWM), in kB; 0 once it has ended.
 qint64 peakMemoryKb(qint64 pid);
+
+// A row of a test's data: its name, then one value for each column in order, each of its column's type (a string
+// literal stands for a QString).
+template <typename... Values> void row(const char* name, const Values&... values)
+{
+    (QTest::newRow(name) << ... << values);
+}
 
 // Bytes from hex digits; blanks between them are ignored.
 inline QByteArray hex(const char* digits)
