@@ -1,9 +1,7 @@
 // The send and date dialogs over a real main window and a real pseudo-terminal: what they show, what
 // goes on the wire, "Salida.txt", and the estimate.
 #include "core/files/OutputFile.h"
-#include "core/link/PacedSend.h"
 #include "core/link/SendDelays.h"
-#include "core/platform/Wait.h"
 #include "core/protocol/MessageBuilder.h"
 #include "core/settings/LineSettings.h"
 #include "gui/dialogs/EndOnSignals.h"
@@ -13,6 +11,7 @@
 #include "support/Pty.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +24,7 @@
 namespace
 {
 using testenv::hex;
+using testenv::row;
 // The one-page example: HOLA, "Estatico", centred, pause "5"; and the clock at 09:07:03 on 1 March 2026.
 const QByteArray kHola = hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
@@ -101,6 +101,11 @@ class TestTxDialogs : public QObject
     std::unique_ptr<FrmMain> main;
 
     QString salida() const { return dir.filePath(QStringLiteral("Salida.txt")); }
+    // Where "Salida.txt" goes when the program's folder cannot take it (an installed program).
+    static QString fallback()
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor/Salida.txt";
+    }
 
     // The main window started on the port `port` ("" for the pseudo-terminal), the HOLA page open.
     void start(const QString& port = QString(), const char* dy1 = "10", const char* dy2 = "01")
@@ -108,7 +113,7 @@ class TestTxDialogs : public QObject
         const QString settings =
             "[COM]\nPort=" + (port.isEmpty() ? pty->slavePath() : port) + "\n[PGM]\nDY1=" + dy1 + "\nDY2=" + dy2;
         QVERIFY(testenv::writeFile(testenv::doubles().settings.location(), settings.toUtf8()));
-        if (!port.isEmpty())
+        if (!port.isEmpty() && !QFileInfo::exists(port))
             testenv::doubles().prompter.answers.append(MsgAnswer::Ok); // its Error #03
         main = std::make_unique<FrmMain>(testenv::doubles().services());
         QVERIFY(editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA"));
@@ -141,37 +146,46 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QByteArray>("sent");
         const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
-        QTest::newRow("send, no message open") << "send closed" << QStringList{e21} << QByteArray();
-        QTest::newRow("send, pages empty, to file") << "send empty file" << QStringList{e21} << QByteArray();
-        QTest::newRow("send, port not open")
-            << "send noport" << QStringList{sending(3), "Error #22, No se envio el Mensaje"} << QByteArray();
-        QTest::newRow("send to file needs no port")
-            << "send noport file" << QStringList{"Archivo 'salida.txt' grabado OK!"} << '"' + kHola + "\"\r\n";
+        const QByteArray cut("W-N\x01\x01"), toFile = '"' + kHola + "\"\r\n";
+        row("send, no message open", "send closed", QStringList{e21}, QByteArray());
+        row("send, pages empty, to file", "send empty file", QStringList{e21}, QByteArray());
+        row("send, port not open", "send noport", QStringList{sending(3), "Error #22, No se envio el Mensaje"},
+            QByteArray());
+        row("send to file needs no port", "send noport file", QStringList{"Archivo 'salida.txt' grabado OK!"}, toFile);
+        // The user's data folder for Tivor takes it, and the dialog says where, not only in its tooltip.
+        const QString elsewhere =
+            "Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(QFileInfo(fallback()).path());
+        row("send to file, elsewhere", "send noport file elsewhere", QStringList{elsewhere}, toFile);
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
-        QTest::newRow("date, Cancelar in the preamble") << "date cancel" << cancelled << QByteArray("W-N\x01\x01");
-        QTest::newRow("send, Cancelar in the preamble")
-            << "send cancel" << QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."}
-            << QByteArray("W-N\x01\x01");
-        QTest::newRow("date, close button in the preamble") << "date close" << cancelled << QByteArray("W-N\x01\x01");
+        row("date, Cancelar in the preamble", "date cancel", cancelled, cut);
+        row("send, Cancelar in the preamble", "send cancel",
+            QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."}, cut);
+        row("date, close button in the preamble", "date close", cancelled, cut);
         // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
-        QTest::newRow("date, SIGTERM in the preamble") << "date sigterm" << cancelled << QByteArray("W-N\x01\x01");
-        QTest::newRow("date, SIGHUP in the preamble") << "date sighup" << cancelled << QByteArray("W-N\x01\x01");
+        row("date, SIGTERM in the preamble", "date sigterm", cancelled, cut);
+        row("date, SIGHUP in the preamble", "date sighup", cancelled, cut);
         QStringList all{"Mensaje enviado OK!"}, edited{"Mensaje enviado OK!"};
         for (int p : {100, 92, 85, 78, 71, 64, 57, 50, 42, 35, 28, 21, 14, 7})
             all.prepend(dating(p));
-        QTest::newRow("date sent, second Enviar ignored") << "date" << all << kClock;
+        row("date sent, second Enviar ignored", "date", all, kClock);
         for (int p : {100, 96, 92, 88, 85, 81, 77, 74, 70, 66, 62, 59, 55, 51,
                       48,  44, 40, 37, 33, 29, 25, 22, 18, 14, 11, 7,  3})
             edited.prepend(sending(p));
         // The page being typed goes out though it is not yet taken into the model.
-        QTest::newRow("send the edited page, second Enviar ignored")
-            << "send edit" << edited << hex("572D4E5439DFE080") + "     ADIOS      " + hex("C60101");
+        row("send the edited page, second Enviar ignored", "send edit", edited,
+            hex("572D4E5439DFE080") + "     ADIOS      " + hex("C60101"));
     }
     void outcomes()
     {
         QFETCH(QString, setup);
         QFETCH(QStringList, texts);
         QFETCH(QByteArray, sent);
+        const bool elsewhere = setup.contains(u"elsewhere");
+        if (elsewhere) {
+            QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
+            testenv::doubles().programFolder = dir.filePath("blocker");
+            QFile::remove(fallback());
+        }
         start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
         if (setup.contains(u"closed"))
             main->editor().setMessageOpen(false);
@@ -200,42 +214,48 @@ private slots:
         QCOMPARE(rec.texts, texts);
         QVERIFY2(rec.unpainted.isEmpty(), qPrintable(rec.unpainted.join(u'|')));
         QCOMPARE(wire().toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
-        QCOMPARE(testenv::readFile(salida()), toFile && !sent.isEmpty() ? sent : kOldSalida);
-        QCOMPARE(dlg->panel1ToolTip(), toFile && !sent.isEmpty() ? salida() : QString());
+        const QString written = toFile && !sent.isEmpty() ? (elsewhere ? fallback() : salida()) : QString();
+        QCOMPARE(testenv::readFile(salida()), written == salida() ? sent : kOldSalida);
+        QVERIFY(written.isEmpty() || testenv::readFile(written) == sent);
+        QCOMPARE(dlg->panel1ToolTip(), written);
         QCOMPARE(testenv::doubles().programs.endCount, bySignal ? 1 : 0);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
-    // A program folder that cannot take "Salida.txt" (an installed program): the user's data folder for Tivor
-    // takes it, and the dialog says where, not only in its tooltip.
-    void salidaElsewhere()
-    {
-        QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
-        testenv::doubles().programFolder = dir.filePath("blocker");
-        start(QStringLiteral("/dev/tivor-no-such-port"));
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Tivor";
-        QFile::remove(folder + "/Salida.txt");
-        const auto dlg = main->makeSendDialog();
-        Recorder rec(*dlg);
-        send(*dlg, true);
-        QCOMPARE(rec.texts, QStringList{"Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(folder)});
-        QCOMPARE(testenv::readFile(folder + "/Salida.txt"), '"' + kHola + "\"\r\n");
-        QVERIFY(testenv::noUnexpectedPrompts());
-    }
-
     // The window's buttons open the dialogs modally over the window's own port, the focus on "Enviar": Return sends.
+    // A port that failed at start-up, or by a hang-up in a send, with the sign back on a new pseudo-terminal behind
+    // the same link (as a restarted tivor-sign puts it), is opened again with no box; the window's advice and first
+    // panel follow it.
     void windowCommands_data()
     {
         QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("port");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("cmdTx") << "cmdTx" << kHola;
-        QTest::newRow("Command1") << "Command1" << kClock;
+        row("cmdTx", "cmdTx", "open", kHola);
+        row("Command1", "Command1", "open", kClock);
+        row("cmdTx, port failed at start-up", "cmdTx", "failed at start-up", kHola);
+        row("Command1, after a hang-up", "Command1", "hung up", kClock);
     }
     void windowCommands()
     {
         QFETCH(QString, command);
+        QFETCH(QString, port);
         QFETCH(QByteArray, sent);
-        start();
+        const QString link = dir.filePath(QStringLiteral("cartel"));
+        QFile::remove(link);
+        QVERIFY(port == u"failed at start-up" || QFile::link(pty->slavePath(), link));
+        start(link, port == u"hung up" ? "100" : "10");
+        testpty::Pty back;
+        testpty::Pty* sign = port == u"open" ? pty.get() : &back;
+        if (port == u"hung up") {
+            pty->hangUpAfter(2); // 300 ms before the send could end
+            send(*main->makeDateDialog());
+        }
+        if (port != u"open") {
+            QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || port != u"hung up"));
+            QVERIFY(QFile::link(back.slavePath(), link));
+            main->status().setStatusPanel(1, QString()); // so that only the opening again can write it
+        }
         bool modal = false;
         QString focused;
         testenv::onNextModal([&](QWidget* w) {
@@ -251,8 +271,11 @@ private slots:
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
         QVERIFY(modal);
         QCOMPARE(focused, QStringLiteral("cmdOK"));
-        QVERIFY(!main->findChild<QLabel*>("lblInicio")->text().contains("tivor-sign")); // the port is open
-        QCOMPARE(wire(), sent);
+        const bool advice = main->findChild<QLabel*>("lblInicio")->text().contains("tivor-sign");
+        QCOMPARE(main->status().statusPanel(1) + (advice ? " / no se pudo abrir" : ""), link + ": 9600");
+        QVERIFY(sign->waitForBytes(int(sent.size()), 2000) && sign->settle());
+        QCOMPARE(sign->bytes(), sent);
+        QVERIFY(testenv::noUnexpectedPrompts());
     }
 
     // Before anything is sent: the length and time the page being typed would take, nothing built for it. Stored
@@ -308,46 +331,14 @@ private slots:
         Message message;
         message.text[1] = QString(3000, u'x');
         const QByteArray bytes = messageTransmission(message);
-        const QString fallback =
-            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tivor/Salida.txt");
         QString error;
         {
             testenv::FileSizeLimit limit(1000);
             QVERIFY(writeSalida(dir.path(), bytes, &error).isEmpty());
         }
         const QString reason = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG));
-        QCOMPARE(error, salida() + reason + u'\n' + fallback + reason);
-        QFile::remove(fallback);
-    }
-
-    // The port failed at start-up, or a send failed by hang-up; the sign is back on a new pseudo-terminal
-    // behind the same link (as a restarted tivor-sign puts it): "Enviar" opens it again, with no box.
-    void lostPortComesBack_data()
-    {
-        QTest::addColumn<bool>("hangUp");
-        QTest::newRow("send dialog, port failed at start-up") << false;
-        QTest::newRow("date dialog, after a hang-up") << true;
-    }
-    void lostPortComesBack()
-    {
-        QFETCH(bool, hangUp);
-        const QString link = dir.filePath(QStringLiteral("cartel"));
-        QFile::remove(link);
-        QVERIFY(!hangUp || QFile::link(pty->slavePath(), link));
-        start(link, "100"); // answers the Error #03 of a missing link
-        if (hangUp) {
-            testenv::doubles().prompter.answers.clear();
-            pty->hangUpAfter(2); // 300 ms before the send could end
-            send(*main->makeDateDialog());
-        }
-        testpty::Pty back;
-        QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || !hangUp) && QFile::link(back.slavePath(), link));
-        const std::unique_ptr<TxDialog> dlg = hangUp ? std::unique_ptr<TxDialog>(main->makeDateDialog())
-                                                     : std::unique_ptr<TxDialog>(main->makeSendDialog());
-        send(*dlg);
-        QVERIFY(back.waitForBytes(hangUp ? 14 : 27, 2000));
-        QCOMPARE(back.bytes(), hangUp ? kClock : kHola);
-        QVERIFY(testenv::noUnexpectedPrompts());
+        QCOMPARE(error, salida() + reason + u'\n' + fallback() + reason);
+        QFile::remove(fallback());
     }
 
     // The label runs with the clock; "Enviar" shows and sends the moment of the click. With the program's own
