@@ -285,7 +285,7 @@ private slots:
 
     // What the client sends to set the line, with a speed holding 0xFF (doubled inside the command), and data as
     // telnet carries it (0xFF doubled, CR and NUL as they are). The line is always 8N1 without flow control, RTS
-    // and DTR off: those commands, at 19200 baud, are on the wire in tst_cli_send's rfc2217Servers.
+    // and DTR off: those commands, at 19200 baud, are on the wire in tst_cli's rfc2217Servers.
     void rfc2217Commands()
     {
         QCOMPARE(Rfc2217::lineSettings(65535, 8, 'N', 1, 0).left(12).toHex(' '), "ff fa 2c 01 00 00 ff ff ff ff ff f0");
