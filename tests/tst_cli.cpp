@@ -184,17 +184,6 @@ private slots:
                                                    "dz ?          \"\r\n");
     }
 
-    // Raw sign bytes are not written to a terminal.
-    void dumpToATerminal()
-    {
-        testpty::Pty terminal;
-        const QByteArray device = QFile::encodeName(terminal.slavePath());
-        const auto stdoutOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 1); };
-        QCOMPARE(run({"dump", path("hola.mnm")}, stdoutOnTerminal),
-                 "2||tivor-cli: dump: la salida estandar es una terminal; use --hex para verla o -o ARCHIVO para "
-                 "guardarla\n");
-    }
-
     // Options go over the stored settings, which are read and never written; without options the stored port and
     // delays pace the send (its last byte not before the sum of the waits), and stored delays outside the lists (as
     // Opciones stores typed ones) are warned about and the default ones used. Settings that cannot be read (a
@@ -240,13 +229,20 @@ private slots:
         QVERIFY(!stored.startsWith(u'[') || testenv::readFile(conf) == text);
     }
 
-    // With standard error on a terminal: a bar redrawn in place, its bytes counting up to a full bar at the
-    // last one, and a line end.
-    void progressBarOnATerminal()
+    // Raw sign bytes are not written to a terminal. With standard error on a terminal: a bar redrawn in place, its
+    // bytes counting up to a full bar at the last one, and a line end.
+    void onATerminal()
     {
         testpty::Pty terminal;
         const QByteArray device = QFile::encodeName(terminal.slavePath());
-        const auto stderrOnTerminal = [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); };
+        const auto onTerminal = [device](int fd) {
+            return [device, fd] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), fd); };
+        };
+        QCOMPARE(run({"dump", path("hola.mnm")}, onTerminal(1)),
+                 "2||tivor-cli: dump: la salida estandar es una terminal; use --hex para verla o -o ARCHIVO para "
+                 "guardarla\n");
+        QVERIFY(terminal.settle() && terminal.bytes().isEmpty());
+        const auto stderrOnTerminal = onTerminal(2);
         QCOMPARE(run(QStringList{"send", path("hola.mnm")} + fast(), stderrOnTerminal), QStringLiteral("0||"));
         QVERIFY(terminal.settle());
         const QString shown = QString::fromUtf8(terminal.bytes());
