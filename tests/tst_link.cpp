@@ -46,7 +46,7 @@ QByteArray transmissionOf(const QStringList& texts)
 struct SendRun
 {
     testpty::Pty pty;
-    std::unique_ptr<PacedSend> send;
+    PacedSend send;
     std::vector<qint64> writeNs;
     std::atomic<int> writes = 0; // for the test's thread: writeNs belongs to the sending one
     TxOutcome outcome = TxOutcome::Busy;
@@ -54,10 +54,7 @@ struct SendRun
     QString error;
     std::thread thread;
 
-    SendRun(const QByteArray& bytes, double delayStart, double delayChar)
-        : send(std::make_unique<PacedSend>(bytes, delayStart, delayChar))
-    {
-    }
+    SendRun(const QByteArray& bytes, double delayStart, double delayChar) : send(bytes, delayStart, delayChar) {}
 
     void start(int startMs)
     {
@@ -67,17 +64,15 @@ struct SendRun
             const std::unique_ptr<SignPort> port = openSignPort(pty.slavePath(), QStringLiteral("9600"), &error);
             if (!port)
                 return;
-            send->onProgress([this](const PacedLine&) {
+            send.onProgress([this](const PacedLine&) {
                 writeNs.push_back(testpty::nowNs());
                 ++writes;
             });
-            outcome = send->run(*port);
+            outcome = send.run(*port);
             if (outcome == TxOutcome::Cancelled)
                 terminated = sendTerminator(*port);
         });
     }
-
-    void join() { thread.join(); }
 
     // Shortest gap between two writes after the first five bytes, in ms.
     double shortestCharGapMs() const
@@ -552,19 +547,19 @@ private slots:
         a.start(0);
         b.start(120);
         QTRY_VERIFY_WITH_TIMEOUT(a.writes >= 12, 5000);
-        a.send->cancel();
-        a.join();
-        b.join();
+        a.send.cancel();
+        a.thread.join();
+        b.thread.join();
         QVERIFY2(a.error.isEmpty() && b.error.isEmpty(), qPrintable(a.error + b.error));
         QCOMPARE(a.outcome, TxOutcome::Cancelled);
         QVERIFY(a.terminated);
         QCOMPARE(b.outcome, TxOutcome::Completed);
         QVERIFY(a.pty.settle() && b.pty.settle());
-        const int sent = a.send->position();
+        const int sent = a.send.position();
         QVERIFY2(sent >= 12 && sent < first.size() - 2, qPrintable(QString::number(sent)));
         QCOMPARE(a.pty.bytes(), first.left(sent) + signproto::Terminator);
         QCOMPARE(b.pty.bytes(), second);
-        QCOMPARE(b.send->position(), int(second.size()) + 1);
+        QCOMPARE(b.send.position(), int(second.size()) + 1);
         QVERIFY2(a.shortestCharGapMs() >= 4.5, qPrintable(QString::number(a.shortestCharGapMs())));
         QVERIFY2(b.shortestCharGapMs() >= 1.5, qPrintable(QString::number(b.shortestCharGapMs())));
         // They did run at the same time: the second began before the first had ended.

@@ -3,10 +3,6 @@
 
 #include <csignal>
 
-#include "core/files/MessageFile.h"
-#include "core/ports/NetPort.h"
-#include "core/ports/SignPort.h"
-
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
