@@ -15,6 +15,8 @@
 
 namespace
 {
+using testenv::hex;
+using testenv::row;
 const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff"
                                "SI\xff\"\r\n");
 const QString Loaded = QStringLiteral("a.mnm|PGM: Mensaje cargado OK!|a.mnm|--O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"");
@@ -42,41 +44,64 @@ private slots:
     }
     void cleanup() { w.reset(); }
 
+    // A message file's records by the reader's rules ("broken" when the file is refused); a text to import, one
+    // page per non-empty line, at most 64, padded to 16: UTF-8 when valid and not plain ASCII, else Windows-1252,
+    // only the file's first byte order mark dropped.
     void reading_data()
     {
+        QTest::addColumn<bool>("import");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("records"); // "broken" when the file is refused
+        QTest::addColumn<QString>("read");
         QByteArray full;
         for (int i = 0; i < 64; ++i)
             full += "0,0,0,\"x\"\r\n";
-        QTest::newRow("LF, CR, none") << QByteArray("1,2,0,\"a\"\n3,4,2,\"b\"\r5,6,1,\"c\"")
-                                      << "1,2,0,a|3,4,2,b|5,6,1,c";
-        QTest::newRow("blanks") << QByteArray("\r\n 1 ,\t2, 0 , \"a b\" \r\n\r\n  \r\n3,4,2,\"\"\r\n")
-                                << "1,2,0,a b|3,4,2,";
-        QTest::newRow("a field a line") << QByteArray("001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n") << "1,255,0,a\r\nb";
-        QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n") << "";
-        QTest::newRow("64 records") << full + "\r\n  \r\n" << QStringList(64, "0,0,0,x").join(u'|');
-        QTest::newRow("65 records") << full + "0,0,0,\"x\""
-                                    << "broken";
-        QTest::newRow("256") << QByteArray("256,0,0,\"x\"\r\n") << "broken";
-        QTest::newRow("empty number") << QByteArray("1,,0,\"x\"\r\n") << "broken";
-        QTest::newRow("cut inside the text") << QByteArray("1,2,0,\"HOLA") << "broken";
-        QTest::newRow("second record cut") << QByteArray("1,2,0,\"a\"\r\n3,4\r\n") << "broken";
-        QTest::newRow("text without quotes") << QByteArray("1,2,0,HOLA\r\n") << "broken";
-        QTest::newRow("more after the text") << QByteArray("1,2,0,\"a\"b\r\n") << "broken";
+        row("LF, CR, none", false, QByteArray("1,2,0,\"a\"\n3,4,2,\"b\"\r5,6,1,\"c\""), "1,2,0,a|3,4,2,b|5,6,1,c");
+        row("blanks", false, QByteArray("\r\n 1 ,\t2, 0 , \"a b\" \r\n\r\n  \r\n3,4,2,\"\"\r\n"), "1,2,0,a b|3,4,2,");
+        row("a field a line", false, QByteArray("001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n"), "1,255,0,a\r\nb");
+        row("only line ends", false, QByteArray("\r\n\r\n\n"), "");
+        row("64 records", false, full + "\r\n  \r\n", QStringList(64, "0,0,0,x").join(u'|'));
+        row("65 records", false, full + "0,0,0,\"x\"", "broken");
+        row("256", false, QByteArray("256,0,0,\"x\"\r\n"), "broken");
+        row("empty number", false, QByteArray("1,,0,\"x\"\r\n"), "broken");
+        row("cut inside the text", false, QByteArray("1,2,0,\"HOLA"), "broken");
+        row("second record cut", false, QByteArray("1,2,0,\"a\"\r\n3,4\r\n"), "broken");
+        row("text without quotes", false, QByteArray("1,2,0,HOLA\r\n"), "broken");
+        row("more after the text", false, QByteArray("1,2,0,\"a\"b\r\n"), "broken");
+        const auto pages = [](const QStringList& lines) {
+            QStringList padded;
+            for (const QString& line : lines)
+                padded << line.leftJustified(16);
+            return padded.join(u'|');
+        };
+        row("import UTF-8", true, QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80"),
+            pages({"año € अ😀"}));
+        row("import BOM", true, hex("efbbbf 61c3b16f 0d0a efbbbf 74"), pages({"año", QChar(0xfeff) + QString("t")}));
+        row("import BOM, not UTF-8", true, QByteArray("\xef\xbb\xbf\xf1"), pages({"ñ"}));
+        row("import Windows-1252", true, QByteArray("\xc3\xb1 y \xf1 \x80\xff"), pages({"Ã± y ñ €ÿ"}));
+        row("import line ends", true, QByteArray("\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n"),
+            pages({"uno", "dos", "0123456789ABCDEF", " "}));
+        row("import only line ends", true, QByteArray("\r\n\n\r"), "");
+        QStringList lines;
+        for (int i = 1; i <= 70; ++i)
+            lines << QStringLiteral("linea de mas de dieciseis %1").arg(i);
+        row("import 70 lines", true, lines.join("\r\n\r\n").toLatin1(), lines.mid(0, 64).join(u'|'));
     }
     void reading()
     {
+        QFETCH(bool, import);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, records);
-        QVERIFY(testenv::writeFile(path("r.mnm"), bytes));
-        QList<MessageRecord> read{MessageRecord{}};
-        QStringList shown;
-        if (!readMessageFile(path("r.mnm"), &read))
-            shown << QStringLiteral("broken");
-        for (const MessageRecord& r : read)
-            shown << QStringLiteral("%1,%2,%3,").arg(r.effect).arg(r.pause).arg(r.align) + r.text;
-        QCOMPARE(shown.join(u'|'), records);
+        QFETCH(QString, read);
+        QVERIFY(testenv::writeFile(path("r"), bytes));
+        QStringList shown{QStringLiteral("antes")};    // what an import replaces
+        QList<MessageRecord> records{MessageRecord{}}; // and a read
+        if (import) {
+            QVERIFY(readImportFile(path("r"), &shown));
+        } else {
+            shown = readMessageFile(path("r"), &records) ? QStringList() : QStringList{QStringLiteral("broken")};
+            for (const MessageRecord& r : records)
+                shown << QStringLiteral("%1,%2,%3,").arg(r.effect).arg(r.pause).arg(r.align) + r.text;
+        }
+        QCOMPARE(shown.join(u'|'), read);
     }
 
     // The writer's bytes: double quotes stored as byte 255, Windows-1252 with '?' for what it cannot hold, one
@@ -124,43 +149,6 @@ private slots:
         QCOMPARE(error, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(testenv::readFile(path("a.mnm")), WorkedExample);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' '), QStringLiteral("a.mnm t.txt"));
-    }
-
-    // One page per non-empty line, at most 64, padded to 16; UTF-8 when valid and not plain ASCII, else
-    // Windows-1252; only the file's first byte order mark is dropped.
-    void importing_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("pages");
-        const auto pages = [](const QStringList& lines) {
-            QStringList padded;
-            for (const QString& line : lines)
-                padded << line.leftJustified(16);
-            return padded.join(u'|');
-        };
-        QTest::newRow("UTF-8") << QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80")
-                               << pages({"año € अ😀"});
-        QTest::newRow("BOM") << QByteArray("\xef\xbb\xbf"
-                                           "a\xc3\xb1o\r\n\xef\xbb\xbft")
-                             << pages({"año", QChar(0xfeff) + QString("t")});
-        QTest::newRow("BOM, not UTF-8") << QByteArray("\xef\xbb\xbf\xf1") << pages({"ñ"});
-        QTest::newRow("Windows-1252") << QByteArray("\xc3\xb1 y \xf1 \x80\xff") << pages({"Ã± y ñ €ÿ"});
-        QTest::newRow("line ends") << QByteArray("\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n")
-                                   << pages({"uno", "dos", "0123456789ABCDEF", " "});
-        QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << "";
-        QStringList lines;
-        for (int i = 1; i <= 70; ++i)
-            lines << QStringLiteral("linea de mas de dieciseis %1").arg(i);
-        QTest::newRow("70 lines") << lines.join("\r\n\r\n").toLatin1() << lines.mid(0, 64).join(u'|');
-    }
-    void importing()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, pages);
-        QVERIFY(testenv::writeFile(path("i.txt"), bytes));
-        QStringList read{QStringLiteral("antes")};
-        QVERIFY(readImportFile(path("i.txt"), &read));
-        QCOMPARE(read.join(u'|'), pages);
     }
 
     // The validator agrees with Qt's own decoder, at each boundary of the encoding.
