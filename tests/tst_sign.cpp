@@ -181,10 +181,13 @@ private slots:
         QVERIFY(marked(still) > 0 && marked(led::renderFrame(p, frames - 1)) == marked(still));
     }
 
-    // The player in real time: an entrance, the hold, the next page, round again; idle when hidden.
+    // The player in real time: an entrance, the hold, the next page, round again; idle when hidden. Clock pages
+    // show the sign's clock, which starts at the computer's and can be set apart from it.
     void player()
     {
+        testenv::SettableClock clock;
         LedMatrix m;
+        m.setComputerClock(clock);
         m.setPages({page(1, "HOLA", 2)});
         QVERIFY(!m.hasTimerRunning()); // nothing runs while hidden
         m.show();
@@ -206,16 +209,8 @@ private slots:
         m.show();
         m.setPages({});
         QVERIFY(m.bitmap().litCount() == 0 && !m.hasTimerRunning());
-    }
 
-    void clockPagesShowTheSignsClock()
-    {
-        testenv::SettableClock clock;
         clock.time = QDateTime(QDate(2026, 12, 5), QTime(14, 5, 9));
-        LedMatrix m;
-        m.setComputerClock(clock);
-        m.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m));
         m.setPages({page(11, {}), page(12, {})});
         QCOMPARE(m.shownPage().bytes, QByteArray("    14:05:09    "));
         QCOMPARE(m.bitmap(), led::lineBitmap(page(1, "    14:05:09    ")));
