@@ -116,7 +116,6 @@ private slots:
                      .arg(estimatedSendMs(int(dateTransmission(QDateTime::currentDateTime()).size()), delays.start,
                                           delays.perChar)),
                  ms);
-        QCOMPARE(estimatedSendMs(3, 0.2, 0.005), qint64(600));
     }
 
     // Width 0 sends the text (padded only when centred), 16 a fixed line; "model" is the page text a send leaves,
@@ -151,24 +150,10 @@ private slots:
         QCOMPARE(paddedText(text, align), model == u"=" ? text : model);
     }
 
-    // Every letter of Latin Extended-A goes as its base letter, whatever the low byte of its code; marks
-    // that are no letters keep the low-byte rule.
-    void latinExtendedA()
-    {
-        const QString expected =
-            QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
-                           "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs");
-        QCOMPARE(expected.size(), 0x80);
-        QString sent;
-        for (char16_t u = 0x100; u < 0x180; ++u)
-            sent += signCharOf(QChar(u));
-        QCOMPARE(sent, expected);
-        for (char16_t u : {u'\u2019', u'\u2013', u'\u2014'})
-            QCOMPARE(signCharOf(QChar(u)), QChar(u'#'));
-    }
-
     // Whatever a file or the clipboard brings, each code unit is one byte below 0x80, and a byte under 0x20
-    // only for the one character the sign shows with it (0x1A, say, is "»" and nothing else).
+    // only for the one character the sign shows with it (0x1A, say, is "»" and nothing else). Every letter of
+    // Latin Extended-A goes as its base letter, whatever the low byte of its code; marks that are no letters keep
+    // the low-byte rule.
     void everyCodeUnitIsOneSafeByte()
     {
         QString all;
@@ -182,6 +167,10 @@ private slots:
             if (c >= 0x80 || (c < 0x20 && !own))
                 QFAIL(qPrintable(QStringLiteral("U+%1 -> %2").arg(u, 4, 16).arg(c, 2, 16)));
         }
+        QCOMPARE(out.mid(0x100, 0x80),
+                 QStringLiteral("AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkk"
+                                "LlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs"));
+        QCOMPARE(QString(out.at(0x2019)) + out.at(0x2013) + out.at(0x2014), QStringLiteral("###"));
     }
 };
 
