@@ -21,6 +21,8 @@ QString held(const LineSettings& line)
 }
 } // namespace
 
+using testenv::row;
+
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -66,50 +68,45 @@ private slots:
     }
 
     // The dialog shows what the program holds; "Aceptar" stores all five exactly as shown or typed, with no
-    // completion ("11" is not "110", "1 " not "10"); "Cancelar" (as closing) changes and stores nothing.
+    // completion ("11" is not "110", "1 " not "10"); "Cancelar" (as closing) changes and stores nothing. A store
+    // that cannot be written is said after "Aceptar", with where it is; the program holds the values all the same.
     void optionsDialog_data()
     {
         QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
-        QTest::addColumn<QString>("after");
-        QTest::newRow("unchanged") << QStringLiteral("cmdOK") << QStringLiteral("/dev/ttyUSB0|14400|True|0200|5");
-        QTest::newRow("typed") << QStringLiteral("cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK")
-                               << QStringLiteral("/dev/ttyUSB1|11|False|1 |");
-        QTest::newRow("Cancelar") << QStringLiteral("cboPort 7;chkRTS;cboChar 90;Command2")
-                                  << QStringLiteral("-|-|-|-|-");
+        QTest::addColumn<QString>("heldAfter");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::addColumn<QString>("box"); // title|text of what is said, before the store's place
+        const QString before = QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"), none = QStringLiteral("-|-|-|-|-");
+        const QString typed = QStringLiteral("/dev/ttyUSB1|11|False|1 |");
+        row("unchanged", "cmdOK", before, before, "");
+        row("typed", "cboPort /dev/ttyUSB1;cboBaud 11;chkRTS;cboWNT 1 ;cboChar ;cmdOK", typed, typed, "");
+        row("Cancelar", "cboPort 7;chkRTS;cboChar 90;Command2", before, none, "");
+        row("store cannot be written", "cmdOK", before, none,
+            "Opciones de Programa|No se pudieron grabar las Opciones\rSe usaran hasta cerrar el programa|");
     }
     void optionsDialog()
     {
         QFETCH(QString, steps);
-        QFETCH(QString, after);
+        QFETCH(QString, heldAfter);
+        QFETCH(QString, storedAfter);
+        QFETCH(QString, box);
+        testenv::Doubles& doubles = testenv::doubles();
+        if (!box.isEmpty()) {
+            QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
+            doubles.settings = platform::SettingsStore::inFile(dir.filePath("blocker/Tivor.conf"));
+            doubles.prompter.answers = {MsgAnswer::Ok};
+        }
         LineSettings line{"/dev/ttyUSB0", "14400", true, "0200", "5"};
         testenv::onNextModal([steps](QWidget* dlg) {
             if (!editorkit::run(*dlg, steps))
                 dlg->close();
         });
-        const bool accepted = !after.startsWith(u'-');
-        QCOMPARE(showOptionsDialog(nullptr, line, testenv::doubles().settings, testenv::doubles().prompter), accepted);
-        QCOMPARE(stored(), after);
-        QCOMPARE(held(line), accepted ? after : QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"));
-        QVERIFY(testenv::noUnexpectedPrompts());
-    }
-
-    // A store that cannot be written: said after "Aceptar", with where it is.
-    void unwritableStore()
-    {
-        QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));
-        testenv::Doubles& doubles = testenv::doubles();
-        doubles.settings = platform::SettingsStore::inFile(dir.filePath("blocker/Tivor.conf"));
-        doubles.prompter.answers = {MsgAnswer::Ok};
-        testenv::onNextModal([](QWidget* dlg) {
-            if (!editorkit::run(*dlg, "cmdOK"))
-                dlg->close();
-        });
-        LineSettings line = LineSettings::defaults();
-        QVERIFY(showOptionsDialog(nullptr, line, doubles.settings, doubles.prompter));
-        const auto box = doubles.prompter.shown.value(0);
-        QCOMPARE(box.title + '|' + box.text + '|' + box.detail + '|' + QString::number(box.icon == MsgIcon::Critical),
-                 "Opciones de Programa|No se pudieron grabar las Opciones\rSe usaran hasta cerrar el programa|" +
-                     doubles.settings.location() + "|1");
+        QCOMPARE(showOptionsDialog(nullptr, line, doubles.settings, doubles.prompter), steps.endsWith(u"cmdOK"));
+        QCOMPARE(stored(), storedAfter);
+        QCOMPARE(held(line), heldAfter);
+        const auto said = doubles.prompter.shown.value(0);
+        QCOMPARE(said.title + '|' + said.text + '|' + said.detail + (said.icon == MsgIcon::Critical ? "|1" : ""),
+                 box.isEmpty() ? "||" : box + doubles.settings.location() + "|1");
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 };
