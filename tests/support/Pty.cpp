@@ -82,9 +82,8 @@ void Pty::readLoop()
 
 QByteArray Pty::bytes() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
     QByteArray out;
-    for (const Received& r : m_received)
+    for (const Received& r : received())
         out += char(r.byte);
     return out;
 }
