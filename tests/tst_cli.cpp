@@ -402,10 +402,9 @@ private slots:
             arguments << (signs > 1 ? QStringList{"--port", line->slavePath()} : QStringList());
         QTcpServer silent;
         QVERIFY(signs > 0 || silent.listen(QHostAddress::LocalHost));
-        start(arguments << (signs > 0
-                                ? QStringList()
-                                : QStringList{"--port",
-                                              QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort())}));
+        if (signs == 0)
+            arguments << "--port" << QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
+        start(arguments);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(signs > 0 || silent.waitForNewConnection(5000));
