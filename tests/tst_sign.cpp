@@ -4,7 +4,7 @@
 #include "SignDecoder.h"
 #include "gui/preview/LedMatrix.h"
 #include "gui/preview/PagePreview.h"
-#include "platform/PseudoTerminal.h"
+#include "support/Pty.h"
 #include "support/TestEnv.h"
 
 #include <QFileInfo>
@@ -336,22 +336,19 @@ private slots:
         QCOMPARE(QString::number(missing.exitCode()) + u'|' +
                      QString::fromUtf8(missing.readAllStandardError()).section(u':', 0, 1),
                  "1|tivor-sign: no se puede abrir " + m_dir.filePath("nada"));
-        int master = -1, slave = -1;
-        QString device, error;
-        QVERIFY2(openRawPty(&master, &slave, &device, &error), qPrintable(error));
+        testpty::Pty line;
+        QVERIFY2(line.ok(), qPrintable(line.error()));
         QProcess sign;
-        sign.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", device});
+        sign.start(QStringLiteral(TIVOR_SIGN_PROGRAM), {"--headless", "--port", line.slavePath()});
         QVERIFY(sign.waitForReadyRead(10000));
         const QByteArray message = hex("572D4E5439DFE080202020202020484F4C41202020202020C60101");
-        QCOMPARE(::write(master, message.constData(), size_t(message.size())), ssize_t(message.size()));
+        QCOMPARE(::write(line.masterFd(), message.constData(), size_t(message.size())), ssize_t(message.size()));
         QString out;
         QTRY_VERIFY_WITH_TIMEOUT(
             (out += QString::fromUtf8(sign.readAllStandardOutput())).contains("|      HOLA      |"), 10000);
-        QVERIFY2(out.startsWith(QStringLiteral("Cartel virtual escuchando en ") + device), qPrintable(out));
+        QVERIFY2(out.startsWith(QStringLiteral("Cartel virtual escuchando en ") + line.slavePath()), qPrintable(out));
         sign.kill();
         sign.waitForFinished();
-        closePtyEnd(master);
-        closePtyEnd(slave);
     }
 
     // tivor-sign as a network sign, fed by tivor-cli over TCP. A client that leaves half a message behind ends it
