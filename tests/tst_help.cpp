@@ -83,11 +83,9 @@ private slots:
         QStringList outside;
         for (QWidget* window : QWidgetList{main.get(), &options, send.get(), date.get(), &about, &help}) {
             window->show();
-            if (!room.contains(window->frameGeometry()))
-                outside << QStringLiteral("%1 %2x%3")
-                               .arg(window->objectName())
-                               .arg(window->frameGeometry().width())
-                               .arg(window->frameGeometry().height());
+            const QRect frame = window->frameGeometry();
+            if (!room.contains(frame))
+                outside << QStringLiteral("%1 %2x%3").arg(window->objectName()).arg(frame.width()).arg(frame.height());
             window->hide();
         }
         QCOMPARE(outside, QStringList());

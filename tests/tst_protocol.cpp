@@ -109,13 +109,10 @@ private slots:
         QFETCH(QString, ms);
         DelaysInForce inForce;
         inForce.take({"", "", false, "10", "20"});
-        const SendDelays delays = inForce.take({"", "", false, dy1, dy2});
-        QCOMPARE(QStringLiteral("%1 %2 %3")
-                     .arg(qRound(delays.start * 1000))
-                     .arg(qRound(delays.perChar * 1000))
-                     .arg(estimatedSendMs(int(dateTransmission(QDateTime::currentDateTime()).size()), delays.start,
-                                          delays.perChar)),
-                 ms);
+        const SendDelays d = inForce.take({"", "", false, dy1, dy2});
+        const qint64 clockMs =
+            estimatedSendMs(int(dateTransmission(QDateTime::currentDateTime()).size()), d.start, d.perChar);
+        QCOMPARE(QStringLiteral("%1 %2 %3").arg(qRound(d.start * 1000)).arg(qRound(d.perChar * 1000)).arg(clockMs), ms);
     }
 
     // Width 0 sends the text (padded only when centred), 16 a fixed line; "model" is the page text a send leaves,
