@@ -114,23 +114,6 @@ class TestLink : public QObject
         });
         return built->run(*port);
     }
-    // Socket wake-ups in `passes` passes of the program's own idle loop (events once, then 1 ms of sleep):
-    // a dead line that keeps waking the loop shows once a pass, however slow or loaded the machine is.
-    static int wakeupsIn(int passes)
-    {
-        struct : QObject
-        {
-            int count = 0;
-            bool eventFilter(QObject*, QEvent* e) override { return count += e->type() == QEvent::SockAct, false; }
-        } counter;
-        qApp->installEventFilter(&counter);
-        for (int i = 0; i < passes; ++i) {
-            platform::processEventsOnce();
-            platform::sleepMs(1);
-        }
-        qApp->removeEventFilter(&counter);
-        return counter.count;
-    }
 
 private slots:
     void init()
@@ -509,7 +492,20 @@ private slots:
         openAndBuild();
         QVERIFY(port->Output("A") && pty->waitForBytes(1, 2000));
         pty->hangUp();
-        QVERIFY2(wakeupsIn(200) < 10, "the dead line keeps waking the event loop"); // 200 when opened for reading
+        // Socket wake-ups in 200 passes of the program's own idle loop (events once, then 1 ms of sleep): a dead
+        // line that keeps waking the loop shows once a pass, however slow or loaded the machine is.
+        struct : QObject
+        {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override { return count += e->type() == QEvent::SockAct, false; }
+        } wakeups;
+        qApp->installEventFilter(&wakeups);
+        for (int i = 0; i < 200; ++i) {
+            platform::processEventsOnce();
+            platform::sleepMs(1);
+        }
+        qApp->removeEventFilter(&wakeups);
+        QVERIFY2(wakeups.count < 10, "the dead line keeps waking the event loop"); // 200 when opened for reading
         QVERIFY(!port->Output("B") && !port->PortOpen() && !port->errorText().isEmpty());
     }
 

@@ -25,18 +25,9 @@ namespace
 {
 using testenv::hex;
 using testenv::row;
-// The one-page example: HOLA, "Estatico", centred, pause "5"; and the clock at 09:07:03 on 1 March 2026.
-const QByteArray kHola = hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
+// The clock at 09:07:03 on 1 March 2026 (kHola, the one-page example, is TestEnv's).
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
 const QByteArray kOldSalida(100, 'o');
-QString sending(int percent)
-{
-    return QStringLiteral("Enviando ... %1% [27]").arg(percent);
-}
-QString dating(int percent)
-{
-    return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent);
-}
 
 void click(QWidget* dlg, const char* name)
 {
@@ -145,6 +136,8 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("texts");
         QTest::addColumn<QByteArray>("sent");
+        const auto sending = [](int percent) { return QStringLiteral("Enviando ... %1% [27]").arg(percent); };
+        const auto dating = [](int percent) { return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent); };
         const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
         const QByteArray cut("W-N\x01\x01"), toFile = '"' + kHola + "\"\r\n";
         row("send, no message open", "send closed", QStringList{e21}, QByteArray());

@@ -14,8 +14,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-inline const QByteArray kHola = QByteArray::fromHex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
-
 class CliTest : public QObject
 {
     Q_OBJECT

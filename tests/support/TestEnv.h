@@ -58,3 +58,6 @@ private:
     unsigned long long savedCurrent = 0, savedMaximum = 0;
 };
 } // namespace testenv
+
+// The one-page example on the wire: HOLA, "Estatico", centred, pause "5".
+inline const QByteArray kHola = testenv::hex("572D4E5439DFE080 202020202020 484F4C41 202020202020 C60101");
