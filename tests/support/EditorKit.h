@@ -106,8 +106,9 @@ inline QLineEdit* txtMensaje(FrmMain& w)
 }
 
 // The pages as "effect,pause,align,text" joined by '|'; a slot above the count that is not blank shows as "!N".
-inline QString modelString(const Message& m)
+inline QString modelString(FrmMain& w)
 {
+    const Message& m = w.editor().message();
     QStringList pages;
     for (int i = 1; i <= MaxPages; ++i) {
         if (i <= m.count)
@@ -116,10 +117,6 @@ inline QString modelString(const Message& m)
             pages << QStringLiteral("!%1").arg(i);
     }
     return pages.join(u'|');
-}
-inline QString modelString(FrmMain& w)
-{
-    return modelString(w.editor().message());
 }
 
 // The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
