@@ -218,6 +218,33 @@ private slots:
                  qPrintable(result));
         QVERIFY(whole > 0 && whole < 20);
     }
+
+    // What an import or a transmission leaves out is said, in the window and on stderr; the status stays 0.
+    void whatIsLeftOutIsSaid()
+    {
+        QByteArray lines;
+        for (int i = 1; i <= 100; ++i)
+            lines += "linea " + QByteArray::number(i) + (i % 10 ? "\n" : "\n\n");
+        QVERIFY(testenv::writeFile(path("cien.txt"), lines));
+        const QString leftOut = QStringLiteral("36 lineas con texto despues de la pagina 64 no se importaron");
+        QCOMPARE(run({"import", path("cien.txt"), "-o", path("cien.mnm")}),
+                 "0||tivor-cli: " + path("cien.txt") + ": " + leftOut + "\n");
+        const auto w = editorkit::freshWindow(*dir);
+        QVERIFY(editorkit::run(*w, "Nuevo;<cien.txt>;Importar", dir->path()));
+        QCOMPARE(w->status().statusPanel(3), "PGM: Mensaje importado OK!; " + leftOut);
+
+        QByteArray big; // 7 header bytes and 64 records of 201: 12871, 4871 past the cap
+        for (int i = 0; i < 64; ++i)
+            big += "0,0,0,\"" + QByteArray(200, 'x') + "\"\r\n";
+        QVERIFY(testenv::writeFile(path("big.mnm"), big));
+        const QString cut = ": el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian\n";
+        QCOMPARE(run({"dump", path("big.mnm"), "-o", path("big.out")}), "0||tivor-cli: " + path("big.mnm") + cut);
+        QCOMPARE(testenv::readFile(path("big.out")).size(), 8002 + 4);
+        QCOMPARE(run({"send", path("big.mnm"), "--dy1", "10", "--dy2", "01"}),
+                 "0||tivor-cli: " + path("big.mnm") + cut);
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes().size(), 8002);
+    }
 };
 
 QTEST_MAIN(TestFaults)

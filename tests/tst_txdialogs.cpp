@@ -298,9 +298,11 @@ private slots:
         line.dy2 = QStringLiteral("05");
         for (int i = 1; i <= 64; ++i)
             message.text[i] = QString(200, u'x');
-        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)"));
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)\nEl mensaje pasa de 8000 "
+                                              "bytes: sus ultimos 4688 bytes no se envian"));
         line.dy2 = QStringLiteral("90");
-        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)"));
+        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)\nEl mensaje pasa de "
+                                              "8000 bytes: sus ultimos 4688 bytes no se envian"));
     }
 
     // A send leaves the pages it sent padded to the sign's line in the model, so a save after it writes them so;

@@ -120,8 +120,8 @@ inline QString modelString(FrmMain& w)
 }
 
 // The editor as the operator sees it, in one line: "2 de 3 [text] e1 p3 C *". A trailing x marks a disabled
-// field, "=Codigo N" the extra entry of a list, C/L the alignment, * a modified message; "closed" leads when
-// no message is open.
+// field, "=Codigo N" the extra entry of a list, C/L the alignment (- for neither), * a modified message; "closed" leads
+// when no message is open.
 inline QString state(FrmMain& w)
 {
     QWidget* frame = child<QWidget>(w, "fraMensaje");
@@ -134,7 +134,9 @@ inline QString state(FrmMain& w)
            child<QLineEdit>(w, "txtDe")->text() + field(txtMensaje(w), " [" + txtMensaje(w)->text() + ']') + " e" +
            list(child<QComboBox>(w, "cboEfe"), signproto::EffectCount) + " p" +
            list(child<QComboBox>(w, "cboPausa"), signproto::PauseList.size()) +
-           (child<QRadioButton>(w, "optCenter")->isChecked() ? " C" : " L") +
+           (child<QRadioButton>(w, "optCenter")->isChecked() ? " C"
+            : child<QRadioButton>(w, "optLeft")->isChecked() ? " L"
+                                                             : " -") +
            (w.editor().message().modified ? " *" : "");
 }
 } // namespace editorkit

@@ -49,7 +49,8 @@ QString shownText(const QString& text)
 {
     QString shown;
     for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        // C1 controls too: a terminal takes some of them for commands.
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0))
             shown +=
                 QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
         else
@@ -136,6 +137,8 @@ int cmdDump(const QStringList& arguments)
         return fail(StatusFile,
                     QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
 
+    if (const int cut = bytesLeftOut(message))
+        fail(StatusOk, QStringLiteral("%1: %2").arg(path, bytesLeftOutText(cut)));
     const QByteArray tx = messageTransmission(message);
     const QByteArray bytes = parser.isSet(hex) ? hexDump(tx, recordLengths(message)) : salidaLine(tx);
     if (const int status = writeOutput(parser.value(output), bytes); status >= 0)
@@ -205,7 +208,8 @@ int cmdImport(const QStringList& arguments)
         return status;
 
     QStringList pages;
-    if (FileFailure failure; !readImportFile(source, &pages, &failure))
+    ImportNotes notes;
+    if (FileFailure failure; !readImportFile(source, &pages, &failure, &notes))
         return readFailure(source, failure);
     // The program would save nothing for a message without text; say so rather than leave no file silently.
     if (pages.isEmpty())
@@ -214,6 +218,8 @@ int cmdImport(const QStringList& arguments)
     QString error;
     if (!writeMessageFile(target, messageOfPages(pages), &error))
         return fail(StatusFile, QStringLiteral("%1: no se pudo escribir (%2)").arg(target, error));
+    if (const QString leftOut = importNotesText(notes); !leftOut.isEmpty())
+        fail(StatusOk, QStringLiteral("%1: %2").arg(source, leftOut));
     if (const QString lost = unkeptInMessageFile(pages.join(QString())); !lost.isEmpty())
         fail(StatusOk, QStringLiteral("%1: %2").arg(target, unkeptCharactersText(lost)));
     return StatusOk;

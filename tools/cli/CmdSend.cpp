@@ -46,6 +46,8 @@ int cmdSend(const QStringList& arguments)
     if (!message.hasText())
         return fail(StatusFile,
                     QStringLiteral("%1: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(path));
+    if (const int cut = bytesLeftOut(message))
+        fail(StatusOk, QStringLiteral("%1: %2").arg(path, bytesLeftOutText(cut)));
     return sendBuilt(
         QStringLiteral("Mensaje"), [&message] { return messageTransmission(message); }, ports, line);
 }

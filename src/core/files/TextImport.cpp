@@ -130,7 +130,7 @@ QString decodeTextFile(const QByteArray& bytes)
     return decodeAs(utf8, body.constData(), body.size());
 }
 
-QStringList importPagesFromBytes(const QByteArray& bytes)
+QStringList importPagesFromBytes(const QByteArray& bytes, ImportNotes* notes)
 {
     bool utf8 = false;
     const QByteArray body = bodyOf(bytes, &utf8);
@@ -152,16 +152,36 @@ QStringList importPagesFromBytes(const QByteArray& bytes)
         if (p != end)
             ++p;
     }
+    if (notes) {
+        // Counted, not decoded: a file of a million lines costs one pass over its bytes.
+        notes->linesLeftOut = 0;
+        for (bool text = false; p != end; ++p) {
+            const bool lineEnd = *p == '\r' || *p == '\n';
+            notes->linesLeftOut += lineEnd && text;
+            text = !lineEnd;
+            if (p + 1 == end)
+                notes->linesLeftOut += text;
+        }
+    }
     return pages;
 }
 
-bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure)
+QString importNotesText(const ImportNotes& notes)
+{
+    if (notes.linesLeftOut == 0)
+        return QString();
+    return QStringLiteral("%1 lineas con texto despues de la pagina %2 no se importaron")
+        .arg(notes.linesLeftOut)
+        .arg(MaxPages);
+}
+
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure, ImportNotes* notes)
 {
     pages->clear();
     QByteArray bytes;
     if (!readWholeFile(path, &bytes, failure))
         return false;
-    *pages = importPagesFromBytes(bytes);
+    *pages = importPagesFromBytes(bytes, notes);
     return true;
 }
 

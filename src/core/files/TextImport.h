@@ -22,10 +22,18 @@ QString decodeTextFile(const QByteArray& bytes);
 // a line; a line of blanks is not empty; lines shorter than 16 characters are padded with blanks to 16. The rest
 // of the file is ignored. The lines are split as bytes and only those that become pages are decoded, so the
 // whole file is never held as text.
-QStringList importPagesFromBytes(const QByteArray& bytes);
+// What an import left out, for the window and tivor-cli to say.
+struct ImportNotes
+{
+    int linesLeftOut = 0; // lines with text after the 64th page
+};
+QStringList importPagesFromBytes(const QByteArray& bytes, ImportNotes* notes = nullptr);
+// What the window and tivor-cli say of `notes`; empty when nothing was left out.
+QString importNotesText(const ImportNotes& notes);
 
 // Reads the file and gives its pages; false when the file cannot be opened or read (`failure` says why).
-bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr);
+bool readImportFile(const QString& path, QStringList* pages, FileFailure* failure = nullptr,
+                    ImportNotes* notes = nullptr);
 
 // The message the imported pages make: one page per entry (at most 64, codes 0), counted by their number but
 // at least 1, page 1 current, not modified.

@@ -62,6 +62,21 @@ QByteArray messageTransmission(const Message& pages)
     return buf;
 }
 
+int bytesLeftOut(const Message& message)
+{
+    qsizetype length = messageHeader().size();
+    for (int page = 1; page <= MaxPages; ++page)
+        length += pageRecord(message.text[page], message.effect[page], message.pause[page], message.align[page]).size();
+    return int(std::max<qsizetype>(0, length - MaxLength));
+}
+
+QString bytesLeftOutText(int bytes)
+{
+    if (bytes <= 0)
+        return QString();
+    return QStringLiteral("el mensaje pasa de %1 bytes: sus ultimos %2 bytes no se envian").arg(MaxLength).arg(bytes);
+}
+
 ClockTexts clockTextsOf(const QDateTime& when)
 {
     auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QChar(u'0')); };

@@ -21,6 +21,12 @@ QByteArray messageHeader();
 // MaxLength and terminated once more.
 QByteArray messageTransmission(const Message& message);
 
+// The bytes of `message` the length cap leaves out of its transmission (header and records past MaxLength); 0
+// when it goes whole.
+int bytesLeftOut(const Message& message);
+// What the window and tivor-cli say of them; empty for none.
+QString bytesLeftOutText(int bytes);
+
 // Six two-digit texts of a moment, as the date dialog shows and sends them (year: last two digits).
 struct ClockTexts
 {

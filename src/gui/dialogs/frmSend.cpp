@@ -66,6 +66,8 @@ void frmSend::showEstimate()
                     ? QStringLiteral("Al archivo: %1 bytes, sin esperas").arg(length)
                     : QStringLiteral("Tiempo estimado de envio: %1 (%2 bytes)").arg(time).arg(length) +
                           unlistedDelays(link().line, link().delays.current());
+        if (const QString cut = bytesLeftOutText(bytesLeftOut(*pages)); !cut.isEmpty())
+            shown += u'\n' + cut.left(1).toUpper() + cut.mid(1);
     }
     m_ui->lblEstimado->setText(shown);
     m_ui->lblEstimado->setVisible(!shown.isEmpty());

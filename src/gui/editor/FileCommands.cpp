@@ -215,7 +215,8 @@ Report importTextPath(const Tools& t, const QString& path)
     if (!t.editor.messageOpen())
         return refused(QStringLiteral("NO hay mensaje!"));
     QStringList pages;
-    if (FileFailure failure; !readImportFile(path, &pages, &failure))
+    ImportNotes notes;
+    if (FileFailure failure; !readImportFile(path, &pages, &failure, &notes))
         return failed(failure.kind == FileFailure::TooLarge ? failure.reason
                                                             : QStringLiteral("NO se pudo leer Archivo"));
     t.editor.Ini_Frame();
@@ -223,6 +224,8 @@ Report importTextPath(const Tools& t, const QString& path)
     t.editor.RefMensaje();
     t.editor.message().modified = true;
     t.file.saveAs = false;
-    return done(QStringLiteral("Mensaje importado OK!"));
+    const QString leftOut = importNotesText(notes);
+    return done(QStringLiteral("Mensaje importado OK!") +
+                (leftOut.isEmpty() ? QString() : QStringLiteral("; ") + leftOut));
 }
 } // namespace FileCommands
