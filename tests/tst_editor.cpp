@@ -67,6 +67,7 @@ private slots:
         row("delete shows the page before", abc + "|0,0,0,D", "txtGoto 3;cmdGtoPag;txtMensaje lost;Y;cmdBorro",
             "2 de 3 [B] e0 p0x L * # 0,0,0,A|0,0,0,B|0,0,0,D # Borrar");
         row("delete page 1", "0,0,0,A|1,2,0,B", "Y;cmdBorro", "1 de 1 [B] e1 p2 L * # 1,2,0,B # Borrar");
+        row("Rotacion takes no pause", "1,2,0,A", "cboEfe 0", "1 de 1 [A] e0 p2x L * # 1,2,0,A # ");
         row("the only page is not deleted", "0,0,0,A", "cmdBorro", "1 de 1 [A] e0 p0x L # 0,0,0,A # ");
         row("answered no", abc, "cmdPagDwn;clean;N;cmdInsertar;N;cmdBorro",
             "2 de 3 [B] e0 p0x L # " + abc + " # Insertar,Borrar");
@@ -281,7 +282,7 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("expected");
-        row("centred", "cboEfe 1;cboPausa 4;txtMensaje HOLA;optCenter",
+        row("centred, pause last", "cboEfe 1;txtMensaje HOLA;optCenter;cboPausa 4",
             "El cartel mostrara \"HOLA\" centrado, con el efecto Estatico y pausa 5.");
         row("changed and cut", "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas",
             "El cartel mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9.\n"

@@ -64,6 +64,7 @@ private slots:
         row("256", false, QByteArray("256,0,0,\"x\"\r\n"), "broken");
         row("empty number", false, QByteArray("1,,0,\"x\"\r\n"), "broken");
         row("cut inside the text", false, QByteArray("1,2,0,\"HOLA"), "broken");
+        row("cut after the quote", false, QByteArray("1,2,0,\"\r\n"), "broken");
         row("second record cut", false, QByteArray("1,2,0,\"a\"\r\n3,4\r\n"), "broken");
         row("text without quotes", false, QByteArray("1,2,0,HOLA\r\n"), "broken");
         row("more after the text", false, QByteArray("1,2,0,\"a\"b\r\n"), "broken");

@@ -82,6 +82,7 @@ private slots:
         help.setAttribute(Qt::WA_DeleteOnClose, false);
         QStringList outside;
         for (QWidget* window : QWidgetList{main.get(), &options, send.get(), date.get(), &about, &help}) {
+            window->move(room.bottomRight()); // as a window last closed on a larger screen would come back
             window->show();
             const QRect frame = window->frameGeometry();
             if (!room.contains(frame))
