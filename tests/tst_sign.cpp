@@ -138,6 +138,9 @@ private slots:
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
+        row("broken preambles, once", "W-xW-N" + kFecha, "error bad-preamble@2;message a2 end");
+        row("junk like a preamble after the end", kFecha + "W-x" + kFecha,
+            "message a2 end;error bytes-after-terminator@13;message a2 end");
         row("capped: 01 01 01", message(hex("9061")) + "\x01", "message 90|a| end;error bytes-after-terminator@11");
         // More than two seconds without a byte drops a transmission; between transmissions it is normal.
         row("inside, then junk and a message",
@@ -324,6 +327,47 @@ private slots:
         QVERIFY(p.waitForFinished(5000));
         QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
         QVERIFY(!QFileInfo(link).isSymLink() && !QFileInfo::exists(link + QStringLiteral(".lock")));
+    }
+
+    // Before it listens: a window needs a display, the options that need none work without one, and the link's
+    // path is taken over only from an earlier virtual sign of this user (a link into /dev/pts).
+    void tivorSignStarts_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("atLink");
+        QTest::addColumn<QString>("expected");
+        testenv::row("no display", QStringList{}, "", "2|tivor-sign: no hay pantalla (DISPLAY no definido)");
+        testenv::row("version without display", QStringList{"--version"}, "", "0|");
+        testenv::row("an earlier sign's link", QStringList{"--headless"}, "/dev/pts/9999", "running");
+        testenv::row("a file of the user's", QStringList{"--headless"}, "file",
+                     "1|tivor-sign: %1 ya existe y no es un enlace de un cartel virtual");
+        testenv::row("a link elsewhere", QStringList{"--headless"}, "/tmp",
+                     "1|tivor-sign: %1 ya existe y no es un enlace");
+    }
+    void tivorSignStarts()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, atLink);
+        QFETCH(QString, expected);
+        const QString link = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(atLink != "file" ? atLink.isEmpty() || QFile::link(atLink, link) : testenv::writeFile(link, "x"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), args + QStringList{"--link", link});
+        if (expected == "running") {
+            QVERIFY(p.waitForReadyRead(10000));
+            QVERIFY(QFileInfo(link).symLinkTarget().startsWith(QStringLiteral("/dev/pts/")));
+            QVERIFY(QFileInfo(link).symLinkTarget() != "/dev/pts/9999");
+            p.kill();
+            QVERIFY(p.waitForFinished(5000));
+            return;
+        }
+        QVERIFY(p.waitForFinished(10000));
+        const QString got = QString::number(p.exitCode()) + u'|' + QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(got.startsWith(expected.contains("%1") ? expected.arg(link) : expected), qPrintable(got));
     }
 
     // tivor-sign on a serial line of its own (--port): what comes down the line is shown; a port that cannot be
