@@ -3,6 +3,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET tivor-server)
+    install(TARGETS tivor-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # The help document; the program looks for it in ../share/tivor beside its bin/.
 install(FILES ${PROJECT_SOURCE_DIR}/src/gui/help/tivor.html DESTINATION ${CMAKE_INSTALL_DATADIR}/tivor)
@@ -41,8 +44,9 @@ set(CPACK_PACKAGE_DESCRIPTION "Tivor compone mensajes de hasta 64 paginas para c
 y los carga en el cartel por una linea serie. Tambien pone en hora el reloj
 del cartel.
 
-tivor-cli hace lo mismo desde scripts (por ejemplo desde cron) y tivor-sign
-es un cartel virtual para probar sin el aparato.")
+tivor-cli hace lo mismo desde scripts (por ejemplo desde cron), tivor-server
+desde la red con una API HTTP, y tivor-sign es un cartel virtual para probar
+sin el aparato.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

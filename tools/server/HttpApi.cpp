@@ -1,0 +1,163 @@
+// Qt HTTP Server 6.4 under the routes: its request parser and responder, our own listening socket and
+// router.
+#include "HttpApi.h"
+
+#include <QAbstractHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+
+struct HttpReply::State
+{
+    std::unique_ptr<QHttpServerResponder> responder;
+    QPointer<QTcpSocket> socket;
+    bool answered = false;
+};
+
+namespace
+{
+QString titleOf(int status)
+{
+    switch (status) {
+    case 400:
+        return QStringLiteral("Solicitud incorrecta");
+    case 404:
+        return QStringLiteral("No encontrado");
+    case 405:
+        return QStringLiteral("Metodo no admitido");
+    case 413:
+        return QStringLiteral("Solicitud demasiado grande");
+    case 415:
+        return QStringLiteral("Tipo de contenido no admitido");
+    case 422:
+        return QStringLiteral("Contenido no aceptado");
+    default:
+        return status >= 500 ? QStringLiteral("Error del servidor") : QStringLiteral("Error");
+    }
+}
+
+// "GET", "POST", ... as the request line says it.
+QByteArray methodName(QHttpServerRequest::Method method)
+{
+    const char* key = QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(method));
+    return key ? QByteArray(key).toUpper() : QByteArray();
+}
+} // namespace
+
+void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray& body, const HttpHeaders& headers)
+{
+    if (!m_state || m_state->answered)
+        return;
+    m_state->answered = true;
+    // A client that gave up while its answer was awaited has nobody to read it.
+    if (!m_state->socket || m_state->socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    QHttpServerResponder& responder = *m_state->responder;
+    responder.writeStatusLine(QHttpServerResponder::StatusCode(status));
+    responder.writeHeader("Content-Type", contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    for (const auto& [name, value] : headers)
+        responder.writeHeader(name, value);
+    responder.writeBody(body);
+}
+
+void HttpReply::json(int status, const QJsonValue& body, const HttpHeaders& headers)
+{
+    const QJsonDocument document = body.isArray() ? QJsonDocument(body.toArray()) : QJsonDocument(body.toObject());
+    raw(status, "application/json", document.toJson(QJsonDocument::Compact), headers);
+}
+
+void HttpReply::problem(int status, const QString& detail, const HttpHeaders& headers)
+{
+    const QJsonObject body{{QStringLiteral("type"), QStringLiteral("about:blank")},
+                           {QStringLiteral("title"), titleOf(status)},
+                           {QStringLiteral("status"), status},
+                           {QStringLiteral("detail"), detail}};
+    raw(status, "application/problem+json", QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
+}
+
+// Takes each parsed request to the router; nothing reaches Qt's own missing handler.
+class HttpApi::Engine : public QAbstractHttpServer
+{
+public:
+    explicit Engine(const HttpApi& api) : m_api(api) {}
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        HttpReply reply;
+        reply.m_state = std::make_shared<HttpReply::State>();
+        reply.m_state->responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
+        reply.m_state->socket = socket;
+        const HttpRequest ours{
+            methodName(request.method()), request.url().path(QUrl::FullyEncoded), request.query(), request.body(), {}};
+        m_api.dispatch(ours, reply);
+        return true;
+    }
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        Q_UNUSED(request);
+        Q_UNUSED(socket);
+    }
+
+private:
+    const HttpApi& m_api;
+};
+
+HttpApi::HttpApi(QObject* parent) : QObject(parent), m_engine(std::make_unique<Engine>(*this)) {}
+
+HttpApi::~HttpApi() = default;
+
+void HttpApi::route(const QByteArray& method, const QString& pattern, Handler handler)
+{
+    m_routes.push_back({method, pattern.split(QLatin1Char('/'), Qt::SkipEmptyParts), std::move(handler)});
+}
+
+void HttpApi::serve(QTcpServer* server)
+{
+    m_engine->bind(server);
+}
+
+bool HttpApi::matches(const Route& route, const QStringList& segments, QStringList* params)
+{
+    if (route.segments.size() != segments.size())
+        return false;
+    params->clear();
+    for (qsizetype i = 0; i < segments.size(); ++i) {
+        const QString& want = route.segments.at(i);
+        const QString got = QUrl::fromPercentEncoding(segments.at(i).toUtf8());
+        if (want.startsWith(QLatin1Char('{')))
+            *params << got;
+        else if (want != got)
+            return false;
+    }
+    return true;
+}
+
+void HttpApi::dispatch(const HttpRequest& request, HttpReply reply) const
+{
+    const QStringList segments = request.path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList allowed;
+    for (const Route& route : m_routes) {
+        HttpRequest matched = request;
+        if (!matches(route, segments, &matched.params))
+            continue;
+        if (route.method == request.method)
+            return route.handler(matched, reply);
+        allowed << QString::fromLatin1(route.method);
+    }
+    const QString path = QUrl::fromPercentEncoding(request.path.toUtf8());
+    if (allowed.isEmpty())
+        return reply.problem(404, QStringLiteral("%1: no existe").arg(path));
+    reply.problem(405,
+                  QStringLiteral("%1 no admite %2; use %3")
+                      .arg(path, QString::fromLatin1(request.method), allowed.join(QStringLiteral(", "))),
+                  {{"Allow", allowed.join(QStringLiteral(", ")).toLatin1()}});
+}

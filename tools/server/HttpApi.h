@@ -1,0 +1,74 @@
+// The server's HTTP side: routes, JSON answers and problem answers. Qt HTTP Server is a technical preview
+// whose interface changes between Qt versions, so it is seen here and nowhere else.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QUrlQuery>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTcpServer;
+
+struct HttpRequest
+{
+    QByteArray method; // "GET", "POST", ...
+    QString path;
+    QUrlQuery query;
+    QByteArray body;
+    QStringList params; // what the route's "{...}" segments matched, in order, decoded
+};
+
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+// The answer to one request, given once: at once or later (after waiting for a job). Copies share it; an
+// answer for a client that has gone is dropped.
+class HttpReply
+{
+public:
+    void json(int status, const QJsonValue& body, const HttpHeaders& headers = {});
+    // application/problem+json with the status's title and `detail`, the user-facing text.
+    void problem(int status, const QString& detail, const HttpHeaders& headers = {});
+    void raw(int status, const QByteArray& contentType, const QByteArray& body, const HttpHeaders& headers = {});
+
+private:
+    friend class HttpApi;
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+class HttpApi : public QObject
+{
+    Q_OBJECT
+public:
+    using Handler = std::function<void(const HttpRequest&, HttpReply)>;
+
+    explicit HttpApi(QObject* parent = nullptr);
+    ~HttpApi() override;
+
+    // `pattern` is a path whose "{name}" segments each match one segment of the request's path.
+    void route(const QByteArray& method, const QString& pattern, Handler handler);
+    // Serves the connections of `server`, which listens already; the API owns it from now on, so that
+    // the limits of the listening socket stay ours.
+    void serve(QTcpServer* server);
+
+private:
+    class Engine;
+    struct Route
+    {
+        QByteArray method;
+        QStringList segments;
+        Handler handler;
+    };
+    void dispatch(const HttpRequest& request, HttpReply reply) const;
+    static bool matches(const Route& route, const QStringList& segments, QStringList* params);
+
+    std::vector<Route> m_routes;
+    std::unique_ptr<Engine> m_engine;
+};

@@ -1,0 +1,257 @@
+// The configuration file: read whole, every value checked, the first fault named by its place.
+#include "ServerConfig.h"
+
+#include "core/files/FileIO.h"
+#include "core/ports/SignPort.h"
+#include "core/protocol/SignProtocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <set>
+
+namespace
+{
+// Ids and groups go into paths of the API as they are.
+bool isName(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_.-]{0,63}$"));
+    return pattern.match(text).hasMatch();
+}
+
+QString typeName(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return QStringLiteral("un texto");
+    case QJsonValue::Double:
+        return QStringLiteral("un numero");
+    case QJsonValue::Bool:
+        return QStringLiteral("un valor logico");
+    case QJsonValue::Array:
+        return QStringLiteral("una lista");
+    case QJsonValue::Object:
+        return QStringLiteral("un objeto");
+    default:
+        return QStringLiteral("null");
+    }
+}
+
+// Line and column of a byte offset, for a file that is not JSON.
+QString lineAndColumn(const QByteArray& text, int offset)
+{
+    const QByteArray before = text.left(offset);
+    const int line = int(before.count('\n')) + 1;
+    const int column = int(offset - (before.lastIndexOf('\n') + 1)) + 1;
+    return QStringLiteral("linea %1, columna %2").arg(line).arg(column);
+}
+
+// Checks one file's values, keeping the first fault with its place.
+class ConfigReader
+{
+public:
+    explicit ConfigReader(const QString& file) : m_file(file) {}
+    const QString& error() const { return m_error; }
+
+    bool fail(const QString& place, const QString& reason)
+    {
+        m_error = QStringLiteral("%1: %2: %3").arg(m_file, place, reason);
+        return false;
+    }
+    bool onlyKeys(const QJsonObject& object, const QString& place, const QStringList& known)
+    {
+        for (auto it = object.begin(); it != object.end(); ++it)
+            if (!known.contains(it.key()))
+                return fail(place + it.key(),
+                            QStringLiteral("clave desconocida; se admiten: %1").arg(known.join(QStringLiteral(", "))));
+        return true;
+    }
+    bool text(const QJsonObject& object, const QString& key, const QString& place, QString* out)
+    {
+        const QJsonValue value = object.value(key);
+        if (value.isUndefined())
+            return true;
+        if (!value.isString())
+            return fail(place + key, QStringLiteral("debe ser un texto, no %1").arg(typeName(value)));
+        *out = value.toString();
+        return true;
+    }
+    bool delay(const QJsonObject& object, const QString& key, const QString& place, const QStringList& list,
+               QString* out)
+    {
+        if (!text(object, key, place, out))
+            return false;
+        if (!list.contains(*out))
+            return fail(place + key, QStringLiteral("'%1' no es una demora aceptada; use una de: %2")
+                                         .arg(*out, list.join(QStringLiteral(", "))));
+        return true;
+    }
+    bool baud(const QJsonObject& object, const QString& place, QString* out)
+    {
+        const QJsonValue value = object.value(QStringLiteral("baud"));
+        if (value.isUndefined())
+            return true;
+        const double number = value.toDouble(-1);
+        if (!value.isDouble() || number != double(qint64(number)) || number <= 0 || number > 4000000)
+            return fail(place + QStringLiteral("baud"), QStringLiteral("debe ser una velocidad en baudios (un numero "
+                                                                       "entero positivo)"));
+        *out = QString::number(qint64(number));
+        return true;
+    }
+    bool groups(const QJsonObject& object, const QString& place, QStringList* out)
+    {
+        const QJsonValue value = object.value(QStringLiteral("groups"));
+        if (value.isUndefined())
+            return true;
+        if (!value.isArray())
+            return fail(place + QStringLiteral("groups"), QStringLiteral("debe ser una lista de nombres"));
+        const QJsonArray list = value.toArray();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            if (!isName(list.at(i).toString()))
+                return fail(QStringLiteral("%1groups[%2]").arg(place).arg(i), nameRule());
+            *out << list.at(i).toString();
+        }
+        return true;
+    }
+    static QString nameRule()
+    {
+        return QStringLiteral("debe ser un nombre de 1 a 64 letras, cifras, '-', '_' o '.' (sin acentos), que no "
+                              "empiece con signo");
+    }
+
+private:
+    QString m_file;
+    QString m_error;
+};
+
+bool readSign(ConfigReader& reader, const QJsonValue& value, const QString& place, SignConfig* sign)
+{
+    if (!value.isObject())
+        return reader.fail(place, QStringLiteral("debe ser un objeto, no %1").arg(typeName(value)));
+    const QJsonObject object = value.toObject();
+    const QString at = place + QLatin1Char('.');
+    sign->line = LineSettings::defaults();
+    if (!reader.onlyKeys(object, at, {"id", "name", "port", "baud", "dy1", "dy2", "groups"}) ||
+        !reader.text(object, QStringLiteral("id"), at, &sign->id) ||
+        !reader.text(object, QStringLiteral("name"), at, &sign->name) ||
+        !reader.text(object, QStringLiteral("port"), at, &sign->line.port) ||
+        !reader.baud(object, at, &sign->line.baud) ||
+        !reader.delay(object, QStringLiteral("dy1"), at, signproto::DelayStartList, &sign->line.dy1) ||
+        !reader.delay(object, QStringLiteral("dy2"), at, signproto::DelayCharList, &sign->line.dy2) ||
+        !reader.groups(object, at, &sign->groups))
+        return false;
+    if (!isName(sign->id))
+        return reader.fail(at + QStringLiteral("id"), ConfigReader::nameRule());
+    if (!object.contains(QStringLiteral("port")))
+        return reader.fail(at + QStringLiteral("port"), QStringLiteral("falta el puerto del cartel"));
+    if (const QString fault = SignPort::textFault(sign->line.port); !fault.isEmpty() || sign->line.port.isEmpty())
+        return reader.fail(at + QStringLiteral("port"), fault.isEmpty() ? QStringLiteral("puerto vacio") : fault);
+    if (sign->name.isEmpty())
+        sign->name = sign->id;
+    return true;
+}
+
+bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
+{
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs"}))
+        return false;
+    QString listen;
+    QString reason;
+    if (!reader.text(root, QStringLiteral("listen"), QString(), &listen))
+        return false;
+    if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
+        return reader.fail(QStringLiteral("listen"), reason);
+    const QJsonValue signs = root.value(QStringLiteral("signs"));
+    if (!signs.isArray() || signs.toArray().isEmpty())
+        return reader.fail(QStringLiteral("signs"), QStringLiteral("debe ser una lista de uno o mas carteles"));
+    std::set<QString> ids;
+    const QJsonArray list = signs.toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString place = QStringLiteral("signs[%1]").arg(i);
+        SignConfig sign;
+        if (!readSign(reader, list.at(i), place, &sign))
+            return false;
+        if (!ids.insert(sign.id).second)
+            return reader.fail(place + QStringLiteral(".id"), QStringLiteral("'%1' ya es otro cartel").arg(sign.id));
+        config->signs.push_back(sign);
+    }
+    return true;
+}
+} // namespace
+
+const SignConfig* ServerConfig::sign(const QString& id) const
+{
+    for (const SignConfig& s : signs)
+        if (s.id == id)
+            return &s;
+    return nullptr;
+}
+
+QString defaultConfigPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tivor/tivor-server.json");
+}
+
+ServerConfig desktopConfig(const LineSettings& desktop)
+{
+    ServerConfig config;
+    config.signs.push_back({QStringLiteral("cartel"), QStringLiteral("Cartel"), desktop, {}});
+    return config;
+}
+
+bool loadServerConfig(const QString& path, ServerConfig* config, QString* error)
+{
+    ConfigReader reader(path);
+    QByteArray text;
+    FileFailure failure;
+    if (!readWholeFile(path, &text, &failure)) {
+        *error = QStringLiteral("%1: no se pudo leer (%2)")
+                     .arg(path, failure.kind == FileFailure::Missing ? QStringLiteral("no existe") : failure.reason);
+        return false;
+    }
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &parse);
+    if (parse.error != QJsonParseError::NoError)
+        reader.fail(lineAndColumn(text, parse.offset),
+                    QStringLiteral("no es JSON valido (%1)").arg(parse.errorString()));
+    else if (!document.isObject())
+        reader.fail(QStringLiteral("linea 1"), QStringLiteral("debe ser un objeto JSON"));
+    else if (readConfig(reader, document.object(), config)) {
+        config->file = path;
+        return true;
+    }
+    *error = reader.error();
+    return false;
+}
+
+bool parseListen(const QString& text, ListenAddress* listen, QString* reason)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    bool number = false;
+    const uint port = colon < 0 ? 0 : text.mid(colon + 1).toUInt(&number);
+    QString host = colon < 0 ? QString() : text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        host.clear(); // an IPv6 address goes in brackets, so that its port can be told from it
+    const QHostAddress address =
+        host == QLatin1String("localhost") ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
+    if (address.isNull() || !number || port > 65535) {
+        *reason = QStringLiteral("'%1' no es una direccion de escucha; use EQUIPO:PUERTO (127.0.0.1:8470, [::1]:8470)")
+                      .arg(text);
+        return false;
+    }
+    *listen = {address, quint16(port)};
+    return true;
+}
+
+QString listenFault(const ListenAddress& listen)
+{
+    if (listen.host.isLoopback())
+        return QString();
+    return QStringLiteral("sin tokens configurados solo se atiende a esta maquina: escuche en 127.0.0.1 o [::1] "
+                          "(esta version todavia no admite tokens)");
+}

@@ -1,0 +1,48 @@
+// What tivor-server serves: its signs and where it listens, from a JSON file or from the desktop's settings.
+#pragma once
+
+#include "core/settings/LineSettings.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+struct SignConfig
+{
+    QString id;        // in the API's paths
+    QString name;      // for people
+    LineSettings line; // port text as tivor-cli takes it, baud rate, DY1, DY2
+    QStringList groups;
+};
+
+struct ListenAddress
+{
+    QHostAddress host = QHostAddress::LocalHost;
+    quint16 port = 8470;
+};
+
+struct ServerConfig
+{
+    QString file; // where it was read from; empty for the desktop's settings
+    ListenAddress listen;
+    std::vector<SignConfig> signs;
+
+    const SignConfig* sign(const QString& id) const;
+};
+
+// Where the configuration is looked for when none is given: beside the desktop's settings.
+QString defaultConfigPath();
+
+// No file: one sign, "cartel", on the desktop's port with its line settings and delays.
+ServerConfig desktopConfig(const LineSettings& desktop);
+
+// Reads and checks the whole file; false with "FILE: place: reason" in `error`.
+bool loadServerConfig(const QString& path, ServerConfig* config, QString* error);
+
+// "HOST:PORT": an IPv4 address, an IPv6 one in brackets, or "localhost"; false with the reason.
+bool parseListen(const QString& text, ListenAddress* listen, QString* reason);
+
+// Why the server may not listen there yet (no tokens to ask for: only this machine may be served); empty
+// when it may.
+QString listenFault(const ListenAddress& listen);

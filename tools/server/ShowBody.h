@@ -1,0 +1,22 @@
+// The body of a show request, read into a message: one page, or {"pages": [...]}.
+#pragma once
+
+#include "core/model/Message.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct BodyFault
+{
+    int status = 0; // 0: the body was taken
+    QString detail;
+};
+
+// A page: "text" (a clock page may leave it out), "effect" by its name in the editor's list ("LLuvia" or
+// "LLuvia   [16]", any case; Rotacion when left out), "pause" 1..9 (1), "align" "izquierda" or "centrado"
+// (izquierda). Nothing is guessed: an unknown key, a wrong type or a value outside its list is refused with
+// its place, and so is a message the length cap would cut.
+BodyFault messageFromBody(const QByteArray& body, Message* message);
+
+// The names the effects are taken by, as the error texts list them.
+QString effectNamesText();

@@ -1,0 +1,83 @@
+// The server's work on the signs' lines: one queue per port, so that two jobs never write to one line at
+// once, while the lines of different ports run at the same time, each on a thread of its own.
+#pragma once
+
+#include "ServerConfig.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+enum class PartState { Queued, Sending, Done, Failed };
+
+// One sign's share of a job. The sending thread writes `state` and `sent` as it goes and `error` before
+// it ends; the rest is fixed when the job is made.
+struct SendPart
+{
+    SignConfig sign;
+    QByteArray bytes;
+    std::atomic<PartState> state = PartState::Queued;
+    std::atomic<int> sent = 0;
+    QString error;
+};
+
+struct Job
+{
+    int id = 0;
+    QDateTime created;
+    std::vector<std::shared_ptr<SendPart>> parts;
+    std::vector<std::function<void()>> waiters; // told once every part has ended
+
+    bool finished() const;
+};
+
+class SignJobs : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SignJobs(QObject* parent = nullptr);
+    // Cancels what is sending (each line gets the terminator) and waits for every line's thread.
+    ~SignJobs() override;
+
+    // A job that sends `bytes` to each sign; its id.
+    int submit(const std::vector<SignConfig>& signs, const QByteArray& bytes);
+    const Job* job(int id) const;
+    // `done` runs once the job has ended, or after `timeoutMs`, whichever comes first.
+    void whenFinished(int id, int timeoutMs, std::function<void()> done);
+
+    // True while the sign's port has work running or waiting.
+    bool busy(const SignConfig& sign) const;
+    // Opens the sign's port and closes it again, in its turn on the port's queue; `done` gets the reason
+    // it could not be opened, empty when it could.
+    void probe(const SignConfig& sign, std::function<void(const QString&)> done);
+
+private:
+    struct Task
+    {
+        std::function<void()> work;     // on the port's own thread
+        std::function<void()> finished; // back on this object's thread
+    };
+    struct PortQueue
+    {
+        std::deque<Task> pending;
+        std::unique_ptr<QThread> running;
+        std::function<void()> finished;
+    };
+    static QString queueKey(const SignConfig& sign);
+    void enqueue(const SignConfig& sign, Task task);
+    void startNext(const QString& key);
+    void partEnded(int jobId);
+    void forgetOldJobs();
+
+    std::map<QString, PortQueue> m_queues;
+    std::map<int, Job> m_jobs;
+    int m_lastId = 0;
+    std::atomic<bool> m_stopping = false;
+};

@@ -1,0 +1,183 @@
+// Each route reads its request, checks it whole and only then touches a sign.
+#include "SignServer.h"
+
+#include "ShowBody.h"
+#include "core/platform/Program.h"
+#include "core/protocol/MessageBuilder.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace
+{
+// The longest a show may hold its answer for the job's outcome.
+constexpr int MaxWaitSeconds = 60;
+
+QString stateName(PartState state)
+{
+    switch (state) {
+    case PartState::Queued:
+        return QStringLiteral("queued");
+    case PartState::Sending:
+        return QStringLiteral("sending");
+    case PartState::Done:
+        return QStringLiteral("done");
+    case PartState::Failed:
+        break;
+    }
+    return QStringLiteral("failed");
+}
+
+// The job's state is its parts': failed once one failed and all ended, sending while one is on its way.
+QString jobState(const Job& job)
+{
+    bool failed = false, started = false, queued = false;
+    for (const auto& part : job.parts) {
+        failed |= part->state == PartState::Failed;
+        started |= part->state != PartState::Queued;
+        queued |= part->state == PartState::Queued || part->state == PartState::Sending;
+    }
+    if (!started)
+        return QStringLiteral("queued");
+    if (queued)
+        return QStringLiteral("sending");
+    return failed ? QStringLiteral("failed") : QStringLiteral("done");
+}
+
+QJsonObject jobJson(const Job& job)
+{
+    QJsonArray parts;
+    for (const auto& part : job.parts) {
+        // The state first: once it says ended, the error text and the count are final.
+        const PartState state = part->state;
+        QJsonObject json{{QStringLiteral("sign"), part->sign.id},
+                         {QStringLiteral("state"), stateName(state)},
+                         {QStringLiteral("sent"), int(part->sent)},
+                         {QStringLiteral("total"), int(part->bytes.size())}};
+        if (state == PartState::Failed)
+            json.insert(QStringLiteral("error"), part->error);
+        parts.append(json);
+    }
+    return {{QStringLiteral("id"), job.id},
+            {QStringLiteral("state"), jobState(job)},
+            {QStringLiteral("created"), job.created.toString(Qt::ISODateWithMs)},
+            {QStringLiteral("signs"), parts}};
+}
+
+QJsonObject signJson(const SignConfig& sign, bool busy)
+{
+    return {{QStringLiteral("id"), sign.id},
+            {QStringLiteral("name"), sign.name},
+            {QStringLiteral("port"), sign.line.port},
+            {QStringLiteral("baud"), sign.line.baud},
+            {QStringLiteral("dy1"), sign.line.dy1},
+            {QStringLiteral("dy2"), sign.line.dy2},
+            {QStringLiteral("groups"), QJsonArray::fromStringList(sign.groups)},
+            {QStringLiteral("busy"), busy}};
+}
+
+QString unknownSign(const QString& id)
+{
+    return QStringLiteral("no hay ningun cartel '%1'").arg(id);
+}
+} // namespace
+
+SignServer::SignServer(ServerConfig config, QObject* parent) : QObject(parent), m_config(std::move(config))
+{
+    const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
+    m_api.route("GET", QStringLiteral("/healthz"), health);
+    m_api.route("GET", QStringLiteral("/api/v1/healthz"), health);
+    m_api.route("GET", QStringLiteral("/api/v1/openapi.json"),
+                [this](const HttpRequest&, HttpReply reply) { openApi(reply); });
+    m_api.route("GET", QStringLiteral("/api/v1/signs"), [this](const HttpRequest&, HttpReply reply) { signs(reply); });
+    m_api.route("GET", QStringLiteral("/api/v1/signs/{id}"),
+                [this](const HttpRequest& request, HttpReply reply) { sign(request, reply); });
+    m_api.route("POST", QStringLiteral("/api/v1/signs/{id}/show"),
+                [this](const HttpRequest& request, HttpReply reply) { show(request, reply); });
+    m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"),
+                [this](const HttpRequest& request, HttpReply reply) { job(request, reply); });
+}
+
+void SignServer::health(HttpReply reply) const
+{
+    reply.json(200, QJsonObject{{QStringLiteral("status"), QStringLiteral("ok")},
+                                {QStringLiteral("version"), platform::versionString()}});
+}
+
+void SignServer::openApi(HttpReply reply) const
+{
+    QFile document(QStringLiteral(":/openapi.json"));
+    if (!document.open(QIODevice::ReadOnly))
+        return reply.problem(500, QStringLiteral("falta la descripcion de la API en el programa"));
+    reply.raw(200, "application/json", document.readAll());
+}
+
+void SignServer::signs(HttpReply reply) const
+{
+    QJsonArray list;
+    for (const SignConfig& sign : m_config.signs)
+        list.append(signJson(sign, m_jobs.busy(sign)));
+    reply.json(200, QJsonObject{{QStringLiteral("signs"), list}});
+}
+
+// Whether the port can be opened is asked of the port itself, in its turn: never while a job of ours sends.
+void SignServer::sign(const HttpRequest& request, HttpReply reply)
+{
+    const SignConfig* sign = m_config.sign(request.params.at(0));
+    if (!sign)
+        return reply.problem(404, unknownSign(request.params.at(0)));
+    QJsonObject json = signJson(*sign, m_jobs.busy(*sign));
+    if (m_jobs.busy(*sign)) {
+        json.insert(QStringLiteral("available"), false);
+        json.insert(QStringLiteral("reason"), QStringLiteral("este servidor esta usando el puerto"));
+        return reply.json(200, json);
+    }
+    m_jobs.probe(*sign, [json, reply](const QString& reason) mutable {
+        json.insert(QStringLiteral("available"), reason.isEmpty());
+        if (!reason.isEmpty())
+            json.insert(QStringLiteral("reason"), reason);
+        reply.json(200, json);
+    });
+}
+
+void SignServer::show(const HttpRequest& request, HttpReply reply)
+{
+    const SignConfig* sign = m_config.sign(request.params.at(0));
+    if (!sign)
+        return reply.problem(404, unknownSign(request.params.at(0)));
+    int wait = 0;
+    if (request.query.hasQueryItem(QStringLiteral("wait"))) {
+        bool number = false;
+        wait = request.query.queryItemValue(QStringLiteral("wait")).toInt(&number);
+        if (!number || wait < 0 || wait > MaxWaitSeconds)
+            return reply.problem(
+                400, QStringLiteral("wait: debe ser un numero entero de segundos de 0 a %1").arg(MaxWaitSeconds));
+    }
+    Message message;
+    if (const BodyFault fault = messageFromBody(request.body, &message); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    const int id = m_jobs.submit({*sign}, messageTransmission(message));
+    if (wait == 0)
+        return answerJob(id, reply, 202);
+    m_jobs.whenFinished(id, wait * 1000, [this, id, reply] { answerJob(id, reply, 202); });
+}
+
+void SignServer::job(const HttpRequest& request, HttpReply reply) const
+{
+    bool number = false;
+    const int id = request.params.at(0).toInt(&number);
+    if (!number || !m_jobs.job(id))
+        return reply.problem(404, QStringLiteral("no hay ningun trabajo '%1'").arg(request.params.at(0)));
+    answerJob(id, reply, 200);
+}
+
+// An ended job is answered 200 from wherever it is asked; one still running, with `status`.
+void SignServer::answerJob(int id, HttpReply reply, int status) const
+{
+    const Job* job = m_jobs.job(id);
+    if (!job)
+        return reply.problem(404, QStringLiteral("no hay ningun trabajo '%1'").arg(id));
+    reply.json(job->finished() ? 200 : status, jobJson(*job),
+               {{"Location", QByteArrayLiteral("/api/v1/jobs/") + QByteArray::number(id)}});
+}

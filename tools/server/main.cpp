@@ -1,0 +1,151 @@
+// tivor-server: the signs on the network through an HTTP API, without a display.
+#include "ServerConfig.h"
+#include "SignServer.h"
+
+#include "core/platform/EndingSignals.h"
+#include "core/platform/Program.h"
+#include "core/platform/Terminal.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <cstdio>
+
+namespace
+{
+// Distinct statuses so that a service manager's log tells what stopped it.
+enum Status {
+    StatusOk = 0,
+    StatusUsage = 2,  // an option or the configuration is not accepted
+    StatusListen = 3, // the address cannot be listened on
+};
+
+int fail(int status, const QString& message)
+{
+    const QByteArray line = platform::standardStreamText(QStringLiteral("tivor-server: %1\n").arg(message));
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+    return status;
+}
+
+QString description()
+{
+    return QStringLiteral(
+               "Atiende una API HTTP (JSON, bajo /api/v1) para cargar mensajes en los carteles.\n\n"
+               "Sin configuracion atiende un cartel, 'cartel', con el puerto, la velocidad y las demoras de las\n"
+               "opciones de Tivor. La configuracion (JSON) se lee de --config o, si existe, de\n  %1\n"
+               "Ejemplo:\n"
+               "  {\"listen\": \"127.0.0.1:8470\",\n"
+               "   \"signs\": [{\"id\": \"entrada\", \"name\": \"Entrada\", \"port\": \"/dev/ttyUSB0\", \"baud\": "
+               "9600,\n"
+               "               \"dy1\": \"200\", \"dy2\": \"05\", \"groups\": [\"planta-baja\"]}]}\n"
+               "Sin tokens (esta version todavia no los admite) solo se escucha en 127.0.0.1 o [::1].\n"
+               "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion, "
+               "3 no se pudo escuchar.")
+        .arg(defaultConfigPath());
+}
+
+// Qt's own help is in English; the program speaks Spanish without accents.
+QString helpText(const QList<QCommandLineOption>& options)
+{
+    QString text = QStringLiteral("Uso: tivor-server [opciones]\n%1\n\nOpciones:\n").arg(description());
+    for (const QCommandLineOption& option : options) {
+        QStringList names;
+        for (const QString& name : option.names())
+            names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        const QString value = option.valueName().isEmpty() ? QString() : QStringLiteral(" ") + option.valueName();
+        text +=
+            QStringLiteral("  %1  %2\n").arg(names.join(QStringLiteral(", ")) + value, -26).arg(option.description());
+    }
+    return text;
+}
+
+int printOut(const QString& text)
+{
+    const QByteArray bytes = platform::standardStreamText(text);
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    return std::fflush(stdout) == 0 && written ? StatusOk : StatusUsage;
+}
+
+// The configuration given, else the default file when there is one, else the desktop's settings.
+int loadConfig(const QString& given, ServerConfig* config)
+{
+    const QString path = given.isEmpty() && QFileInfo::exists(defaultConfigPath()) ? defaultConfigPath() : given;
+    QString error;
+    if (!path.isEmpty())
+        return loadServerConfig(path, config, &error) ? -1 : fail(StatusUsage, error);
+    QString problem;
+    *config = desktopConfig(loadLineSettings(userSettings(), &problem));
+    if (!problem.isEmpty())
+        fail(StatusOk, QStringLiteral("no se pudieron leer las opciones guardadas (%1); se usan los valores por "
+                                      "omision")
+                           .arg(problem));
+    return -1;
+}
+
+QString urlOf(const QHostAddress& host, quint16 port)
+{
+    const QString text = host.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]").arg(host.toString())
+                                                                          : host.toString();
+    return QStringLiteral("http://%1:%2").arg(text).arg(port);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tivor"));
+    QCoreApplication::setApplicationName(QStringLiteral("tivor-server"));
+    QCoreApplication::setApplicationVersion(platform::versionString());
+
+    QCommandLineParser parser;
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Muestra esta ayuda"));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Muestra la version"));
+    const QCommandLineOption listenOption(QStringLiteral("listen"),
+                                          QStringLiteral("Direccion y puerto de escucha (por omision 127.0.0.1:8470)"),
+                                          QStringLiteral("EQUIPO:PUERTO"));
+    const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Archivo de configuracion (JSON)"),
+                                          QStringLiteral("ARCHIVO"));
+    const QList<QCommandLineOption> options{listenOption, configOption, helpOption, versionOption};
+    parser.addOptions(options);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(StatusUsage, parser.errorText());
+    if (parser.isSet(helpOption))
+        return printOut(helpText(options));
+    if (parser.isSet(versionOption))
+        return printOut(QStringLiteral("tivor-server %1\n").arg(platform::versionString()));
+    if (!parser.positionalArguments().isEmpty())
+        return fail(StatusUsage, QStringLiteral("argumento de mas: '%1'").arg(parser.positionalArguments().first()));
+
+    ServerConfig config;
+    if (const int status = loadConfig(parser.value(configOption), &config); status >= 0)
+        return status;
+    QString reason;
+    if (parser.isSet(listenOption) && !parseListen(parser.value(listenOption), &config.listen, &reason))
+        return fail(StatusUsage, QStringLiteral("--listen: %1").arg(reason));
+    if (const QString fault = listenFault(config.listen); !fault.isEmpty())
+        return fail(StatusUsage, QStringLiteral("%1: %2").arg(urlOf(config.listen.host, config.listen.port), fault));
+
+    auto* listening = new QTcpServer;
+    if (!listening->listen(config.listen.host, config.listen.port)) {
+        const QString error = listening->errorString();
+        delete listening;
+        return fail(
+            StatusListen,
+            QStringLiteral("no se pudo escuchar en %1 (%2)").arg(urlOf(config.listen.host, config.listen.port), error));
+    }
+    const qsizetype signCount = qsizetype(config.signs.size());
+    fail(StatusOk, QStringLiteral("escuchando en %1 (carteles: %2)")
+                       .arg(urlOf(listening->serverAddress(), listening->serverPort()))
+                       .arg(signCount));
+    SignServer server(std::move(config));
+    server.serve(listening);
+    // A stop request ends the event loop; the jobs then end as Ctrl-C ends a send, with the terminator.
+    std::atomic<bool> stopRequested = false;
+    const platform::EndingSignals endingSignals(stopRequested);
+    QObject::connect(&endingSignals, &platform::EndingSignals::arrived, &app, &QCoreApplication::quit);
+    return app.exec();
+}
