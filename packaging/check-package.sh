@@ -77,6 +77,19 @@ if [ -x /usr/bin/tivor-sign ]; then
     grep -q '"completa":true.*"texto":"      HOLA      "' sign.json || fail "the virtual sign did not get HOLA: $(cat sign.json sign.err)"
 fi
 
+if [ -x "$TIVOR_BUILD/tools/server/tivor-server" ]; then
+    check "tivor-server answers on loopback"
+    [ "$(/usr/bin/tivor-server --version)" = "tivor-server 1.0.8" ] || fail "tivor-server --version"
+    /usr/bin/tivor-server --listen 127.0.0.1:0 2> server.err &
+    server=$!
+    for _ in $(seq 50); do grep -q 'escuchando en' server.err && break; sleep 0.1; done
+    url=$(sed -n 's/.*escuchando en \(http:[^ ]*\).*/\1/p' server.err)
+    health=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1] + "/healthz").read().decode())' "$url") || true
+    kill "$server"
+    wait "$server" || true
+    [ "$health" = '{"status":"ok","version":"1.0.8"}' ] || fail "tivor-server /healthz gave '$health': $(cat server.err)"
+fi
+
 check "tivor --version"
 [ "$(/usr/bin/tivor --version)" = "tivor 1.0.8 (Tivor v1.8)" ] || fail "tivor --version"
 
