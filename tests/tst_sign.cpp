@@ -135,6 +135,7 @@ private slots:
         row("BCD digit above 9", clock("1A0000010126"), "clock !invalid-bcd@6 end");
         row("31 February", clock("120000310226"), "clock !invalid-bcd@11 end");
         row("day 32", clock("120000320126"), "clock !invalid-bcd@9 end");
+        row("hour 24", clock("240000010126"), "clock !invalid-bcd@6 end");
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
