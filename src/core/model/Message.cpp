@@ -56,3 +56,11 @@ QString versionTextFor(int major, int revision)
     const QString majorText = major == 0 ? QString() : QString::number(major);
     return QStringLiteral("v") + majorText + QStringLiteral(".") + QString::number(revision);
 }
+
+void Message::takePagesOf(const Message& other)
+{
+    text = other.text;
+    effect = other.effect;
+    pause = other.pause;
+    align = other.align;
+}

@@ -32,6 +32,8 @@ struct Message
     // Page `at` taken out, the later pages one slot earlier and the old last slot blanked; the last page of a
     // message is never taken out.
     void deletePage(int at);
+    // The pages of `other` (texts, effects, pauses, alignments); the count, page shown and mark stay.
+    void takePagesOf(const Message& other);
 };
 
 // "v" + major (empty when 0) + "." + revision.

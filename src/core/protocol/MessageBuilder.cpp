@@ -49,12 +49,18 @@ QByteArray messageHeader()
     return header;
 }
 
-QByteArray messageTransmission(const Message& pages)
+// Header, every record, terminator: the transmission before the length cap, which the cut is measured on.
+static QByteArray uncappedTransmission(const Message& pages)
 {
     QByteArray buf = messageHeader();
     for (int page = 1; page <= MaxPages; ++page)
         buf += pageRecord(pages.text[page], pages.effect[page], pages.pause[page], pages.align[page]);
-    buf += Terminator;
+    return buf + Terminator;
+}
+
+QByteArray messageTransmission(const Message& pages)
+{
+    QByteArray buf = uncappedTransmission(pages);
     if (buf.size() > MaxLength) {
         buf.truncate(MaxLength);
         buf += Terminator;
@@ -64,10 +70,8 @@ QByteArray messageTransmission(const Message& pages)
 
 int bytesLeftOut(const Message& message)
 {
-    qsizetype length = messageHeader().size();
-    for (int page = 1; page <= MaxPages; ++page)
-        length += pageRecord(message.text[page], message.effect[page], message.pause[page], message.align[page]).size();
-    return int(std::max<qsizetype>(0, length - MaxLength));
+    const qsizetype records = uncappedTransmission(message).size() - Terminator.size();
+    return int(std::max<qsizetype>(0, records - MaxLength));
 }
 
 QString bytesLeftOutText(int bytes)

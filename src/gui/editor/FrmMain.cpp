@@ -126,14 +126,7 @@ TxLink FrmMain::txLink()
 std::unique_ptr<frmSend> FrmMain::makeSendDialog()
 {
     frmSend::OpenMessage open{[this] { return shownMessage(); },
-                              [this](const Message& sent) {
-                                  // Sent pages, the editor's count, page and modified mark kept.
-                                  Message& kept = m_editor->message();
-                                  kept.text = sent.text;
-                                  kept.effect = sent.effect;
-                                  kept.pause = sent.pause;
-                                  kept.align = sent.align;
-                              }};
+                              [this](const Message& sent) { m_editor->message().takePagesOf(sent); }};
     return std::make_unique<frmSend>(txLink(), std::move(open), m_services.programFolder, this);
 }
 
