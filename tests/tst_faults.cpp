@@ -66,8 +66,9 @@ private slots:
         QCOMPARE(other.bytes(), sent);
         const double silence = std::max(longestSilenceMs(*pty), longestSilenceMs(other));
         qInfo("longest silence on a healthy line: %.1f ms", silence);
-        // The stall limit is 2 s; a loaded machine may delay the reader, never by that much.
-        QVERIFY2(silence < 250, qPrintable(QString::number(silence)));
+        // A held line gave the others the whole 2 s stall limit, which the sign takes as a broken transmission; a
+        // machine busy with other work delays the reader by some hundreds of ms (430 seen), never by half that.
+        QVERIFY2(silence < 1000, qPrintable(QString::number(silence)));
         if (releaseMs >= 0) {
             QCOMPARE(result, QStringLiteral("0||"));
             QCOMPARE(stopped.bytes(), sent);
