@@ -1,0 +1,309 @@
+// tivor-server as a real process asked over real HTTP, with real pseudo-terminals as its signs: what a show
+// puts on the line (tivor-cli dump's bytes, paced), what bad input and a bad configuration get, and every
+// answer checked against the API's own description.
+#include "support/CliKit.h"
+
+#include "core/link/SendDelays.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTimer>
+
+using testenv::row;
+
+namespace
+{
+struct Answer
+{
+    int status = 0;
+    QByteArray type;
+    QJsonObject json;
+};
+
+QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray pagesBody(int count, const QString& text)
+{
+    QJsonArray pages;
+    for (int i = 0; i < count; ++i)
+        pages.append(QJsonObject{{"text", text}});
+    return json({{"pages", pages}});
+}
+} // namespace
+
+class TestServer : public CliTest
+{
+    Q_OBJECT
+    QProcess server;
+    QString base; // http://127.0.0.1:PORT, once it listens
+    QNetworkAccessManager network;
+    QJsonArray answers; // every answer seen, for the check against the description
+
+    // Starts the server on a free loopback port; true once it says where it listens.
+    bool startServer(const QStringList& arguments = {})
+    {
+        server.setProcessEnvironment(environment());
+        server.setReadChannel(QProcess::StandardError);
+        server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), QStringList{"--listen", "127.0.0.1:0"} + arguments);
+        QByteArray said;
+        while (!said.contains('\n') && server.waitForReadyRead(10000))
+            said += server.readAllStandardError();
+        const qsizetype at = said.indexOf("http://");
+        base = QString::fromUtf8(said.mid(at, said.indexOf(' ', at) - at));
+        return at >= 0;
+    }
+    // Runs to the end: exit status and standard error.
+    QString serverFails(const QStringList& arguments)
+    {
+        server.setProcessEnvironment(environment());
+        server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), arguments);
+        server.waitForFinished(10000);
+        return QString::number(server.exitCode()) + u'|' + QString::fromUtf8(server.readAllStandardError());
+    }
+    Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {})
+    {
+        QNetworkRequest request(QUrl(base + path));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        QNetworkReply* reply = network.sendCustomRequest(request, method, body);
+        QEventLoop loop;
+        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const QByteArray text = reply->readAll();
+        Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                      reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
+                      QJsonDocument::fromJson(text).object()};
+        answers.append(QJsonObject{{"method", QString::fromLatin1(method)},
+                                   {"path", QUrl(base + path).path()},
+                                   {"status", answer.status},
+                                   {"type", QString::fromLatin1(answer.type)},
+                                   {"body", QString::fromUtf8(text)}});
+        delete reply;
+        return answer;
+    }
+    // What tivor-cli dump writes for a message file, without the quotes and line end around it.
+    QByteArray dumped(const QByteArray& messageFile)
+    {
+        if (!testenv::writeFile(path("dump.mnm"), messageFile))
+            return {};
+        start({"dump", path("dump.mnm")});
+        process.waitForFinished(10000);
+        const QByteArray line = process.readAllStandardOutput();
+        return line.mid(1, line.size() - 4);
+    }
+    [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
+
+private slots:
+    void cleanup()
+    {
+        server.terminate();
+        server.waitForFinished();
+        CliTest::cleanup();
+    }
+
+    // Without a configuration the sign is the desktop's: its port and its delays (10 ms, then 5 ms).
+    void showSendsWhatDumpWrites_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("messageFile");
+        row("one page", json({{"text", "HOLA"}, {"effect", "Estatico"}, {"pause", 5}, {"align", "centrado"}}),
+            QByteArray("1,4,2,\"HOLA\"\r\n"));
+        // Defaults (Rotacion, pause 1, left), the list's own text in any case, a clock page without text.
+        row("pages",
+            QByteArray(R"({"pages": [{"text": "Buenos dias"}, {"text": "¡Año nuevo!", "effect": "lluvia   [16]",
+            "pause": 9}, {"effect": "Hora"}, {"text": "x", "effect": "fecha", "align": "centrado"}]})"),
+            QByteArray("0,0,0,\"Buenos dias\"\r\n2,8,0,\"\xA1"
+                       "A\xF1o nuevo!\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"
+                       "12,0,2,\"x\"\r\n"));
+    }
+    void showSendsWhatDumpWrites()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, messageFile);
+        const QByteArray expected = dumped(messageFile);
+        QVERIFY(!expected.isEmpty());
+        QVERIFY(startServer());
+        const Answer answer = call("POST", "/api/v1/signs/cartel/show?wait=10", body);
+        QCOMPARE(answer.status, 200);
+        const QJsonObject part = answer.json["signs"].toArray().at(0).toObject();
+        QCOMPARE(answer.json["state"].toString(), "done");
+        QCOMPARE(part["sent"].toInt(), expected.size());
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes(), expected);
+        // Paced: from the first byte to the last, at least every wait but the last one's.
+        const auto received = pty->received();
+        const qint64 spanMs = (received.back().ns - received.front().ns) / 1000000;
+        QVERIFY2(spanMs >= estimatedSendMs(int(expected.size()) - 1, 0.010, 0.005) - 2,
+                 qPrintable(QString::number(spanMs)));
+        QCOMPARE(call("GET", "/api/v1/jobs/" + QString::number(answer.json["id"].toInt())).json, answer.json);
+    }
+
+    void badInputSendsNothing_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("detail");
+        const QString show = QStringLiteral("/api/v1/signs/cartel/show");
+        row("malformed JSON", show, QByteArray("{\"text\": "), 400, "el cuerpo no es JSON valido");
+        row("not an object", show, QByteArray("[1]"), 400, "el cuerpo debe ser un objeto JSON");
+        row("text a number", show, QByteArray("{\"text\": 5}"), 400, "text: debe ser un texto");
+        row("pause as text", show, QByteArray("{\"text\": \"a\", \"pause\": \"3\"}"), 400,
+            "pause: debe ser un numero entero de 1 a 9");
+        row("pause 10", show, QByteArray("{\"text\": \"a\", \"pause\": 10}"), 400, "pause: debe ser");
+        row("align in English", show, QByteArray("{\"text\": \"a\", \"align\": \"center\"}"), 400,
+            "align: debe ser \"izquierda\" o \"centrado\"");
+        row("unknown effect", show, QByteArray("{\"pages\": [{\"text\": \"a\", \"effect\": \"Giro\"}]}"), 400,
+            "pages[0].effect: 'Giro' no es un efecto; use uno de: Rotacion, Estatico, LLuvia");
+        row("unknown key", show, QByteArray("{\"text\": \"a\", \"color\": \"rojo\"}"), 400, "color: clave desconocida");
+        row("a page without text", show, QByteArray(R"({"pages": [{"text": "a"}, {"effect": "Estatico"}]})"), 400,
+            "pages[1].text: la pagina no tiene texto");
+        row("no pages", show, QByteArray(R"({"pages": []})"), 400, "pages: debe ser una lista de 1 a 64 paginas");
+        row("65 pages", show, pagesBody(65, "a"), 422, "pages: 65 paginas; un mensaje tiene 64 como maximo");
+        row("past the length cap", show, pagesBody(64, QString(200, u'x')), 422, "el mensaje pasa de 8000 bytes");
+        row("unknown sign", "/api/v1/signs/otro/show", QByteArray("{\"text\": \"a\"}"), 404,
+            "no hay ningun cartel 'otro'");
+        row("wait too long", show + "?wait=61", QByteArray("{\"text\": \"a\"}"), 400,
+            "wait: debe ser un numero entero de segundos de 0 a 60");
+        row("wrong method", show, QByteArray(), 405, "no admite GET; use POST");
+        row("unknown path", "/api/v2/signs", QByteArray(), 404, "/api/v2/signs: no existe");
+    }
+    void badInputSendsNothing()
+    {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, detail);
+        QVERIFY(startServer());
+        const Answer answer = call(body.isEmpty() ? "GET" : "POST", target, body);
+        QCOMPARE(answer.status, status);
+        QCOMPARE(answer.type, "application/problem+json");
+        QCOMPARE(answer.json["status"].toInt(), status);
+        QVERIFY2(answer.json["detail"].toString().contains(detail), qPrintable(answer.json["detail"].toString()));
+        QCOMPARE(call("GET", "/api/v1/jobs/1").status, 404);
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes(), QByteArray());
+    }
+
+    // One queue per port: a second sign on another port sends at the same time, a sign on the same port
+    // (another name for it) waits for the line and never mixes its bytes in.
+    void jobsRunPerPort()
+    {
+        testpty::Pty other;
+        QVERIFY(other.ok() && QFile::link(pty->slavePath(), path("alias")));
+        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "05"},
+            {"id": "b", "name": "Sala", "port": "%2", "dy2": "05", "groups": ["planta"]},
+            {"id": "c", "port": "%3", "dy1": "10", "dy2": "01"}]})")
+                           .arg(pty->slavePath(), other.slavePath(), path("alias"))
+                           .toUtf8()));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const QByteArray body = pagesBody(3, "uno dos tres");
+        QList<int> jobs;
+        for (const char* sign : {"a", "b", "c"})
+            jobs << call("POST", QStringLiteral("/api/v1/signs/%1/show").arg(sign), body).json["id"].toInt();
+        const QJsonObject last = call("GET", "/api/v1/signs/c").json;
+        QVERIFY(last["busy"].toBool() && !last["available"].toBool());
+        // c's second job waits behind a's and c's first on their line; b has long ended by then.
+        QCOMPARE(call("POST", "/api/v1/signs/c/show?wait=10", "{\"text\": \"x\"}").status, 200);
+        for (int id : jobs)
+            QCOMPARE(call("GET", QStringLiteral("/api/v1/jobs/%1").arg(id)).json["state"].toString(), "done");
+        const QByteArray tx = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n");
+        const QByteArray x = dumped("0,0,0,\"x\"\r\n");
+        QVERIFY(pty->settle() && other.settle());
+        QCOMPARE(pty->bytes(), tx + tx + x);
+        QCOMPARE(other.bytes(), tx);
+        // a and b overlapped on their lines.
+        QVERIFY(other.received().front().ns < pty->received().at(size_t(tx.size()) - 1).ns);
+        const QJsonObject listed = call("GET", "/api/v1/signs").json["signs"].toArray().at(1).toObject();
+        QCOMPARE(listed["name"].toString(), "Sala");
+        QCOMPARE(listed["groups"].toArray(), QJsonArray{"planta"});
+    }
+
+    // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.
+    void signThatCannotBeOpened()
+    {
+        QVERIFY(config(R"({"signs": [{"id": "lejos", "port": "/dev/tivor-no-existe"}]})"));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const QJsonObject sign = call("GET", "/api/v1/signs/lejos").json;
+        QCOMPARE(sign["available"].toBool(true), false);
+        QVERIFY2(sign["reason"].toString().startsWith("no se pudo abrir el puerto serie (/dev/tivor-no-existe"),
+                 qPrintable(sign["reason"].toString()));
+        const Answer job = call("POST", "/api/v1/signs/lejos/show?wait=10", "{\"text\": \"x\"}");
+        QCOMPARE(job.json["state"].toString(), "failed");
+        QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
+    }
+
+    // Refused at start with exit status 2, naming the file, the place and the reason, before listening.
+    void badConfigurationExits2_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        const QStringList withFile{"--config", "%1/server.json"};
+        const QByteArray sign = R"({"id": "a", "port": "/dev/null"})";
+        row("missing file", QByteArray(), QStringList{"--config", "%1/nada.json"},
+            "%1/nada.json: no se pudo leer (no existe)");
+        row("not JSON", QByteArray("{\"signs\": [\n  ,]}"), withFile,
+            "%1/server.json: linea 2, columna 4: no es JSON valido");
+        row("delay off the list", QByteArray(R"({"signs": [{"id": "a", "port": "/dev/null", "dy2": "5"}]})"), withFile,
+            "%1/server.json: signs[0].dy2: '5' no es una demora aceptada; use una de: 01, 02, 05");
+        row("same id twice", "{\"signs\": [" + sign + ", " + sign + "]}", withFile,
+            "%1/server.json: signs[1].id: 'a' ya es otro cartel");
+        row("no port", QByteArray(R"({"signs": [{"id": "a"}]})"), withFile,
+            "%1/server.json: signs[0].port: falta el puerto del cartel");
+        row("baud as text", QByteArray(R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})"), withFile,
+            "%1/server.json: signs[0].baud: debe ser una velocidad en baudios");
+        row("id with a slash", QByteArray(R"({"signs": [{"id": "a/b", "port": "2"}]})"), withFile,
+            "%1/server.json: signs[0].id: debe ser un nombre");
+        row("unknown key", "{\"signs\": [" + sign + "], \"tokens\": []}", withFile,
+            "%1/server.json: tokens: clave desconocida");
+        row("listen badly written", "{\"listen\": \"8470\", \"signs\": [" + sign + "]}", withFile,
+            "%1/server.json: listen: '8470' no es una direccion de escucha");
+        // Without tokens only this machine may be served.
+        row("all addresses", QByteArray(), QStringList{"--listen", "0.0.0.0:0"}, "http://0.0.0.0:0: sin tokens");
+        row("IPv6 any", QByteArray(), QStringList{"--listen", "[::]:8470"}, "http://[::]:8470: sin tokens");
+        row("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}", withFile,
+            "http://192.168.1.5:8470: sin tokens configurados solo se atiende a esta maquina");
+    }
+    void badConfigurationExits2()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        QVERIFY(file.isEmpty() || config(file));
+        arguments.replaceInStrings("%1", dir->path());
+        const QString result = serverFails(arguments);
+        QVERIFY2(result.startsWith("2|tivor-server: " + said.replace("%1", dir->path())), qPrintable(result));
+        QVERIFY(!result.contains("escuchando"));
+    }
+
+    // Every answer the tests above saw (run in this order) is as the served description says.
+    void everyAnswerMatchesTheDescription()
+    {
+        QVERIFY(startServer());
+        QCOMPARE(call("GET", "/healthz").json["status"].toString(), "ok");
+        QCOMPARE(call("GET", "/api/v1/signs/cartel").json["available"].toBool(), true);
+        QNetworkReply* reply = network.get(QNetworkRequest(QUrl(base + "/api/v1/openapi.json")));
+        QSignalSpy done(reply, &QNetworkReply::finished);
+        QVERIFY(done.wait(10000));
+        QVERIFY(testenv::writeFile(path("openapi.json"), reply->readAll()) &&
+                testenv::writeFile(path("answers.json"), QJsonDocument(answers).toJson()));
+        delete reply;
+        QProcess check;
+        check.start("python3", {TIVOR_OPENAPI_CHECK, path("openapi.json"), path("answers.json")});
+        QVERIFY(check.waitForFinished(60000));
+        const QString said = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
+        QVERIFY2(check.exitCode() == 0 && answers.size() > 40, qPrintable(said));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServer)
+#include "tst_server.moc"
