@@ -304,7 +304,7 @@ private slots:
     }
 
     // A name typed into the real open dialog that no file has reaches the program's own message (the open dialog
-    // of Importar is the same, with another filter).
+    // of Importar is the same, with another filter). The filter reads as the system's dialogs write theirs.
     void typedMissingName()
     {
         w->show();
@@ -313,7 +313,9 @@ private slots:
         // Windows would show its own dialog, which is no widget a test can type into; the program's part is the same.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
         bool taken = false;
-        testenv::onNextModal([&taken](QWidget* dialog) {
+        QStringList filters;
+        testenv::onNextModal([&taken, &filters](QWidget* dialog) {
+            filters = qobject_cast<QFileDialog*>(dialog)->nameFilters();
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("nada.mnm"));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
             taken = !dialog->isVisible();
@@ -322,6 +324,7 @@ private slots:
         });
         QVERIFY(editorkit::run(*w, "Cargar"));
         QVERIFY(taken);
+        QCOMPARE(filters, QStringList{"Archivos de Mensajes (*.mnm)"});
         QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }
 };

@@ -15,8 +15,6 @@ QString CommonDialog::qtFilter() const
         const int paren = description.indexOf(QLatin1Char('('));
         if (paren > 0 && description.at(paren - 1) != QLatin1Char(' '))
             description.insert(paren, QLatin1Char(' '));
-        if (!description.contains(QLatin1Char('(')))
-            description += QStringLiteral(" (") + parts.at(i + 1) + QLatin1Char(')');
         filters.append(description);
     }
     return filters.join(QStringLiteral(";;"));
