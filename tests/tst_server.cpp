@@ -252,7 +252,7 @@ private slots:
         row("missing file", QByteArray(), QStringList{"--config", "%1/nada.json"},
             "%1/nada.json: no se pudo leer (no existe)");
         row("not JSON", QByteArray("{\"signs\": [\n  ,]}"), withFile,
-            "%1/server.json: linea 2, columna 4: no es JSON valido");
+            "%1/server.json: linea 2, columna 4: no es JSON valido (valor no valido)");
         row("delay off the list", QByteArray(R"({"signs": [{"id": "a", "port": "/dev/null", "dy2": "5"}]})"), withFile,
             "%1/server.json: signs[0].dy2: '5' no es una demora aceptada; use una de: 01, 02, 05");
         row("same id twice", "{\"signs\": [" + sign + ", " + sign + "]}", withFile,
@@ -268,10 +268,10 @@ private slots:
         row("listen badly written", "{\"listen\": \"8470\", \"signs\": [" + sign + "]}", withFile,
             "%1/server.json: listen: '8470' no es una direccion de escucha");
         // Without tokens only this machine may be served.
-        row("all addresses", QByteArray(), QStringList{"--listen", "0.0.0.0:0"}, "http://0.0.0.0:0: sin tokens");
-        row("IPv6 any", QByteArray(), QStringList{"--listen", "[::]:8470"}, "http://[::]:8470: sin tokens");
+        row("all addresses", QByteArray(), QStringList{"--listen", "0.0.0.0:0"}, "--listen 0.0.0.0:0: sin tokens");
+        row("IPv6 any", QByteArray(), QStringList{"--listen", "[::]:8470"}, "--listen [::]:8470: sin tokens");
         row("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}", withFile,
-            "http://192.168.1.5:8470: sin tokens configurados solo se atiende a esta maquina");
+            "%1/server.json: listen: sin tokens configurados solo se atiende a esta maquina");
     }
     void badConfigurationExits2()
     {

@@ -1,6 +1,8 @@
 // The configuration file: read whole, every value checked, the first fault named by its place.
 #include "ServerConfig.h"
 
+#include "JsonText.h"
+
 #include "core/files/FileIO.h"
 #include "core/ports/SignPort.h"
 #include "core/protocol/SignProtocol.h"
@@ -216,7 +218,7 @@ bool loadServerConfig(const QString& path, ServerConfig* config, QString* error)
     const QJsonDocument document = QJsonDocument::fromJson(text, &parse);
     if (parse.error != QJsonParseError::NoError)
         reader.fail(lineAndColumn(text, parse.offset),
-                    QStringLiteral("no es JSON valido (%1)").arg(parse.errorString()));
+                    QStringLiteral("no es JSON valido (%1)").arg(jsonErrorText(parse)));
     else if (!document.isObject())
         reader.fail(QStringLiteral("linea 1"), QStringLiteral("debe ser un objeto JSON"));
     else if (readConfig(reader, document.object(), config)) {

@@ -1,6 +1,8 @@
 // Pages from JSON by the editor's own lists.
 #include "ShowBody.h"
 
+#include "JsonText.h"
+
 #include "core/protocol/MessageBuilder.h"
 #include "core/protocol/SignProtocol.h"
 
@@ -127,7 +129,7 @@ BodyFault messageFromBody(const QByteArray& body, Message* message)
     const QJsonDocument document = QJsonDocument::fromJson(body, &parse);
     if (parse.error != QJsonParseError::NoError)
         return refused(QString(), QStringLiteral("el cuerpo no es JSON valido (%1, en el caracter %2)")
-                                      .arg(parse.errorString())
+                                      .arg(jsonErrorText(parse))
                                       .arg(parse.offset));
     if (!document.isObject())
         return refused(QString(), QStringLiteral("el cuerpo debe ser un objeto JSON: una pagina o {\"pages\": [...]}"));

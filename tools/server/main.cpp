@@ -126,8 +126,11 @@ int main(int argc, char* argv[])
     QString reason;
     if (parser.isSet(listenOption) && !parseListen(parser.value(listenOption), &config.listen, &reason))
         return fail(StatusUsage, QStringLiteral("--listen: %1").arg(reason));
+    // Named where it was given: the option as typed, or the file's place.
     if (const QString fault = listenFault(config.listen); !fault.isEmpty())
-        return fail(StatusUsage, QStringLiteral("%1: %2").arg(urlOf(config.listen.host, config.listen.port), fault));
+        return fail(StatusUsage, parser.isSet(listenOption)
+                                     ? QStringLiteral("--listen %1: %2").arg(parser.value(listenOption), fault)
+                                     : QStringLiteral("%1: listen: %2").arg(config.file, fault));
 
     auto* listening = new QTcpServer;
     if (!listening->listen(config.listen.host, config.listen.port)) {
