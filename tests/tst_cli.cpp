@@ -35,6 +35,9 @@ private slots:
                            "velocidad no se fija) o\n--port rfc2217://EQUIPO:PUERTO (telnet RFC 2217");
         row("send --help sends nothing", "send %1/hola.mnm --help", "0|Uso: tivor-cli send" + network);
         row("clock --help", "clock --help", "0|Uso: tivor-cli clock" + network);
+        for (const char* command : {"show", "dump", "import", "ports"})
+            QTest::addRow("%s --help", command) << QStringLiteral("%1 --help").arg(command)
+                                                << QStringLiteral("0|Uso: tivor-cli %1 ... Opciones:").arg(command);
         row("unknown command", "enviar", "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)");
         row("unknown option", "ports -x", "2||tivor-cli: ports: opcion desconocida '-x'");
         row("import without -o", "import a", "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea");
