@@ -1,10 +1,12 @@
 // Fault paths through the real programs: a sign that stops taking bytes in a fleet, characters a file
-// cannot keep, what a message leaves out, and the window's own reports of them.
+// cannot keep, what a message leaves out, and the window's own reports of them; text files in UTF-16 or in two
+// encodings.
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
 #include "support/TcpSink.h"
 
 #include <QElapsedTimer>
+#include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -245,6 +247,40 @@ private slots:
                  "0||tivor-cli: " + path("big.mnm") + cut);
         QVERIFY(pty->settle());
         QCOMPARE(pty->bytes().size(), 8002);
+    }
+
+    // A text file is read as what it is: UTF-16 by its byte order mark; otherwise each line as UTF-8 when it is
+    // valid UTF-8, else as Windows-1252. What could not be read is named, and becomes "?", never a control byte.
+    void importReadsWhatItCan_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("pages"); // the message file's texts, "|" between pages
+        QTest::addColumn<QString>("said");
+        for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE})
+            QTest::addRow("UTF-16 %s", encoding == QStringConverter::Utf16LE ? "LE" : "BE")
+                << QByteArray(QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(u"A\u00f1o \u20ac\r\nB\n"))
+                << QByteArray("A\xf1o \x80|B") << QString();
+        QTest::newRow("UTF-16, broken") << QByteArray::fromHex("fffe 4100 00d8 4200 43") << QByteArray("A?B?")
+                                        << "paginas con partes que no son UTF-16 valido, leidas como \"?\": 1";
+        QTest::newRow("UTF-8 and Windows-1252 lines")
+            << QByteArray("A\xc3\xb1o\nA\xf1o\n") << QByteArray("A\xf1o|A\xf1o")
+            << "paginas que no son UTF-8 valido, leidas como Windows-1252: 2";
+        QTest::newRow("bytes Windows-1252 leaves undefined")
+            << QByteArray("\x81\x8d\x8f\x90\x9d\xe9\x81\n") << QByteArray("?????\xe9?")
+            << "bytes que Windows-1252 no define, leidos como \"?\": 0x81, 0x8D, 0x8F, 0x90, 0x9D";
+    }
+    void importReadsWhatItCan()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, pages);
+        QFETCH(QString, said);
+        QVERIFY(testenv::writeFile(path("t.txt"), text));
+        QCOMPARE(run({"import", path("t.txt"), "-o", path("t.mnm")}),
+                 "0||" + (said.isEmpty() ? QString() : "tivor-cli: " + path("t.txt") + ": " + said + "\n"));
+        QByteArray records;
+        for (const QByteArray& page : pages.split('|'))
+            records += "0,0,0,\"" + page.leftJustified(16) + "\"\r\n";
+        QCOMPARE(testenv::readFile(path("t.mnm")), records);
     }
 };
 

@@ -195,7 +195,9 @@ int cmdImport(const QStringList& arguments)
                           QStringLiteral("Crea un archivo de mensajes desde un archivo de texto: una pagina por "
                                          "cada linea no vacia, hasta 64,\ncompletada con blancos hasta 16 caracteres, "
                                          "efecto Rotacion, pausa 1, alineada a la izquierda.\n"
-                                         "El texto puede estar en UTF-8 o en Windows-1252."),
+                                         "El texto puede estar en UTF-8, en Windows-1252 o en UTF-16 con marca de "
+                                         "orden de bytes;\nsin esa marca, cada linea valida en UTF-8 se lee como "
+                                         "UTF-8 y las demas como Windows-1252."),
                           {output},
                           {QStringLiteral("TEXTO.txt")}};
     if (const int status = parseCommand(parser, command, arguments); status >= 0)

@@ -146,4 +146,9 @@ QString decode(QByteArrayView bytes)
     }
     return out;
 }
+
+bool isUndefined(unsigned char byte)
+{
+    return byte >= 0x80 && byte <= 0x9F && kHigh[byte - 0x80] == byte;
+}
 } // namespace Cp1252

@@ -27,4 +27,8 @@ int codeOf(char32_t ch);
 
 // One character per byte; every byte value has one, so encode(decode(bytes)) gives the same bytes back.
 QString decode(QByteArrayView bytes);
+
+// True for the five bytes Windows-1252 leaves undefined: decode() keeps them (as C1 controls) only so that a
+// file's bytes survive, they stand for no character.
+bool isUndefined(unsigned char byte);
 } // namespace Cp1252
