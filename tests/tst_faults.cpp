@@ -1,17 +1,19 @@
 // Fault paths through the real programs: a sign that stops taking bytes in a fleet, characters a file
 // cannot keep, what a message leaves out, and the window's own reports of them; text files in UTF-16 or in two
-// encodings.
+// encodings, a fleet's progress on a short terminal.
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
 #include "support/TcpSink.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 
@@ -281,6 +283,60 @@ private slots:
         for (const QByteArray& page : pages.split('|'))
             records += "0,0,0,\"" + page.leftJustified(16) + "\"\r\n";
         QCOMPARE(testenv::readFile(path("t.mnm")), records);
+    }
+
+    // The progress block keeps to the terminal's rows but one, so a redraw never scrolls: when the signs do not
+    // fit, the first ones get a line and one more counts the others. The block left at the end shows every sign
+    // done, no time left.
+    void progressFitsTheTerminal_data()
+    {
+        QTest::addColumn<int>("signs");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("lines"); // of signs in the final block
+        QTest::addColumn<QString>("others");
+        QTest::newRow("3 signs on 24 rows") << 3 << 24 << 3 << QString();
+        QTest::newRow("30 signs on 10 rows") << 30 << 10 << 8 << "y 22 carteles mas: enviados 22";
+        QTest::newRow("4 signs on 2 rows") << 4 << 2 << 0 << "4 carteles: enviados 4";
+    }
+    void progressFitsTheTerminal()
+    {
+        QFETCH(int, signs);
+        QFETCH(int, rows);
+        QFETCH(int, lines);
+        QFETCH(QString, others);
+        testpty::Pty terminal;
+        const winsize size{ushort(rows), 100, 0, 0};
+        QVERIFY(::ioctl(terminal.masterFd(), TIOCSWINSZ, &size) == 0);
+        QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(150, 'a') + "\"\r\n"));
+        std::vector<std::unique_ptr<testpty::Pty>> more(size_t(signs - 1));
+        QStringList arguments = QStringList{"send", path("largo.mnm")} + fast(), names{pty->slavePath()};
+        for (auto& sign : more) {
+            sign = std::make_unique<testpty::Pty>();
+            arguments << "--port" << sign->slavePath();
+            names << sign->slavePath();
+        }
+        const QByteArray device = QFile::encodeName(terminal.slavePath());
+        QCOMPARE(run(arguments, [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); }), "0||");
+        QVERIFY(terminal.settle());
+        const QString shown = QString::fromUtf8(terminal.bytes());
+        static const QRegularExpression block(QStringLiteral("(?:\x1b\\[(\\d+)A)?((?:\r\x1b\\[K[^\n]*\n)+)"));
+        QStringList last;
+        qsizetype covered = 0;
+        for (const QRegularExpressionMatch& m : block.globalMatch(shown)) {
+            QCOMPARE(m.captured(1).toInt(), int(last.size())); // up over the block before, to draw it again
+            last = m.captured(2).split(QStringLiteral("\r\x1b[K"), Qt::SkipEmptyParts);
+            QVERIFY2(last.size() < rows, qPrintable(m.captured(2)));
+            covered += m.capturedLength();
+        }
+        QCOMPARE(covered, shown.size());
+        QStringList expected;
+        for (int i = 0; i < lines; ++i)
+            expected << names[i] + " [" + QString(30, u'#') + "] 100% 160/160 bytes, quedan 0:00";
+        if (!others.isEmpty())
+            expected << others;
+        for (QString& line : last)
+            line = line.simplified(); // the names padded to one width, the line end
+        QCOMPARE(last, expected);
     }
 };
 

@@ -41,13 +41,15 @@ QString minutesAndSeconds(qint64 ms)
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-// Bar, percent, bytes and time left by the send's delays, with byte `pos` about to go.
-QString barText(int pos, const PacedSend& send)
+// Bar, percent, bytes and time left by the send's delays, with byte `pos` about to go; once the send is `over`,
+// `pos` bytes went and no time is left.
+QString barText(int pos, const PacedSend& send, bool over = false)
 {
     const int length = send.length();
     const int percent = length > 0 ? int(qint64(pos) * 100 / length) : 0;
-    const qint64 leftMs = estimatedSendMs(length, send.delayStart(), send.delayChar()) -
-                          estimatedSendMs(pos - 1, send.delayStart(), send.delayChar());
+    const qint64 leftMs = over ? 0
+                               : estimatedSendMs(length, send.delayStart(), send.delayChar()) -
+                                     estimatedSendMs(pos - 1, send.delayStart(), send.delayChar());
     constexpr int width = 30;
     const int filled = percent * width / 100;
     return QStringLiteral("[%1%2] %3% %4/%5 bytes, quedan %6 ")
@@ -101,63 +103,96 @@ private:
 
 // One line per sign, the block redrawn in place (cursor up, clear each line) at most ten times a second.
 // A sign still sending shows its bar, made only when the block is drawn; one that is done, its result.
+// A block taller than the terminal would scroll at every redraw: then the first signs get the rows that fit
+// but one, and that one counts the others by how they stand (a row stays free for the cursor).
 class ProgressLines
 {
 public:
+    enum State { Sending, Sent, NotSent };
+
     ProgressLines(bool enabled, const QStringList& names, const PacedSend& send)
         : m_enabled(enabled), m_names(names), m_send(send)
     {
         for (const QString& name : names)
             m_width = std::max(m_width, int(name.size()));
         m_texts.resize(size_t(names.size()));
+        m_states.resize(size_t(names.size()), Sending);
         m_positions.resize(size_t(names.size()), -1);
         m_clock.start();
     }
 
-    void set(int index, const QString& text, bool now = false)
+    // What sign `index` shows until it sends, or once it is done.
+    void set(int index, const QString& text, State state)
     {
-        if (!m_enabled)
-            return;
         m_texts[size_t(index)] = text;
+        m_states[size_t(index)] = state;
         m_positions[size_t(index)] = -1;
-        if (now || (m_drawn && m_clock.elapsed() - m_lastDraw >= 100))
-            draw();
     }
 
     // Byte `pos` of the send is about to go to this sign.
     void setPosition(int index, int pos)
     {
-        if (!m_enabled)
-            return;
         m_positions[size_t(index)] = pos;
-        if (m_drawn && m_clock.elapsed() - m_lastDraw >= 100)
+        if (m_drawnLines > 0 && m_clock.elapsed() - m_lastDraw >= 100)
             draw();
     }
 
-private:
+    // The block as it stands, over the one drawn before.
     void draw()
     {
-        QString block = m_drawn ? QStringLiteral("\x1b[%1A").arg(m_names.size()) : QString();
-        for (int i = 0; i < m_names.size(); ++i) {
+        if (!m_enabled)
+            return;
+        const int count = int(m_names.size());
+        const int rows = platform::terminalRows(platform::StdStream::Error);
+        const bool fits = rows <= 0 || count < rows;
+        const int shown = fits ? count : std::max(0, rows - 2);
+        QString block = m_drawnLines > 0 ? QStringLiteral("\x1b[%1A").arg(m_drawnLines) : QString();
+        for (int i = 0; i < shown; ++i) {
             const int pos = m_positions[size_t(i)];
             block += QStringLiteral("\r\x1b[K%1 %2\n")
                          .arg(m_names.at(i), -m_width)
                          .arg(pos >= 0 ? barText(pos, m_send) : m_texts[size_t(i)]);
         }
+        if (!fits)
+            block += QStringLiteral("\r\x1b[K%1\n").arg(othersText(shown));
         const QByteArray bytes = block.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
-        m_drawn = true;
+        m_drawnLines = shown + !fits;
         m_lastDraw = m_clock.elapsed();
+    }
+
+private:
+    // The signs from `first` on, counted by state; those sending by the least advanced one's percent.
+    QString othersText(int first) const
+    {
+        int counts[3] = {};
+        int least = 100;
+        for (int i = first; i < m_names.size(); ++i) {
+            ++counts[m_states[size_t(i)]];
+            if (m_states[size_t(i)] == Sending && m_send.length() > 0)
+                least = std::min(least, int(qint64(std::max(0, m_positions[size_t(i)])) * 100 / m_send.length()));
+        }
+        QStringList parts;
+        if (counts[Sending])
+            parts << QStringLiteral("enviando %1 (%2%)").arg(counts[Sending]).arg(least);
+        if (counts[Sent])
+            parts << QStringLiteral("enviados %1").arg(counts[Sent]);
+        if (counts[NotSent])
+            parts << QStringLiteral("no enviados %1").arg(counts[NotSent]);
+        const qsizetype others = m_names.size() - first;
+        return (first > 0 ? QStringLiteral("y %1 carteles mas: ") : QStringLiteral("%1 carteles: ")).arg(others) +
+               parts.join(QStringLiteral(", "));
     }
 
     bool m_enabled;
     QStringList m_names;
     const PacedSend& m_send;
     std::vector<QString> m_texts;
+    std::vector<State> m_states;
     std::vector<int> m_positions;
     int m_width = 0;
-    bool m_drawn = false;
+    int m_drawnLines = 0;
     qint64 m_lastDraw = 0;
     QElapsedTimer m_clock;
 };
@@ -200,9 +235,14 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
         status = std::max(status, lineStatus);
         const QString result =
             QStringLiteral("%1; %2 de %3 bytes enviados").arg(outcome).arg(line.sent).arg(send.length());
-        progress.set(i, lineStatus == StatusOk ? barText(line.sent, send) : result, i == count - 1);
+        if (lineStatus == StatusOk)
+            progress.set(i, barText(line.sent, send, true), ProgressLines::Sent);
+        else
+            progress.set(i, result, ProgressLines::NotSent);
         results << names.at(i) + QStringLiteral(": ") + result;
     }
+    // Drawn once every sign has its outcome, so the block left on the terminal is the final one.
+    progress.draw();
     // Silent when every sign got everything, as with one sign: cron mails only what went wrong.
     if (status != StatusOk)
         for (const QString& result : results)
@@ -434,7 +474,11 @@ int sendBuilt(const QString& what, const std::function<QByteArray()>& build, con
     }
     ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names, send);
     for (int i = 0; i < count; ++i)
-        progress.set(i, lines[size_t(i)].port ? barText(0, send) : notOpenedText(ports[i]), i == count - 1);
+        if (lines[size_t(i)].port)
+            progress.set(i, barText(0, send), ProgressLines::Sending);
+        else
+            progress.set(i, notOpenedText(ports[i]), ProgressLines::NotSent);
+    progress.draw();
     send.onProgress([&](const PacedLine& line) { progress.setPosition(int(&line - lines.data()), line.sent + 1); });
     send.run(lines);
     return reportMany(ports, names, openErrors, lines, send, progress);

@@ -1,4 +1,4 @@
-// Terminals: isatty on POSIX, the console modes on Windows.
+// Terminals: isatty and the window size on POSIX, the console on Windows.
 #include "core/platform/Terminal.h"
 
 #include <QtGlobal>
@@ -10,6 +10,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -41,6 +42,14 @@ bool enableCursorEscapes(StdStream stream)
 #endif
     return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
            ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+int terminalRows(StdStream stream)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!::GetConsoleScreenBufferInfo(handleOf(stream), &info))
+        return 0;
+    return info.srWindow.Bottom - info.srWindow.Top + 1;
 }
 
 namespace
@@ -76,6 +85,14 @@ bool isTerminal(StdStream stream)
 bool enableCursorEscapes(StdStream stream)
 {
     return isTerminal(stream);
+}
+
+int terminalRows(StdStream stream)
+{
+    winsize size{};
+    if (::ioctl(stream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_row;
 }
 
 void useBinaryStandardStreams() {}

@@ -13,6 +13,8 @@ bool isTerminal(StdStream stream);
 // Makes the terminal behind `stream` take cursor movement and line clearing (ESC [ n A, ESC [ K); true
 // when it does. A console on Windows has to be told; a POSIX terminal does it already.
 bool enableCursorEscapes(StdStream stream);
+// The rows of the terminal (the console window on Windows) behind `stream`; 0 when it is none or does not say.
+int terminalRows(StdStream stream);
 // Makes the C library's stdin, stdout and stderr carry bytes unchanged, so a program's output is the same
 // bytes everywhere. On Windows they are text streams that write "\n" as "\r\n"; POSIX streams already are.
 // On Windows a console behind them is also told to show UTF-8 (see standardStreamText), until the program
