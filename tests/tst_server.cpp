@@ -4,6 +4,7 @@
 #include "support/CliKit.h"
 
 #include "core/link/SendDelays.h"
+#include "core/protocol/MessageBuilder.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -68,10 +69,11 @@ class TestServer : public CliTest
         server.waitForFinished(10000);
         return QString::number(server.exitCode()) + u'|' + QString::fromUtf8(server.readAllStandardError());
     }
-    Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {})
+    Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
+                const QByteArray& type = "application/json")
     {
         QNetworkRequest request(QUrl(base + path));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, type);
         QNetworkReply* reply = network.sendCustomRequest(request, method, body);
         QEventLoop loop;
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -98,6 +100,14 @@ class TestServer : public CliTest
         process.waitForFinished(10000);
         const QByteArray line = process.readAllStandardOutput();
         return line.mid(1, line.size() - 4);
+    }
+    // tivor-cli import's message file for a text file, through dump.
+    QByteArray importedDump(const QByteArray& text)
+    {
+        if (!testenv::writeFile(path("import.txt"), text) ||
+            !run({"import", path("import.txt"), "-o", path("import.mnm")}).startsWith("0|"))
+            return {};
+        return dumped(testenv::readFile(path("import.mnm")));
     }
     [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
 
@@ -146,35 +156,96 @@ private slots:
         QCOMPARE(call("GET", "/api/v1/jobs/" + QString::number(answer.json["id"].toInt())).json, answer.json);
     }
 
+    // One job, a part per sign of the group, each sign getting what dump writes; a sign outside the group gets
+    // nothing. A text/plain body is read as tivor-cli import reads a text file.
+    void groupShowSendsWhatDumpWrites_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("source"); // the message file, or for text/plain the text file imported
+        row("JSON pages", QByteArray("application/json"),
+            QByteArray(R"({"pages": [{"text": "Abierto", "effect": "Estatico"}, {"effect": "Hora"}]})"),
+            QByteArray("1,0,0,\"Abierto\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
+        const QByteArray text = "Buenos dias\r\n\n   \rUna linea de mas de dieciseis\nNi\xF1os\n";
+        row("text, line ends mixed, Windows-1252", QByteArray("text/plain"), text, text);
+        const QByteArray utf8 = "A\xC3\xB1o nuevo\n\xC2\xA1Ofertas!";
+        row("text in UTF-8 with a charset", QByteArray("text/plain; charset=utf-8"), utf8, utf8);
+    }
+    void groupShowSendsWhatDumpWrites()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, source);
+        const QByteArray expected = type.startsWith("text/") ? importedDump(source) : dumped(source);
+        QVERIFY(!expected.isEmpty());
+        testpty::Pty second;
+        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "fuera", "port": "%1", "dy2": "01"},
+            {"id": "a", "port": "%2", "dy2": "01", "groups": ["planta", "todos"]},
+            {"id": "b", "port": "%3", "dy2": "01", "groups": ["planta"]}]})")
+                                          .arg(pty->slavePath(), second.slavePath(), path("b-pty"))
+                                          .toUtf8()));
+        testpty::Pty third;
+        QVERIFY(third.ok() && QFile::link(third.slavePath(), path("b-pty")));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const Answer answer = call("POST", "/api/v1/groups/planta/show?wait=10", body, type);
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(answer.json["state"].toString(), "done");
+        QStringList signs;
+        for (const QJsonValue part : answer.json["signs"].toArray())
+            signs << part["sign"].toString() + ":" + QString::number(part["sent"].toInt());
+        QCOMPARE(signs,
+                 QStringList({"a:" + QString::number(expected.size()), "b:" + QString::number(expected.size())}));
+        QVERIFY(second.settle() && third.settle() && pty->settle());
+        QCOMPARE(second.bytes(), expected);
+        QCOMPARE(third.bytes(), expected);
+        QCOMPARE(pty->bytes(), QByteArray());
+    }
+
     void badInputSendsNothing_data()
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("detail");
+        QTest::addColumn<QByteArray>("type");
         const QString show = QStringLiteral("/api/v1/signs/cartel/show");
-        row("malformed JSON", show, QByteArray("{\"text\": "), 400, "el cuerpo no es JSON valido");
-        row("not an object", show, QByteArray("[1]"), 400, "el cuerpo debe ser un objeto JSON");
-        row("text a number", show, QByteArray("{\"text\": 5}"), 400, "text: debe ser un texto");
+        const QByteArray plain = "text/plain", asJson = "application/json";
+        row("text without text", show, QByteArray("\r\n\n\r"), 400, "el texto no tiene lineas con texto", plain);
+        QByteArray lines;
+        for (int i = 1; i <= 66; ++i)
+            lines += "linea " + QByteArray::number(i) + "\n";
+        row("text of 66 lines", show, lines, 422, "el texto tiene 2 lineas con texto despues de la pagina 64", plain);
+        row("XML", show, QByteArray("<p>a</p>"), 415,
+            "'application/xml' no se admite; use application/json o text/plain", QByteArray("application/xml"));
+        row("unknown group", "/api/v1/groups/nadie/show", QByteArray("{\"text\": \"a\"}"), 404,
+            "no hay ningun grupo 'nadie'", asJson);
+        row("clock of an unknown sign", "/api/v1/signs/otro/clock", QByteArray("{}"), 404,
+            "no hay ningun cartel 'otro'", asJson);
+        row("malformed JSON", show, QByteArray("{\"text\": "), 400, "el cuerpo no es JSON valido", asJson);
+        row("not an object", show, QByteArray("[1]"), 400, "el cuerpo debe ser un objeto JSON", asJson);
+        row("text a number", show, QByteArray("{\"text\": 5}"), 400, "text: debe ser un texto", asJson);
         row("pause as text", show, QByteArray("{\"text\": \"a\", \"pause\": \"3\"}"), 400,
-            "pause: debe ser un numero entero de 1 a 9");
-        row("pause 10", show, QByteArray("{\"text\": \"a\", \"pause\": 10}"), 400, "pause: debe ser");
+            "pause: debe ser un numero entero de 1 a 9", asJson);
+        row("pause 10", show, QByteArray("{\"text\": \"a\", \"pause\": 10}"), 400, "pause: debe ser", asJson);
         row("align in English", show, QByteArray("{\"text\": \"a\", \"align\": \"center\"}"), 400,
-            "align: debe ser \"izquierda\" o \"centrado\"");
+            "align: debe ser \"izquierda\" o \"centrado\"", asJson);
         row("unknown effect", show, QByteArray("{\"pages\": [{\"text\": \"a\", \"effect\": \"Giro\"}]}"), 400,
-            "pages[0].effect: 'Giro' no es un efecto; use uno de: Rotacion, Estatico, LLuvia");
-        row("unknown key", show, QByteArray("{\"text\": \"a\", \"color\": \"rojo\"}"), 400, "color: clave desconocida");
+            "pages[0].effect: 'Giro' no es un efecto; use uno de: Rotacion, Estatico, LLuvia", asJson);
+        row("unknown key", show, QByteArray("{\"text\": \"a\", \"color\": \"rojo\"}"), 400, "color: clave desconocida",
+            asJson);
         row("a page without text", show, QByteArray(R"({"pages": [{"text": "a"}, {"effect": "Estatico"}]})"), 400,
-            "pages[1].text: la pagina no tiene texto");
-        row("no pages", show, QByteArray(R"({"pages": []})"), 400, "pages: debe ser una lista de 1 a 64 paginas");
-        row("65 pages", show, pagesBody(65, "a"), 422, "pages: 65 paginas; un mensaje tiene 64 como maximo");
-        row("past the length cap", show, pagesBody(64, QString(200, u'x')), 422, "el mensaje pasa de 8000 bytes");
+            "pages[1].text: la pagina no tiene texto", asJson);
+        row("no pages", show, QByteArray(R"({"pages": []})"), 400, "pages: debe ser una lista de 1 a 64 paginas",
+            asJson);
+        row("65 pages", show, pagesBody(65, "a"), 422, "pages: 65 paginas; un mensaje tiene 64 como maximo", asJson);
+        row("past the length cap", show, pagesBody(64, QString(200, u'x')), 422, "el mensaje pasa de 8000 bytes",
+            asJson);
         row("unknown sign", "/api/v1/signs/otro/show", QByteArray("{\"text\": \"a\"}"), 404,
-            "no hay ningun cartel 'otro'");
+            "no hay ningun cartel 'otro'", asJson);
         row("wait too long", show + "?wait=61", QByteArray("{\"text\": \"a\"}"), 400,
-            "wait: debe ser un numero entero de segundos de 0 a 60");
-        row("wrong method", show, QByteArray(), 405, "no admite GET; use POST");
-        row("unknown path", "/api/v2/signs", QByteArray(), 404, "/api/v2/signs: no existe");
+            "wait: debe ser un numero entero de segundos de 0 a 60", asJson);
+        row("wrong method", show, QByteArray(), 405, "no admite GET; use POST", asJson);
+        row("unknown path", "/api/v2/signs", QByteArray(), 404, "/api/v2/signs: no existe", asJson);
     }
     void badInputSendsNothing()
     {
@@ -182,8 +253,9 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, status);
         QFETCH(QString, detail);
+        QFETCH(QByteArray, type);
         QVERIFY(startServer());
-        const Answer answer = call(body.isEmpty() ? "GET" : "POST", target, body);
+        const Answer answer = call(body.isEmpty() ? "GET" : "POST", target, body, type);
         QCOMPARE(answer.status, status);
         QCOMPARE(answer.type, "application/problem+json");
         QCOMPARE(answer.json["status"].toInt(), status);
@@ -225,6 +297,82 @@ private slots:
         const QJsonObject listed = call("GET", "/api/v1/signs").json["signs"].toArray().at(1).toObject();
         QCOMPARE(listed["name"].toString(), "Sala");
         QCOMPARE(listed["groups"].toArray(), QJsonArray{"planta"});
+    }
+
+    // The server's local time, read when the line is the sign's: the bytes are the clock transmission of a
+    // moment between the request and its answer.
+    void clockSendsTheServersTime_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("signs");
+        row("one sign", QStringLiteral("/api/v1/signs/a/clock"), 1);
+        row("a group", QStringLiteral("/api/v1/groups/planta/clock"), 2);
+    }
+    void clockSendsTheServersTime()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, signs);
+        testpty::Pty second;
+        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]},
+            {"id": "b", "port": "%2", "groups": ["planta"]}]})")
+                                          .arg(pty->slavePath(), second.slavePath())
+                                          .toUtf8()));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const QDateTime before = QDateTime::currentDateTime();
+        const Answer answer = call("POST", target + "?wait=10");
+        const QDateTime after = QDateTime::currentDateTime();
+        QCOMPARE(answer.json["state"].toString(), "done");
+        QCOMPARE(answer.json["signs"].toArray().size(), signs);
+        QVERIFY(pty->settle() && second.settle());
+        for (const testpty::Pty* line : {pty.get(), signs == 2 ? &second : nullptr}) {
+            if (!line)
+                continue;
+            bool sent = false;
+            for (QDateTime t = before.addMSecs(-before.time().msec()); t <= after && !sent; t = t.addSecs(1))
+                sent = line->bytes() == dateTransmission(t);
+            QVERIFY2(sent, line->bytes().toHex(' ').constData());
+        }
+        if (signs == 1)
+            QCOMPARE(second.bytes(), QByteArray());
+    }
+
+    // A cancel ends the part on its way as Ctrl-C ends tivor-cli's send: the byte in hand, then 01 01 at once,
+    // on every line that was sending; a part waiting for its line never starts.
+    void cancelEndsEveryLineWithTheTerminator()
+    {
+        testpty::Pty second;
+        QVERIFY(second.ok() && QFile::link(pty->slavePath(), path("alias")));
+        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20", "groups": ["g"]},
+            {"id": "b", "port": "%2", "dy2": "20", "groups": ["g"]},
+            {"id": "c", "port": "%3", "groups": ["g"]}]})")
+                           .arg(pty->slavePath(), second.slavePath(), path("alias"))
+                           .toUtf8()));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const QByteArray expected = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"cuatro cinco\"\r\n");
+        const int id = call("POST", "/api/v1/groups/g/show",
+                            pagesBody(1, "uno dos tres").replace("]", R"(, {"text": "cuatro cinco"}])"))
+                           .json["id"]
+                           .toInt();
+        QVERIFY(pty->waitForBytes(20, 10000) && second.waitForBytes(20, 10000));
+        const Answer cancelled = call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id));
+        QCOMPARE(cancelled.status, 200);
+        QCOMPARE(cancelled.json["state"].toString(), "cancelled");
+        const QJsonArray parts = cancelled.json["signs"].toArray();
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts.at(2)["state"].toString(), "cancelled");
+        QCOMPARE(parts.at(2)["error"].toString(), "Mensaje cancelado antes de enviar: no se envio nada");
+        QCOMPARE(parts.at(2)["sent"].toInt(), 0);
+        QVERIFY(pty->settle() && second.settle());
+        QTest::qWait(300); // time enough for c's bytes, had it started after a
+        for (int i = 0; i < 2; ++i) {
+            const QByteArray got = (i == 0 ? pty.get() : &second)->bytes();
+            const int sent = parts.at(i)["sent"].toInt();
+            QCOMPARE(parts.at(i)["error"].toString(), "Mensaje Cancelado..., y el fin 01 01");
+            QVERIFY2(sent >= 20 && sent < expected.size(), qPrintable(QString::number(sent)));
+            QCOMPARE(got, expected.left(sent) + "\x01\x01");
+        }
+        QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id)).status, 409);
+        QCOMPARE(call("DELETE", "/api/v1/jobs/99").status, 404);
     }
 
     // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.

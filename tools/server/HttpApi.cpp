@@ -32,6 +32,8 @@ QString titleOf(int status)
         return QStringLiteral("No encontrado");
     case 405:
         return QStringLiteral("Metodo no admitido");
+    case 409:
+        return QStringLiteral("Conflicto");
     case 413:
         return QStringLiteral("Solicitud demasiado grande");
     case 415:
@@ -50,6 +52,20 @@ QByteArray methodName(QHttpServerRequest::Method method)
     return key ? QByteArray(key).toUpper() : QByteArray();
 }
 } // namespace
+
+QByteArray HttpRequest::header(const QByteArray& name) const
+{
+    for (const auto& [key, value] : headers)
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    return {};
+}
+
+QByteArray HttpRequest::mediaType() const
+{
+    const QByteArray type = header("Content-Type");
+    return type.split(';').constFirst().trimmed().toLower();
+}
 
 void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray& body, const HttpHeaders& headers)
 {
@@ -96,8 +112,12 @@ protected:
         reply.m_state = std::make_shared<HttpReply::State>();
         reply.m_state->responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
         reply.m_state->socket = socket;
-        const HttpRequest ours{
-            methodName(request.method()), request.url().path(QUrl::FullyEncoded), request.query(), request.body(), {}};
+        const HttpRequest ours{methodName(request.method()),
+                               request.url().path(QUrl::FullyEncoded),
+                               request.query(),
+                               request.body(),
+                               request.headers(),
+                               {}};
         m_api.dispatch(ours, reply);
         return true;
     }

@@ -16,16 +16,22 @@
 
 class QTcpServer;
 
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
 struct HttpRequest
 {
     QByteArray method; // "GET", "POST", ...
     QString path;
     QUrlQuery query;
     QByteArray body;
+    HttpHeaders headers;
     QStringList params; // what the route's "{...}" segments matched, in order, decoded
-};
 
-using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+    // The first header of that name, in any case; empty when there is none.
+    QByteArray header(const QByteArray& name) const;
+    // The Content-Type without its parameters, in lower case ("text/plain").
+    QByteArray mediaType() const;
+};
 
 // The answer to one request, given once: at once or later (after waiting for a job). Copies share it; an
 // answer for a client that has gone is dropped.

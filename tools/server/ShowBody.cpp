@@ -3,6 +3,7 @@
 
 #include "JsonText.h"
 
+#include "core/files/TextImport.h"
 #include "core/protocol/MessageBuilder.h"
 #include "core/protocol/SignProtocol.h"
 
@@ -94,6 +95,14 @@ BodyFault readPage(const QJsonValue& value, const QString& place, int slot, Mess
     return {};
 }
 
+// What the transmission's cap would cut is refused: the sign would show less than was asked for.
+BodyFault lengthFault(const Message& message)
+{
+    if (const int cut = bytesLeftOut(message))
+        return {422, bytesLeftOutText(cut)};
+    return {};
+}
+
 BodyFault readPages(const QJsonObject& root, Message* message)
 {
     if (!root.contains(QStringLiteral("pages")))
@@ -123,7 +132,7 @@ QString effectNamesText()
     return names.join(QStringLiteral(", "));
 }
 
-BodyFault messageFromBody(const QByteArray& body, Message* message)
+BodyFault messageFromBody(const QByteArray& body, Message* message, QString* stored)
 {
     QJsonParseError parse;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parse);
@@ -133,6 +142,14 @@ BodyFault messageFromBody(const QByteArray& body, Message* message)
                                       .arg(parse.offset));
     if (!document.isObject())
         return refused(QString(), QStringLiteral("el cuerpo debe ser un objeto JSON: una pagina o {\"pages\": [...]}"));
+    if (stored && document.object().contains(QStringLiteral("message"))) {
+        const QJsonObject root = document.object();
+        if (root.size() != 1 || !root.value(QStringLiteral("message")).isString())
+            return refused(QStringLiteral("message"), QStringLiteral("debe ser el nombre de un mensaje guardado, sin "
+                                                                     "otras claves"));
+        *stored = root.value(QStringLiteral("message")).toString();
+        return {};
+    }
     message->clear();
     if (const BodyFault fault = readPages(document.object(), message); fault.status)
         return fault;
@@ -141,7 +158,20 @@ BodyFault messageFromBody(const QByteArray& body, Message* message)
         ++count;
     message->count = std::uint8_t(count);
     message->current = 1;
-    if (const int cut = bytesLeftOut(*message))
-        return {422, bytesLeftOutText(cut)};
-    return {};
+    return lengthFault(*message);
+}
+
+BodyFault messageFromText(const QByteArray& body, Message* message)
+{
+    ImportNotes notes;
+    const QStringList pages = importPagesFromBytes(body, &notes);
+    if (pages.isEmpty())
+        return refused(QString(), QStringLiteral("el texto no tiene lineas con texto"));
+    if (notes.linesLeftOut > 0)
+        return {422, QStringLiteral("el texto tiene %1 lineas con texto despues de la pagina %2; un mensaje tiene %2 "
+                                    "como maximo")
+                         .arg(notes.linesLeftOut)
+                         .arg(MaxPages)};
+    *message = messageOfPages(pages);
+    return lengthFault(*message);
 }

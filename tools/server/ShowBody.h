@@ -16,7 +16,12 @@ struct BodyFault
 // "LLuvia   [16]", any case; Rotacion when left out), "pause" 1..9 (1), "align" "izquierda" or "centrado"
 // (izquierda). Nothing is guessed: an unknown key, a wrong type or a value outside its list is refused with
 // its place, and so is a message the length cap would cut.
-BodyFault messageFromBody(const QByteArray& body, Message* message);
+// {"message": "NAME"} names a stored message instead: `stored` gets the name and `message` is left alone.
+BodyFault messageFromBody(const QByteArray& body, Message* message, QString* stored = nullptr);
+
+// A text/plain body: one page a line, as tivor-cli import reads a text file (its encodings, blanks, 16 columns).
+// More lines with text than a message has pages are refused, not cut.
+BodyFault messageFromText(const QByteArray& body, Message* message);
 
 // The names the effects are taken by, as the error texts list them.
 QString effectNamesText();

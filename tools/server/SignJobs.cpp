@@ -22,23 +22,33 @@ QString notOpenedText(const QString& port, const QString& reason)
                                          reason);
 }
 
-void failPart(SendPart& part, const QString& error)
+void endPart(SendPart& part, PartState state, const QString& error)
 {
-    part.error = error;
-    part.state = PartState::Failed;
+    part.error = error; // before the state, which tells other threads it is final
+    part.state = state;
 }
 
-// One sign's transmission, paced as tivor-cli send paces it; a stop requested while it runs ends it as
-// Ctrl-C does, with the terminator.
-void sendToSign(SendPart& part, std::atomic<bool>* stopping)
+QString cancelledBeforeText(const SendPart& part)
 {
-    part.state = PartState::Sending;
+    return QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(part.what);
+}
+
+// One sign's transmission, paced as tivor-cli send paces it; a cancel, or a stop requested while it runs, ends
+// it as Ctrl-C does, with the terminator.
+void sendToSign(SendPart& part, const std::atomic<bool>* stopping)
+{
+    // A part cancelled while it waited for its line never starts.
+    if (PartState queued = PartState::Queued; !part.state.compare_exchange_strong(queued, PartState::Sending))
+        return;
     QString reason;
     const std::unique_ptr<SignPort> port = openSignPort(part.sign.line.port, part.sign.line.baud, &reason);
     if (!port)
-        return failPart(part, notOpenedText(part.sign.line.port, reason));
+        return endPart(part, PartState::Failed, notOpenedText(part.sign.line.port, reason));
+    if (part.cancel || *stopping)
+        return endPart(part, PartState::Cancelled, cancelledBeforeText(part));
     const SendDelays delays = DelaysInForce().take(part.sign.line);
-    PacedSend send(part.bytes, delays.start, delays.perChar, stopping);
+    PacedSend send(part.build(), delays.start, delays.perChar, &part.cancel);
+    send.alsoCancelWhen([stopping] { return stopping->load(); });
     send.onProgress([&part](const PacedLine& line) { part.sent = line.sent; });
     std::vector<PacedLine> lines(1);
     lines.front().port = port.get();
@@ -46,11 +56,10 @@ void sendToSign(SendPart& part, std::atomic<bool>* stopping)
     part.sent = lines.front().sent;
     switch (lines.front().outcome) {
     case TxOutcome::Completed:
-        part.state = PartState::Done;
-        return;
+        return endPart(part, PartState::Done, QString());
     case TxOutcome::Cancelled:
-        return failPart(
-            part,
+        return endPart(
+            part, PartState::Cancelled,
             sendTerminator(*port)
                 ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
                 : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)").arg(port->errorText()));
@@ -58,7 +67,7 @@ void sendToSign(SendPart& part, std::atomic<bool>* stopping)
     case TxOutcome::Busy:
         break;
     }
-    failPart(part, QStringLiteral("%1 (%2)").arg(notSentText(), port->errorText()));
+    endPart(part, PartState::Failed, QStringLiteral("%1 (%2)").arg(notSentText(), port->errorText()));
 }
 } // namespace
 
@@ -67,6 +76,20 @@ bool Job::finished() const
     for (const auto& part : parts)
         if (part->state == PartState::Queued || part->state == PartState::Sending)
             return false;
+    return true;
+}
+
+bool SignJobs::cancel(int id)
+{
+    const auto it = m_jobs.find(id);
+    if (it == m_jobs.end() || it->second.finished())
+        return false;
+    for (const auto& part : it->second.parts) {
+        part->cancel = true;
+        if (PartState queued = PartState::Queued; part->state.compare_exchange_strong(queued, PartState::Sending))
+            endPart(*part, PartState::Cancelled, cancelledBeforeText(*part));
+    }
+    partEnded(id);
     return true;
 }
 
@@ -82,7 +105,8 @@ SignJobs::~SignJobs()
     }
 }
 
-int SignJobs::submit(const std::vector<SignConfig>& signs, const QByteArray& bytes)
+int SignJobs::submit(const std::vector<SignConfig>& signs, const QString& what,
+                     const std::function<QByteArray()>& build)
 {
     const int id = ++m_lastId;
     Job& job = m_jobs[id];
@@ -91,7 +115,9 @@ int SignJobs::submit(const std::vector<SignConfig>& signs, const QByteArray& byt
     for (const SignConfig& sign : signs) {
         auto part = std::make_shared<SendPart>();
         part->sign = sign;
-        part->bytes = bytes;
+        part->what = what;
+        part->build = build;
+        part->total = int(build().size());
         job.parts.push_back(part);
         enqueue(sign, {[part, stopping = &m_stopping] { sendToSign(*part, stopping); }, [this, id] { partEnded(id); }});
     }

@@ -15,16 +15,21 @@
 #include <memory>
 #include <vector>
 
-enum class PartState { Queued, Sending, Done, Failed };
+enum class PartState { Queued, Sending, Done, Failed, Cancelled };
 
 // One sign's share of a job. The sending thread writes `state` and `sent` as it goes and `error` before
-// it ends; the rest is fixed when the job is made.
+// it ends; `cancel` is asked from any thread; the rest is fixed when the job is made.
 struct SendPart
 {
     SignConfig sign;
-    QByteArray bytes;
+    QString what; // "Mensaje", "Hora y fecha": what the texts of a cancel name
+    // Built on the sending thread once the port is open, right before the first byte: a clock's time is read
+    // then, not when the job was queued.
+    std::function<QByteArray()> build;
+    int total = 0;
     std::atomic<PartState> state = PartState::Queued;
     std::atomic<int> sent = 0;
+    std::atomic<bool> cancel = false;
     QString error;
 };
 
@@ -46,9 +51,12 @@ public:
     // Cancels what is sending (each line gets the terminator) and waits for every line's thread.
     ~SignJobs() override;
 
-    // A job that sends `bytes` to each sign; its id.
-    int submit(const std::vector<SignConfig>& signs, const QByteArray& bytes);
+    // A job that sends what `build` makes to each sign (`what` names it); its id.
+    int submit(const std::vector<SignConfig>& signs, const QString& what, const std::function<QByteArray()>& build);
     const Job* job(int id) const;
+    // Parts still queued never start; a part on its way ends as Ctrl-C ends tivor-cli's send, with the
+    // terminator after the byte in hand. False when the job has ended already.
+    bool cancel(int id);
     // `done` runs once the job has ended, or after `timeoutMs`, whichever comes first.
     void whenFinished(int id, int timeoutMs, std::function<void()> done);
 

@@ -2,6 +2,7 @@
 #include "SignServer.h"
 
 #include "ShowBody.h"
+#include "core/platform/Clock.h"
 #include "core/platform/Program.h"
 #include "core/protocol/MessageBuilder.h"
 
@@ -23,18 +24,22 @@ QString stateName(PartState state)
         return QStringLiteral("sending");
     case PartState::Done:
         return QStringLiteral("done");
+    case PartState::Cancelled:
+        return QStringLiteral("cancelled");
     case PartState::Failed:
         break;
     }
     return QStringLiteral("failed");
 }
 
-// The job's state is its parts': failed once one failed and all ended, sending while one is on its way.
+// The job's state is its parts': sending while one is on its way; once all ended, failed when one failed, else
+// cancelled when one was cancelled.
 QString jobState(const Job& job)
 {
-    bool failed = false, started = false, queued = false;
+    bool failed = false, cancelled = false, started = false, queued = false;
     for (const auto& part : job.parts) {
         failed |= part->state == PartState::Failed;
+        cancelled |= part->state == PartState::Cancelled;
         started |= part->state != PartState::Queued;
         queued |= part->state == PartState::Queued || part->state == PartState::Sending;
     }
@@ -42,7 +47,9 @@ QString jobState(const Job& job)
         return QStringLiteral("queued");
     if (queued)
         return QStringLiteral("sending");
-    return failed ? QStringLiteral("failed") : QStringLiteral("done");
+    if (failed)
+        return QStringLiteral("failed");
+    return cancelled ? QStringLiteral("cancelled") : QStringLiteral("done");
 }
 
 QJsonObject jobJson(const Job& job)
@@ -54,8 +61,8 @@ QJsonObject jobJson(const Job& job)
         QJsonObject json{{QStringLiteral("sign"), part->sign.id},
                          {QStringLiteral("state"), stateName(state)},
                          {QStringLiteral("sent"), int(part->sent)},
-                         {QStringLiteral("total"), int(part->bytes.size())}};
-        if (state == PartState::Failed)
+                         {QStringLiteral("total"), part->total}};
+        if (state == PartState::Failed || state == PartState::Cancelled)
             json.insert(QStringLiteral("error"), part->error);
         parts.append(json);
     }
@@ -81,6 +88,14 @@ QString unknownSign(const QString& id)
 {
     return QStringLiteral("no hay ningun cartel '%1'").arg(id);
 }
+
+QString unknownJob(const QString& id)
+{
+    return QStringLiteral("no hay ningun trabajo '%1'").arg(id);
+}
+
+// How long a cancel waits for the lines' terminators before it answers: one byte's wait and two bytes.
+constexpr int CancelAnswerMs = 5000;
 } // namespace
 
 SignServer::SignServer(ServerConfig config, QObject* parent) : QObject(parent), m_config(std::move(config))
@@ -93,10 +108,17 @@ SignServer::SignServer(ServerConfig config, QObject* parent) : QObject(parent), 
     m_api.route("GET", QStringLiteral("/api/v1/signs"), [this](const HttpRequest&, HttpReply reply) { signs(reply); });
     m_api.route("GET", QStringLiteral("/api/v1/signs/{id}"),
                 [this](const HttpRequest& request, HttpReply reply) { sign(request, reply); });
-    m_api.route("POST", QStringLiteral("/api/v1/signs/{id}/show"),
-                [this](const HttpRequest& request, HttpReply reply) { show(request, reply); });
+    for (const bool group : {false, true}) {
+        const QString base = group ? QStringLiteral("/api/v1/groups/{g}") : QStringLiteral("/api/v1/signs/{id}");
+        m_api.route("POST", base + QStringLiteral("/show"),
+                    [this, group](const HttpRequest& request, HttpReply reply) { show(request, reply, group); });
+        m_api.route("POST", base + QStringLiteral("/clock"),
+                    [this, group](const HttpRequest& request, HttpReply reply) { clock(request, reply, group); });
+    }
     m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"),
                 [this](const HttpRequest& request, HttpReply reply) { job(request, reply); });
+    m_api.route("DELETE", QStringLiteral("/api/v1/jobs/{id}"),
+                [this](const HttpRequest& request, HttpReply reply) { cancelJob(request, reply); });
 }
 
 void SignServer::health(HttpReply reply) const
@@ -141,11 +163,47 @@ void SignServer::sign(const HttpRequest& request, HttpReply reply)
     });
 }
 
-void SignServer::show(const HttpRequest& request, HttpReply reply)
+std::vector<SignConfig> SignServer::targets(const HttpRequest& request, bool group, HttpReply& reply) const
 {
-    const SignConfig* sign = m_config.sign(request.params.at(0));
-    if (!sign)
-        return reply.problem(404, unknownSign(request.params.at(0)));
+    const QString& name = request.params.at(0);
+    std::vector<SignConfig> signs;
+    for (const SignConfig& sign : m_config.signs)
+        if (group ? sign.groups.contains(name) : sign.id == name)
+            signs.push_back(sign);
+    if (signs.empty())
+        reply.problem(404, group ? QStringLiteral("no hay ningun grupo '%1'").arg(name) : unknownSign(name));
+    return signs;
+}
+
+void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
+{
+    const std::vector<SignConfig> signs = targets(request, group, reply);
+    if (signs.empty())
+        return;
+    const QByteArray type = request.mediaType();
+    if (!type.isEmpty() && type != "application/json" && type != "text/plain")
+        return reply.problem(
+            415, QStringLiteral("'%1' no se admite; use application/json o text/plain").arg(QString::fromLatin1(type)));
+    Message message;
+    const BodyFault fault =
+        type == "text/plain" ? messageFromText(request.body, &message) : messageFromBody(request.body, &message);
+    if (fault.status)
+        return reply.problem(fault.status, fault.detail);
+    start(request, reply, signs, QStringLiteral("Mensaje"),
+          [transmission = messageTransmission(message)] { return transmission; });
+}
+
+void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
+{
+    const std::vector<SignConfig> signs = targets(request, group, reply);
+    if (!signs.empty())
+        start(request, reply, signs, QStringLiteral("Hora y fecha"),
+              [] { return dateTransmission(platform::SystemClock().now()); });
+}
+
+void SignServer::start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs,
+                       const QString& what, const std::function<QByteArray()>& build)
+{
     int wait = 0;
     if (request.query.hasQueryItem(QStringLiteral("wait"))) {
         bool number = false;
@@ -154,10 +212,7 @@ void SignServer::show(const HttpRequest& request, HttpReply reply)
             return reply.problem(
                 400, QStringLiteral("wait: debe ser un numero entero de segundos de 0 a %1").arg(MaxWaitSeconds));
     }
-    Message message;
-    if (const BodyFault fault = messageFromBody(request.body, &message); fault.status)
-        return reply.problem(fault.status, fault.detail);
-    const int id = m_jobs.submit({*sign}, messageTransmission(message));
+    const int id = m_jobs.submit(signs, what, build);
     if (wait == 0)
         return answerJob(id, reply, 202);
     m_jobs.whenFinished(id, wait * 1000, [this, id, reply] { answerJob(id, reply, 202); });
@@ -168,8 +223,20 @@ void SignServer::job(const HttpRequest& request, HttpReply reply) const
     bool number = false;
     const int id = request.params.at(0).toInt(&number);
     if (!number || !m_jobs.job(id))
-        return reply.problem(404, QStringLiteral("no hay ningun trabajo '%1'").arg(request.params.at(0)));
+        return reply.problem(404, unknownJob(request.params.at(0)));
     answerJob(id, reply, 200);
+}
+
+// Answered once every line has its terminator, so that the answer says what each sign got.
+void SignServer::cancelJob(const HttpRequest& request, HttpReply reply)
+{
+    bool number = false;
+    const int id = request.params.at(0).toInt(&number);
+    if (!number || !m_jobs.job(id))
+        return reply.problem(404, unknownJob(request.params.at(0)));
+    if (!m_jobs.cancel(id))
+        return reply.problem(409, QStringLiteral("el trabajo %1 ya termino; no hay nada que cancelar").arg(id));
+    m_jobs.whenFinished(id, CancelAnswerMs, [this, id, reply] { answerJob(id, reply, 202); });
 }
 
 // An ended job is answered 200 from wherever it is asked; one still running, with `status`.
@@ -177,7 +244,7 @@ void SignServer::answerJob(int id, HttpReply reply, int status) const
 {
     const Job* job = m_jobs.job(id);
     if (!job)
-        return reply.problem(404, QStringLiteral("no hay ningun trabajo '%1'").arg(id));
+        return reply.problem(404, unknownJob(QString::number(id)));
     reply.json(job->finished() ? 200 : status, jobJson(*job),
                {{"Location", QByteArrayLiteral("/api/v1/jobs/") + QByteArray::number(id)}});
 }

@@ -22,8 +22,15 @@ private:
     void openApi(HttpReply reply) const;
     void signs(HttpReply reply) const;
     void sign(const HttpRequest& request, HttpReply reply);
-    void show(const HttpRequest& request, HttpReply reply);
+    // The signs a path names: `{id}` of /signs, or every sign of `{g}` of /groups; empty after answering.
+    std::vector<SignConfig> targets(const HttpRequest& request, bool group, HttpReply& reply) const;
+    void show(const HttpRequest& request, HttpReply reply, bool group);
+    void clock(const HttpRequest& request, HttpReply reply, bool group);
+    // Makes the job, then answers at once or, with ?wait=N, once it ends or N s have passed.
+    void start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs, const QString& what,
+               const std::function<QByteArray()>& build);
     void job(const HttpRequest& request, HttpReply reply) const;
+    void cancelJob(const HttpRequest& request, HttpReply reply);
     void answerJob(int id, HttpReply reply, int status) const;
 
     ServerConfig m_config;
