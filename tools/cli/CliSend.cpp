@@ -84,11 +84,16 @@ public:
         m_drawn = true;
     }
 
-    // Ends the line so that what follows starts on its own.
-    void finish()
+    // Ends the line so that what follows starts on its own; a send that went whole last showed its last byte
+    // still to go, so it is drawn once more as done.
+    void finish(bool whole)
     {
-        if (m_drawn)
-            std::fputc('\n', stderr);
+        if (!m_drawn)
+            return;
+        const QByteArray bytes =
+            whole ? (QStringLiteral("\r") + barText(m_send.length(), m_send, true)).toLocal8Bit() : QByteArray();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        std::fputc('\n', stderr);
         m_drawn = false;
     }
 
@@ -469,7 +474,7 @@ int sendBuilt(const QString& what, const std::function<QByteArray()>& build, con
         ProgressBar bar(platform::isTerminal(platform::StdStream::Error), send);
         send.onProgress([&bar](const PacedLine& line) { bar.show(line.sent + 1); });
         send.run(lines);
-        bar.finish();
+        bar.finish(lines.front().sent == send.length());
         return reportOne(names.front(), lines.front(), send.length());
     }
     ProgressLines progress(platform::enableCursorEscapes(platform::StdStream::Error), names, send);
