@@ -3,6 +3,7 @@
 // answer checked against the API's own description.
 #include "support/CliKit.h"
 
+#include "core/files/FileIO.h"
 #include "core/link/SendDelays.h"
 #include "core/protocol/MessageBuilder.h"
 
@@ -24,7 +25,10 @@ struct Answer
     int status = 0;
     QByteArray type;
     QJsonObject json;
+    QByteArray body;
 };
+
+using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
 QByteArray json(const QJsonObject& object)
 {
@@ -51,7 +55,9 @@ class TestServer : public CliTest
     // Starts the server on a free loopback port; true once it says where it listens.
     bool startServer(const QStringList& arguments = {})
     {
-        server.setProcessEnvironment(environment());
+        QProcessEnvironment env = environment();
+        env.insert("XDG_DATA_HOME", path("data"));
+        server.setProcessEnvironment(env);
         server.setReadChannel(QProcess::StandardError);
         server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), QStringList{"--listen", "127.0.0.1:0"} + arguments);
         QByteArray said;
@@ -70,10 +76,13 @@ class TestServer : public CliTest
         return QString::number(server.exitCode()) + u'|' + QString::fromUtf8(server.readAllStandardError());
     }
     Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
-                const QByteArray& type = "application/json")
+                const QByteArray& type = "application/json", const HttpHeaders& headers = {})
     {
-        QNetworkRequest request(QUrl(base + path));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, type);
+        QNetworkRequest request(QUrl(base + path, QUrl::StrictMode));
+        if (!type.isEmpty())
+            request.setHeader(QNetworkRequest::ContentTypeHeader, type);
+        for (const auto& [name, value] : headers)
+            request.setRawHeader(name, value);
         QNetworkReply* reply = network.sendCustomRequest(request, method, body);
         QEventLoop loop;
         connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -82,9 +91,9 @@ class TestServer : public CliTest
         const QByteArray text = reply->readAll();
         Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                       reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
-                      QJsonDocument::fromJson(text).object()};
+                      QJsonDocument::fromJson(text).object(), text};
         answers.append(QJsonObject{{"method", QString::fromLatin1(method)},
-                                   {"path", QUrl(base + path).path()},
+                                   {"path", QUrl(base + path, QUrl::StrictMode).path(QUrl::FullyEncoded)},
                                    {"status", answer.status},
                                    {"type", QString::fromLatin1(answer.type)},
                                    {"body", QString::fromUtf8(text)}});
@@ -373,6 +382,118 @@ private slots:
         }
         QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id)).status, 409);
         QCOMPARE(call("DELETE", "/api/v1/jobs/99").status, 404);
+    }
+
+    // Stored, read back as pages and as the file, sent by name (dump's bytes for the file), listed, deleted.
+    void storedMessagesRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("configured");
+        QTest::addColumn<QString>("folder");
+        row("default folder", QByteArray(), QStringLiteral("data/Tivor/tivor-server/mensajes"));
+        row("configured, beside the configuration", QByteArray(R"({"messages": "guardados"})"),
+            QStringLiteral("guardados"));
+    }
+    void storedMessagesRoundTrip()
+    {
+        QFETCH(QByteArray, configured);
+        QFETCH(QString, folder);
+        QVERIFY(configured.isEmpty() || config(configured));
+        QVERIFY(startServer(configured.isEmpty() ? QStringList() : QStringList{"--config", path("server.json")}));
+        const QByteArray pages = R"({"pages": [{"text": "Años", "effect": "LLuvia", "pause": 3, "align": "centrado"},
+            {"text": " Hora 00:00:00 ", "effect": "Hora", "pause": 1, "align": "izquierda"}]})";
+        const Answer stored = call("PUT", "/api/v1/messages/Horario%20de%20verano", pages);
+        QCOMPARE(stored.status, 201);
+        QCOMPARE(stored.json["pages"], QJsonDocument::fromJson(pages).object()["pages"]);
+        QCOMPARE(call("PUT", "/api/v1/messages/Horario%20de%20verano", pages).status, 200);
+        const QByteArray file = testenv::readFile(path(folder + "/Horario de verano.mnm"));
+        QCOMPARE(file, QByteArray("2,2,2,\"A\xF1os\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
+        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano?format=mnm").body, file);
+        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano", {}, {}, {{"Accept", "application/octet-stream"}})
+                     .body,
+                 file);
+        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano").json, stored.json);
+        // The file as it is given is kept as it is.
+        const QByteArray own = "1,4,2,\"HOLA\"\n";
+        QCOMPARE(call("PUT", "/api/v1/messages/hola", own, "application/octet-stream").status, 201);
+        QCOMPARE(testenv::readFile(path(folder + "/hola.mnm")), own);
+        const Answer sent = call("POST", "/api/v1/signs/cartel/show?wait=10", R"({"message": "Horario de verano"})");
+        QCOMPARE(sent.json["state"].toString(), "done");
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes(), dumped(file));
+        QStringList listed;
+        for (const QJsonValue message : call("GET", "/api/v1/messages").json["messages"].toArray())
+            listed << message["name"].toString() + ":" + QString::number(message["size"].toInt());
+        QCOMPARE(listed, QStringList({"Horario de verano:" + QString::number(file.size()),
+                                      "hola:" + QString::number(own.size())}));
+        QCOMPARE(call("DELETE", "/api/v1/messages/hola").status, 204);
+        QVERIFY(!QFile::exists(path(folder + "/hola.mnm")));
+        QCOMPARE(call("GET", "/api/v1/messages/hola").status, 404);
+    }
+
+    // Every name that would leave the folder, hide the file or name a device, every body that cannot be a message
+    // file, every file there that is not a plain message file inside the folder: a clear 4xx, and the folder and
+    // what lies outside it stay as they were.
+    void refusedMessagesChangeNothing_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("name"); // as it goes in the path
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("detail");
+        const QByteArray put = "PUT", asJson = "application/json", page = R"({"text": "x"})";
+        const QString slash = "el nombre no puede llevar '/'";
+        row("../x", put, QStringLiteral("..%2Fx"), asJson, page, 400, "'../x': " + slash);
+        row("a/b", put, QStringLiteral("a%2Fb"), asJson, page, 400, "'a/b': " + slash);
+        row("back slash", put, QStringLiteral("..%5Cx"), asJson, page, 400, slash);
+        row("NUL", put, QStringLiteral("a%00b"), asJson, page, 400, "caracteres de control");
+        row("a device", put, QStringLiteral("CON"), asJson, page, 400, "'CON' es el nombre de un dispositivo");
+        row("a device with an extension", put, QStringLiteral("lpt1.txt"), asJson, page, 400,
+            "es el nombre de un dispositivo");
+        row("hidden", put, QStringLiteral(".oculto"), asJson, page, 400, "no puede empezar con '.'");
+        row("65 characters", put, QString(65, u'n'), asJson, page, 400, "de 1 a 64 caracteres");
+        row("65 KB body", put, QStringLiteral("grande"), QByteArray("text/plain"), QByteArray(65 * 1024, 'x'), 413,
+            "el cuerpo pasa de 64 KB");
+        row("not a message file", put, QStringLiteral("roto"), QByteArray("application/octet-stream"),
+            QByteArray("1,4,\"x\"\r\n"), 422, "roto.mnm: no es un archivo de mensajes valido");
+        row("65 pages", put, QStringLiteral("largo"), asJson, pagesBody(65, "a"), 422, "65 paginas");
+        row("written through a link out of the folder", put, QStringLiteral("fuera"), asJson, page, 403,
+            "fuera.mnm: lleva fuera de la carpeta de mensajes");
+        row("read through a link out of the folder", QByteArray("GET"), QStringLiteral("fuera"), asJson, QByteArray(),
+            403, "fuera.mnm: lleva fuera");
+        row("a pipe", QByteArray("GET"), QStringLiteral("tubo"), asJson, QByteArray(), 409, "tubo.mnm: es una FIFO");
+        row("over the read limit", QByteArray("GET"), QStringLiteral("enorme"), asJson, QByteArray(), 422,
+            "enorme.mnm: demasiado grande (mas de 64 MB)");
+        row("shown but not stored", QByteArray("POST"), QStringLiteral("nada"), asJson, QByteArray(), 404,
+            "no hay ningun mensaje 'nada'");
+    }
+    void refusedMessagesChangeNothing()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, detail);
+        QVERIFY(config(R"({"messages": "m"})") && QDir().mkpath(path("m")));
+        QVERIFY(QFile::link(path("hola.mnm"), path("m/fuera.mnm")) &&
+                ::mkfifo(qPrintable(path("m/tubo.mnm")), 0600) == 0);
+        QFile enorme(path("m/enorme.mnm"));
+        QVERIFY(enorme.open(QIODevice::WriteOnly) && enorme.resize(MaxReadBytes + 1));
+        enorme.close();
+        const QStringList before = QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const Answer answer =
+            method == "POST" ? call("POST", "/api/v1/signs/cartel/show", "{\"message\": \"" + name.toUtf8() + "\"}")
+                             : call(method, "/api/v1/messages/" + name, body, type);
+        QCOMPARE(answer.status, status);
+        QVERIFY2(answer.json["detail"].toString().contains(detail), qPrintable(answer.json["detail"].toString()));
+        QCOMPARE(QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
+        QCOMPARE(QDir(dir->path()).entryList({"x*", "b", "*.txt"}, QDir::AllEntries),
+                 QStringList({"blanco.txt", "cero.txt", "comentarios.txt", "uno.txt"}));
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes(), QByteArray());
     }
 
     // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.

@@ -40,10 +40,14 @@ def problem(doc, answer, resolver):
     response = responses.get(str(answer["status"]))
     if response is None:
         return "status %d not described" % answer["status"]
-    content = follow(doc, response).get("content", {})
+    content = follow(doc, response).get("content")
+    if content is None:
+        return "a body where none is described" if answer["body"] else None
     if answer["type"] not in content:
         return "content type %r not described" % answer["type"]
     schema = content[answer["type"]]["schema"]
+    if "json" not in answer["type"]:
+        return None if schema.get("type") == "string" else "a body that is not JSON where JSON is described"
     try:
         jsonschema.Draft7Validator(schema, resolver=resolver).validate(json.loads(answer["body"]))
     except jsonschema.ValidationError as error:

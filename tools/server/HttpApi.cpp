@@ -45,6 +45,11 @@ QString titleOf(int status)
     }
 }
 
+QString bodyTooLargeText()
+{
+    return QStringLiteral("el cuerpo pasa de %1 KB").arg(MaxBodyBytes / 1024);
+}
+
 // "GET", "POST", ... as the request line says it.
 QByteArray methodName(QHttpServerRequest::Method method)
 {
@@ -77,8 +82,10 @@ void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray&
         return;
     QHttpServerResponder& responder = *m_state->responder;
     responder.writeStatusLine(QHttpServerResponder::StatusCode(status));
-    responder.writeHeader("Content-Type", contentType);
-    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    if (!contentType.isEmpty())
+        responder.writeHeader("Content-Type", contentType);
+    if (status != 204) // which has no body to measure
+        responder.writeHeader("Content-Length", QByteArray::number(body.size()));
     for (const auto& [name, value] : headers)
         responder.writeHeader(name, value);
     responder.writeBody(body);
@@ -163,6 +170,8 @@ bool HttpApi::matches(const Route& route, const QStringList& segments, QStringLi
 
 void HttpApi::dispatch(const HttpRequest& request, HttpReply reply) const
 {
+    if (request.body.size() > MaxBodyBytes)
+        return reply.problem(413, bodyTooLargeText());
     const QStringList segments = request.path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QStringList allowed;
     for (const Route& route : m_routes) {

@@ -16,6 +16,9 @@
 
 class QTcpServer;
 
+// The largest request body served: far beyond 64 pages of JSON.
+inline constexpr qsizetype MaxBodyBytes = 64 * 1024;
+
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
 struct HttpRequest

@@ -7,6 +7,8 @@
 #include "core/ports/SignPort.h"
 #include "core/protocol/SignProtocol.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -155,17 +157,12 @@ bool readSign(ConfigReader& reader, const QJsonValue& value, const QString& plac
     return true;
 }
 
-bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
+// Without "signs" the server serves the desktop's sign, as without a file.
+bool readSigns(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
 {
-    if (!reader.onlyKeys(root, QString(), {"listen", "signs"}))
-        return false;
-    QString listen;
-    QString reason;
-    if (!reader.text(root, QStringLiteral("listen"), QString(), &listen))
-        return false;
-    if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
-        return reader.fail(QStringLiteral("listen"), reason);
     const QJsonValue signs = root.value(QStringLiteral("signs"));
+    if (signs.isUndefined())
+        return true;
     if (!signs.isArray() || signs.toArray().isEmpty())
         return reader.fail(QStringLiteral("signs"), QStringLiteral("debe ser una lista de uno o mas carteles"));
     std::set<QString> ids;
@@ -180,6 +177,20 @@ bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
         config->signs.push_back(sign);
     }
     return true;
+}
+
+bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
+{
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages"}))
+        return false;
+    QString listen;
+    QString reason;
+    if (!reader.text(root, QStringLiteral("listen"), QString(), &listen) ||
+        !reader.text(root, QStringLiteral("messages"), QString(), &config->messages))
+        return false;
+    if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
+        return reader.fail(QStringLiteral("listen"), reason);
+    return readSigns(reader, root, config);
 }
 } // namespace
 
@@ -197,10 +208,16 @@ QString defaultConfigPath()
            QStringLiteral("/Tivor/tivor-server.json");
 }
 
+QString defaultMessagesFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/mensajes");
+}
+
 ServerConfig desktopConfig(const LineSettings& desktop)
 {
     ServerConfig config;
     config.signs.push_back({QStringLiteral("cartel"), QStringLiteral("Cartel"), desktop, {}});
+    config.messages = defaultMessagesFolder();
     return config;
 }
 
@@ -223,6 +240,10 @@ bool loadServerConfig(const QString& path, ServerConfig* config, QString* error)
         reader.fail(QStringLiteral("linea 1"), QStringLiteral("debe ser un objeto JSON"));
     else if (readConfig(reader, document.object(), config)) {
         config->file = path;
+        // A relative folder is the file's neighbour, wherever the server was started from.
+        config->messages = config->messages.isEmpty()
+                               ? defaultMessagesFolder()
+                               : QDir(QFileInfo(path).absolutePath()).absoluteFilePath(config->messages);
         return true;
     }
     *error = reader.error();

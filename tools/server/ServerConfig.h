@@ -27,12 +27,17 @@ struct ServerConfig
     QString file; // where it was read from; empty for the desktop's settings
     ListenAddress listen;
     std::vector<SignConfig> signs;
+    QString messages; // the folder of the stored messages
 
     const SignConfig* sign(const QString& id) const;
 };
 
 // Where the configuration is looked for when none is given: beside the desktop's settings.
 QString defaultConfigPath();
+
+// Where the stored messages are kept when the configuration does not say: a "mensajes" folder in the server's
+// data folder (under XDG_DATA_HOME), where its other state goes.
+QString defaultMessagesFolder();
 
 // No file: one sign, "cartel", on the desktop's port with its line settings and delays.
 ServerConfig desktopConfig(const LineSettings& desktop);

@@ -124,6 +124,25 @@ BodyFault readPages(const QJsonObject& root, Message* message)
 }
 } // namespace
 
+bool pagesJson(const Message& message, QJsonArray* pages, int* page)
+{
+    for (*page = 1; *page <= MaxPages; ++*page) {
+        const int at = *page;
+        if (message.text[at].isEmpty())
+            continue;
+        if (message.effect[at] >= signproto::EffectCount || message.pause[at] >= signproto::MaxPause ||
+            (message.align[at] != AlignLeft && message.align[at] != AlignCenter))
+            return false;
+        pages->append(
+            QJsonObject{{QStringLiteral("text"), message.text[at]},
+                        {QStringLiteral("effect"), signproto::effectName(message.effect[at])},
+                        {QStringLiteral("pause"), message.pause[at] + 1},
+                        {QStringLiteral("align"),
+                         message.align[at] == AlignCenter ? QStringLiteral("centrado") : QStringLiteral("izquierda")}});
+    }
+    return true;
+}
+
 QString effectNamesText()
 {
     QStringList names;

@@ -4,6 +4,7 @@
 #include "core/model/Message.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QString>
 
 struct BodyFault
@@ -22,6 +23,10 @@ BodyFault messageFromBody(const QByteArray& body, Message* message, QString* sto
 // A text/plain body: one page a line, as tivor-cli import reads a text file (its encodings, blanks, 16 columns).
 // More lines with text than a message has pages are refused, not cut.
 BodyFault messageFromText(const QByteArray& body, Message* message);
+
+// The pages of `message` as a show body gives them (a clock page with its placeholder text); false, with the
+// page in `page`, when one holds an effect, pause or alignment code the lists do not.
+bool pagesJson(const Message& message, QJsonArray* pages, int* page);
 
 // The names the effects are taken by, as the error texts list them.
 QString effectNamesText();

@@ -2,6 +2,7 @@
 #include "SignServer.h"
 
 #include "ShowBody.h"
+#include "core/files/MessageFile.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Program.h"
 #include "core/protocol/MessageBuilder.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QUrl>
 
 namespace
 {
@@ -98,7 +100,8 @@ QString unknownJob(const QString& id)
 constexpr int CancelAnswerMs = 5000;
 } // namespace
 
-SignServer::SignServer(ServerConfig config, QObject* parent) : QObject(parent), m_config(std::move(config))
+SignServer::SignServer(ServerConfig config, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_store(m_config.messages)
 {
     const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
     m_api.route("GET", QStringLiteral("/healthz"), health);
@@ -119,6 +122,13 @@ SignServer::SignServer(ServerConfig config, QObject* parent) : QObject(parent), 
                 [this](const HttpRequest& request, HttpReply reply) { job(request, reply); });
     m_api.route("DELETE", QStringLiteral("/api/v1/jobs/{id}"),
                 [this](const HttpRequest& request, HttpReply reply) { cancelJob(request, reply); });
+    m_api.route("GET", QStringLiteral("/api/v1/messages"),
+                [this](const HttpRequest&, HttpReply reply) { messages(reply); });
+    const QString message = QStringLiteral("/api/v1/messages/{name}");
+    m_api.route("GET", message, [this](const HttpRequest& request, HttpReply reply) { this->message(request, reply); });
+    m_api.route("PUT", message, [this](const HttpRequest& request, HttpReply reply) { storeMessage(request, reply); });
+    m_api.route("DELETE", message,
+                [this](const HttpRequest& request, HttpReply reply) { deleteMessage(request, reply); });
 }
 
 void SignServer::health(HttpReply reply) const
@@ -180,17 +190,32 @@ void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
     const std::vector<SignConfig> signs = targets(request, group, reply);
     if (signs.empty())
         return;
-    const QByteArray type = request.mediaType();
-    if (!type.isEmpty() && type != "application/json" && type != "text/plain")
-        return reply.problem(
-            415, QStringLiteral("'%1' no se admite; use application/json o text/plain").arg(QString::fromLatin1(type)));
     Message message;
-    const BodyFault fault =
-        type == "text/plain" ? messageFromText(request.body, &message) : messageFromBody(request.body, &message);
-    if (fault.status)
+    if (const BodyFault fault = bodyMessage(request, &message, true); fault.status)
         return reply.problem(fault.status, fault.detail);
     start(request, reply, signs, QStringLiteral("Mensaje"),
           [transmission = messageTransmission(message)] { return transmission; });
+}
+
+BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, bool stored) const
+{
+    const QByteArray type = request.mediaType();
+    if (type == "text/plain")
+        return messageFromText(request.body, message);
+    if (!type.isEmpty() && type != "application/json")
+        return {415,
+                QStringLiteral("'%1' no se admite; use application/json o text/plain").arg(QString::fromLatin1(type))};
+    QString name;
+    if (const BodyFault fault = messageFromBody(request.body, message, stored ? &name : nullptr);
+        fault.status || name.isEmpty())
+        return fault;
+    // A stored message goes as tivor-cli send sends its file.
+    if (const BodyFault fault = m_store.load(name, message); fault.status)
+        return fault;
+    if (!message->hasText())
+        return {422,
+                QStringLiteral("%1.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(name)};
+    return {};
 }
 
 void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
@@ -247,4 +272,80 @@ void SignServer::answerJob(int id, HttpReply reply, int status) const
         return reply.problem(404, unknownJob(QString::number(id)));
     reply.json(job->finished() ? 200 : status, jobJson(*job),
                {{"Location", QByteArrayLiteral("/api/v1/jobs/") + QByteArray::number(id)}});
+}
+
+void SignServer::messages(HttpReply reply) const
+{
+    reply.json(200, QJsonObject{{QStringLiteral("messages"), m_store.list()}});
+}
+
+// The file itself when asked for by ?format=mnm or by an Accept that prefers it; else its pages as JSON.
+void SignServer::message(const HttpRequest& request, HttpReply reply) const
+{
+    const QString name = request.params.at(0);
+    const QString format = request.query.queryItemValue(QStringLiteral("format"));
+    if (!format.isEmpty() && format != QLatin1String("mnm") && format != QLatin1String("json"))
+        return reply.problem(400, QStringLiteral("format: debe ser \"mnm\" o \"json\""));
+    const QByteArray accept = request.header("Accept");
+    const bool file = format == QLatin1String("mnm") ||
+                      (format.isEmpty() && accept.contains("application/octet-stream") && !accept.contains("json"));
+    if (!file)
+        return answerMessage(name, reply, 200);
+    QByteArray bytes;
+    if (const BodyFault fault = m_store.read(name, &bytes); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    reply.raw(200, "application/octet-stream", bytes,
+              {{"Content-Disposition", QStringLiteral("attachment; filename=\"%1.mnm\"").arg(name).toUtf8()}});
+}
+
+void SignServer::answerMessage(const QString& name, HttpReply reply, int status, const QString& warning) const
+{
+    Message message;
+    if (const BodyFault fault = m_store.load(name, &message); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    QJsonArray pages;
+    if (int page = 0; !pagesJson(message, &pages, &page))
+        return reply.problem(422, QStringLiteral("%1.mnm: la pagina %2 tiene un codigo fuera de las listas; pidalo con "
+                                                 "?format=mnm")
+                                      .arg(name)
+                                      .arg(page));
+    QJsonObject json{{QStringLiteral("name"), name}, {QStringLiteral("pages"), pages}};
+    if (!warning.isEmpty())
+        json.insert(QStringLiteral("warning"), warning);
+    reply.json(status, json, {{"Location", QUrl(QStringLiteral("/api/v1/messages/") + name).toEncoded()}});
+}
+
+// The body as the file (application/octet-stream, checked as tivor-cli reads it), or pages as a show takes
+// them, written as the window saves a message.
+void SignServer::storeMessage(const HttpRequest& request, HttpReply reply)
+{
+    const QString name = request.params.at(0);
+    if (const QString fault = MessageStore::nameFault(name); !fault.isEmpty())
+        return reply.problem(400, QStringLiteral("'%1': %2").arg(name, fault));
+    QByteArray bytes = request.body;
+    QString warning;
+    if (request.mediaType() == "application/octet-stream") {
+        if (QList<MessageRecord> records; !parseMessageFile(bytes, &records))
+            return reply.problem(422, QStringLiteral("%1.mnm: no es un archivo de mensajes valido").arg(name));
+    } else {
+        Message message;
+        if (const BodyFault fault = bodyMessage(request, &message, false); fault.status)
+            return reply.problem(fault.status, fault.detail);
+        bytes = messageFileBytes(message);
+        QString texts;
+        for (const QString& text : message.text)
+            texts += text;
+        warning = unkeptCharactersText(unkeptInMessageFile(texts));
+    }
+    bool created = false;
+    if (const BodyFault fault = m_store.write(name, bytes, &created); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    answerMessage(name, reply, created ? 201 : 200, warning);
+}
+
+void SignServer::deleteMessage(const HttpRequest& request, HttpReply reply)
+{
+    if (const BodyFault fault = m_store.remove(request.params.at(0)); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    reply.raw(204, QByteArray(), QByteArray());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HttpApi.h"
+#include "MessageStore.h"
 #include "ServerConfig.h"
 #include "SignJobs.h"
 
@@ -32,8 +33,17 @@ private:
     void job(const HttpRequest& request, HttpReply reply) const;
     void cancelJob(const HttpRequest& request, HttpReply reply);
     void answerJob(int id, HttpReply reply, int status) const;
+    // The message a show or a store body holds, by its media type; 0 in the fault when it was read.
+    BodyFault bodyMessage(const HttpRequest& request, Message* message, bool stored) const;
+    void messages(HttpReply reply) const;
+    void message(const HttpRequest& request, HttpReply reply) const;
+    void storeMessage(const HttpRequest& request, HttpReply reply);
+    void deleteMessage(const HttpRequest& request, HttpReply reply);
+    // The stored message as JSON pages; `warning` goes with it when not empty.
+    void answerMessage(const QString& name, HttpReply reply, int status, const QString& warning = {}) const;
 
     ServerConfig m_config;
+    MessageStore m_store;
     SignJobs m_jobs;
     HttpApi m_api;
 };

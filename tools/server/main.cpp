@@ -73,10 +73,14 @@ int loadConfig(const QString& given, ServerConfig* config)
 {
     const QString path = given.isEmpty() && QFileInfo::exists(defaultConfigPath()) ? defaultConfigPath() : given;
     QString error;
-    if (!path.isEmpty())
-        return loadServerConfig(path, config, &error) ? -1 : fail(StatusUsage, error);
+    if (!path.isEmpty() && !loadServerConfig(path, config, &error))
+        return fail(StatusUsage, error);
+    if (!config->signs.empty())
+        return -1;
     QString problem;
-    *config = desktopConfig(loadLineSettings(userSettings(), &problem));
+    config->signs = desktopConfig(loadLineSettings(userSettings(), &problem)).signs;
+    if (config->messages.isEmpty())
+        config->messages = defaultMessagesFolder();
     if (!problem.isEmpty())
         fail(StatusOk, QStringLiteral("no se pudieron leer las opciones guardadas (%1); se usan los valores por "
                                       "omision")
