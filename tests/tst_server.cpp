@@ -7,6 +7,7 @@
 #include "core/link/SendDelays.h"
 #include "core/protocol/MessageBuilder.h"
 
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +27,7 @@ struct Answer
     QByteArray type;
     QJsonObject json;
     QByteArray body;
+    QByteArray challenge; // WWW-Authenticate
 };
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
@@ -91,7 +93,7 @@ class TestServer : public CliTest
         const QByteArray text = reply->readAll();
         Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                       reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
-                      QJsonDocument::fromJson(text).object(), text};
+                      QJsonDocument::fromJson(text).object(), text, reply->rawHeader("WWW-Authenticate")};
         answers.append(QJsonObject{{"method", QString::fromLatin1(method)},
                                    {"path", QUrl(base + path, QUrl::StrictMode).path(QUrl::FullyEncoded)},
                                    {"status", answer.status},
@@ -496,6 +498,63 @@ private slots:
         QCOMPARE(pty->bytes(), QByteArray());
     }
 
+    // Tokens made by `token add` (the file made by it, holding hashes only): with them any address may be listened
+    // on, and each request but /healthz needs a token whose scope reaches the route's.
+    void tokensGuardEveryRequestButHealth_data()
+    {
+        QTest::addColumn<QString>("token"); // which one is presented
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("challenge"); // WWW-Authenticate
+        const QString show = "/api/v1/signs/cartel/show", stored = "/api/v1/messages/m";
+        row("none", QString(), QByteArray("GET"), QStringLiteral("/api/v1/signs"), 401,
+            QStringLiteral(R"(Bearer realm="tivor-server")"));
+        row("none, health", QString(), QByteArray("GET"), QStringLiteral("/healthz"), 200, QString());
+        row("none, unknown path", QString(), QByteArray("GET"), QStringLiteral("/api/v2"), 401,
+            QStringLiteral(R"(Bearer realm="tivor-server")"));
+        row("unknown token", QStringLiteral("otro"), QByteArray("GET"), QStringLiteral("/api/v1/signs"), 401,
+            QStringLiteral(R"(Bearer realm="tivor-server", error="invalid_token")"));
+        row("read reads", QStringLiteral("read"), QByteArray("GET"), QStringLiteral("/api/v1/openapi.json"), 200,
+            QString());
+        row("read does not send", QStringLiteral("read"), QByteArray("POST"), show, 403,
+            QStringLiteral(R"(Bearer realm="tivor-server", error="insufficient_scope", scope="send")"));
+        row("send sends", QStringLiteral("send"), QByteArray("POST"), show, 202, QString());
+        row("send does not store", QStringLiteral("send"), QByteArray("PUT"), stored, 403,
+            QStringLiteral(R"(Bearer realm="tivor-server", error="insufficient_scope", scope="admin")"));
+        row("admin stores", QStringLiteral("admin"), QByteArray("PUT"), stored, 201, QString());
+    }
+    void tokensGuardEveryRequestButHealth()
+    {
+        QFETCH(QString, token);
+        QFETCH(QByteArray, method);
+        QFETCH(QString, target);
+        QFETCH(int, status);
+        QFETCH(QString, challenge);
+        QMap<QString, QByteArray> tokens{{"otro", "tivor_" + QByteArray(43, 'A')}};
+        for (const char* scope : {"read", "send", "admin"}) {
+            QProcess add;
+            add.setProcessEnvironment(environment());
+            add.start(TIVOR_SERVER_PROGRAM, {"token", "add", QStringLiteral("t-%1").arg(scope), "--scope", scope,
+                                             "--config", path("server.json")});
+            QVERIFY(add.waitForFinished(10000) && add.exitCode() == 0);
+            tokens[scope] = add.readAllStandardOutput().trimmed();
+            QVERIFY(tokens[scope].startsWith("tivor_") && tokens[scope].size() > 40);
+        }
+        const QByteArray file = testenv::readFile(path("server.json"));
+        for (const QByteArray& made : tokens)
+            QVERIFY(!file.contains(made.mid(6)));
+        QVERIFY(file.contains(QCryptographicHash::hash(tokens["send"], QCryptographicHash::Sha256).toHex()));
+        QVERIFY(startServer({"--config", path("server.json"), "--listen", "0.0.0.0:0"}));
+        HttpHeaders headers;
+        if (!token.isEmpty())
+            headers.append({"Authorization", "Bearer " + tokens[token]});
+        const Answer answer =
+            call(method, target, method == "GET" ? QByteArray() : R"({"text": "x"})", "application/json", headers);
+        QCOMPARE(answer.status, status);
+        QCOMPARE(QString::fromLatin1(answer.challenge), challenge);
+    }
+
     // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.
     void signThatCannotBeOpened()
     {
@@ -532,8 +591,17 @@ private slots:
             "%1/server.json: signs[0].baud: debe ser una velocidad en baudios");
         row("id with a slash", QByteArray(R"({"signs": [{"id": "a/b", "port": "2"}]})"), withFile,
             "%1/server.json: signs[0].id: debe ser un nombre");
-        row("unknown key", "{\"signs\": [" + sign + "], \"tokens\": []}", withFile,
-            "%1/server.json: tokens: clave desconocida");
+        row("unknown key", "{\"signs\": [" + sign + "], \"tls\": []}", withFile,
+            "%1/server.json: tls: clave desconocida");
+        row("token scope unknown", QByteArray(R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})"),
+            withFile, "%1/server.json: tokens[0].scope: debe ser uno de: read, send, admin");
+        row("token kept in plain", QByteArray(R"({"tokens": [{"name": "a", "scope": "read", "sha256": "tivor_x"}]})"),
+            withFile, "%1/server.json: tokens[0].sha256: debe ser un SHA-256 en 64 cifras hexadecimales");
+        row("token add, scope unknown", QByteArray(), QStringList{"token", "add", "hub", "--scope", "todo"},
+            "token: --scope debe ser uno de: read, send, admin");
+        row("token add into a broken file", QByteArray("{\"signs\": 1}"),
+            QStringList{"token", "add", "hub", "--scope", "read", "--config", "%1/server.json"},
+            "%1/server.json: signs: debe ser una lista");
         row("listen badly written", "{\"listen\": \"8470\", \"signs\": [" + sign + "]}", withFile,
             "%1/server.json: listen: '8470' no es una direccion de escucha");
         // Without tokens only this machine may be served.

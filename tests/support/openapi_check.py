@@ -4,8 +4,9 @@
 Usage: openapi_check.py OPENAPI.json ANSWERS.json
 ANSWERS.json is a list of {"method", "path", "status", "type", "body"}. Each answer's path and method must be
 described, its status too, with its content type, and its body must match that schema; a path the API does
-not have must get a problem answer (404 or 405). Prints one line per
-answer that does not and exits 1; exits 0 when all do.
+not have must get a problem answer (401, 404 or 405); an answer described without content must have no body,
+and one that is not JSON is only checked to be described as a string. Prints one line per answer that does not
+and exits 1; exits 0 when all do.
 """
 import json
 import re
@@ -34,7 +35,7 @@ def follow(doc, node):
 
 def problem(doc, answer, resolver):
     op = operation(doc, answer["method"], answer["path"])
-    if op is None and answer["status"] not in (404, 405):
+    if op is None and answer["status"] not in (401, 404, 405):
         return "no path or method described"
     responses = op["responses"] if op else {str(answer["status"]): doc["components"]["responses"]["Problem"]}
     response = responses.get(str(answer["status"]))

@@ -28,6 +28,10 @@ QString titleOf(int status)
     switch (status) {
     case 400:
         return QStringLiteral("Solicitud incorrecta");
+    case 401:
+        return QStringLiteral("No autorizado");
+    case 403:
+        return QStringLiteral("Prohibido");
     case 404:
         return QStringLiteral("No encontrado");
     case 405:
@@ -142,9 +146,36 @@ HttpApi::HttpApi(QObject* parent) : QObject(parent), m_engine(std::make_unique<E
 
 HttpApi::~HttpApi() = default;
 
-void HttpApi::route(const QByteArray& method, const QString& pattern, Handler handler)
+void HttpApi::route(const QByteArray& method, const QString& pattern, Scope scope, Handler handler)
 {
-    m_routes.push_back({method, pattern.split(QLatin1Char('/'), Qt::SkipEmptyParts), std::move(handler)});
+    m_routes.push_back({method, pattern.split(QLatin1Char('/'), Qt::SkipEmptyParts), scope, std::move(handler)});
+}
+
+bool HttpApi::authorized(const HttpRequest& request, Scope scope, HttpReply& reply) const
+{
+    if (m_tokens.empty() || scope == Scope::Open)
+        return true;
+    const QByteArray authorization = request.header("Authorization");
+    const bool bearer = authorization.left(7).compare("Bearer ", Qt::CaseInsensitive) == 0;
+    const StoredToken* token = bearer ? matchToken(m_tokens, authorization.mid(7).trimmed()) : nullptr;
+    if (!token) {
+        reply.problem(401,
+                      bearer ? QStringLiteral("el token no es valido")
+                             : QStringLiteral("falta el token: Authorization: Bearer TOKEN"),
+                      {{"WWW-Authenticate", bearer ? QByteArray(R"(Bearer realm="tivor-server", error="invalid_token")")
+                                                   : QByteArray(R"(Bearer realm="tivor-server")")}});
+        return false;
+    }
+    if (token->scope >= scope)
+        return true;
+    reply.problem(
+        403,
+        QStringLiteral("el token '%1' (%2) no alcanza; hace falta %3")
+            .arg(token->name, scopeName(token->scope), scopeName(scope)),
+        {{"WWW-Authenticate", QStringLiteral(R"(Bearer realm="tivor-server", error="insufficient_scope", scope="%1")")
+                                  .arg(scopeName(scope))
+                                  .toLatin1()}});
+    return false;
 }
 
 void HttpApi::serve(QTcpServer* server)
@@ -178,10 +209,17 @@ void HttpApi::dispatch(const HttpRequest& request, HttpReply reply) const
         HttpRequest matched = request;
         if (!matches(route, segments, &matched.params))
             continue;
-        if (route.method == request.method)
-            return route.handler(matched, reply);
-        allowed << QString::fromLatin1(route.method);
+        if (route.method != request.method) {
+            allowed << QString::fromLatin1(route.method);
+            continue;
+        }
+        if (authorized(request, route.scope, reply))
+            route.handler(matched, reply);
+        return;
     }
+    // What paths there are is for those who may read.
+    if (!authorized(request, Scope::Read, reply))
+        return;
     const QString path = QUrl::fromPercentEncoding(request.path.toUtf8());
     if (allowed.isEmpty())
         return reply.problem(404, QStringLiteral("%1: no existe").arg(path));

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QUrlQuery>
+
+#include "Tokens.h"
 #include <functional>
 #include <memory>
 #include <vector>
@@ -61,8 +63,11 @@ public:
     explicit HttpApi(QObject* parent = nullptr);
     ~HttpApi() override;
 
-    // `pattern` is a path whose "{name}" segments each match one segment of the request's path.
-    void route(const QByteArray& method, const QString& pattern, Handler handler);
+    // `pattern` is a path whose "{name}" segments each match one segment of the request's path. With tokens, a
+    // request needs one of `scope` or above, unless the scope is Open.
+    void route(const QByteArray& method, const QString& pattern, Scope scope, Handler handler);
+    // Without tokens every request is served (only this machine may reach the server then).
+    void setTokens(std::vector<StoredToken> tokens) { m_tokens = std::move(tokens); }
     // Serves the connections of `server`, which listens already; the API owns it from now on, so that
     // the limits of the listening socket stay ours.
     void serve(QTcpServer* server);
@@ -73,11 +78,15 @@ private:
     {
         QByteArray method;
         QStringList segments;
+        Scope scope;
         Handler handler;
     };
     void dispatch(const HttpRequest& request, HttpReply reply) const;
+    // False once it has answered 401 or 403.
+    bool authorized(const HttpRequest& request, Scope scope, HttpReply& reply) const;
     static bool matches(const Route& route, const QStringList& segments, QStringList* params);
 
     std::vector<Route> m_routes;
+    std::vector<StoredToken> m_tokens;
     std::unique_ptr<Engine> m_engine;
 };

@@ -18,13 +18,6 @@
 
 namespace
 {
-// Ids and groups go into paths of the API as they are.
-bool isName(const QString& text)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_.-]{0,63}$"));
-    return pattern.match(text).hasMatch();
-}
-
 QString typeName(const QJsonValue& value)
 {
     switch (value.type()) {
@@ -113,17 +106,13 @@ public:
             return fail(place + QStringLiteral("groups"), QStringLiteral("debe ser una lista de nombres"));
         const QJsonArray list = value.toArray();
         for (qsizetype i = 0; i < list.size(); ++i) {
-            if (!isName(list.at(i).toString()))
+            if (!isConfigName(list.at(i).toString()))
                 return fail(QStringLiteral("%1groups[%2]").arg(place).arg(i), nameRule());
             *out << list.at(i).toString();
         }
         return true;
     }
-    static QString nameRule()
-    {
-        return QStringLiteral("debe ser un nombre de 1 a 64 letras, cifras, '-', '_' o '.' (sin acentos), que no "
-                              "empiece con signo");
-    }
+    static QString nameRule() { return configNameRule(); }
 
 private:
     QString m_file;
@@ -146,7 +135,7 @@ bool readSign(ConfigReader& reader, const QJsonValue& value, const QString& plac
         !reader.delay(object, QStringLiteral("dy2"), at, signproto::DelayCharList, &sign->line.dy2) ||
         !reader.groups(object, at, &sign->groups))
         return false;
-    if (!isName(sign->id))
+    if (!isConfigName(sign->id))
         return reader.fail(at + QStringLiteral("id"), ConfigReader::nameRule());
     if (!object.contains(QStringLiteral("port")))
         return reader.fail(at + QStringLiteral("port"), QStringLiteral("falta el puerto del cartel"));
@@ -179,9 +168,54 @@ bool readSigns(ConfigReader& reader, const QJsonObject& root, ServerConfig* conf
     return true;
 }
 
+bool readToken(ConfigReader& reader, const QJsonValue& value, const QString& place, StoredToken* token)
+{
+    const QJsonObject object = value.toObject();
+    const QString at = place + QLatin1Char('.');
+    QString scope, hash;
+    if (!value.isObject())
+        return reader.fail(place, QStringLiteral("debe ser un objeto, no %1").arg(typeName(value)));
+    if (!reader.onlyKeys(object, at, {"name", "scope", "sha256"}) ||
+        !reader.text(object, QStringLiteral("name"), at, &token->name) ||
+        !reader.text(object, QStringLiteral("scope"), at, &scope) ||
+        !reader.text(object, QStringLiteral("sha256"), at, &hash))
+        return false;
+    if (!isConfigName(token->name))
+        return reader.fail(at + QStringLiteral("name"), configNameRule());
+    if (!parseScope(scope, &token->scope))
+        return reader.fail(at + QStringLiteral("scope"), QStringLiteral("debe ser uno de: %1").arg(scopeNamesText()));
+    token->sha256 = QByteArray::fromHex(hash.toLatin1());
+    if (hash.size() != 64 || token->sha256.toHex() != hash.toLower().toLatin1())
+        return reader.fail(at + QStringLiteral("sha256"), QStringLiteral("debe ser un SHA-256 en 64 cifras "
+                                                                         "hexadecimales (tivor-server token add)"));
+    return true;
+}
+
+bool readTokens(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
+{
+    const QJsonValue tokens = root.value(QStringLiteral("tokens"));
+    if (tokens.isUndefined())
+        return true;
+    if (!tokens.isArray())
+        return reader.fail(QStringLiteral("tokens"), QStringLiteral("debe ser una lista de tokens"));
+    const QJsonArray list = tokens.toArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString place = QStringLiteral("tokens[%1]").arg(i);
+        StoredToken token;
+        if (!readToken(reader, list.at(i), place, &token))
+            return false;
+        for (const StoredToken& other : config->tokens)
+            if (other.name == token.name)
+                return reader.fail(place + QStringLiteral(".name"),
+                                   QStringLiteral("'%1' ya es otro token").arg(token.name));
+        config->tokens.push_back(token);
+    }
+    return true;
+}
+
 bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
 {
-    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages"}))
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens"}))
         return false;
     QString listen;
     QString reason;
@@ -190,7 +224,7 @@ bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
         return false;
     if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
         return reader.fail(QStringLiteral("listen"), reason);
-    return readSigns(reader, root, config);
+    return readSigns(reader, root, config) && readTokens(reader, root, config);
 }
 } // namespace
 
@@ -271,10 +305,22 @@ bool parseListen(const QString& text, ListenAddress* listen, QString* reason)
     return true;
 }
 
-QString listenFault(const ListenAddress& listen)
+QString listenFault(const ListenAddress& listen, bool tokens)
 {
-    if (listen.host.isLoopback())
+    if (tokens || listen.host.isLoopback())
         return QString();
-    return QStringLiteral("sin tokens configurados solo se atiende a esta maquina: escuche en 127.0.0.1 o [::1] "
-                          "(esta version todavia no admite tokens)");
+    return QStringLiteral("sin tokens configurados solo se atiende a esta maquina: escuche en 127.0.0.1 o [::1], "
+                          "o cree un token (tivor-server token add NOMBRE --scope send)");
+}
+
+bool isConfigName(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_.-]{0,63}$"));
+    return pattern.match(text).hasMatch();
+}
+
+QString configNameRule()
+{
+    return QStringLiteral("debe ser un nombre de 1 a 64 letras, cifras, '-', '_' o '.' (sin acentos), que no empiece "
+                          "con signo");
 }

@@ -1,6 +1,8 @@
 // What tivor-server serves: its signs and where it listens, from a JSON file or from the desktop's settings.
 #pragma once
 
+#include "Tokens.h"
+
 #include "core/settings/LineSettings.h"
 
 #include <QHostAddress>
@@ -28,6 +30,7 @@ struct ServerConfig
     ListenAddress listen;
     std::vector<SignConfig> signs;
     QString messages; // the folder of the stored messages
+    std::vector<StoredToken> tokens;
 
     const SignConfig* sign(const QString& id) const;
 };
@@ -48,6 +51,9 @@ bool loadServerConfig(const QString& path, ServerConfig* config, QString* error)
 // "HOST:PORT": an IPv4 address, an IPv6 one in brackets, or "localhost"; false with the reason.
 bool parseListen(const QString& text, ListenAddress* listen, QString* reason);
 
-// Why the server may not listen there yet (no tokens to ask for: only this machine may be served); empty
-// when it may.
-QString listenFault(const ListenAddress& listen);
+// Why the server may not listen there: without tokens only this machine may be served. Empty when it may.
+QString listenFault(const ListenAddress& listen, bool tokens);
+
+// What ids, groups and token names may be: they go into paths and onto command lines as they are.
+bool isConfigName(const QString& text);
+QString configNameRule();

@@ -103,31 +103,35 @@ constexpr int CancelAnswerMs = 5000;
 SignServer::SignServer(ServerConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_store(m_config.messages)
 {
+    m_api.setTokens(m_config.tokens);
     const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
-    m_api.route("GET", QStringLiteral("/healthz"), health);
-    m_api.route("GET", QStringLiteral("/api/v1/healthz"), health);
-    m_api.route("GET", QStringLiteral("/api/v1/openapi.json"),
+    m_api.route("GET", QStringLiteral("/healthz"), Scope::Open, health);
+    m_api.route("GET", QStringLiteral("/api/v1/healthz"), Scope::Open, health);
+    m_api.route("GET", QStringLiteral("/api/v1/openapi.json"), Scope::Read,
                 [this](const HttpRequest&, HttpReply reply) { openApi(reply); });
-    m_api.route("GET", QStringLiteral("/api/v1/signs"), [this](const HttpRequest&, HttpReply reply) { signs(reply); });
-    m_api.route("GET", QStringLiteral("/api/v1/signs/{id}"),
+    m_api.route("GET", QStringLiteral("/api/v1/signs"), Scope::Read,
+                [this](const HttpRequest&, HttpReply reply) { signs(reply); });
+    m_api.route("GET", QStringLiteral("/api/v1/signs/{id}"), Scope::Read,
                 [this](const HttpRequest& request, HttpReply reply) { sign(request, reply); });
     for (const bool group : {false, true}) {
         const QString base = group ? QStringLiteral("/api/v1/groups/{g}") : QStringLiteral("/api/v1/signs/{id}");
-        m_api.route("POST", base + QStringLiteral("/show"),
+        m_api.route("POST", base + QStringLiteral("/show"), Scope::Send,
                     [this, group](const HttpRequest& request, HttpReply reply) { show(request, reply, group); });
-        m_api.route("POST", base + QStringLiteral("/clock"),
+        m_api.route("POST", base + QStringLiteral("/clock"), Scope::Send,
                     [this, group](const HttpRequest& request, HttpReply reply) { clock(request, reply, group); });
     }
-    m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"),
+    m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"), Scope::Read,
                 [this](const HttpRequest& request, HttpReply reply) { job(request, reply); });
-    m_api.route("DELETE", QStringLiteral("/api/v1/jobs/{id}"),
+    m_api.route("DELETE", QStringLiteral("/api/v1/jobs/{id}"), Scope::Send,
                 [this](const HttpRequest& request, HttpReply reply) { cancelJob(request, reply); });
-    m_api.route("GET", QStringLiteral("/api/v1/messages"),
+    m_api.route("GET", QStringLiteral("/api/v1/messages"), Scope::Read,
                 [this](const HttpRequest&, HttpReply reply) { messages(reply); });
     const QString message = QStringLiteral("/api/v1/messages/{name}");
-    m_api.route("GET", message, [this](const HttpRequest& request, HttpReply reply) { this->message(request, reply); });
-    m_api.route("PUT", message, [this](const HttpRequest& request, HttpReply reply) { storeMessage(request, reply); });
-    m_api.route("DELETE", message,
+    m_api.route("GET", message, Scope::Read,
+                [this](const HttpRequest& request, HttpReply reply) { this->message(request, reply); });
+    m_api.route("PUT", message, Scope::Admin,
+                [this](const HttpRequest& request, HttpReply reply) { storeMessage(request, reply); });
+    m_api.route("DELETE", message, Scope::Admin,
                 [this](const HttpRequest& request, HttpReply reply) { deleteMessage(request, reply); });
 }
 

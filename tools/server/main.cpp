@@ -1,6 +1,7 @@
 // tivor-server: the signs on the network through an HTTP API, without a display.
 #include "ServerConfig.h"
 #include "SignServer.h"
+#include "TokenCommand.h"
 
 #include "core/platform/EndingSignals.h"
 #include "core/platform/Program.h"
@@ -103,6 +104,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tivor-server"));
     QCoreApplication::setApplicationVersion(platform::versionString());
 
+    if (const QStringList arguments = QCoreApplication::arguments().mid(1);
+        !arguments.isEmpty() && arguments.first() == QLatin1String("token")) {
+        const CommandOutput output = tokenCommand(arguments);
+        if (!output.error.isEmpty())
+            fail(output.status, output.error);
+        return output.out.isEmpty() ? output.status : std::max(output.status, printOut(output.out));
+    }
+
     QCommandLineParser parser;
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Muestra esta ayuda"));
@@ -131,7 +140,7 @@ int main(int argc, char* argv[])
     if (parser.isSet(listenOption) && !parseListen(parser.value(listenOption), &config.listen, &reason))
         return fail(StatusUsage, QStringLiteral("--listen: %1").arg(reason));
     // Named where it was given: the option as typed, or the file's place.
-    if (const QString fault = listenFault(config.listen); !fault.isEmpty())
+    if (const QString fault = listenFault(config.listen, !config.tokens.empty()); !fault.isEmpty())
         return fail(StatusUsage, parser.isSet(listenOption)
                                      ? QStringLiteral("--listen %1: %2").arg(parser.value(listenOption), fault)
                                      : QStringLiteral("%1: listen: %2").arg(config.file, fault));
