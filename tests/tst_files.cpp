@@ -111,9 +111,9 @@ private slots:
     void writing()
     {
         Message m;
-        m.text[1] = QStringLiteral(
-            "\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600.\u0105\u010d\u0119\u0110\u0111\u0141");
-        QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1y\x9f\x81???.aceDdL\"\r\n");
+        m.text[1] = QStringLiteral("\u20ac\u00a0\u00f1\u00ff\u0178\u0081\u0080\u4e2d\U0001F600."
+                                   "\u0105\u010d\u0119\u0110\u0111\u0141\U0001F600");
+        QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1y\x9f\x81???.aceDdL?\"\r\n");
         QCOMPARE(Cp1252::unkept(m.text[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
         m.text[1] = QStringLiteral("HOLA MUNDO");
         m.effect[1] = 1, m.pause[1] = 3, m.align[1] = 2;
