@@ -15,6 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTimer>
 
 using testenv::row;
@@ -28,6 +29,7 @@ struct Answer
     QJsonObject json;
     QByteArray body;
     QByteArray challenge; // WWW-Authenticate
+    QByteArray retryAfter;
 };
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
@@ -93,7 +95,10 @@ class TestServer : public CliTest
         const QByteArray text = reply->readAll();
         Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                       reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
-                      QJsonDocument::fromJson(text).object(), text, reply->rawHeader("WWW-Authenticate")};
+                      QJsonDocument::fromJson(text).object(),
+                      text,
+                      reply->rawHeader("WWW-Authenticate"),
+                      reply->rawHeader("Retry-After")};
         answers.append(QJsonObject{{"method", QString::fromLatin1(method)},
                                    {"path", QUrl(base + path, QUrl::StrictMode).path(QUrl::FullyEncoded)},
                                    {"status", answer.status},
@@ -119,6 +124,24 @@ class TestServer : public CliTest
             !run({"import", path("import.txt"), "-o", path("import.mnm")}).startsWith("0|"))
             return {};
         return dumped(testenv::readFile(path("import.mnm")));
+    }
+    // A connection of its own to the server, below HTTP.
+    std::unique_ptr<QTcpSocket> connectRaw()
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, quint16(QUrl(base).port()));
+        return socket->waitForConnected(5000) ? std::move(socket) : nullptr;
+    }
+    // Everything the server says until it closes the connection (or 15 s pass).
+    static QByteArray untilClosed(QTcpSocket& socket)
+    {
+        QByteArray got;
+        QElapsedTimer waited;
+        waited.start();
+        while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 15000)
+            if (socket.waitForReadyRead(200))
+                got += socket.readAll();
+        return got + socket.readAll();
     }
     [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
 
@@ -553,6 +576,100 @@ private slots:
             call(method, target, method == "GET" ? QByteArray() : R"({"text": "x"})", "application/json", headers);
         QCOMPARE(answer.status, status);
         QCOMPARE(QString::fromLatin1(answer.challenge), challenge);
+    }
+
+    // Refused from the bytes as they arrive, before the body is all there or Qt holds it: answered, then closed,
+    // and nothing stored.
+    void limitsAnsweredOnTheSocket_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("statusLine");
+        const QByteArray put = "PUT /api/v1/messages/x HTTP/1.1\r\nHost: a\r\nContent-Type: text/plain\r\n";
+        row("head over 8 KB", "GET /api/v1/signs HTTP/1.1\r\nHost: a\r\nX: " + QByteArray(8192, 'a') + "\r\n\r\n",
+            QByteArray("HTTP/1.1 431 "));
+        row("head that never ends", "GET /api/v1/signs HTTP/1.1\r\n" + QByteArray(9000, 'a'),
+            QByteArray("HTTP/1.1 431 "));
+        row("a body said to be over 64 KB", put + "Content-Length: 65537\r\n\r\n", QByteArray("HTTP/1.1 413 "));
+        row("a chunked body over 64 KB",
+            put + "Transfer-Encoding: chunked\r\n\r\n" + ("8000\r\n" + QByteArray(0x8000, 'x') + "\r\n").repeated(3),
+            QByteArray("HTTP/1.1 413 "));
+    }
+    void limitsAnsweredOnTheSocket()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, statusLine);
+        QVERIFY(startServer());
+        const auto socket = connectRaw();
+        QVERIFY(socket);
+        socket->write(request);
+        const QByteArray got = untilClosed(*socket);
+        QVERIFY2(got.startsWith(statusLine) && got.contains("application/problem+json"), got.left(200).constData());
+        QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(!QFile::exists(path("data/Tivor/tivor-server/mensajes/x.mnm")));
+        QCOMPARE(call("GET", "/api/v1/signs").status, 200);
+    }
+
+    // A client that sends nothing, and one that sends its request a byte a second, are both closed 10 s after
+    // they connected; the slow one is told why.
+    void slowAndIdleClientsClosedAfterTenSeconds()
+    {
+        QVERIFY(startServer());
+        const auto idle = connectRaw();
+        const auto slow = connectRaw();
+        QVERIFY(idle && slow);
+        QElapsedTimer since;
+        since.start();
+        slow->write("GET /api/v1/signs HTTP/1.1\r\n");
+        qint64 idleClosed = -1, slowClosed = -1;
+        QByteArray said;
+        while (since.elapsed() < 15000 && (idleClosed < 0 || slowClosed < 0)) {
+            QTest::qWait(100);
+            if (slow->state() == QAbstractSocket::ConnectedState && since.elapsed() / 1000 > said.size())
+                slow->write(QByteArray(1, 'X')), said += 'X';
+            if (idleClosed < 0 && idle->state() == QAbstractSocket::UnconnectedState)
+                idleClosed = since.elapsed();
+            if (slowClosed < 0 && slow->state() == QAbstractSocket::UnconnectedState)
+                slowClosed = since.elapsed();
+        }
+        QVERIFY2(idleClosed >= 9000 && idleClosed < 12500, qPrintable(QString::number(idleClosed)));
+        QVERIFY2(slowClosed >= 9000 && slowClosed < 12500, qPrintable(QString::number(slowClosed)));
+        QCOMPARE(idle->readAll(), QByteArray());
+        QVERIFY(slow->readAll().startsWith("HTTP/1.1 408 "));
+    }
+
+    // Connections beyond the configured number are answered 503 and closed; once the flood is gone a normal
+    // request is served. Requests past a client's rate get 429 with the seconds to wait.
+    void connectionsAndRequestsAreCounted()
+    {
+        QVERIFY(config(R"({"limits": {"connections": 4, "requestsPerMinute": 8}})"));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        std::vector<std::unique_ptr<QTcpSocket>> flood;
+        for (int i = 0; i < 4; ++i) {
+            flood.push_back(connectRaw());
+            QVERIFY(flood.back());
+            flood.back()->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n");
+            QVERIFY(flood.back()->waitForReadyRead(5000) && flood.back()->readAll().startsWith("HTTP/1.1 200 "));
+        }
+        const auto beyond = connectRaw();
+        QVERIFY(beyond);
+        QVERIFY(untilClosed(*beyond).startsWith("HTTP/1.1 503 "));
+        flood.clear();
+        // The server may see the flood's ends after the next connection: until then it is refused, uncounted.
+        int served = 0;
+        for (int i = 0; i < 50 && served != 200; ++i, QTest::qWait(20))
+            served = call("GET", "/api/v1/signs").status;
+        QCOMPARE(served, 200);
+        // 8 a minute: the four above and the first below make five at least.
+        QList<int> statuses;
+        Answer answer;
+        for (int i = 0; i < 4; ++i)
+            statuses << (answer = call("GET", "/healthz")).status;
+        QCOMPARE(statuses.last(), 429);
+        QCOMPARE(statuses.first(), 200);
+        // A request comes back every 7.5 s; the wait is that, less what has come back since, in whole seconds.
+        QVERIFY2(answer.retryAfter.toInt() >= 6 && answer.retryAfter.toInt() <= 8, answer.retryAfter.constData());
+        QCOMPARE(answer.json["detail"].toString(),
+                 "demasiadas solicitudes; intente de nuevo en " + answer.retryAfter + " s");
     }
 
     // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.

@@ -2,6 +2,8 @@
 // router.
 #include "HttpApi.h"
 
+#include "ConnectionGuard.h"
+
 #include <QAbstractHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -10,7 +12,6 @@
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QPointer>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
 
@@ -18,12 +19,11 @@ struct HttpReply::State
 {
     std::unique_ptr<QHttpServerResponder> responder;
     QPointer<QTcpSocket> socket;
+    QPointer<ConnectionGuard> guard;
     bool answered = false;
 };
 
-namespace
-{
-QString titleOf(int status)
+QString problemTitle(int status)
 {
     switch (status) {
     case 400:
@@ -38,8 +38,16 @@ QString titleOf(int status)
         return QStringLiteral("Metodo no admitido");
     case 409:
         return QStringLiteral("Conflicto");
+    case 408:
+        return QStringLiteral("Solicitud incompleta");
     case 413:
         return QStringLiteral("Solicitud demasiado grande");
+    case 429:
+        return QStringLiteral("Demasiadas solicitudes");
+    case 431:
+        return QStringLiteral("Encabezados demasiado grandes");
+    case 503:
+        return QStringLiteral("Servicio no disponible");
     case 415:
         return QStringLiteral("Tipo de contenido no admitido");
     case 422:
@@ -49,6 +57,8 @@ QString titleOf(int status)
     }
 }
 
+namespace
+{
 QString bodyTooLargeText()
 {
     return QStringLiteral("el cuerpo pasa de %1 KB").arg(MaxBodyBytes / 1024);
@@ -93,6 +103,8 @@ void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray&
     for (const auto& [name, value] : headers)
         responder.writeHeader(name, value);
     responder.writeBody(body);
+    if (m_state->guard)
+        m_state->guard->answered(m_state->socket);
 }
 
 void HttpReply::json(int status, const QJsonValue& body, const HttpHeaders& headers)
@@ -104,7 +116,7 @@ void HttpReply::json(int status, const QJsonValue& body, const HttpHeaders& head
 void HttpReply::problem(int status, const QString& detail, const HttpHeaders& headers)
 {
     const QJsonObject body{{QStringLiteral("type"), QStringLiteral("about:blank")},
-                           {QStringLiteral("title"), titleOf(status)},
+                           {QStringLiteral("title"), problemTitle(status)},
                            {QStringLiteral("status"), status},
                            {QStringLiteral("detail"), detail}};
     raw(status, "application/problem+json", QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
@@ -123,6 +135,13 @@ protected:
         reply.m_state = std::make_shared<HttpReply::State>();
         reply.m_state->responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
         reply.m_state->socket = socket;
+        reply.m_state->guard = m_api.m_guard;
+        m_api.m_guard->requestRead(socket);
+        if (int retryAfter = 0; !m_api.m_guard->allowRequest(request.remoteAddress(), &retryAfter)) {
+            reply.problem(429, QStringLiteral("demasiadas solicitudes; intente de nuevo en %1 s").arg(retryAfter),
+                          {{"Retry-After", QByteArray::number(retryAfter)}});
+            return true;
+        }
         const HttpRequest ours{methodName(request.method()),
                                request.url().path(QUrl::FullyEncoded),
                                request.query(),
@@ -178,8 +197,9 @@ bool HttpApi::authorized(const HttpRequest& request, Scope scope, HttpReply& rep
     return false;
 }
 
-void HttpApi::serve(QTcpServer* server)
+void HttpApi::serve(ConnectionGuard* server)
 {
+    m_guard = server;
     m_engine->bind(server);
 }
 

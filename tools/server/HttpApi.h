@@ -16,12 +16,15 @@
 #include <memory>
 #include <vector>
 
-class QTcpServer;
+class ConnectionGuard;
 
 // The largest request body served: far beyond 64 pages of JSON.
 inline constexpr qsizetype MaxBodyBytes = 64 * 1024;
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+// A problem answer's title, in Spanish, for its status.
+QString problemTitle(int status);
 
 struct HttpRequest
 {
@@ -68,9 +71,9 @@ public:
     void route(const QByteArray& method, const QString& pattern, Scope scope, Handler handler);
     // Without tokens every request is served (only this machine may reach the server then).
     void setTokens(std::vector<StoredToken> tokens) { m_tokens = std::move(tokens); }
-    // Serves the connections of `server`, which listens already; the API owns it from now on, so that
-    // the limits of the listening socket stay ours.
-    void serve(QTcpServer* server);
+    // Serves the connections of `server`, which listens already and keeps to its limits; the API owns it from
+    // now on.
+    void serve(ConnectionGuard* server);
 
 private:
     class Engine;
@@ -89,4 +92,5 @@ private:
     std::vector<Route> m_routes;
     std::vector<StoredToken> m_tokens;
     std::unique_ptr<Engine> m_engine;
+    ConnectionGuard* m_guard = nullptr;
 };

@@ -213,9 +213,35 @@ bool readTokens(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
     return true;
 }
 
+bool readCount(ConfigReader& reader, const QJsonObject& object, const QString& key, int most, int* out)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined())
+        return true;
+    const double number = value.toDouble(0);
+    if (!value.isDouble() || number != double(int(number)) || number < 1 || number > most)
+        return reader.fail(QStringLiteral("limits.") + key,
+                           QStringLiteral("debe ser un numero entero de 1 a %1").arg(most));
+    *out = int(number);
+    return true;
+}
+
+bool readLimits(ConfigReader& reader, const QJsonObject& root, ServerLimits* limits)
+{
+    const QJsonValue value = root.value(QStringLiteral("limits"));
+    if (value.isUndefined())
+        return true;
+    if (!value.isObject())
+        return reader.fail(QStringLiteral("limits"), QStringLiteral("debe ser un objeto"));
+    const QJsonObject object = value.toObject();
+    return reader.onlyKeys(object, QStringLiteral("limits."), {"connections", "requestsPerMinute"}) &&
+           readCount(reader, object, QStringLiteral("connections"), 10000, &limits->connections) &&
+           readCount(reader, object, QStringLiteral("requestsPerMinute"), 1000000, &limits->requestsPerMinute);
+}
+
 bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
 {
-    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens"}))
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens", "limits"}))
         return false;
     QString listen;
     QString reason;
@@ -224,7 +250,8 @@ bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
         return false;
     if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
         return reader.fail(QStringLiteral("listen"), reason);
-    return readSigns(reader, root, config) && readTokens(reader, root, config);
+    return readSigns(reader, root, config) && readTokens(reader, root, config) &&
+           readLimits(reader, root, &config->limits);
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 // What tivor-server serves: its signs and where it listens, from a JSON file or from the desktop's settings.
 #pragma once
 
+#include "ConnectionGuard.h"
 #include "Tokens.h"
 
 #include "core/settings/LineSettings.h"
@@ -31,6 +32,7 @@ struct ServerConfig
     std::vector<SignConfig> signs;
     QString messages; // the folder of the stored messages
     std::vector<StoredToken> tokens;
+    ServerLimits limits;
 
     const SignConfig* sign(const QString& id) const;
 };

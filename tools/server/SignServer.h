@@ -8,15 +8,13 @@
 
 #include <QObject>
 
-class QTcpServer;
-
 class SignServer : public QObject
 {
     Q_OBJECT
 public:
     explicit SignServer(ServerConfig config, QObject* parent = nullptr);
     // Serves the connections of `server`, which listens already, and owns it.
-    void serve(QTcpServer* server) { m_api.serve(server); }
+    void serve(ConnectionGuard* server) { m_api.serve(server); }
 
 private:
     void health(HttpReply reply) const;

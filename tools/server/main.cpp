@@ -10,8 +10,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTcpServer>
 #include <cstdio>
+#include <memory>
 
 namespace
 {
@@ -40,11 +40,20 @@ QString description()
                "  {\"listen\": \"127.0.0.1:8470\",\n"
                "   \"signs\": [{\"id\": \"entrada\", \"name\": \"Entrada\", \"port\": \"/dev/ttyUSB0\", \"baud\": "
                "9600,\n"
-               "               \"dy1\": \"200\", \"dy2\": \"05\", \"groups\": [\"planta-baja\"]}]}\n"
-               "Sin tokens (esta version todavia no los admite) solo se escucha en 127.0.0.1 o [::1].\n"
-               "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion, "
-               "3 no se pudo escuchar.")
-        .arg(defaultConfigPath());
+               "               \"dy1\": \"200\", \"dy2\": \"05\", \"groups\": [\"planta-baja\"]}],\n"
+               "   \"messages\": \"mensajes\",\n"
+               "   \"limits\": {\"connections\": 64, \"requestsPerMinute\": 600}}\n"
+               "'messages' es la carpeta de los mensajes guardados (relativa al archivo; por omision\n  %2).\n"
+               "Sin 'signs', el cartel de las opciones de Tivor. Los tokens se agregan con\n"
+               "  tivor-server token add NOMBRE --scope read|send|admin [--config ARCHIVO]\n"
+               "que muestra el token una sola vez y guarda solo su SHA-256. Sin tokens solo se escucha en 127.0.0.1\n"
+               "o [::1]; con tokens, toda solicitud salvo /healthz lleva 'Authorization: Bearer TOKEN'.\n"
+               "Limites: cuerpo de 64 KB, encabezados de 8 KB, 10 s para recibir una solicitud y para una conexion\n"
+               "inactiva, 'connections' conexiones a la vez, 'requestsPerMinute' solicitudes por minuto por cliente.\n"
+               "No lo exponga directamente a Internet: use un proxy inverso.\n"
+               "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion,\n"
+               "3 no se pudo escuchar, 4 no se pudo escribir la configuracion (token add).")
+        .arg(defaultConfigPath(), defaultMessagesFolder());
 }
 
 // Qt's own help is in English; the program speaks Spanish without accents.
@@ -95,6 +104,38 @@ QString urlOf(const QHostAddress& host, quint16 port)
                                                                           : host.toString();
     return QStringLiteral("http://%1:%2").arg(text).arg(port);
 }
+
+// "token ...": its own command, which never serves.
+int runTokenCommand(const QStringList& arguments)
+{
+    const CommandOutput output = tokenCommand(arguments);
+    if (!output.error.isEmpty())
+        fail(output.status, output.error);
+    return output.out.isEmpty() ? output.status : std::max(output.status, printOut(output.out));
+}
+
+// Listens where the configuration and --listen say, within its limits; null after saying why not.
+ConnectionGuard* listenFor(const ServerConfig& config, const QCommandLineParser& parser,
+                           const QCommandLineOption& listenOption, int* status)
+{
+    // Named where it was given: the option as typed, or the file's place.
+    if (const QString fault = listenFault(config.listen, !config.tokens.empty()); !fault.isEmpty()) {
+        *status = fail(StatusUsage, parser.isSet(listenOption)
+                                        ? QStringLiteral("--listen %1: %2").arg(parser.value(listenOption), fault)
+                                        : QStringLiteral("%1: listen: %2").arg(config.file, fault));
+        return nullptr;
+    }
+    auto listening = std::make_unique<ConnectionGuard>(config.limits);
+    if (!listening->listen(config.listen.host, config.listen.port)) {
+        *status = fail(StatusListen, QStringLiteral("no se pudo escuchar en %1 (%2)")
+                                         .arg(urlOf(config.listen.host, config.listen.port), listening->errorString()));
+        return nullptr;
+    }
+    fail(StatusOk, QStringLiteral("escuchando en %1 (carteles: %2)")
+                       .arg(urlOf(listening->serverAddress(), listening->serverPort()))
+                       .arg(qsizetype(config.signs.size())));
+    return listening.release();
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -103,14 +144,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tivor"));
     QCoreApplication::setApplicationName(QStringLiteral("tivor-server"));
     QCoreApplication::setApplicationVersion(platform::versionString());
-
     if (const QStringList arguments = QCoreApplication::arguments().mid(1);
-        !arguments.isEmpty() && arguments.first() == QLatin1String("token")) {
-        const CommandOutput output = tokenCommand(arguments);
-        if (!output.error.isEmpty())
-            fail(output.status, output.error);
-        return output.out.isEmpty() ? output.status : std::max(output.status, printOut(output.out));
-    }
+        !arguments.isEmpty() && arguments.first() == QLatin1String("token"))
+        return runTokenCommand(arguments);
 
     QCommandLineParser parser;
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
@@ -139,24 +175,10 @@ int main(int argc, char* argv[])
     QString reason;
     if (parser.isSet(listenOption) && !parseListen(parser.value(listenOption), &config.listen, &reason))
         return fail(StatusUsage, QStringLiteral("--listen: %1").arg(reason));
-    // Named where it was given: the option as typed, or the file's place.
-    if (const QString fault = listenFault(config.listen, !config.tokens.empty()); !fault.isEmpty())
-        return fail(StatusUsage, parser.isSet(listenOption)
-                                     ? QStringLiteral("--listen %1: %2").arg(parser.value(listenOption), fault)
-                                     : QStringLiteral("%1: listen: %2").arg(config.file, fault));
-
-    auto* listening = new QTcpServer;
-    if (!listening->listen(config.listen.host, config.listen.port)) {
-        const QString error = listening->errorString();
-        delete listening;
-        return fail(
-            StatusListen,
-            QStringLiteral("no se pudo escuchar en %1 (%2)").arg(urlOf(config.listen.host, config.listen.port), error));
-    }
-    const qsizetype signCount = qsizetype(config.signs.size());
-    fail(StatusOk, QStringLiteral("escuchando en %1 (carteles: %2)")
-                       .arg(urlOf(listening->serverAddress(), listening->serverPort()))
-                       .arg(signCount));
+    int status = StatusOk;
+    ConnectionGuard* listening = listenFor(config, parser, listenOption, &status);
+    if (!listening)
+        return status;
     SignServer server(std::move(config));
     server.serve(listening);
     // A stop request ends the event loop; the jobs then end as Ctrl-C ends a send, with the terminator.
