@@ -28,12 +28,6 @@ namespace cli
 {
 namespace
 {
-// A network sign has no serial port to speak of.
-QString notOpenedText(const QString& port)
-{
-    return SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
-                                     : QStringLiteral("no se pudo abrir el puerto serie");
-}
 
 QString minutesAndSeconds(qint64 ms)
 {
@@ -225,10 +219,7 @@ int reportMany(const QStringList& ports, const QStringList& names, const std::ve
             outcome = QStringLiteral("%1 (%2)").arg(notOpenedText(ports[i]), openErrors[size_t(i)]);
         } else if (line.outcome == TxOutcome::Cancelled) {
             lineStatus = StatusCancelled;
-            outcome = sendTerminator(*line.port)
-                          ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
-                          : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)")
-                                .arg(line.port->errorText());
+            outcome = endCancelled(*line.port);
         } else if (line.outcome != TxOutcome::Completed) {
             lineStatus = StatusTransmission;
             outcome = QStringLiteral("%1 (%2)").arg(notSentText(), line.port->errorText());
@@ -465,7 +456,7 @@ int sendBuilt(const QString& what, const std::function<QByteArray()>& build, con
     PacedSend send(build(), delays.start, delays.perChar, &cancelled);
     // A signal cuts a network sign's connecting short, and that failure is the cancel, not the port's.
     if (cancelled)
-        return fail(StatusCancelled, QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what));
+        return fail(StatusCancelled, cancelledBeforeText(what));
     if (count == 1 && !lines.front().port)
         return fail(StatusPort,
                     QStringLiteral("%1: %2 (%3)").arg(names.front(), notOpenedText(ports.front()), openErrors.front()));

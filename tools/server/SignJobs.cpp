@@ -14,23 +14,10 @@ namespace
 // How many ended jobs stay to be asked about.
 constexpr size_t KeptJobs = 1000;
 
-// The same texts as tivor-cli's for a port that does not open; a network sign has no serial port.
-QString notOpenedText(const QString& port, const QString& reason)
-{
-    return QStringLiteral("%1 (%2)").arg(SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
-                                                                   : QStringLiteral("no se pudo abrir el puerto serie"),
-                                         reason);
-}
-
 void endPart(SendPart& part, PartState state, const QString& error)
 {
     part.error = error; // before the state, which tells other threads it is final
     part.state = state;
-}
-
-QString cancelledBeforeText(const SendPart& part)
-{
-    return QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(part.what);
 }
 
 // One sign's transmission, paced as tivor-cli send paces it; a cancel, or a stop requested while it runs, ends
@@ -43,9 +30,10 @@ void sendToSign(SendPart& part, const std::atomic<bool>* stopping)
     QString reason;
     const std::unique_ptr<SignPort> port = openSignPort(part.sign.line.port, part.sign.line.baud, &reason);
     if (!port)
-        return endPart(part, PartState::Failed, notOpenedText(part.sign.line.port, reason));
+        return endPart(part, PartState::Failed,
+                       QStringLiteral("%1 (%2)").arg(notOpenedText(part.sign.line.port), reason));
     if (part.cancel || *stopping)
-        return endPart(part, PartState::Cancelled, cancelledBeforeText(part));
+        return endPart(part, PartState::Cancelled, cancelledBeforeText(part.what));
     const SendDelays delays = DelaysInForce().take(part.sign.line);
     PacedSend send(part.build(), delays.start, delays.perChar, &part.cancel);
     send.alsoCancelWhen([stopping] { return stopping->load(); });
@@ -58,11 +46,7 @@ void sendToSign(SendPart& part, const std::atomic<bool>* stopping)
     case TxOutcome::Completed:
         return endPart(part, PartState::Done, QString());
     case TxOutcome::Cancelled:
-        return endPart(
-            part, PartState::Cancelled,
-            sendTerminator(*port)
-                ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
-                : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)").arg(port->errorText()));
+        return endPart(part, PartState::Cancelled, endCancelled(*port));
     case TxOutcome::Failed:
     case TxOutcome::Busy:
         break;
@@ -87,7 +71,7 @@ bool SignJobs::cancel(int id)
     for (const auto& part : it->second.parts) {
         part->cancel = true;
         if (PartState queued = PartState::Queued; part->state.compare_exchange_strong(queued, PartState::Sending))
-            endPart(*part, PartState::Cancelled, cancelledBeforeText(*part));
+            endPart(*part, PartState::Cancelled, cancelledBeforeText(part->what));
     }
     partEnded(id);
     return true;
@@ -156,7 +140,7 @@ void SignJobs::probe(const SignConfig& sign, std::function<void(const QString&)>
     enqueue(sign, {[reason, line = sign.line] {
                        QString error;
                        if (!openSignPort(line.port, line.baud, &error))
-                           *reason = notOpenedText(line.port, error);
+                           *reason = QStringLiteral("%1 (%2)").arg(notOpenedText(line.port), error);
                    },
                    [reason, done = std::move(done)] { done(*reason); }});
 }

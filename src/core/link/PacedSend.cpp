@@ -290,3 +290,21 @@ bool sendTerminator(SignPort& port)
 {
     return port.Output(signproto::Terminator);
 }
+
+QString endCancelled(SignPort& port)
+{
+    return sendTerminator(port)
+               ? QStringLiteral("Mensaje Cancelado..., y el fin 01 01")
+               : QStringLiteral("Mensaje Cancelado...; el fin 01 01 no se pudo escribir (%1)").arg(port.errorText());
+}
+
+QString notOpenedText(const QString& port)
+{
+    return SignPort::isNetPort(port) ? QStringLiteral("no se pudo conectar con el cartel")
+                                     : QStringLiteral("no se pudo abrir el puerto serie");
+}
+
+QString cancelledBeforeText(const QString& what)
+{
+    return QStringLiteral("%1 cancelado antes de enviar: no se envio nada").arg(what);
+}

@@ -94,3 +94,9 @@ inline QString notSentText()
 
 // The terminator 0x01 0x01 in one write, at once: the ending of a cancelled transmission.
 bool sendTerminator(SignPort& port);
+// Ends a cancelled transmission with the terminator and says so, or why the terminator could not be written.
+QString endCancelled(SignPort& port);
+// A sign whose port did not open; a network sign has no serial port to speak of.
+QString notOpenedText(const QString& port);
+// A cancel that came before the first byte; `what` is the transmission ("Mensaje", "Hora").
+QString cancelledBeforeText(const QString& what);
