@@ -757,6 +757,96 @@ private slots:
         const QString said = QString::fromUtf8(check.readAllStandardOutput() + check.readAllStandardError());
         QVERIFY2(check.exitCode() == 0 && answers.size() > 40, qPrintable(said));
     }
+
+    // Each page as the window's preview shows it and warns of it (the texts tst_sign and tst_editor read off the
+    // window), the message's own warnings, and dump's length timed by the delays of the sign asked for.
+    void previewSaysWhatTheWindowShows_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("sign");
+        QTest::addColumn<QStringList>("pages"); // line|marked|summary|warnings|spoken
+        QTest::addColumn<QStringList>("warnings");
+        QTest::addColumn<QByteArray>("source"); // the message file, or for text/plain the text file
+        row("changed, cut, clock; default delays", QByteArray("application/json"),
+            json({{"pages",
+                   QJsonArray{
+                       QJsonObject{{"text", QStringLiteral("Mañana, 3 € y mas")}, {"effect", "Estatico"}, {"pause", 9}},
+                       QJsonObject{{"text", QStringLiteral("Año €uro Á#\t")}, {"effect", "Estatico"}},
+                       QJsonObject{{"text", QStringLiteral("Oferta de la semana €")}},
+                       QJsonObject{{"text", QStringLiteral("Oferta de la semana €")}, {"effect", "Vert Arr"}},
+                       QJsonObject{{"effect", "Hora"}}}}}),
+            QString(),
+            QStringList{
+                QStringLiteral(
+                    "Mañana, 3 # y ma|10|Cambia: \"€\" > #   No se envia: \"s\"|\"€\" no existe en el cartel: se "
+                    "vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"|El cartel "
+                    "mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9."),
+                QStringLiteral(
+                    "Año #uro A##    |4,9,11|Cambia: \"€\" > #, \"Á\" > A, tabulador > #|\"€\" no existe en el "
+                    "cartel: se vera \"#\"\n\"Á\" se vera \"A\"\ntabulador no existe en el cartel: se vera \"#\"|"
+                    "El cartel mostrara \"Año #uro A##\" a la izquierda, con el efecto Estatico y pausa 1."),
+                QStringLiteral(
+                    "Oferta de la semana #|20|Cambia: \"€\" > #|\"€\" no existe en el cartel: se vera \"#\"|El "
+                    "cartel mostrara \"Oferta de la semana #\" a la izquierda, con el efecto Rotacion."),
+                QStringLiteral(
+                    "Oferta de la sem||No se envia: \"ana €\"|Con este efecto solo se envian 16 caracteres: no se "
+                    "envia \"ana €\"|El cartel mostrara \"Oferta de la sem\" a la izquierda, con el efecto Vert "
+                    "Arr y pausa 1."),
+                QStringLiteral("||||El cartel mostrara la hora de su reloj.")},
+            QStringList(),
+            QByteArray("1,8,0,\"Ma\xF1"
+                       "ana, 3 \x80 y mas\"\r\n1,0,0,\"A\xF1o \x80uro \xC1#\t\"\r\n0,0,0,\"Oferta de "
+                       "la semana \x80\"\r\n4,0,0,\"Oferta de la semana \x80\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
+        row("text as import reads it; the sign's delays", QByteArray("text/plain"), QByteArray("Ni\xF1os\n\n@ 3"),
+            QStringLiteral("a"),
+            QStringList{QStringLiteral(
+                            "Niños           ||||El cartel mostrara \"Niños\" a la izquierda, con el efecto Rotacion."),
+                        QStringLiteral(
+                            "@ 3             ||||El cartel mostrara \"@ 3\" a la izquierda, con el efecto Rotacion.")},
+            QStringList(), QByteArray("Ni\xF1os\n\n@ 3"));
+        // Past the cap the preview warns where a show refuses; "ÿ" is the file's quote.
+        row("what the file cannot keep, past the cap", QByteArray("application/json"),
+            pagesBody(64, QStringLiteral("ÿ") + QString(199, u'x')), QStringLiteral("a"), QStringList(),
+            QStringList{QStringLiteral("\"ÿ\" no se puede guardar en el archivo, escrito como \"y\""),
+                        "el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian"},
+            ("0,0,0,\"y" + QByteArray(199, 'x') + "\"\r\n").repeated(64));
+    }
+    void previewSaysWhatTheWindowShows()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, sign);
+        QFETCH(QStringList, pages);
+        QFETCH(QStringList, warnings);
+        QFETCH(QByteArray, source);
+        const QByteArray expected = type == "text/plain" ? importedDump(source) : dumped(source);
+        QVERIFY(!expected.isEmpty());
+        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy1": "10", "dy2": "01"}]})")
+                           .arg(pty->slavePath())
+                           .toUtf8()));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const Answer answer =
+            call("POST", "/api/v1/preview" + (sign.isEmpty() ? QString() : "?sign=" + sign), body, type);
+        QCOMPARE(answer.status, 200);
+        QStringList got;
+        for (const QJsonValue page : answer.json["pages"].toArray()) {
+            QStringList marked;
+            for (const QJsonValue cell : page["marked"].toArray())
+                marked << QString::number(cell.toInt());
+            got << QStringList{page["line"].toString(), marked.join(u','), page["summary"].toString(),
+                               page["warnings"].toVariant().toStringList().join(u'\n'), page["spoken"].toString()}
+                       .join(u'|');
+        }
+        QCOMPARE(got.size(), pages.isEmpty() ? 64 : pages.size());
+        QCOMPARE(pages.isEmpty() ? QStringList() : got, pages);
+        QCOMPARE(answer.json["warnings"].toVariant().toStringList(), warnings);
+        QCOMPARE(answer.json["length"].toInt(), expected.size());
+        QCOMPARE(answer.json["ms"].toInteger(), sign.isEmpty() ? estimatedSendMs(int(expected.size()), 0.2, 0.005)
+                                                               : estimatedSendMs(int(expected.size()), 0.01, 0.001));
+        QVERIFY(pty->settle());
+        QCOMPARE(pty->bytes(), QByteArray());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServer)

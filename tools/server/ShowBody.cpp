@@ -95,14 +95,6 @@ BodyFault readPage(const QJsonValue& value, const QString& place, int slot, Mess
     return {};
 }
 
-// What the transmission's cap would cut is refused: the sign would show less than was asked for.
-BodyFault lengthFault(const Message& message)
-{
-    if (const int cut = bytesLeftOut(message))
-        return {422, bytesLeftOutText(cut)};
-    return {};
-}
-
 BodyFault readPages(const QJsonObject& root, Message* message)
 {
     if (!root.contains(QStringLiteral("pages")))
@@ -123,6 +115,13 @@ BodyFault readPages(const QJsonObject& root, Message* message)
     return {};
 }
 } // namespace
+
+BodyFault lengthFault(const Message& message)
+{
+    if (const int cut = bytesLeftOut(message))
+        return {422, bytesLeftOutText(cut)};
+    return {};
+}
 
 bool pagesJson(const Message& message, QJsonArray* pages, int* page)
 {
@@ -177,7 +176,7 @@ BodyFault messageFromBody(const QByteArray& body, Message* message, QString* sto
         ++count;
     message->count = std::uint8_t(count);
     message->current = 1;
-    return lengthFault(*message);
+    return {};
 }
 
 BodyFault messageFromText(const QByteArray& body, Message* message)
@@ -192,5 +191,5 @@ BodyFault messageFromText(const QByteArray& body, Message* message)
                          .arg(notes.linesLeftOut)
                          .arg(MaxPages)};
     *message = messageOfPages(pages);
-    return lengthFault(*message);
+    return {};
 }

@@ -1,6 +1,7 @@
 // Each route reads its request, checks it whole and only then touches a sign.
 #include "SignServer.h"
 
+#include "Preview.h"
 #include "ShowBody.h"
 #include "core/files/MessageFile.h"
 #include "core/platform/Clock.h"
@@ -120,6 +121,8 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
         m_api.route("POST", base + QStringLiteral("/clock"), Scope::Send,
                     [this, group](const HttpRequest& request, HttpReply reply) { clock(request, reply, group); });
     }
+    m_api.route("POST", QStringLiteral("/api/v1/preview"), Scope::Read,
+                [this](const HttpRequest& request, HttpReply reply) { preview(request, reply); });
     m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"), Scope::Read,
                 [this](const HttpRequest& request, HttpReply reply) { job(request, reply); });
     m_api.route("DELETE", QStringLiteral("/api/v1/jobs/{id}"), Scope::Send,
@@ -195,31 +198,49 @@ void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
     if (signs.empty())
         return;
     Message message;
-    if (const BodyFault fault = bodyMessage(request, &message, true); fault.status)
+    if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Show); fault.status)
         return reply.problem(fault.status, fault.detail);
     start(request, reply, signs, QStringLiteral("Mensaje"),
           [transmission = messageTransmission(message)] { return transmission; });
 }
 
-BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, bool stored) const
+BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, BodyUse use) const
 {
     const QByteArray type = request.mediaType();
-    if (type == "text/plain")
-        return messageFromText(request.body, message);
-    if (!type.isEmpty() && type != "application/json")
+    if (!type.isEmpty() && type != "application/json" && type != "text/plain")
         return {415,
                 QStringLiteral("'%1' no se admite; use application/json o text/plain").arg(QString::fromLatin1(type))};
     QString name;
-    if (const BodyFault fault = messageFromBody(request.body, message, stored ? &name : nullptr);
-        fault.status || name.isEmpty())
+    const BodyFault fault = type == "text/plain"
+                                ? messageFromText(request.body, message)
+                                : messageFromBody(request.body, message, use == BodyUse::Store ? nullptr : &name);
+    if (fault.status)
         return fault;
+    if (name.isEmpty())
+        return use == BodyUse::Preview ? BodyFault{} : lengthFault(*message);
     // A stored message goes as tivor-cli send sends its file.
-    if (const BodyFault fault = m_store.load(name, message); fault.status)
-        return fault;
+    if (const BodyFault loaded = m_store.load(name, message); loaded.status)
+        return loaded;
     if (!message->hasText())
         return {422,
                 QStringLiteral("%1.mnm: Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)").arg(name)};
     return {};
+}
+
+// The delays are those of the sign named, else the defaults (DY1 200, DY2 05), as a fresh send takes them.
+void SignServer::preview(const HttpRequest& request, HttpReply reply) const
+{
+    SendDelays delays;
+    if (const QString id = request.query.queryItemValue(QStringLiteral("sign")); !id.isEmpty()) {
+        const SignConfig* sign = m_config.sign(id);
+        if (!sign)
+            return reply.problem(404, unknownSign(id));
+        delays = DelaysInForce().peek(sign->line);
+    }
+    Message message;
+    if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Preview); fault.status)
+        return reply.problem(fault.status, fault.detail);
+    reply.json(200, previewJson(message, delays));
 }
 
 void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
@@ -333,7 +354,7 @@ void SignServer::storeMessage(const HttpRequest& request, HttpReply reply)
             return reply.problem(422, QStringLiteral("%1.mnm: no es un archivo de mensajes valido").arg(name));
     } else {
         Message message;
-        if (const BodyFault fault = bodyMessage(request, &message, false); fault.status)
+        if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Store); fault.status)
             return reply.problem(fault.status, fault.detail);
         bytes = messageFileBytes(message);
         QString texts;

@@ -31,8 +31,11 @@ private:
     void job(const HttpRequest& request, HttpReply reply) const;
     void cancelJob(const HttpRequest& request, HttpReply reply);
     void answerJob(int id, HttpReply reply, int status) const;
-    // The message a show or a store body holds, by its media type; 0 in the fault when it was read.
-    BodyFault bodyMessage(const HttpRequest& request, Message* message, bool stored) const;
+    // What a body is read for: a store takes no stored message's name, a preview takes what the cap would cut.
+    enum class BodyUse { Show, Store, Preview };
+    // The message a body holds, by its media type; 0 in the fault when it was read.
+    BodyFault bodyMessage(const HttpRequest& request, Message* message, BodyUse use) const;
+    void preview(const HttpRequest& request, HttpReply reply) const;
     void messages(HttpReply reply) const;
     void message(const HttpRequest& request, HttpReply reply) const;
     void storeMessage(const HttpRequest& request, HttpReply reply);
