@@ -151,11 +151,8 @@ private slots:
         openAndBuild();
         QList<int> positions, percents;
         built->setBatching(batched);
-        const auto progress = [&] {
-            positions << built->position();
-            percents << built->percent();
-        };
-        QCOMPARE(sendBuilt(progress), TxOutcome::Completed);
+        QCOMPARE(sendBuilt([&] { positions << built->position(), percents << built->percent(); }),
+                 TxOutcome::Completed);
         QCOMPARE(positions.size(), 8002);
         QCOMPARE((QList<int>{positions.last(), percents[0], percents[3999], percents[4000], percents.last()}),
                  (QList<int>{8002, 0, 49, 50, 100}));
@@ -224,23 +221,21 @@ private slots:
     // all and confirms the speed, or refuses the option, is on the wire in tst_cli's rfc2217Servers.)
     void rfc2217Client_data()
     {
-        QTest::addColumn<QByteArray>("server");
-        QTest::addColumn<QString>("expected"); // answers in hex|COM port state|speed confirmed
-        QTest::newRow("confirms a speed holding 0xFF") << QByteArray("fffd2c fffa2c650000ffff00fff0") << "|1|1";
-        QTest::newRow("answer to another command") << QByteArray("fffd2c fffa2c6608fff0 fffa186500fff0") << "|1|0";
-        QTest::newRow("WONT and DONT binary") << QByteArray("fffd2c fffe00 fffc00") << "|1|0";
-        QTest::newRow("COM-PORT taken back") << QByteArray("fffd2c|fffe2c") << "fffc2c|-1|0";
-        QTest::newRow("server's own requests")
-            << QByteArray("fffb03 fffd03 fffb01 fffd18|fffb03 fffe18 fffc05 fffd2c") << "fffd03fffc03fffe01fffc18|1|0";
-        QTest::newRow("suppress-go-ahead on, then off") << QByteArray("fffb03|fffc03 fffc03") << "fffd03fffe03|0|0";
-        QTest::newRow("IAC inside a subnegotiation")
-            << QByteArray("fffa1800ffff fffd2c fff0 fffa2c65ff fb2c fff0") << "|0|1";
-        QTest::newRow("line data and NOP carry nothing") << QByteArray("41 ffff fd2c ff f1 fff9 42") << "|0|0";
+        // What the server says, in hex; then the answers in hex|COM port state|speed confirmed.
+        const testenv::Table<QByteArray, QString> row;
+        row("confirms a speed holding 0xFF", "fffd2c fffa2c650000ffff00fff0", "|1|1");
+        row("answer to another command", "fffd2c fffa2c6608fff0 fffa186500fff0", "|1|0");
+        row("WONT and DONT binary", "fffd2c fffe00 fffc00", "|1|0");
+        row("COM-PORT taken back", "fffd2c|fffe2c", "fffc2c|-1|0");
+        row("server's own requests", "fffb03 fffd03 fffb01 fffd18|fffb03 fffe18 fffc05 fffd2c",
+            "fffd03fffc03fffe01fffc18|1|0");
+        row("suppress-go-ahead on, then off", "fffb03|fffc03 fffc03", "fffd03fffe03|0|0");
+        row("IAC inside a subnegotiation", "fffa1800ffff fffd2c fff0 fffa2c65ff fb2c fff0", "|0|1");
+        row("line data and NOP carry nothing", "41 ffff fd2c ff f1 fff9 42", "|0|0");
     }
     void rfc2217Client()
     {
-        QFETCH(QByteArray, server);
-        QFETCH(QString, expected);
+        auto [server, expected] = testenv::Table<QByteArray, QString>::fetch();
         Rfc2217 whole, byByte;
         QCOMPARE(whole.greeting().toHex(' '), "ff fb 2c ff fb 00 ff fd 00");
         byByte.greeting();
@@ -353,26 +348,19 @@ private slots:
     // reasons for a text that names no port are tivor-cli's too, word for word in tst_cli's errors.)
     void error03_data()
     {
-        QTest::addColumn<QString>("comPort");
-        QTest::addColumn<QString>("baud");
-        QTest::addColumn<QString>("reason");
-        const auto row = [](const char* name, const QString& port, const QString& reason, const char* baud = "9600") {
-            QTest::newRow(name) << port << QString(baud) << reason;
-        };
-        row("absent numbered port", "99", "/dev/ttyS98");
-        row("port number 0", "0", "No existe el puerto \"0\"");
-        row("network text in capitals, with spaces", " TCP://127.0.0.1:1 ", "TCP://127.0.0.1:1: conexion");
-        row("missing device", "/dev/tivor-no-such", "/dev/tivor-no-such: ");
-        row("baud not a number", "PTY", "\"abc\"", "abc");
-        row("held by tivor-cli", "CLI", "el puerto esta en uso por el proceso %1 (tivor-cli)");
-        row("nobody listening", "tcp://127.0.0.1:1", "tcp://127.0.0.1:1: conexion rechazada");
-        row("unknown host", "rfc2217://no-such-host.invalid:2001", "no se encuentra el equipo");
+        const testenv::Table<QString, QString, QString> row; // port, baud, reason
+        row("absent numbered port", "99", "9600", "/dev/ttyS98");
+        row("port number 0", "0", "9600", "No existe el puerto \"0\"");
+        row("network text in capitals, with spaces", " TCP://127.0.0.1:1 ", "9600", "TCP://127.0.0.1:1: conexion");
+        row("missing device", "/dev/tivor-no-such", "9600", "/dev/tivor-no-such: ");
+        row("baud not a number", "PTY", "abc", "\"abc\"");
+        row("held by tivor-cli", "CLI", "9600", "el puerto esta en uso por el proceso %1 (tivor-cli)");
+        row("nobody listening", "tcp://127.0.0.1:1", "9600", "tcp://127.0.0.1:1: conexion rechazada");
+        row("unknown host", "rfc2217://no-such-host.invalid:2001", "9600", "no se encuentra el equipo");
     }
     void error03()
     {
-        QFETCH(QString, comPort);
-        QFETCH(QString, baud);
-        QFETCH(QString, reason);
+        auto [comPort, baud, reason] = testenv::Table<QString, QString, QString>::fetch();
         m_line.port = comPort == u"PTY" || comPort == u"CLI" ? pty->slavePath() : comPort;
         m_line.baud = baud;
         QProcess cli; // sending slowly all through the check

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <tuple>
+#include <utility>
 
 namespace testenv
 {
@@ -34,6 +36,29 @@ template <typename... Values> void row(const char* name, const Values&... values
 {
     (QTest::newRow(name) << ... << values);
 }
+
+// A test's data by its columns' types alone, the columns named by their place. In the _data function
+// `Table<QString, int> row;` adds them and `row("name", "x", 1)` a row, each value converted to its column's type
+// (a string literal to a QByteArray, a braced list to a QStringList); in the test `auto [text, count] =
+// Table<QString, int>::fetch();` takes the current row.
+template <typename... Columns> class Table
+{
+    static_assert(sizeof...(Columns) <= 8);
+    static constexpr const char* names[] = {"0", "1", "2", "3", "4", "5", "6", "7"};
+    template <size_t... I> static std::tuple<Columns...> fetch(std::index_sequence<I...>)
+    {
+        return {*static_cast<Columns*>(QTest::qData(names[I], qMetaTypeId<Columns>()))...};
+    }
+    template <size_t... I> static void addColumns(std::index_sequence<I...>)
+    {
+        (QTest::addColumn<Columns>(names[I]), ...);
+    }
+
+public:
+    Table() { addColumns(std::index_sequence_for<Columns...>()); }
+    void operator()(const char* name, const Columns&... values) const { (QTest::newRow(name) << ... << values); }
+    static std::tuple<Columns...> fetch() { return fetch(std::index_sequence_for<Columns...>()); }
+};
 
 // Bytes from hex digits; blanks between them are ignored.
 inline QByteArray hex(const char* digits)
