@@ -255,27 +255,22 @@ private slots:
     // valid UTF-8, else as Windows-1252. What could not be read is named, and becomes "?", never a control byte.
     void importReadsWhatItCan_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("pages"); // the message file's texts, "|" between pages
-        QTest::addColumn<QString>("said");
+        // The text file; the message file's texts, "|" between pages; what is said of it.
+        const testenv::Table<QByteArray, QByteArray, QString> row;
         for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE})
-            QTest::addRow("UTF-16 %s", encoding == QStringConverter::Utf16LE ? "LE" : "BE")
-                << QByteArray(QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(u"A\u00f1o \u20ac\r\nB\n"))
-                << QByteArray("A\xf1o \x80|B") << QString();
-        QTest::newRow("UTF-16, broken") << QByteArray::fromHex("fffe 4100 00d8 4200 43") << QByteArray("A?B?")
-                                        << "paginas con partes que no son UTF-16 valido, leidas como \"?\": 1";
-        QTest::newRow("UTF-8 and Windows-1252 lines")
-            << QByteArray("A\xc3\xb1o\nA\xf1o\n") << QByteArray("A\xf1o|A\xf1o")
-            << "paginas que no son UTF-8 valido, leidas como Windows-1252: 2";
-        QTest::newRow("bytes Windows-1252 leaves undefined")
-            << QByteArray("\x81\x8d\x8f\x90\x9d\xe9\x81\n") << QByteArray("?????\xe9?")
-            << "bytes que Windows-1252 no define, leidos como \"?\": 0x81, 0x8D, 0x8F, 0x90, 0x9D";
+            row(encoding == QStringConverter::Utf16LE ? "UTF-16 LE" : "UTF-16 BE",
+                QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(u"A\u00f1o \u20ac\r\nB\n"), "A\xf1o \x80|B",
+                {});
+        row("UTF-16, broken", QByteArray::fromHex("fffe 4100 00d8 4200 43"), "A?B?",
+            "paginas con partes que no son UTF-16 valido, leidas como \"?\": 1");
+        row("UTF-8 and Windows-1252 lines", "A\xc3\xb1o\nA\xf1o\n", "A\xf1o|A\xf1o",
+            "paginas que no son UTF-8 valido, leidas como Windows-1252: 2");
+        row("bytes Windows-1252 leaves undefined", "\x81\x8d\x8f\x90\x9d\xe9\x81\n", "?????\xe9?",
+            "bytes que Windows-1252 no define, leidos como \"?\": 0x81, 0x8D, 0x8F, 0x90, 0x9D");
     }
     void importReadsWhatItCan()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, pages);
-        QFETCH(QString, said);
+        const auto [text, pages, said] = testenv::Table<QByteArray, QByteArray, QString>::fetch();
         QVERIFY(testenv::writeFile(path("t.txt"), text));
         QCOMPARE(run({"import", path("t.txt"), "-o", path("t.mnm")}),
                  "0||" + (said.isEmpty() ? QString() : "tivor-cli: " + path("t.txt") + ": " + said + "\n"));
@@ -290,20 +285,15 @@ private slots:
     // done, no time left.
     void progressFitsTheTerminal_data()
     {
-        QTest::addColumn<int>("signs");
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("lines"); // of signs in the final block
-        QTest::addColumn<QString>("others");
-        QTest::newRow("3 signs on 24 rows") << 3 << 24 << 3 << QString();
-        QTest::newRow("30 signs on 10 rows") << 30 << 10 << 8 << "y 22 carteles mas: enviados 22";
-        QTest::newRow("4 signs on 2 rows") << 4 << 2 << 0 << "4 carteles: enviados 4";
+        // Signs, the terminal's rows, the lines of signs in the final block, the line for the others.
+        const testenv::Table<int, int, int, QString> row;
+        row("3 signs on 24 rows", 3, 24, 3, {});
+        row("30 signs on 10 rows", 30, 10, 8, "y 22 carteles mas: enviados 22");
+        row("4 signs on 2 rows", 4, 2, 0, "4 carteles: enviados 4");
     }
     void progressFitsTheTerminal()
     {
-        QFETCH(int, signs);
-        QFETCH(int, rows);
-        QFETCH(int, lines);
-        QFETCH(QString, others);
+        const auto [signs, rows, lines, others] = testenv::Table<int, int, int, QString>::fetch();
         testpty::Pty terminal;
         const winsize size{ushort(rows), 100, 0, 0};
         QVERIFY(::ioctl(terminal.masterFd(), TIOCSWINSZ, &size) == 0);
