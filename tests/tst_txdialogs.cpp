@@ -24,7 +24,6 @@
 namespace
 {
 using testenv::hex;
-using testenv::row;
 // The clock at 09:07:03 on 1 March 2026 (kHola, the one-page example, is TestEnv's).
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
 const QByteArray kOldSalida(100, 'o');
@@ -133,26 +132,23 @@ private slots:
     // "sent" is what reaches the line, or with "file" what "Salida.txt" then holds (nothing: the old file stays).
     void outcomes_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QByteArray>("sent");
+        const testenv::Table<QString, QStringList, QByteArray> row; // setup, the panel's texts, sent
         const auto sending = [](int percent) { return QStringLiteral("Enviando ... %1% [27]").arg(percent); };
         const auto dating = [](int percent) { return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent); };
         const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
         const QByteArray cut("W-N\x01\x01"), toFile = '"' + kHola + "\"\r\n";
-        row("send, no message open", "send closed", QStringList{e21}, QByteArray());
-        row("send, pages empty, to file", "send empty file", QStringList{e21}, QByteArray());
-        row("send, port not open", "send noport", QStringList{sending(3), "Error #22, No se envio el Mensaje"},
-            QByteArray());
-        row("send to file needs no port", "send noport file", QStringList{"Archivo 'salida.txt' grabado OK!"}, toFile);
+        row("send, no message open", "send closed", {e21}, {});
+        row("send, pages empty, to file", "send empty file", {e21}, {});
+        row("send, port not open", "send noport", {sending(3), "Error #22, No se envio el Mensaje"}, {});
+        row("send to file needs no port", "send noport file", {"Archivo 'salida.txt' grabado OK!"}, toFile);
         // The user's data folder for Tivor takes it, and the dialog says where, not only in its tooltip.
         const QString elsewhere =
             "Archivo 'salida.txt' grabado OK en " + QDir::toNativeSeparators(QFileInfo(fallback()).path());
-        row("send to file, elsewhere", "send noport file elsewhere", QStringList{elsewhere}, toFile);
+        row("send to file, elsewhere", "send noport file elsewhere", {elsewhere}, toFile);
         const QStringList cancelled{dating(7), dating(14), dating(21), "Mensaje Cancelado..."};
         row("date, Cancelar in the preamble", "date cancel", cancelled, cut);
         row("send, Cancelar in the preamble", "send cancel",
-            QStringList{sending(3), sending(7), sending(11), "Mensaje Cancelado..."}, cut);
+            {sending(3), sending(7), sending(11), "Mensaje Cancelado..."}, cut);
         row("date, close button in the preamble", "date close", cancelled, cut);
         // Logging out or shutting down: the send ends as by "Cancelar", and then the program.
         row("date, SIGTERM in the preamble", "date sigterm", cancelled, cut);
@@ -170,9 +166,7 @@ private slots:
     }
     void outcomes()
     {
-        QFETCH(QString, setup);
-        QFETCH(QStringList, texts);
-        QFETCH(QByteArray, sent);
+        const auto [setup, texts, sent] = testenv::Table<QString, QStringList, QByteArray>::fetch();
         const bool elsewhere = setup.contains(u"elsewhere");
         if (elsewhere) {
             QVERIFY(testenv::writeFile(dir.filePath("blocker"), "a file, not a folder"));
@@ -221,9 +215,7 @@ private slots:
     // panel follow it.
     void windowCommands_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QByteArray>("sent");
+        const testenv::Table<QString, QString, QByteArray> row; // command, port, sent
         row("cmdTx", "cmdTx", "open", kHola);
         row("Command1", "Command1", "open", kClock);
         row("cmdTx, port failed at start-up", "cmdTx", "failed at start-up", kHola);
@@ -231,9 +223,7 @@ private slots:
     }
     void windowCommands()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, port);
-        QFETCH(QByteArray, sent);
+        const auto [command, port, sent] = testenv::Table<QString, QString, QByteArray>::fetch();
         const QString link = dir.filePath(QStringLiteral("cartel"));
         QFile::remove(link);
         QVERIFY(port == u"failed at start-up" || QFile::link(pty->slavePath(), link));
@@ -298,11 +288,10 @@ private slots:
         line.dy2 = QStringLiteral("05");
         for (int i = 1; i <= 64; ++i)
             message.text[i] = QString(200, u'x');
-        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 41,0 s (8002 bytes)\nEl mensaje pasa de 8000 "
-                                              "bytes: sus ultimos 4688 bytes no se envian"));
+        const QString cut = " (8002 bytes)\nEl mensaje pasa de 8000 bytes: sus ultimos 4688 bytes no se envian";
+        QCOMPARE(shown(false), "Tiempo estimado de envio: 41,0 s" + cut);
         line.dy2 = QStringLiteral("90");
-        QCOMPARE(shown(false), QStringLiteral("Tiempo estimado de envio: 12 min 00 s (8002 bytes)\nEl mensaje pasa de "
-                                              "8000 bytes: sus ultimos 4688 bytes no se envian"));
+        QCOMPARE(shown(false), "Tiempo estimado de envio: 12 min 00 s" + cut);
     }
 
     // A send leaves the pages it sent padded to the sign's line in the model, so a save after it writes them so;
