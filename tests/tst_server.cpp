@@ -847,6 +847,46 @@ private slots:
         QVERIFY(pty->settle());
         QCOMPARE(pty->bytes(), QByteArray());
     }
+
+    // What a sign shows is what the last show that reached it whole put there: not a clock, nor a part that failed
+    // or was cancelled; kept across a restart, whose jobs never take a kept id.
+    void believedShownSurvivesARestart()
+    {
+        testpty::Pty second;
+        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"},
+            {"id": "b", "port": "/dev/tivor-no-existe", "groups": ["g"]},
+            {"id": "c", "port": "%2", "dy2": "20", "groups": ["g"]}]})")
+                                          .arg(pty->slavePath(), second.slavePath())
+                                          .toUtf8()));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        const Answer shown = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
+        QCOMPARE(shown.json["state"].toString(), "done");
+        QCOMPARE(call("POST", "/api/v1/signs/a/clock?wait=10").json["state"].toString(), "done");
+        const int cancelled = call("POST", "/api/v1/groups/g/show", R"({"text": "ADIOS"})").json["id"].toInt();
+        QVERIFY(second.waitForBytes(10, 10000));
+        QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(cancelled)).json["state"].toString(), "failed");
+        const QJsonObject a = call("GET", "/api/v1/signs/a").json["shown"].toObject();
+        QCOMPARE(
+            a["pages"].toArray(),
+            QJsonArray({QJsonObject{{"text", "HOLA"}, {"effect", "Estatico"}, {"pause", 1}, {"align", "izquierda"}}}));
+        QCOMPARE(a["job"].toInt(), shown.json["id"].toInt());
+        QCOMPARE(a["request"].toString(), "POST /api/v1/signs/a/show");
+        const QDateTime since = QDateTime::fromString(a["since"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(since >= before && since <= QDateTime::currentDateTimeUtc(), qPrintable(a["since"].toString()));
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000) && QFile::exists(path("data/Tivor/tivor-server/estado.json")));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        QStringList signs;
+        for (const QJsonValue sign : call("GET", "/api/v1/signs").json["signs"].toArray())
+            signs << sign["id"].toString() + ":" + QString::number(sign["shown"]["job"].toInt());
+        QCOMPARE(signs, QStringList({"a:" + QString::number(shown.json["id"].toInt()), "b:0", "c:0"}));
+        QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject(), a);
+        QCOMPARE(call("POST", "/api/v1/signs/c/show?wait=10", R"({"text": "x"})").json["id"].toInt(),
+                 shown.json["id"].toInt() + 1);
+    }
+    // The cases added after the first check: their answers too are as the description says.
+    void laterAnswersMatchTheDescription() { everyAnswerMatchesTheDescription(); }
 };
 
 QTEST_GUILESS_MAIN(TestServer)

@@ -3,8 +3,10 @@
 #include "HttpApi.h"
 
 #include "ConnectionGuard.h"
+#include "Journal.h"
 
 #include <QAbstractHttpServer>
+#include <QElapsedTimer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QJsonArray>
@@ -21,6 +23,8 @@ struct HttpReply::State
     QPointer<QTcpSocket> socket;
     QPointer<ConnectionGuard> guard;
     bool answered = false;
+    QString asked; // "GET /api/v1/signs", for the journal
+    QElapsedTimer since;
 };
 
 QString problemTitle(int status)
@@ -91,6 +95,7 @@ void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray&
     if (!m_state || m_state->answered)
         return;
     m_state->answered = true;
+    journal(QStringLiteral("%1 %2 %3 ms").arg(m_state->asked).arg(status).arg(m_state->since.elapsed()));
     // A client that gave up while its answer was awaited has nobody to read it.
     if (!m_state->socket || m_state->socket->state() != QAbstractSocket::ConnectedState)
         return;
@@ -136,6 +141,9 @@ protected:
         reply.m_state->responder = std::make_unique<QHttpServerResponder>(makeResponder(request, socket));
         reply.m_state->socket = socket;
         reply.m_state->guard = m_api.m_guard;
+        reply.m_state->since.start();
+        reply.m_state->asked =
+            QStringLiteral("%1 %2").arg(QString::fromLatin1(methodName(request.method())), request.url().path());
         m_api.m_guard->requestRead(socket);
         if (int retryAfter = 0; !m_api.m_guard->allowRequest(request.remoteAddress(), &retryAfter)) {
             reply.problem(429, QStringLiteral("demasiadas solicitudes; intente de nuevo en %1 s").arg(retryAfter),

@@ -269,9 +269,21 @@ QString defaultConfigPath()
            QStringLiteral("/Tivor/tivor-server.json");
 }
 
+QString dataFolder()
+{
+    // systemd may list several folders; the first is the unit's own.
+    const QString given = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    return given.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) : given;
+}
+
 QString defaultMessagesFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/mensajes");
+    return dataFolder() + QStringLiteral("/mensajes");
+}
+
+QString statePath()
+{
+    return dataFolder() + QStringLiteral("/estado.json");
 }
 
 ServerConfig desktopConfig(const LineSettings& desktop)

@@ -40,9 +40,15 @@ struct ServerConfig
 // Where the configuration is looked for when none is given: beside the desktop's settings.
 QString defaultConfigPath();
 
-// Where the stored messages are kept when the configuration does not say: a "mensajes" folder in the server's
-// data folder (under XDG_DATA_HOME), where its other state goes.
+// The server's data folder: systemd's STATE_DIRECTORY for the service (/var/lib/tivor), else under
+// XDG_DATA_HOME.
+QString dataFolder();
+
+// Where the stored messages are kept when the configuration does not say: a "mensajes" folder in the data folder.
 QString defaultMessagesFolder();
+
+// What each sign is believed to show, beside the messages: "estado.json" in the data folder.
+QString statePath();
 
 // No file: one sign, "cartel", on the desktop's port with its line settings and delays.
 ServerConfig desktopConfig(const LineSettings& desktop);

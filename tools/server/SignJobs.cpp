@@ -89,13 +89,29 @@ SignJobs::~SignJobs()
     }
 }
 
+void SignJobs::stop()
+{
+    m_stopping = true;
+    for (auto& [key, queue] : m_queues) {
+        queue.pending.clear();
+        if (!queue.running)
+            continue;
+        queue.running->wait();
+        queue.running.reset();
+        if (const auto finished = std::exchange(queue.finished, {}))
+            finished();
+    }
+}
+
 int SignJobs::submit(const std::vector<SignConfig>& signs, const QString& what,
-                     const std::function<QByteArray()>& build)
+                     const std::function<QByteArray()>& build, const QString& request, const QJsonArray& pages)
 {
     const int id = ++m_lastId;
     Job& job = m_jobs[id];
     job.id = id;
     job.created = QDateTime::currentDateTimeUtc();
+    job.request = request;
+    job.pages = pages;
     for (const SignConfig& sign : signs) {
         auto part = std::make_shared<SendPart>();
         part->sign = sign;
@@ -103,7 +119,12 @@ int SignJobs::submit(const std::vector<SignConfig>& signs, const QString& what,
         part->build = build;
         part->total = int(build().size());
         job.parts.push_back(part);
-        enqueue(sign, {[part, stopping = &m_stopping] { sendToSign(*part, stopping); }, [this, id] { partEnded(id); }});
+        enqueue(sign, {[part, stopping = &m_stopping] { sendToSign(*part, stopping); },
+                       [this, id, part] {
+                           if (const auto it = m_jobs.find(id); it != m_jobs.end() && m_partEnded)
+                               m_partEnded(it->second, *part);
+                           partEnded(id);
+                       }});
     }
     forgetOldJobs();
     return id;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QObject>
 #include <QThread>
 #include <atomic>
@@ -37,6 +38,8 @@ struct Job
 {
     int id = 0;
     QDateTime created;
+    QString request;  // "POST /api/v1/signs/a/show": what asked for it
+    QJsonArray pages; // what a show puts on its signs; empty for a clock
     std::vector<std::shared_ptr<SendPart>> parts;
     std::vector<std::function<void()>> waiters; // told once every part has ended
 
@@ -51,8 +54,17 @@ public:
     // Cancels what is sending (each line gets the terminator) and waits for every line's thread.
     ~SignJobs() override;
 
-    // A job that sends what `build` makes to each sign (`what` names it); its id.
-    int submit(const std::vector<SignConfig>& signs, const QString& what, const std::function<QByteArray()>& build);
+    // A job that sends what `build` makes to each sign (`what` names it, `request` asked for it, and a show
+    // puts `pages` on them); its id.
+    int submit(const std::vector<SignConfig>& signs, const QString& what, const std::function<QByteArray()>& build,
+               const QString& request, const QJsonArray& pages = {});
+    // Ids go on after `id`: one a restarted server kept must not name another job.
+    void continueAfter(int id) { m_lastId = std::max(m_lastId, id); }
+    // `told` hears of each part once it has ended, on this object's thread.
+    void onPartEnded(std::function<void(const Job&, const SendPart&)> told) { m_partEnded = std::move(told); }
+    // Ends the server's work: queued parts never start, a part on its way ends with the terminator; each running
+    // part is told of before this returns.
+    void stop();
     const Job* job(int id) const;
     // Parts still queued never start; a part on its way ends as Ctrl-C ends tivor-cli's send, with the
     // terminator after the byte in hand. False when the job has ended already.
@@ -87,5 +99,6 @@ private:
     std::map<QString, PortQueue> m_queues;
     std::map<int, Job> m_jobs;
     int m_lastId = 0;
+    std::function<void(const Job&, const SendPart&)> m_partEnded;
     std::atomic<bool> m_stopping = false;
 };

@@ -1,6 +1,7 @@
 // Each route reads its request, checks it whole and only then touches a sign.
 #include "SignServer.h"
 
+#include "Journal.h"
 #include "Preview.h"
 #include "ShowBody.h"
 #include "core/files/MessageFile.h"
@@ -75,16 +76,48 @@ QJsonObject jobJson(const Job& job)
             {QStringLiteral("signs"), parts}};
 }
 
-QJsonObject signJson(const SignConfig& sign, bool busy)
+QJsonObject signJson(const SignConfig& sign, bool busy, const QJsonObject& shown)
 {
-    return {{QStringLiteral("id"), sign.id},
-            {QStringLiteral("name"), sign.name},
-            {QStringLiteral("port"), sign.line.port},
-            {QStringLiteral("baud"), sign.line.baud},
-            {QStringLiteral("dy1"), sign.line.dy1},
-            {QStringLiteral("dy2"), sign.line.dy2},
-            {QStringLiteral("groups"), QJsonArray::fromStringList(sign.groups)},
-            {QStringLiteral("busy"), busy}};
+    QJsonObject json{{QStringLiteral("id"), sign.id},
+                     {QStringLiteral("name"), sign.name},
+                     {QStringLiteral("port"), sign.line.port},
+                     {QStringLiteral("baud"), sign.line.baud},
+                     {QStringLiteral("dy1"), sign.line.dy1},
+                     {QStringLiteral("dy2"), sign.line.dy2},
+                     {QStringLiteral("groups"), QJsonArray::fromStringList(sign.groups)},
+                     {QStringLiteral("busy"), busy}};
+    if (!shown.isEmpty())
+        json.insert(QStringLiteral("shown"), shown);
+    return json;
+}
+
+// The pages as a show takes them; a stored file's page with a code off the lists by its text alone.
+QJsonArray shownPages(const Message& message)
+{
+    QJsonArray pages;
+    if (int page = 0; pagesJson(message, &pages, &page))
+        return pages;
+    pages = {};
+    for (int at = 1; at <= MaxPages; ++at)
+        if (!message.text[at].isEmpty())
+            pages.append(QJsonObject{{QStringLiteral("text"), message.text[at]}});
+    return pages;
+}
+
+QString partOutcome(const SendPart& part)
+{
+    switch (part.state.load()) {
+    case PartState::Done:
+        return QStringLiteral("hecho, %1 bytes").arg(part.sent.load());
+    case PartState::Cancelled:
+        return QStringLiteral("cancelado, %1 de %2 bytes: %3").arg(part.sent.load()).arg(part.total).arg(part.error);
+    case PartState::Failed:
+        return QStringLiteral("fallido, %1 de %2 bytes: %3").arg(part.sent.load()).arg(part.total).arg(part.error);
+    case PartState::Queued:
+    case PartState::Sending:
+        break;
+    }
+    return QStringLiteral("sin terminar");
 }
 
 QString unknownSign(const QString& id)
@@ -102,8 +135,10 @@ constexpr int CancelAnswerMs = 5000;
 } // namespace
 
 SignServer::SignServer(ServerConfig config, QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_store(m_config.messages)
+    : QObject(parent), m_config(std::move(config)), m_store(m_config.messages), m_shown(statePath())
 {
+    m_jobs.continueAfter(m_shown.lastJob());
+    m_jobs.onPartEnded([this](const Job& job, const SendPart& part) { partEnded(job, part); });
     m_api.setTokens(m_config.tokens);
     const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
     m_api.route("GET", QStringLiteral("/healthz"), Scope::Open, health);
@@ -156,7 +191,7 @@ void SignServer::signs(HttpReply reply) const
 {
     QJsonArray list;
     for (const SignConfig& sign : m_config.signs)
-        list.append(signJson(sign, m_jobs.busy(sign)));
+        list.append(signJson(sign, m_jobs.busy(sign), m_shown.shown(sign.id)));
     reply.json(200, QJsonObject{{QStringLiteral("signs"), list}});
 }
 
@@ -166,7 +201,7 @@ void SignServer::sign(const HttpRequest& request, HttpReply reply)
     const SignConfig* sign = m_config.sign(request.params.at(0));
     if (!sign)
         return reply.problem(404, unknownSign(request.params.at(0)));
-    QJsonObject json = signJson(*sign, m_jobs.busy(*sign));
+    QJsonObject json = signJson(*sign, m_jobs.busy(*sign), m_shown.shown(sign->id));
     if (m_jobs.busy(*sign)) {
         json.insert(QStringLiteral("available"), false);
         json.insert(QStringLiteral("reason"), QStringLiteral("este servidor esta usando el puerto"));
@@ -200,8 +235,9 @@ void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
     Message message;
     if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Show); fault.status)
         return reply.problem(fault.status, fault.detail);
-    start(request, reply, signs, QStringLiteral("Mensaje"),
-          [transmission = messageTransmission(message)] { return transmission; });
+    start(
+        request, reply, signs, QStringLiteral("Mensaje"),
+        [transmission = messageTransmission(message)] { return transmission; }, shownPages(message));
 }
 
 BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, BodyUse use) const
@@ -252,7 +288,7 @@ void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
 }
 
 void SignServer::start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs,
-                       const QString& what, const std::function<QByteArray()>& build)
+                       const QString& what, const std::function<QByteArray()>& build, const QJsonArray& pages)
 {
     int wait = 0;
     if (request.query.hasQueryItem(QStringLiteral("wait"))) {
@@ -262,10 +298,19 @@ void SignServer::start(const HttpRequest& request, HttpReply reply, const std::v
             return reply.problem(
                 400, QStringLiteral("wait: debe ser un numero entero de segundos de 0 a %1").arg(MaxWaitSeconds));
     }
-    const int id = m_jobs.submit(signs, what, build);
+    const QString asked = QStringLiteral("%1 %2").arg(QString::fromLatin1(request.method),
+                                                      QUrl::fromPercentEncoding(request.path.toUtf8()));
+    const int id = m_jobs.submit(signs, what, build, asked, pages);
     if (wait == 0)
         return answerJob(id, reply, 202);
     m_jobs.whenFinished(id, wait * 1000, [this, id, reply] { answerJob(id, reply, 202); });
+}
+
+void SignServer::partEnded(const Job& job, const SendPart& part)
+{
+    journal(QStringLiteral("trabajo %1, cartel %2: %3").arg(job.id).arg(part.sign.id, partOutcome(part)));
+    if (part.state == PartState::Done && !job.pages.isEmpty())
+        m_shown.record(part.sign.id, job.pages, job.id, job.request, QDateTime::currentDateTimeUtc());
 }
 
 void SignServer::job(const HttpRequest& request, HttpReply reply) const

@@ -4,6 +4,7 @@
 #include "HttpApi.h"
 #include "MessageStore.h"
 #include "ServerConfig.h"
+#include "ShownState.h"
 #include "SignJobs.h"
 
 #include <QObject>
@@ -15,6 +16,8 @@ public:
     explicit SignServer(ServerConfig config, QObject* parent = nullptr);
     // Serves the connections of `server`, which listens already, and owns it.
     void serve(ConnectionGuard* server) { m_api.serve(server); }
+    // Ends every job as a stop request does (the terminator on each line that is sending) and journals them.
+    void stop() { m_jobs.stop(); }
 
 private:
     void health(HttpReply reply) const;
@@ -27,7 +30,9 @@ private:
     void clock(const HttpRequest& request, HttpReply reply, bool group);
     // Makes the job, then answers at once or, with ?wait=N, once it ends or N s have passed.
     void start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs, const QString& what,
-               const std::function<QByteArray()>& build);
+               const std::function<QByteArray()>& build, const QJsonArray& pages = {});
+    // Journals how a part ended; one that put a show on its sign whole is what the sign shows from now on.
+    void partEnded(const Job& job, const SendPart& part);
     void job(const HttpRequest& request, HttpReply reply) const;
     void cancelJob(const HttpRequest& request, HttpReply reply);
     void answerJob(int id, HttpReply reply, int status) const;
@@ -45,6 +50,7 @@ private:
 
     ServerConfig m_config;
     MessageStore m_store;
+    ShownState m_shown; // before the jobs, which tell it of their parts until they are gone
     SignJobs m_jobs;
     HttpApi m_api;
 };

@@ -44,6 +44,8 @@ QString description()
                "   \"messages\": \"mensajes\",\n"
                "   \"limits\": {\"connections\": 64, \"requestsPerMinute\": 600}}\n"
                "'messages' es la carpeta de los mensajes guardados (relativa al archivo; por omision\n  %2).\n"
+               "Lo que muestra cada cartel (el ultimo envio que le llego entero) se guarda en\n  %3\n"
+               "La carpeta de datos es $STATE_DIRECTORY cuando systemd la da (/var/lib/tivor para el servicio).\n"
                "Sin 'signs', el cartel de las opciones de Tivor. Los tokens se agregan con\n"
                "  tivor-server token add NOMBRE --scope read|send|admin [--config ARCHIVO]\n"
                "que muestra el token una sola vez y guarda solo su SHA-256. Sin tokens solo se escucha en 127.0.0.1\n"
@@ -53,7 +55,7 @@ QString description()
                "No lo exponga directamente a Internet: use un proxy inverso.\n"
                "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion,\n"
                "3 no se pudo escuchar, 4 no se pudo escribir la configuracion (token add).")
-        .arg(defaultConfigPath(), defaultMessagesFolder());
+        .arg(defaultConfigPath(), defaultMessagesFolder(), statePath());
 }
 
 // Qt's own help is in English; the program speaks Spanish without accents.
