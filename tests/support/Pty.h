@@ -45,6 +45,8 @@ public:
     // the master empty twice (its poll also waits for bytes still on their way through the kernel). What
     // a program wrote and returned from, or wrote and ended, can then be compared whole, extras included.
     bool settle(int timeoutMs = 5000) const;
+    // All the bytes once settle() is true; else a text no line carries, for the comparison to show.
+    QByteArray settled() const { return settle() ? bytes() : QByteArrayLiteral("(the line never went quiet)"); }
     void clear();
 
     void hangUp(); // closes the master now: later writes to the slave fail
