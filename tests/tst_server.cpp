@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
 using testenv::row;
 
 namespace
@@ -71,13 +72,14 @@ class TestServer : public CliTest
         base = QString::fromUtf8(said.mid(at, said.indexOf(' ', at) - at));
         return at >= 0;
     }
-    // Runs to the end: exit status and standard error.
-    QString serverFails(const QStringList& arguments)
+    // Runs to the end: "status|standard error" (-1 when it did not end by itself); its output stays to be read.
+    QString runServer(const QStringList& arguments)
     {
         server.setProcessEnvironment(environment());
         server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), arguments);
-        server.waitForFinished(10000);
-        return QString::number(server.exitCode()) + u'|' + QString::fromUtf8(server.readAllStandardError());
+        const bool ended = server.waitForFinished(10000) && server.exitStatus() == QProcess::NormalExit;
+        return QString::number(ended ? server.exitCode() : -1) + u'|' +
+               QString::fromUtf8(server.readAllStandardError());
     }
     Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
                 const QByteArray& type = "application/json", const HttpHeaders& headers = {})
@@ -144,6 +146,13 @@ class TestServer : public CliTest
         return got + socket.readAll();
     }
     [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
+    // The configuration written, its %1, %2... replaced by `ports`, then the server started on it.
+    [[nodiscard]] bool serve(QString configuration, const QStringList& ports = {})
+    {
+        for (const QString& port : ports)
+            configuration = configuration.arg(port);
+        return config(configuration.toUtf8()) && startServer({"--config", path("server.json")});
+    }
 
 private slots:
     void cleanup()
@@ -156,22 +165,19 @@ private slots:
     // Without a configuration the sign is the desktop's: its port and its delays (10 ms, then 5 ms).
     void showSendsWhatDumpWrites_data()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("messageFile");
-        row("one page", json({{"text", "HOLA"}, {"effect", "Estatico"}, {"pause", 5}, {"align", "centrado"}}),
-            QByteArray("1,4,2,\"HOLA\"\r\n"));
+        // Body, messageFile.
+        const testenv::Table<QByteArray, QByteArray> row;
+        row("one page", R"({"text": "HOLA", "effect": "Estatico", "pause": 5, "align": "centrado"})",
+            "1,4,2,\"HOLA\"\r\n");
         // Defaults (Rotacion, pause 1, left), the list's own text in any case, a clock page without text.
-        row("pages",
-            QByteArray(R"({"pages": [{"text": "Buenos dias"}, {"text": "¡Año nuevo!", "effect": "lluvia   [16]",
-            "pause": 9}, {"effect": "Hora"}, {"text": "x", "effect": "fecha", "align": "centrado"}]})"),
-            QByteArray("0,0,0,\"Buenos dias\"\r\n2,8,0,\"\xA1"
-                       "A\xF1o nuevo!\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"
-                       "12,0,2,\"x\"\r\n"));
+        row("pages", R"({"pages": [{"text": "Buenos dias"}, {"text": "¡Año nuevo!", "effect": "lluvia   [16]",
+            "pause": 9}, {"effect": "Hora"}, {"text": "x", "effect": "fecha", "align": "centrado"}]})",
+            "0,0,0,\"Buenos dias\"\r\n2,8,0,\"\xA1"
+            "A\xF1o nuevo!\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n12,0,2,\"x\"\r\n");
     }
     void showSendsWhatDumpWrites()
     {
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, messageFile);
+        const auto [body, messageFile] = testenv::Table<QByteArray, QByteArray>::fetch();
         const QByteArray expected = dumped(messageFile);
         QVERIFY(!expected.isEmpty());
         QVERIFY(startServer());
@@ -180,8 +186,7 @@ private slots:
         const QJsonObject part = answer.json["signs"].toArray().at(0).toObject();
         QCOMPARE(answer.json["state"].toString(), "done");
         QCOMPARE(part["sent"].toInt(), expected.size());
-        QVERIFY(pty->settle());
-        QCOMPARE(pty->bytes(), expected);
+        QCOMPARE(pty->settled(), expected);
         // Paced: from the first byte to the last, at least every wait but the last one's.
         const auto received = pty->received();
         const qint64 spanMs = (received.back().ns - received.front().ns) / 1000000;
@@ -194,100 +199,83 @@ private slots:
     // nothing. A text/plain body is read as tivor-cli import reads a text file.
     void groupShowSendsWhatDumpWrites_data()
     {
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QByteArray>("source"); // the message file, or for text/plain the text file imported
-        row("JSON pages", QByteArray("application/json"),
-            QByteArray(R"({"pages": [{"text": "Abierto", "effect": "Estatico"}, {"effect": "Hora"}]})"),
-            QByteArray("1,0,0,\"Abierto\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
+        // Type, body, source (the message file, or for text/plain the text file imported).
+        const testenv::Table<QByteArray, QByteArray, QByteArray> row;
+        row("JSON pages", "application/json",
+            R"({"pages": [{"text": "Abierto", "effect": "Estatico"}, {"effect": "Hora"}]})",
+            "1,0,0,\"Abierto\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n");
         const QByteArray text = "Buenos dias\r\n\n   \rUna linea de mas de dieciseis\nNi\xF1os\n";
-        row("text, line ends mixed, Windows-1252", QByteArray("text/plain"), text, text);
+        row("text, line ends mixed, Windows-1252", "text/plain", text, text);
         const QByteArray utf8 = "A\xC3\xB1o nuevo\n\xC2\xA1Ofertas!";
-        row("text in UTF-8 with a charset", QByteArray("text/plain; charset=utf-8"), utf8, utf8);
+        row("text in UTF-8 with a charset", "text/plain; charset=utf-8", utf8, utf8);
     }
     void groupShowSendsWhatDumpWrites()
     {
-        QFETCH(QByteArray, type);
-        QFETCH(QByteArray, body);
-        QFETCH(QByteArray, source);
+        const auto [type, body, source] = testenv::Table<QByteArray, QByteArray, QByteArray>::fetch();
         const QByteArray expected = type.startsWith("text/") ? importedDump(source) : dumped(source);
         QVERIFY(!expected.isEmpty());
-        testpty::Pty second;
-        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "fuera", "port": "%1", "dy2": "01"},
+        testpty::Pty second, third;
+        QVERIFY(second.ok() && third.ok() && QFile::link(third.slavePath(), path("b-pty")));
+        QVERIFY(serve(R"({"signs": [{"id": "fuera", "port": "%1", "dy2": "01"},
             {"id": "a", "port": "%2", "dy2": "01", "groups": ["planta", "todos"]},
-            {"id": "b", "port": "%3", "dy2": "01", "groups": ["planta"]}]})")
-                                          .arg(pty->slavePath(), second.slavePath(), path("b-pty"))
-                                          .toUtf8()));
-        testpty::Pty third;
-        QVERIFY(third.ok() && QFile::link(third.slavePath(), path("b-pty")));
-        QVERIFY(startServer({"--config", path("server.json")}));
+            {"id": "b", "port": "%3", "dy2": "01", "groups": ["planta"]}]})",
+                      {pty->slavePath(), second.slavePath(), path("b-pty")}));
         const Answer answer = call("POST", "/api/v1/groups/planta/show?wait=10", body, type);
         QCOMPARE(answer.status, 200);
         QCOMPARE(answer.json["state"].toString(), "done");
         QStringList signs;
         for (const QJsonValue part : answer.json["signs"].toArray())
             signs << part["sign"].toString() + ":" + QString::number(part["sent"].toInt());
-        QCOMPARE(signs,
-                 QStringList({"a:" + QString::number(expected.size()), "b:" + QString::number(expected.size())}));
-        QVERIFY(second.settle() && third.settle() && pty->settle());
-        QCOMPARE(second.bytes(), expected);
-        QCOMPARE(third.bytes(), expected);
-        QCOMPARE(pty->bytes(), QByteArray());
+        QCOMPARE(signs.join(u' '), QStringLiteral("a:%1 b:%1").arg(expected.size()));
+        QCOMPARE(second.settled(), expected);
+        QCOMPARE(third.settled(), expected);
+        QCOMPARE(pty->settled(), QByteArray());
     }
 
     void badInputSendsNothing_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QByteArray>("type");
-        const QString show = QStringLiteral("/api/v1/signs/cartel/show");
-        const QByteArray plain = "text/plain", asJson = "application/json";
-        row("text without text", show, QByteArray("\r\n\n\r"), 400, "el texto no tiene lineas con texto", plain);
+        // Target, body, status, detail, type.
+        const testenv::Table<QString, QByteArray, int, QString, QByteArray> row;
+        const QString show = "/api/v1/signs/cartel/show";
+        const auto bad = [&](const char* tag, const QString& target, const QByteArray& body, int status,
+                             const QString& detail, const QByteArray& type = "application/json") {
+            row(tag, target, body, status, detail, type);
+        };
+        bad("text without text", show, "\r\n\n\r", 400, "el texto no tiene lineas con texto", "text/plain");
         QByteArray lines;
         for (int i = 1; i <= 66; ++i)
             lines += "linea " + QByteArray::number(i) + "\n";
-        row("text of 66 lines", show, lines, 422, "el texto tiene 2 lineas con texto despues de la pagina 64", plain);
-        row("XML", show, QByteArray("<p>a</p>"), 415,
-            "'application/xml' no se admite; use application/json o text/plain", QByteArray("application/xml"));
-        row("unknown group", "/api/v1/groups/nadie/show", QByteArray("{\"text\": \"a\"}"), 404,
-            "no hay ningun grupo 'nadie'", asJson);
-        row("clock of an unknown sign", "/api/v1/signs/otro/clock", QByteArray("{}"), 404,
-            "no hay ningun cartel 'otro'", asJson);
-        row("malformed JSON", show, QByteArray("{\"text\": "), 400, "el cuerpo no es JSON valido", asJson);
-        row("not an object", show, QByteArray("[1]"), 400, "el cuerpo debe ser un objeto JSON", asJson);
-        row("text a number", show, QByteArray("{\"text\": 5}"), 400, "text: debe ser un texto", asJson);
-        row("pause as text", show, QByteArray("{\"text\": \"a\", \"pause\": \"3\"}"), 400,
-            "pause: debe ser un numero entero de 1 a 9", asJson);
-        row("pause 10", show, QByteArray("{\"text\": \"a\", \"pause\": 10}"), 400, "pause: debe ser", asJson);
-        row("align in English", show, QByteArray("{\"text\": \"a\", \"align\": \"center\"}"), 400,
-            "align: debe ser \"izquierda\" o \"centrado\"", asJson);
-        row("unknown effect", show, QByteArray("{\"pages\": [{\"text\": \"a\", \"effect\": \"Giro\"}]}"), 400,
-            "pages[0].effect: 'Giro' no es un efecto; use uno de: Rotacion, Estatico, LLuvia", asJson);
-        row("unknown key", show, QByteArray("{\"text\": \"a\", \"color\": \"rojo\"}"), 400, "color: clave desconocida",
-            asJson);
-        row("a page without text", show, QByteArray(R"({"pages": [{"text": "a"}, {"effect": "Estatico"}]})"), 400,
-            "pages[1].text: la pagina no tiene texto", asJson);
-        row("no pages", show, QByteArray(R"({"pages": []})"), 400, "pages: debe ser una lista de 1 a 64 paginas",
-            asJson);
-        row("65 pages", show, pagesBody(65, "a"), 422, "pages: 65 paginas; un mensaje tiene 64 como maximo", asJson);
-        row("past the length cap", show, pagesBody(64, QString(200, u'x')), 422, "el mensaje pasa de 8000 bytes",
-            asJson);
-        row("unknown sign", "/api/v1/signs/otro/show", QByteArray("{\"text\": \"a\"}"), 404,
-            "no hay ningun cartel 'otro'", asJson);
-        row("wait too long", show + "?wait=61", QByteArray("{\"text\": \"a\"}"), 400,
-            "wait: debe ser un numero entero de segundos de 0 a 60", asJson);
-        row("wrong method", show, QByteArray(), 405, "no admite GET; use POST", asJson);
-        row("unknown path", "/api/v2/signs", QByteArray(), 404, "/api/v2/signs: no existe", asJson);
+        bad("text of 66 lines", show, lines, 422, "el texto tiene 2 lineas con texto despues de la pagina 64",
+            "text/plain");
+        bad("XML", show, "<p>a</p>", 415, "'application/xml' no se admite; use application/json o text/plain",
+            "application/xml");
+        bad("unknown group", "/api/v1/groups/nadie/show", R"({"text": "a"})", 404, "no hay ningun grupo 'nadie'");
+        bad("clock of an unknown sign", "/api/v1/signs/otro/clock", "{}", 404, "no hay ningun cartel 'otro'");
+        bad("malformed JSON", show, R"({"text": )", 400, "el cuerpo no es JSON valido");
+        bad("not an object", show, "[1]", 400, "el cuerpo debe ser un objeto JSON");
+        bad("text a number", show, R"({"text": 5})", 400, "text: debe ser un texto");
+        bad("pause as text", show, R"({"text": "a", "pause": "3"})", 400, "pause: debe ser un numero entero de 1 a 9");
+        bad("pause 10", show, R"({"text": "a", "pause": 10})", 400, "pause: debe ser");
+        bad("align in English", show, R"({"text": "a", "align": "center"})", 400,
+            "align: debe ser \"izquierda\" o \"centrado\"");
+        bad("unknown effect", show, R"({"pages": [{"text": "a", "effect": "Giro"}]})", 400,
+            "pages[0].effect: 'Giro' no es un efecto; use uno de: Rotacion, Estatico, LLuvia");
+        bad("unknown key", show, R"({"text": "a", "color": "rojo"})", 400, "color: clave desconocida");
+        bad("a page without text", show, R"({"pages": [{"text": "a"}, {"effect": "Estatico"}]})", 400,
+            "pages[1].text: la pagina no tiene texto");
+        bad("no pages", show, R"({"pages": []})", 400, "pages: debe ser una lista de 1 a 64 paginas");
+        bad("65 pages", show, pagesBody(65, "a"), 422, "pages: 65 paginas; un mensaje tiene 64 como maximo");
+        bad("past the length cap", show, pagesBody(64, QString(200, u'x')), 422, "el mensaje pasa de 8000 bytes");
+        bad("unknown sign", "/api/v1/signs/otro/show", R"({"text": "a"})", 404, "no hay ningun cartel 'otro'");
+        bad("wait too long", show + "?wait=61", R"({"text": "a"})", 400,
+            "wait: debe ser un numero entero de segundos de 0 a 60");
+        bad("wrong method", show, {}, 405, "no admite GET; use POST");
+        bad("unknown path", "/api/v2/signs", {}, 404, "/api/v2/signs: no existe");
     }
     void badInputSendsNothing()
     {
-        QFETCH(QString, target);
-        QFETCH(QByteArray, body);
-        QFETCH(int, status);
-        QFETCH(QString, detail);
-        QFETCH(QByteArray, type);
+        const auto [target, body, status, detail, type] =
+            testenv::Table<QString, QByteArray, int, QString, QByteArray>::fetch();
         QVERIFY(startServer());
         const Answer answer = call(body.isEmpty() ? "GET" : "POST", target, body, type);
         QCOMPARE(answer.status, status);
@@ -295,8 +283,7 @@ private slots:
         QCOMPARE(answer.json["status"].toInt(), status);
         QVERIFY2(answer.json["detail"].toString().contains(detail), qPrintable(answer.json["detail"].toString()));
         QCOMPARE(call("GET", "/api/v1/jobs/1").status, 404);
-        QVERIFY(pty->settle());
-        QCOMPARE(pty->bytes(), QByteArray());
+        QCOMPARE(pty->settled(), QByteArray());
     }
 
     // One queue per port: a second sign on another port sends at the same time, a sign on the same port
@@ -305,12 +292,10 @@ private slots:
     {
         testpty::Pty other;
         QVERIFY(other.ok() && QFile::link(pty->slavePath(), path("alias")));
-        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "05"},
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "05"},
             {"id": "b", "name": "Sala", "port": "%2", "dy2": "05", "groups": ["planta"]},
-            {"id": "c", "port": "%3", "dy1": "10", "dy2": "01"}]})")
-                           .arg(pty->slavePath(), other.slavePath(), path("alias"))
-                           .toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+            {"id": "c", "port": "%3", "dy1": "10", "dy2": "01"}]})",
+                      {pty->slavePath(), other.slavePath(), path("alias")}));
         const QByteArray body = pagesBody(3, "uno dos tres");
         QList<int> jobs;
         for (const char* sign : {"a", "b", "c"})
@@ -323,9 +308,8 @@ private slots:
             QCOMPARE(call("GET", QStringLiteral("/api/v1/jobs/%1").arg(id)).json["state"].toString(), "done");
         const QByteArray tx = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n");
         const QByteArray x = dumped("0,0,0,\"x\"\r\n");
-        QVERIFY(pty->settle() && other.settle());
-        QCOMPARE(pty->bytes(), tx + tx + x);
-        QCOMPARE(other.bytes(), tx);
+        QCOMPARE(pty->settled(), tx + tx + x);
+        QCOMPARE(other.settled(), tx);
         // a and b overlapped on their lines.
         QVERIFY(other.received().front().ns < pty->received().at(size_t(tx.size()) - 1).ns);
         const QJsonObject listed = call("GET", "/api/v1/signs").json["signs"].toArray().at(1).toObject();
@@ -337,21 +321,18 @@ private slots:
     // moment between the request and its answer.
     void clockSendsTheServersTime_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("signs");
-        row("one sign", QStringLiteral("/api/v1/signs/a/clock"), 1);
-        row("a group", QStringLiteral("/api/v1/groups/planta/clock"), 2);
+        // Target, signs.
+        const testenv::Table<QString, int> row;
+        row("one sign", "/api/v1/signs/a/clock", 1);
+        row("a group", "/api/v1/groups/planta/clock", 2);
     }
     void clockSendsTheServersTime()
     {
-        QFETCH(QString, target);
-        QFETCH(int, signs);
+        const auto [target, signs] = testenv::Table<QString, int>::fetch();
         testpty::Pty second;
-        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]},
-            {"id": "b", "port": "%2", "groups": ["planta"]}]})")
-                                          .arg(pty->slavePath(), second.slavePath())
-                                          .toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(second.ok() && serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]},
+            {"id": "b", "port": "%2", "groups": ["planta"]}]})",
+                                     {pty->slavePath(), second.slavePath()}));
         const QDateTime before = QDateTime::currentDateTime();
         const Answer answer = call("POST", target + "?wait=10");
         const QDateTime after = QDateTime::currentDateTime();
@@ -376,17 +357,13 @@ private slots:
     {
         testpty::Pty second;
         QVERIFY(second.ok() && QFile::link(pty->slavePath(), path("alias")));
-        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20", "groups": ["g"]},
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20", "groups": ["g"]},
             {"id": "b", "port": "%2", "dy2": "20", "groups": ["g"]},
-            {"id": "c", "port": "%3", "groups": ["g"]}]})")
-                           .arg(pty->slavePath(), second.slavePath(), path("alias"))
-                           .toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+            {"id": "c", "port": "%3", "groups": ["g"]}]})",
+                      {pty->slavePath(), second.slavePath(), path("alias")}));
         const QByteArray expected = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"cuatro cinco\"\r\n");
-        const int id = call("POST", "/api/v1/groups/g/show",
-                            pagesBody(1, "uno dos tres").replace("]", R"(, {"text": "cuatro cinco"}])"))
-                           .json["id"]
-                           .toInt();
+        const QByteArray body = R"({"pages": [{"text": "uno dos tres"}, {"text": "cuatro cinco"}]})";
+        const int id = call("POST", "/api/v1/groups/g/show", body).json["id"].toInt();
         QVERIFY(pty->waitForBytes(20, 10000) && second.waitForBytes(20, 10000));
         const Answer cancelled = call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id));
         QCOMPARE(cancelled.status, 200);
@@ -412,44 +389,38 @@ private slots:
     // Stored, read back as pages and as the file, sent by name (dump's bytes for the file), listed, deleted.
     void storedMessagesRoundTrip_data()
     {
-        QTest::addColumn<QByteArray>("configured");
-        QTest::addColumn<QString>("folder");
-        row("default folder", QByteArray(), QStringLiteral("data/Tivor/tivor-server/mensajes"));
-        row("configured, beside the configuration", QByteArray(R"({"messages": "guardados"})"),
-            QStringLiteral("guardados"));
+        // Configured, folder.
+        const testenv::Table<QByteArray, QString> row;
+        row("default folder", {}, "data/Tivor/tivor-server/mensajes");
+        row("configured, beside the configuration", R"({"messages": "guardados"})", "guardados");
     }
     void storedMessagesRoundTrip()
     {
-        QFETCH(QByteArray, configured);
-        QFETCH(QString, folder);
-        QVERIFY(configured.isEmpty() || config(configured));
-        QVERIFY(startServer(configured.isEmpty() ? QStringList() : QStringList{"--config", path("server.json")}));
+        const auto [configured, folder] = testenv::Table<QByteArray, QString>::fetch();
+        QVERIFY(configured.isEmpty() ? startServer() : serve(configured));
         const QByteArray pages = R"({"pages": [{"text": "Años", "effect": "LLuvia", "pause": 3, "align": "centrado"},
             {"text": " Hora 00:00:00 ", "effect": "Hora", "pause": 1, "align": "izquierda"}]})";
-        const Answer stored = call("PUT", "/api/v1/messages/Horario%20de%20verano", pages);
+        const QString horario = "/api/v1/messages/Horario%20de%20verano";
+        const Answer stored = call("PUT", horario, pages);
         QCOMPARE(stored.status, 201);
         QCOMPARE(stored.json["pages"], QJsonDocument::fromJson(pages).object()["pages"]);
-        QCOMPARE(call("PUT", "/api/v1/messages/Horario%20de%20verano", pages).status, 200);
+        QCOMPARE(call("PUT", horario, pages).status, 200);
         const QByteArray file = testenv::readFile(path(folder + "/Horario de verano.mnm"));
-        QCOMPARE(file, QByteArray("2,2,2,\"A\xF1os\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
-        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano?format=mnm").body, file);
-        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano", {}, {}, {{"Accept", "application/octet-stream"}})
-                     .body,
-                 file);
-        QCOMPARE(call("GET", "/api/v1/messages/Horario%20de%20verano").json, stored.json);
+        QCOMPARE(file, "2,2,2,\"A\xF1os\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"_ba);
+        QCOMPARE(call("GET", horario + "?format=mnm").body, file);
+        QCOMPARE(call("GET", horario, {}, {}, {{"Accept", "application/octet-stream"}}).body, file);
+        QCOMPARE(call("GET", horario).json, stored.json);
         // The file as it is given is kept as it is.
         const QByteArray own = "1,4,2,\"HOLA\"\n";
         QCOMPARE(call("PUT", "/api/v1/messages/hola", own, "application/octet-stream").status, 201);
         QCOMPARE(testenv::readFile(path(folder + "/hola.mnm")), own);
         const Answer sent = call("POST", "/api/v1/signs/cartel/show?wait=10", R"({"message": "Horario de verano"})");
         QCOMPARE(sent.json["state"].toString(), "done");
-        QVERIFY(pty->settle());
-        QCOMPARE(pty->bytes(), dumped(file));
+        QCOMPARE(pty->settled(), dumped(file));
         QStringList listed;
         for (const QJsonValue message : call("GET", "/api/v1/messages").json["messages"].toArray())
             listed << message["name"].toString() + ":" + QString::number(message["size"].toInt());
-        QCOMPARE(listed, QStringList({"Horario de verano:" + QString::number(file.size()),
-                                      "hola:" + QString::number(own.size())}));
+        QCOMPARE(listed.join(u'|'), QStringLiteral("Horario de verano:%1|hola:%2").arg(file.size()).arg(own.size()));
         QCOMPARE(call("DELETE", "/api/v1/messages/hola").status, 204);
         QVERIFY(!QFile::exists(path(folder + "/hola.mnm")));
         QCOMPARE(call("GET", "/api/v1/messages/hola").status, 404);
@@ -460,46 +431,41 @@ private slots:
     // what lies outside it stay as they were.
     void refusedMessagesChangeNothing_data()
     {
-        QTest::addColumn<QByteArray>("method");
-        QTest::addColumn<QString>("name"); // as it goes in the path
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("detail");
-        const QByteArray put = "PUT", asJson = "application/json", page = R"({"text": "x"})";
+        // Method, name (as it goes in the path), type, body, status, detail.
+        const testenv::Table<QByteArray, QString, QByteArray, QByteArray, int, QString> row;
         const QString slash = "el nombre no puede llevar '/'";
-        row("../x", put, QStringLiteral("..%2Fx"), asJson, page, 400, "'../x': " + slash);
-        row("a/b", put, QStringLiteral("a%2Fb"), asJson, page, 400, "'a/b': " + slash);
-        row("back slash", put, QStringLiteral("..%5Cx"), asJson, page, 400, slash);
-        row("NUL", put, QStringLiteral("a%00b"), asJson, page, 400, "caracteres de control");
-        row("a device", put, QStringLiteral("CON"), asJson, page, 400, "'CON' es el nombre de un dispositivo");
-        row("a device with an extension", put, QStringLiteral("lpt1.txt"), asJson, page, 400,
-            "es el nombre de un dispositivo");
-        row("hidden", put, QStringLiteral(".oculto"), asJson, page, 400, "no puede empezar con '.'");
-        row("65 characters", put, QString(65, u'n'), asJson, page, 400, "de 1 a 64 caracteres");
-        row("65 KB body", put, QStringLiteral("grande"), QByteArray("text/plain"), QByteArray(65 * 1024, 'x'), 413,
-            "el cuerpo pasa de 64 KB");
-        row("not a message file", put, QStringLiteral("roto"), QByteArray("application/octet-stream"),
-            QByteArray("1,4,\"x\"\r\n"), 422, "roto.mnm: no es un archivo de mensajes valido");
-        row("65 pages", put, QStringLiteral("largo"), asJson, pagesBody(65, "a"), 422, "65 paginas");
-        row("written through a link out of the folder", put, QStringLiteral("fuera"), asJson, page, 403,
+        const auto refused = [&](const char* tag, const QByteArray& method, const QString& name, int status,
+                                 const QString& detail, const QByteArray& body = {},
+                                 const QByteArray& type = "application/json") {
+            row(tag, method, name, type, body, status, detail);
+        };
+        const auto put = [&](const char* tag, const QString& name, int status, const QString& detail,
+                             const QByteArray& body = R"({"text": "x"})", const QByteArray& type = "application/json") {
+            refused(tag, "PUT", name, status, detail, body, type);
+        };
+        put("../x", "..%2Fx", 400, "'../x': " + slash);
+        put("a/b", "a%2Fb", 400, "'a/b': " + slash);
+        put("back slash", "..%5Cx", 400, slash);
+        put("NUL", "a%00b", 400, "caracteres de control");
+        put("a device", "CON", 400, "'CON' es el nombre de un dispositivo");
+        put("a device with an extension", "lpt1.txt", 400, "es el nombre de un dispositivo");
+        put("hidden", ".oculto", 400, "no puede empezar con '.'");
+        put("65 characters", QString(65, u'n'), 400, "de 1 a 64 caracteres");
+        put("65 KB body", "grande", 413, "el cuerpo pasa de 64 KB", QByteArray(65 * 1024, 'x'), "text/plain");
+        put("not a message file", "roto", 422, "roto.mnm: no es un archivo de mensajes valido", "1,4,\"x\"\r\n",
+            "application/octet-stream");
+        put("65 pages", "largo", 422, "65 paginas", pagesBody(65, "a"));
+        put("written through a link out of the folder", "fuera", 403,
             "fuera.mnm: lleva fuera de la carpeta de mensajes");
-        row("read through a link out of the folder", QByteArray("GET"), QStringLiteral("fuera"), asJson, QByteArray(),
-            403, "fuera.mnm: lleva fuera");
-        row("a pipe", QByteArray("GET"), QStringLiteral("tubo"), asJson, QByteArray(), 409, "tubo.mnm: es una FIFO");
-        row("over the read limit", QByteArray("GET"), QStringLiteral("enorme"), asJson, QByteArray(), 422,
-            "enorme.mnm: demasiado grande (mas de 64 MB)");
-        row("shown but not stored", QByteArray("POST"), QStringLiteral("nada"), asJson, QByteArray(), 404,
-            "no hay ningun mensaje 'nada'");
+        refused("read through a link out of the folder", "GET", "fuera", 403, "fuera.mnm: lleva fuera");
+        refused("a pipe", "GET", "tubo", 409, "tubo.mnm: es una FIFO");
+        refused("over the read limit", "GET", "enorme", 422, "enorme.mnm: demasiado grande (mas de 64 MB)");
+        refused("shown but not stored", "POST", "nada", 404, "no hay ningun mensaje 'nada'");
     }
     void refusedMessagesChangeNothing()
     {
-        QFETCH(QByteArray, method);
-        QFETCH(QString, name);
-        QFETCH(QByteArray, type);
-        QFETCH(QByteArray, body);
-        QFETCH(int, status);
-        QFETCH(QString, detail);
+        const auto [method, name, type, body, status, detail] =
+            testenv::Table<QByteArray, QString, QByteArray, QByteArray, int, QString>::fetch();
         QVERIFY(config(R"({"messages": "m"})") && QDir().mkpath(path("m")));
         QVERIFY(QFile::link(path("hola.mnm"), path("m/fuera.mnm")) &&
                 ::mkfifo(qPrintable(path("m/tubo.mnm")), 0600) == 0);
@@ -517,51 +483,38 @@ private slots:
         QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
         QCOMPARE(QDir(dir->path()).entryList({"x*", "b", "*.txt"}, QDir::AllEntries),
                  QStringList({"blanco.txt", "cero.txt", "comentarios.txt", "uno.txt"}));
-        QVERIFY(pty->settle());
-        QCOMPARE(pty->bytes(), QByteArray());
+        QCOMPARE(pty->settled(), QByteArray());
     }
 
     // Tokens made by `token add` (the file made by it, holding hashes only): with them any address may be listened
     // on, and each request but /healthz needs a token whose scope reaches the route's.
     void tokensGuardEveryRequestButHealth_data()
     {
-        QTest::addColumn<QString>("token"); // which one is presented
-        QTest::addColumn<QByteArray>("method");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("challenge"); // WWW-Authenticate
+        // Token (which one is presented), method, target, status, challenge (WWW-Authenticate).
+        const testenv::Table<QString, QByteArray, QString, int, QString> row;
         const QString show = "/api/v1/signs/cartel/show", stored = "/api/v1/messages/m";
-        row("none", QString(), QByteArray("GET"), QStringLiteral("/api/v1/signs"), 401,
-            QStringLiteral(R"(Bearer realm="tivor-server")"));
-        row("none, health", QString(), QByteArray("GET"), QStringLiteral("/healthz"), 200, QString());
-        row("none, unknown path", QString(), QByteArray("GET"), QStringLiteral("/api/v2"), 401,
-            QStringLiteral(R"(Bearer realm="tivor-server")"));
-        row("unknown token", QStringLiteral("otro"), QByteArray("GET"), QStringLiteral("/api/v1/signs"), 401,
-            QStringLiteral(R"(Bearer realm="tivor-server", error="invalid_token")"));
-        row("read reads", QStringLiteral("read"), QByteArray("GET"), QStringLiteral("/api/v1/openapi.json"), 200,
-            QString());
-        row("read does not send", QStringLiteral("read"), QByteArray("POST"), show, 403,
-            QStringLiteral(R"(Bearer realm="tivor-server", error="insufficient_scope", scope="send")"));
-        row("send sends", QStringLiteral("send"), QByteArray("POST"), show, 202, QString());
-        row("send does not store", QStringLiteral("send"), QByteArray("PUT"), stored, 403,
-            QStringLiteral(R"(Bearer realm="tivor-server", error="insufficient_scope", scope="admin")"));
-        row("admin stores", QStringLiteral("admin"), QByteArray("PUT"), stored, 201, QString());
+        const QString realm = R"(Bearer realm="tivor-server")",
+                      scope = realm + R"(, error="insufficient_scope", scope=)";
+        row("none", "", "GET", "/api/v1/signs", 401, realm);
+        row("none, health", "", "GET", "/healthz", 200, {});
+        row("none, unknown path", "", "GET", "/api/v2", 401, realm);
+        row("unknown token", "otro", "GET", "/api/v1/signs", 401, realm + R"(, error="invalid_token")");
+        row("read reads", "read", "GET", "/api/v1/openapi.json", 200, {});
+        row("read does not send", "read", "POST", show, 403, scope + R"("send")");
+        row("send sends", "send", "POST", show, 202, {});
+        row("send does not store", "send", "PUT", stored, 403, scope + R"("admin")");
+        row("admin stores", "admin", "PUT", stored, 201, {});
     }
     void tokensGuardEveryRequestButHealth()
     {
-        QFETCH(QString, token);
-        QFETCH(QByteArray, method);
-        QFETCH(QString, target);
-        QFETCH(int, status);
-        QFETCH(QString, challenge);
+        const auto [token, method, target, status, challenge] =
+            testenv::Table<QString, QByteArray, QString, int, QString>::fetch();
         QMap<QString, QByteArray> tokens{{"otro", "tivor_" + QByteArray(43, 'A')}};
         for (const char* scope : {"read", "send", "admin"}) {
-            QProcess add;
-            add.setProcessEnvironment(environment());
-            add.start(TIVOR_SERVER_PROGRAM, {"token", "add", QStringLiteral("t-%1").arg(scope), "--scope", scope,
-                                             "--config", path("server.json")});
-            QVERIFY(add.waitForFinished(10000) && add.exitCode() == 0);
-            tokens[scope] = add.readAllStandardOutput().trimmed();
+            const QString added =
+                runServer({"token", "add", "t-"_L1 + scope, "--scope", scope, "--config", path("server.json")});
+            QVERIFY2(added.startsWith("0|"), qPrintable(added));
+            tokens[scope] = server.readAllStandardOutput().trimmed();
             QVERIFY(tokens[scope].startsWith("tivor_") && tokens[scope].size() > 40);
         }
         const QByteArray file = testenv::readFile(path("server.json"));
@@ -582,22 +535,18 @@ private slots:
     // and nothing stored.
     void limitsAnsweredOnTheSocket_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QByteArray>("statusLine");
+        const testenv::Table<QByteArray, QByteArray> row; // the request, the answer's status line
         const QByteArray put = "PUT /api/v1/messages/x HTTP/1.1\r\nHost: a\r\nContent-Type: text/plain\r\n";
-        row("head over 8 KB", "GET /api/v1/signs HTTP/1.1\r\nHost: a\r\nX: " + QByteArray(8192, 'a') + "\r\n\r\n",
-            QByteArray("HTTP/1.1 431 "));
-        row("head that never ends", "GET /api/v1/signs HTTP/1.1\r\n" + QByteArray(9000, 'a'),
-            QByteArray("HTTP/1.1 431 "));
-        row("a body said to be over 64 KB", put + "Content-Length: 65537\r\n\r\n", QByteArray("HTTP/1.1 413 "));
-        row("a chunked body over 64 KB",
-            put + "Transfer-Encoding: chunked\r\n\r\n" + ("8000\r\n" + QByteArray(0x8000, 'x') + "\r\n").repeated(3),
-            QByteArray("HTTP/1.1 413 "));
+        const QByteArray get = "GET /api/v1/signs HTTP/1.1\r\n", chunk = "8000\r\n" + QByteArray(0x8000, 'x') + "\r\n";
+        row("head over 8 KB", get + "Host: a\r\nX: " + QByteArray(8192, 'a') + "\r\n\r\n", "HTTP/1.1 431 ");
+        row("head that never ends", get + QByteArray(9000, 'a'), "HTTP/1.1 431 ");
+        row("a body said to be over 64 KB", put + "Content-Length: 65537\r\n\r\n", "HTTP/1.1 413 ");
+        row("a chunked body over 64 KB", put + "Transfer-Encoding: chunked\r\n\r\n" + chunk.repeated(3),
+            "HTTP/1.1 413 ");
     }
     void limitsAnsweredOnTheSocket()
     {
-        QFETCH(QByteArray, request);
-        QFETCH(QByteArray, statusLine);
+        const auto [request, statusLine] = testenv::Table<QByteArray, QByteArray>::fetch();
         QVERIFY(startServer());
         const auto socket = connectRaw();
         QVERIFY(socket);
@@ -641,8 +590,7 @@ private slots:
     // request is served. Requests past a client's rate get 429 with the seconds to wait.
     void connectionsAndRequestsAreCounted()
     {
-        QVERIFY(config(R"({"limits": {"connections": 4, "requestsPerMinute": 8}})"));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(serve(R"({"limits": {"connections": 4, "requestsPerMinute": 8}})"));
         std::vector<std::unique_ptr<QTcpSocket>> flood;
         for (int i = 0; i < 4; ++i) {
             flood.push_back(connectRaw());
@@ -675,8 +623,7 @@ private slots:
     // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.
     void signThatCannotBeOpened()
     {
-        QVERIFY(config(R"({"signs": [{"id": "lejos", "port": "/dev/tivor-no-existe"}]})"));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(serve(R"({"signs": [{"id": "lejos", "port": "/dev/tivor-no-existe"}]})"));
         const QJsonObject sign = call("GET", "/api/v1/signs/lejos").json;
         QCOMPARE(sign["available"].toBool(true), false);
         QVERIFY2(sign["reason"].toString().startsWith("no se pudo abrir el puerto serie (/dev/tivor-no-existe"),
@@ -689,52 +636,45 @@ private slots:
     // Refused at start with exit status 2, naming the file, the place and the reason, before listening.
     void badConfigurationExits2_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("said");
-        const QStringList withFile{"--config", "%1/server.json"};
+        // File, arguments, said.
+        const testenv::Table<QByteArray, QStringList, QString> row;
+        const auto inFile = [&](const char* tag, const QByteArray& file, const QString& said) {
+            row(tag, file, {"--config", "%1/server.json"}, "%1/server.json: " + said);
+        };
         const QByteArray sign = R"({"id": "a", "port": "/dev/null"})";
-        row("missing file", QByteArray(), QStringList{"--config", "%1/nada.json"},
-            "%1/nada.json: no se pudo leer (no existe)");
-        row("not JSON", QByteArray("{\"signs\": [\n  ,]}"), withFile,
-            "%1/server.json: linea 2, columna 4: no es JSON valido (valor no valido)");
-        row("delay off the list", QByteArray(R"({"signs": [{"id": "a", "port": "/dev/null", "dy2": "5"}]})"), withFile,
-            "%1/server.json: signs[0].dy2: '5' no es una demora aceptada; use una de: 01, 02, 05");
-        row("same id twice", "{\"signs\": [" + sign + ", " + sign + "]}", withFile,
-            "%1/server.json: signs[1].id: 'a' ya es otro cartel");
-        row("no port", QByteArray(R"({"signs": [{"id": "a"}]})"), withFile,
-            "%1/server.json: signs[0].port: falta el puerto del cartel");
-        row("baud as text", QByteArray(R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})"), withFile,
-            "%1/server.json: signs[0].baud: debe ser una velocidad en baudios");
-        row("id with a slash", QByteArray(R"({"signs": [{"id": "a/b", "port": "2"}]})"), withFile,
-            "%1/server.json: signs[0].id: debe ser un nombre");
-        row("unknown key", "{\"signs\": [" + sign + "], \"tls\": []}", withFile,
-            "%1/server.json: tls: clave desconocida");
-        row("token scope unknown", QByteArray(R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})"),
-            withFile, "%1/server.json: tokens[0].scope: debe ser uno de: read, send, admin");
-        row("token kept in plain", QByteArray(R"({"tokens": [{"name": "a", "scope": "read", "sha256": "tivor_x"}]})"),
-            withFile, "%1/server.json: tokens[0].sha256: debe ser un SHA-256 en 64 cifras hexadecimales");
-        row("token add, scope unknown", QByteArray(), QStringList{"token", "add", "hub", "--scope", "todo"},
+        row("missing file", {}, {"--config", "%1/nada.json"}, "%1/nada.json: no se pudo leer (no existe)");
+        inFile("not JSON", "{\"signs\": [\n  ,]}", "linea 2, columna 4: no es JSON valido (valor no valido)");
+        inFile("delay off the list", R"({"signs": [{"id": "a", "port": "/dev/null", "dy2": "5"}]})",
+               "signs[0].dy2: '5' no es una demora aceptada; use una de: 01, 02, 05");
+        inFile("same id twice", "{\"signs\": [" + sign + ", " + sign + "]}", "signs[1].id: 'a' ya es otro cartel");
+        inFile("no port", R"({"signs": [{"id": "a"}]})", "signs[0].port: falta el puerto del cartel");
+        inFile("baud as text", R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})",
+               "signs[0].baud: debe ser una velocidad en baudios");
+        inFile("id with a slash", R"({"signs": [{"id": "a/b", "port": "2"}]})", "signs[0].id: debe ser un nombre");
+        inFile("unknown key", "{\"signs\": [" + sign + "], \"tls\": []}", "tls: clave desconocida");
+        inFile("token scope unknown", R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})",
+               "tokens[0].scope: debe ser uno de: read, send, admin");
+        inFile("token kept in plain", R"({"tokens": [{"name": "a", "scope": "read", "sha256": "tivor_x"}]})",
+               "tokens[0].sha256: debe ser un SHA-256 en 64 cifras hexadecimales");
+        row("token add, scope unknown", {}, {"token", "add", "hub", "--scope", "todo"},
             "token: --scope debe ser uno de: read, send, admin");
-        row("token add into a broken file", QByteArray("{\"signs\": 1}"),
-            QStringList{"token", "add", "hub", "--scope", "read", "--config", "%1/server.json"},
+        row("token add into a broken file", "{\"signs\": 1}",
+            {"token", "add", "hub", "--scope", "read", "--config", "%1/server.json"},
             "%1/server.json: signs: debe ser una lista");
-        row("listen badly written", "{\"listen\": \"8470\", \"signs\": [" + sign + "]}", withFile,
-            "%1/server.json: listen: '8470' no es una direccion de escucha");
+        inFile("listen badly written", "{\"listen\": \"8470\", \"signs\": [" + sign + "]}",
+               "listen: '8470' no es una direccion de escucha");
         // Without tokens only this machine may be served.
-        row("all addresses", QByteArray(), QStringList{"--listen", "0.0.0.0:0"}, "--listen 0.0.0.0:0: sin tokens");
-        row("IPv6 any", QByteArray(), QStringList{"--listen", "[::]:8470"}, "--listen [::]:8470: sin tokens");
-        row("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}", withFile,
-            "%1/server.json: listen: sin tokens configurados solo se atiende a esta maquina");
+        row("all addresses", {}, {"--listen", "0.0.0.0:0"}, "--listen 0.0.0.0:0: sin tokens");
+        row("IPv6 any", {}, {"--listen", "[::]:8470"}, "--listen [::]:8470: sin tokens");
+        inFile("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}",
+               "listen: sin tokens configurados solo se atiende a esta maquina");
     }
     void badConfigurationExits2()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, said);
+        auto [file, arguments, said] = testenv::Table<QByteArray, QStringList, QString>::fetch();
         QVERIFY(file.isEmpty() || config(file));
         arguments.replaceInStrings("%1", dir->path());
-        const QString result = serverFails(arguments);
+        const QString result = runServer(arguments);
         QVERIFY2(result.startsWith("2|tivor-server: " + said.replace("%1", dir->path())), qPrintable(result));
         QVERIFY(!result.contains("escuchando"));
     }
@@ -762,70 +702,51 @@ private slots:
     // window), the message's own warnings, and dump's length timed by the delays of the sign asked for.
     void previewSaysWhatTheWindowShows_data()
     {
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("sign");
-        QTest::addColumn<QStringList>("pages"); // line|marked|summary|warnings|spoken
-        QTest::addColumn<QStringList>("warnings");
-        QTest::addColumn<QByteArray>("source"); // the message file, or for text/plain the text file
-        row("changed, cut, clock; default delays", QByteArray("application/json"),
-            json({{"pages",
-                   QJsonArray{
-                       QJsonObject{{"text", QStringLiteral("Mañana, 3 € y mas")}, {"effect", "Estatico"}, {"pause", 9}},
-                       QJsonObject{{"text", QStringLiteral("Año €uro Á#\t")}, {"effect", "Estatico"}},
-                       QJsonObject{{"text", QStringLiteral("Oferta de la semana €")}},
-                       QJsonObject{{"text", QStringLiteral("Oferta de la semana €")}, {"effect", "Vert Arr"}},
-                       QJsonObject{{"effect", "Hora"}}}}}),
-            QString(),
-            QStringList{
-                QStringLiteral(
-                    "Mañana, 3 # y ma|10|Cambia: \"€\" > #   No se envia: \"s\"|\"€\" no existe en el cartel: se "
-                    "vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"|El cartel "
-                    "mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9."),
-                QStringLiteral(
-                    "Año #uro A##    |4,9,11|Cambia: \"€\" > #, \"Á\" > A, tabulador > #|\"€\" no existe en el "
-                    "cartel: se vera \"#\"\n\"Á\" se vera \"A\"\ntabulador no existe en el cartel: se vera \"#\"|"
-                    "El cartel mostrara \"Año #uro A##\" a la izquierda, con el efecto Estatico y pausa 1."),
-                QStringLiteral(
-                    "Oferta de la semana #|20|Cambia: \"€\" > #|\"€\" no existe en el cartel: se vera \"#\"|El "
-                    "cartel mostrara \"Oferta de la semana #\" a la izquierda, con el efecto Rotacion."),
-                QStringLiteral(
-                    "Oferta de la sem||No se envia: \"ana €\"|Con este efecto solo se envian 16 caracteres: no se "
-                    "envia \"ana €\"|El cartel mostrara \"Oferta de la sem\" a la izquierda, con el efecto Vert "
-                    "Arr y pausa 1."),
-                QStringLiteral("||||El cartel mostrara la hora de su reloj.")},
-            QStringList(),
-            QByteArray("1,8,0,\"Ma\xF1"
-                       "ana, 3 \x80 y mas\"\r\n1,0,0,\"A\xF1o \x80uro \xC1#\t\"\r\n0,0,0,\"Oferta de "
-                       "la semana \x80\"\r\n4,0,0,\"Oferta de la semana \x80\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n"));
-        row("text as import reads it; the sign's delays", QByteArray("text/plain"), QByteArray("Ni\xF1os\n\n@ 3"),
-            QStringLiteral("a"),
-            QStringList{QStringLiteral(
-                            "Niños           ||||El cartel mostrara \"Niños\" a la izquierda, con el efecto Rotacion."),
-                        QStringLiteral(
-                            "@ 3             ||||El cartel mostrara \"@ 3\" a la izquierda, con el efecto Rotacion.")},
-            QStringList(), QByteArray("Ni\xF1os\n\n@ 3"));
+        // The body's type, the body, the sign asked for, the pages (line|marked|summary|warnings|spoken), the
+        // message's warnings, and the message file (or for text/plain the text file) whose dump is timed.
+        const testenv::Table<QByteArray, QByteArray, QString, QStringList, QStringList, QByteArray> row;
+        row("changed, cut, clock; default delays", "application/json",
+            R"({"pages": [{"text": "Mañana, 3 € y mas", "effect": "Estatico", "pause": 9},
+                {"text": "Año €uro Á#\t", "effect": "Estatico"}, {"text": "Oferta de la semana €"},
+                {"text": "Oferta de la semana €", "effect": "Vert Arr"}, {"effect": "Hora"}]})",
+            {},
+            {QStringLiteral(
+                 "Mañana, 3 # y ma|10|Cambia: \"€\" > #   No se envia: \"s\"|\"€\" no existe en el cartel: se "
+                 "vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"|El cartel "
+                 "mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9."),
+             QStringLiteral(
+                 "Año #uro A##    |4,9,11|Cambia: \"€\" > #, \"Á\" > A, tabulador > #|\"€\" no existe en el "
+                 "cartel: se vera \"#\"\n\"Á\" se vera \"A\"\ntabulador no existe en el cartel: se vera \"#\"|"
+                 "El cartel mostrara \"Año #uro A##\" a la izquierda, con el efecto Estatico y pausa 1."),
+             QStringLiteral("Oferta de la semana #|20|Cambia: \"€\" > #|\"€\" no existe en el cartel: se vera \"#\"|El "
+                            "cartel mostrara \"Oferta de la semana #\" a la izquierda, con el efecto Rotacion."),
+             QStringLiteral(
+                 "Oferta de la sem||No se envia: \"ana €\"|Con este efecto solo se envian 16 caracteres: no se "
+                 "envia \"ana €\"|El cartel mostrara \"Oferta de la sem\" a la izquierda, con el efecto Vert "
+                 "Arr y pausa 1."),
+             QStringLiteral("||||El cartel mostrara la hora de su reloj.")},
+            {},
+            "1,8,0,\"Ma\xF1"
+            "ana, 3 \x80 y mas\"\r\n1,0,0,\"A\xF1o \x80uro \xC1#\t\"\r\n0,0,0,\"Oferta de "
+            "la semana \x80\"\r\n4,0,0,\"Oferta de la semana \x80\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n");
+        row("text as import reads it; the sign's delays", "text/plain", "Ni\xF1os\n\n@ 3", "a",
+            {"Niños           ||||El cartel mostrara \"Niños\" a la izquierda, con el efecto Rotacion.",
+             "@ 3             ||||El cartel mostrara \"@ 3\" a la izquierda, con el efecto Rotacion."},
+            {}, "Ni\xF1os\n\n@ 3");
         // Past the cap the preview warns where a show refuses; "ÿ" is the file's quote.
-        row("what the file cannot keep, past the cap", QByteArray("application/json"),
-            pagesBody(64, QStringLiteral("ÿ") + QString(199, u'x')), QStringLiteral("a"), QStringList(),
-            QStringList{QStringLiteral("\"ÿ\" no se puede guardar en el archivo, escrito como \"y\""),
-                        "el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian"},
+        row("what the file cannot keep, past the cap", "application/json",
+            pagesBody(64, QStringLiteral("ÿ") + QString(199, u'x')), "a", {},
+            {QStringLiteral("\"ÿ\" no se puede guardar en el archivo, escrito como \"y\""),
+             "el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian"},
             ("0,0,0,\"y" + QByteArray(199, 'x') + "\"\r\n").repeated(64));
     }
     void previewSaysWhatTheWindowShows()
     {
-        QFETCH(QByteArray, type);
-        QFETCH(QByteArray, body);
-        QFETCH(QString, sign);
-        QFETCH(QStringList, pages);
-        QFETCH(QStringList, warnings);
-        QFETCH(QByteArray, source);
+        const auto [type, body, sign, pages, warnings, source] =
+            testenv::Table<QByteArray, QByteArray, QString, QStringList, QStringList, QByteArray>::fetch();
         const QByteArray expected = type == "text/plain" ? importedDump(source) : dumped(source);
         QVERIFY(!expected.isEmpty());
-        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy1": "10", "dy2": "01"}]})")
-                           .arg(pty->slavePath())
-                           .toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy1": "10", "dy2": "01"}]})", {pty->slavePath()}));
         const Answer answer =
             call("POST", "/api/v1/preview" + (sign.isEmpty() ? QString() : "?sign=" + sign), body, type);
         QCOMPARE(answer.status, 200);
@@ -844,21 +765,17 @@ private slots:
         QCOMPARE(answer.json["length"].toInt(), expected.size());
         QCOMPARE(answer.json["ms"].toInteger(), sign.isEmpty() ? estimatedSendMs(int(expected.size()), 0.2, 0.005)
                                                                : estimatedSendMs(int(expected.size()), 0.01, 0.001));
-        QVERIFY(pty->settle());
-        QCOMPARE(pty->bytes(), QByteArray());
+        QCOMPARE(pty->settled(), QByteArray());
     }
-
     // What a sign shows is what the last show that reached it whole put there: not a clock, nor a part that failed
     // or was cancelled; kept across a restart, whose jobs never take a kept id.
     void believedShownSurvivesARestart()
     {
         testpty::Pty second;
-        QVERIFY(second.ok() && config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"},
+        QVERIFY(second.ok() && serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"},
             {"id": "b", "port": "/dev/tivor-no-existe", "groups": ["g"]},
-            {"id": "c", "port": "%2", "dy2": "20", "groups": ["g"]}]})")
-                                          .arg(pty->slavePath(), second.slavePath())
-                                          .toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+            {"id": "c", "port": "%2", "dy2": "20", "groups": ["g"]}]})",
+                                     {pty->slavePath(), second.slavePath()}));
         const QDateTime before = QDateTime::currentDateTimeUtc();
         const Answer shown = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
         QCOMPARE(shown.json["state"].toString(), "done");
