@@ -5,6 +5,14 @@ include(GNUInstallDirs)
 install(TARGETS tivor tivor-sign tivor-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET tivor-server)
     install(TARGETS tivor-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The service: its unit (disabled until the operator enables it), an example configuration kept as a
+    # conffile, and the maintainer scripts that make its user.
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-server.service DESTINATION /lib/systemd/system)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/tivor-server.json DESTINATION /etc/tivor)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        "${PROJECT_SOURCE_DIR}/packaging/conffiles;${PROJECT_SOURCE_DIR}/packaging/postinst;${PROJECT_SOURCE_DIR}/packaging/prerm;${PROJECT_SOURCE_DIR}/packaging/postrm")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 endif()
 
 # The help document; the program looks for it in ../share/tivor beside its bin/.

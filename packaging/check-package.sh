@@ -90,6 +90,28 @@ if [ -x "$TIVOR_BUILD/tools/server/tivor-server" ]; then
     [ "$health" = '{"status":"ok","version":"1.0.8"}' ] || fail "tivor-server /healthz gave '$health': $(cat server.err)"
 fi
 
+if [ -x "$TIVOR_BUILD/tools/server/tivor-server" ]; then
+    check "tivor-server's service: a valid unit, installed disabled, its user in dialout, its configuration taken"
+    unit=/lib/systemd/system/tivor-server.service
+    [ -f "$unit" ] || fail "$unit is missing"
+    if command -v systemd-analyze >/dev/null; then
+        systemd-analyze verify "$unit" || fail "systemd-analyze verify $unit"
+    fi
+    [ "$(systemctl is-enabled tivor-server.service 2>&1 || true)" = disabled ] || fail "tivor-server.service is not disabled"
+    [ ! -e /etc/systemd/system/multi-user.target.wants/tivor-server.service ] || fail "tivor-server.service was enabled"
+    id -nG tivor | grep -qw dialout || fail "the tivor user is not in dialout"
+    dpkg-query --show --showformat='${Conffiles}' tivor | grep -q ' /etc/tivor/tivor-server.json ' \
+        || fail "/etc/tivor/tivor-server.json is not a conffile"
+    [ "$(stat -c %U:%G:%a /etc/tivor/tivor-server.json)" = root:tivor:640 ] || fail "/etc/tivor/tivor-server.json's owner or mode"
+    STATE_DIRECTORY="$work/state" /usr/bin/tivor-server --config /etc/tivor/tivor-server.json --listen 127.0.0.1:0 \
+        2> service.err &
+    server=$!
+    for _ in $(seq 50); do grep -q 'escuchando en' service.err && break; sleep 0.1; done
+    kill "$server"
+    wait "$server" || true
+    grep -q 'escuchando en' service.err || fail "tivor-server refused the installed configuration: $(cat service.err)"
+fi
+
 check "tivor --version"
 [ "$(/usr/bin/tivor --version)" = "tivor 1.0.8 (Tivor v1.8)" ] || fail "tivor --version"
 

@@ -17,6 +17,10 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 using namespace Qt::StringLiterals;
 using testenv::row;
@@ -802,6 +806,54 @@ private slots:
         QCOMPARE(call("POST", "/api/v1/signs/c/show?wait=10", R"({"text": "x"})").json["id"].toInt(),
                  shown.json["id"].toInt() + 1);
     }
+    // Under systemd: READY=1 once it listens, WATCHDOG=1 at half of WATCHDOG_USEC, and STOPPING=1 last at SIGTERM,
+    // which ends the send on its way with the terminator before the server exits; requests and parts journaled.
+    void serviceNotifiedAndStoppedBySigterm()
+    {
+        const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray where = QFile::encodeName(path("notify"));
+        QVERIFY(notify >= 0 && size_t(where.size()) < sizeof(address.sun_path));
+        std::memcpy(address.sun_path, where.constData(), size_t(where.size()));
+        QVERIFY(::bind(notify, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0);
+        const auto heard = [notify](int ms) {
+            QStringList said;
+            char datagram[256];
+            const QDeadlineTimer until(ms);
+            for (pollfd one{notify, POLLIN, 0}; ::poll(&one, 1, int(until.remainingTime())) > 0;)
+                said << QString::fromUtf8(datagram, ::recv(notify, datagram, sizeof(datagram), 0)).trimmed();
+            return said;
+        };
+        qputenv("NOTIFY_SOCKET", where);
+        qputenv("WATCHDOG_USEC", "1000000"); // the socket holds 10 datagrams unread
+        const bool started = serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20"}]})", {pty->slavePath()});
+        qunsetenv("NOTIFY_SOCKET");
+        qunsetenv("WATCHDOG_USEC");
+        QVERIFY(started);
+        const QStringList first = heard(1600);
+        QVERIFY2(first.value(0) == "READY=1" && first.count("WATCHDOG=1") >= 2, qPrintable(first.join(u' ')));
+        QCOMPARE(call("POST", "/api/v1/signs/a/show", pagesBody(2, "uno dos tres")).status, 202);
+        QVERIFY(pty->waitForBytes(10, 10000));
+        heard(0);
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000) && server.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(server.exitCode(), 0);
+        QCOMPARE(heard(0).constLast(), "STOPPING=1");
+        ::close(notify);
+        const QByteArray expected = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n");
+        const QByteArray got = pty->settled();
+        QVERIFY2(got.size() < expected.size() + 2 && got == expected.left(got.size() - 2) + "\x01\x01", got.toHex(' '));
+        const QString journal = QString::fromUtf8(server.readAllStandardError());
+        for (const QString& line : {QStringLiteral("tivor-server: POST /api/v1/signs/a/show 202 "),
+                                    QStringLiteral("tivor-server: trabajo 1, cartel a: cancelado, %1 de %2 bytes: "
+                                                   "Mensaje Cancelado..., y el fin 01 01\n")
+                                        .arg(got.size() - 2)
+                                        .arg(expected.size()),
+                                    QStringLiteral("tivor-server: detenido\n")})
+            QVERIFY2(journal.contains(line), qPrintable(journal));
+    }
+
     // The cases added after the first check: their answers too are as the description says.
     void laterAnswersMatchTheDescription() { everyAnswerMatchesTheDescription(); }
 };

@@ -1,7 +1,9 @@
 // tivor-server: the signs on the network through an HTTP API, without a display.
+#include "Journal.h"
 #include "ServerConfig.h"
 #include "SignServer.h"
 #include "TokenCommand.h"
+#include "platform/ServiceNotify.h"
 
 #include "core/platform/EndingSignals.h"
 #include "core/platform/Program.h"
@@ -53,6 +55,10 @@ QString description()
                "Limites: cuerpo de 64 KB, encabezados de 8 KB, 10 s para recibir una solicitud y para una conexion\n"
                "inactiva, 'connections' conexiones a la vez, 'requestsPerMinute' solicitudes por minuto por cliente.\n"
                "No lo exponga directamente a Internet: use un proxy inverso.\n"
+               "Como servicio (paquete Debian): systemctl enable --now tivor-server, con la configuracion en\n"
+               "/etc/tivor/tivor-server.json y los datos en /var/lib/tivor. Avisa a systemd cuando escucha y a la\n"
+               "mitad de WatchdogSec; anota cada solicitud y cada trabajo en la salida de error (journalctl -u\n"
+               "tivor-server). SIGTERM termina los envios en curso con el fin 01 01 antes de salir.\n"
                "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion,\n"
                "3 no se pudo escuchar, 4 no se pudo escribir la configuracion (token add).")
         .arg(defaultConfigPath(), defaultMessagesFolder(), statePath());
@@ -138,6 +144,23 @@ ConnectionGuard* listenFor(const ServerConfig& config, const QCommandLineParser&
                        .arg(qsizetype(config.signs.size())));
     return listening.release();
 }
+// Serves until a stop request (SIGTERM from the service manager, Ctrl-C) ends the event loop; the jobs then end as
+// Ctrl-C ends a send, with the terminator on every line, before the server exits.
+int serveUntilStopped(QCoreApplication& app, ServerConfig config, ConnectionGuard* listening)
+{
+    SignServer server(std::move(config));
+    server.serve(listening);
+    std::atomic<bool> stopRequested = false;
+    const platform::EndingSignals endingSignals(stopRequested);
+    QObject::connect(&endingSignals, &platform::EndingSignals::arrived, &app, &QCoreApplication::quit);
+    platform::ServiceNotify service;
+    service.ready();
+    const int status = app.exec();
+    service.stopping();
+    server.stop();
+    journal(QStringLiteral("detenido"));
+    return status;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -181,11 +204,5 @@ int main(int argc, char* argv[])
     ConnectionGuard* listening = listenFor(config, parser, listenOption, &status);
     if (!listening)
         return status;
-    SignServer server(std::move(config));
-    server.serve(listening);
-    // A stop request ends the event loop; the jobs then end as Ctrl-C ends a send, with the terminator.
-    std::atomic<bool> stopRequested = false;
-    const platform::EndingSignals endingSignals(stopRequested);
-    QObject::connect(&endingSignals, &platform::EndingSignals::arrived, &app, &QCoreApplication::quit);
-    return app.exec();
+    return serveUntilStopped(app, std::move(config), listening);
 }
