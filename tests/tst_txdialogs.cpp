@@ -180,11 +180,8 @@ private slots:
             QVERIFY(editorkit::run(*main, "txtMensaje "));
         if (setup.contains(u"edit"))
             QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
-        std::unique_ptr<TxDialog> dlg;
-        if (setup.startsWith(u"send"))
-            dlg = main->makeSendDialog();
-        else
-            dlg = main->makeDateDialog();
+        const std::unique_ptr<TxDialog> dlg =
+            setup.startsWith(u"send") ? std::unique_ptr<TxDialog>(main->makeSendDialog()) : main->makeDateDialog();
         Recorder rec(*dlg);
         const bool bySignal = setup.contains(u"sig");
         std::unique_ptr<EndOnSignals> endOnSignals(bySignal ? new EndOnSignals(testenv::doubles().programs) : nullptr);
