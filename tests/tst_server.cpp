@@ -39,17 +39,12 @@ struct Answer
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
-QByteArray json(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 QByteArray pagesBody(int count, const QString& text)
 {
     QJsonArray pages;
     for (int i = 0; i < count; ++i)
         pages.append(QJsonObject{{"text", text}});
-    return json({{"pages", pages}});
+    return QJsonDocument(QJsonObject{{"pages", pages}}).toJson(QJsonDocument::Compact);
 }
 } // namespace
 
@@ -343,9 +338,7 @@ private slots:
         QCOMPARE(answer.json["state"].toString(), "done");
         QCOMPARE(answer.json["signs"].toArray().size(), signs);
         QVERIFY(pty->settle() && second.settle());
-        for (const testpty::Pty* line : {pty.get(), signs == 2 ? &second : nullptr}) {
-            if (!line)
-                continue;
+        for (const testpty::Pty* line : signs == 2 ? QList{pty.get(), &second} : QList{pty.get()}) {
             bool sent = false;
             for (QDateTime t = before.addMSecs(-before.time().msec()); t <= after && !sent; t = t.addSecs(1))
                 sent = line->bytes() == dateTransmission(t);
@@ -526,11 +519,9 @@ private slots:
             QVERIFY(!file.contains(made.mid(6)));
         QVERIFY(file.contains(QCryptographicHash::hash(tokens["send"], QCryptographicHash::Sha256).toHex()));
         QVERIFY(startServer({"--config", path("server.json"), "--listen", "0.0.0.0:0"}));
-        HttpHeaders headers;
-        if (!token.isEmpty())
-            headers.append({"Authorization", "Bearer " + tokens[token]});
-        const Answer answer =
-            call(method, target, method == "GET" ? QByteArray() : R"({"text": "x"})", "application/json", headers);
+        const HttpHeaders bearer{{"Authorization", "Bearer " + tokens.value(token)}};
+        const Answer answer = call(method, target, method == "GET" ? QByteArray() : R"({"text": "x"})",
+                                   "application/json", token.isEmpty() ? HttpHeaders() : bearer);
         QCOMPARE(answer.status, status);
         QCOMPARE(QString::fromLatin1(answer.challenge), challenge);
     }
