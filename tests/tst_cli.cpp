@@ -40,6 +40,8 @@ private slots:
                                                 << QStringLiteral("0|Uso: tivor-cli %1 ... Opciones:").arg(command);
         row("unknown command", "enviar", "2||tivor-cli: comando desconocido: 'enviar' (ver tivor-cli --help)");
         row("unknown option", "ports -x", "2||tivor-cli: ports: opcion desconocida '-x'");
+        row("option without its value", "send a --port", "2||tivor-cli: send: falta el valor de la opcion '--port'");
+        row("a value for a switch", "dump a --hex=1", "2||tivor-cli: dump: la opcion '--hex' no lleva valor");
         row("import without -o", "import a", "2||tivor-cli: import: falta -o MENSAJE.mnm, el archivo que se crea");
         row("bad moment", "clock --ahora ayer", "2||tivor-cli: --ahora 'ayer' no es una fecha valida");
         row("--dy2 5 is not 05", "send %1/hola.mnm --dy2 5",
