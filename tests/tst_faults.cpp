@@ -3,7 +3,6 @@
 // encodings, a fleet's progress on a short terminal.
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
-#include "support/TcpSink.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -54,10 +53,8 @@ private slots:
         const int fd = ::open(qPrintable(stopped.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(fd >= 0 && ::tcflow(fd, TCOOFF) == 0);
         std::thread release([&] {
-            if (releaseMs >= 0) {
-                QThread::msleep(ulong(releaseMs));
-                ::tcflow(fd, TCOON);
-            }
+            if (releaseMs >= 0)
+                QThread::msleep(ulong(releaseMs)), ::tcflow(fd, TCOON);
         });
         const QString result = run({"send", path("largo.mnm"), "--port", pty->slavePath(), "--port",
                                     stopped.slavePath(), "--port", other.slavePath(), "--dy1", "10", "--dy2", "01"});
