@@ -8,7 +8,6 @@
 #include "core/protocol/MessageBuilder.h"
 
 #include <QCryptographicHash>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,7 +15,6 @@
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpSocket>
-#include <QTimer>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -89,10 +87,7 @@ class TestServer : public CliTest
         for (const auto& [name, value] : headers)
             request.setRawHeader(name, value);
         QNetworkReply* reply = network.sendCustomRequest(request, method, body);
-        QEventLoop loop;
-        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        loop.exec();
+        QSignalSpy(reply, &QNetworkReply::finished).wait(20000);
         const QByteArray text = reply->readAll();
         Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                       reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
@@ -137,9 +132,8 @@ class TestServer : public CliTest
     static QByteArray untilClosed(QTcpSocket& socket)
     {
         QByteArray got;
-        QElapsedTimer waited;
-        waited.start();
-        while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 15000)
+        const QDeadlineTimer until(15000);
+        while (socket.state() == QAbstractSocket::ConnectedState && !until.hasExpired())
             if (socket.waitForReadyRead(200))
                 got += socket.readAll();
         return got + socket.readAll();
