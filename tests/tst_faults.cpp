@@ -61,10 +61,9 @@ private slots:
         release.join();
         ::tcflow(fd, TCOON);
         ::close(fd);
-        QVERIFY(pty->settle() && other.settle() && stopped.settle());
-        const QByteArray sent = pty->bytes();
+        const QByteArray sent = pty->settled();
         QCOMPARE(sent.size(), 5 + 2 + 16 * 151 + 2);
-        QCOMPARE(other.bytes(), sent);
+        QCOMPARE(other.settled(), sent);
         const double silence = std::max(longestSilenceMs(*pty), longestSilenceMs(other));
         qInfo("longest silence on a healthy line: %.1f ms", silence);
         // A held line gave the others the whole 2 s stall limit, which the sign takes as a broken transmission; a
@@ -72,10 +71,10 @@ private slots:
         QVERIFY2(silence < 1000, qPrintable(QString::number(silence)));
         if (releaseMs >= 0) {
             QCOMPARE(result, QStringLiteral("0||"));
-            QCOMPARE(stopped.bytes(), sent);
+            QCOMPARE(stopped.settled(), sent);
             return;
         }
-        QCOMPARE(stopped.bytes(), QByteArray());
+        QCOMPARE(stopped.settled(), QByteArray());
         QCOMPARE(result, QStringLiteral("5||tivor-cli: %1: enviado; %4 de %4 bytes enviados\ntivor-cli: %2: Error #22, "
                                         "No se envio el Mensaje (El puerto no acepta datos (tiempo agotado)); 0 de %4 "
                                         "bytes enviados\ntivor-cli: %3: enviado; %4 de %4 bytes enviados\n")
@@ -197,19 +196,17 @@ private slots:
     void openFilesLimit()
     {
         QFETCH(int, hard);
-        std::vector<std::unique_ptr<testpty::Pty>> signs(20);
+        const std::vector<testpty::Pty> signs(20);
         QStringList arguments{"send", path("hola.mnm"), "--dy1", "10", "--dy2", "01"};
-        for (auto& sign : signs) {
-            sign = std::make_unique<testpty::Pty>();
-            arguments << "--port" << sign->slavePath();
-        }
+        for (const testpty::Pty& sign : signs)
+            arguments << "--port" << sign.slavePath();
         const QString result = run(arguments, [hard] {
             const rlimit limit{48, rlim_t(hard)};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         });
         int whole = 0;
         for (const auto& sign : signs)
-            whole += sign->settle() && sign->bytes() == kHola;
+            whole += sign.settled() == kHola;
         if (hard > 48) {
             QCOMPARE(result, QStringLiteral("0||"));
             QCOMPARE(whole, 20);
@@ -235,9 +232,8 @@ private slots:
         QVERIFY(editorkit::run(*w, "Nuevo;<cien.txt>;Importar", dir->path()));
         QCOMPARE(w->status().statusPanel(3), "PGM: Mensaje importado OK!; " + leftOut);
 
-        QByteArray big; // 7 header bytes and 64 records of 201: 12871, 4871 past the cap
-        for (int i = 0; i < 64; ++i)
-            big += "0,0,0,\"" + QByteArray(200, 'x') + "\"\r\n";
+        // 7 header bytes and 64 records of 201: 12871, 4871 past the cap.
+        const QByteArray big = ("0,0,0,\"" + QByteArray(200, 'x') + "\"\r\n").repeated(64);
         QVERIFY(testenv::writeFile(path("big.mnm"), big));
         const QString cut = ": el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian\n";
         QCOMPARE(run({"dump", path("big.mnm"), "-o", path("big.out")}), "0||tivor-cli: " + path("big.mnm") + cut);
@@ -294,13 +290,10 @@ private slots:
         const winsize size{ushort(rows), 100, 0, 0};
         QVERIFY(::ioctl(terminal.masterFd(), TIOCSWINSZ, &size) == 0);
         QVERIFY(testenv::writeFile(path("largo.mnm"), "0,0,0,\"" + QByteArray(150, 'a') + "\"\r\n"));
-        std::vector<std::unique_ptr<testpty::Pty>> more(size_t(signs - 1));
+        const std::vector<testpty::Pty> more(size_t(signs - 1));
         QStringList arguments = QStringList{"send", path("largo.mnm")} + fast(), names{pty->slavePath()};
-        for (auto& sign : more) {
-            sign = std::make_unique<testpty::Pty>();
-            arguments << "--port" << sign->slavePath();
-            names << sign->slavePath();
-        }
+        for (const testpty::Pty& sign : more)
+            arguments << "--port" << sign.slavePath(), names << sign.slavePath();
         const QByteArray device = QFile::encodeName(terminal.slavePath());
         QCOMPARE(run(arguments, [device] { ::dup2(::open(device.constData(), O_RDWR | O_NOCTTY), 2); }), "0||");
         QVERIFY(terminal.settle());
