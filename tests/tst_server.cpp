@@ -158,7 +158,7 @@ private slots:
     // Without a configuration the sign is the desktop's: its port and its delays (10 ms, then 5 ms).
     void showSendsWhatDumpWrites_data()
     {
-        // Body, messageFile.
+        // The body, and the message file whose dump the sign gets.
         const testenv::Table<QByteArray, QByteArray> row;
         row("one page", R"({"text": "HOLA", "effect": "Estatico", "pause": 5, "align": "centrado"})",
             "1,4,2,\"HOLA\"\r\n");
@@ -192,7 +192,7 @@ private slots:
     // nothing. A text/plain body is read as tivor-cli import reads a text file.
     void groupShowSendsWhatDumpWrites_data()
     {
-        // Type, body, source (the message file, or for text/plain the text file imported).
+        // The body's type, the body, and the message file (or for text/plain the text file imported).
         const testenv::Table<QByteArray, QByteArray, QByteArray> row;
         row("JSON pages", "application/json",
             R"({"pages": [{"text": "Abierto", "effect": "Estatico"}, {"effect": "Hora"}]})",
@@ -227,7 +227,7 @@ private slots:
 
     void badInputSendsNothing_data()
     {
-        // Target, body, status, detail, type.
+        // Where, the body, the status and a part of the detail said, the body's type.
         const testenv::Table<QString, QByteArray, int, QString, QByteArray> row;
         const QString show = "/api/v1/signs/cartel/show";
         const auto bad = [&](const char* tag, const QString& target, const QByteArray& body, int status,
@@ -314,7 +314,6 @@ private slots:
     // moment between the request and its answer.
     void clockSendsTheServersTime_data()
     {
-        // Target, signs.
         const testenv::Table<QString, int> row;
         row("one sign", "/api/v1/signs/a/clock", 1);
         row("a group", "/api/v1/groups/planta/clock", 2);
@@ -380,7 +379,7 @@ private slots:
     // Stored, read back as pages and as the file, sent by name (dump's bytes for the file), listed, deleted.
     void storedMessagesRoundTrip_data()
     {
-        // Configured, folder.
+        // The configuration, and the folder the messages are kept in.
         const testenv::Table<QByteArray, QString> row;
         row("default folder", {}, "data/Tivor/tivor-server/mensajes");
         row("configured, beside the configuration", R"({"messages": "guardados"})", "guardados");
@@ -422,7 +421,7 @@ private slots:
     // what lies outside it stay as they were.
     void refusedMessagesChangeNothing_data()
     {
-        // Method, name (as it goes in the path), type, body, status, detail.
+        // The method, the name as it goes in the path, the body's type, the body, the status, a part of the detail.
         const testenv::Table<QByteArray, QString, QByteArray, QByteArray, int, QString> row;
         const QString slash = "el nombre no puede llevar '/'";
         const auto refused = [&](const char* tag, const QByteArray& method, const QString& name, int status,
@@ -481,7 +480,7 @@ private slots:
     // on, and each request but /healthz needs a token whose scope reaches the route's.
     void tokensGuardEveryRequestButHealth_data()
     {
-        // Token (which one is presented), method, target, status, challenge (WWW-Authenticate).
+        // The token presented, the method, where, the status, and WWW-Authenticate.
         const testenv::Table<QString, QByteArray, QString, int, QString> row;
         const QString show = "/api/v1/signs/cartel/show", stored = "/api/v1/messages/m";
         const QString realm = R"(Bearer realm="tivor-server")",
@@ -625,7 +624,7 @@ private slots:
     // Refused at start with exit status 2, naming the file, the place and the reason, before listening.
     void badConfigurationExits2_data()
     {
-        // File, arguments, said.
+        // The configuration file, the arguments, and what is said.
         const testenv::Table<QByteArray, QStringList, QString> row;
         const auto inFile = [&](const char* tag, const QByteArray& file, const QString& said) {
             row(tag, file, {"--config", "%1/server.json"}, "%1/server.json: " + said);
