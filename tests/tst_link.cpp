@@ -244,10 +244,8 @@ private slots:
         for (char c : QByteArray::fromHex(server.replace('|', ' ')))
             saidByByte += byByte.feed(QByteArray(1, c));
         const auto outcome = [](const Rfc2217& t, const QByteArray& answers) {
-            return QStringLiteral("%1|%2|%3")
-                .arg(QString::fromLatin1(answers.toHex()))
-                .arg(t.comPortState())
-                .arg(int(t.baudAnswered()));
+            return QString::fromLatin1(answers.toHex() + '|' + QByteArray::number(t.comPortState()) + '|' +
+                                       QByteArray::number(int(t.baudAnswered())));
         };
         QCOMPARE(outcome(whole, said), expected);
         QCOMPARE(outcome(byByte, saidByByte), expected);
