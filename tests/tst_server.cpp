@@ -176,9 +176,8 @@ private slots:
         QVERIFY(startServer());
         const Answer answer = call("POST", "/api/v1/signs/cartel/show?wait=10", body);
         QCOMPARE(answer.status, 200);
-        const QJsonObject part = answer.json["signs"].toArray().at(0).toObject();
         QCOMPARE(answer.json["state"].toString(), "done");
-        QCOMPARE(part["sent"].toInt(), expected.size());
+        QCOMPARE(answer.json["signs"][0]["sent"].toInt(), expected.size());
         QCOMPARE(pty->settled(), expected);
         // Paced: from the first byte to the last, at least every wait but the last one's.
         const auto received = pty->received();
@@ -537,8 +536,7 @@ private slots:
         const auto [request, statusLine] = testenv::Table<QByteArray, QByteArray>::fetch();
         QVERIFY(startServer());
         const auto socket = connectRaw();
-        QVERIFY(socket);
-        socket->write(request);
+        QVERIFY(socket && socket->write(request) == request.size());
         const QByteArray got = untilClosed(*socket);
         QVERIFY2(got.startsWith(statusLine) && got.contains("application/problem+json"), got.left(200).constData());
         QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
@@ -582,13 +580,11 @@ private slots:
         std::vector<std::unique_ptr<QTcpSocket>> flood;
         for (int i = 0; i < 4; ++i) {
             flood.push_back(connectRaw());
-            QVERIFY(flood.back());
-            flood.back()->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n");
+            QVERIFY(flood.back() && flood.back()->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n") > 0);
             QVERIFY(flood.back()->waitForReadyRead(5000) && flood.back()->readAll().startsWith("HTTP/1.1 200 "));
         }
         const auto beyond = connectRaw();
-        QVERIFY(beyond);
-        QVERIFY(untilClosed(*beyond).startsWith("HTTP/1.1 503 "));
+        QVERIFY(beyond && untilClosed(*beyond).startsWith("HTTP/1.1 503 "));
         flood.clear();
         // The server may see the flood's ends after the next connection: until then it is refused, uncounted.
         int served = 0;
