@@ -286,6 +286,11 @@ QString statePath()
     return dataFolder() + QStringLiteral("/estado.json");
 }
 
+QString schedulesPath()
+{
+    return dataFolder() + QStringLiteral("/horarios.json");
+}
+
 ServerConfig desktopConfig(const LineSettings& desktop)
 {
     ServerConfig config;

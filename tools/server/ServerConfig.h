@@ -50,6 +50,9 @@ QString defaultMessagesFolder();
 // What each sign is believed to show, beside the messages: "estado.json" in the data folder.
 QString statePath();
 
+// The schedules and each one's last run, beside the state: "horarios.json" in the data folder.
+QString schedulesPath();
+
 // No file: one sign, "cartel", on the desktop's port with its line settings and delays.
 ServerConfig desktopConfig(const LineSettings& desktop);
 

@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
 
@@ -130,14 +131,24 @@ QString unknownJob(const QString& id)
     return QStringLiteral("no hay ningun trabajo '%1'").arg(id);
 }
 
+QString unknownSchedule(const QString& id)
+{
+    return QStringLiteral("no hay ningun horario '%1'").arg(id);
+}
+
+// The most runs a /next answers at once.
+constexpr int MaxNextRuns = 100;
+
 // How long a cancel waits for the lines' terminators before it answers: one byte's wait and two bytes.
 constexpr int CancelAnswerMs = 5000;
 } // namespace
 
 SignServer::SignServer(ServerConfig config, QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_store(m_config.messages), m_shown(statePath())
+    : QObject(parent), m_config(std::move(config)), m_store(m_config.messages), m_shown(statePath()),
+      m_schedules(schedulesPath(),
+                  [this](const QString& id, const QJsonObject& definition) { return runSchedule(id, definition); })
 {
-    m_jobs.continueAfter(m_shown.lastJob());
+    m_jobs.continueAfter(std::max(m_shown.lastJob(), m_schedules.lastJob()));
     m_jobs.onPartEnded([this](const Job& job, const SendPart& part) { partEnded(job, part); });
     m_api.setTokens(m_config.tokens);
     const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
@@ -171,6 +182,8 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
                 [this](const HttpRequest& request, HttpReply reply) { storeMessage(request, reply); });
     m_api.route("DELETE", message, Scope::Admin,
                 [this](const HttpRequest& request, HttpReply reply) { deleteMessage(request, reply); });
+    routeSchedules();
+    m_schedules.start();
 }
 
 void SignServer::health(HttpReply reply) const
@@ -235,9 +248,20 @@ void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
     Message message;
     if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Show); fault.status)
         return reply.problem(fault.status, fault.detail);
-    start(
-        request, reply, signs, QStringLiteral("Mensaje"),
-        [transmission = messageTransmission(message)] { return transmission; }, shownPages(message));
+    start(request, reply, [&](const QString& asked) { return showJob(signs, message, asked); });
+}
+
+int SignServer::showJob(const std::vector<SignConfig>& signs, const Message& message, const QString& asked)
+{
+    return m_jobs.submit(
+        signs, QStringLiteral("Mensaje"), [transmission = messageTransmission(message)] { return transmission; }, asked,
+        shownPages(message));
+}
+
+int SignServer::clockJob(const std::vector<SignConfig>& signs, const QString& asked)
+{
+    return m_jobs.submit(
+        signs, QStringLiteral("Hora y fecha"), [] { return dateTransmission(platform::SystemClock().now()); }, asked);
 }
 
 BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, BodyUse use) const
@@ -283,12 +307,10 @@ void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
 {
     const std::vector<SignConfig> signs = targets(request, group, reply);
     if (!signs.empty())
-        start(request, reply, signs, QStringLiteral("Hora y fecha"),
-              [] { return dateTransmission(platform::SystemClock().now()); });
+        start(request, reply, [&](const QString& asked) { return clockJob(signs, asked); });
 }
 
-void SignServer::start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs,
-                       const QString& what, const std::function<QByteArray()>& build, const QJsonArray& pages)
+void SignServer::start(const HttpRequest& request, HttpReply reply, const std::function<int(const QString&)>& submit)
 {
     int wait = 0;
     if (request.query.hasQueryItem(QStringLiteral("wait"))) {
@@ -300,7 +322,7 @@ void SignServer::start(const HttpRequest& request, HttpReply reply, const std::v
     }
     const QString asked = QStringLiteral("%1 %2").arg(QString::fromLatin1(request.method),
                                                       QUrl::fromPercentEncoding(request.path.toUtf8()));
-    const int id = m_jobs.submit(signs, what, build, asked, pages);
+    const int id = submit(asked);
     if (wait == 0)
         return answerJob(id, reply, 202);
     m_jobs.whenFinished(id, wait * 1000, [this, id, reply] { answerJob(id, reply, 202); });
@@ -418,4 +440,140 @@ void SignServer::deleteMessage(const HttpRequest& request, HttpReply reply)
     if (const BodyFault fault = m_store.remove(request.params.at(0)); fault.status)
         return reply.problem(fault.status, fault.detail);
     reply.raw(204, QByteArray(), QByteArray());
+}
+
+void SignServer::routeSchedules()
+{
+    m_api.route("GET", QStringLiteral("/api/v1/schedules"), Scope::Read,
+                [this](const HttpRequest&, HttpReply reply) { schedules(reply); });
+    const QString schedule = QStringLiteral("/api/v1/schedules/{id}");
+    m_api.route("GET", schedule, Scope::Read,
+                [this](const HttpRequest& request, HttpReply reply) { this->schedule(request, reply); });
+    m_api.route("PUT", schedule, Scope::Admin,
+                [this](const HttpRequest& request, HttpReply reply) { putSchedule(request, reply); });
+    m_api.route("DELETE", schedule, Scope::Admin,
+                [this](const HttpRequest& request, HttpReply reply) { deleteSchedule(request, reply); });
+    m_api.route("GET", schedule + QStringLiteral("/next"), Scope::Read,
+                [this](const HttpRequest& request, HttpReply reply) { nextRuns(request, reply); });
+}
+
+void SignServer::schedules(HttpReply reply) const
+{
+    reply.json(200, QJsonObject{{QStringLiteral("schedules"), m_schedules.list()}});
+}
+
+void SignServer::schedule(const HttpRequest& request, HttpReply reply) const
+{
+    const QJsonObject json = m_schedules.json(request.params.at(0));
+    if (json.isEmpty())
+        return reply.problem(404, unknownSchedule(request.params.at(0)));
+    reply.json(200, json);
+}
+
+void SignServer::nextRuns(const HttpRequest& request, HttpReply reply) const
+{
+    const Schedule* schedule = m_schedules.schedule(request.params.at(0));
+    if (!schedule)
+        return reply.problem(404, unknownSchedule(request.params.at(0)));
+    bool number = true;
+    const int count = request.query.hasQueryItem(QStringLiteral("n"))
+                          ? request.query.queryItemValue(QStringLiteral("n")).toInt(&number)
+                          : 5;
+    if (!number || count < 1 || count > MaxNextRuns)
+        return reply.problem(400, QStringLiteral("n: debe ser un numero entero de 1 a %1").arg(MaxNextRuns));
+    QJsonArray runs;
+    for (const QDateTime& run : schedule->next(QDateTime::currentDateTimeUtc(), count))
+        runs.append(run.toString(Qt::ISODate));
+    reply.json(200, QJsonObject{{QStringLiteral("id"), request.params.at(0)},
+                                {QStringLiteral("description"), schedule->description()},
+                                {QStringLiteral("next"), runs}});
+}
+
+void SignServer::putSchedule(const HttpRequest& request, HttpReply reply)
+{
+    const QString id = request.params.at(0);
+    if (!isConfigName(id))
+        return reply.problem(400, QStringLiteral("'%1': %2").arg(id, configNameRule()));
+    if (!request.mediaType().isEmpty() && request.mediaType() != "application/json")
+        return reply.problem(
+            415,
+            QStringLiteral("'%1' no se admite; use application/json").arg(QString::fromLatin1(request.mediaType())));
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &parse);
+    if (parse.error != QJsonParseError::NoError || !document.isObject())
+        return reply.problem(400, QStringLiteral("el cuerpo debe ser un objeto JSON"));
+    ScheduleDefinition definition;
+    if (const QString error = readScheduleDefinition(document.object(), systemZoneId(), &definition); !error.isEmpty())
+        return reply.problem(400, error);
+    QString unknown;
+    scheduleTargets(definition.json, &unknown);
+    if (!unknown.isEmpty())
+        return reply.problem(422, unknown);
+    if (Message message; definition.json.contains(QStringLiteral("body")))
+        if (const BodyFault fault = scheduleMessage(definition.json, &message); fault.status)
+            return reply.problem(fault.status, fault.detail);
+    const int status = m_schedules.put(id, std::move(definition)) ? 201 : 200;
+    reply.json(status, m_schedules.json(id),
+               {{"Location", QUrl(QStringLiteral("/api/v1/schedules/") + id).toEncoded()}});
+}
+
+void SignServer::deleteSchedule(const HttpRequest& request, HttpReply reply)
+{
+    if (!m_schedules.remove(request.params.at(0)))
+        return reply.problem(404, unknownSchedule(request.params.at(0)));
+    reply.raw(204, QByteArray(), QByteArray());
+}
+
+std::vector<SignConfig> SignServer::scheduleTargets(const QJsonObject& definition, QString* unknown) const
+{
+    const QStringList ids = definition.value(QStringLiteral("signs")).toVariant().toStringList();
+    const QStringList groups = definition.value(QStringLiteral("groups")).toVariant().toStringList();
+    std::vector<SignConfig> signs;
+    for (const SignConfig& sign : m_config.signs) {
+        const bool grouped = std::any_of(groups.begin(), groups.end(),
+                                         [&](const QString& group) { return sign.groups.contains(group); });
+        if (ids.contains(sign.id) || grouped)
+            signs.push_back(sign);
+    }
+    for (const QString& id : ids)
+        if (!m_config.sign(id) && unknown->isEmpty())
+            *unknown = unknownSign(id);
+    for (const QString& group : groups) {
+        const bool found = std::any_of(m_config.signs.begin(), m_config.signs.end(),
+                                       [&](const SignConfig& sign) { return sign.groups.contains(group); });
+        if (!found && unknown->isEmpty())
+            *unknown = QStringLiteral("no hay ningun grupo '%1'").arg(group);
+    }
+    return signs;
+}
+
+BodyFault SignServer::scheduleMessage(const QJsonObject& definition, Message* message) const
+{
+    const HttpRequest request{
+        "PUT", {}, {}, QJsonDocument(definition.value(QStringLiteral("body")).toObject()).toJson(), {}, {}};
+    BodyFault fault = bodyMessage(request, message, BodyUse::Show);
+    // A stored message that is not there is the schedule's fault, not a path's.
+    if (fault.status == 404)
+        fault.status = 422;
+    return fault;
+}
+
+// A sign or group gone from the configuration since the schedule was put leaves the others their run.
+int SignServer::runSchedule(const QString& id, const QJsonObject& definition)
+{
+    const QString asked = QStringLiteral("horario %1").arg(id);
+    QString unknown;
+    const std::vector<SignConfig> signs = scheduleTargets(definition, &unknown);
+    if (!unknown.isEmpty())
+        journal(QStringLiteral("%1: %2").arg(asked, unknown));
+    Message message;
+    const bool clock = definition.value(QStringLiteral("action")).toString() == QLatin1String("clock");
+    const BodyFault fault = clock ? BodyFault{} : scheduleMessage(definition, &message);
+    if (fault.status || signs.empty()) {
+        journal(QStringLiteral("%1: no se hizo (%2)").arg(asked, fault.status ? fault.detail : unknown));
+        return 0;
+    }
+    const int job = clock ? clockJob(signs, asked) : showJob(signs, message, asked);
+    journal(QStringLiteral("%1: trabajo %2").arg(asked).arg(job));
+    return job;
 }

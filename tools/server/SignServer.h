@@ -3,6 +3,7 @@
 
 #include "HttpApi.h"
 #include "MessageStore.h"
+#include "ScheduleBook.h"
 #include "ServerConfig.h"
 #include "ShownState.h"
 #include "SignJobs.h"
@@ -28,9 +29,12 @@ private:
     std::vector<SignConfig> targets(const HttpRequest& request, bool group, HttpReply& reply) const;
     void show(const HttpRequest& request, HttpReply reply, bool group);
     void clock(const HttpRequest& request, HttpReply reply, bool group);
-    // Makes the job, then answers at once or, with ?wait=N, once it ends or N s have passed.
-    void start(const HttpRequest& request, HttpReply reply, const std::vector<SignConfig>& signs, const QString& what,
-               const std::function<QByteArray()>& build, const QJsonArray& pages = {});
+    // Makes the job by `submit` (given what asked for it), then answers at once or, with ?wait=N, once it ends or
+    // N s have passed.
+    void start(const HttpRequest& request, HttpReply reply, const std::function<int(const QString&)>& submit);
+    // The jobs of a show and of the clock, whether an HTTP request or a schedule (`asked`) asks for them.
+    int showJob(const std::vector<SignConfig>& signs, const Message& message, const QString& asked);
+    int clockJob(const std::vector<SignConfig>& signs, const QString& asked);
     // Journals how a part ended; one that put a show on its sign whole is what the sign shows from now on.
     void partEnded(const Job& job, const SendPart& part);
     void job(const HttpRequest& request, HttpReply reply) const;
@@ -45,6 +49,18 @@ private:
     void message(const HttpRequest& request, HttpReply reply) const;
     void storeMessage(const HttpRequest& request, HttpReply reply);
     void deleteMessage(const HttpRequest& request, HttpReply reply);
+    void routeSchedules();
+    void schedules(HttpReply reply) const;
+    void schedule(const HttpRequest& request, HttpReply reply) const;
+    void nextRuns(const HttpRequest& request, HttpReply reply) const;
+    void putSchedule(const HttpRequest& request, HttpReply reply);
+    void deleteSchedule(const HttpRequest& request, HttpReply reply);
+    // The configured signs a schedule names by id or group, in the configuration's order; the first name that is
+    // neither goes to `unknown`.
+    std::vector<SignConfig> scheduleTargets(const QJsonObject& definition, QString* unknown) const;
+    // A schedule's show as the same body would be read by a show now.
+    BodyFault scheduleMessage(const QJsonObject& definition, Message* message) const;
+    int runSchedule(const QString& id, const QJsonObject& definition);
     // The stored message as JSON pages; `warning` goes with it when not empty.
     void answerMessage(const QString& name, HttpReply reply, int status, const QString& warning = {}) const;
 
@@ -52,5 +68,6 @@ private:
     MessageStore m_store;
     ShownState m_shown; // before the jobs, which tell it of their parts until they are gone
     SignJobs m_jobs;
+    ScheduleBook m_schedules; // after the jobs, which its timers make
     HttpApi m_api;
 };
