@@ -109,9 +109,8 @@ private slots:
     {
         const auto w = editorkit::freshWindow(*dir);
         QVERIFY(editorkit::run(*w, "Nuevo;txtMensaje x;<nada/z.mnm>;Grabar", dir->path()));
-        QCOMPARE(
-            w->status().statusPanel(3),
-            QStringLiteral("ERR: NO se Grabo Archivo Mensajes (%1)").arg(QString::fromLocal8Bit(strerror(ENOENT))));
+        QCOMPARE(w->status().statusPanel(3),
+                 "ERR: NO se Grabo Archivo Mensajes (" + QString::fromLocal8Bit(strerror(ENOENT)) + ')');
         QVERIFY(editorkit::run(*w, "N;<vacio.mnm>;Cargar", dir->path()));
         QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: vacio.mnm no tiene paginas"));
         QVERIFY(testenv::noUnexpectedPrompts());
