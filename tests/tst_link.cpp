@@ -63,10 +63,7 @@ struct SendRun
             const std::unique_ptr<SignPort> port = openSignPort(pty.slavePath(), QStringLiteral("9600"), &error);
             if (!port)
                 return;
-            send.onProgress([this](const PacedLine&) {
-                writeNs.push_back(testpty::nowNs());
-                ++writes;
-            });
+            send.onProgress([this](const PacedLine&) { writeNs.push_back(testpty::nowNs()), ++writes; });
             outcome = send.run(*port);
             if (outcome == TxOutcome::Cancelled)
                 terminated = sendTerminator(*port);
