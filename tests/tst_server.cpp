@@ -7,6 +7,8 @@
 #include "core/link/SendDelays.h"
 #include "core/protocol/MessageBuilder.h"
 
+#include "Schedule.h"
+
 #include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -832,6 +834,128 @@ private slots:
                                         .arg(expected.size()),
                                     QStringLiteral("tivor-server: detenido\n")})
             QVERIFY2(journal.contains(line), qPrintable(journal));
+    }
+
+    // A schedule read back as it was put, with the engine's words and the engine's own next runs.
+    void scheduleReadBackWithItsNextRuns()
+    {
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]}]})", {pty->slavePath()}));
+        const QByteArray body = R"({"cron": "0 9 * * 1-6", "zone": "Europe/Madrid", "action": "show",
+            "body": {"message": "horario"}, "groups": ["planta"], "misfire": {"rule": "run-once", "withinHours": 2}})";
+        QCOMPARE(call("PUT", "/api/v1/messages/horario", R"({"text": "Abierto"})").status, 201);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const Answer put = call("PUT", "/api/v1/schedules/apertura", body);
+        QCOMPARE(put.status, 201);
+        QCOMPARE(call("PUT", "/api/v1/schedules/apertura", body).status, 200);
+        const Answer got = call("GET", "/api/v1/schedules/apertura");
+        QCOMPARE(got.json, put.json);
+        QCOMPARE(got.json["description"].toString(), "lunes a sabado a las 09:00");
+        QCOMPARE(got.json["signs"].toArray(), QJsonArray());
+        QCOMPARE(got.json["enabled"].toBool(), true);
+        QStringList engine;
+        for (const QDateTime& run : Schedule::cron("0 9 * * 1-6", "Europe/Madrid", nullptr)->next(now, 5))
+            engine << run.toString(Qt::ISODate);
+        QCOMPARE(got.json["next"].toString(), engine.at(0));
+        const QJsonArray next = call("GET", "/api/v1/schedules/apertura/next").json["next"].toArray();
+        QCOMPARE(next.toVariantList(), QVariant(engine).toList());
+        QCOMPARE(call("GET", "/api/v1/schedules/apertura/next?n=100").json["next"].toArray().size(), 100);
+        QCOMPARE(call("GET", "/api/v1/schedules/apertura/next?n=101").status, 400);
+        QCOMPARE(call("GET", "/api/v1/schedules").json["schedules"].toArray(), QJsonArray{got.json});
+        QCOMPARE(call("DELETE", "/api/v1/schedules/apertura").status, 204);
+        QCOMPARE(call("GET", "/api/v1/schedules/apertura").status, 404);
+    }
+
+    void scheduleRefusals_data()
+    {
+        // Body, status, detail.
+        const testenv::Table<QByteArray, int, QString> row;
+        row("bad cron", R"({"cron": "0 25 * * *", "action": "clock", "signs": ["a"]})", 400,
+            "campo hora: 25 fuera de 0-23");
+        row("unknown zone", R"({"cron": "0 5 * * *", "zone": "Marte/Olimpo", "action": "clock", "signs": ["a"]})", 400,
+            "zona horaria desconocida: 'Marte/Olimpo'");
+        row("bad moment", R"({"at": "manana", "action": "clock", "signs": ["a"]})", 400,
+            "fecha y hora no validas: 'manana' (ISO 8601, como 2026-05-01T09:00:00+02:00)");
+        row("unknown sign", R"({"cron": "0 5 * * *", "action": "clock", "signs": ["a", "otro"]})", 422,
+            "no hay ningun cartel 'otro'");
+        row("unknown group", R"({"cron": "0 5 * * *", "action": "clock", "groups": ["nadie"]})", 422,
+            "no hay ningun grupo 'nadie'");
+        row("unknown message", R"({"cron": "0 5 * * *", "action": "show", "body": {"message": "nada"},
+            "signs": ["a"]})",
+            422, "no hay ningun mensaje 'nada'");
+        row("bad page", R"({"cron": "0 5 * * *", "action": "show", "body": {"text": "a", "pause": 10},
+            "signs": ["a"]})",
+            400, "pause: debe ser un numero entero de 1 a 9");
+        row("misfire without hours", R"({"cron": "0 5 * * *", "action": "clock", "signs": ["a"],
+            "misfire": {"rule": "run-once"}})",
+            400, R"(misfire: debe ser {"rule": "skip"} o {"rule": "run-once",)");
+        row("no targets", R"({"cron": "0 5 * * *", "action": "clock"})", 400,
+            "signs, groups: falta al menos un cartel o un grupo");
+    }
+    void scheduleRefusals()
+    {
+        const auto [body, status, detail] = testenv::Table<QByteArray, int, QString>::fetch();
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1"}]})", {pty->slavePath()}));
+        const Answer answer = call("PUT", "/api/v1/schedules/x", body);
+        QCOMPARE(answer.status, status);
+        QVERIFY2(answer.json["detail"].toString().startsWith(detail), answer.body);
+        QCOMPARE(call("GET", "/api/v1/schedules").json["schedules"].toArray(), QJsonArray());
+    }
+
+    // At its time a schedule's show is a job like the API's: the same bytes, and the run recorded.
+    void oneShotRunsAsAShowDoes()
+    {
+        const QByteArray expected = dumped("1,0,0,\"ABIERTO\"\r\n");
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}]})", {pty->slavePath()}));
+        const QString at = QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::ISODate);
+        const Answer put = call("PUT", "/api/v1/schedules/pronto",
+                                QStringLiteral(R"({"at": "%1", "action": "show",
+            "body": {"text": "ABIERTO", "effect": "Estatico"}, "signs": ["a"]})")
+                                    .arg(at)
+                                    .toUtf8());
+        QCOMPARE(QDateTime::fromString(put.json["next"].toString(), Qt::ISODate),
+                 QDateTime::fromString(at, Qt::ISODate));
+        QVERIFY(pty->waitForBytes(int(expected.size()), 10000));
+        QCOMPARE(pty->settled(), expected);
+        const QJsonObject ran = call("GET", "/api/v1/schedules/pronto").json;
+        const QDateTime lastRun = QDateTime::fromString(ran["lastRun"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(lastRun >= QDateTime::fromString(at, Qt::ISODate) && !ran.contains("next"), qPrintable(at));
+        const Answer job = call("GET", "/api/v1/jobs/" + QString::number(ran["lastJob"].toInt()));
+        QCOMPARE(job.json["signs"].toArray().at(0)["sent"].toInt(), expected.size());
+        QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject()["request"].toString(), "horario pronto");
+    }
+
+    // Kept across a restart; a one-shot missed while the server was down is made up once with run-once, not
+    // with skip.
+    void schedulesSurviveARestart()
+    {
+        testpty::Pty second;
+        QVERIFY(second.ok());
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}, {"id": "b", "port": "%2", "dy2": "01"}]})",
+                      {pty->slavePath(), second.slavePath()}));
+        const QString at = QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::ISODate);
+        const auto once = [&](const char* sign, const char* misfire) {
+            return QStringLiteral(R"({"at": "%1", "action": "show", "body": {"text": "x"}, "signs": ["%2"],
+                "misfire": %3})")
+                .arg(at, sign, misfire)
+                .toUtf8();
+        };
+        QCOMPARE(
+            call("PUT", "/api/v1/schedules/recupera", once("a", R"({"rule": "run-once", "withinHours": 1})")).status,
+            201);
+        QCOMPARE(call("PUT", "/api/v1/schedules/salta", once("b", R"({"rule": "skip"})")).status, 201);
+        const Answer daily = call("PUT", "/api/v1/schedules/diario",
+                                  R"({"cron": "30 7 * * *", "zone": "UTC", "action": "clock", "signs": ["b"]})");
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        QTest::qWait(int(QDateTime::currentDateTimeUtc().msecsTo(QDateTime::fromString(at, Qt::ISODate))) + 500);
+        QVERIFY(startServer({"--config", path("server.json")}));
+        QCOMPARE(call("GET", "/api/v1/schedules/diario").json, daily.json);
+        const QByteArray expected = dumped("0,0,0,\"x\"\r\n");
+        QVERIFY(pty->waitForBytes(int(expected.size()), 10000));
+        QCOMPARE(pty->settled(), expected);
+        QCOMPARE(second.settled(), QByteArray());
+        QVERIFY(call("GET", "/api/v1/schedules/recupera").json.contains("lastRun"));
+        QVERIFY(!call("GET", "/api/v1/schedules/salta").json.contains("lastRun"));
     }
 
     // The cases added after the first check: their answers too are as the description says.

@@ -47,6 +47,9 @@ QString description()
                "   \"limits\": {\"connections\": 64, \"requestsPerMinute\": 600}}\n"
                "'messages' es la carpeta de los mensajes guardados (relativa al archivo; por omision\n  %2).\n"
                "Lo que muestra cada cartel (el ultimo envio que le llego entero) se guarda en\n  %3\n"
+               "Los horarios (PUT /api/v1/schedules/ID: 'cron' de cinco campos o 'at' ISO 8601, 'zone' IANA,\n"
+               "'action' show o clock sobre 'signs' y 'groups', 'misfire' skip o run-once) y su ultima vez se\n"
+               "guardan en\n  %4\n"
                "La carpeta de datos es $STATE_DIRECTORY cuando systemd la da (/var/lib/tivor para el servicio).\n"
                "Sin 'signs', el cartel de las opciones de Tivor. Los tokens se agregan con\n"
                "  tivor-server token add NOMBRE --scope read|send|admin [--config ARCHIVO]\n"
@@ -61,7 +64,7 @@ QString description()
                "tivor-server). SIGTERM termina los envios en curso con el fin 01 01 antes de salir.\n"
                "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion,\n"
                "3 no se pudo escuchar, 4 no se pudo escribir la configuracion (token add).")
-        .arg(defaultConfigPath(), defaultMessagesFolder(), statePath());
+        .arg(defaultConfigPath(), defaultMessagesFolder(), statePath(), schedulesPath());
 }
 
 // Qt's own help is in English; the program speaks Spanish without accents.
