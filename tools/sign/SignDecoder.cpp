@@ -83,12 +83,12 @@ void Decoder::feed(const QByteArray& bytes, qint64 timeMs)
 void Decoder::feedByte(std::uint8_t byte, qint64 timeMs)
 {
     poll(timeMs);
-    ++offset_;
-    nowMs_ = timeMs;
-    haveLastByte_ = true;
-    lastByteMs_ = timeMs;
+    ++m_offset;
+    m_nowMs = timeMs;
+    m_haveLastByte = true;
+    m_lastByteMs = timeMs;
     // Kept, such a stream would grow without end (and log an error for every byte the sign cannot show).
-    if (inTransmission() && offset_ - txStartOffset_ >= MaxTransmissionBytes) {
+    if (inTransmission() && m_offset - m_txStartOffset >= MaxTransmissionBytes) {
         fail(ErrorKind::TooLong,
              QStringLiteral("transmision de mas de %1 bytes: se descarta y se espera otro preambulo")
                  .arg(MaxTransmissionBytes));
@@ -99,29 +99,29 @@ void Decoder::feedByte(std::uint8_t byte, qint64 timeMs)
 
 void Decoder::poll(qint64 nowMs)
 {
-    if (!haveLastByte_ || nowMs - lastByteMs_ <= SilenceLimitMs)
+    if (!m_haveLastByte || nowMs - m_lastByteMs <= SilenceLimitMs)
         return;
-    nowMs_ = nowMs;
-    breakOff(ErrorKind::Silence, QStringLiteral("silencio de %1 s").arg((nowMs - lastByteMs_) / 1000.0, 0, 'f', 1));
+    m_nowMs = nowMs;
+    breakOff(ErrorKind::Silence, QStringLiteral("silencio de %1 s").arg((nowMs - m_lastByteMs) / 1000.0, 0, 'f', 1));
 }
 
 void Decoder::lineClosed(qint64 nowMs)
 {
-    nowMs_ = nowMs;
+    m_nowMs = nowMs;
     breakOff(ErrorKind::LineClosed, QStringLiteral("conexion cerrada"));
 }
 
 void Decoder::breakOff(ErrorKind kind, const QString& why)
 {
-    if (state_ == State::Preamble || (state_ == State::Terminator2 && beforeTerminator_ == State::Preamble)) {
-        outsideError(kind, QStringLiteral("%1 en medio del preambulo '%2'").arg(why, preambleSeen(preambleMatched_)));
+    if (m_state == State::Preamble || (m_state == State::Terminator2 && m_beforeTerminator == State::Preamble)) {
+        outsideError(kind, QStringLiteral("%1 en medio del preambulo '%2'").arg(why, preambleSeen(m_preambleMatched)));
     } else if (inTransmission()) {
         fail(kind, QStringLiteral("%1 dentro de una transmision: se descarta y se espera otro preambulo").arg(why));
     }
     // Whatever comes next is judged afresh.
-    state_ = State::Idle;
-    junkReported_ = false;
-    haveLastByte_ = false;
+    m_state = State::Idle;
+    m_junkReported = false;
+    m_haveLastByte = false;
 }
 
 bool Decoder::inside(State s) const
@@ -133,7 +133,7 @@ bool Decoder::inside(State s) const
     case State::Preamble:
         return false;
     case State::Terminator2:
-        return inside(beforeTerminator_);
+        return inside(m_beforeTerminator);
     default:
         return true;
     }
@@ -141,105 +141,105 @@ bool Decoder::inside(State s) const
 
 bool Decoder::inTransmission() const
 {
-    return inside(state_);
+    return inside(m_state);
 }
 
 QList<Event> Decoder::takeEvents()
 {
     QList<Event> out;
-    out.swap(events_);
+    out.swap(m_events);
     return out;
 }
 
 void Decoder::outsideError(ErrorKind kind, const QString& text)
 {
     Event e;
-    e.error = ProtocolError{kind, text, offset_, nowMs_};
-    events_.append(e);
+    e.error = ProtocolError{kind, text, m_offset, m_nowMs};
+    m_events.append(e);
 }
 
 void Decoder::fail(ErrorKind kind, const QString& text, bool endsTransmission)
 {
-    tx_.errors.append(ProtocolError{kind, text, offset_, nowMs_});
+    m_tx.errors.append(ProtocolError{kind, text, m_offset, m_nowMs});
     if (endsTransmission)
         endTransmission(false);
 }
 
 void Decoder::beginTransmission()
 {
-    tx_ = Transmission{};
-    tx_.firstByteMs = preambleStartMs_;
-    txStartOffset_ = preambleStartOffset_;
-    junkReported_ = false;
-    state_ = State::Command;
+    m_tx = Transmission{};
+    m_tx.firstByteMs = m_preambleStartMs;
+    m_txStartOffset = m_preambleStartOffset;
+    m_junkReported = false;
+    m_state = State::Command;
 }
 
 void Decoder::endTransmission(bool terminated)
 {
-    tx_.terminated = terminated;
-    tx_.lastByteMs = lastByteMs_;
-    tx_.byteCount = offset_ - txStartOffset_ + 1;
+    m_tx.terminated = terminated;
+    m_tx.lastByteMs = m_lastByteMs;
+    m_tx.byteCount = m_offset - m_txStartOffset + 1;
     Event e;
     e.isTransmission = true;
-    e.transmission = tx_;
-    events_.append(e);
-    tx_ = Transmission{};
-    state_ = terminated ? State::AfterEnd : State::Skipping;
+    e.transmission = m_tx;
+    m_events.append(e);
+    m_tx = Transmission{};
+    m_state = terminated ? State::AfterEnd : State::Skipping;
 }
 
 void Decoder::stepPreamble(std::uint8_t byte)
 {
-    if (byte == std::uint8_t(Preamble[std::size_t(preambleMatched_)])) {
-        if (++preambleMatched_ == int(Preamble.size()))
+    if (byte == std::uint8_t(Preamble[std::size_t(m_preambleMatched)])) {
+        if (++m_preambleMatched == int(Preamble.size()))
             beginTransmission();
         return;
     }
-    const QString seen = preambleSeen(preambleMatched_);
+    const QString seen = preambleSeen(m_preambleMatched);
     if (byte == TerminatorByte) {
         // A cancel during the preamble: the bytes sent so far, then the terminator.
-        beforeTerminator_ = State::Preamble;
-        state_ = State::Terminator2;
+        m_beforeTerminator = State::Preamble;
+        m_state = State::Terminator2;
         return;
     }
-    state_ = preambleOrigin_;
-    if (preambleOrigin_ == State::AfterEnd) {
+    m_state = m_preambleOrigin;
+    if (m_preambleOrigin == State::AfterEnd) {
         outsideError(ErrorKind::BytesAfterTerminator,
                      QStringLiteral("bytes '%1' despues del terminador que no forman un preambulo").arg(seen));
-        state_ = State::Idle;
-        junkReported_ = true;
-    } else if (preambleOrigin_ == State::Idle && !junkReported_) {
+        m_state = State::Idle;
+        m_junkReported = true;
+    } else if (m_preambleOrigin == State::Idle && !m_junkReported) {
         outsideError(ErrorKind::BadPreamble, QStringLiteral("preambulo incorrecto: '%1' seguido de %2 (se espera '%3')")
                                                  .arg(seen, hexByte(byte), preambleSeen(int(Preamble.size()))));
-        junkReported_ = true;
+        m_junkReported = true;
     }
     step(byte);
 }
 
 void Decoder::terminatorSeen()
 {
-    const State was = beforeTerminator_;
+    const State was = m_beforeTerminator;
     auto cut = [this](const QString& what) {
         fail(ErrorKind::CutByTerminator, what, false);
         endTransmission(true);
     };
     switch (was) {
     case State::Skipping:
-        state_ = State::AfterEnd;
+        m_state = State::AfterEnd;
         return;
     case State::Preamble:
         outsideError(ErrorKind::CutByTerminator,
                      QStringLiteral("transmision cortada por el terminador en el preambulo ('%1')")
-                         .arg(preambleSeen(preambleMatched_)));
-        state_ = State::AfterEnd;
+                         .arg(preambleSeen(m_preambleMatched)));
+        m_state = State::AfterEnd;
         return;
     case State::RecordCode:
     case State::ClockEnd:
         endTransmission(true);
         return;
     case State::WholeText:
-        if (page_.bytes.isEmpty())
+        if (m_page.bytes.isEmpty())
             return cut(recordCutText());
-        tx_.pages.append(page_);
+        m_tx.pages.append(m_page);
         endTransmission(true);
         return;
     case State::Command:
@@ -258,31 +258,31 @@ void Decoder::terminatorSeen()
 
 void Decoder::step(std::uint8_t byte)
 {
-    switch (state_) {
+    switch (m_state) {
     case State::Idle:
     case State::AfterEnd:
     case State::Skipping:
         if (byte == std::uint8_t(Preamble[0])) {
-            preambleOrigin_ = state_;
-            preambleMatched_ = 1;
-            preambleStartMs_ = nowMs_;
-            preambleStartOffset_ = offset_;
-            state_ = State::Preamble;
-        } else if (state_ == State::Skipping) {
+            m_preambleOrigin = m_state;
+            m_preambleMatched = 1;
+            m_preambleStartMs = m_nowMs;
+            m_preambleStartOffset = m_offset;
+            m_state = State::Preamble;
+        } else if (m_state == State::Skipping) {
             if (byte == TerminatorByte) {
-                beforeTerminator_ = State::Skipping;
-                state_ = State::Terminator2;
+                m_beforeTerminator = State::Skipping;
+                m_state = State::Terminator2;
             }
-        } else if (state_ == State::AfterEnd) {
+        } else if (m_state == State::AfterEnd) {
             outsideError(ErrorKind::BytesAfterTerminator,
                          QStringLiteral("byte %1 despues del terminador").arg(hexByte(byte)));
-            state_ = State::Idle;
-            junkReported_ = true;
-        } else if (!junkReported_) {
+            m_state = State::Idle;
+            m_junkReported = true;
+        } else if (!m_junkReported) {
             outsideError(ErrorKind::BadPreamble,
                          QStringLiteral("byte %1 fuera de una transmision (se espera el preambulo '%2')")
                              .arg(hexByte(byte), preambleSeen(int(Preamble.size()))));
-            junkReported_ = true;
+            m_junkReported = true;
         }
         return;
 
@@ -295,15 +295,15 @@ void Decoder::step(std::uint8_t byte)
             terminatorSeen();
             return;
         }
-        if (beforeTerminator_ == State::Skipping) {
-            state_ = State::Skipping;
-        } else if (beforeTerminator_ == State::Preamble) {
-            state_ = State::Idle;
-            if (!junkReported_) {
+        if (m_beforeTerminator == State::Skipping) {
+            m_state = State::Skipping;
+        } else if (m_beforeTerminator == State::Preamble) {
+            m_state = State::Idle;
+            if (!m_junkReported) {
                 outsideError(ErrorKind::BadPreamble,
                              QStringLiteral("preambulo incorrecto: '%1' seguido de %2 y %3")
-                                 .arg(preambleSeen(preambleMatched_), hexByte(TerminatorByte), hexByte(byte)));
-                junkReported_ = true;
+                                 .arg(preambleSeen(m_preambleMatched), hexByte(TerminatorByte), hexByte(byte)));
+                m_junkReported = true;
             }
         } else {
             fail(ErrorKind::BadTerminator, QStringLiteral("%1 seguido de %2: el terminador es %3")
@@ -317,22 +317,22 @@ void Decoder::step(std::uint8_t byte)
     }
 
     // Inside a transmission a lone 0x01 can only begin the terminator, except among the clock's BCD bytes.
-    if (byte == TerminatorByte && state_ != State::ClockBytes) {
-        beforeTerminator_ = state_;
-        state_ = State::Terminator2;
+    if (byte == TerminatorByte && m_state != State::ClockBytes) {
+        m_beforeTerminator = m_state;
+        m_state = State::Terminator2;
         return;
     }
 
-    switch (state_) {
+    switch (m_state) {
     case State::Command:
-        tx_.command = byte;
+        m_tx.command = byte;
         if (byte == MessageCommand) {
-            tx_.kind = Transmission::Kind::Message;
-            state_ = State::Speed;
+            m_tx.kind = Transmission::Kind::Message;
+            m_state = State::Speed;
         } else if (byte == ClockCommand) {
-            tx_.kind = Transmission::Kind::Clock;
-            clockBytes_.clear();
-            state_ = State::ClockBytes;
+            m_tx.kind = Transmission::Kind::Clock;
+            m_clockBytes.clear();
+            m_state = State::ClockBytes;
         } else {
             fail(ErrorKind::UnknownCommand, QStringLiteral("orden desconocida %1 tras el preambulo (se espera %2 o %3)")
                                                 .arg(hexByte(byte), hexByte(MessageCommand), hexByte(ClockCommand)));
@@ -347,8 +347,8 @@ void Decoder::step(std::uint8_t byte)
             step(byte);
             return;
         }
-        tx_.speed = byte;
-        state_ = State::RecordCode;
+        m_tx.speed = byte;
+        m_state = State::RecordCode;
         return;
 
     case State::RecordCode:

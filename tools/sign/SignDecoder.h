@@ -143,23 +143,23 @@ private:
     void terminatorSeen();
     bool inside(State s) const;
 
-    State state_ = State::Idle;
-    State beforeTerminator_ = State::Idle;
-    State preambleOrigin_ = State::Idle;
-    int preambleMatched_ = 0;
-    qint64 preambleStartMs_ = 0;
-    qint64 preambleStartOffset_ = 0;
-    qint64 txStartOffset_ = 0;
-    bool junkReported_ = false;
-    bool haveLastByte_ = false;
-    qint64 lastByteMs_ = 0;
-    qint64 nowMs_ = 0;
-    qint64 offset_ = -1; // of the byte in hand
-    Transmission tx_;
-    Page page_;
-    QByteArray clockBytes_;
-    int recordMatched_ = 0; // bytes of a clock page's record seen so far
-    QList<Event> events_;
+    State m_state = State::Idle;
+    State m_beforeTerminator = State::Idle;
+    State m_preambleOrigin = State::Idle;
+    int m_preambleMatched = 0;
+    qint64 m_preambleStartMs = 0;
+    qint64 m_preambleStartOffset = 0;
+    qint64 m_txStartOffset = 0;
+    bool m_junkReported = false;
+    bool m_haveLastByte = false;
+    qint64 m_lastByteMs = 0;
+    qint64 m_nowMs = 0;
+    qint64 m_offset = -1; // of the byte in hand
+    Transmission m_tx;
+    Page m_page;
+    QByteArray m_clockBytes;
+    int m_recordMatched = 0; // bytes of a clock page's record seen so far
+    QList<Event> m_events;
 };
 
 // "14:05:09" style helpers for the clock bytes.

@@ -14,23 +14,23 @@
 
 SignLine::SignLine(QObject* parent) : QObject(parent)
 {
-    clock_.start();
+    m_clock.start();
 }
 
 SignLine::~SignLine()
 {
-    notifier_.reset();
-    closePtyEnd(slave_);
-    closePtyEnd(master_);
+    m_notifier.reset();
+    closePtyEnd(m_slave);
+    closePtyEnd(m_master);
 }
 
 bool SignLine::openPty(QString* error)
 {
     // Raw from the start: no line editing, no echo, no newline translation of what Tivor writes.
-    if (!openRawPty(&master_, &slave_, &devicePath_, error))
+    if (!openRawPty(&m_master, &m_slave, &m_devicePath, error))
         return false;
-    notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, &SignLine::readPty);
+    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &SignLine::readPty);
     return true;
 }
 
@@ -39,7 +39,7 @@ void SignLine::readPty()
     char buf[4096];
     QString reason;
     for (;;) {
-        const qint64 n = readPtyEnd(master_, buf, sizeof buf, &reason);
+        const qint64 n = readPtyEnd(m_master, buf, sizeof buf, &reason);
         if (n > 0) {
             emit bytesRead(QByteArray(buf, int(n)), nowMs());
             continue;
@@ -47,7 +47,7 @@ void SignLine::readPty()
         if (n == 0)
             return;
         // Cannot happen while we hold the other end; never spin on it if it does.
-        notifier_->setEnabled(false);
+        m_notifier->setEnabled(false);
         emit failed(QStringLiteral("lectura del pseudo-terminal: %1").arg(reason));
         return;
     }
@@ -55,24 +55,24 @@ void SignLine::readPty()
 
 bool SignLine::openSerial(const QString& device, int baud, QString* error)
 {
-    serial_ = new QSerialPort(device, this);
-    serial_->setBaudRate(baud);
-    serial_->setDataBits(QSerialPort::Data8);
-    serial_->setParity(QSerialPort::NoParity);
-    serial_->setStopBits(QSerialPort::OneStop);
-    serial_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!serial_->open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("no se puede abrir %1: %2").arg(device, serial_->errorString());
+    m_serial = new QSerialPort(device, this);
+    m_serial->setBaudRate(baud);
+    m_serial->setDataBits(QSerialPort::Data8);
+    m_serial->setParity(QSerialPort::NoParity);
+    m_serial->setStopBits(QSerialPort::OneStop);
+    m_serial->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_serial->open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("no se puede abrir %1: %2").arg(device, m_serial->errorString());
         return false;
     }
-    devicePath_ = device;
-    connect(serial_, &QSerialPort::readyRead, this, [this] { emit bytesRead(serial_->readAll(), nowMs()); });
-    connect(serial_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+    m_devicePath = device;
+    connect(m_serial, &QSerialPort::readyRead, this, [this] { emit bytesRead(m_serial->readAll(), nowMs()); });
+    connect(m_serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError)
             return;
-        const QString reason = serial_->errorString();
-        serial_->close(); // a vanished device would otherwise report the same error endlessly
-        emit failed(QStringLiteral("puerto %1: %2").arg(devicePath_, reason));
+        const QString reason = m_serial->errorString();
+        m_serial->close(); // a vanished device would otherwise report the same error endlessly
+        emit failed(QStringLiteral("puerto %1: %2").arg(m_devicePath, reason));
     });
     return true;
 }
@@ -87,22 +87,22 @@ bool SignLine::listenTcp(const QString& address, QString* error)
     QHostAddress ip(at->host);
     if (ip.isNull())
         ip = QHostInfo::fromName(at->host).addresses().value(0);
-    server_ = new QTcpServer(this);
-    if (ip.isNull() || !server_->listen(ip, at->port)) {
+    m_server = new QTcpServer(this);
+    if (ip.isNull() || !m_server->listen(ip, at->port)) {
         *error = QStringLiteral("no se puede escuchar en %1: %2")
-                     .arg(address, ip.isNull() ? QStringLiteral("no se encuentra el equipo") : server_->errorString());
+                     .arg(address, ip.isNull() ? QStringLiteral("no se encuentra el equipo") : m_server->errorString());
         return false;
     }
     const QString shownHost = ip.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + at->host + u']' : at->host;
-    devicePath_ = QStringLiteral("tcp://%1:%2").arg(shownHost).arg(server_->serverPort());
-    connect(server_, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket* s = server_->nextPendingConnection()) {
+    m_devicePath = QStringLiteral("tcp://%1:%2").arg(shownHost).arg(m_server->serverPort());
+    connect(m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* s = m_server->nextPendingConnection()) {
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             // A sender that connected and went quiet would hold the sign for ever; past the silence the
             // sign allows inside a transmission it is not sending anything any more.
-            if (client_ && nowMs() - clientHeardMs_ > sign::Decoder::SilenceLimitMs)
+            if (m_client && nowMs() - m_clientHeardMs > sign::Decoder::SilenceLimitMs)
                 dropSender();
-            if (client_) {
+            if (m_client) {
                 s->abort();
                 continue;
             }
@@ -114,25 +114,25 @@ bool SignLine::listenTcp(const QString& address, QString* error)
 
 void SignLine::takeSender(QTcpSocket* s)
 {
-    client_ = s;
-    clientHeardMs_ = nowMs();
+    m_client = s;
+    m_clientHeardMs = nowMs();
     connect(s, &QTcpSocket::readyRead, this, [this, s] {
-        clientHeardMs_ = nowMs();
-        emit bytesRead(s->readAll(), clientHeardMs_);
+        m_clientHeardMs = nowMs();
+        emit bytesRead(s->readAll(), m_clientHeardMs);
     });
     connect(s, &QTcpSocket::disconnected, this, [this, s] {
-        if (s != client_)
+        if (s != m_client)
             return;
         if (s->bytesAvailable() > 0)
             emit bytesRead(s->readAll(), nowMs());
-        client_ = nullptr;
+        m_client = nullptr;
         emit senderGone(nowMs());
     });
 }
 
 void SignLine::dropSender()
 {
-    QTcpSocket* s = std::exchange(client_, nullptr);
+    QTcpSocket* s = std::exchange(m_client, nullptr);
     s->disconnect(this);
     s->abort();
     s->deleteLater();

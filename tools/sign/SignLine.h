@@ -29,9 +29,9 @@ public:
     bool listenTcp(const QString& address, QString* error);
 
     // The device path Tivor opens (/dev/pts/N, the serial device, or tcp://HOST:PORT).
-    QString devicePath() const { return devicePath_; }
+    QString devicePath() const { return m_devicePath; }
     // Milliseconds on the clock the byte times are given in.
-    qint64 nowMs() const { return clock_.elapsed(); }
+    qint64 nowMs() const { return m_clock.elapsed(); }
 
 signals:
     void bytesRead(const QByteArray& bytes, qint64 timeMs);
@@ -44,13 +44,13 @@ private:
     void takeSender(QTcpSocket* s);
     void dropSender();
 
-    QElapsedTimer clock_;
-    QString devicePath_;
-    int master_ = -1;
-    int slave_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    QSerialPort* serial_ = nullptr;
-    QTcpServer* server_ = nullptr;
-    QTcpSocket* client_ = nullptr;
-    qint64 clientHeardMs_ = 0; // when the sender connected or last sent a byte
+    QElapsedTimer m_clock;
+    QString m_devicePath;
+    int m_master = -1;
+    int m_slave = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QSerialPort* m_serial = nullptr;
+    QTcpServer* m_server = nullptr;
+    QTcpSocket* m_client = nullptr;
+    qint64 m_clientHeardMs = 0; // when the sender connected or last sent a byte
 };

@@ -52,19 +52,19 @@ bool SignLink::create(const QString& linkPath, const QString& target, QString* e
         *error = QStringLiteral("no se puede crear el enlace %1: %2").arg(path, reason);
         return false;
     }
-    path_ = path;
-    target_ = target;
-    lock_ = std::move(lock);
+    m_path = path;
+    m_target = target;
+    m_lock = std::move(lock);
     return true;
 }
 
 void SignLink::remove()
 {
-    if (path_.isEmpty())
+    if (m_path.isEmpty())
         return;
     QString reason;
-    if (symLinkTarget(path_) == target_)
-        removeSymLink(path_, &reason);
-    path_.clear();
-    lock_.reset(); // releases and deletes the lock file
+    if (symLinkTarget(m_path) == m_target)
+        removeSymLink(m_path, &reason);
+    m_path.clear();
+    m_lock.reset(); // releases and deletes the lock file
 }

@@ -19,10 +19,10 @@ public:
     // Removes the link if it still points at our target; safe to call twice.
     void remove();
 
-    QString path() const { return path_; }
+    QString path() const { return m_path; }
 
 private:
-    QString path_;
-    QString target_;
-    std::unique_ptr<QLockFile> lock_;
+    QString m_path;
+    QString m_target;
+    std::unique_ptr<QLockFile> m_lock;
 };

@@ -47,17 +47,17 @@ QString clockText(const Clock& c)
 
 void Decoder::appendText(std::uint8_t byte)
 {
-    page_.bytes.append(char(byte));
+    m_page.bytes.append(char(byte));
     const QChar c = charForByte(byte);
     if (c.isNull()) {
-        page_.text.append(QChar(0xFFFD));
+        m_page.text.append(QChar(0xFFFD));
         fail(ErrorKind::BadCharacter,
              QStringLiteral("byte %1 en el texto de la pagina %2: el cartel no tiene ese caracter")
                  .arg(hexByte(byte))
-                 .arg(tx_.pages.size() + 1),
+                 .arg(m_tx.pages.size() + 1),
              false);
     } else {
-        page_.text.append(c);
+        m_page.text.append(c);
     }
 }
 
@@ -67,26 +67,26 @@ void Decoder::startRecord(std::uint8_t byte)
     if (effect < 0) {
         fail(ErrorKind::UnknownRecord, QStringLiteral("codigo de registro desconocido %1 en la pagina %2")
                                            .arg(hexByte(byte))
-                                           .arg(tx_.pages.size() + 1));
+                                           .arg(m_tx.pages.size() + 1));
         step(byte);
         return;
     }
-    page_ = Page{};
-    page_.code = byte;
-    page_.effect = effect;
+    m_page = Page{};
+    m_page.code = byte;
+    m_page.effect = effect;
     switch (Effects[std::size_t(effect)].kind) {
     case Kind::Line:
-        state_ = State::FixedText;
+        m_state = State::FixedText;
         return;
     case Kind::WholeText:
-        state_ = State::WholeText;
+        m_state = State::WholeText;
         return;
     case Kind::Clock:
-        recordMatched_ = 1;
-        state_ = State::ClockRecord;
-        if (recordMatched_ == clockRecord(effect).size()) {
-            tx_.pages.append(page_);
-            state_ = State::RecordCode;
+        m_recordMatched = 1;
+        m_state = State::ClockRecord;
+        if (m_recordMatched == clockRecord(effect).size()) {
+            m_tx.pages.append(m_page);
+            m_state = State::RecordCode;
         }
         return;
     }
@@ -94,26 +94,26 @@ void Decoder::startRecord(std::uint8_t byte)
 
 QString Decoder::recordCutText() const
 {
-    switch (beforeTerminator_) {
+    switch (m_beforeTerminator) {
     case State::WholeText:
-        return QStringLiteral("registro %1 sin texto cortado por el terminador").arg(recordName(page_));
+        return QStringLiteral("registro %1 sin texto cortado por el terminador").arg(recordName(m_page));
     case State::FixedText:
         return QStringLiteral("registro %1 cortado por el terminador tras %2 de %3 caracteres")
-            .arg(recordName(page_))
-            .arg(page_.bytes.size())
-            .arg(effectOf(page_.effect).width);
+            .arg(recordName(m_page))
+            .arg(m_page.bytes.size())
+            .arg(effectOf(m_page.effect).width);
     case State::Pause:
-        return QStringLiteral("registro %1 cortado por el terminador antes del byte de pausa").arg(recordName(page_));
+        return QStringLiteral("registro %1 cortado por el terminador antes del byte de pausa").arg(recordName(m_page));
     case State::ClockRecord: {
-        const QByteArray record = clockRecord(page_.effect);
+        const QByteArray record = clockRecord(m_page.effect);
         if (repeatsOneByte(record))
             return QStringLiteral("registro %1 cortado por el terminador tras %2 de %3 bytes %4")
-                .arg(effectName(page_.effect))
-                .arg(recordMatched_)
+                .arg(effectName(m_page.effect))
+                .arg(m_recordMatched)
                 .arg(record.size())
-                .arg(hexByte(page_.code));
+                .arg(hexByte(m_page.code));
         return QStringLiteral("registro %1 cortado por el terminador antes de %2")
-            .arg(effectName(page_.effect), hexByte(std::uint8_t(record.at(recordMatched_))));
+            .arg(effectName(m_page.effect), hexByte(std::uint8_t(record.at(m_recordMatched))));
     }
     default:
         return QString();
@@ -122,34 +122,34 @@ QString Decoder::recordCutText() const
 
 void Decoder::stepRecord(std::uint8_t byte)
 {
-    switch (state_) {
+    switch (m_state) {
     case State::FixedText:
         if (byte >= FirstCommandByte) {
             fail(ErrorKind::ShortRecord, QStringLiteral("registro %1 con %2 de %3 caracteres: lo corta el byte %4")
-                                             .arg(recordName(page_))
-                                             .arg(page_.bytes.size())
-                                             .arg(effectOf(page_.effect).width)
+                                             .arg(recordName(m_page))
+                                             .arg(m_page.bytes.size())
+                                             .arg(effectOf(m_page.effect).width)
                                              .arg(hexByte(byte)));
             step(byte);
             return;
         }
         appendText(byte);
-        if (page_.bytes.size() == effectOf(page_.effect).width)
-            state_ = State::Pause;
+        if (m_page.bytes.size() == effectOf(m_page.effect).width)
+            m_state = State::Pause;
         return;
 
     case State::Pause:
         if (const int pause = pauseOfByte(byte)) {
-            page_.pause = pause;
-            tx_.pages.append(page_);
-            state_ = State::RecordCode;
+            m_page.pause = pause;
+            m_tx.pages.append(m_page);
+            m_state = State::RecordCode;
         } else if (effectForRecordCode(byte) >= 0) {
             fail(ErrorKind::ShortRecord, QStringLiteral("registro %1 sin byte de pausa: le sigue el codigo %2")
-                                             .arg(recordName(page_), hexByte(byte)));
+                                             .arg(recordName(m_page), hexByte(byte)));
             step(byte);
         } else {
             fail(ErrorKind::BadPause, QStringLiteral("byte de pausa %1 en el registro %2 (se espera %3 a %4)")
-                                          .arg(hexByte(byte), recordName(page_), hexByte(pauseByteFor(0)),
+                                          .arg(hexByte(byte), recordName(m_page), hexByte(pauseByteFor(0)),
                                                hexByte(pauseByteFor(MaxPause - 1))));
             step(byte);
         }
@@ -157,13 +157,13 @@ void Decoder::stepRecord(std::uint8_t byte)
 
     case State::WholeText:
         if (byte >= FirstCommandByte) {
-            if (page_.bytes.isEmpty()) {
+            if (m_page.bytes.isEmpty()) {
                 fail(ErrorKind::ShortRecord,
-                     QStringLiteral("registro %1 sin texto: le sigue %2").arg(recordName(page_), hexByte(byte)));
+                     QStringLiteral("registro %1 sin texto: le sigue %2").arg(recordName(m_page), hexByte(byte)));
                 step(byte);
                 return;
             }
-            tx_.pages.append(page_);
+            m_tx.pages.append(m_page);
             startRecord(byte);
             return;
         }
@@ -171,27 +171,27 @@ void Decoder::stepRecord(std::uint8_t byte)
         return;
 
     case State::ClockRecord: {
-        const QByteArray record = clockRecord(page_.effect);
-        if (byte == std::uint8_t(record.at(recordMatched_))) {
-            if (++recordMatched_ == record.size()) {
-                tx_.pages.append(page_);
-                state_ = State::RecordCode;
+        const QByteArray record = clockRecord(m_page.effect);
+        if (byte == std::uint8_t(record.at(m_recordMatched))) {
+            if (++m_recordMatched == record.size()) {
+                m_tx.pages.append(m_page);
+                m_state = State::RecordCode;
             }
             return;
         }
         if (repeatsOneByte(record)) {
             fail(ErrorKind::BadClockRecord, QStringLiteral("registro %1 con %2 de %3 bytes %4: le sigue %5")
-                                                .arg(effectName(page_.effect))
-                                                .arg(recordMatched_)
+                                                .arg(effectName(m_page.effect))
+                                                .arg(m_recordMatched)
                                                 .arg(record.size())
-                                                .arg(hexByte(page_.code), hexByte(byte)));
+                                                .arg(hexByte(m_page.code), hexByte(byte)));
         } else {
             QStringList seen;
-            for (int i = 0; i < recordMatched_; ++i)
+            for (int i = 0; i < m_recordMatched; ++i)
                 seen << hexByte(std::uint8_t(record.at(i)));
             fail(ErrorKind::BadClockRecord, QStringLiteral("registro %1 %2 seguido de %3 (se espera %4)")
-                                                .arg(effectName(page_.effect), seen.join(QLatin1Char(' ')),
-                                                     hexByte(byte), hexByte(std::uint8_t(record.at(recordMatched_)))));
+                                                .arg(effectName(m_page.effect), seen.join(QLatin1Char(' ')),
+                                                     hexByte(byte), hexByte(std::uint8_t(record.at(m_recordMatched)))));
         }
         step(byte);
         return;
@@ -206,7 +206,7 @@ void Decoder::stepClockBytes(std::uint8_t byte)
 {
     static const char* const names[ClockFieldCount] = {"hora", "minuto", "segundo", "dia", "mes", "ano"};
     static const int limits[ClockFieldCount][2] = {{0, 23}, {0, 59}, {0, 59}, {1, 31}, {1, 12}, {0, 99}};
-    const int i = clockBytes_.size();
+    const int i = m_clockBytes.size();
     const int v = bcdValue(byte);
     // A wrong clock byte is reported but still counted: the terminator comes after exactly six.
     if (v < 0 || v < limits[i][0] || v > limits[i][1]) {
@@ -216,19 +216,19 @@ void Decoder::stepClockBytes(std::uint8_t byte)
                       v < 0 ? QStringLiteral("no es BCD") : QStringLiteral("fuera de rango")),
              false);
     }
-    clockBytes_.append(char(byte));
-    if (clockBytes_.size() < ClockFieldCount)
+    m_clockBytes.append(char(byte));
+    if (m_clockBytes.size() < ClockFieldCount)
         return;
-    state_ = State::ClockEnd;
-    if (!tx_.errors.isEmpty())
+    m_state = State::ClockEnd;
+    if (!m_tx.errors.isEmpty())
         return;
     Clock c;
-    c.hour = bcdValue(clockBytes_[0]);
-    c.minute = bcdValue(clockBytes_[1]);
-    c.second = bcdValue(clockBytes_[2]);
-    c.day = bcdValue(clockBytes_[3]);
-    c.month = bcdValue(clockBytes_[4]);
-    c.year = bcdValue(clockBytes_[5]);
+    c.hour = bcdValue(m_clockBytes[0]);
+    c.minute = bcdValue(m_clockBytes[1]);
+    c.second = bcdValue(m_clockBytes[2]);
+    c.day = bcdValue(m_clockBytes[3]);
+    c.month = bcdValue(m_clockBytes[4]);
+    c.year = bcdValue(m_clockBytes[5]);
     if (!QDate(2000 + c.year, c.month, c.day).isValid()) {
         fail(ErrorKind::InvalidBcd,
              QStringLiteral("fecha inexistente %1/%2/%3 en la orden de hora")
@@ -238,7 +238,7 @@ void Decoder::stepClockBytes(std::uint8_t byte)
              false);
         return;
     }
-    tx_.clock = c;
-    tx_.clockValid = true;
+    m_tx.clock = c;
+    m_tx.clockValid = true;
 }
 } // namespace sign

@@ -30,27 +30,27 @@ SignWindow::SignWindow(QWidget* parent) : QMainWindow(parent)
     frame->setStyleSheet(QStringLiteral("#fraCartel { background: #202020; border-radius: 6px; }"));
     auto* frameLayout = new QVBoxLayout(frame);
     frameLayout->setContentsMargins(10, 10, 10, 10);
-    matrix_ = new LedMatrix(frame);
-    matrix_->setObjectName(QStringLiteral("ledMatrix"));
-    matrix_->setMinimumHeight(72);
-    frameLayout->addWidget(matrix_);
+    m_matrix = new LedMatrix(frame);
+    m_matrix->setObjectName(QStringLiteral("ledMatrix"));
+    m_matrix->setMinimumHeight(72);
+    frameLayout->addWidget(m_matrix);
     layout->addWidget(frame);
 
-    lblPuerto_ = new QLabel(central);
-    lblPuerto_->setObjectName(QStringLiteral("lblPuerto"));
-    lblPuerto_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(lblPuerto_);
-    lblMensaje_ = new QLabel(QStringLiteral("Esperando un mensaje..."), central);
-    lblMensaje_->setObjectName(QStringLiteral("lblMensaje"));
-    layout->addWidget(lblMensaje_);
+    m_lblPuerto = new QLabel(central);
+    m_lblPuerto->setObjectName(QStringLiteral("lblPuerto"));
+    m_lblPuerto->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_lblPuerto);
+    m_lblMensaje = new QLabel(QStringLiteral("Esperando un mensaje..."), central);
+    m_lblMensaje->setObjectName(QStringLiteral("lblMensaje"));
+    layout->addWidget(m_lblMensaje);
 
-    txtLog_ = new QPlainTextEdit(central);
-    txtLog_->setObjectName(QStringLiteral("txtLog"));
-    txtLog_->setReadOnly(true);
-    txtLog_->setMaximumBlockCount(5000);
-    txtLog_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    txtLog_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    layout->addWidget(txtLog_, 1);
+    m_txtLog = new QPlainTextEdit(central);
+    m_txtLog->setObjectName(QStringLiteral("txtLog"));
+    m_txtLog->setReadOnly(true);
+    m_txtLog->setMaximumBlockCount(5000);
+    m_txtLog->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(m_txtLog, 1);
 
     setCentralWidget(central);
     resize(900, 480);
@@ -58,12 +58,12 @@ SignWindow::SignWindow(QWidget* parent) : QMainWindow(parent)
 
 void SignWindow::setPortText(const QString& text)
 {
-    lblPuerto_->setText(text);
+    m_lblPuerto->setText(text);
 }
 
 void SignWindow::logLine(const QString& text)
 {
-    txtLog_->appendPlainText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + text);
+    m_txtLog->appendPlainText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + text);
 }
 
 void SignWindow::receive(const sign::Event& event)
@@ -77,13 +77,13 @@ void SignWindow::receive(const sign::Event& event)
         return;
     }
     if (t.kind == sign::Transmission::Kind::Message) {
-        matrix_->setPages(matrixPages(t));
-        lblMensaje_->setText(QStringLiteral("Mostrando el mensaje recibido a las %1: %2 paginas")
-                                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
-                                 .arg(t.pages.size()));
+        m_matrix->setPages(matrixPages(t));
+        m_lblMensaje->setText(QStringLiteral("Mostrando el mensaje recibido a las %1: %2 paginas")
+                                  .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                                  .arg(t.pages.size()));
     } else if (t.kind == sign::Transmission::Kind::Clock && t.clockValid) {
         const QDateTime set(QDate(2000 + t.clock.year, t.clock.month, t.clock.day),
                             QTime(t.clock.hour, t.clock.minute, t.clock.second));
-        matrix_->setClockOffsetMs(matrix_->computerClock().now().msecsTo(set));
+        m_matrix->setClockOffsetMs(m_matrix->computerClock().now().msecsTo(set));
     }
 }

@@ -21,13 +21,13 @@ public:
     void receive(const sign::Event& event);
     void logLine(const QString& text);
 
-    LedMatrix* matrix() const { return matrix_; }
+    LedMatrix* matrix() const { return m_matrix; }
 
 private:
-    LedMatrix* matrix_;
-    QLabel* lblPuerto_;
-    QLabel* lblMensaje_;
-    QPlainTextEdit* txtLog_;
+    LedMatrix* m_matrix;
+    QLabel* m_lblPuerto;
+    QLabel* m_lblMensaje;
+    QPlainTextEdit* m_txtLog;
 };
 
 // The pages of a decoded message as the matrix plays them.

@@ -24,49 +24,49 @@ LedMatrix::LedMatrix(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    frameTimer_.setInterval(led::FrameMs);
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    holdTimer_.setSingleShot(true);
-    clockTimer_.setInterval(1000);
-    connect(&frameTimer_, &QTimer::timeout, this, &LedMatrix::nextFrame);
-    connect(&holdTimer_, &QTimer::timeout, this, &LedMatrix::endOfHold);
-    connect(&clockTimer_, &QTimer::timeout, this, &LedMatrix::refreshClock);
+    m_frameTimer.setInterval(led::FrameMs);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    m_holdTimer.setSingleShot(true);
+    m_clockTimer.setInterval(1000);
+    connect(&m_frameTimer, &QTimer::timeout, this, &LedMatrix::nextFrame);
+    connect(&m_holdTimer, &QTimer::timeout, this, &LedMatrix::endOfHold);
+    connect(&m_clockTimer, &QTimer::timeout, this, &LedMatrix::refreshClock);
 }
 
 void LedMatrix::setPages(const QList<led::Page>& pages)
 {
-    pages_ = pages;
+    m_pages = pages;
     startPage(0);
 }
 
 void LedMatrix::setClockOffsetMs(qint64 ms)
 {
-    clockOffsetMs_ = ms;
+    m_clockOffsetMs = ms;
     refreshClock();
 }
 
 void LedMatrix::setComputerClock(const platform::Clock& clock)
 {
-    computerClock_ = &clock;
+    m_computerClock = &clock;
     refreshClock();
 }
 
 QDateTime LedMatrix::clockNow() const
 {
-    return computerClock_->now().addMSecs(clockOffsetMs_);
+    return m_computerClock->now().addMSecs(m_clockOffsetMs);
 }
 
 void LedMatrix::setCutMarker(bool on)
 {
-    if (cutMarker_ == on)
+    if (m_cutMarker == on)
         return;
-    cutMarker_ = on;
+    m_cutMarker = on;
     update();
 }
 
 led::Page LedMatrix::pageForShow(int index) const
 {
-    led::Page p = pages_.value(index);
+    led::Page p = m_pages.value(index);
     const signproto::Entrance entrance = signproto::effectOf(p.effect).entrance;
     if (entrance == signproto::Entrance::Time)
         p.bytes = centredLine(clockNow().toString(QStringLiteral("HH:mm:ss")));
@@ -79,74 +79,74 @@ led::Page LedMatrix::pageForShow(int index) const
 
 void LedMatrix::stopTimers()
 {
-    frameTimer_.stop();
-    holdTimer_.stop();
-    clockTimer_.stop();
+    m_frameTimer.stop();
+    m_holdTimer.stop();
+    m_clockTimer.stop();
 }
 
 void LedMatrix::startPage(int index)
 {
     stopTimers();
-    pageIndex_ = pages_.isEmpty() ? 0 : index % int(pages_.size());
-    frame_ = 0;
-    if (pages_.isEmpty()) {
-        shown_ = led::Page{};
-        bitmap_ = led::Bitmap{};
+    m_pageIndex = m_pages.isEmpty() ? 0 : index % int(m_pages.size());
+    m_frame = 0;
+    if (m_pages.isEmpty()) {
+        m_shown = led::Page{};
+        m_bitmap = led::Bitmap{};
         update();
         return;
     }
-    shown_ = pageForShow(pageIndex_);
-    bitmap_ = led::renderFrame(shown_, 0);
+    m_shown = pageForShow(m_pageIndex);
+    m_bitmap = led::renderFrame(m_shown, 0);
     update();
-    emit pageStarted(pageIndex_);
+    emit pageStarted(m_pageIndex);
     if (!isVisible())
         return; // shown again later: showEvent starts the page afresh
-    if (led::animationFrames(shown_) > 1)
-        frameTimer_.start();
+    if (led::animationFrames(m_shown) > 1)
+        m_frameTimer.start();
     else
         nextFrame();
 }
 
 void LedMatrix::nextFrame()
 {
-    const int frames = led::animationFrames(shown_);
-    if (frame_ < frames - 1) {
-        ++frame_;
-        bitmap_ = led::renderFrame(shown_, frame_);
+    const int frames = led::animationFrames(m_shown);
+    if (m_frame < frames - 1) {
+        ++m_frame;
+        m_bitmap = led::renderFrame(m_shown, m_frame);
         update();
     }
-    if (frame_ < frames - 1)
+    if (m_frame < frames - 1)
         return;
-    frameTimer_.stop();
-    holdTimer_.start(std::max(led::holdMs(shown_), led::FrameMs));
-    if (signproto::isClock(shown_.effect))
-        clockTimer_.start();
+    m_frameTimer.stop();
+    m_holdTimer.start(std::max(led::holdMs(m_shown), led::FrameMs));
+    if (signproto::isClock(m_shown.effect))
+        m_clockTimer.start();
 }
 
 void LedMatrix::endOfHold()
 {
-    startPage(pageIndex_ + 1);
+    startPage(m_pageIndex + 1);
 }
 
 void LedMatrix::refreshClock()
 {
-    if (pages_.isEmpty() || !signproto::isClock(shown_.effect))
+    if (m_pages.isEmpty() || !signproto::isClock(m_shown.effect))
         return;
-    shown_ = pageForShow(pageIndex_);
-    bitmap_ = led::renderFrame(shown_, frame_);
+    m_shown = pageForShow(m_pageIndex);
+    m_bitmap = led::renderFrame(m_shown, m_frame);
     update();
 }
 
 void LedMatrix::showStill()
 {
-    if (pages_.isEmpty())
+    if (m_pages.isEmpty())
         return;
     stopTimers();
-    frame_ = led::animationFrames(shown_) - 1;
+    m_frame = led::animationFrames(m_shown) - 1;
     // A scrolling text has no still image of its own: show its start as the line would.
-    bitmap_ = signproto::effectOf(shown_.effect).entrance == signproto::Entrance::Scroll
-                  ? led::lineBitmap(shown_)
-                  : led::renderFrame(shown_, frame_);
+    m_bitmap = signproto::effectOf(m_shown.effect).entrance == signproto::Entrance::Scroll
+                   ? led::lineBitmap(m_shown)
+                   : led::renderFrame(m_shown, m_frame);
     update();
 }
 
@@ -168,12 +168,12 @@ int LedMatrix::heightForWidth(int w) const
 
 void LedMatrix::resizeEvent(QResizeEvent*)
 {
-    pitch_ = 0;
+    m_pitch = 0;
 }
 
 void LedMatrix::showEvent(QShowEvent*)
 {
-    startPage(pageIndex_);
+    startPage(m_pageIndex);
 }
 
 void LedMatrix::hideEvent(QHideEvent*)
@@ -185,8 +185,8 @@ void LedMatrix::paintEvent(QPaintEvent*)
 {
     const int pitch =
         std::max(2, std::min(width() / (led::Columns + 2 * MarginDots), height() / (led::Rows + 2 * MarginDots)));
-    if (pitch != pitch_) {
-        pitch_ = pitch;
+    if (pitch != m_pitch) {
+        m_pitch = pitch;
         const qreal dpr = devicePixelRatioF();
         for (int i = 0; i < 3; ++i) {
             QPixmap pm(QSize(pitch, pitch) * dpr);
@@ -203,7 +203,7 @@ void LedMatrix::paintEvent(QPaintEvent*)
                 const qreal d = pitch * 0.78;
                 p.drawEllipse(QRectF((pitch - d) / 2, (pitch - d) / 2, d, d));
             }
-            dotPixmaps_[i] = pm;
+            m_dotPixmaps[i] = pm;
         }
     }
     QPainter p(this);
@@ -212,8 +212,8 @@ void LedMatrix::paintEvent(QPaintEvent*)
     const int top = (height() - led::Rows * pitch) / 2;
     for (int y = 0; y < led::Rows; ++y)
         for (int x = 0; x < led::Columns; ++x)
-            p.drawPixmap(left + x * pitch, top + y * pitch, dotPixmaps_[bitmap_.at(x, y)]);
-    if (cutMarker_) {
+            p.drawPixmap(left + x * pitch, top + y * pitch, m_dotPixmaps[m_bitmap.at(x, y)]);
+    if (m_cutMarker) {
         // An amber arrow past the last column: there is more text that the sign will not get.
         const qreal cx = left + led::Columns * pitch + pitch * 0.3;
         const qreal cy = top + led::Rows * pitch / 2.0;

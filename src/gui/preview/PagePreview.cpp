@@ -38,19 +38,19 @@ PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    matrix_ = new LedMatrix(this);
-    matrix_->setObjectName(QStringLiteral("ledPreview"));
-    matrix_->setMinimumHeight(36);
+    m_matrix = new LedMatrix(this);
+    m_matrix->setObjectName(QStringLiteral("ledPreview"));
+    m_matrix->setMinimumHeight(36);
     // A larger window gives the preview larger dots.
-    matrix_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    matrix_->setAccessibleName(QStringLiteral("Vista previa del cartel"));
-    layout->addWidget(matrix_);
-    lblNota_ = new QLabel(this);
-    lblNota_->setObjectName(QStringLiteral("lblPreviewNota"));
-    lblNota_->setStyleSheet(QStringLiteral("color: #9a5800;"));
-    lblNota_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    lblNota_->setVisible(false);
-    layout->addWidget(lblNota_);
+    m_matrix->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_matrix->setAccessibleName(QStringLiteral("Vista previa del cartel"));
+    layout->addWidget(m_matrix);
+    m_lblNota = new QLabel(this);
+    m_lblNota->setObjectName(QStringLiteral("lblPreviewNota"));
+    m_lblNota->setStyleSheet(QStringLiteral("color: #9a5800;"));
+    m_lblNota->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_lblNota->setVisible(false);
+    layout->addWidget(m_lblNota);
 }
 
 void PagePreview::showPage(const QString& text, int effect, int pause, int align)
@@ -61,30 +61,30 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     const SignPage sign = signPageOf(text, effect, pause, align);
     const led::Page& p = sign.page;
     const QString& cut = sign.cut;
-    const bool same = shown_ && p.effect == page_.effect && p.bytes == page_.bytes && p.pause == page_.pause &&
-                      p.marked == page_.marked && cut == cutText_;
+    const bool same = m_shown && p.effect == m_page.effect && p.bytes == m_page.bytes && p.pause == m_page.pause &&
+                      p.marked == m_page.marked && cut == m_cutText;
     if (same)
         return; // a refresh that changes nothing must not restart the animation
-    shown_ = true;
-    page_ = p;
-    cutText_ = cut;
-    matrix_->setCutMarker(!cut.isEmpty());
-    matrix_->setPages(text.isEmpty() && !signproto::isClock(effect) ? QList<led::Page>{} : QList<led::Page>{p});
+    m_shown = true;
+    m_page = p;
+    m_cutText = cut;
+    m_matrix->setCutMarker(!cut.isEmpty());
+    m_matrix->setPages(text.isEmpty() && !signproto::isClock(effect) ? QList<led::Page>{} : QList<led::Page>{p});
 
     // One short line under the matrix; the full explanation in the tooltips.
     const QString& note = sign.note;
     const QString summary = changesSummary(text, cut);
-    lblNota_->setText(summary);
-    lblNota_->setToolTip(note);
-    lblNota_->setVisible(!summary.isEmpty());
+    m_lblNota->setText(summary);
+    m_lblNota->setToolTip(note);
+    m_lblNota->setVisible(!summary.isEmpty());
     // For a screen reader: the line as the sign will show it, then what the sign changes or leaves out.
     const QString spoken = spokenLine(text, cut, p.effect, p.pause, align);
-    matrix_->setAccessibleDescription(note.isEmpty() ? spoken : spoken + u'\n' + note);
-    matrix_->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
-                                       : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
+    m_matrix->setAccessibleDescription(note.isEmpty() ? spoken : spoken + u'\n' + note);
+    m_matrix->setToolTip(note.isEmpty() ? QStringLiteral("Asi se vera la pagina en el cartel")
+                                        : QStringLiteral("Asi se vera la pagina en el cartel.\n") + note);
 }
 
 QString PagePreview::summaryText() const
 {
-    return lblNota_->text();
+    return m_lblNota->text();
 }

@@ -18,18 +18,18 @@ public:
     // Works on a copy of the text: the model is never padded or marked modified by a preview.
     void showPage(const QString& text, int effect, int pause, int align);
 
-    LedMatrix* matrix() const { return matrix_; }
+    LedMatrix* matrix() const { return m_matrix; }
     // The line as it will go out, with the indexes of the characters the sign gets changed.
-    const led::Page& page() const { return page_; }
+    const led::Page& page() const { return m_page; }
     // The part of a fixed-width text past the 16th character, which is not sent.
-    QString cutText() const { return cutText_; }
+    QString cutText() const { return m_cutText; }
     // The one-line summary under the matrix of what the sign changes or leaves out.
     QString summaryText() const;
 
 private:
-    LedMatrix* matrix_;
-    QLabel* lblNota_;
-    led::Page page_;
-    QString cutText_;
-    bool shown_ = false;
+    LedMatrix* m_matrix;
+    QLabel* m_lblNota;
+    led::Page m_page;
+    QString m_cutText;
+    bool m_shown = false;
 };
