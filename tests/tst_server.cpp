@@ -15,7 +15,9 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSslConfiguration>
 #include <QTcpSocket>
 #include <cstring>
 #include <poll.h>
@@ -67,9 +69,8 @@ class TestServer : public CliTest
         QByteArray said;
         while (!said.contains('\n') && server.waitForReadyRead(10000))
             said += server.readAllStandardError();
-        const qsizetype at = said.indexOf("http://");
-        base = QString::fromUtf8(said.mid(at, said.indexOf(' ', at) - at));
-        return at >= 0;
+        base = QRegularExpression(u"https?://\\S+"_s).match(QString::fromUtf8(said)).captured();
+        return !base.isEmpty();
     }
     // Runs to the end: "status|standard error" (-1 when it did not end by itself); its output stays to be read.
     QString runServer(const QStringList& arguments)
@@ -139,6 +140,15 @@ class TestServer : public CliTest
             if (socket.waitForReadyRead(200))
                 got += socket.readAll();
         return got + socket.readAll();
+    }
+    // A self-signed certificate for this machine as NAME.pem, its key as NAME.key.
+    [[nodiscard]] bool makeCertificate(const QString& name)
+    {
+        QProcess openssl;
+        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost", "-addext",
+                                  "subjectAltName=IP:127.0.0.1", "-days", "1", "-keyout", path(name + ".key"), "-out",
+                                  path(name + ".pem")});
+        return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
     }
     [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
     // The configuration written, its %1, %2... replaced by `ports`, then the server started on it.
@@ -637,7 +647,7 @@ private slots:
         inFile("baud as text", R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})",
                "signs[0].baud: debe ser una velocidad en baudios");
         inFile("id with a slash", R"({"signs": [{"id": "a/b", "port": "2"}]})", "signs[0].id: debe ser un nombre");
-        inFile("unknown key", "{\"signs\": [" + sign + "], \"tls\": []}", "tls: clave desconocida");
+        inFile("unknown key", "{\"signs\": [" + sign + "], \"tsl\": []}", "tsl: clave desconocida");
         inFile("token scope unknown", R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})",
                "tokens[0].scope: debe ser uno de: read, send, admin");
         inFile("token kept in plain", R"({"tokens": [{"name": "a", "scope": "read", "sha256": "tivor_x"}]})",
@@ -654,11 +664,28 @@ private slots:
         row("IPv6 any", {}, {"--listen", "[::]:8470"}, "--listen [::]:8470: sin tokens");
         inFile("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}",
                "listen: sin tokens configurados solo se atiende a esta maquina");
+        // TLS files beside the configuration; "cert" and "other" are made as each row starts.
+        const auto tls = [](const char* certificate, const char* key) {
+            return QByteArray(R"({"tls": {"certificate": ")") + certificate + R"(", "key": ")" + key + "\"}";
+        };
+        inFile("TLS as a list", R"({"tls": ["cert.pem"]})", "tls: debe ser un objeto");
+        inFile("TLS without its key", R"({"tls": {"certificate": "cert.pem"}})", "tls.key: falta el archivo PEM");
+        inFile("certificate missing", tls("nada.pem", "cert.key") + "}",
+               "tls.certificate: %1/nada.pem: no se pudo leer (no existe)");
+        inFile("certificate not PEM", tls("server.json", "cert.key") + "}",
+               "tls.certificate: %1/server.json: no es un certificado PEM");
+        inFile("key not a key", tls("cert.pem", "cert.pem") + "}",
+               "tls.key: %1/cert.pem: no es una clave privada PEM sin contrasena");
+        inFile("key of another certificate", tls("cert.pem", "other.key") + "}",
+               "tls.key: %1/other.key: no corresponde al certificado %1/cert.pem");
+        inFile("LAN address without tokens, with TLS", tls("cert.pem", "cert.key") + R"(, "listen": "10.0.0.2:8470"})",
+               "listen: sin tokens configurados solo se atiende a esta maquina");
     }
     void badConfigurationExits2()
     {
         auto [file, arguments, said] = testenv::Table<QByteArray, QStringList, QString>::fetch();
         QVERIFY(file.isEmpty() || config(file));
+        QVERIFY(!file.contains("\"tls\": {") || (makeCertificate("cert") && makeCertificate("other")));
         arguments.replaceInStrings("%1", dir->path());
         const QString result = runServer(arguments);
         QVERIFY2(result.startsWith("2|tivor-server: " + said.replace("%1", dir->path())), qPrintable(result));
@@ -960,6 +987,31 @@ private slots:
 
     // The cases added after the first check: their answers too are as the description says.
     void laterAnswersMatchTheDescription() { everyAnswerMatchesTheDescription(); }
+
+    // With a certificate only HTTPS is served: a show over it reaches the sign, the limits still hold on the
+    // decrypted request, and a plain request gets no HTTP answer.
+    void tlsServesOnlyHttps()
+    {
+        QVERIFY(makeCertificate("cert"));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}],
+            "tls": {"certificate": "cert.pem", "key": "cert.key"}})",
+                      {pty->slavePath()}));
+        QVERIFY2(base.startsWith("https://127.0.0.1:"), qPrintable(base));
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        QVERIFY(trusting.addCaCertificates(path("cert.pem")));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        QCOMPARE(call("GET", "/healthz").json["status"].toString(), "ok");
+        const QByteArray expected = dumped("1,0,0,\"HOLA\"\r\n");
+        const Answer job = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
+        QCOMPARE(job.json["state"].toString(), "done");
+        QCOMPARE(pty->settled(), expected);
+        QCOMPARE(call("GET", "/api/v1/signs", {}, {}, {{"X", QByteArray(9000, 'a')}}).status, 431);
+        const auto plain = connectRaw();
+        QVERIFY(plain && plain->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n") > 0);
+        const QByteArray got = untilClosed(*plain);
+        QVERIFY2(!got.contains("HTTP/") && !got.contains("ok"), got.toHex().constData());
+        QCOMPARE(plain->state(), QAbstractSocket::UnconnectedState);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServer)

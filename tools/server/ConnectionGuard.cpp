@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cmath>
@@ -54,7 +55,8 @@ struct ConnectionGuard::Connection
     bool closing = false;
 };
 
-ConnectionGuard::ConnectionGuard(const ServerLimits& limits, QObject* parent) : QTcpServer(parent), m_limits(limits)
+ConnectionGuard::ConnectionGuard(const ServerLimits& limits, const QSslConfiguration& tls, QObject* parent)
+    : QTcpServer(parent), m_limits(limits), m_tls(tls)
 {
     m_clock.start();
 }
@@ -75,10 +77,21 @@ QByteArray ConnectionGuard::problemResponse(int status, const QString& detail)
 
 void ConnectionGuard::incomingConnection(qintptr descriptor)
 {
-    auto* socket = new QTcpSocket(this);
+    QTcpSocket* socket = m_tls.isNull() ? new QTcpSocket(this) : new QSslSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         return;
+    }
+    // Given to Qt's parser at once, as a plain connection is: a QSslSocket signals, peeks and reads only what it
+    // has decrypted, and holds what is written until the handshake is done. The handshake counts against the
+    // connection's time limit; one that fails closes the connection, a plain request gets no answer.
+    if (auto* secure = qobject_cast<QSslSocket*>(socket)) {
+        secure->setSslConfiguration(m_tls);
+        connect(secure, &QAbstractSocket::errorOccurred, secure, [secure](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::SslHandshakeFailedError)
+                secure->abort();
+        });
+        secure->startServerEncryption();
     }
     if (qsizetype(m_connections.size()) >= m_limits.connections) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -2,12 +2,14 @@
 // request may take to arrive and a connection may stay idle, how large a request's head and body may be, how
 // many requests one client may make. It sees every connection first: it counts them as they are accepted, and
 // it reads each request's head and body sizes as the bytes arrive, before Qt's parser takes them, so that an
-// oversized or endless request is answered and closed before Qt holds it whole in memory.
+// oversized or endless request is answered and closed before Qt holds it whole in memory. With TLS each
+// connection is a QSslSocket whose handshake it starts; what it reads and writes then is the plain text.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <map>
 #include <memory>
@@ -28,7 +30,8 @@ class ConnectionGuard : public QTcpServer
 {
     Q_OBJECT
 public:
-    explicit ConnectionGuard(const ServerLimits& limits, QObject* parent = nullptr);
+    // With `tls` not null every connection is HTTPS, and only HTTPS.
+    explicit ConnectionGuard(const ServerLimits& limits, const QSslConfiguration& tls = {}, QObject* parent = nullptr);
     ~ConnectionGuard() override;
 
     // From the HTTP side: a whole request was read from `socket` (its time limit stops while it is served),
@@ -58,6 +61,7 @@ private:
     void expired(QTcpSocket* socket);
 
     ServerLimits m_limits;
+    QSslConfiguration m_tls;
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
     QHash<QHostAddress, Bucket> m_buckets;
     QElapsedTimer m_clock;

@@ -2,6 +2,7 @@
 #include "ServerConfig.h"
 
 #include "JsonText.h"
+#include "TlsFiles.h"
 
 #include "core/files/FileIO.h"
 #include "core/ports/SignPort.h"
@@ -51,6 +52,8 @@ class ConfigReader
 public:
     explicit ConfigReader(const QString& file) : m_file(file) {}
     const QString& error() const { return m_error; }
+    // Where the file's relative paths start.
+    QDir folder() const { return QFileInfo(m_file).absoluteDir(); }
 
     bool fail(const QString& place, const QString& reason)
     {
@@ -239,9 +242,35 @@ bool readLimits(ConfigReader& reader, const QJsonObject& root, ServerLimits* lim
            readCount(reader, object, QStringLiteral("requestsPerMinute"), 1000000, &limits->requestsPerMinute);
 }
 
+bool readTls(ConfigReader& reader, const QJsonObject& root, QSslConfiguration* tls)
+{
+    const QJsonValue value = root.value(QStringLiteral("tls"));
+    if (value.isUndefined())
+        return true;
+    if (!value.isObject())
+        return reader.fail(QStringLiteral("tls"), QStringLiteral("debe ser un objeto: {\"certificate\": ARCHIVO, "
+                                                                 "\"key\": ARCHIVO}"));
+    const QJsonObject object = value.toObject();
+    QString files[2];
+    const QString keys[2] = {QStringLiteral("certificate"), QStringLiteral("key")};
+    if (!reader.onlyKeys(object, QStringLiteral("tls."), {keys[0], keys[1]}))
+        return false;
+    for (int i = 0; i < 2; ++i) {
+        if (!reader.text(object, keys[i], QStringLiteral("tls."), &files[i]))
+            return false;
+        if (files[i].isEmpty())
+            return reader.fail(QStringLiteral("tls.") + keys[i], QStringLiteral("falta el archivo PEM"));
+        files[i] = reader.folder().absoluteFilePath(files[i]);
+    }
+    QString place, reason;
+    if (!loadTlsFiles(files[0], files[1], tls, &place, &reason))
+        return reader.fail(QStringLiteral("tls.") + place, reason);
+    return true;
+}
+
 bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
 {
-    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens", "limits"}))
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens", "limits", "tls"}))
         return false;
     QString listen;
     QString reason;
@@ -251,7 +280,7 @@ bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
     if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
         return reader.fail(QStringLiteral("listen"), reason);
     return readSigns(reader, root, config) && readTokens(reader, root, config) &&
-           readLimits(reader, root, &config->limits);
+           readLimits(reader, root, &config->limits) && readTls(reader, root, &config->tls);
 }
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "core/settings/LineSettings.h"
 
 #include <QHostAddress>
+#include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -33,6 +34,7 @@ struct ServerConfig
     QString messages; // the folder of the stored messages
     std::vector<StoredToken> tokens;
     ServerLimits limits;
+    QSslConfiguration tls; // the certificate and key "tls" names; null for plain HTTP
 
     const SignConfig* sign(const QString& id) const;
 };

@@ -46,6 +46,10 @@ QString description()
                "   \"messages\": \"mensajes\",\n"
                "   \"limits\": {\"connections\": 64, \"requestsPerMinute\": 600}}\n"
                "'messages' es la carpeta de los mensajes guardados (relativa al archivo; por omision\n  %2).\n"
+               "Con \"tls\": {\"certificate\": \"servidor.pem\", \"key\": \"servidor.key\"} (PEM, relativos al\n"
+               "archivo: el certificado con su cadena detras, la clave privada sin contrasena) solo se atiende\n"
+               "HTTPS; un certificado o una clave que no sirven se rechazan al arrancar. Sin tokens solo se\n"
+               "escucha en esta maquina, tambien con TLS.\n"
                "Lo que muestra cada cartel (el ultimo envio que le llego entero) se guarda en\n  %3\n"
                "Los horarios (PUT /api/v1/schedules/ID: 'cron' de cinco campos o 'at' ISO 8601, 'zone' IANA,\n"
                "'action' show o clock sobre 'signs' y 'groups', 'misfire' skip o run-once) y su ultima vez se\n"
@@ -109,11 +113,11 @@ int loadConfig(const QString& given, ServerConfig* config)
     return -1;
 }
 
-QString urlOf(const QHostAddress& host, quint16 port)
+QString urlOf(const QHostAddress& host, quint16 port, bool tls)
 {
     const QString text = host.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]").arg(host.toString())
                                                                           : host.toString();
-    return QStringLiteral("http://%1:%2").arg(text).arg(port);
+    return QStringLiteral("%1://%2:%3").arg(tls ? QStringLiteral("https") : QStringLiteral("http"), text).arg(port);
 }
 
 // "token ...": its own command, which never serves.
@@ -136,14 +140,15 @@ ConnectionGuard* listenFor(const ServerConfig& config, const QCommandLineParser&
                                         : QStringLiteral("%1: listen: %2").arg(config.file, fault));
         return nullptr;
     }
-    auto listening = std::make_unique<ConnectionGuard>(config.limits);
+    auto listening = std::make_unique<ConnectionGuard>(config.limits, config.tls);
     if (!listening->listen(config.listen.host, config.listen.port)) {
         *status = fail(StatusListen, QStringLiteral("no se pudo escuchar en %1 (%2)")
-                                         .arg(urlOf(config.listen.host, config.listen.port), listening->errorString()));
+                                         .arg(urlOf(config.listen.host, config.listen.port, !config.tls.isNull()),
+                                              listening->errorString()));
         return nullptr;
     }
     fail(StatusOk, QStringLiteral("escuchando en %1 (carteles: %2)")
-                       .arg(urlOf(listening->serverAddress(), listening->serverPort()))
+                       .arg(urlOf(listening->serverAddress(), listening->serverPort(), !config.tls.isNull()))
                        .arg(qsizetype(config.signs.size())));
     return listening.release();
 }
