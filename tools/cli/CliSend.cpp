@@ -340,11 +340,11 @@ QList<QCommandLineOption> portOptions()
     return {portOption, portsFileOption, baudOption, dy1Option, dy2Option};
 }
 
-int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineSettings* line)
+namespace
 {
-    *line = loadLineSettings(userSettings());
-    bool storedDY1 = true;
-    bool storedDY2 = true;
+// The ports named by --port and --ports-file, in order; -1, or the status to end with.
+int namedPorts(const QCommandLineParser& parser, QStringList* ports)
+{
     ports->clear();
     for (const QString& port : parser.values(portOption)) {
         if (port.isEmpty())
@@ -371,8 +371,13 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineS
     for (const QString& port : std::as_const(*ports))
         if (const QString fault = SignPort::textFault(port); !fault.isEmpty())
             return fail(StatusUsage, fault);
-    // The same device twice, by one text or two (a link, a number), would be refused by the hold of the
-    // first; a network sign by two spellings of its address would get two copies: a sign gets the message once.
+    return -1;
+}
+
+// The same device twice, by one text or two (a link, a number), would be refused by the hold of the first; a
+// network sign by two spellings of its address would get two copies: a sign gets the message once.
+void keepEachSignOnce(QStringList* ports)
+{
     ports->removeDuplicates();
     QStringList devices;
     std::vector<std::pair<NetAddress, QList<QHostAddress>>> signs;
@@ -396,9 +401,11 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineS
         devices << identity;
         return false;
     });
-    if (ports->isEmpty())
-        ports->append(line->port);
-    line->port = ports->first();
+}
+
+// --baud, --dy1 and --dy2 over the stored settings in `line`; -1, or the status to end with.
+int lineOptions(const QCommandLineParser& parser, LineSettings* line)
+{
     if (parser.isSet(baudOption)) {
         line->baud = parser.value(baudOption);
         bool number = false;
@@ -406,25 +413,32 @@ int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineS
         if (!number || baud <= 0 || line->baud.startsWith(QLatin1Char('+')))
             return fail(StatusUsage, QStringLiteral("--baud '%1' no es una velocidad valida").arg(line->baud));
     }
-    if (parser.isSet(dy1Option)) {
+    const bool storedDY1 = !parser.isSet(dy1Option), storedDY2 = !parser.isSet(dy2Option);
+    if (!storedDY1)
         line->dy1 = parser.value(dy1Option);
-        storedDY1 = false;
-    }
-    if (parser.isSet(dy2Option)) {
+    if (!storedDY2)
         line->dy2 = parser.value(dy2Option);
-        storedDY2 = false;
-    }
     // A fresh run: the delays in force are the defaults.
     const SendDelays inForce;
     if (const int status = checkDelay(line->dy1, signproto::DelayStartList, QStringLiteral("--dy1"),
                                       storedDY1 ? QStringLiteral("DY1") : QString(), inForce.start);
         status >= 0)
         return status;
-    if (const int status = checkDelay(line->dy2, signproto::DelayCharList, QStringLiteral("--dy2"),
-                                      storedDY2 ? QStringLiteral("DY2") : QString(), inForce.perChar);
-        status >= 0)
+    return checkDelay(line->dy2, signproto::DelayCharList, QStringLiteral("--dy2"),
+                      storedDY2 ? QStringLiteral("DY2") : QString(), inForce.perChar);
+}
+} // namespace
+
+int applyPortOptions(const QCommandLineParser& parser, QStringList* ports, LineSettings* line)
+{
+    *line = loadLineSettings(userSettings());
+    if (const int status = namedPorts(parser, ports); status >= 0)
         return status;
-    return -1;
+    keepEachSignOnce(ports);
+    if (ports->isEmpty())
+        ports->append(line->port);
+    line->port = ports->first();
+    return lineOptions(parser, line);
 }
 
 int sendBuilt(const QString& what, const std::function<QByteArray()>& build, const QStringList& ports,
