@@ -262,119 +262,119 @@ void Decoder::step(std::uint8_t byte)
     case State::Idle:
     case State::AfterEnd:
     case State::Skipping:
-        if (byte == std::uint8_t(Preamble[0])) {
-            m_preambleOrigin = m_state;
-            m_preambleMatched = 1;
-            m_preambleStartMs = m_nowMs;
-            m_preambleStartOffset = m_offset;
-            m_state = State::Preamble;
-        } else if (m_state == State::Skipping) {
-            if (byte == TerminatorByte) {
-                m_beforeTerminator = State::Skipping;
-                m_state = State::Terminator2;
-            }
-        } else if (m_state == State::AfterEnd) {
-            outsideError(ErrorKind::BytesAfterTerminator,
-                         QStringLiteral("byte %1 despues del terminador").arg(hexByte(byte)));
-            m_state = State::Idle;
-            m_junkReported = true;
-        } else if (!m_junkReported) {
-            outsideError(ErrorKind::BadPreamble,
-                         QStringLiteral("byte %1 fuera de una transmision (se espera el preambulo '%2')")
-                             .arg(hexByte(byte), preambleSeen(int(Preamble.size()))));
-            m_junkReported = true;
-        }
-        return;
-
+        return stepOutside(byte);
     case State::Preamble:
-        stepPreamble(byte);
-        return;
-
+        return stepPreamble(byte);
     case State::Terminator2:
-        if (byte == TerminatorByte) {
-            terminatorSeen();
-            return;
-        }
-        if (m_beforeTerminator == State::Skipping) {
-            m_state = State::Skipping;
-        } else if (m_beforeTerminator == State::Preamble) {
-            m_state = State::Idle;
-            if (!m_junkReported) {
-                outsideError(ErrorKind::BadPreamble,
-                             QStringLiteral("preambulo incorrecto: '%1' seguido de %2 y %3")
-                                 .arg(preambleSeen(m_preambleMatched), hexByte(TerminatorByte), hexByte(byte)));
-                m_junkReported = true;
-            }
-        } else {
-            fail(ErrorKind::BadTerminator, QStringLiteral("%1 seguido de %2: el terminador es %3")
-                                               .arg(hexByte(TerminatorByte), hexByte(byte), terminatorText()));
-        }
-        step(byte);
-        return;
-
+        return stepSecondTerminatorByte(byte);
     default:
         break;
     }
-
     // Inside a transmission a lone 0x01 can only begin the terminator, except among the clock's BCD bytes.
     if (byte == TerminatorByte && m_state != State::ClockBytes) {
         m_beforeTerminator = m_state;
         m_state = State::Terminator2;
         return;
     }
-
     switch (m_state) {
     case State::Command:
-        m_tx.command = byte;
-        if (byte == MessageCommand) {
-            m_tx.kind = Transmission::Kind::Message;
-            m_state = State::Speed;
-        } else if (byte == ClockCommand) {
-            m_tx.kind = Transmission::Kind::Clock;
-            m_clockBytes.clear();
-            m_state = State::ClockBytes;
-        } else {
-            fail(ErrorKind::UnknownCommand, QStringLiteral("orden desconocida %1 tras el preambulo (se espera %2 o %3)")
-                                                .arg(hexByte(byte), hexByte(MessageCommand), hexByte(ClockCommand)));
-            step(byte);
-        }
-        return;
-
+        return stepCommand(byte);
     case State::Speed:
-        if (speedName(byte).isEmpty()) {
-            fail(ErrorKind::BadSpeed,
-                 QStringLiteral("velocidad desconocida %1 (se espera %2)").arg(hexByte(byte), speedCodesText()));
-            step(byte);
-            return;
-        }
-        m_tx.speed = byte;
-        m_state = State::RecordCode;
-        return;
-
+        return stepSpeed(byte);
     case State::RecordCode:
-        startRecord(byte);
-        return;
-
+        return startRecord(byte);
     case State::FixedText:
     case State::Pause:
     case State::WholeText:
     case State::ClockRecord:
-        stepRecord(byte);
-        return;
-
+        return stepRecord(byte);
     case State::ClockBytes:
-        stepClockBytes(byte);
-        return;
-
+        return stepClockBytes(byte);
     case State::ClockEnd:
         fail(ErrorKind::BadTerminator,
              QStringLiteral("byte %1 tras los seis bytes de la hora (se espera el terminador %2)")
                  .arg(hexByte(byte), terminatorText()));
-        step(byte);
-        return;
-
+        return step(byte);
     default:
         return;
     }
+}
+
+// Between transmissions, or skipping the rest of a broken one: a preamble begins, or the byte is junk (said
+// once until the next transmission).
+void Decoder::stepOutside(std::uint8_t byte)
+{
+    if (byte == std::uint8_t(Preamble[0])) {
+        m_preambleOrigin = m_state;
+        m_preambleMatched = 1;
+        m_preambleStartMs = m_nowMs;
+        m_preambleStartOffset = m_offset;
+        m_state = State::Preamble;
+    } else if (m_state == State::Skipping) {
+        if (byte == TerminatorByte) {
+            m_beforeTerminator = State::Skipping;
+            m_state = State::Terminator2;
+        }
+    } else if (m_state == State::AfterEnd) {
+        outsideError(ErrorKind::BytesAfterTerminator,
+                     QStringLiteral("byte %1 despues del terminador").arg(hexByte(byte)));
+        m_state = State::Idle;
+        m_junkReported = true;
+    } else if (!m_junkReported) {
+        outsideError(ErrorKind::BadPreamble,
+                     QStringLiteral("byte %1 fuera de una transmision (se espera el preambulo '%2')")
+                         .arg(hexByte(byte), preambleSeen(int(Preamble.size()))));
+        m_junkReported = true;
+    }
+}
+
+// After one 0x01: a second ends the transmission; anything else was no terminator.
+void Decoder::stepSecondTerminatorByte(std::uint8_t byte)
+{
+    if (byte == TerminatorByte)
+        return terminatorSeen();
+    if (m_beforeTerminator == State::Skipping) {
+        m_state = State::Skipping;
+    } else if (m_beforeTerminator == State::Preamble) {
+        m_state = State::Idle;
+        if (!m_junkReported) {
+            outsideError(ErrorKind::BadPreamble,
+                         QStringLiteral("preambulo incorrecto: '%1' seguido de %2 y %3")
+                             .arg(preambleSeen(m_preambleMatched), hexByte(TerminatorByte), hexByte(byte)));
+            m_junkReported = true;
+        }
+    } else {
+        fail(ErrorKind::BadTerminator, QStringLiteral("%1 seguido de %2: el terminador es %3")
+                                           .arg(hexByte(TerminatorByte), hexByte(byte), terminatorText()));
+    }
+    step(byte);
+}
+
+void Decoder::stepCommand(std::uint8_t byte)
+{
+    m_tx.command = byte;
+    if (byte == MessageCommand) {
+        m_tx.kind = Transmission::Kind::Message;
+        m_state = State::Speed;
+    } else if (byte == ClockCommand) {
+        m_tx.kind = Transmission::Kind::Clock;
+        m_clockBytes.clear();
+        m_state = State::ClockBytes;
+    } else {
+        fail(ErrorKind::UnknownCommand, QStringLiteral("orden desconocida %1 tras el preambulo (se espera %2 o %3)")
+                                            .arg(hexByte(byte), hexByte(MessageCommand), hexByte(ClockCommand)));
+        step(byte);
+    }
+}
+
+void Decoder::stepSpeed(std::uint8_t byte)
+{
+    if (speedName(byte).isEmpty()) {
+        fail(ErrorKind::BadSpeed,
+             QStringLiteral("velocidad desconocida %1 (se espera %2)").arg(hexByte(byte), speedCodesText()));
+        return step(byte);
+    }
+    m_tx.speed = byte;
+    m_state = State::RecordCode;
 }
 } // namespace sign

@@ -135,6 +135,10 @@ private:
     void stepClockBytes(std::uint8_t byte);
     QString recordCutText() const;
     void stepPreamble(std::uint8_t byte);
+    void stepOutside(std::uint8_t byte);
+    void stepSecondTerminatorByte(std::uint8_t byte);
+    void stepCommand(std::uint8_t byte);
+    void stepSpeed(std::uint8_t byte);
     void beginTransmission();
     void endTransmission(bool terminated);
     void fail(ErrorKind kind, const QString& text, bool endsTransmission = true);
