@@ -26,8 +26,7 @@ private slots:
     // One line on standard error, nothing on standard output, and nothing on the line; %1 is the folder.
     void errors_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("expected");
+        const testenv::Table<QString, QString> row;
         row("no command", "", "2||Uso: tivor-cli COMANDO");
         // Help: the start of its text " ... " a line further on.
         const QString network =
@@ -102,8 +101,7 @@ private slots:
     }
     void errors()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, expected);
+        auto [arguments, expected] = testenv::Table<QString, QString>::fetch();
         QStringList args = arguments.replace(QStringLiteral("%1"), dir->path()).split(u' ', Qt::SkipEmptyParts);
         if (args.endsWith(path("nul")) && ::geteuid() != 0)
             QSKIP("making a device node needs root");
@@ -197,10 +195,10 @@ private slots:
     // folder, a FIFO, a link cycle) are said to be so, and the defaults are used (the options here go over them).
     void storedSettings_data()
     {
-        QTest::addColumn<QString>("stored"); // the text of the settings file, or what is there instead
-        QTest::addColumn<bool>("options");
-        QTest::addColumn<QString>("said"); // on standard error; %1 is the settings file
-        QTest::addColumn<int>("ms");       // the least the send takes: the sum of its waits (71 with fast())
+        // stored: the text of the settings file, or what is there instead
+        // said: on standard error; %1 is the settings file
+        // ms: the least the send takes: the sum of its waits (71 with fast())
+        const testenv::Table<QString, bool, QString, int> row;
         const QString unread = QStringLiteral(
             "tivor-cli: no se pudieron leer las opciones guardadas (%1%2); se usan los valores por omision\n");
         row("options over them", "[COM]\nPort=/dev/nada\n[PGM]\nDY1=500\nDY2=90\n", true, "", 71);
@@ -216,10 +214,7 @@ private slots:
     }
     void storedSettings()
     {
-        QFETCH(QString, stored);
-        QFETCH(bool, options);
-        QFETCH(QString, said);
-        QFETCH(int, ms);
+        auto [stored, options, said, ms] = testenv::Table<QString, bool, QString, int>::fetch();
         const QString conf = path("config/Tivor/Tivor.conf");
         const QByteArray text = QString(stored).replace(QStringLiteral("%P"), pty->slavePath()).toUtf8();
         QVERIFY(QFile::remove(conf));
@@ -310,10 +305,7 @@ private slots:
     // port that cannot be opened alone is in oneSenderPerDevice.)
     void manySigns_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("portsFile");
-        QTest::addColumn<QString>("expected");
-        QTest::addColumn<QString>("reached");
+        const testenv::Table<QString, QString, QString, QString> row;
         row("three --port", "--port %A --port %B --port %C", "", "0||", "ABC");
         row("ports file with comments, a port twice", "--ports-file %1/carteles.txt --port %C",
             "# tienda\n\n  %A \r\n\t# %B\n%C\n", "0||", "AC");
@@ -335,10 +327,7 @@ private slots:
     }
     void manySigns()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, portsFile);
-        QFETCH(QString, expected);
-        QFETCH(QString, reached);
+        auto [arguments, portsFile, expected, reached] = testenv::Table<QString, QString, QString, QString>::fetch();
         testpty::Pty b, c;
         const std::map<char, testpty::Pty*> signs{{'A', pty.get()}, {'B', &b}, {'C', &c}};
         const auto fill = [&](QString text) {
@@ -381,8 +370,7 @@ private slots:
     // A closing terminal sends SIGHUP twice (the kernel, then the shell), a logout SIGTERM and then SIGHUP.
     void cancelBySignal_data()
     {
-        QTest::addColumn<QList<int>>("signalsSent");
-        QTest::addColumn<int>("signs");
+        const testenv::Table<QList<int>, int> row;
         QTest::newRow("SIGINT") << QList<int>{SIGINT} << 1;
         QTest::newRow("SIGTERM") << QList<int>{SIGTERM} << 1;
         QTest::newRow("SIGHUP") << QList<int>{SIGHUP} << 1;
@@ -397,8 +385,7 @@ private slots:
     }
     void cancelBySignal()
     {
-        QFETCH(QList<int>, signalsSent);
-        QFETCH(int, signs);
+        auto [signalsSent, signs] = testenv::Table<QList<int>, int>::fetch();
         testpty::Pty more[2];
         std::vector<testpty::Pty*> lines{pty.get(), &more[0], &more[1]};
         lines.resize(size_t(signs));

@@ -44,9 +44,7 @@ private slots:
     // Each row: the pages, the steps, and the editor's state, the model and the boxes shown afterwards.
     void pageEditing_data()
     {
-        QTest::addColumn<QString>("pages");
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("expected");
+        const testenv::Table<QString, QString, QString> row;
         QStringList full;
         for (int i = 1; i <= MaxPages; ++i)
             full << QStringLiteral("0,0,0,P%1").arg(i);
@@ -125,9 +123,7 @@ private slots:
     }
     void pageEditing()
     {
-        QFETCH(QString, pages);
-        QFETCH(QString, script);
-        QFETCH(QString, expected);
+        auto [pages, script, expected] = testenv::Table<QString, QString, QString>::fetch();
         setUp(pages);
         QVERIFY(run(*w, script, dir.path()));
         static const QMap<QString, QString> texts = {{"Nueva Pagina", "No hay mas Paginas\rDesea Agregar una Nueva?"},
@@ -204,8 +200,7 @@ private slots:
     // display.
     void commandLine_data()
     {
-        QTest::addColumn<QString>("arguments");
-        QTest::addColumn<QString>("expected");
+        const testenv::Table<QString, QString> row;
         row("version", "--version", "0|tivor " TIVOR_TEST_VERSION " (Tivor " TIVOR_TEST_VERSION_TEXT ")|");
         row("help", "x.mnm -h", "0|Uso: tivor [ARCHIVO.mnm]|");
         row("unknown option", "--nada", "2||tivor: opcion desconocida '--nada' (ver tivor --help)");
@@ -219,8 +214,7 @@ private slots:
     }
     void commandLine()
     {
-        QFETCH(QString, arguments);
-        QFETCH(QString, expected);
+        auto [arguments, expected] = testenv::Table<QString, QString>::fetch();
         const bool running = expected.startsWith(u"running");
         testpty::Pty pty; // the sign's port, so start-up has no error box to answer
         for (const char* name : {"p.mnm", "-p.mnm"})
@@ -285,8 +279,7 @@ private slots:
     // What a screen reader says of the preview: the line as the sign will show it, then what the sign changes.
     void previewForScreenReaders_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QString>("expected");
+        const testenv::Table<QString, QString> row;
         row("centred, pause last", "cboEfe 1;txtMensaje HOLA;optCenter;cboPausa 4",
             "El cartel mostrara \"HOLA\" centrado, con el efecto Estatico y pausa 5.");
         row("changed and cut", "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas",
@@ -299,8 +292,7 @@ private slots:
     }
     void previewForScreenReaders()
     {
-        QFETCH(QString, script);
-        QFETCH(QString, expected);
+        auto [script, expected] = testenv::Table<QString, QString>::fetch();
         QVERIFY(run(*w, "Nuevo;" + script));
         QAccessibleInterface* preview = QAccessible::queryAccessibleInterface(w->findChild<LedMatrix*>("ledPreview"));
         QCOMPARE(preview->text(QAccessible::Name) + u'|' + preview->text(QAccessible::Description),

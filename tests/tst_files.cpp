@@ -49,9 +49,7 @@ private slots:
     // only the file's first byte order mark dropped.
     void reading_data()
     {
-        QTest::addColumn<bool>("import");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("read");
+        const testenv::Table<bool, QByteArray, QString> row;
         QByteArray full;
         for (int i = 0; i < 64; ++i)
             full += "0,0,0,\"x\"\r\n";
@@ -89,9 +87,7 @@ private slots:
     }
     void reading()
     {
-        QFETCH(bool, import);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, read);
+        auto [import, bytes, read] = testenv::Table<bool, QByteArray, QString>::fetch();
         QVERIFY(testenv::writeFile(path("r"), bytes));
         QStringList shown{QStringLiteral("antes")};    // what an import replaces
         QList<MessageRecord> records{MessageRecord{}}; // and a read
@@ -170,9 +166,8 @@ private slots:
     // panel 2|panel 3|file name|SaveAs Modified Open|pages|closed/ended, then every file with its first text.
     void commands_data()
     {
-        QTest::addColumn<QString>("script");
-        QTest::addColumn<QByteArray>("xBytes"); // written to x.mnm first, unless "-"; "big": one byte over the limit
-        QTest::addColumn<QString>("expected");
+        // xBytes: written to x.mnm first, unless "-"; "big": one byte over the limit
+        const testenv::Table<QString, QByteArray, QString> columns;
         const auto row = [](const char* name, const char* script, const QString& expected, const char* x = "-") {
             QTest::newRow(name) << QString(script) << QByteArray(x) << expected;
         };
@@ -250,9 +245,7 @@ private slots:
     }
     void commands()
     {
-        QFETCH(QString, script);
-        QFETCH(QByteArray, xBytes);
-        QFETCH(QString, expected);
+        auto [script, xBytes, expected] = testenv::Table<QString, QByteArray, QString>::fetch();
         const bool sized = xBytes == "big" || xBytes == "limit"; // sparse: nothing written
         QVERIFY(xBytes == "-" || testenv::writeFile(path("x.mnm"), sized ? QByteArray() : xBytes));
         QVERIFY(!sized || QFile::resize(path("x.mnm"), MaxReadBytes + (xBytes == "big")));

@@ -27,8 +27,7 @@ private slots:
     // Pages as "slot|effect|pause|align|text"; the body goes between "W-NT9" DF E0 and 01 01.
     void messageBytes_data()
     {
-        QTest::addColumn<QStringList>("pages");
-        QTest::addColumn<QByteArray>("body");
+        const testenv::Table<QStringList, QByteArray> row;
         row("HOLA Estatico centred pause 5", QStringList{"1|1|4|2|HOLA"}, QByteArray("\x80      HOLA      \xC6"));
         row("Hora, Fecha", QStringList{"1|11|3|2|x", "2|12|3|2|x"}, hex("A0A0A0A0A0 A2C3"));
         row("Rotacion: sign code, no padding", QStringList{"1|0|0|0|A\u00F1o"}, hex("9041156F"));
@@ -62,8 +61,7 @@ private slots:
     }
     void messageBytes()
     {
-        QFETCH(QStringList, pages);
-        QFETCH(QByteArray, body);
+        auto [pages, body] = testenv::Table<QStringList, QByteArray>::fetch();
         Message m;
         for (const QString& p : pages) {
             const QStringList f = p.split(u'|');
@@ -78,16 +76,14 @@ private slots:
 
     void clockBcd_data()
     {
-        QTest::addColumn<QDateTime>("when");
-        QTest::addColumn<QByteArray>("clock");
+        const testenv::Table<QDateTime, QByteArray> row;
         row("09:07:03 1 March 2026", QDateTime(QDate(2026, 3, 1), QTime(9, 7, 3)), hex("090703010326"));
         row("23:59:59 31 Dec 2099", QDateTime(QDate(2099, 12, 31), QTime(23, 59, 59)), hex("235959311299"));
         row("year 999: two digits", QDateTime(QDate(999, 1, 2), QTime(3, 4, 5)), hex("030405020199"));
     }
     void clockBcd()
     {
-        QFETCH(QDateTime, when);
-        QFETCH(QByteArray, clock);
+        auto [when, clock] = testenv::Table<QDateTime, QByteArray>::fetch();
         QCOMPARE(dateTransmission(when).toHex(' '), ("W-NT9\xB0" + clock + "\x01\x01").toHex(' '));
     }
 
@@ -95,18 +91,14 @@ private slots:
     // the 14 clock bytes: five slow, nine fast.
     void delays_data()
     {
-        QTest::addColumn<QString>("dy1");
-        QTest::addColumn<QString>("dy2");
-        QTest::addColumn<QString>("ms");
+        const testenv::Table<QString, QString, QString> row;
         row("both listed", "200", "05", "200 5 1045");
         row("5 is not 05", "500", "5", "500 20 2680");
         row("1000 is not listed", "1000", "90", "10 90 860");
     }
     void delays()
     {
-        QFETCH(QString, dy1);
-        QFETCH(QString, dy2);
-        QFETCH(QString, ms);
+        auto [dy1, dy2, ms] = testenv::Table<QString, QString, QString>::fetch();
         DelaysInForce inForce;
         inForce.take({"", "", false, "10", "20"});
         const SendDelays d = inForce.take({"", "", false, dy1, dy2});
@@ -119,10 +111,7 @@ private slots:
     // "=" when it stays as it was.
     void filtro_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("widthAlign");
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("model");
+        const testenv::Table<QString, int, QString, QString> row;
         const QString abc = "ABC", abc16 = "ABC             ", twenty = "ABCDEFGHIJKLMNOPQRST";
         row("w16 left pads model and wire", abc, 160, abc16, abc16);
         row("w0 left sends the text only", abc, 0, abc, abc16);
@@ -138,10 +127,7 @@ private slots:
     }
     void filtro()
     {
-        QFETCH(QString, text);
-        QFETCH(int, widthAlign);
-        QFETCH(QString, sent);
-        QFETCH(QString, model);
+        auto [text, widthAlign, sent, model] = testenv::Table<QString, int, QString, QString>::fetch();
         const quint8 width = quint8(widthAlign / 10), align = quint8(widthAlign % 10);
         QCOMPARE(Filtro(text, width, align), sent);
         QCOMPARE(paddedText(text, align), model == u"=" ? text : model);

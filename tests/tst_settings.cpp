@@ -72,10 +72,9 @@ private slots:
     // that cannot be written is said after "Aceptar", with where it is; the program holds the values all the same.
     void optionsDialog_data()
     {
-        QTest::addColumn<QString>("steps"); // as EditorKit's run() takes them
-        QTest::addColumn<QString>("heldAfter");
-        QTest::addColumn<QString>("storedAfter");
-        QTest::addColumn<QString>("box"); // title|text of what is said, before the store's place
+        // steps: as EditorKit's run() takes them
+        // box: title|text of what is said, before the store's place
+        const testenv::Table<QString, QString, QString, QString> row;
         const QString before = QStringLiteral("/dev/ttyUSB0|14400|True|0200|5"), none = QStringLiteral("-|-|-|-|-");
         const QString typed = QStringLiteral("/dev/ttyUSB1|11|False|1 |");
         row("unchanged", "cmdOK", before, before, "");
@@ -86,10 +85,7 @@ private slots:
     }
     void optionsDialog()
     {
-        QFETCH(QString, steps);
-        QFETCH(QString, heldAfter);
-        QFETCH(QString, storedAfter);
-        QFETCH(QString, box);
+        auto [steps, heldAfter, storedAfter, box] = testenv::Table<QString, QString, QString, QString>::fetch();
         testenv::Doubles& doubles = testenv::doubles();
         if (!box.isEmpty()) {
             QVERIFY(testenv::writeFile(dir.filePath("blocker"), "not a folder"));

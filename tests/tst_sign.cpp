@@ -101,8 +101,7 @@ private slots:
 
     void streams_data()
     {
-        QTest::addColumn<Pieces>("fed");
-        QTest::addColumn<QStringList>("expected");
+        const testenv::Table<Pieces, QStringList> columns; // rows through the file's own row()
         for (char code : hex("80919293949596979899"))
             row(qPrintable(QStringLiteral("fixed %1").arg(quint8(code), 0, 16)), message(code + kLine + "\xC2"),
                 QStringLiteral("message %1|%2|:1 end").arg(quint8(code), 0, 16).arg(kLine));
@@ -154,8 +153,7 @@ private slots:
     }
     void streams()
     {
-        QFETCH(Pieces, fed);
-        QFETCH(QStringList, expected);
+        auto [fed, expected] = testenv::Table<Pieces, QStringList>::fetch();
         QCOMPARE(decode(fed, false), expected);
         QCOMPARE(decode(fed, true), expected); // a stream: byte by byte gives the same
     }
@@ -227,11 +225,8 @@ private slots:
 
     void previewLine_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("effect");
-        QTest::addColumn<int>("align");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("marks"); // the marked cells, then what the short summary says
+        // marks: the marked cells, then what the short summary says
+        const testenv::Table<QString, int, int, QByteArray, QString> row;
         QTest::newRow("fixed, left") << "HOLA" << 1 << 0 << QByteArray("HOLA            ") << "|";
         QTest::newRow("fixed, centred, odd") << "ABC" << 3 << 2 << QByteArray("      ABC       ") << "|";
         QTest::newRow("rotacion, left: no blanks") << "HOLA" << 0 << 0 << QByteArray("HOLA") << "|";
@@ -247,11 +242,7 @@ private slots:
     }
     void previewLine()
     {
-        QFETCH(QString, text);
-        QFETCH(int, effect);
-        QFETCH(int, align);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, marks);
+        auto [text, effect, align, bytes, marks] = testenv::Table<QString, int, int, QByteArray, QString>::fetch();
         PagePreview preview;
         preview.show();
         QVERIFY(QTest::qWaitForWindowExposed(&preview));
@@ -340,9 +331,8 @@ private slots:
     // where it listens (an IPv6 address in brackets, as a port text takes it).
     void tivorSignStarts_data()
     {
-        QTest::addColumn<QString>("args"); // %1: a link path of the row's own
-        QTest::addColumn<QString>("atLink");
-        QTest::addColumn<QString>("expected");
+        // args: %1: a link path of the row's own
+        const testenv::Table<QString, QString, QString> row;
         const QString listening = QStringLiteral("running|Cartel virtual escuchando en ");
         testenv::row("no display", "--link %1", "", "2|tivor-sign: no hay pantalla (DISPLAY no definido)");
         testenv::row("version without display", "--version", "", "0|");
@@ -356,9 +346,7 @@ private slots:
     }
     void tivorSignStarts()
     {
-        QFETCH(QString, args);
-        QFETCH(QString, atLink);
-        QFETCH(QString, expected);
+        auto [args, atLink, expected] = testenv::Table<QString, QString, QString>::fetch();
         const QString link = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(atLink != "file" ? atLink.isEmpty() || QFile::link(atLink, link) : testenv::writeFile(link, "x"));
         QProcess p;
