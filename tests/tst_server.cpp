@@ -1012,6 +1012,20 @@ private slots:
         QVERIFY2(!got.contains("HTTP/") && !got.contains("ok"), got.toHex().constData());
         QCOMPARE(plain->state(), QAbstractSocket::UnconnectedState);
     }
+
+    // A text that begins with U+FEFF comes back whole, from the schedules' file and in the answer: Qt's reader
+    // drops that character at a string's start when it is not escaped.
+    void textBeginningWithFeffKeptAcrossARestart()
+    {
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1"}]})", {pty->slavePath()}));
+        const QByteArray schedule = R"({"cron": "0 9 * * *", "zone": "UTC", "action": "show",
+            "body": {"text": "\ufeffHOLA"}, "signs": ["a"]})";
+        QCOMPARE(call("PUT", "/api/v1/schedules/marca", schedule).status, 201);
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        QCOMPARE(call("GET", "/api/v1/schedules/marca").json["body"].toObject()["text"].toString(), u"\uFEFFHOLA"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestServer)

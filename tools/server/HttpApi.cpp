@@ -4,6 +4,7 @@
 
 #include "ConnectionGuard.h"
 #include "Journal.h"
+#include "JsonText.h"
 
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
@@ -115,7 +116,7 @@ void HttpReply::raw(int status, const QByteArray& contentType, const QByteArray&
 void HttpReply::json(int status, const QJsonValue& body, const HttpHeaders& headers)
 {
     const QJsonDocument document = body.isArray() ? QJsonDocument(body.toArray()) : QJsonDocument(body.toObject());
-    raw(status, "application/json", document.toJson(QJsonDocument::Compact), headers);
+    raw(status, "application/json", jsonBytes(document, QJsonDocument::Compact), headers);
 }
 
 void HttpReply::problem(int status, const QString& detail, const HttpHeaders& headers)
@@ -124,7 +125,7 @@ void HttpReply::problem(int status, const QString& detail, const HttpHeaders& he
                            {QStringLiteral("title"), problemTitle(status)},
                            {QStringLiteral("status"), status},
                            {QStringLiteral("detail"), detail}};
-    raw(status, "application/problem+json", QJsonDocument(body).toJson(QJsonDocument::Compact), headers);
+    raw(status, "application/problem+json", jsonBytes(QJsonDocument(body), QJsonDocument::Compact), headers);
 }
 
 // Takes each parsed request to the router; nothing reaches Qt's own missing handler.

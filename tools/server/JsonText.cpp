@@ -35,3 +35,9 @@ QString jsonErrorText(const QJsonParseError& error)
     }
     return QString();
 }
+
+QByteArray jsonBytes(const QJsonDocument& document, QJsonDocument::JsonFormat format)
+{
+    // Outside strings JSON is ASCII, so these bytes are always a string's character.
+    return document.toJson(format).replace("\xEF\xBB\xBF", "\\ufeff");
+}

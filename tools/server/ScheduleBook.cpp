@@ -293,7 +293,7 @@ void ScheduleBook::save() const
     }
     FileFailure failure;
     if (!QDir().mkpath(QFileInfo(m_file).absolutePath()) ||
-        !writeFileAtomically(m_file, QJsonDocument(QJsonObject{{QStringLiteral("schedules"), kept}}).toJson(),
+        !writeFileAtomically(m_file, jsonBytes(QJsonDocument(QJsonObject{{QStringLiteral("schedules"), kept}})),
                              &failure))
         journal(QStringLiteral("%1: no se pudieron guardar los horarios (%2)")
                     .arg(m_file,

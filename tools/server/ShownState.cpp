@@ -61,7 +61,7 @@ void ShownState::save() const
         signs.insert(sign, shown);
     FileFailure failure;
     if (!QDir().mkpath(QFileInfo(m_file).absolutePath()) ||
-        !writeFileAtomically(m_file, QJsonDocument(QJsonObject{{QStringLiteral("signs"), signs}}).toJson(), &failure))
+        !writeFileAtomically(m_file, jsonBytes(QJsonDocument(QJsonObject{{QStringLiteral("signs"), signs}})), &failure))
         journal(QStringLiteral("%1: no se pudo guardar el estado de los carteles (%2)")
                     .arg(m_file,
                          failure.reason.isEmpty() ? QStringLiteral("no se pudo crear la carpeta") : failure.reason));

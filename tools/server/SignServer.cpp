@@ -2,6 +2,7 @@
 #include "SignServer.h"
 
 #include "Journal.h"
+#include "JsonText.h"
 #include "Preview.h"
 #include "ShowBody.h"
 #include "core/files/MessageFile.h"
@@ -550,7 +551,7 @@ std::vector<SignConfig> SignServer::scheduleTargets(const QJsonObject& definitio
 BodyFault SignServer::scheduleMessage(const QJsonObject& definition, Message* message) const
 {
     const HttpRequest request{
-        "PUT", {}, {}, QJsonDocument(definition.value(QStringLiteral("body")).toObject()).toJson(), {}, {}};
+        "PUT", {}, {}, jsonBytes(QJsonDocument(definition.value(QStringLiteral("body")).toObject())), {}, {}};
     BodyFault fault = bodyMessage(request, message, BodyUse::Show);
     // A stored message that is not there is the schedule's fault, not a path's.
     if (fault.status == 404)
