@@ -629,6 +629,30 @@ private slots:
         QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
     }
 
+    // In one group: a sign whose port tivor-cli holds fails with tivor-cli's text naming the holder, one whose line
+    // goes away after 10 bytes fails alone; the third gets the whole message.
+    void heldAndVanishingSignsFailAlone()
+    {
+        testpty::Pty gone, whole;
+        gone.hangUpAfter(10);
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["g"]}, {"id": "b", "port": "%2", "groups":
+            ["g"]}, {"id": "c", "port": "%3", "groups": ["g"]}]})",
+                      {pty->slavePath(), gone.slavePath(), whole.slavePath()}));
+        const QByteArray expected = dumped("0,0,0,\"HOLA\"\r\n");
+        start({"send", path("hola.mnm"), "--port", pty->slavePath(), "--dy1", "500", "--dy2", "90"});
+        QVERIFY(pty->waitForBytes(1, 5000));
+        const QJsonArray parts =
+            call("POST", "/api/v1/groups/g/show?wait=20", "{\"text\": \"HOLA\"}").json["signs"].toArray();
+        QCOMPARE(parts.at(0)["error"].toString(),
+                 "no se pudo abrir el puerto serie (%1: el puerto esta en uso por el proceso %2 (tivor-cli))"_L1.arg(
+                     pty->slavePath(), QString::number(process.processId())));
+        QVERIFY2(parts.at(1)["error"].toString().startsWith("Error #22, No se envio el Mensaje ("),
+                 qPrintable(parts.at(1)["error"].toString()));
+        QCOMPARE(parts.at(2)["state"].toString(), "done");
+        QCOMPARE(whole.settled(), expected);
+        QVERIFY(process.waitForFinished(20000) && process.exitCode() == 0);
+    }
+
     // Refused at start with exit status 2, naming the file, the place and the reason, before listening.
     void badConfigurationExits2_data()
     {
