@@ -505,6 +505,8 @@ private slots:
         row("send sends", "send", "POST", show, 202, {});
         row("send does not store", "send", "PUT", stored, 403, scope + R"("admin")");
         row("admin stores", "admin", "PUT", stored, 201, {});
+        row("send does not schedule", "send", "PUT", "/api/v1/schedules/s", 403, scope + R"("admin")");
+        row("read does not cancel", "read", "DELETE", "/api/v1/jobs/1", 403, scope + R"("send")");
     }
     void tokensGuardEveryRequestButHealth()
     {
