@@ -2,6 +2,7 @@
 // puts on the line (tivor-cli dump's bytes, paced), what bad input and a bad configuration get, and every
 // answer checked against the API's own description.
 #include "support/CliKit.h"
+#include "support/TcpSink.h"
 
 #include "core/files/FileIO.h"
 #include "core/link/SendDelays.h"
@@ -629,6 +630,36 @@ private slots:
         const Answer job = call("POST", "/api/v1/signs/lejos/show?wait=10", "{\"text\": \"x\"}");
         QCOMPARE(job.json["state"].toString(), "failed");
         QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
+    }
+
+    // A sign behind Debian's ser2net (rfc2217://) gets dump's bytes. (The speed it asks for is on the wire in
+    // tst_link and tst_cli: ser2net sets the line back once the connection ends.)
+    void signThroughSer2net()
+    {
+        if (!QFileInfo::exists("/usr/sbin/ser2net"))
+            QSKIP("ser2net is not installed");
+        const quint16 free = TcpSink().port; // a port nobody listens on now
+        QVERIFY(
+            testenv::writeFile(path("ser2net.yaml"), "connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
+                                                         QByteArray::number(free) + "\n  connector: serialdev," +
+                                                         pty->slavePath().toUtf8() + ",9600n81,local\n"));
+        QProcess ser2net;
+        ser2net.start("/usr/sbin/ser2net", {"-n", "-u", "-c", path("ser2net.yaml")});
+        QTcpSocket probe; // ser2net listens a moment after it starts
+        for (int tries = 0; tries < 100 && probe.state() != QAbstractSocket::ConnectedState; ++tries) {
+            probe.abort();
+            probe.connectToHost(QHostAddress::LocalHost, free);
+            probe.waitForConnected(100);
+        }
+        probe.abort();
+        QTest::qWait(200);
+        QVERIFY(serve(R"({"signs": [{"id": "r", "port": "rfc2217://127.0.0.1:%1", "baud": 19200}]})",
+                      {QString::number(free)}));
+        const QByteArray expected = dumped("0,0,0,\"HOLA\"\r\n");
+        QCOMPARE(call("POST", "/api/v1/signs/r/show?wait=20", "{\"text\": \"HOLA\"}").json["state"].toString(), "done");
+        QCOMPARE(pty->settled(), expected);
+        ser2net.terminate();
+        ser2net.waitForFinished();
     }
 
     // In one group: a sign whose port tivor-cli holds fails with tivor-cli's text naming the holder, one whose line
