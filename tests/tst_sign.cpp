@@ -354,9 +354,7 @@ private slots:
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QLatin1String(name));
         p.setProcessEnvironment(env);
-        QStringList arguments = args.split(u' ');
-        arguments.replaceInStrings(QStringLiteral("%1"), link);
-        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), arguments);
+        p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), args.split(u' ').replaceInStrings(QStringLiteral("%1"), link));
         QString got;
         if (expected.startsWith("running|")) {
             QVERIFY(p.waitForReadyRead(10000));
