@@ -282,6 +282,8 @@ private slots:
         const testenv::Table<QString, QString> row;
         row("centred, pause last", "cboEfe 1;txtMensaje HOLA;optCenter;cboPausa 4",
             "El cartel mostrara \"HOLA\" centrado, con el efecto Estatico y pausa 5.");
+        row("a full line centred last", "cboEfe 1;txtMensaje 0123456789ABCDEF;optCenter",
+            "El cartel mostrara \"0123456789ABCDEF\" centrado, con el efecto Estatico y pausa 1.");
         row("changed and cut", "cboEfe 1;cboPausa 8;txtMensaje Mañana, 3 € y mas",
             "El cartel mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9.\n"
             "\"€\" no existe en el cartel: se vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia "

@@ -61,15 +61,17 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     const SignPage sign = signPageOf(text, effect, pause, align);
     const led::Page& p = sign.page;
     const QString& cut = sign.cut;
-    const bool same = m_shown && p.effect == m_page.effect && p.bytes == m_page.bytes && p.pause == m_page.pause &&
-                      p.marked == m_page.marked && cut == m_cutText;
-    if (same)
-        return; // a refresh that changes nothing must not restart the animation
-    m_shown = true;
-    m_page = p;
-    m_cutText = cut;
-    m_matrix->setCutMarker(!cut.isEmpty());
-    m_matrix->setPages(text.isEmpty() && !signproto::isClock(effect) ? QList<led::Page>{} : QList<led::Page>{p});
+    // A refresh that leaves the picture as it is must not restart the animation; the words are said again all the
+    // same (a full line centred or not draws the same dots, but is not said the same).
+    const bool samePicture = m_shown && p.effect == m_page.effect && p.bytes == m_page.bytes &&
+                             p.pause == m_page.pause && p.marked == m_page.marked && cut == m_cutText;
+    if (!samePicture) {
+        m_shown = true;
+        m_page = p;
+        m_cutText = cut;
+        m_matrix->setCutMarker(!cut.isEmpty());
+        m_matrix->setPages(text.isEmpty() && !signproto::isClock(effect) ? QList<led::Page>{} : QList<led::Page>{p});
+    }
 
     // One short line under the matrix; the full explanation in the tooltips.
     const QString& note = sign.note;
