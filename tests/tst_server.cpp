@@ -632,12 +632,10 @@ private slots:
         QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
     }
 
-    // A sign behind Debian's ser2net (rfc2217://) gets dump's bytes. (The speed it asks for is on the wire in
-    // tst_link and tst_cli: ser2net sets the line back once the connection ends.)
+    // A sign behind Debian's ser2net (rfc2217://, installed by the setup) gets dump's bytes. (The speed it asks for is
+    // on the wire in tst_link and tst_cli: ser2net sets the line back once the connection ends.)
     void signThroughSer2net()
     {
-        if (!QFileInfo::exists("/usr/sbin/ser2net"))
-            QSKIP("ser2net is not installed");
         const quint16 free = TcpSink().port; // a port nobody listens on now
         QVERIFY(
             testenv::writeFile(path("ser2net.yaml"), "connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
@@ -674,8 +672,7 @@ private slots:
         QCOMPARE(parts.at(0)["error"].toString(),
                  "no se pudo abrir el puerto serie (%1: el puerto esta en uso por el proceso %2 (tivor-cli))"_L1.arg(
                      pty->slavePath(), QString::number(process.processId())));
-        QVERIFY2(parts.at(1)["error"].toString().startsWith("Error #22, No se envio el Mensaje ("),
-                 qPrintable(parts.at(1)["error"].toString()));
+        QCOMPARE(parts.at(1)["error"].toString().section(u'(', 0, 0), "Error #22, No se envio el Mensaje ");
         QCOMPARE(parts.at(2)["state"].toString(), "done");
         QCOMPARE(whole.settled(), expected);
         QVERIFY(process.waitForFinished(20000) && process.exitCode() == 0);
