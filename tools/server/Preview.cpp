@@ -27,7 +27,7 @@ QJsonObject pageJson(const Message& message, int at)
     const int effect = message.effect[at] < signproto::EffectCount ? message.effect[at] : signproto::EffectEstatico;
     const int pause = std::clamp(message.pause[at] + 1, 1, signproto::MaxPause);
     const QString& text = message.text[at];
-    const SignLine line = signLineOf(text, effect, message.align[at]);
+    const LineOnSign line = signLineOf(text, effect, message.align[at]);
     QJsonArray marked;
     for (const int cell : line.marked)
         marked.append(cell);

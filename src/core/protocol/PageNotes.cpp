@@ -25,9 +25,9 @@ QString readable(QChar c)
 }
 } // namespace
 
-SignLine signLineOf(const QString& text, int effect, int align)
+LineOnSign signLineOf(const QString& text, int effect, int align)
 {
-    SignLine out;
+    LineOnSign out;
     if (signproto::isClock(effect) || text.isEmpty())
         return out;
     const quint8 width = signproto::effectOf(effect).width;

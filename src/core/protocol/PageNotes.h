@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-struct SignLine
+struct LineOnSign
 {
     QString line;        // the characters the sign gets (Filtro's); empty for a clock page or a page without text
     QList<int> marked;   // where in `line` a character of the text arrives changed
@@ -15,7 +15,7 @@ struct SignLine
 };
 
 // The page as the sign gets it, by its effect (a list position; clock effects send no text) and alignment.
-SignLine signLineOf(const QString& text, int effect, int align);
+LineOnSign signLineOf(const QString& text, int effect, int align);
 
 // The short line under the preview: each change once, then the part left out; empty when there is none.
 QString changesSummary(const QString& text, const QString& cut);

@@ -21,7 +21,7 @@ struct SignPage
 
 SignPage signPageOf(const QString& text, int effect, int pause, int align)
 {
-    const SignLine line = signLineOf(text, effect, align);
+    const LineOnSign line = signLineOf(text, effect, align);
     SignPage out;
     out.page.effect = effect;
     out.page.pause = std::clamp(pause + 1, 1, signproto::MaxPause);
