@@ -4,7 +4,9 @@ set -euo pipefail
 
 TIVOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 TIVOR_BUILD=${TIVOR_BUILD:-$TIVOR_ROOT/build}
-TIVOR_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev liburing-dev qt6-translations-l10n ser2net qt6-httpserver-dev qt6-websockets-dev python3-jsonschema python3-croniter libsystemd-dev openssl"
+TIVOR_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev liburing-dev qt6-translations-l10n ser2net qt6-httpserver-dev qt6-websockets-dev python3-jsonschema python3-croniter libsystemd-dev openssl libmosquitto-dev"
+# What only the tests need: a real MQTT broker and its clients, and a real browser driven by Selenium.
+TIVOR_TEST_PACKAGES="mosquitto mosquitto-clients python3-paho-mqtt chromium chromium-driver python3-selenium"
 
 tivor_install_packages() {
     local missing=() p
