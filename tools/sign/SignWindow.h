@@ -2,7 +2,7 @@
 #pragma once
 
 #include "SignDecoder.h"
-#include "gui/preview/LedAnimation.h"
+#include "core/protocol/LedAnimation.h"
 
 #include <QMainWindow>
 

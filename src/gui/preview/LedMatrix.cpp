@@ -2,6 +2,7 @@
 #include "gui/preview/LedMatrix.h"
 
 #include "core/platform/Clock.h"
+#include "core/protocol/LedPage.h"
 #include "core/protocol/SignProtocol.h"
 
 #include <QPainter>
@@ -12,12 +13,6 @@ namespace
 constexpr int MarginDots = 1;
 const QColor kBackground(0, 0, 0);
 const QColor kDotColors[3] = {QColor(48, 10, 8), QColor(255, 40, 20), QColor(255, 176, 0)};
-
-QByteArray centredLine(const QString& text)
-{
-    const int pad = (led::LineChars - int(text.size())) / 2;
-    return QByteArray(pad, ' ') + text.toLatin1() + QByteArray(led::LineChars - pad - int(text.size()), ' ');
-}
 } // namespace
 
 LedMatrix::LedMatrix(QWidget* parent) : QWidget(parent)
@@ -66,15 +61,7 @@ void LedMatrix::setCutMarker(bool on)
 
 led::Page LedMatrix::pageForShow(int index) const
 {
-    led::Page p = m_pages.value(index);
-    const signproto::Entrance entrance = signproto::effectOf(p.effect).entrance;
-    if (entrance == signproto::Entrance::Time)
-        p.bytes = centredLine(clockNow().toString(QStringLiteral("HH:mm:ss")));
-    else if (entrance == signproto::Entrance::Date)
-        p.bytes = centredLine(clockNow().toString(QStringLiteral("dd/MM/yy")));
-    if (signproto::isClock(p.effect))
-        p.marked.clear();
-    return p;
+    return led::pageAt(m_pages.value(index), clockNow());
 }
 
 void LedMatrix::stopTimers()
@@ -143,10 +130,7 @@ void LedMatrix::showStill()
         return;
     stopTimers();
     m_frame = led::animationFrames(m_shown) - 1;
-    // A scrolling text has no still image of its own: show its start as the line would.
-    m_bitmap = signproto::effectOf(m_shown.effect).entrance == signproto::Entrance::Scroll
-                   ? led::lineBitmap(m_shown)
-                   : led::renderFrame(m_shown, m_frame);
+    m_bitmap = led::stillImage(m_shown);
     update();
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/platform/Clock.h"
-#include "gui/preview/LedAnimation.h"
+#include "core/protocol/LedAnimation.h"
 
 #include <QDateTime>
 #include <QPixmap>

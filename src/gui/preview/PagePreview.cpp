@@ -1,37 +1,13 @@
 // Builds the preview's line with the transmission's own filter, and explains what the sign will not show.
 #include "gui/preview/PagePreview.h"
 
+#include "core/protocol/LedPage.h"
 #include "core/protocol/PageNotes.h"
 #include "core/protocol/SignProtocol.h"
 #include "gui/preview/LedMatrix.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
-
-namespace
-{
-// The line the sign gets for the editor's values, the part of the text it leaves out, and the full
-// explanation of both, one line per change.
-struct SignPage
-{
-    led::Page page;
-    QString cut;
-    QString note;
-};
-
-SignPage signPageOf(const QString& text, int effect, int pause, int align)
-{
-    const LineOnSign line = signLineOf(text, effect, align);
-    SignPage out;
-    out.page.effect = effect;
-    out.page.pause = std::clamp(pause + 1, 1, signproto::MaxPause);
-    out.page.bytes = line.line.toLatin1();
-    out.page.marked = line.marked;
-    out.cut = line.cut;
-    out.note = line.changes.join(QStringLiteral("\n"));
-    return out;
-}
-} // namespace
 
 PagePreview::PagePreview(QWidget* parent) : QWidget(parent)
 {
@@ -58,7 +34,7 @@ void PagePreview::showPage(const QString& text, int effect, int pause, int align
     // An effect past the list (only a file brings one) goes out as "Estatico"; show it so.
     if (effect < 0 || effect >= signproto::EffectCount)
         effect = signproto::EffectEstatico;
-    const SignPage sign = signPageOf(text, effect, pause, align);
+    const led::SignPage sign = led::signPageOf(text, effect, pause, align);
     const led::Page& p = sign.page;
     const QString& cut = sign.cut;
     // A refresh that leaves the picture as it is must not restart the animation; the words are said again all the

@@ -1,7 +1,7 @@
 // The main window's live preview: the page being edited on the LED matrix, as the sign will show it.
 #pragma once
 
-#include "gui/preview/LedAnimation.h"
+#include "core/protocol/LedAnimation.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
 // Dot patterns of the sign's 5x7 font.
-#include "gui/preview/LedFont.h"
+#include "core/protocol/LedFont.h"
 
 namespace led
 {

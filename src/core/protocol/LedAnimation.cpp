@@ -1,7 +1,7 @@
 // The entrance of each effect as a function of the frame number, so the widget and the tests agree.
-#include "gui/preview/LedAnimation.h"
+#include "core/protocol/LedAnimation.h"
 
-#include "gui/preview/LedFont.h"
+#include "core/protocol/LedFont.h"
 
 #include <algorithm>
 #include <cmath>
