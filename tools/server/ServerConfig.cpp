@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <set>
 
 namespace
@@ -268,9 +269,88 @@ bool readTls(ConfigReader& reader, const QJsonObject& root, QSslConfiguration* t
     return true;
 }
 
+// The broker's certificate authority, and the client's own certificate and key when the broker asks for one.
+bool readMqttTls(ConfigReader& reader, const QJsonObject& mqtt, MqttConfig* config)
+{
+    const QJsonValue value = mqtt.value(QStringLiteral("tls"));
+    if (value.isUndefined())
+        return true;
+    if (!value.isObject())
+        return reader.fail(QStringLiteral("mqtt.tls"), QStringLiteral("debe ser un objeto: {\"ca\": ARCHIVO, "
+                                                                      "\"certificate\": ARCHIVO, \"key\": ARCHIVO}"));
+    const QJsonObject object = value.toObject();
+    const QString at = QStringLiteral("mqtt.tls.");
+    if (!reader.onlyKeys(object, at, {"ca", "certificate", "key"}) ||
+        !reader.text(object, QStringLiteral("ca"), at, &config->caFile) ||
+        !reader.text(object, QStringLiteral("certificate"), at, &config->certificateFile) ||
+        !reader.text(object, QStringLiteral("key"), at, &config->keyFile))
+        return false;
+    if (config->certificateFile.isEmpty() != config->keyFile.isEmpty())
+        return reader.fail(at + (config->keyFile.isEmpty() ? QStringLiteral("key") : QStringLiteral("certificate")),
+                           QStringLiteral("el certificado del cliente y su clave van juntos"));
+    for (QString* file : {&config->caFile, &config->certificateFile, &config->keyFile}) {
+        if (file->isEmpty())
+            continue;
+        *file = reader.folder().absoluteFilePath(*file);
+        if (!QFileInfo(*file).isReadable())
+            return reader.fail(at + (file == &config->caFile    ? QStringLiteral("ca")
+                                     : file == &config->keyFile ? QStringLiteral("key")
+                                                                : QStringLiteral("certificate")),
+                               QStringLiteral("no se puede leer %1").arg(*file));
+    }
+    config->tls = true;
+    return true;
+}
+
+// "discovery": true or false, or the discovery prefix itself (Home Assistant's is "homeassistant").
+bool readDiscovery(ConfigReader& reader, const QJsonObject& mqtt, MqttConfig* config)
+{
+    const QJsonValue value = mqtt.value(QStringLiteral("discovery"));
+    if (value.isBool())
+        config->discovery = value.toBool();
+    else if (value.isString() && !value.toString().isEmpty() && !value.toString().contains(QLatin1Char('#')) &&
+             !value.toString().contains(QLatin1Char('+')))
+        config->discoveryPrefix = value.toString();
+    else if (!value.isUndefined())
+        return reader.fail(QStringLiteral("mqtt.discovery"),
+                           QStringLiteral("debe ser true, false o el prefijo de descubrimiento (\"homeassistant\")"));
+    return true;
+}
+
+bool readMqtt(ConfigReader& reader, const QJsonObject& root, MqttConfig* config)
+{
+    const QJsonValue value = root.value(QStringLiteral("mqtt"));
+    if (value.isUndefined())
+        return true;
+    if (!value.isObject())
+        return reader.fail(QStringLiteral("mqtt"), QStringLiteral("debe ser un objeto"));
+    const QJsonObject object = value.toObject();
+    const QString at = QStringLiteral("mqtt.");
+    QString broker, reason;
+    if (!reader.onlyKeys(object, at, {"broker", "user", "password", "tls", "prefix", "id", "discovery"}) ||
+        !reader.text(object, QStringLiteral("broker"), at, &broker) ||
+        !reader.text(object, QStringLiteral("user"), at, &config->user) ||
+        !reader.text(object, QStringLiteral("password"), at, &config->password) ||
+        !reader.text(object, QStringLiteral("prefix"), at, &config->prefix) ||
+        !reader.text(object, QStringLiteral("id"), at, &config->id) || !readMqttTls(reader, object, config) ||
+        !readDiscovery(reader, object, config))
+        return false;
+    if (!parseBroker(broker, config, &reason))
+        return reader.fail(at + QStringLiteral("broker"), reason);
+    if (!config->password.isEmpty() && config->user.isEmpty())
+        return reader.fail(at + QStringLiteral("user"), QStringLiteral("una contrasena va con su usuario"));
+    if (config->prefix.contains(QLatin1Char('#')) || config->prefix.contains(QLatin1Char('+')) ||
+        config->prefix.endsWith(QLatin1Char('/')))
+        return reader.fail(at + QStringLiteral("prefix"),
+                           QStringLiteral("un prefijo no lleva '#' ni '+' ni termina en '/'"));
+    if (!config->id.isEmpty() && !isConfigName(config->id))
+        return reader.fail(at + QStringLiteral("id"), configNameRule());
+    return true;
+}
+
 bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* config)
 {
-    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens", "limits", "tls"}))
+    if (!reader.onlyKeys(root, QString(), {"listen", "signs", "messages", "tokens", "limits", "tls", "mqtt"}))
         return false;
     QString listen;
     QString reason;
@@ -280,7 +360,8 @@ bool readConfig(ConfigReader& reader, const QJsonObject& root, ServerConfig* con
     if (!listen.isEmpty() && !parseListen(listen, &config->listen, &reason))
         return reader.fail(QStringLiteral("listen"), reason);
     return readSigns(reader, root, config) && readTokens(reader, root, config) &&
-           readLimits(reader, root, &config->limits) && readTls(reader, root, &config->tls);
+           readLimits(reader, root, &config->limits) && readTls(reader, root, &config->tls) &&
+           readMqtt(reader, root, &config->mqtt);
 }
 } // namespace
 
@@ -375,6 +456,48 @@ bool parseListen(const QString& text, ListenAddress* listen, QString* reason)
         return false;
     }
     *listen = {address, quint16(port)};
+    return true;
+}
+
+bool parseBroker(const QString& text, MqttConfig* mqtt, QString* reason)
+{
+    // The last colon parts off the port unless it belongs to a bare IPv6 address.
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    const bool bracketed = text.startsWith(QLatin1Char('['));
+    const bool hasPort = colon > 0 && (bracketed ? text.at(colon - 1) == QLatin1Char(']') : text.count(u':') == 1);
+    QString host = hasPort ? text.left(colon) : text;
+    bool number = true;
+    const uint port = hasPort ? text.mid(colon + 1).toUInt(&number) : 0;
+    if (bracketed && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?$"));
+    const bool hostOk = !host.isEmpty() && (name.match(host).hasMatch() || !QHostAddress(host).isNull());
+    if (!hostOk || !number || port > 65535 || (hasPort && port == 0)) {
+        *reason =
+            QStringLiteral("'%1' no es un servidor MQTT; use EQUIPO:PUERTO (mqtt.ejemplo.org:8883, 127.0.0.1:1883)")
+                .arg(text);
+        return false;
+    }
+    mqtt->host = host;
+    mqtt->port = quint16(port);
+    return true;
+}
+
+bool completeMqtt(MqttConfig* mqtt, QString* reason)
+{
+    if (mqtt->port == 0)
+        mqtt->port = mqtt->tls ? 8883 : 1883;
+    if (mqtt->id.isEmpty()) {
+        // A host name may hold what a topic and an id may not; what is left of it names the server.
+        mqtt->id = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+        mqtt->id.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("-"));
+    }
+    if (!isConfigName(mqtt->id)) {
+        *reason = QStringLiteral("mqtt.id: '%1': %2").arg(mqtt->id, configNameRule());
+        return false;
+    }
+    if (mqtt->prefix.isEmpty())
+        mqtt->prefix = QStringLiteral("tivor/") + mqtt->id;
     return true;
 }
 

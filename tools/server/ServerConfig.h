@@ -26,6 +26,23 @@ struct ListenAddress
     quint16 port = 8470;
 };
 
+// The broker the server talks to through MQTT; no host, no MQTT.
+struct MqttConfig
+{
+    QString host;
+    quint16 port = 1883;
+    QString user, password;
+    bool tls = false;
+    QString caFile;                   // empty with tls: the system's certificate authorities
+    QString certificateFile, keyFile; // the client's own, both or neither
+    QString id;                       // this server among others on one broker; the host name when not given
+    QString prefix;                   // tivor/<id> when not given
+    bool discovery = true;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+
+    bool enabled() const { return !host.isEmpty(); }
+};
+
 struct ServerConfig
 {
     QString file; // where it was read from; empty for the desktop's settings
@@ -35,6 +52,7 @@ struct ServerConfig
     std::vector<StoredToken> tokens;
     ServerLimits limits;
     QSslConfiguration tls; // the certificate and key "tls" names; null for plain HTTP
+    MqttConfig mqtt;
 
     const SignConfig* sign(const QString& id) const;
 };
@@ -63,6 +81,12 @@ bool loadServerConfig(const QString& path, ServerConfig* config, QString* error)
 
 // "HOST:PORT": an IPv4 address, an IPv6 one in brackets, or "localhost"; false with the reason.
 bool parseListen(const QString& text, ListenAddress* listen, QString* reason);
+
+// "HOST:PORT" or "HOST" (the port then 1883, 8883 with TLS) of an MQTT broker; false with the reason.
+bool parseBroker(const QString& text, MqttConfig* mqtt, QString* reason);
+
+// The id and prefix not given, from the host name; an id that is not a config name is refused.
+bool completeMqtt(MqttConfig* mqtt, QString* reason);
 
 // Why the server may not listen there: without tokens only this machine may be served. Empty when it may.
 QString listenFault(const ListenAddress& listen, bool tokens);

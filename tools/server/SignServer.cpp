@@ -334,6 +334,24 @@ void SignServer::partEnded(const Job& job, const SendPart& part)
     journal(QStringLiteral("trabajo %1, cartel %2: %3").arg(job.id).arg(part.sign.id, partOutcome(part)));
     if (part.state == PartState::Done && !job.pages.isEmpty())
         m_shown.record(part.sign.id, job.pages, job.id, job.request, QDateTime::currentDateTimeUtc());
+    emit partFinished(job.id, part.sign.id);
+}
+
+BodyFault SignServer::showMessage(const QByteArray& body, bool text, Message* message) const
+{
+    const HttpRequest request{"POST",
+                              {},
+                              {},
+                              body,
+                              {{"Content-Type", text ? QByteArrayLiteral("text/plain") : "application/json"}},
+                              {}};
+    return bodyMessage(request, message, BodyUse::Show);
+}
+
+QJsonObject SignServer::jobAnswer(int id) const
+{
+    const Job* job = m_jobs.job(id);
+    return job ? jobJson(*job) : QJsonObject();
 }
 
 void SignServer::job(const HttpRequest& request, HttpReply reply) const

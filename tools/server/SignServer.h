@@ -20,6 +20,24 @@ public:
     // Ends every job as a stop request does (the terminator on each line that is sending) and journals them.
     void stop() { m_jobs.stop(); }
 
+    // What the server's other faces (MQTT) ask of the same signs, store, queues and state as the routes.
+    const ServerConfig& config() const { return m_config; }
+    const MessageStore& store() const { return m_store; }
+    const ShownState& shown() const { return m_shown; }
+    SignJobs& jobs() { return m_jobs; }
+    // A show's body read as POST .../show reads it: JSON (a stored message's name too) or, with `text`, one page a
+    // line; 0 in the fault when it was read.
+    BodyFault showMessage(const QByteArray& body, bool text, Message* message) const;
+    // The job as GET /api/v1/jobs/{id} answers it; empty when it is not known.
+    QJsonObject jobAnswer(int id) const;
+    // The jobs of a show and of the clock, whether an HTTP request, a schedule or MQTT (`asked`) asks for them.
+    int showJob(const std::vector<SignConfig>& signs, const Message& message, const QString& asked);
+    int clockJob(const std::vector<SignConfig>& signs, const QString& asked);
+
+signals:
+    // A part of job `job` ended on sign `sign`, after it was journaled and what the sign shows was recorded.
+    void partFinished(int job, const QString& sign);
+
 private:
     void health(HttpReply reply) const;
     void openApi(HttpReply reply) const;
@@ -32,9 +50,6 @@ private:
     // Makes the job by `submit` (given what asked for it), then answers at once or, with ?wait=N, once it ends or
     // N s have passed.
     void start(const HttpRequest& request, HttpReply reply, const std::function<int(const QString&)>& submit);
-    // The jobs of a show and of the clock, whether an HTTP request or a schedule (`asked`) asks for them.
-    int showJob(const std::vector<SignConfig>& signs, const Message& message, const QString& asked);
-    int clockJob(const std::vector<SignConfig>& signs, const QString& asked);
     // Journals how a part ended; one that put a show on its sign whole is what the sign shows from now on.
     void partEnded(const Job& job, const SendPart& part);
     void job(const HttpRequest& request, HttpReply reply) const;

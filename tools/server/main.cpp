@@ -4,6 +4,9 @@
 #include "SignServer.h"
 #include "TokenCommand.h"
 #include "platform/ServiceNotify.h"
+#ifdef TIVOR_HAVE_MQTT
+#include "MqttBridge.h"
+#endif
 
 #include "core/platform/EndingSignals.h"
 #include "core/platform/Program.h"
@@ -66,6 +69,16 @@ QString description()
                "/etc/tivor/tivor-server.json y los datos en /var/lib/tivor. Avisa a systemd cuando escucha y a la\n"
                "mitad de WatchdogSec; anota cada solicitud y cada trabajo en la salida de error (journalctl -u\n"
                "tivor-server). SIGTERM termina los envios en curso con el fin 01 01 antes de salir.\n"
+               "MQTT: con \"mqtt\": {\"broker\": \"EQUIPO:PUERTO\", \"user\": \"sitio1\", \"password\": \"...\",\n"
+               "   \"tls\": {\"ca\": \"ca.pem\", \"certificate\": \"cliente.pem\", \"key\": \"cliente.key\"},\n"
+               "   \"id\": \"sitio1\", \"prefix\": \"tivor/sitio1\", \"discovery\": true}\n"
+               "(o --mqtt EQUIPO:PUERTO, sin archivo) cada cartel atiende bajo PREFIJO/sign/ID/ y cada grupo bajo\n"
+               "PREFIJO/group/G/: text/set (texto, '|' entre paginas), show/set (JSON como POST /show),\n"
+               "message/set (un mensaje guardado), clock/set (la hora); publica retenidos text/state, job/state y\n"
+               "available, y PREFIJO/status (online; offline al irse). 'id' es el de este servidor (por omision el\n"
+               "nombre del equipo) y 'prefix' por omision tivor/ID. Con 'discovery' (por omision true; o el\n"
+               "prefijo, \"homeassistant\") cada cartel aparece en Home Assistant como un dispositivo. 'tls' sin\n"
+               "\"ca\" usa las autoridades del sistema; los archivos son relativos al archivo de configuracion.\n"
                "La API se describe en /api/v1/openapi.json. Estados de salida: 2 opciones o configuracion,\n"
                "3 no se pudo escuchar, 4 no se pudo escribir la configuracion (token add).")
         .arg(defaultConfigPath(), defaultMessagesFolder(), statePath(), schedulesPath());
@@ -158,6 +171,13 @@ int serveUntilStopped(QCoreApplication& app, ServerConfig config, ConnectionGuar
 {
     SignServer server(std::move(config));
     server.serve(listening);
+#ifdef TIVOR_HAVE_MQTT
+    std::unique_ptr<MqttBridge> mqtt;
+    if (server.config().mqtt.enabled()) {
+        mqtt = std::make_unique<MqttBridge>(server.config().mqtt, server);
+        mqtt->start();
+    }
+#endif
     std::atomic<bool> stopRequested = false;
     const platform::EndingSignals endingSignals(stopRequested);
     QObject::connect(&endingSignals, &platform::EndingSignals::arrived, &app, &QCoreApplication::quit);
@@ -165,6 +185,11 @@ int serveUntilStopped(QCoreApplication& app, ServerConfig config, ConnectionGuar
     service.ready();
     const int status = app.exec();
     service.stopping();
+#ifdef TIVOR_HAVE_MQTT
+    // Said before the lines are stopped, so that a hub sees the server go at once.
+    if (mqtt)
+        mqtt->stop();
+#endif
     server.stop();
     journal(QStringLiteral("detenido"));
     return status;
@@ -191,7 +216,10 @@ int main(int argc, char* argv[])
                                           QStringLiteral("EQUIPO:PUERTO"));
     const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Archivo de configuracion (JSON)"),
                                           QStringLiteral("ARCHIVO"));
-    const QList<QCommandLineOption> options{listenOption, configOption, helpOption, versionOption};
+    const QCommandLineOption mqttOption(QStringLiteral("mqtt"),
+                                        QStringLiteral("Servidor MQTT (broker), sobre el de la configuracion"),
+                                        QStringLiteral("EQUIPO:PUERTO"));
+    const QList<QCommandLineOption> options{listenOption, configOption, mqttOption, helpOption, versionOption};
     parser.addOptions(options);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(StatusUsage, parser.errorText());
@@ -208,6 +236,16 @@ int main(int argc, char* argv[])
     QString reason;
     if (parser.isSet(listenOption) && !parseListen(parser.value(listenOption), &config.listen, &reason))
         return fail(StatusUsage, QStringLiteral("--listen: %1").arg(reason));
+    if (parser.isSet(mqttOption) && !parseBroker(parser.value(mqttOption), &config.mqtt, &reason))
+        return fail(StatusUsage, QStringLiteral("--mqtt: %1").arg(reason));
+    if (config.mqtt.enabled()) {
+#ifdef TIVOR_HAVE_MQTT
+        if (!completeMqtt(&config.mqtt, &reason))
+            return fail(StatusUsage, reason);
+#else
+        return fail(StatusUsage, QStringLiteral("este tivor-server se construyo sin MQTT (falta libmosquitto)"));
+#endif
+    }
     int status = StatusOk;
     ConnectionGuard* listening = listenFor(config, parser, listenOption, &status);
     if (!listening)
