@@ -5,6 +5,7 @@
 #include "JsonText.h"
 #include "Preview.h"
 #include "ShowBody.h"
+#include "WebPage.h"
 #include "core/files/MessageFile.h"
 #include "core/platform/Clock.h"
 #include "core/platform/Program.h"
@@ -184,6 +185,7 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
     m_api.route("DELETE", message, Scope::Admin,
                 [this](const HttpRequest& request, HttpReply reply) { deleteMessage(request, reply); });
     routeSchedules();
+    routeWebPage(m_api);
     m_schedules.start();
 }
 
