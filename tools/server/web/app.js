@@ -121,10 +121,17 @@ function showConnection(ok) {
     $('conexion').classList.toggle('mal', !ok);
 }
 
+let sayTimer = 0;
+
+// The status line, as the window's: what was done or what went wrong, for a while.
 function say(text, bad) {
     const line = $('estado');
     line.textContent = text;
     line.classList.toggle('mal', Boolean(bad));
+    clearTimeout(sayTimer);
+    sayTimer = setTimeout(() => {
+        line.textContent = '';
+    }, bad ? 15000 : 8000);
 }
 
 // Every action's failure ends here, in the status line, in the server's own words.

@@ -1,0 +1,150 @@
+"""The web page in a real browser against the real server and virtual signs: a message composed on the page is
+previewed dot for dot as the window previews it and reaches the sign as tivor-cli dump writes it; a long send is
+cancelled with the terminator; a schedule shows its next runs; a phone's width scrolls only downwards."""
+
+import datetime
+import unittest
+import zoneinfo
+
+from croniter import croniter
+from selenium.webdriver.support.ui import Select
+
+from harness import PageTest, desktop_dots, dump
+
+# Two pages as the page composes them, and the same two as the window stores them (effect, pause - 1, alignment
+# 0 left / 2 centred, then the text in the file's Latin-1): "Ú" is one the sign gets changed, the second page's
+# text runs past 16 characters.
+PAGES = [
+    ("Café ÚNICO", "Estatico", 1, True),
+    ("¡Año nuevo y mas!", "LLuvia", 5, False),
+]
+MESSAGE_FILE = '1,0,2,"Café ÚNICO"\r\n2,4,0,"¡Año nuevo y mas!"\r\n'.encode("latin-1")
+
+
+def transmission(event):
+    """A decoded transmission without its timing, which two sends never share."""
+    return {key: value for key, value in event.items() if key != "duracion_ms"}
+
+
+class ComposeAndSend(PageTest):
+    def compose(self):
+        for index, (text, effect, pause, centred) in enumerate(PAGES):
+            if index:
+                self.find("#insertarPagina").click()
+            self.type_page(index, text, effect, pause, centred)
+        self.wait(lambda: self.preview_settled(len(PAGES)), message="la vista previa no llego")
+
+    def test_two_pages_preview_as_the_window_and_reach_the_sign_as_dump_writes_them(self):
+        self.start_server(self.start_signs())
+        self.open_browser()
+        self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
+        self.compose()
+        expected = desktop_dots(MESSAGE_FILE, self.folder)
+        self.assertEqual(len(expected), 2)
+        for index in range(2):
+            self.assertEqual(self.page_dots(index), expected[index], f"pagina {index + 1}")
+        # The window's notes beside the dots: the changed character, the text past the 16th column.
+        self.assertEqual(self.text("#paginas li:nth-child(1) .nota"), 'Cambia: "Ú" > U')
+        self.assertIn("No se envia", self.text("#paginas li:nth-child(2) .nota"))
+        self.assertIn('"Café UNICO"', self.find("#p0-matriz").get_attribute("aria-label"))
+
+        Select(self.find("#destino")).select_by_value("s:a")
+        self.find("#enviar").click()
+        self.wait(lambda: self.find("#envio-1-a").get_attribute("data-state") == "done", message="no termino")
+        self.assertIn("hecho", self.text("#envio-1-a .detalle"))
+        sent = self.signs[0].next_event()
+        # The same bytes from tivor-cli dump, fed to the same sign, decode to the same transmission.
+        self.signs[0].feed(dump(MESSAGE_FILE, self.folder))
+        self.assertEqual(transmission(sent), transmission(self.signs[0].next_event()))
+        self.assertTrue(sent["completa"] and sent["aceptada"])
+        self.wait(lambda: "Cafe UNICO" in self.text("#cartel-a .muestra") or
+                  "Café ÚNICO" in self.text("#cartel-a .muestra"), message="no se ve lo que muestra el cartel")
+
+    def test_cancel_stops_a_long_send_with_the_terminator(self):
+        # 50 ms a character: the message takes seconds, time enough to cancel in the middle.
+        self.start_server(self.start_signs(count=2, dy2="50", groups={0: ["planta"], 1: ["planta"]}))
+        long_pages = {"pages": [{"text": "pagina numero %02d" % n, "effect": "Estatico"} for n in range(1, 9)]}
+        self.server.call("PUT", "/api/v1/messages/largo", long_pages)
+        self.open_browser()
+        self.wait(lambda: self.finds('#listaMensajes li[data-name="largo"]'))
+        self.find('#listaMensajes li[data-name="largo"] button').click()
+        self.wait(lambda: len(self.finds("#paginas > li")) == 8 and self.preview_settled(8))
+        Select(self.find("#destino")).select_by_value("g:planta")
+        self.find("#enviar").click()
+        self.wait(lambda: self.text("#envio-1-b .detalle").startswith("enviando"), message="no empezo")
+        self.find("#cancelar").click()
+        for sign in ("a", "b"):
+            self.wait(lambda: self.find(f"#envio-1-{sign}").get_attribute("data-state") == "cancelled",
+                      message=f"{sign} no quedo cancelado")
+            self.assertIn("cancelado", self.text(f"#envio-1-{sign} .detalle"))
+        for sign in self.signs:
+            event = sign.next_event()
+            # The sign got the terminator (01 01) and a message it knows to be cut.
+            self.assertTrue(event["terminada"], event)
+            self.assertFalse(event["completa"], event)
+        self.assertTrue(self.find("#cancelar").get_attribute("hidden"))
+
+
+class Schedules(PageTest):
+    def test_a_schedule_made_on_the_page_shows_its_words_and_next_runs(self):
+        zone = "Europe/Madrid"
+        self.start_server(self.start_signs(), zone=zone)
+        self.open_browser()
+        self.wait(lambda: self.finds("#hDestino option"))
+        self.find("#hId").send_keys("apertura")
+        cron = self.find("#hCron")
+        cron.clear()
+        cron.send_keys("0 9 * * 1-6")
+        Select(self.find("#hAccion")).select_by_value("clock")
+        self.find("#nuevoHorario button[type=submit]").click()
+        item = '#listaHorarios li[data-schedule="apertura"]'
+        self.wait(lambda: len(self.finds(item + " .proximas li")) == 3, message="no aparecieron las proximas")
+        self.assertEqual(self.text(item + " .palabras"), "lunes a sabado a las 09:00")
+        self.assertIn("pone la hora y fecha a cartel a", self.text(item + " .que"))
+        # Each run shown is croniter's, by its weekday's and month's names and its day.
+        days = ["lunes", "martes", "miercoles", "jueves", "viernes", "sabado", "domingo"]
+        runs = croniter("0 9 * * 1-6", datetime.datetime.now(zoneinfo.ZoneInfo(zone)))
+        for shown in self.finds(item + " .proximas li"):
+            run = runs.get_next(datetime.datetime)
+            words = shown.text.lower().replace("é", "e").replace("á", "a")
+            self.assertIn(days[run.weekday()], words)
+            self.assertIn(str(run.day), words)
+            self.assertIn("09:00", words)
+
+        self.find(item + " button.peligro").click()
+        self.driver.switch_to.alert.accept()
+        self.wait(lambda: not self.finds(item), message="el horario no se borro")
+        self.assertEqual(self.server.call("GET", "/api/v1/schedules")[2], b'{"schedules":[]}')
+
+
+class PhoneWidth(PageTest):
+    def test_at_390_px_nothing_scrolls_sideways(self):
+        self.start_server(self.start_signs(count=3, groups={0: ["planta-baja-del-edificio-norte"]}))
+        self.open_browser(390, 844, phone=True)
+        self.wait(lambda: self.text("#cartel-c .disponible") == "Puerto disponible")
+        self.assertEqual(self.driver.execute_script("return window.innerWidth"), 390)
+        self.type_page(0, "Un texto bastante mas largo que una pagina del cartel", "Rotacion")
+        self.find("#insertarPagina").click()
+        self.type_page(1, "Hola", "Explosion", 9, centred=True)
+        self.wait(lambda: self.preview_settled(2))
+        self.find("#nombre").send_keys("telefono")
+        self.find("#grabar button").click()
+        self.wait(lambda: self.finds('#listaMensajes li[data-name="telefono"]'))
+        self.find("#enviar").click()
+        self.wait(lambda: self.finds("#progreso li") and all(
+            li.get_attribute("data-state") == "done" for li in self.finds("#progreso li")))
+        widths = self.driver.execute_script(
+            "return [document.documentElement.scrollWidth, document.body.scrollWidth, window.innerWidth]")
+        self.assertLessEqual(max(widths[:2]), widths[2], widths)
+        # Nothing sticks out and is cut off by a container either.
+        outside = self.driver.execute_script("""
+            return [...document.querySelectorAll('body *')].filter((e) => {
+                const r = e.getBoundingClientRect();
+                return r.width > 0 && (r.right > window.innerWidth + 0.5 || r.left < -0.5) &&
+                       !e.closest('.skip, .solo-lector');
+            }).map((e) => e.tagName + '#' + e.id + '.' + e.className);""")
+        self.assertEqual(outside, [])
+
+
+if __name__ == "__main__":
+    unittest.main()
