@@ -3,6 +3,7 @@ previewed dot for dot as the window previews it and reaches the sign as tivor-cl
 cancelled with the terminator; a schedule shows its next runs; a phone's width scrolls only downwards."""
 
 import datetime
+import json
 import unittest
 import zoneinfo
 
@@ -19,6 +20,14 @@ PAGES = [
     ("¡Año nuevo y mas!", "LLuvia", 5, False),
 ]
 MESSAGE_FILE = '1,0,2,"Café ÚNICO"\r\n2,4,0,"¡Año nuevo y mas!"\r\n'.encode("latin-1")
+
+
+def read(path):
+    try:
+        with open(path, "rb") as file:
+            return file.read()
+    except FileNotFoundError:
+        return None
 
 
 def transmission(event):
@@ -144,6 +153,78 @@ class PhoneWidth(PageTest):
                        !e.closest('.skip, .solo-lector');
             }).map((e) => e.tagName + '#' + e.id + '.' + e.className);""")
         self.assertEqual(outside, [])
+
+
+class StoredMessages(PageTest):
+    def test_save_download_upload_open_and_delete(self):
+        self.start_server(self.start_signs())
+        driver = self.open_browser()
+        downloads = self.folder + "/descargas"
+        driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+        self.wait(lambda: not self.find("#sinMensajes").get_attribute("hidden"))
+        self.type_page(0, "Buenos días", "Vert Arr", 3, centred=True)
+        self.wait(lambda: self.preview_settled(1))
+        self.find("#nombre").send_keys("saludo")
+        self.find("#grabar button").click()
+        self.wait(lambda: self.finds('#listaMensajes li[data-name="saludo"]'))
+        stored = self.server.call("GET", "/api/v1/messages/saludo?format=mnm")[2]
+        self.assertEqual(stored, '4,2,2,"Buenos días"\r\n'.encode("latin-1"))
+        # The download is the stored file itself.
+        self.find('#listaMensajes li[data-name="saludo"] button:nth-child(2)').click()
+        self.wait(lambda: read(downloads + "/saludo.mnm") == stored, message="no se descargo")
+
+        # A file of the window's, uploaded as it is, then opened into the composer.
+        upload = self.folder + "/Otro mensaje.mnm"
+        window_file = '0,0,0,"¡Oferta!"\r\n12,0,2,"Fecha 12/07/07 "\r\n'.encode("latin-1")
+        with open(upload, "wb") as out:
+            out.write(window_file)
+        self.find("#archivo").send_keys(upload)
+        item = '#listaMensajes li[data-name="Otro mensaje"]'
+        self.wait(lambda: self.finds(item))
+        self.assertEqual(self.server.call("GET", "/api/v1/messages/Otro%20mensaje?format=mnm")[2], window_file)
+        self.find(item + " button").click()
+        self.wait(lambda: len(self.finds("#paginas > li")) == 2 and self.preview_settled(2))
+        self.assertEqual(self.find("#p0-texto").get_attribute("value"), "¡Oferta!")
+        self.assertEqual(self.find("#p1-efecto").get_attribute("value"), "Fecha")
+        # A clock page's text is the sign's own: shown, not edited.
+        self.assertFalse(self.find("#p1-texto").is_enabled())
+        self.assertTrue(self.find("input[name=p1-alineacion][value=centrado]").is_selected())
+
+        self.find('#listaMensajes li[data-name="saludo"] button.peligro').click()
+        self.driver.switch_to.alert.accept()
+        self.wait(lambda: not self.finds('#listaMensajes li[data-name="saludo"]'))
+        names = [m["name"] for m in json.loads(self.server.call("GET", "/api/v1/messages")[2])["messages"]]
+        self.assertEqual(names, ["Otro mensaje"])
+
+
+class Token(PageTest):
+    # The requests refused before the token is typed, which the browser reports as failed loads.
+    expected_console = ("status of 401",)
+
+    def test_the_page_asks_for_a_token_and_keeps_it_for_the_tab(self):
+        self.start_server(self.start_signs(), tokens={"web": "send"})
+        self.open_browser()
+        dialog = self.find("#pideToken")
+        self.wait(lambda: dialog.is_displayed(), message="no pidio el token")
+        self.assertIn("falta el token", self.text("#motivoToken"))
+        self.find("#token").send_keys("no-es-un-token")
+        self.find("#formToken button").click()
+        self.wait(lambda: dialog.is_displayed() and "no es valido" in self.text("#motivoToken"))
+        self.find("#token").send_keys(self.tokens["web"])
+        self.find("#formToken button").click()
+        self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
+        self.assertEqual(self.driver.execute_script("return sessionStorage.getItem('tivor-token')"),
+                         self.tokens["web"])
+        self.assertIsNone(self.driver.execute_script("return localStorage.getItem('tivor-token')"))
+        # The token goes with a send too, and with the WebSocket's first word.
+        self.type_page(0, "con token", "Estatico")
+        self.find("#enviar").click()
+        self.wait(lambda: self.find("#envio-1-a").get_attribute("data-state") == "done")
+        self.assertTrue(self.signs[0].next_event()["completa"])
+        # A reload keeps the tab's token: nothing is asked again.
+        self.driver.refresh()
+        self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
+        self.assertFalse(self.find("#pideToken").is_displayed())
 
 
 if __name__ == "__main__":

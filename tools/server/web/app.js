@@ -504,6 +504,10 @@ async function send(action) {
 
 const StateWords = {queued: 'en espera', sending: 'enviando', done: 'hecho', cancelled: 'cancelado', failed: 'fallido'};
 
+function isEnded(job) {
+    return ['done', 'cancelled', 'failed'].includes(job.state);
+}
+
 function partLine(part) {
     let text = StateWords[part.state] || part.state;
     if (part.state === 'sending' || part.state === 'done')
@@ -522,6 +526,9 @@ function jobHeard(job) {
         return;
     }
     const before = state.jobs.get(job.id);
+    // A poll and the WebSocket may cross: once a job is heard to have ended, older news of it is stale.
+    if (before && isEnded(before))
+        return;
     state.jobs.set(job.id, job);
     for (const part of job.signs) {
         const key = 'envio-' + job.id + '-' + part.sign;
@@ -545,10 +552,10 @@ function jobHeard(job) {
         if (!old || old.state !== part.state)
             announce('Cartel ' + part.sign + ': ' + partLine(part));
     }
-    const ended = ['done', 'cancelled', 'failed'].includes(job.state);
+    const ended = isEnded(job);
     if (ended)
         state.watching.delete(job.id);
-    const running = [...state.jobs.values()].some((j) => !['done', 'cancelled', 'failed'].includes(j.state));
+    const running = [...state.jobs.values()].some((j) => !isEnded(j));
     $('cancelar').hidden = !running;
     if (ended && !running) {
         const states = [...state.jobs.values()].map((j) => j.state);
@@ -578,7 +585,7 @@ async function pollJobs() {
 }
 
 async function cancel() {
-    const running = [...state.jobs.values()].filter((j) => !['done', 'cancelled', 'failed'].includes(j.state));
+    const running = [...state.jobs.values()].filter((j) => !isEnded(j));
     say('Cancelando...');
     const answers = await Promise.all(running.map((j) => api('DELETE', '/api/v1/jobs/' + j.id).catch((e) => e)));
     for (const answer of answers)
@@ -600,11 +607,11 @@ function connectEvents() {
     const scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
     const socket = new WebSocket(scheme + location.host + '/api/v1/events');
     state.events = socket;
+    // With tokens the first word is ours (a browser cannot put a header on the request); the server says "ready"
+    // once it listens to us, and until then the page asks for its jobs itself.
     socket.addEventListener('open', () => {
         if (token())
             socket.send(JSON.stringify({token: token()}));
-        state.eventsOpen = true;
-        eventsWait = 500;
     });
     socket.addEventListener('message', (event) => {
         let news;
@@ -613,7 +620,10 @@ function connectEvents() {
         } catch (e) {
             return;
         }
-        if (news.type === 'job' && news.job)
+        if (news.type === 'ready') {
+            state.eventsOpen = true;
+            eventsWait = 500;
+        } else if (news.type === 'job' && news.job)
             jobHeard(news.job);
         else if (news.type === 'shown')
             showShown(news.sign, news.shown);
