@@ -60,6 +60,7 @@ class VirtualSign:
     def stop(self):
         self.process.terminate()
         self.process.wait(10)
+        self.process.stdout.close()
 
 
 class Server:
@@ -115,6 +116,7 @@ class Server:
         if self.process:
             self.process.terminate()
             self.process.wait(10)
+            self.process.stderr.close()
 
 
 def dump(message_file, folder):
@@ -140,6 +142,23 @@ def desktop_dots(message_file, folder):
         elif line:
             pages[-1].append(line)
     return pages
+
+
+def browser(width=1280, height=800, phone=False):
+    """Debian's chromium, headless, its console kept for the test to read."""
+    options = webdriver.ChromeOptions()
+    options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                     f"--window-size={max(width, 500)},{height}", "--lang=es", "--no-first-run"):
+        options.add_argument(argument)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(shutil.which("chromedriver") or "/usr/bin/chromedriver"),
+                              options=options)
+    # The viewport exactly: headless chromium makes no window narrower than 500 px, and a window's size is not its
+    # viewport's.
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": width, "height": height, "deviceScaleFactor": 2 if phone else 1, "mobile": phone})
+    return driver
 
 
 # Reads back what the canvas shows: the colour at the middle of each dot's cell, as the desktop's 0, 1 or 2.
@@ -209,21 +228,9 @@ class PageTest(unittest.TestCase):
         return self.server.start()
 
     def open_browser(self, width=1280, height=800, phone=False):
-        options = webdriver.ChromeOptions()
-        options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
-        for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-                         f"--window-size={max(width, 500)},{height}", "--lang=es", "--no-first-run"):
-            options.add_argument(argument)
-        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        driver = webdriver.Chrome(service=Service(shutil.which("chromedriver") or "/usr/bin/chromedriver"),
-                                  options=options)
-        self.driver = driver
-        if phone:
-            # Headless chromium makes no window narrower than 500 px: the phone's viewport is emulated.
-            driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
-                                   {"width": width, "height": height, "deviceScaleFactor": 3, "mobile": True})
-        driver.get(self.server.url + "/")
-        return driver
+        self.driver = browser(width, height, phone)
+        self.driver.get(self.server.url + "/")
+        return self.driver
 
     def wait(self, condition, timeout=20, message=""):
         return WebDriverWait(self.driver, timeout, poll_frequency=0.05).until(lambda d: condition(), message)

@@ -66,6 +66,8 @@ class ComposeAndSend(PageTest):
         self.signs[0].feed(dump(MESSAGE_FILE, self.folder))
         self.assertEqual(transmission(sent), transmission(self.signs[0].next_event()))
         self.assertTrue(sent["completa"] and sent["aceptada"])
+        # The progress came by the WebSocket: the page never had to ask for its job.
+        self.assertFalse([line for line in self.server.journal if "GET /api/v1/jobs/" in line])
         self.wait(lambda: "Cafe UNICO" in self.text("#cartel-a .muestra") or
                   "Café ÚNICO" in self.text("#cartel-a .muestra"), message="no se ve lo que muestra el cartel")
 
@@ -221,6 +223,7 @@ class Token(PageTest):
         self.find("#enviar").click()
         self.wait(lambda: self.find("#envio-1-a").get_attribute("data-state") == "done")
         self.assertTrue(self.signs[0].next_event()["completa"])
+        self.assertFalse([line for line in self.server.journal if "GET /api/v1/jobs/" in line])
         # A reload keeps the tab's token: nothing is asked again.
         self.driver.refresh()
         self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
