@@ -8,6 +8,7 @@ import unittest
 import zoneinfo
 
 from croniter import croniter
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
 from harness import PageTest, desktop_dots, dump
@@ -228,6 +229,60 @@ class Token(PageTest):
         self.driver.refresh()
         self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
         self.assertFalse(self.find("#pideToken").is_displayed())
+
+
+class Accessibility(PageTest):
+    def test_every_control_has_a_name_for_a_screen_reader(self):
+        self.start_server(self.start_signs(count=2, groups={0: ["planta"]}))
+        self.server.call("PUT", "/api/v1/messages/uno", {"text": "uno"})
+        self.server.call("PUT", "/api/v1/schedules/diario", {"cron": "0 8 * * *", "action": "clock", "signs": ["a"]})
+        self.open_browser()
+        self.wait(lambda: self.finds("#listaHorarios .proximas li") and self.finds("#listaMensajes li"))
+        self.type_page(0, "Hola", "Estatico")
+        self.find("#insertarPagina").click()
+        self.type_page(1, "Adios")
+        self.wait(lambda: self.preview_settled(2))
+        self.find("#enviar").click()
+        self.wait(lambda: len(self.finds('#progreso li[data-state="done"]')) == 2)
+        # What a screen reader is given: Chromium's own accessibility tree.
+        nodes = self.driver.execute_cdp_cmd("Accessibility.getFullAXTree", {})["nodes"]
+        roles = {"button", "textbox", "combobox", "radio", "link", "image", "img", "progressbar"}
+        named = [(node["role"]["value"], node.get("name", {}).get("value", "")) for node in nodes
+                 if not node.get("ignored") and node.get("role", {}).get("value") in roles]
+        self.assertEqual([role for role, name in named if not name.strip()], [])
+        images = [name for role, name in named if role in ("image", "img") and name.startswith("Vista previa")]
+        # The preview's text alternative is the window's own spoken line for each page.
+        self.assertEqual(len(images), 2, named)
+        self.assertIn('"Hola"', images[0])
+        self.assertIn("Estatico", images[0])
+        progress = [name for role, name in named if role == "progressbar"]
+        self.assertEqual(sorted(progress), ["Cartel a", "Cartel b"])
+
+    def test_the_keyboard_alone_composes_and_sends_and_focus_shows(self):
+        self.start_server(self.start_signs())
+        self.open_browser()
+        self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
+        unseen = []
+
+        def tab_to(target, limit=60):
+            for _ in range(limit):
+                self.driver.switch_to.active_element.send_keys(Keys.TAB)
+                focused = self.driver.switch_to.active_element
+                style = self.driver.execute_script(
+                    "const s = getComputedStyle(arguments[0]); return [s.outlineStyle, s.outlineWidth]", focused)
+                if style[0] == "none" or style[1] == "0px":
+                    unseen.append(focused.get_attribute("outerHTML")[:80])
+                if focused.get_attribute("id") == target:
+                    return focused
+            self.fail(f"el tabulador no llego a {target}")
+
+        tab_to("p0-texto").send_keys("TECLADO")
+        tab_to("p0-efecto").send_keys("E")  # the first effect that starts with E: Estatico
+        tab_to("enviar").send_keys(Keys.ENTER)
+        self.wait(lambda: self.finds("#envio-1-a") and
+                  self.find("#envio-1-a").get_attribute("data-state") == "done")
+        self.assertEqual(self.signs[0].next_event()["paginas"][0]["efecto"], "Estatico")
+        self.assertEqual(unseen, [], "controles sin foco visible")
 
 
 if __name__ == "__main__":
