@@ -4,6 +4,7 @@ cancelled with the terminator; a schedule shows its next runs; a phone's width s
 
 import datetime
 import json
+import time
 import unittest
 import zoneinfo
 
@@ -71,6 +72,27 @@ class ComposeAndSend(PageTest):
         self.assertFalse([line for line in self.server.journal if "GET /api/v1/jobs/" in line])
         self.wait(lambda: "Cafe UNICO" in self.text("#cartel-a .muestra") or
                   "Café ÚNICO" in self.text("#cartel-a .muestra"), message="no se ve lo que muestra el cartel")
+
+    def test_the_entrance_plays_the_servers_frames_then_the_still_image(self):
+        self.start_server(self.start_signs())
+        self.open_browser()
+        self.type_page(0, "HOLA", "LLuvia", centred=True)
+        self.wait(lambda: self.preview_settled(1))
+        still = self.page_dots(0)
+        body = {"pages": [{"text": "HOLA", "effect": "LLuvia", "pause": 1, "align": "centrado"}]}
+        answer = json.loads(self.server.call("POST", "/api/v1/preview?animation=1", body)[2])["pages"][0]
+        frames = [[bin(int(row, 16))[2:].zfill(96) for row in frame] for frame in answer["animation"]]
+        self.find("#p0-ver").click()
+        seen = []
+        until = time.monotonic() + 20
+        while (not seen or self.find("#p0-matriz").get_attribute("data-playing")) and time.monotonic() < until:
+            dots = self.page_dots(0)
+            if self.find("#p0-matriz").get_attribute("data-playing") and dots not in seen:
+                seen.append(dots)
+        self.assertGreaterEqual(len(seen), 3)
+        for dots in seen:
+            self.assertTrue(dots in frames, "\n".join(["un cuadro que el servidor no dio:"] + dots))
+        self.wait(lambda: self.page_dots(0) == still, message="no volvio a la imagen fija")
 
     def test_cancel_stops_a_long_send_with_the_terminator(self):
         # 50 ms a character: the message takes seconds, time enough to cancel in the middle.

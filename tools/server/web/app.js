@@ -352,6 +352,10 @@ function pageItem(page, index) {
         $('p' + Math.min(index, state.pages.length - 1) + '-texto').focus();
     });
     item.querySelector('.matriz').id = id + '-matriz';
+    const play = item.querySelector('.ver');
+    play.id = id + '-ver';
+    play.setAttribute('aria-label', 'Ver el efecto de la pagina ' + number);
+    play.addEventListener('click', guarded(() => playEntrance(index)));
     return item;
 }
 
@@ -431,6 +435,8 @@ function drawPreview() {
             return;
         const shown = state.preview && state.preview.get(index);
         const canvas = item.querySelector('.matriz');
+        if (canvas.dataset.playing)
+            return;
         drawMatrix(canvas, shown && shown.dots, shown && shown.cut);
         canvas.setAttribute('aria-label', shown ? 'Vista previa: ' + shown.spoken : 'Vista previa: pagina vacia');
         item.querySelector('.nota').textContent = shown ? shown.summary : '';
@@ -475,6 +481,35 @@ function drawMatrix(canvas, dots, cut) {
         g.closePath();
         g.fill();
     }
+}
+
+// The entrance as the sign plays it, frame by frame from the server, then the page's still image again.
+async function playEntrance(index) {
+    const page = state.pages[index];
+    if (!hasText(page))
+        return;
+    const answer = await api('POST', '/api/v1/preview?animation=1', {pages: [pageBody(page)]});
+    const shown = answer.pages[0];
+    const canvas = $('p' + index + '-matriz');
+    if (!canvas || !shown.animation)
+        return;
+    canvas.dataset.playing = 'true';
+    for (const frame of shown.animation) {
+        drawMatrix(canvas, frame.map(hexRow), false);
+        await new Promise((resolve) => setTimeout(resolve, shown.frameMs));
+        if (!canvas.isConnected)
+            return;
+    }
+    delete canvas.dataset.playing;
+    drawPreview();
+}
+
+// A frame's row: 24 hex digits, 4 dots each, the leftmost dot in a digit's highest bit.
+function hexRow(row) {
+    let dots = '';
+    for (const digit of row)
+        dots += parseInt(digit, 16).toString(2).padStart(4, '0');
+    return dots;
 }
 
 // ---- Sending ---------------------------------------------------------------------------------------------------
