@@ -23,7 +23,7 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 def program(name):
     path = os.environ.get(name)
     if not path or not os.path.exists(path):
-        raise unittest.SkipTest(f"{name} no apunta a un programa")
+        raise RuntimeError(f"{name} no apunta a un programa (ctest lo da con el programa construido)")
     return path
 
 

@@ -94,6 +94,20 @@ class ComposeAndSend(PageTest):
             self.assertTrue(dots in frames, "\n".join(["un cuadro que el servidor no dio:"] + dots))
         self.wait(lambda: self.page_dots(0) == still, message="no volvio a la imagen fija")
 
+    def test_the_clock_goes_to_all_signs(self):
+        self.start_server(self.start_signs(count=2, groups={0: ["planta"]}))
+        self.open_browser()
+        self.wait(lambda: self.text("#cartel-b .disponible") == "Puerto disponible")
+        self.assertEqual(self.text("#listaGrupos"), "planta: Cartel A")
+        Select(self.find("#destino")).select_by_value("todos")
+        self.find("#enviarHora").click()
+        self.wait(lambda: len(self.finds('#progreso li[data-state="done"]')) == 2, message="no termino")
+        for sign in self.signs:
+            event = sign.next_event()
+            self.assertTrue(event["completa"] and "hora" in event and "fecha" in event, event)
+        # A clock changes nothing the sign is believed to show.
+        self.assertEqual(self.text("#cartel-a .muestra"), "No se sabe que muestra.")
+
     def test_cancel_stops_a_long_send_with_the_terminator(self):
         # 50 ms a character: the message takes seconds, time enough to cancel in the middle.
         self.start_server(self.start_signs(count=2, dy2="50", groups={0: ["planta"], 1: ["planta"]}))
@@ -232,6 +246,14 @@ class Token(PageTest):
         dialog = self.find("#pideToken")
         self.wait(lambda: dialog.is_displayed(), message="no pidio el token")
         self.assertIn("falta el token", self.text("#motivoToken"))
+        # The page's own files hold no data: they come without a token, each under the policy that keeps the page
+        # to its server's scripts.
+        for path, kind in (("/", "text/html"), ("/app.js", "text/javascript"), ("/app.css", "text/css"),
+                           ("/icon.svg", "image/svg+xml"), ("/favicon.ico", "image/svg+xml")):
+            status, headers, _ = self.server.call("GET", path)
+            self.assertEqual((status, headers["Content-Type"].split(";")[0]), (200, kind), path)
+            self.assertIn("script-src 'self'", headers["Content-Security-Policy"])
+            self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
         self.find("#token").send_keys("no-es-un-token")
         self.find("#formToken button").click()
         self.wait(lambda: dialog.is_displayed() and "no es valido" in self.text("#motivoToken"))

@@ -223,6 +223,12 @@ async function loadSigns() {
     const list = $('listaCarteles');
     list.replaceChildren(...state.signs.map(signCard));
     $('sinCarteles').hidden = state.signs.length > 0;
+    const groups = [...groupsOf(state.signs)];
+    $('listaGrupos').replaceChildren(...groups.map(([group, ids]) => {
+        const names = ids.map((id) => state.signs.find((s) => s.id === id)).map((s) => s.name || s.id);
+        return element('li', '', group + ': ' + names.join(', '));
+    }));
+    $('tGrupos').hidden = groups.length === 0;
     fillTargets();
     // Each port is tried in its turn by the server; one at a time keeps a slow port from holding the others' lines.
     for (const sign of state.signs) {
