@@ -829,6 +829,46 @@ private slots:
                                                                : estimatedSendMs(int(expected.size()), 0.01, 0.001));
         QCOMPARE(pty->settled(), QByteArray());
     }
+    // The preview's dots are the desktop preview's: the window's own widget (through preview_dots) draws the same
+    // still image of each page, a changed character pointed out. The entrance's frames end on that image, lit or not.
+    void previewDotsAreTheDesktops()
+    {
+        QVERIFY(testenv::writeFile(path("dots.mnm"), "1,0,2,\"A\xF1o \x80\"\r\n4,3,0,\"Oferta de la semana\"\r\n"
+                                                     "0,0,0,\"Buenos dias\"\r\n"));
+        QProcess desktop;
+        desktop.start(QStringLiteral(TIVOR_PREVIEW_DOTS), {path("dots.mnm")});
+        QVERIFY(desktop.waitForFinished(20000) && desktop.exitCode() == 0);
+        const QString drawn = QString::fromLatin1(desktop.readAllStandardOutput());
+        QVERIFY(drawn.contains(u'2'));
+        QVERIFY(startServer());
+        const Answer answer = call("POST", "/api/v1/preview?animation=1", R"({"pages": [
+            {"text": "Año €", "effect": "Estatico", "align": "centrado"},
+            {"text": "Oferta de la semana", "effect": "Vert Arr", "pause": 4}, {"text": "Buenos dias"}]})");
+        QCOMPARE(answer.status, 200);
+        QString served;
+        QStringList timing;
+        for (const QJsonValue page : answer.json["pages"].toArray()) {
+            const QStringList dots = page["dots"].toVariant().toStringList();
+            served += QStringLiteral("page %1\n").arg(page["page"].toInt()) + dots.join(u'\n') + u'\n';
+            const QJsonArray frames = page["animation"].toArray();
+            timing << QStringLiteral("%1/%2 %3+%4")
+                          .arg(frames.size())
+                          .arg(page["frames"].toInt())
+                          .arg(page["frameMs"].toInt())
+                          .arg(page["holdMs"].toInt());
+            if (page["effect"].toString() == "Rotacion") // scrolls in from the right edge
+                QCOMPARE(frames.first().toVariant().toStringList(), QStringList(7, QString(24, u'0')));
+            else
+                for (int y = 0; y < 7; ++y)
+                    for (int x = 0; x < 96; ++x)
+                        QCOMPARE(frames.last()[y].toString().mid(x / 4, 1).toInt(nullptr, 16) >> (3 - x % 4) & 1,
+                                 dots.at(y).at(x) != u'0');
+        }
+        QCOMPARE(served, drawn);
+        // A still page comes in one frame; a page rises in two frames a row; a text scrolls from edge to edge.
+        QCOMPARE(timing, QStringList({"1/1 40+1000", "15/15 40+4000", "163/163 40+0"}));
+    }
+
     // What a sign shows is what the last show that reached it whole put there: not a clock, nor a part that failed
     // or was cancelled; kept across a restart, whose jobs never take a kept id.
     void believedShownSurvivesARestart()

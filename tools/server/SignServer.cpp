@@ -303,7 +303,8 @@ void SignServer::preview(const HttpRequest& request, HttpReply reply) const
     Message message;
     if (const BodyFault fault = bodyMessage(request, &message, BodyUse::Preview); fault.status)
         return reply.problem(fault.status, fault.detail);
-    reply.json(200, previewJson(message, delays));
+    const bool animation = request.query.queryItemValue(QStringLiteral("animation")) == QLatin1String("1");
+    reply.json(200, previewJson(message, delays, QDateTime::currentDateTime(), animation));
 }
 
 void SignServer::clock(const HttpRequest& request, HttpReply reply, bool group)
