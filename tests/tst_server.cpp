@@ -20,8 +20,10 @@
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QTcpSocket>
+#include <QWebSocket>
 #include <cstring>
 #include <poll.h>
+#include <set>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -41,6 +43,33 @@ struct Answer
 };
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+// A client of /api/v1/events that keeps what it hears.
+struct Events
+{
+    QWebSocket socket;
+    QList<QJsonObject> heard;
+
+    explicit Events(QString base)
+    {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived,
+                         [this](const QString& text) { heard << QJsonDocument::fromJson(text.toUtf8()).object(); });
+        socket.open(QUrl(base.replace(0, 4, "ws") + "/api/v1/events"));
+    }
+    bool said(const QString& type) const
+    {
+        return std::any_of(heard.begin(), heard.end(), [&](const QJsonObject& m) { return m["type"] == type; });
+    }
+    // What it heard of job `id`, in order.
+    QList<QJsonObject> job(int id) const
+    {
+        QList<QJsonObject> states;
+        for (const QJsonObject& message : heard)
+            if (message["type"] == "job" && message["job"]["id"] == id)
+                states << message["job"].toObject();
+        return states;
+    }
+};
 
 QByteArray pagesBody(int count, const QString& text)
 {
@@ -276,6 +305,7 @@ private slots:
             "wait: debe ser un numero entero de segundos de 0 a 60");
         bad("wrong method", show, {}, 405, "no admite GET; use POST");
         bad("unknown path", "/api/v2/signs", {}, 404, "/api/v2/signs: no existe");
+        bad("events without a WebSocket", "/api/v1/events", {}, 426, "/api/v1/events es un WebSocket");
     }
     void badInputSendsNothing()
     {
@@ -1072,6 +1102,88 @@ private slots:
         QCOMPARE(second.settled(), QByteArray());
         QVERIFY(call("GET", "/api/v1/schedules/recupera").json.contains("lastRun"));
         QVERIFY(!call("GET", "/api/v1/schedules/salta").json.contains("lastRun"));
+    }
+
+    // A WebSocket on /api/v1/events hears of a job from its making to its end, the sent count growing on the way,
+    // each state the one GET /api/v1/jobs/{id} gives; a show that reached the sign whole changes what it shows.
+    void eventsFollowAJobToItsEnd_data()
+    {
+        // Whether the job is cancelled on its way, and how it ends.
+        const testenv::Table<bool, QString> row;
+        row("sent whole", false, "done");
+        row("cancelled", true, "cancelled");
+    }
+    void eventsFollowAJobToItsEnd()
+    {
+        const auto [cancel, end] = testenv::Table<bool, QString>::fetch();
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "10"}]})", {pty->slavePath()}));
+        Events events(base);
+        QTRY_VERIFY_WITH_TIMEOUT(events.said("ready"), 5000);
+        const QByteArray body = R"({"pages": [{"text": "uno dos tres"}, {"text": "cuatro cinco"}]})";
+        const int id = call("POST", "/api/v1/signs/a/show", body).json["id"].toInt();
+        if (cancel) {
+            QVERIFY(pty->waitForBytes(20, 10000));
+            QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id)).status, 200);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!events.job(id).isEmpty() && events.job(id).last()["state"] == end, 15000);
+        const QList<QJsonObject> states = events.job(id);
+        QCOMPARE(states.first()["state"].toString(), "queued");
+        QList<int> sent;
+        for (const QJsonObject& state : states)
+            sent << state["signs"][0]["sent"].toInt();
+        QVERIFY2(std::is_sorted(sent.begin(), sent.end()) && std::set<int>(sent.begin(), sent.end()).size() >= 4,
+                 qPrintable(QVariant::fromValue(sent).toStringList().join(u' ')));
+        QCOMPARE(states.last(), call("GET", QStringLiteral("/api/v1/jobs/%1").arg(id)).json);
+        QTest::qWait(300); // time enough for a word of the sign after the job's end
+        const bool shown = std::any_of(events.heard.begin(), events.heard.end(), [&](const QJsonObject& m) {
+            return m["type"] == "shown" && m["sign"] == "a" && m["shown"]["job"] == id;
+        });
+        QCOMPARE(shown, !cancel);
+    }
+
+    // With tokens a WebSocket listens once its first message shows one of read scope: a wrong one, or none within
+    // 10 s, closes it with 1008. One that listens is never closed for being idle, and counts as a connection.
+    void eventsTokenAndIdleLimit()
+    {
+        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}],
+            "limits": {"connections": 3}})")
+                           .arg(pty->slavePath())
+                           .toUtf8()));
+        QMap<QString, QByteArray> tokens;
+        for (const char* scope : {"read", "send"}) {
+            QVERIFY(runServer({"token", "add", "t-"_L1 + scope, "--scope", scope, "--config", path("server.json")})
+                        .startsWith("0|"));
+            tokens[scope] = server.readAllStandardOutput().trimmed();
+        }
+        QVERIFY(startServer({"--config", path("server.json")}));
+        QElapsedTimer since;
+        since.start();
+        Events wrong(base), reader(base), silent(base);
+        for (const Events* events : {&wrong, &reader, &silent})
+            QTRY_COMPARE_WITH_TIMEOUT(events->socket.state(), QAbstractSocket::ConnectedState, 5000);
+        QCOMPARE(call("GET", "/healthz").status, 503);
+        wrong.socket.sendTextMessage(R"({"token": "tivor_AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"})");
+        reader.socket.sendTextMessage(QStringLiteral(R"({"token": "%1"})").arg(QString::fromLatin1(tokens["read"])));
+        QTRY_COMPARE_WITH_TIMEOUT(wrong.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(reader.said("ready"), 5000);
+        QVERIFY(!wrong.said("ready"));
+        // The server may see the wrong one's end after the next connection: until then it is refused.
+        const auto served = [&](const QByteArray& method, const QString& target) {
+            int status = 0;
+            for (int i = 0; i < 50 && status != 200; ++i, QTest::qWait(20))
+                status = call(method, target, method == "GET" ? QByteArray() : R"({"text": "HOLA"})",
+                              "application/json", {{"Authorization", "Bearer " + tokens["send"]}})
+                             .status;
+            return status;
+        };
+        QCOMPARE(served("GET", "/api/v1/signs"), 200);
+        QTRY_COMPARE_WITH_TIMEOUT(silent.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated, 15000);
+        QVERIFY2(since.elapsed() >= 9500, qPrintable(QString::number(since.elapsed())));
+        QTest::qWait(1500); // past the idle limit of a connection
+        QCOMPARE(reader.socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(served("POST", "/api/v1/signs/a/show?wait=10"), 200);
+        QTRY_VERIFY_WITH_TIMEOUT(reader.said("shown"), 5000);
+        QVERIFY(!silent.said("job"));
     }
 
     // The cases added after the first check: their answers too are as the description says.

@@ -11,6 +11,8 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
+#include <QWebSocketServer>
 #include <cmath>
 
 namespace
@@ -29,6 +31,8 @@ QByteArray reasonPhrase(int status)
         return "Content Too Large";
     case 431:
         return "Request Header Fields Too Large";
+    case 403:
+        return "Forbidden";
     case 503:
         return "Service Unavailable";
     default:
@@ -53,6 +57,7 @@ struct ConnectionGuard::Connection
     qint64 chunkedSeen = 0;     // of a chunked body, counted until Qt has read the request
     bool chunked = false;
     bool closing = false;
+    bool webSocket = false;
 };
 
 ConnectionGuard::ConnectionGuard(const ServerLimits& limits, const QSslConfiguration& tls, QObject* parent)
@@ -94,7 +99,7 @@ void ConnectionGuard::incomingConnection(qintptr descriptor)
         secure->startServerEncryption();
     }
     if (qsizetype(m_connections.size()) >= m_limits.connections) {
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, [socket] { socket->deleteLater(); });
         socket->write(problemResponse(
             503, QStringLiteral("demasiadas conexiones abiertas (%1); intente mas tarde").arg(m_limits.connections)));
         socket->disconnectFromHost();
@@ -113,12 +118,14 @@ void ConnectionGuard::track(QTcpSocket* socket)
     connection->deadline->setSingleShot(true);
     connect(connection->deadline, &QTimer::timeout, this, [this, socket] { expired(socket); });
     connection->deadline->start(m_limits.timeoutMs);
+    // Told by the socket's own child: a WebSocket that lets its socket go takes every connection of the socket's
+    // signals with it.
+    connect(connection->deadline, &QObject::destroyed, this, [this, socket] { m_connections.erase(socket); });
     m_connections[socket] = std::move(connection);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
         if (const auto it = m_connections.find(socket); it != m_connections.end())
             scan(socket, *it->second);
     });
-    connect(socket, &QObject::destroyed, this, [this, socket] { m_connections.erase(socket); });
 }
 
 void ConnectionGuard::scan(QTcpSocket* socket, Connection& connection)
@@ -138,7 +145,8 @@ void ConnectionGuard::scan(QTcpSocket* socket, Connection& connection)
             return;
         }
         int refusal = 0;
-        if (!takeHead(connection, &input, &refusal)) {
+        QByteArray head;
+        if (!takeHead(connection, &input, &refusal, &head)) {
             if (refusal == 431)
                 return refuse(socket, 431,
                               QStringLiteral("la linea de solicitud y los encabezados pasan de %1 KB")
@@ -147,12 +155,21 @@ void ConnectionGuard::scan(QTcpSocket* socket, Connection& connection)
                 return refuse(socket, 413, QStringLiteral("el cuerpo pasa de %1 KB").arg(m_limits.bodyBytes / 1024));
             return;
         }
+        if (asksForWebSocket(head)) {
+            // A browser says which page opens a WebSocket, and lets any page open one: only the server's own may.
+            const QByteArray origin = headerValue(head, "Origin");
+            if (!origin.isEmpty() &&
+                QUrl(QString::fromLatin1(origin)).authority() != QString::fromLatin1(headerValue(head, "Host")))
+                return refuse(socket, 403,
+                              QStringLiteral("%1 no puede abrir este WebSocket").arg(QString::fromLatin1(origin)));
+            return takeWebSocket(socket, connection);
+        }
     }
 }
 
 // Moves what `input` holds of the head into the connection; true once the head is whole, with `input` left at
 // the body. False while it is not yet whole, or with the status that refuses it.
-bool ConnectionGuard::takeHead(Connection& connection, QByteArray* input, int* refusal)
+bool ConnectionGuard::takeHead(Connection& connection, QByteArray* input, int* refusal, QByteArray* whole)
 {
     const qsizetype before = connection.head.size();
     connection.head += *input;
@@ -164,6 +181,7 @@ bool ConnectionGuard::takeHead(Connection& connection, QByteArray* input, int* r
     }
     *input = input->mid(end + 4 - before);
     const QByteArray head = connection.head.left(end + 2);
+    *whole = head;
     connection.head.clear();
     connection.chunked = !headerValue(head, "Transfer-Encoding").isEmpty();
     connection.chunkedSeen = 0;
@@ -174,6 +192,40 @@ bool ConnectionGuard::takeHead(Connection& connection, QByteArray* input, int* r
     }
     connection.bodyLeft = connection.chunked ? 0 : length;
     return true;
+}
+
+void ConnectionGuard::takeWebSockets(const QString& path)
+{
+    m_webSocketPath = path;
+    if (m_webSockets)
+        return;
+    m_webSockets = new QWebSocketServer(QStringLiteral("tivor-server"), QWebSocketServer::NonSecureMode, this);
+    connect(m_webSockets, &QWebSocketServer::newConnection, this, [this] {
+        while (m_webSockets->hasPendingConnections())
+            emit webSocketOpened(m_webSockets->nextPendingConnection());
+    });
+}
+
+bool ConnectionGuard::asksForWebSocket(const QByteArray& head) const
+{
+    const QList<QByteArray> line = head.left(head.indexOf('\r')).split(' ');
+    return m_webSockets && line.size() == 3 && line.at(0) == "GET" &&
+           QUrl::fromPercentEncoding(line.at(1).split('?').constFirst()) == m_webSocketPath &&
+           headerValue(head, "Upgrade").toLower().contains("websocket");
+}
+
+// Qt's parser reads the socket on readyRead, inside a transaction: cut off, it gives back what it had read of this
+// head. The WebSocket forgets its socket when the socket is deleted, which ends the connection's count; the
+// WebSocket server takes back its own deleteLater connection once the handshake is done, so ours is a lambda.
+void ConnectionGuard::takeWebSocket(QTcpSocket* socket, Connection& connection)
+{
+    connection.webSocket = true;
+    connection.deadline->stop();
+    disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+    connect(socket, &QTcpSocket::disconnected, this, [socket] { socket->deleteLater(); });
+    if (socket->isTransactionStarted())
+        socket->rollbackTransaction();
+    m_webSockets->handleConnection(socket);
 }
 
 void ConnectionGuard::refuse(QTcpSocket* socket, int status, const QString& detail)
@@ -202,7 +254,7 @@ void ConnectionGuard::refuse(QTcpSocket* socket, int status, const QString& deta
 void ConnectionGuard::expired(QTcpSocket* socket)
 {
     const auto it = m_connections.find(socket);
-    if (it == m_connections.end() || it->second->closing)
+    if (it == m_connections.end() || it->second->closing || it->second->webSocket)
         return;
     const Connection& connection = *it->second;
     if (connection.head.isEmpty() && connection.bodyLeft == 0 && !connection.chunked)
@@ -221,7 +273,8 @@ void ConnectionGuard::requestRead(QTcpSocket* socket)
 
 void ConnectionGuard::answered(QTcpSocket* socket)
 {
-    if (const auto it = m_connections.find(socket); it != m_connections.end() && !it->second->closing)
+    if (const auto it = m_connections.find(socket);
+        it != m_connections.end() && !it->second->closing && !it->second->webSocket)
         it->second->deadline->start(m_limits.timeoutMs);
 }
 

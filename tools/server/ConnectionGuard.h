@@ -3,7 +3,8 @@
 // many requests one client may make. It sees every connection first: it counts them as they are accepted, and
 // it reads each request's head and body sizes as the bytes arrive, before Qt's parser takes them, so that an
 // oversized or endless request is answered and closed before Qt holds it whole in memory. With TLS each
-// connection is a QSslSocket whose handshake it starts; what it reads and writes then is the plain text.
+// connection is a QSslSocket whose handshake it starts; what it reads and writes then is the plain text. A request
+// to upgrade to a WebSocket on the path given it is taken from Qt's parser here, where the head is seen whole.
 #pragma once
 
 #include <QElapsedTimer>
@@ -11,11 +12,13 @@
 #include <QHostAddress>
 #include <QSslConfiguration>
 #include <QTcpServer>
+#include <QWebSocket>
 #include <map>
 #include <memory>
 
 class QTcpSocket;
 class QTimer;
+class QWebSocketServer;
 
 struct ServerLimits
 {
@@ -40,9 +43,16 @@ public:
     void answered(QTcpSocket* socket);
     // Whether `client` may make one more request now; else the seconds after which it may.
     bool allowRequest(const QHostAddress& client, int* retryAfter);
+    // A GET of `path` that asks to upgrade becomes a WebSocket, told by webSocketOpened. It counts as a connection
+    // while it is open, and is never closed for being idle.
+    void takeWebSockets(const QString& path);
 
     // The whole answer of a problem, written on the socket where no Qt responder is at hand.
     static QByteArray problemResponse(int status, const QString& detail);
+
+signals:
+    // The handshake is done; whoever takes the socket deletes it once it is closed.
+    void webSocketOpened(QWebSocket* socket);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -56,7 +66,9 @@ private:
     };
     void track(QTcpSocket* socket);
     void scan(QTcpSocket* socket, Connection& connection);
-    bool takeHead(Connection& connection, QByteArray* input, int* refusal);
+    bool takeHead(Connection& connection, QByteArray* input, int* refusal, QByteArray* head);
+    bool asksForWebSocket(const QByteArray& head) const;
+    void takeWebSocket(QTcpSocket* socket, Connection& connection);
     void refuse(QTcpSocket* socket, int status, const QString& detail);
     void expired(QTcpSocket* socket);
 
@@ -65,4 +77,6 @@ private:
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
     QHash<QHostAddress, Bucket> m_buckets;
     QElapsedTimer m_clock;
+    QString m_webSocketPath;
+    QWebSocketServer* m_webSockets = nullptr;
 };

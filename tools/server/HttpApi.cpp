@@ -47,6 +47,8 @@ QString problemTitle(int status)
         return QStringLiteral("Solicitud incompleta");
     case 413:
         return QStringLiteral("Solicitud demasiado grande");
+    case 426:
+        return QStringLiteral("Se necesita otro protocolo");
     case 429:
         return QStringLiteral("Demasiadas solicitudes");
     case 431:

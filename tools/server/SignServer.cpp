@@ -1,6 +1,7 @@
 // Each route reads its request, checks it whole and only then touches a sign.
 #include "SignServer.h"
 
+#include "ConnectionGuard.h"
 #include "Journal.h"
 #include "JsonText.h"
 #include "Preview.h"
@@ -147,6 +148,7 @@ constexpr int CancelAnswerMs = 5000;
 
 SignServer::SignServer(ServerConfig config, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_store(m_config.messages), m_shown(statePath()),
+      m_events([this](int id) { return jobAnswer(id); }, m_config.tokens),
       m_schedules(schedulesPath(),
                   [this](const QString& id, const QJsonObject& definition) { return runSchedule(id, definition); })
 {
@@ -169,6 +171,10 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
         m_api.route("POST", base + QStringLiteral("/clock"), Scope::Send,
                     [this, group](const HttpRequest& request, HttpReply reply) { clock(request, reply, group); });
     }
+    // Without an upgrade to a WebSocket, which the connection guard takes before any route.
+    m_api.route("GET", QStringLiteral("/api/v1/events"), Scope::Read, [](const HttpRequest&, HttpReply reply) {
+        reply.problem(426, QStringLiteral("/api/v1/events es un WebSocket"), {{"Upgrade", "websocket"}});
+    });
     m_api.route("POST", QStringLiteral("/api/v1/preview"), Scope::Read,
                 [this](const HttpRequest& request, HttpReply reply) { preview(request, reply); });
     m_api.route("GET", QStringLiteral("/api/v1/jobs/{id}"), Scope::Read,
@@ -187,6 +193,13 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
     routeSchedules();
     routeWebPage(m_api);
     m_schedules.start();
+}
+
+void SignServer::serve(ConnectionGuard* server)
+{
+    server->takeWebSockets(QStringLiteral("/api/v1/events"));
+    connect(server, &ConnectionGuard::webSocketOpened, &m_events, &JobEvents::listen);
+    m_api.serve(server);
 }
 
 void SignServer::health(HttpReply reply) const
@@ -256,15 +269,19 @@ void SignServer::show(const HttpRequest& request, HttpReply reply, bool group)
 
 int SignServer::showJob(const std::vector<SignConfig>& signs, const Message& message, const QString& asked)
 {
-    return m_jobs.submit(
+    const int id = m_jobs.submit(
         signs, QStringLiteral("Mensaje"), [transmission = messageTransmission(message)] { return transmission; }, asked,
         shownPages(message));
+    m_events.jobMade(id);
+    return id;
 }
 
 int SignServer::clockJob(const std::vector<SignConfig>& signs, const QString& asked)
 {
-    return m_jobs.submit(
+    const int id = m_jobs.submit(
         signs, QStringLiteral("Hora y fecha"), [] { return dateTransmission(platform::SystemClock().now()); }, asked);
+    m_events.jobMade(id);
+    return id;
 }
 
 BodyFault SignServer::bodyMessage(const HttpRequest& request, Message* message, BodyUse use) const
@@ -335,19 +352,18 @@ void SignServer::start(const HttpRequest& request, HttpReply reply, const std::f
 void SignServer::partEnded(const Job& job, const SendPart& part)
 {
     journal(QStringLiteral("trabajo %1, cartel %2: %3").arg(job.id).arg(part.sign.id, partOutcome(part)));
-    if (part.state == PartState::Done && !job.pages.isEmpty())
+    if (part.state == PartState::Done && !job.pages.isEmpty()) {
         m_shown.record(part.sign.id, job.pages, job.id, job.request, QDateTime::currentDateTimeUtc());
+        m_events.shownChanged(part.sign.id, m_shown.shown(part.sign.id));
+    }
+    m_events.partEnded(job.id);
     emit partFinished(job.id, part.sign.id);
 }
 
 BodyFault SignServer::showMessage(const QByteArray& body, bool text, Message* message) const
 {
-    const HttpRequest request{"POST",
-                              {},
-                              {},
-                              body,
-                              {{"Content-Type", text ? QByteArrayLiteral("text/plain") : "application/json"}},
-                              {}};
+    const HttpRequest request{
+        "POST", {}, {}, body, {{"Content-Type", text ? QByteArrayLiteral("text/plain") : "application/json"}}, {}};
     return bodyMessage(request, message, BodyUse::Show);
 }
 

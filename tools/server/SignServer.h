@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HttpApi.h"
+#include "JobEvents.h"
 #include "MessageStore.h"
 #include "ScheduleBook.h"
 #include "ServerConfig.h"
@@ -15,8 +16,8 @@ class SignServer : public QObject
     Q_OBJECT
 public:
     explicit SignServer(ServerConfig config, QObject* parent = nullptr);
-    // Serves the connections of `server`, which listens already, and owns it.
-    void serve(ConnectionGuard* server) { m_api.serve(server); }
+    // Serves the connections of `server`, which listens already, and owns it; its WebSockets hear of the jobs.
+    void serve(ConnectionGuard* server);
     // Ends every job as a stop request does (the terminator on each line that is sending) and journals them.
     void stop() { m_jobs.stop(); }
 
@@ -82,6 +83,7 @@ private:
     ServerConfig m_config;
     MessageStore m_store;
     ShownState m_shown; // before the jobs, which tell it of their parts until they are gone
+    JobEvents m_events; // so too
     SignJobs m_jobs;
     ScheduleBook m_schedules; // after the jobs, which its timers make
     HttpApi m_api;
