@@ -181,25 +181,65 @@ private slots:
         QCOMPARE(run.missed.toString(Qt::ISODate), missed);
     }
 
-    void description_data()
+    // Words only where they say exactly when it runs; else the expression, said to be one.
+    void words_data()
     {
-        QTest::addColumn<QString>("expression");
-        QTest::addColumn<QString>("words");
-        row("Monday to Saturday", "0 9 * * 1-6", "lunes a sabado a las 09:00");
-        row("every day", "0 9 * * *", "todos los dias a las 09:00");
-        row("a day of the month", "30 7 1 * *", "el dia 1 de cada mes a las 07:30");
-        row("some days, two times", "0 9,20 * * mon,wed,fri", "lunes, miercoles y viernes a las 09:00 y 20:00");
-        row("one weekday", "0 10 * * 7", "los domingos a las 10:00");
-        row("a date", "0 20 24 12 *", "el 24 de diciembre a las 20:00");
-        row("others as written", "*/5  *  * * *", "*/5 * * * *");
-        row("either day: as written", "0 9 13 * fri", "0 9 13 * fri");
-        row("once", "2026-05-01T09:00:00+02:00", "una vez, el 01/05/2026 a las 09:00");
+        // The expression (or a moment), its zone, and the words.
+        const testenv::Table<QString, QString, QString> row;
+        row("Monday to Saturday", "0 9 * * 1-6", "Europe/Madrid", "lunes a sabado a las 09:00");
+        row("every day", "30 8 * * *", "Europe/Madrid", "todos los dias a las 08:30");
+        row("every day by its name", "@daily", "UTC", "todos los dias a las 00:00");
+        row("Sundays twice", "0 10,18 * * sun", "Europe/Madrid", "domingos a las 10:00 y a las 18:00");
+        row("a list of days, two times", "0 9,20 * * mon,wed,fri", "Europe/Madrid",
+            "lunes, miercoles y viernes a las 09:00 y a las 20:00");
+        row("the weekend", "0 10 * * 6,0", "Europe/Madrid", "sabados y domingos a las 10:00");
+        row("four times", "0 9,12,15,18 * * *", "UTC",
+            "todos los dias a las 09:00, a las 12:00, a las 15:00 y a las 18:00");
+        row("a day of the month", "0 7 1 * *", "Europe/Madrid", "el dia 1 de cada mes a las 07:00");
+        row("two days of the month", "0 9 1,15 * *", "UTC", "los dias 1 y 15 de cada mes a las 09:00");
+        row("a date", "0 20 24 12 *", "Europe/Madrid", "el 24 de diciembre a las 20:00");
+        row("every 15 minutes", "*/15 * * * *", "Europe/Madrid", "cada 15 minutos");
+        row("every minute", "* * * * *", "UTC", "cada minuto");
+        row("hourly on weekdays", "0 * * * 1-5", "UTC", "lunes a viernes, cada hora");
+        row("every 4 hours", "0 */4 * * *", "UTC", "cada 4 horas");
+        row("every 2 hours at half past", "30 */2 * * *", "UTC", "cada 2 horas, en el minuto 30");
+        // Not evenly spaced across the hour's end, within some hours only, and either day (cron's own rule).
+        row("every 7 minutes", "*/7  * * * *", "UTC", "cron: */7 * * * *");
+        row("some hours", "*/15 9-17 * * *", "UTC", "cron: */15 9-17 * * *");
+        row("either day", "0 9 13 * fri", "UTC", "cron: 0 9 13 * fri");
+        row("once, in its zone", "2026-12-08T09:00:00", "Europe/Madrid",
+            "una vez, el martes 8 de diciembre de 2026 a las 09:00");
+        row("once, an offset read in the zone", "2026-05-01T09:00:30+02:00", "UTC",
+            "una vez, el viernes 1 de mayo de 2026 a las 07:00:30");
     }
-    void description()
+    void words()
     {
-        QFETCH(QString, expression);
-        QFETCH(QString, words);
-        QCOMPARE(schedule(expression).description(), words);
+        const auto [expression, zone, words] = testenv::Table<QString, QString, QString>::fetch();
+        QCOMPARE(schedule(expression, zone).words(), words);
+    }
+
+    // Each run in words in the schedule's zone, across a daylight-saving jump and a year's end.
+    void runWords_data()
+    {
+        // The expression, its zone, the time after which, and the first two runs in words.
+        const testenv::Table<QString, QString, QString, QString> row;
+        row("Madrid", "0 9 * * 1-6", "Europe/Madrid", "2026-12-08T10:00:00+01:00",
+            "miercoles 9 de diciembre de 2026, 09:00|jueves 10 de diciembre de 2026, 09:00");
+        row("a skipped time", "30 2 * * *", "Europe/Madrid", "2027-03-27T12:00:00Z",
+            "domingo 28 de marzo de 2027, 03:00|lunes 29 de marzo de 2027, 02:30");
+        row("New York, past the year", "0 9 * * *", "America/New_York", "2026-12-31T20:00:00Z",
+            "viernes 1 de enero de 2027, 09:00|sabado 2 de enero de 2027, 09:00");
+        row("once, with its seconds", "2026-12-08T09:00:30", "Europe/Madrid", "2026-12-01T00:00:00Z",
+            "martes 8 de diciembre de 2026, 09:00:30");
+    }
+    void runWords()
+    {
+        const auto [expression, zone, after, words] = testenv::Table<QString, QString, QString, QString>::fetch();
+        const Schedule made = schedule(expression, zone);
+        QStringList said;
+        for (const QDateTime& run : made.next(at(after), 2))
+            said << made.runWords(run.toUTC());
+        QCOMPARE(said.join(u'|'), words);
     }
 
     void againstCroniter();

@@ -995,15 +995,22 @@ private slots:
         QCOMPARE(call("PUT", "/api/v1/schedules/apertura", body).status, 200);
         const Answer got = call("GET", "/api/v1/schedules/apertura");
         QCOMPARE(got.json, put.json);
-        QCOMPARE(got.json["description"].toString(), "lunes a sabado a las 09:00");
+        QCOMPARE(got.json["words"].toString(), "lunes a sabado a las 09:00");
         QCOMPARE(got.json["signs"].toArray(), QJsonArray());
         QCOMPARE(got.json["enabled"].toBool(), true);
         QStringList engine;
         for (const QDateTime& run : Schedule::cron("0 9 * * 1-6", "Europe/Madrid", nullptr)->next(now, 5))
             engine << run.toString(Qt::ISODate);
         QCOMPARE(got.json["next"].toString(), engine.at(0));
-        const QJsonArray next = call("GET", "/api/v1/schedules/apertura/next").json["next"].toArray();
-        QCOMPARE(next.toVariantList(), QVariant(engine).toList());
+        const Answer next = call("GET", "/api/v1/schedules/apertura/next");
+        QCOMPARE(next.json["next"].toArray().toVariantList(), QVariant(engine).toList());
+        // Each beside its words, the first also on the schedule: "martes 8 de diciembre de 2026, 09:00".
+        const QString first = QDateTime::fromString(engine.at(0), Qt::ISODate).toString("d 'de' ");
+        QCOMPARE(next.json["nextWords"].toArray().size(), 5);
+        QCOMPARE(next.json["nextWords"][0], got.json["nextWords"]);
+        QVERIFY2(got.json["nextWords"].toString().contains(QRegularExpression(
+                     "^(lunes|martes|miercoles|jueves|viernes|sabado) " + first + "[a-z]+ de 20\\d\\d, 09:00$")),
+                 qPrintable(got.json["nextWords"].toString()));
         QCOMPARE(call("GET", "/api/v1/schedules/apertura/next?n=100").json["next"].toArray().size(), 100);
         QCOMPARE(call("GET", "/api/v1/schedules/apertura/next?n=101").status, 400);
         QCOMPARE(call("GET", "/api/v1/schedules").json["schedules"].toArray(), QJsonArray{got.json});

@@ -206,9 +206,9 @@ std::optional<CronFields> parseCron(const QString& expression, QString* error)
 namespace
 {
 constexpr const char* kWeekdayWords[] = {"domingo", "lunes", "martes", "miercoles", "jueves", "viernes", "sabado"};
-constexpr const char* kMonthWords[] = {"enero", "febrero", "marzo",      "abril",   "mayo",      "junio",
-                                       "julio", "agosto",  "septiembre", "octubre", "noviembre", "diciembre"};
+constexpr const char* kWeekdaysWords[] = {"domingos", "lunes", "martes", "miercoles", "jueves", "viernes", "sabados"};
 constexpr quint32 kAllDays = 0xFFFFFFFE;
+constexpr quint32 kAllHours = 0xFFFFFF;
 constexpr quint8 kAllWeekdays = 0x7F;
 constexpr quint16 kAllMonths = 0x1FFE;
 
@@ -228,7 +228,35 @@ QList<int> values(quint64 bits)
     return set;
 }
 
-// "a las 09:00", "a las 09:00 y 20:00": one minute in up to four hours.
+// The step of a field that holds 0, step, 2 step... up to `span` and nothing else, where the step divides the span
+// (so that the runs are evenly spaced across its end too); 0 for any other set.
+int evenStep(quint64 bits, int span)
+{
+    for (int step = 1; step < span; ++step) {
+        quint64 even = 0;
+        for (int value = 0; value < span; value += step)
+            even |= quint64(1) << value;
+        if (span % step == 0 && bits == even)
+            return step;
+    }
+    return 0;
+}
+
+// "cada 15 minutos", "cada hora", "cada 2 horas, en el minuto 30": runs all day long at even intervals.
+QString intervalText(const CronFields& fields)
+{
+    const int minuteStep = evenStep(fields.minutes, 60);
+    if (fields.hours == kAllHours && minuteStep)
+        return minuteStep == 1 ? QStringLiteral("cada minuto") : QStringLiteral("cada %1 minutos").arg(minuteStep);
+    const int hourStep = evenStep(fields.hours, 24);
+    if (std::popcount(fields.minutes) != 1 || !hourStep || std::popcount(fields.hours) <= 4)
+        return {};
+    const QString hours = hourStep == 1 ? QStringLiteral("cada hora") : QStringLiteral("cada %1 horas").arg(hourStep);
+    const int minute = std::countr_zero(fields.minutes);
+    return minute == 0 ? hours : hours + QStringLiteral(", en el minuto %1").arg(minute);
+}
+
+// "a las 09:00", "a las 10:00 y a las 18:00": one minute in up to four hours.
 QString timesText(const CronFields& fields)
 {
     const QList<int> hours = values(fields.hours);
@@ -236,26 +264,26 @@ QString timesText(const CronFields& fields)
         return {};
     QStringList times;
     for (int hour : hours)
-        times << QStringLiteral("%1:%2")
+        times << QStringLiteral("a las %1:%2")
                      .arg(hour, 2, 10, QChar(u'0'))
                      .arg(std::countr_zero(fields.minutes), 2, 10, QChar(u'0'));
-    return "a las " + listText(times);
+    return listText(times);
 }
 
-// "los lunes", "lunes a sabado", "lunes, miercoles y viernes", Monday first as people say them.
+// "domingos", "lunes a sabado", "lunes, miercoles y viernes", Monday first as people say them.
 QString weekdaysText(quint8 weekdays)
 {
     QList<int> set;
     for (int position = 0; position < 7; ++position)
         if (weekdays >> ((position + 1) % 7) & 1)
             set << (position + 1) % 7;
-    if (set.size() == 1)
-        return QStringLiteral("los %1%2").arg(QLatin1String(kWeekdayWords[set[0]]), set[0] % 6 == 0 ? "s" : "");
+    const bool run = (set.last() + 6) % 7 - (set.first() + 6) % 7 == set.size() - 1;
+    if (set.size() > 2 && run)
+        return QLatin1String(kWeekdayWords[set.first()]) + " a " + QLatin1String(kWeekdayWords[set.last()]);
     QStringList words;
     for (int day : set)
-        words << QLatin1String(kWeekdayWords[day]);
-    const bool run = (set.last() + 6) % 7 - (set.first() + 6) % 7 == set.size() - 1;
-    return set.size() > 2 && run ? words.first() + " a " + words.last() : listText(words);
+        words << QLatin1String(kWeekdaysWords[day]);
+    return listText(words);
 }
 
 // "el dia 1 de cada mes", "los dias 1 y 15 de cada mes", "el 24 de diciembre".
@@ -267,7 +295,7 @@ QString monthDaysText(const CronFields& fields)
     for (int day : days)
         numbers << QString::number(day);
     if (months.size() == 1 && days.size() == 1)
-        return QStringLiteral("el %1 de %2").arg(days[0]).arg(QLatin1String(kMonthWords[months[0] - 1]));
+        return QStringLiteral("el %1 de %2").arg(days[0]).arg(monthWords(months[0]));
     if (months.size() != 12 || days.size() > 3)
         return {};
     return (days.size() == 1 ? "el dia " : "los dias ") + listText(numbers) + " de cada mes";
@@ -288,9 +316,25 @@ QString daysText(const CronFields& fields)
 }
 } // namespace
 
+QString weekdayWords(int dayOfWeek)
+{
+    return QLatin1String(kWeekdayWords[dayOfWeek % 7]);
+}
+
+QString monthWords(int month)
+{
+    static constexpr const char* names[] = {"enero", "febrero", "marzo",      "abril",   "mayo",      "junio",
+                                            "julio", "agosto",  "septiembre", "octubre", "noviembre", "diciembre"};
+    return QLatin1String(names[(month + 11) % 12]);
+}
+
 QString describeCron(const CronFields& fields)
 {
-    const QString times = timesText(fields);
     const QString days = daysText(fields);
-    return times.isEmpty() || days.isEmpty() ? QString() : days + ' ' + times;
+    if (days.isEmpty())
+        return {};
+    if (const QString interval = intervalText(fields); !interval.isEmpty())
+        return days == QLatin1String("todos los dias") ? interval : days + QStringLiteral(", ") + interval;
+    const QString times = timesText(fields);
+    return times.isEmpty() ? QString() : days + u' ' + times;
 }

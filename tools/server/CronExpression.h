@@ -28,6 +28,10 @@ struct CronFields
 // "fri-sun" or "5-0", and the abbreviations @yearly, @annually, @monthly, @weekly, @daily, @midnight, @hourly.
 std::optional<CronFields> parseCron(const QString& expression, QString* error);
 
-// The common forms in words: "todos los dias a las 09:00", "lunes a sabado a las 09:00 y 20:00",
-// "el dia 1 de cada mes a las 07:30", "el 24 de diciembre a las 20:00". Empty for the others.
+// The common forms in words, without accents: "todos los dias a las 09:00", "lunes a sabado a las 09:00",
+// "domingos a las 10:00 y a las 18:00", "el dia 1 de cada mes a las 07:30", "el 24 de diciembre a las 20:00",
+// "cada 15 minutos", "lunes a viernes, cada hora". Empty where words would not say exactly when it runs.
 QString describeCron(const CronFields& fields);
+// "lunes" for Qt's day of the week (1 Monday to 7 Sunday), "diciembre" for month 12.
+QString weekdayWords(int dayOfWeek);
+QString monthWords(int month);

@@ -143,15 +143,39 @@ QList<QDateTime> Schedule::next(const QDateTime& after, int count) const
     return runs;
 }
 
-QString Schedule::description() const
+namespace
+{
+// "martes 8 de diciembre de 2026", "09:00" (with its seconds when it has any).
+QString dayWords(const QDateTime& moment)
+{
+    const QDate date = moment.date();
+    return QStringLiteral("%1 %2 de %3 de %4")
+        .arg(weekdayWords(date.dayOfWeek()))
+        .arg(date.day())
+        .arg(monthWords(date.month()))
+        .arg(date.year());
+}
+
+QString timeWords(const QDateTime& moment)
+{
+    return moment.toString(moment.time().second() ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
+}
+} // namespace
+
+QString Schedule::words() const
 {
     if (!m_fields) {
-        const QString time = m_moment.time().second() ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
-        return QStringLiteral("una vez, el %1 a las %2")
-            .arg(m_moment.toString(QStringLiteral("dd/MM/yyyy")), m_moment.toString(time));
+        const QDateTime here = m_moment.toTimeZone(m_zone);
+        return QStringLiteral("una vez, el %1 a las %2").arg(dayWords(here), timeWords(here));
     }
     const QString words = describeCron(*m_fields);
-    return words.isEmpty() ? m_text : words;
+    return words.isEmpty() ? QStringLiteral("cron: ") + m_text : words;
+}
+
+QString Schedule::runWords(const QDateTime& run) const
+{
+    const QDateTime here = run.toTimeZone(m_zone);
+    return dayWords(here) + QStringLiteral(", ") + timeWords(here);
 }
 
 MissedRun missedRunAtStart(const Schedule& schedule, const QDateTime& lastRun, const QDateTime& now,

@@ -27,9 +27,11 @@ public:
     // The next `count` runs strictly after `after`, in the schedule's zone, earliest first; fewer when no more
     // come within 30 years of the last (a day that never comes, as "0 0 30 2 *").
     QList<QDateTime> next(const QDateTime& after, int count) const;
-    // For a web page: "lunes a sabado a las 09:00", "una vez, el 01/05/2026 a las 09:00"; the expression as it
-    // was given when it is not one of the common forms.
-    QString description() const;
+    // For people: "lunes a sabado a las 09:00", "cada 15 minutos", "una vez, el viernes 1 de mayo de 2026 a las
+    // 09:00"; "cron: " and the expression as it was given where words would not say exactly when it runs.
+    QString words() const;
+    // One of its runs as people read it in the schedule's zone: "martes 8 de diciembre de 2026, 09:00".
+    QString runWords(const QDateTime& run) const;
 
     bool isOnce() const { return !m_fields.has_value(); }
     const QTimeZone& zone() const { return m_zone; }

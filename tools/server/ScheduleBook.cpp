@@ -218,9 +218,12 @@ QJsonObject ScheduleBook::json(const QString& id) const
     const Entry& entry = it->second;
     QJsonObject json = entry.definition.json;
     json.insert(QStringLiteral("id"), id);
-    json.insert(QStringLiteral("description"), entry.definition.when->description());
-    if (entry.due.isValid())
-        json.insert(QStringLiteral("next"), entry.due.toTimeZone(entry.definition.when->zone()).toString(Qt::ISODate));
+    const Schedule& when = *entry.definition.when;
+    json.insert(QStringLiteral("words"), when.words());
+    if (entry.due.isValid()) {
+        json.insert(QStringLiteral("next"), entry.due.toTimeZone(when.zone()).toString(Qt::ISODate));
+        json.insert(QStringLiteral("nextWords"), when.runWords(entry.due));
+    }
     if (entry.lastRun.isValid())
         json.insert(QStringLiteral("lastRun"), entry.lastRun.toString(Qt::ISODateWithMs));
     if (entry.lastJob)

@@ -47,7 +47,7 @@ public:
     bool put(const QString& id, ScheduleDefinition definition);
     bool remove(const QString& id);
     const Schedule* schedule(const QString& id) const;
-    // The definition with "id", "description", and "next", "lastRun", "lastJob" when there are.
+    // The definition with "id", "words", and "next" with "nextWords", "lastRun", "lastJob" when there are.
     QJsonObject json(const QString& id) const;
     QJsonArray list() const;
     // The highest job id kept, so that a restarted server never gives it to another job.

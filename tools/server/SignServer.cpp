@@ -519,12 +519,15 @@ void SignServer::nextRuns(const HttpRequest& request, HttpReply reply) const
                           : 5;
     if (!number || count < 1 || count > MaxNextRuns)
         return reply.problem(400, QStringLiteral("n: debe ser un numero entero de 1 a %1").arg(MaxNextRuns));
-    QJsonArray runs;
-    for (const QDateTime& run : schedule->next(QDateTime::currentDateTimeUtc(), count))
+    QJsonArray runs, words;
+    for (const QDateTime& run : schedule->next(QDateTime::currentDateTimeUtc(), count)) {
         runs.append(run.toString(Qt::ISODate));
+        words.append(schedule->runWords(run));
+    }
     reply.json(200, QJsonObject{{QStringLiteral("id"), request.params.at(0)},
-                                {QStringLiteral("description"), schedule->description()},
-                                {QStringLiteral("next"), runs}});
+                                {QStringLiteral("words"), schedule->words()},
+                                {QStringLiteral("next"), runs},
+                                {QStringLiteral("nextWords"), words}});
 }
 
 void SignServer::putSchedule(const HttpRequest& request, HttpReply reply)
