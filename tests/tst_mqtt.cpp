@@ -1,0 +1,439 @@
+// tivor-server on a real broker (Debian's mosquitto on a free loopback port), driven with mosquitto_pub and read
+// with mosquitto_sub as a hub would: the bytes a command puts on a real pseudo-terminal (tivor-cli dump's), the
+// retained states and Home Assistant's discovery, what a malformed command gets, the broker and the server going
+// away, and two servers sharing one broker, each loading its own tivor-sign.
+#include "support/CliKit.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+struct Published
+{
+    bool retained = false;
+    QString topic;
+    QByteArray payload;
+};
+
+QJsonObject json(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+} // namespace
+
+class TestMqtt : public CliTest
+{
+    Q_OBJECT
+    quint16 brokerPort = 0;
+    std::unique_ptr<QProcess> broker;
+    std::vector<std::unique_ptr<QProcess>> servers;
+    QProcess watcher; // every message on the broker from the test's start, as mosquitto_sub prints them
+    QByteArray watched;
+
+    // What tivor-cli dump writes for a message file, without the quotes and line end around it.
+    QByteArray dumped(const QByteArray& messageFile)
+    {
+        if (!testenv::writeFile(path("dump.mnm"), messageFile))
+            return {};
+        start({"dump", path("dump.mnm")});
+        process.waitForFinished(10000);
+        const QByteArray line = process.readAllStandardOutput();
+        return line.mid(1, line.size() - 4);
+    }
+    // tivor-cli import's message file for a text file, through dump.
+    QByteArray importedDump(const QByteArray& text)
+    {
+        if (!testenv::writeFile(path("import.txt"), text) ||
+            !run({"import", path("import.txt"), "-o", path("import.mnm")}).startsWith("0|"))
+            return {};
+        return dumped(testenv::readFile(path("import.mnm")));
+    }
+    QString brokerAddress() const { return u"127.0.0.1:"_s + QString::number(brokerPort); }
+
+    // mosquitto on the same port each time, so that a restarted broker is the one the server knew.
+    [[nodiscard]] bool startBroker()
+    {
+        if (!testenv::writeFile(path("mosquitto.conf"),
+                                "listener " + QByteArray::number(brokerPort) + " 127.0.0.1\nallow_anonymous true\n"))
+            return false;
+        broker = std::make_unique<QProcess>();
+        broker->start("mosquitto", {"-c", path("mosquitto.conf")});
+        if (!broker->waitForStarted(5000))
+            return false;
+        const QDeadlineTimer until(10000);
+        while (!until.hasExpired()) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, brokerPort);
+            if (socket.waitForConnected(200))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    void killBroker()
+    {
+        broker->kill();
+        broker->waitForFinished();
+    }
+    // A server on its own data folder; true once it listens.
+    [[nodiscard]] QProcess* startServer(const QStringList& arguments, const QString& data = u"data"_s)
+    {
+        auto server = std::make_unique<QProcess>();
+        QProcessEnvironment env = environment();
+        env.insert("XDG_DATA_HOME", path(data));
+        server->setProcessEnvironment(env);
+        server->setReadChannel(QProcess::StandardError);
+        server->start(QStringLiteral(TIVOR_SERVER_PROGRAM), QStringList{"--listen", "127.0.0.1:0"} + arguments);
+        QByteArray said;
+        while (!said.contains("escuchando") && server->waitForReadyRead(10000))
+            said += server->readAllStandardError();
+        servers.push_back(std::move(server));
+        return said.contains("escuchando") ? servers.back().get() : nullptr;
+    }
+    // The server's configuration: its signs, then "mqtt" on the test's broker with `id`.
+    [[nodiscard]] QProcess* serveSigns(const QString& id, const QString& signs, const QString& data = u"data"_s)
+    {
+        const QString file = path(id + u".json"_s);
+        const QString text = uR"({"signs": [%1], "messages": "%2", "mqtt": {"broker": "%3", "id": "%4"}})"_s.arg(
+            signs, path("mensajes"), brokerAddress(), id);
+        return testenv::writeFile(file, text.toUtf8()) ? startServer({"--config", file}, data) : nullptr;
+    }
+    QString ptySign(const QString& id) const
+    {
+        return uR"({"id": "%1", "port": "%2", "dy1": "10", "dy2": "01", "groups": ["planta"]})"_s.arg(id,
+                                                                                                      pty->slavePath());
+    }
+    void publish(const QString& topic, const QByteArray& payload, bool retain = false)
+    {
+        QProcess pub;
+        // An empty payload, which deletes a retained message, is -n: -s takes no empty input.
+        pub.start("mosquitto_pub",
+                  QStringList{"-p", QString::number(brokerPort), "-t", topic, payload.isEmpty() ? "-n" : "-s"} +
+                      (retain ? QStringList{"-r"} : QStringList{}));
+        pub.write(payload);
+        pub.closeWriteChannel();
+        QVERIFY(pub.waitForFinished(20000) && pub.exitCode() == 0);
+    }
+    // What a client that subscribes now gets of `pattern` from the broker's store: the retained messages alone.
+    QList<Published> retained(const QString& pattern)
+    {
+        QProcess sub;
+        sub.start("mosquitto_sub",
+                  {"-p", QString::number(brokerPort), "-t", pattern, "--retained-only", "-W", "1", "-F", "%r\t%t\t%p"});
+        sub.waitForFinished(10000);
+        QList<Published> out;
+        for (const QByteArray& line : sub.readAllStandardOutput().split('\n'))
+            if (const QList<QByteArray> fields = line.split('\t'); fields.size() == 3)
+                out.append({fields[0] == "1", QString::fromUtf8(fields[1]), fields[2]});
+        return out;
+    }
+    // Waits for the broker to keep `count` retained messages under `pattern` (a QTRY loop counts its steps, not the
+    // second each look takes).
+    [[nodiscard]] bool waitRetained(const QString& pattern, qsizetype count, int timeoutMs)
+    {
+        const QDeadlineTimer until(timeoutMs);
+        while (retained(pattern).size() != count)
+            if (until.hasExpired())
+                return false;
+        return true;
+    }
+    // The last payload seen on `topic` since the test started (or since `after` bytes of what was watched).
+    QByteArray last(const QString& topic, qsizetype after = 0)
+    {
+        watched += watcher.readAllStandardOutput();
+        QByteArray found;
+        for (const QByteArray& line : watched.mid(after).split('\n'))
+            if (line.startsWith(topic.toUtf8() + '\t'))
+                found = line.mid(topic.toUtf8().size() + 1);
+        return found;
+    }
+    // Waits for `topic`'s last payload to hold `text`.
+    [[nodiscard]] bool waitFor(const QString& topic, const QByteArray& text, int timeoutMs = 10000, qsizetype after = 0)
+    {
+        const QDeadlineTimer until(timeoutMs);
+        while (!last(topic, after).contains(text) && !until.hasExpired())
+            QTest::qWait(20);
+        return last(topic, after).contains(text);
+    }
+    // The prefix of the first server that says it is online.
+    QString onlinePrefix()
+    {
+        static const QRegularExpression status(u"(tivor/[^/\t]+)/status\tonline"_s);
+        const QDeadlineTimer until(10000);
+        QString prefix;
+        while (prefix.isEmpty() && !until.hasExpired()) {
+            QTest::qWait(20);
+            prefix = status.match(QString::fromUtf8(watched += watcher.readAllStandardOutput())).captured(1);
+        }
+        return prefix;
+    }
+    qsizetype mark()
+    {
+        watched += watcher.readAllStandardOutput();
+        return watched.size();
+    }
+
+private slots:
+    void init()
+    {
+        CliTest::init();
+        brokerPort = freePort();
+        QVERIFY(startBroker());
+        // The stored messages of a configured server, and of one without a configuration (its data folder's).
+        for (const QString& folder : {u"mensajes"_s, u"data/Tivor/tivor-server/mensajes"_s})
+            QVERIFY(QDir().mkpath(path(folder)) && QFile::copy(path("hola.mnm"), path(folder + u"/hola.mnm"_s)));
+        watched.clear();
+        watcher.start("mosquitto_sub", {"-p", QString::number(brokerPort), "-t", "#", "-F", "%t\t%p"});
+        QVERIFY(watcher.waitForStarted(5000));
+    }
+    void cleanup()
+    {
+        for (auto& server : servers) {
+            server->kill();
+            server->waitForFinished();
+        }
+        servers.clear();
+        watcher.kill();
+        watcher.waitForFinished();
+        killBroker();
+        CliTest::cleanup();
+    }
+
+    // Each command puts on the line what tivor-cli writes for the same pages: a text as its import reads the lines
+    // ('|' between them, a blank one skipped), JSON as POST /show takes it, a stored message as its file.
+    void commandsSendWhatDumpWrites_data()
+    {
+        const testenv::Table<QString, QByteArray, QByteArray, QByteArray> row; // verb, payload, text file, .mnm
+        row("text", "text", "HOLA|MUNDO", "HOLA\nMUNDO\n", "");
+        row("text in UTF-8, a blank page", "text",
+            "\xC2\xA1"
+            "A\xC3\xB1o nuevo!||  centro",
+            "\xC2\xA1"
+            "A\xC3\xB1o nuevo!\n\n  centro\n",
+            "");
+        row("show", "show", R"({"pages": [{"text": "HOLA", "effect": "Estatico", "pause": 5, "align": "centrado"}]})",
+            "", "1,4,2,\"HOLA\"\r\n");
+        row("stored message", "message", "hola", "", "1,4,2,\"HOLA\"\r\n");
+    }
+    void commandsSendWhatDumpWrites()
+    {
+        const auto [verb, payload, text, file] = testenv::Table<QString, QByteArray, QByteArray, QByteArray>::fetch();
+        const QByteArray expected = text.isEmpty() ? dumped(file) : importedDump(text);
+        QVERIFY(!expected.isEmpty());
+        // Without a configuration file: the desktop's sign, "cartel", under tivor/<host name>.
+        QVERIFY(startServer({"--mqtt", brokerAddress()}));
+        const QString prefix = onlinePrefix();
+        QVERIFY(!prefix.isEmpty());
+        publish(prefix + u"/sign/cartel/"_s + verb + u"/set"_s, payload);
+        QVERIFY(waitFor(prefix + u"/sign/cartel/job/state"_s, "\"done\""));
+        QCOMPARE(pty->settled(), expected);
+        const QJsonObject state = json(last(prefix + u"/sign/cartel/job/state"_s));
+        QCOMPARE(state["sent"].toInt(), expected.size());
+        QCOMPARE(state["total"].toInt(), expected.size());
+        if (verb == u"text"_s)
+            QVERIFY(waitFor(prefix + u"/sign/cartel/text/state"_s, QByteArray(payload).replace("||", "|")));
+    }
+
+    // Home Assistant reads the retained configs: one device per sign with its five entities, each on the topics
+    // the server takes and publishes; what is deleted comes back when Home Assistant says it is online.
+    void discoveryAsHomeAssistantReadsIt()
+    {
+        QVERIFY(serveSigns("sitio1", ptySign("entrada") + uR"(, {"id": "patio", "port": "/dev/tivor-nada"})"_s));
+        QVERIFY(waitFor("tivor/sitio1/sign/patio/available", "offline"));
+        QVERIFY(waitFor("tivor/sitio1/sign/entrada/available", "online"));
+        const QList<Published> configs = retained("homeassistant/#");
+        QCOMPARE(configs.size(), 10);
+        QSet<QString> uniqueIds;
+        for (const Published& config : configs) {
+            QVERIFY2(config.retained, qPrintable(config.topic));
+            const QStringList parts = config.topic.split(u'/');
+            QCOMPARE(parts.size(), 5);
+            QCOMPARE(parts[2], "tivor_sitio1");
+            const QString sign = parts[3].section(u'_', 0, 0);
+            const QString base = u"tivor/sitio1/sign/"_s + sign;
+            const QJsonObject entity = json(config.payload);
+            uniqueIds << entity["unique_id"].toString();
+            QVERIFY(entity["unique_id"].toString().startsWith(u"tivor_sitio1_"_s + sign));
+            QCOMPARE(entity["device"]["identifiers"][0].toString(), u"tivor_sitio1_"_s + sign);
+            QCOMPARE(entity["availability"][0]["topic"].toString(), "tivor/sitio1/status");
+            const QString component = parts[1];
+            if (component == u"text"_s) {
+                QCOMPARE(entity["command_topic"].toString(), base + u"/text/set"_s);
+                QCOMPARE(entity["state_topic"].toString(), base + u"/text/state"_s);
+                QCOMPARE(entity["max"].toInt(), 255);
+            } else if (component == u"select"_s) {
+                QCOMPARE(entity["command_topic"].toString(), base + u"/message/set"_s);
+                QCOMPARE(entity["options"].toArray(), QJsonArray{"hola"});
+            } else if (component == u"button"_s) {
+                QCOMPARE(entity["command_topic"].toString(), base + u"/clock/set"_s);
+            } else if (component == u"sensor"_s) {
+                QCOMPARE(entity["state_topic"].toString(), base + u"/job/state"_s);
+                QCOMPARE(entity["json_attributes_topic"].toString(), base + u"/job/state"_s);
+            } else {
+                QCOMPARE(component, "binary_sensor");
+                QCOMPARE(entity["device_class"].toString(), "connectivity");
+                QCOMPARE(entity["state_topic"].toString(), base + u"/available"_s);
+                QCOMPARE(entity["payload_on"].toString(), "online");
+            }
+        }
+        QCOMPARE(uniqueIds.size(), 10);
+        const QList<Published> states = retained("tivor/#");
+        QVERIFY(std::any_of(states.begin(), states.end(), [](const Published& state) {
+            return state.retained && state.topic == u"tivor/sitio1/status"_s && state.payload == "online";
+        }));
+        // Home Assistant restarted with an empty broker store: its birth message brings every config back.
+        const QString button = u"homeassistant/button/tivor_sitio1/entrada_hora/config"_s;
+        publish(button, {}, true);
+        QCOMPARE(retained("homeassistant/#").size(), 9);
+        publish("homeassistant/status", "online");
+        QVERIFY(waitRetained("homeassistant/#", 10, 10000));
+        // A group's command goes to each of its signs and has its own job state.
+        publish("tivor/sitio1/group/planta/clock/set", "PRESS");
+        QVERIFY(waitFor("tivor/sitio1/group/planta/job/state", "\"done\""));
+        QCOMPARE(json(last("tivor/sitio1/sign/entrada/job/state"))["state"].toString(), "done");
+    }
+
+    // Nothing reaches the line: the error is on the job state of the sign or group named.
+    void malformedCommandsAreAnswered_data()
+    {
+        const testenv::Table<QString, QByteArray, QString> row; // topic under tivor/sitio1, payload, error
+        row("not UTF-8", "sign/entrada/text/set", "HOLA \xFF\xFE", "no es texto UTF-8");
+        row("10 MB", "sign/entrada/text/set", QByteArray(10 * 1024 * 1024, 'x'), "10485760 bytes");
+        row("wrong JSON", "sign/entrada/show/set", "{\"pages\": [", "no es JSON valido");
+        row("unknown key", "sign/entrada/show/set", R"({"text": "x", "color": 1})", "color");
+        row("unknown message", "group/planta/message/set", "nada", "nada");
+        row("more pages than a message", "sign/entrada/text/set", QByteArray(65 * 2, '|').replace("||", "x|"),
+            "64 como maximo");
+        row("unknown command", "sign/entrada/volume/set", "1", "orden desconocida 'volume'");
+    }
+    void malformedCommandsAreAnswered()
+    {
+        const auto [topic, payload, error] = testenv::Table<QString, QByteArray, QString>::fetch();
+        QVERIFY(serveSigns("sitio1", ptySign("entrada")));
+        QVERIFY(waitFor("tivor/sitio1/status", "online"));
+        publish(u"tivor/sitio1/"_s + topic, payload);
+        const QString state = u"tivor/sitio1/"_s + topic.section(u'/', 0, 1) + u"/job/state"_s;
+        QVERIFY(waitFor(state, "rejected"));
+        const QJsonObject answer = json(last(state));
+        QVERIFY2(answer["error"].toString().contains(error), qPrintable(answer["error"].toString()));
+        QCOMPARE(answer["sent"].toInt(), 0);
+        QCOMPARE(pty->settled(), QByteArray());
+    }
+
+    // Two commands at once: the second waits in the sign's queue and follows the first whole. A retained command
+    // runs as it is published and never again when the server reconnects.
+    void commandsQueueAndRunOnce()
+    {
+        QStringList pages;
+        for (int i = 1; i <= 40; ++i)
+            pages << u"PAGINA %1"_s.arg(i);
+        const QByteArray first = importedDump(pages.join(u'\n').toUtf8());
+        const QByteArray second = importedDump("FIN\n");
+        QVERIFY(serveSigns("sitio1", ptySign("entrada")));
+        QVERIFY(waitFor("tivor/sitio1/status", "online"));
+        publish("tivor/sitio1/sign/entrada/text/set", pages.join(u'|').toUtf8());
+        publish("tivor/sitio1/sign/entrada/text/set", "FIN", true);
+        QVERIFY(waitFor("tivor/sitio1/sign/entrada/text/state", "FIN", 20000));
+        QCOMPARE(pty->settled(), first + second);
+        servers.back()->kill();
+        servers.back()->waitForFinished();
+        const qsizetype before = mark();
+        QVERIFY(serveSigns("sitio1", ptySign("entrada")));
+        QVERIFY(waitFor("tivor/sitio1/status", "online", 10000, before));
+        QTest::qWait(1000);
+        QCOMPARE(pty->settled(), first + second);
+    }
+
+    // The broker killed and started again empty: the server reconnects and says everything again. The server
+    // killed: the broker says it is offline; stopped: it says so itself.
+    void brokerAndServerGoAway()
+    {
+        QProcess* server = serveSigns("sitio1", ptySign("entrada"));
+        QVERIFY(server);
+        publish("tivor/sitio1/sign/entrada/text/set", "ANTES");
+        QVERIFY(waitFor("tivor/sitio1/sign/entrada/text/state", "ANTES"));
+        killBroker();
+        QVERIFY(startBroker());
+        watcher.kill();
+        watcher.waitForFinished();
+        watcher.start("mosquitto_sub", {"-p", QString::number(brokerPort), "-t", "#", "-F", "%t\t%p"});
+        QVERIFY(waitRetained("tivor/sitio1/sign/entrada/text/state", 1, 15000));
+        QVERIFY(waitRetained("homeassistant/#", 5, 5000));
+        QCOMPARE(retained("tivor/sitio1/status").value(0).payload, "online");
+        QCOMPARE(retained("tivor/sitio1/sign/entrada/job/state").size(), 1);
+        QVERIFY(server->readAllStandardError().contains("se reintenta en 1 s"));
+        const QByteArray before = pty->settled();
+        publish("tivor/sitio1/sign/entrada/text/set", "DESPUES");
+        QVERIFY(waitFor("tivor/sitio1/sign/entrada/text/state", "DESPUES"));
+        QCOMPARE(pty->settled(), before + importedDump("DESPUES\n"));
+
+        for (const int signal : {SIGKILL, SIGTERM}) {
+            QVERIFY(waitFor("tivor/sitio1/status", "online", 10000));
+            ::kill(pid_t(server->processId()), signal);
+            QVERIFY(server->waitForFinished(10000));
+            QVERIFY(waitFor("tivor/sitio1/status", "offline", 5000));
+            QCOMPARE(retained("tivor/sitio1/status").value(0).payload, "offline");
+            server = serveSigns("sitio1", ptySign("entrada"));
+            QVERIFY(server);
+        }
+    }
+
+    // Two sites on one broker, each with a sign called "entrada" on its own tivor-sign: each command reaches its
+    // own sign, and no topic or unique id is shared.
+    void twoServersShareOneBroker()
+    {
+        std::vector<std::unique_ptr<QProcess>> signs;
+        QStringList where;
+        for (int i = 0; i < 2; ++i) {
+            signs.push_back(std::make_unique<QProcess>());
+            signs.back()->start(QStringLiteral(TIVOR_SIGN_PROGRAM),
+                                {"--headless", "--json", "--listen", "tcp://127.0.0.1:0"});
+            QVERIFY(signs.back()->waitForReadyRead(10000));
+            where
+                << QString::fromUtf8(signs.back()->readLine()).section(u"\"dispositivo\":\""_s, 1).section(u'"', 0, 0);
+            const QString site = u"sitio%1"_s.arg(i + 1);
+            QVERIFY(serveSigns(site,
+                               uR"({"id": "entrada", "port": "%1", "dy1": "10", "dy2": "01"})"_s.arg(where.back()),
+                               u"data-"_s + site));
+        }
+        publish("tivor/sitio1/sign/entrada/text/set", "UNO");
+        publish("tivor/sitio2/sign/entrada/text/set", "DOS");
+        for (int i = 0; i < 2; ++i) {
+            const QString site = u"sitio%1"_s.arg(i + 1);
+            QVERIFY(waitFor(u"tivor/"_s + site + u"/sign/entrada/job/state"_s, "\"done\""));
+            QByteArray out;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (out += signs[size_t(i)]->readAllStandardOutput()).contains("\"tipo\":\"mensaje\""), 10000);
+            const QJsonObject shown = json(out.mid(out.indexOf("{\"aceptada\"")).split('\n').first());
+            QCOMPARE(shown["paginas"][0]["texto"].toString().trimmed(), i == 0 ? "UNO" : "DOS");
+            QCOMPARE(shown["bytes"].toInt(), importedDump(i == 0 ? "UNO\n" : "DOS\n").size());
+            QCOMPARE(shown["paginas"].toArray().size(), 1);
+        }
+        QSet<QString> uniqueIds;
+        for (const Published& config : retained("homeassistant/#"))
+            uniqueIds << json(config.payload)["unique_id"].toString();
+        QCOMPARE(uniqueIds.size(), 10);
+        for (auto& sign : signs) {
+            sign->kill();
+            sign->waitForFinished();
+        }
+    }
+};
+
+QTEST_MAIN(TestMqtt)
+#include "tst_mqtt.moc"
