@@ -575,6 +575,10 @@ private slots:
         row("a body said to be over 64 KB", put + "Content-Length: 65537\r\n\r\n", "HTTP/1.1 413 ");
         row("a chunked body over 64 KB", put + "Transfer-Encoding: chunked\r\n\r\n" + chunk.repeated(3),
             "HTTP/1.1 413 ");
+        row("a WebSocket opened by another site's page",
+            "GET /api/v1/events HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://otro.example\r\nUpgrade: websocket\r\n"
+            "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n",
+            "HTTP/1.1 403 ");
     }
     void limitsAnsweredOnTheSocket()
     {
@@ -1196,8 +1200,8 @@ private slots:
     // The cases added after the first check: their answers too are as the description says.
     void laterAnswersMatchTheDescription() { everyAnswerMatchesTheDescription(); }
 
-    // With a certificate only HTTPS is served: a show over it reaches the sign, the limits still hold on the
-    // decrypted request, and a plain request gets no HTTP answer.
+    // With a certificate only HTTPS is served: a show over it reaches the sign and is heard over wss://, the limits
+    // still hold on the decrypted request, and a plain request gets no HTTP answer.
     void tlsServesOnlyHttps()
     {
         QVERIFY(makeCertificate("cert"));
@@ -1209,10 +1213,15 @@ private slots:
         QVERIFY(trusting.addCaCertificates(path("cert.pem")));
         QSslConfiguration::setDefaultConfiguration(trusting);
         QCOMPARE(call("GET", "/healthz").json["status"].toString(), "ok");
+        Events events(base); // wss://, on the decrypted socket
+        QTRY_VERIFY_WITH_TIMEOUT(events.said("ready"), 5000);
         const QByteArray expected = dumped("1,0,0,\"HOLA\"\r\n");
         const Answer job = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
         QCOMPARE(job.json["state"].toString(), "done");
         QCOMPARE(pty->settled(), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(!events.job(job.json["id"].toInt()).isEmpty() &&
+                                     events.job(job.json["id"].toInt()).last() == job.json,
+                                 5000);
         QCOMPARE(call("GET", "/api/v1/signs", {}, {}, {{"X", QByteArray(9000, 'a')}}).status, 431);
         const auto plain = connectRaw();
         QVERIFY(plain && plain->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n") > 0);
