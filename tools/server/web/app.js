@@ -386,6 +386,8 @@ let previewTimer = 0, previewAsked = 0;
 
 // The pages are busy, for a screen reader and for a test, until the preview of their last edit is drawn.
 function composerChanged() {
+    // An answer on its way is for pages that are no longer these.
+    ++previewAsked;
     $('paginas').setAttribute('aria-busy', 'true');
     clearTimeout(previewTimer);
     previewTimer = setTimeout(guarded(refreshPreview), PreviewPauseMs);
@@ -393,7 +395,7 @@ function composerChanged() {
 
 // The server's preview of the pages with text; an answer overtaken by a later edit is dropped.
 async function refreshPreview() {
-    const asked = ++previewAsked;
+    const asked = previewAsked;
     const body = messageBody();
     if (!body.pages.length) {
         state.preview = null;
