@@ -300,7 +300,11 @@ class Accessibility(PageTest):
         self.assertIn('"Hola"', images[0])
         self.assertIn("Estatico", images[0])
         progress = [name for role, name in named if role == "progressbar"]
-        self.assertEqual(sorted(progress), ["Cartel a", "Cartel b"])
+        self.assertEqual(sorted(progress), ["Cartel A", "Cartel B"])
+        # The live region says each sign's state as it changes, not each byte.
+        spoken = self.find("#anuncio").get_attribute("textContent")
+        self.assertIn("Cartel A: hecho, ", spoken)
+        self.assertNotIn("enviando, 1 de", spoken)
 
     def test_the_keyboard_alone_composes_and_sends_and_focus_shows(self):
         self.start_server(self.start_signs())

@@ -176,6 +176,11 @@ function groupsOf(signs) {
     return groups;
 }
 
+function signName(id) {
+    const sign = state.signs.find((s) => s.id === id);
+    return sign && sign.name ? sign.name : id;
+}
+
 function shownText(shown) {
     if (!shown || !shown.pages || !shown.pages.length)
         return 'No se sabe que muestra.';
@@ -583,7 +588,7 @@ function jobHeard(job) {
         if (!row) {
             row = element('li', 'parte');
             row.id = key;
-            const label = element('label', '', 'Cartel ' + part.sign);
+            const label = element('label', '', signName(part.sign));
             const bar = element('progress');
             bar.id = key + '-barra';
             label.htmlFor = bar.id;
@@ -597,7 +602,7 @@ function jobHeard(job) {
         row.dataset.state = part.state;
         const old = before && before.signs.find((p) => p.sign === part.sign);
         if (!old || old.state !== part.state)
-            announce('Cartel ' + part.sign + ': ' + partLine(part));
+            announce(signName(part.sign) + ': ' + partLine(part));
     }
     const ended = isEnded(job);
     if (ended)
