@@ -783,20 +783,6 @@ async function uploadMessage() {
 
 // ---- Schedules -------------------------------------------------------------------------------------------------
 
-function runText(run, zone) {
-    if (run && typeof run === 'object')
-        return run.words || run.at || '';
-    const moment = new Date(run);
-    if (isNaN(moment))
-        return String(run);
-    try {
-        return moment.toLocaleString('es', {weekday: 'long', day: 'numeric', month: 'long', year: 'numeric',
-                                            hour: '2-digit', minute: '2-digit', timeZone: zone});
-    } catch (e) {
-        return moment.toLocaleString('es');
-    }
-}
-
 function scheduleTargets(schedule) {
     const names = schedule.signs.map((s) => 'cartel ' + s).concat(schedule.groups.map((g) => 'grupo ' + g));
     return names.join(', ');
@@ -817,16 +803,17 @@ async function scheduleItem(schedule) {
     item.dataset.schedule = schedule.id;
     const about = element('div', 'sobre');
     about.append(element('strong', '', schedule.id),
-                 element('span', 'palabras', schedule.words || schedule.description),
+                 element('span', 'palabras', schedule.words),
                  element('span', 'que', scheduleWhat(schedule) + ' a ' + scheduleTargets(schedule) +
                          (schedule.enabled ? '' : ' (desactivado)')));
     const runs = element('ul', 'proximas');
     runs.setAttribute('aria-label', 'Proximas veces de ' + schedule.id);
     try {
         const next = await api('GET', '/api/v1/schedules/' + enc(schedule.id) + '/next?n=3');
-        const words = next.nextWords || [];
-        next.next.forEach((run, i) => runs.append(element('li', '', words[i] || runText(run, schedule.zone))));
-        if (!next.next.length)
+        // Each run in the server's words, in the schedule's zone.
+        const words = next.nextWords || next.next;
+        words.forEach((run) => runs.append(element('li', '', run)));
+        if (!words.length)
             runs.append(element('li', '', 'No vuelve a hacerse.'));
     } catch (e) {
         runs.append(element('li', 'mal', e.message));
@@ -874,7 +861,7 @@ async function createSchedule(event) {
     else
         definition.signs = [target.slice(2)];
     const made = await api('PUT', '/api/v1/schedules/' + enc(id), definition);
-    say('Horario ' + id + ' guardado: ' + (made.words || made.description) + '.');
+    say('Horario ' + id + ' guardado: ' + made.words + '.');
     await loadSchedules();
 }
 
