@@ -433,6 +433,103 @@ private slots:
             sign->waitForFinished();
         }
     }
+
+    // The README's shared broker: TLS with the site's own certificate authority, a user per site and an ACL that
+    // keeps each site to its own topics. The site loads its sign through it; a wrong password is refused by the
+    // broker and the server says so and tries again.
+    void siteOnASharedBrokerWithTls()
+    {
+        const auto sh = [&](const QString& command) {
+            return QProcess::execute("sh", {"-c", u"cd '%1' && "_s.arg(dir->path()) + command}) == 0;
+        };
+        QVERIFY(sh("openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=tivor-ca -keyout ca.key -out ca.pem "
+                   "2>/dev/null && openssl req -newkey rsa:2048 -nodes -subj /CN=localhost -keyout broker.key "
+                   "-out broker.csr 2>/dev/null && printf 'subjectAltName=IP:127.0.0.1' > san.cnf && openssl x509 "
+                   "-req -in broker.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 -extfile san.cnf "
+                   "-out broker.pem 2>/dev/null"));
+        QVERIFY(sh("mosquitto_passwd -c -b passwd sitio1 clave1 && mosquitto_passwd -b passwd homeassistant clave2"));
+        QVERIFY(testenv::writeFile(path("acl"), "pattern readwrite tivor/%u/#\npattern readwrite "
+                                                "homeassistant/+/tivor_%u/#\npattern read homeassistant/status\n"
+                                                "user homeassistant\ntopic readwrite #\n"));
+        const quint16 port = freePort();
+        // Started as root, mosquitto would become its own user, who cannot read the test's folder; started as anyone
+        // else it ignores "user".
+        QVERIFY(testenv::writeFile(path("tls.conf"), "user root\nlistener " + QByteArray::number(port) +
+                                                         " 127.0.0.1\ncafile ca.pem\ncertfile broker.pem\nkeyfile "
+                                                         "broker.key\npassword_file passwd\nacl_file acl\n"));
+        QProcess tlsBroker;
+        tlsBroker.setWorkingDirectory(dir->path());
+        tlsBroker.start("mosquitto", {"-c", path("tls.conf")});
+        QVERIFY(tlsBroker.waitForStarted(5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QTcpSocket socket;
+                socket.connectToHost(QHostAddress::LocalHost, port);
+                return socket.waitForConnected(100);
+            },
+            10000));
+        const QString hub = u"-p %1 --cafile '%2' -u homeassistant -P clave2"_s.arg(port).arg(path("ca.pem"));
+        for (const QString& password : {u"mala"_s, u"clave1"_s}) {
+            const QString file = path(u"tls-"_s + password + u".json"_s);
+            QVERIFY(
+                testenv::writeFile(file, u"{\"signs\": [%1], \"mqtt\": {\"broker\": \"127.0.0.1:%2\", \"user\": "
+                                         u"\"sitio1\", \"password\": \"%3\", "
+                                         "\"tls\": {\"ca\": \"ca.pem\"}, \"id\": \"sitio1\"}}"_s.arg(ptySign("entrada"))
+                                             .arg(port)
+                                             .arg(password)
+                                             .toUtf8()));
+            QProcess* server = startServer({"--config", file});
+            QVERIFY(server);
+            QByteArray said;
+            QVERIFY(
+                QTest::qWaitFor([&] { return (said += server->readAllStandardError()).contains("MQTT: "); }, 10000));
+            if (password == u"mala"_s) {
+                QVERIFY2(said.contains("sin conexion") && said.contains("not authorised") &&
+                             said.contains("se reintenta en 1 s"),
+                         said.constData());
+                server->kill();
+                server->waitForFinished();
+                continue;
+            }
+            QVERIFY2(said.contains("conectado a 127.0.0.1"), said.constData());
+        }
+        QVERIFY(sh(u"mosquitto_pub %1 -t tivor/sitio1/sign/entrada/text/set -m 'POR TLS'"_s.arg(hub)));
+        QVERIFY(pty->waitForBytes(int(importedDump("POR TLS\n").size()), 10000));
+        QCOMPARE(pty->settled(), importedDump("POR TLS\n"));
+        tlsBroker.kill();
+        tlsBroker.waitForFinished();
+    }
+
+    // The "mqtt" block and --mqtt are checked whole at start, each fault named by its place.
+    void configurationIsChecked_data()
+    {
+        const testenv::Table<QString, QStringList, QString> row; // "mqtt" block, more arguments, error
+        row("broker", R"({"broker": "mqtt ejemplo"})", {}, "mqtt.broker: 'mqtt ejemplo' no es un servidor MQTT");
+        row("port", R"({"broker": "localhost:99999"})", {}, "mqtt.broker: 'localhost:99999'");
+        row("unknown key", R"({"broker": "localhost", "qos": 1})", {}, "mqtt.qos: clave desconocida");
+        row("password alone", R"({"broker": "localhost", "password": "x"})", {}, "mqtt.user: una contrasena va");
+        row("key alone", R"({"broker": "localhost", "tls": {"key": "k.pem"}})", {},
+            "mqtt.tls.certificate: el certificado del cliente y su clave van juntos");
+        row("missing CA", R"({"broker": "localhost", "tls": {"ca": "nada.pem"}})", {}, "mqtt.tls.ca: no se puede leer");
+        row("id", R"({"broker": "localhost", "id": "a/b"})", {}, "mqtt.id: debe ser un nombre");
+        // Not a raw string: moc 6.4 reads a '#' in one as the start of a directive and loses the class.
+        row("prefix", "{\"broker\": \"localhost\", \"prefix\": \"tivor/#\"}", {}, "mqtt.prefix: un prefijo no lleva");
+        row("discovery", R"({"broker": "localhost", "discovery": 1})", {}, "mqtt.discovery: debe ser true, false");
+        row("--mqtt", R"({"broker": "localhost"})", {"--mqtt", "a:b:c"}, "--mqtt: 'a:b:c' no es un servidor MQTT");
+    }
+    void configurationIsChecked()
+    {
+        const auto [mqtt, arguments, error] = testenv::Table<QString, QStringList, QString>::fetch();
+        QVERIFY(testenv::writeFile(path("bad.json"),
+                                   uR"({"signs": [%1], "mqtt": %2})"_s.arg(ptySign("entrada"), mqtt).toUtf8()));
+        QProcess server;
+        server.setProcessEnvironment(environment());
+        server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), QStringList{"--config", path("bad.json")} + arguments);
+        QVERIFY(server.waitForFinished(10000));
+        QCOMPARE(server.exitCode(), 2);
+        const QString said = QString::fromUtf8(server.readAllStandardError());
+        QVERIFY2(said.contains(error), qPrintable(said));
+    }
 };
 
 QTEST_MAIN(TestMqtt)
