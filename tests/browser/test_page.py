@@ -12,7 +12,7 @@ from croniter import croniter
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select
 
-from harness import PageTest, desktop_dots, dump
+from harness import PageTest, VirtualSign, desktop_dots, dump
 
 # Two pages as the page composes them, and the same two as the window stores them (effect, pause - 1, alignment
 # 0 left / 2 centred, then the text in the file's Latin-1): "Ú" is one the sign gets changed, the second page's
@@ -107,6 +107,28 @@ class ComposeAndSend(PageTest):
             self.assertTrue(event["completa"] and "hora" in event and "fecha" in event, event)
         # A clock changes nothing the sign is believed to show.
         self.assertEqual(self.text("#cartel-a .muestra"), "No se sabe que muestra.")
+
+    def test_a_sign_nobody_listens_for_says_so_and_fails_alone(self):
+        signs = self.start_signs()
+        # A port that refuses: the last sign stopped, its address left in the configuration.
+        gone = VirtualSign()
+        signs.append({"id": "z", "name": "Sin cartel", "port": gone.address, "dy1": "10", "dy2": "01", "groups": []})
+        gone.stop()
+        self.start_server(signs)
+        self.open_browser()
+        self.wait(lambda: self.text("#cartel-z .disponible").startswith("No disponible: "))
+        self.assertIn("rechazada", self.text("#cartel-z .disponible"))
+        self.assertEqual(self.text("#cartel-a .disponible"), "Puerto disponible")
+        self.type_page(0, "HOLA")
+        Select(self.find("#destino")).select_by_value("todos")
+        self.find("#enviar").click()
+        # One job a sign, made at once: which gets which number is the server's affair.
+        row = lambda sign: f'#progreso li[id$="-{sign}"]'
+        self.wait(lambda: len(self.finds(row("z") + '[data-state="failed"]')) == 1, message="z no fallo")
+        self.assertIn("fallido", self.text(row("z") + " .detalle"))
+        self.wait(lambda: len(self.finds(row("a") + '[data-state="done"]')) == 1, message="a no termino")
+        self.assertTrue(self.signs[0].next_event()["completa"])
+        self.assertEqual(self.text("#estado"), "Envio terminado: hecho, fallido.")
 
     def test_cancel_stops_a_long_send_with_the_terminator(self):
         # 50 ms a character: the message takes seconds, time enough to cancel in the middle.

@@ -251,7 +251,8 @@ function targetOptions(select, withAll) {
     if (withAll && state.signs.length > 1)
         options.push(new Option('Todos los carteles', 'todos'));
     for (const sign of state.signs)
-        options.push(new Option('Cartel ' + (sign.name || sign.id), 's:' + sign.id));
+        options.push(new Option(sign.name && sign.name !== sign.id ? sign.name + ' (' + sign.id + ')' : 'Cartel ' + sign.id,
+                                's:' + sign.id));
     for (const [group, ids] of groupsOf(state.signs))
         options.push(new Option('Grupo ' + group + ' (' + ids.join(', ') + ')', 'g:' + group));
     select.replaceChildren(...options);
@@ -611,7 +612,9 @@ function jobHeard(job) {
     $('cancelar').hidden = !running;
     if (ended && !running) {
         const states = [...state.jobs.values()].map((j) => j.state);
-        say(states.every((s) => s === 'done') ? 'Envio terminado.' : 'Envio terminado: ' + states.join(', ') + '.');
+        say(states.every((s) => s === 'done') ? 'Envio terminado.'
+                                               : 'Envio terminado: ' + states.map((s) => StateWords[s]).join(', ') + '.',
+            states.some((s) => s === 'failed'));
         if (!state.eventsOpen)
             guarded(loadSigns)();
     }
