@@ -7,10 +7,10 @@ import os
 import queue
 import re
 import shutil
+import socket
 import subprocess
 import tempfile
 import threading
-import time
 import unittest
 import urllib.request
 
@@ -53,7 +53,6 @@ class VirtualSign:
 
     def feed(self, data):
         """Bytes sent to the sign as a sender would, over a connection of their own."""
-        import socket
         with socket.create_connection(("127.0.0.1", self.port), timeout=10) as connection:
             connection.sendall(data)
 
