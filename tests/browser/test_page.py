@@ -251,6 +251,13 @@ class StoredMessages(PageTest):
         # A clock page's text is the sign's own: shown, not edited.
         self.assertFalse(self.find("#p1-texto").is_enabled())
         self.assertTrue(self.find("input[name=p1-alineacion][value=centrado]").is_selected())
+        # An edit not stored is not lost to another message without asking, as the window asks.
+        self.type_page(0, "Cambiado")
+        self.find('#listaMensajes li[data-name="saludo"] button').click()
+        alert = self.driver.switch_to.alert
+        self.assertIn("Hay cambios Realizados", alert.text)
+        alert.dismiss()
+        self.assertEqual(self.find("#p0-texto").get_attribute("value"), "Cambiado")
 
         self.find('#listaMensajes li[data-name="saludo"] button.peligro').click()
         self.driver.switch_to.alert.accept()

@@ -40,6 +40,7 @@ const state = {
     events: null,          // the WebSocket, while open
     eventsOpen: false,
     preview: null,         // the last preview answer, by page index of the composer
+    modified: false,       // the composer has edits not stored
 };
 
 // ---- The API ---------------------------------------------------------------------------------------------------
@@ -385,13 +386,21 @@ function setMessage(pages) {
         align: p.align || 'izquierda',
     })) : [newPage()];
     renderPages();
-    composerChanged();
+    composerChanged(false);
+    state.modified = false;
+}
+
+// As the window asks before a message with changes is closed: here, before another takes the composer's place.
+function mayDiscard() {
+    return !state.modified || confirm('Hay cambios Realizados que no se grabaron. Descartarlos?');
 }
 
 let previewTimer = 0, previewAsked = 0;
 
 // The pages are busy, for a screen reader and for a test, until the preview of their last edit is drawn.
-function composerChanged() {
+function composerChanged(edited = true) {
+    if (edited)
+        state.modified = true;
     // An answer on its way is for pages that are no longer these.
     ++previewAsked;
     $('paginas').setAttribute('aria-busy', 'true');
@@ -731,6 +740,8 @@ async function loadMessages() {
 }
 
 async function openMessage(name) {
+    if (!mayDiscard())
+        return;
     const stored = await api('GET', '/api/v1/messages/' + enc(name));
     setMessage(stored.pages);
     $('nombre').value = name;
@@ -745,6 +756,7 @@ async function saveMessage(event) {
     if (!body.pages.length)
         throw new ApiError(0, 'Error #21, No Hay mensaje cargado (ninguna pagina tiene texto)');
     const stored = await api('PUT', '/api/v1/messages/' + enc(name), body);
+    state.modified = false;
     say('Mensaje ' + name + ' grabado' + (stored.warning ? ': ' + stored.warning : '.'), Boolean(stored.warning));
     await loadMessages();
 }
@@ -896,11 +908,13 @@ function start() {
         $('p' + (state.pages.length - 1) + '-texto').focus();
     });
     $('nuevoMensaje').addEventListener('click', () => {
+        if (!mayDiscard())
+            return;
         setMessage([]);
         $('nombre').value = '';
         $('p0-texto').focus();
     });
-    $('destino').addEventListener('change', composerChanged);
+    $('destino').addEventListener('change', () => composerChanged(false));
     $('enviar').addEventListener('click', guarded(() => send('show')));
     $('enviarHora').addEventListener('click', guarded(() => send('clock')));
     $('cancelar').addEventListener('click', guarded(cancel));
