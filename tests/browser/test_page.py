@@ -130,6 +130,30 @@ class ComposeAndSend(PageTest):
         self.assertTrue(self.signs[0].next_event()["completa"])
         self.assertEqual(self.text("#estado"), "Envio terminado: hecho, fallido.")
 
+    def test_without_the_websocket_the_page_asks_for_its_jobs(self):
+        self.start_server(self.start_signs())
+        driver = self.open_browser()
+        # As behind a proxy that does not pass WebSockets: each one closes as soon as it is opened.
+        driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": """
+            window.WebSocket = class extends EventTarget {
+                constructor() {
+                    super();
+                    setTimeout(() => this.dispatchEvent(Object.assign(new Event('close'), {code: 1006})), 10);
+                }
+                send() {}
+                close() {}
+            };"""})
+        driver.refresh()
+        self.wait(lambda: self.text("#cartel-a .disponible") == "Puerto disponible")
+        self.type_page(0, "sin novedades", "Estatico")
+        self.wait(lambda: self.preview_settled(1))
+        self.find("#enviar").click()
+        self.wait(lambda: self.find("#envio-1-a").get_attribute("data-state") == "done", message="no termino")
+        self.assertTrue(self.signs[0].next_event()["completa"])
+        self.assertTrue([line for line in self.server.journal if "GET /api/v1/jobs/1 " in line])
+        # What the sign shows comes from the list of signs asked again.
+        self.wait(lambda: self.text("#cartel-a .muestra") == "Muestra: sin novedades")
+
     def test_cancel_stops_a_long_send_with_the_terminator(self):
         # 50 ms a character: the message takes seconds, time enough to cancel in the middle.
         self.start_server(self.start_signs(count=2, dy2="50", groups={0: ["planta"], 1: ["planta"]}))

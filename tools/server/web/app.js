@@ -634,8 +634,21 @@ function announce(text) {
     line.textContent = line.textContent ? line.textContent + '. ' + text : text;
 }
 
-// Without the WebSocket the page asks for its jobs itself, as often as a bar can move visibly.
+let polling = false;
+
+// Without the WebSocket the page asks for its jobs itself, as often as a bar can move visibly; one loop at a time.
 async function pollJobs() {
+    if (polling)
+        return;
+    polling = true;
+    try {
+        await pollWhileNeeded();
+    } finally {
+        polling = false;
+    }
+}
+
+async function pollWhileNeeded() {
     while (state.watching.size && !state.eventsOpen) {
         await new Promise((resolve) => setTimeout(resolve, 250));
         for (const id of [...state.watching])
@@ -669,7 +682,13 @@ let eventsWait = 500;
 // The server's news as they happen: jobs as they move, and what each sign is believed to show once a send ends.
 function connectEvents() {
     const scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
-    const socket = new WebSocket(scheme + location.host + '/api/v1/events');
+    let socket;
+    try {
+        socket = new WebSocket(scheme + location.host + '/api/v1/events');
+    } catch (e) {
+        // A browser that refuses WebSockets here: the page asks for its jobs instead.
+        return;
+    }
     state.events = socket;
     // With tokens the first word is ours (a browser cannot put a header on the request); the server says "ready"
     // once it listens to us, and until then the page asks for its jobs itself.
