@@ -337,6 +337,8 @@ private slots:
     {
         QProcess* server = serveSigns("sitio1", ptySign("entrada"));
         QVERIFY(server);
+        // A command published before the server has subscribed goes nowhere.
+        QVERIFY(waitFor("tivor/sitio1/status", "online"));
         publish("tivor/sitio1/sign/entrada/text/set", "ANTES");
         QVERIFY(waitFor("tivor/sitio1/sign/entrada/text/state", "ANTES"));
         killBroker();
@@ -383,6 +385,7 @@ private slots:
                                uR"({"id": "entrada", "port": "%1", "dy1": "10", "dy2": "01"})"_s.arg(where.back()),
                                u"data-"_s + site));
         }
+        QVERIFY(waitFor("tivor/sitio1/status", "online") && waitFor("tivor/sitio2/status", "online"));
         publish("tivor/sitio1/sign/entrada/text/set", "UNO");
         publish("tivor/sitio2/sign/entrada/text/set", "DOS");
         for (int i = 0; i < 2; ++i) {
