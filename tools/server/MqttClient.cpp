@@ -196,11 +196,14 @@ void MqttClient::check(int code)
 
 void MqttClient::lost(const QString& reason)
 {
-    // The notifiers may be the ones whose signal is being handled.
-    if (m_read)
-        m_read.release()->deleteLater();
-    if (m_write)
-        m_write.release()->deleteLater();
+    // The notifiers may be the ones whose signal is being handled: they go later, but stop watching now, before the
+    // next connection's socket may take the same descriptor on the connecting thread.
+    for (std::unique_ptr<QSocketNotifier>* notifier : {&m_read, &m_write})
+        if (*notifier) {
+            (*notifier)->setEnabled(false);
+            (*notifier)->disconnect(this);
+            notifier->release()->deleteLater();
+        }
     m_misc.stop();
     m_connected = false;
     if (m_finished)
