@@ -136,24 +136,6 @@ class TestServer : public CliTest
         delete reply;
         return answer;
     }
-    // What tivor-cli dump writes for a message file, without the quotes and line end around it.
-    QByteArray dumped(const QByteArray& messageFile)
-    {
-        if (!testenv::writeFile(path("dump.mnm"), messageFile))
-            return {};
-        start({"dump", path("dump.mnm")});
-        process.waitForFinished(10000);
-        const QByteArray line = process.readAllStandardOutput();
-        return line.mid(1, line.size() - 4);
-    }
-    // tivor-cli import's message file for a text file, through dump.
-    QByteArray importedDump(const QByteArray& text)
-    {
-        if (!testenv::writeFile(path("import.txt"), text) ||
-            !run({"import", path("import.txt"), "-o", path("import.mnm")}).startsWith("0|"))
-            return {};
-        return dumped(testenv::readFile(path("import.mnm")));
-    }
     // A connection of its own to the server, below HTTP.
     std::unique_ptr<QTcpSocket> connectRaw()
     {
