@@ -64,9 +64,13 @@ template <typename Done> bool pumpUntil(mosquitto* hub, int timeoutMs, Done done
     return true;
 }
 
-int fail(const char* what)
+// The server's journal (two lines a command) stays out of the figures; it is shown when the run fails.
+int fail(const char* what, const QString& journalPath = {})
 {
     std::fprintf(stderr, "bench_mqtt: %s\n", what);
+    QFile journal(journalPath);
+    if (journal.open(QIODevice::ReadOnly))
+        std::fprintf(stderr, "%s", journal.readAll().right(4000).constData());
     return 1;
 }
 } // namespace
@@ -112,7 +116,8 @@ int main(int argc, char** argv)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
     server.setProcessEnvironment(env);
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const QString journalPath = dir.filePath(QStringLiteral("server.log"));
+    server.setStandardErrorFile(journalPath);
     server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), {QStringLiteral("--config"), config.fileName(),
                                                         QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
 
@@ -122,12 +127,12 @@ int main(int argc, char** argv)
     mosquitto_message_callback_set(hub, onMessage);
     mosquitto_int_option(hub, MOSQ_OPT_TCP_NODELAY, 1);
     if (mosquitto_connect(hub, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
-        return fail("the broker did not take the hub");
+        return fail("the broker did not take the hub", journalPath);
     mosquitto_subscribe(hub, nullptr, (QByteArray(Prefix) + "/status").constData(), 1);
     mosquitto_subscribe(hub, nullptr, (QByteArray(Prefix) + "/sign/a/job/state").constData(), 1);
     // The server's first probe of the port opens it: it is over once the sign is said to be reachable.
     if (!pumpUntil(hub, 20000, [&] { return seen.status == "online"; }))
-        return fail("the server never said it was online");
+        return fail("the server never said it was online", journalPath);
     QThread::msleep(500);
 
     std::vector<double> latencies;
@@ -139,10 +144,10 @@ int main(int argc, char** argv)
         const qint64 published = testpty::nowNs();
         mosquitto_publish(hub, nullptr, topic.constData(), int(text.size()), text.constData(), 0, false);
         if (!pty.waitForBytes(int(before) + 1, 5000))
-            return fail("a command never reached the line");
+            return fail("a command never reached the line", journalPath);
         latencies.push_back(double(pty.received()[before].ns - published) / 1e6);
         if (!pumpUntil(hub, 10000, [&] { return seen.job.contains("\"done\""); }))
-            return fail("a job never ended");
+            return fail("a job never ended", journalPath);
     }
     std::printf("bench_mqtt: %d commands (text/set, one page, QoS 0) on loopback, reader %s, load average %s\n",
                 Commands, realtime ? "realtime" : "not realtime", loadAverage().constData());
