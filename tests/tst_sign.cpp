@@ -50,6 +50,8 @@ QString describe(const sign::Event& e)
     for (const sign::ProtocolError& err : t.errors)
         parts << QStringLiteral("!%1@%2").arg(sign::errorKindName(err.kind)).arg(err.offset);
     parts << (t.terminated ? QStringLiteral("end") : QStringLiteral("open"));
+    if (t.raw.size() != t.byteCount)
+        parts << QStringLiteral("raw %1 of %2 bytes").arg(t.raw.size()).arg(t.byteCount);
     return parts.join(u' ');
 }
 
@@ -156,6 +158,19 @@ private slots:
         auto [fed, expected] = testenv::Table<Pieces, QStringList>::fetch();
         QCOMPARE(decode(fed, false), expected);
         QCOMPARE(decode(fed, true), expected); // a stream: byte by byte gives the same
+    }
+
+    // What a test compares with a sender's dump: the transmission's own bytes, not the junk or the cancel around it.
+    void aTransmissionKeepsItsBytes()
+    {
+        const QByteArray hola = message("\x80      HOLA      \xC6");
+        sign::Decoder d;
+        const QByteArray cancelled = "W-NT9\xDF\xE0\x80HO" + hex("0101");
+        d.feed("W-NxW-" + hola + cancelled, 0);
+        const QList<sign::Event> events = d.takeEvents();
+        QCOMPARE(events.size(), 3); // the junk, the message, the one cancelled in its first page
+        QCOMPARE(events[1].transmission.raw, hola);
+        QCOMPARE(events[2].transmission.raw, cancelled);
     }
 
     void everyEntranceEndsOnTheStillImage_data()

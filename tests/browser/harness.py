@@ -7,7 +7,6 @@ import os
 import queue
 import re
 import shutil
-import socket
 import subprocess
 import tempfile
 import threading
@@ -50,11 +49,6 @@ class VirtualSign:
 
     def next_event(self, timeout=30):
         return self.events.get(timeout=timeout)
-
-    def feed(self, data):
-        """Bytes sent to the sign as a sender would, over a connection of their own."""
-        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as connection:
-            connection.sendall(data)
 
     def stop(self):
         self.process.terminate()

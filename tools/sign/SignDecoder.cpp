@@ -87,6 +87,10 @@ void Decoder::feedByte(std::uint8_t byte, qint64 timeMs)
     m_nowMs = timeMs;
     m_haveLastByte = true;
     m_lastByteMs = timeMs;
+    // Before the step: the byte that ends a transmission belongs to it. The preamble's bytes are taken when it
+    // is whole, since until then they may turn out to be junk.
+    if (inTransmission())
+        m_tx.raw.append(char(byte));
     // Kept, such a stream would grow without end (and log an error for every byte the sign cannot show).
     if (inTransmission() && m_offset - m_txStartOffset >= MaxTransmissionBytes) {
         fail(ErrorKind::TooLong,
@@ -168,6 +172,7 @@ void Decoder::fail(ErrorKind kind, const QString& text, bool endsTransmission)
 void Decoder::beginTransmission()
 {
     m_tx = Transmission{};
+    m_tx.raw = QByteArray(Preamble.data(), qsizetype(Preamble.size()));
     m_tx.firstByteMs = m_preambleStartMs;
     m_txStartOffset = m_preambleStartOffset;
     m_junkReported = false;

@@ -68,6 +68,7 @@ struct Transmission
     qint64 firstByteMs = 0;
     qint64 lastByteMs = 0;
     qint64 byteCount = 0;
+    QByteArray raw; // every byte of it as it came, from the preamble on: what a sender's dump is compared with
 
     // Terminated with nothing to complain about.
     bool complete() const { return terminated && errors.isEmpty(); }

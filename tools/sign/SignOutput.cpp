@@ -79,6 +79,7 @@ QJsonObject toJson(const Event& event)
     const Transmission& t = event.transmission;
     QJsonObject o{{QStringLiteral("tipo"), kindWord(t)},
                   {QStringLiteral("bytes"), double(t.byteCount)},
+                  {QStringLiteral("transmision_hex"), QString::fromLatin1(t.raw.toHex())},
                   {QStringLiteral("duracion_ms"), double(t.lastByteMs - t.firstByteMs)},
                   {QStringLiteral("terminada"), t.terminated},
                   {QStringLiteral("completa"), t.complete()},
