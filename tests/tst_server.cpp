@@ -84,7 +84,8 @@ class TestServer : public CliTest
 {
     Q_OBJECT
     QProcess server;
-    QString base; // http://127.0.0.1:PORT, once it listens
+    QString base;          // http://127.0.0.1:PORT, once it listens
+    QByteArray startLines; // what the server said until it listened, and maybe right after
     QNetworkAccessManager network;
     QJsonArray answers; // every answer seen, for the check against the description
 
@@ -96,10 +97,10 @@ class TestServer : public CliTest
         server.setProcessEnvironment(env);
         server.setReadChannel(QProcess::StandardError);
         server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), QStringList{"--listen", "127.0.0.1:0"} + arguments);
-        QByteArray said;
-        while (!said.contains('\n') && server.waitForReadyRead(10000))
-            said += server.readAllStandardError();
-        base = QRegularExpression(u"https?://\\S+"_s).match(QString::fromUtf8(said)).captured();
+        startLines.clear();
+        while (!startLines.contains('\n') && server.waitForReadyRead(10000))
+            startLines += server.readAllStandardError();
+        base = QRegularExpression(u"https?://\\S+"_s).match(QString::fromUtf8(startLines)).captured();
         return !base.isEmpty();
     }
     // Runs to the end: "status|standard error" (-1 when it did not end by itself); its output stays to be read.
@@ -919,6 +920,21 @@ private slots:
         QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject(), a);
         QCOMPARE(call("POST", "/api/v1/signs/c/show?wait=10", R"({"text": "x"})").json["id"].toInt(),
                  shown.json["id"].toInt() + 1);
+        // A kept file spoilt while the server was down: journaled, started without it, and written whole again.
+        server.terminate();
+        QVERIFY(server.waitForFinished(10000));
+        const QString folder = path("data/Tivor/tivor-server/");
+        QVERIFY(testenv::writeFile(folder + "estado.json", "{\"signs\": {") &&
+                testenv::writeFile(folder + "horarios.json", "[]"));
+        QVERIFY(startServer({"--config", path("server.json")}));
+        QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject(), QJsonObject());
+        QVERIFY(call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "OTRA"})").json["state"] == "done");
+        const QString journal = QString::fromUtf8(startLines + server.readAllStandardError());
+        QVERIFY2(journal.contains(folder + "estado.json: el estado de los carteles no es JSON valido (falta") &&
+                     journal.contains(folder + "horarios.json: los horarios no son JSON validos (no es un objeto)"),
+                 qPrintable(journal));
+        const QJsonObject kept = QJsonDocument::fromJson(testenv::readFile(folder + "estado.json")).object();
+        QCOMPARE(kept["signs"]["a"]["pages"][0]["text"].toString(), "OTRA");
     }
     // Under systemd: READY=1 once it listens, WATCHDOG=1 at half of WATCHDOG_USEC, and STOPPING=1 last at SIGTERM,
     // which ends the send on its way with the terminator before the server exits; requests and parts journaled.

@@ -3,16 +3,13 @@
 #include "ScheduleBook.h"
 
 #include "Journal.h"
-#include "JsonText.h"
-
-#include "core/files/FileIO.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QJsonDocument>
+#include "KeptFile.h"
 
 namespace
 {
+const KeptFileTexts KeptTexts{QStringLiteral("%1: no se pudieron leer los horarios (%2)"),
+                              QStringLiteral("%1: los horarios no son JSON validos (%2)"),
+                              QStringLiteral("%1: no se pudieron guardar los horarios (%2)")};
 // A QTimer waits at most about 24.8 days; a shorter wait also follows a clock that was set meanwhile.
 constexpr qint64 MaxWaitMs = 60 * 60 * 1000;
 constexpr int MaxWithinHours = 720;
@@ -141,18 +138,7 @@ QString systemZoneId()
 ScheduleBook::ScheduleBook(QString file, Run run, QObject* parent)
     : QObject(parent), m_file(std::move(file)), m_run(std::move(run))
 {
-    QByteArray bytes;
-    FileFailure failure;
-    if (!readWholeFile(m_file, &bytes, &failure)) {
-        if (failure.kind != FileFailure::Missing)
-            journal(QStringLiteral("%1: no se pudieron leer los horarios (%2)").arg(m_file, failure.reason));
-        return;
-    }
-    QJsonParseError parse;
-    const QJsonObject kept =
-        QJsonDocument::fromJson(bytes, &parse).object().value(QStringLiteral("schedules")).toObject();
-    if (parse.error != QJsonParseError::NoError)
-        journal(QStringLiteral("%1: los horarios no son JSON validos (%2)").arg(m_file, jsonErrorText(parse)));
+    const QJsonObject kept = readKeptObject(m_file, QStringLiteral("schedules"), KeptTexts);
     for (auto it = kept.begin(); it != kept.end(); ++it) {
         const QJsonObject json = it.value().toObject();
         Entry entry;
@@ -294,11 +280,5 @@ void ScheduleBook::save() const
             json.insert(QStringLiteral("lastJob"), entry.lastJob);
         kept.insert(id, json);
     }
-    FileFailure failure;
-    if (!QDir().mkpath(QFileInfo(m_file).absolutePath()) ||
-        !writeFileAtomically(m_file, jsonBytes(QJsonDocument(QJsonObject{{QStringLiteral("schedules"), kept}})),
-                             &failure))
-        journal(QStringLiteral("%1: no se pudieron guardar los horarios (%2)")
-                    .arg(m_file,
-                         failure.reason.isEmpty() ? QStringLiteral("no se pudo crear la carpeta") : failure.reason));
+    saveKeptObject(m_file, QStringLiteral("schedules"), kept, KeptTexts);
 }

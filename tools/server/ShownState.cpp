@@ -1,30 +1,18 @@
 // The file is replaced whole by the core's atomic writer: a crash mid-write leaves the previous state.
 #include "ShownState.h"
 
-#include "Journal.h"
-#include "JsonText.h"
+#include "KeptFile.h"
 
-#include "core/files/FileIO.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QJsonDocument>
+namespace
+{
+const KeptFileTexts Texts{QStringLiteral("%1: no se pudo leer el estado de los carteles (%2)"),
+                          QStringLiteral("%1: el estado de los carteles no es JSON valido (%2); se empieza sin el"),
+                          QStringLiteral("%1: no se pudo guardar el estado de los carteles (%2)")};
+} // namespace
 
 ShownState::ShownState(QString file) : m_file(std::move(file))
 {
-    QByteArray bytes;
-    FileFailure failure;
-    if (!readWholeFile(m_file, &bytes, &failure)) {
-        if (failure.kind != FileFailure::Missing)
-            journal(QStringLiteral("%1: no se pudo leer el estado de los carteles (%2)").arg(m_file, failure.reason));
-        return;
-    }
-    QJsonParseError parse;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parse);
-    const QJsonObject signs = document.object().value(QStringLiteral("signs")).toObject();
-    if (parse.error != QJsonParseError::NoError || !document.isObject())
-        journal(QStringLiteral("%1: el estado de los carteles no es JSON valido (%2); se empieza sin el")
-                    .arg(m_file, jsonErrorText(parse)));
+    const QJsonObject signs = readKeptObject(m_file, QStringLiteral("signs"), Texts);
     for (auto it = signs.begin(); it != signs.end(); ++it)
         if (it.value().isObject())
             m_signs[it.key()] = it.value().toObject();
@@ -59,10 +47,5 @@ void ShownState::save() const
     QJsonObject signs;
     for (const auto& [sign, shown] : m_signs)
         signs.insert(sign, shown);
-    FileFailure failure;
-    if (!QDir().mkpath(QFileInfo(m_file).absolutePath()) ||
-        !writeFileAtomically(m_file, jsonBytes(QJsonDocument(QJsonObject{{QStringLiteral("signs"), signs}})), &failure))
-        journal(QStringLiteral("%1: no se pudo guardar el estado de los carteles (%2)")
-                    .arg(m_file,
-                         failure.reason.isEmpty() ? QStringLiteral("no se pudo crear la carpeta") : failure.reason));
+    saveKeptObject(m_file, QStringLiteral("signs"), signs, Texts);
 }
