@@ -181,6 +181,13 @@ class Schedules(PageTest):
         self.open_browser()
         self.wait(lambda: self.finds("#hDestino option"))
         self.find("#hId").send_keys("apertura")
+        # Only the fields of the kind of schedule and of the action chosen are shown.
+        shown = lambda: [field for field in ("hCron", "hAt", "hGuardado") if self.find("#" + field).is_displayed()]
+        self.assertEqual(shown(), ["hCron"])
+        Select(self.find("#hCuando")).select_by_value("at")
+        Select(self.find("#hAccion")).select_by_value("stored")
+        self.assertEqual(shown(), ["hAt", "hGuardado"])
+        Select(self.find("#hCuando")).select_by_value("cron")
         cron = self.find("#hCron")
         cron.clear()
         cron.send_keys("0 9 * * 1-6")
