@@ -319,6 +319,8 @@ private slots:
         QVERIFY(serveSigns("sitio1", ptySign("entrada")));
         QVERIFY(waitFor("tivor/sitio1/status", "online"));
         publish("tivor/sitio1/sign/entrada/text/set", pages.join(u'|').toUtf8());
+        // While a long message goes out, a hub sees it going out.
+        QVERIFY(waitFor("tivor/sitio1/sign/entrada/job/state", "\"state\":\"sending\""));
         publish("tivor/sitio1/sign/entrada/text/set", "FIN", true);
         QVERIFY(waitFor("tivor/sitio1/sign/entrada/text/state", "FIN", 20000));
         QCOMPARE(pty->settled(), first + second);

@@ -90,6 +90,7 @@ MqttBridge::MqttBridge(const MqttConfig& config, SignServer& server, QObject* pa
 {
     connect(&m_client, &MqttClient::connected, this, &MqttBridge::connected);
     connect(&m_client, &MqttClient::received, this, &MqttBridge::received);
+    connect(&m_server, &SignServer::partStarted, this, &MqttBridge::partStarted);
     connect(&m_server, &SignServer::partFinished, this, &MqttBridge::partFinished);
     m_probe.setInterval(ProbeIntervalMs);
     connect(&m_probe, &QTimer::timeout, this, [this] {
@@ -190,8 +191,13 @@ void MqttBridge::command(const QString& topic, const QString& kind, const QStrin
         m_groupJobs[job] = name;
         keep(base + QStringLiteral("/job/state"), compact(groupState(state)));
     }
-    for (const SignConfig& sign : signs)
-        keep(signTopic(m_config, sign.id) + QStringLiteral("/job/state"), compact(partState(state, sign.id)));
+    for (const SignConfig& sign : signs) {
+        // An idle line takes the job at once, and its start has been said already.
+        QJsonObject part = partState(state, sign.id);
+        if (m_startedJob[sign.id] == job)
+            part.insert(QStringLiteral("state"), QStringLiteral("sending"));
+        keep(signTopic(m_config, sign.id) + QStringLiteral("/job/state"), compact(part));
+    }
 }
 
 void MqttBridge::refuse(const QString& base, const QString& error)
@@ -202,6 +208,16 @@ void MqttBridge::refuse(const QString& base, const QString& error)
                                                        {QStringLiteral("sent"), 0},
                                                        {QStringLiteral("total"), 0},
                                                        {QStringLiteral("error"), error}}));
+}
+
+// A hub shows "sending" while a long message goes out, not the job before it or "queued" for minutes. The part's
+// own state turns to sending on its line's thread a moment later, so it is said here.
+void MqttBridge::partStarted(int job, const QString& sign)
+{
+    m_startedJob[sign] = job;
+    QJsonObject part = partState(m_server.jobAnswer(job), sign);
+    part.insert(QStringLiteral("state"), QStringLiteral("sending"));
+    keep(signTopic(m_config, sign) + QStringLiteral("/job/state"), compact(part));
 }
 
 // Whoever asked for the job (HTTP, a schedule, MQTT), each sign's last job is the one that ended last.

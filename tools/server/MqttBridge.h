@@ -32,6 +32,7 @@ private:
                  const QByteArray& payload);
     // Answers on the job state of `base` instead of sending anything.
     void refuse(const QString& base, const QString& error);
+    void partStarted(int job, const QString& sign);
     void partFinished(int job, const QString& sign);
     void announce();
     void probe();
@@ -46,5 +47,6 @@ private:
     QTimer m_probe;
     std::map<QString, QByteArray> m_states; // topic -> retained payload
     std::map<int, QString> m_groupJobs;     // a job asked for through a group's topic -> that group
+    std::map<QString, int> m_startedJob;    // sign -> the last job whose part there has started
     QStringList m_announced;                // the stored messages the select was last announced with
 };

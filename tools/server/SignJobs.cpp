@@ -124,6 +124,11 @@ int SignJobs::submit(const std::vector<SignConfig>& signs, const QString& what,
                            if (const auto it = m_jobs.find(id); it != m_jobs.end() && m_partEnded)
                                m_partEnded(it->second, *part);
                            partEnded(id);
+                       },
+                       [this, id, part] {
+                           const auto it = m_jobs.find(id);
+                           if (it != m_jobs.end() && m_partStarted && part->state == PartState::Queued)
+                               m_partStarted(it->second, *part);
                        }});
     }
     forgetOldJobs();
@@ -192,6 +197,8 @@ void SignJobs::startNext(const QString& key)
     Task task = std::move(queue.pending.front());
     queue.pending.pop_front();
     queue.finished = std::move(task.finished);
+    if (task.started)
+        task.started();
     queue.running.reset(QThread::create(std::move(task.work)));
     connect(queue.running.get(), &QThread::finished, this, [this, key] {
         PortQueue& ended = m_queues[key];

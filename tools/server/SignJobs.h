@@ -62,6 +62,9 @@ public:
     void continueAfter(int id) { m_lastId = std::max(m_lastId, id); }
     // `told` hears of each part once it has ended, on this object's thread.
     void onPartEnded(std::function<void(const Job&, const SendPart&)> told) { m_partEnded = std::move(told); }
+    // `told` hears of each part as its line's turn comes to it (not of one cancelled while it waited), on this
+    // object's thread.
+    void onPartStarted(std::function<void(const Job&, const SendPart&)> told) { m_partStarted = std::move(told); }
     // Ends the server's work: queued parts never start, a part on its way ends with the terminator; each running
     // part is told of before this returns.
     void stop();
@@ -83,6 +86,7 @@ private:
     {
         std::function<void()> work;     // on the port's own thread
         std::function<void()> finished; // back on this object's thread
+        std::function<void()> started;  // on this object's thread, right before `work` starts
     };
     struct PortQueue
     {
@@ -100,5 +104,6 @@ private:
     std::map<int, Job> m_jobs;
     int m_lastId = 0;
     std::function<void(const Job&, const SendPart&)> m_partEnded;
+    std::function<void(const Job&, const SendPart&)> m_partStarted;
     std::atomic<bool> m_stopping = false;
 };

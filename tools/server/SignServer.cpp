@@ -154,6 +154,7 @@ SignServer::SignServer(ServerConfig config, QObject* parent)
 {
     m_jobs.continueAfter(std::max(m_shown.lastJob(), m_schedules.lastJob()));
     m_jobs.onPartEnded([this](const Job& job, const SendPart& part) { partEnded(job, part); });
+    m_jobs.onPartStarted([this](const Job& job, const SendPart& part) { emit partStarted(job.id, part.sign.id); });
     m_api.setTokens(m_config.tokens);
     const auto health = [this](const HttpRequest&, HttpReply reply) { this->health(reply); };
     m_api.route("GET", QStringLiteral("/healthz"), Scope::Open, health);

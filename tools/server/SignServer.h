@@ -36,6 +36,8 @@ public:
     int clockJob(const std::vector<SignConfig>& signs, const QString& asked);
 
 signals:
+    // Job `job`'s part on sign `sign` is about to go out: its line's turn has come.
+    void partStarted(int job, const QString& sign);
     // A part of job `job` ended on sign `sign`, after it was journaled and what the sign shows was recorded.
     void partFinished(int job, const QString& sign);
 
