@@ -168,7 +168,8 @@ void SignJobs::probe(const SignConfig& sign, std::function<void(const QString&)>
                        if (!openSignPort(line.port, line.baud, &error))
                            *reason = QStringLiteral("%1 (%2)").arg(notOpenedText(line.port), error);
                    },
-                   [reason, done = std::move(done)] { done(*reason); }});
+                   [reason, done = std::move(done)] { done(*reason); },
+                   {}}); // a probe is no part of a job: nobody hears of its start
 }
 
 // Two texts for one device (a number and its path, a link) share its queue.
