@@ -357,6 +357,8 @@ private slots:
         testenv::row("a link elsewhere", "--headless --link %1", "/tmp",
                      "1|tivor-sign: %1 ya existe y no es un enlace");
         testenv::row("IPv6", "--headless --listen tcp://[::1]:0", "", listening + "tcp://[::1]:");
+        // With no place given, a pseudo-terminal behind the link in the user's runtime folder.
+        testenv::row("no place", "--headless", "", listening + "/dev/pts/");
         testenv::row("a port that cannot be opened", "--headless --port %1", "", "1|tivor-sign: no se puede abrir %1:");
     }
     void tivorSignStarts()
@@ -368,6 +370,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TIVOR_SIGN_PROGRAM), args.split(u' ').replaceInStrings(QStringLiteral("%1"), link));
         QString got;
@@ -375,6 +378,9 @@ private slots:
             QVERIFY(p.waitForReadyRead(10000));
             got = "running|" + QString::fromUtf8(p.readLine());
             QVERIFY(atLink.isEmpty() || QFileInfo(link).symLinkTarget() != atLink);
+            if (args == QLatin1String("--headless"))
+                QTRY_VERIFY(
+                    QFileInfo(m_dir.filePath(QStringLiteral("tivor-sign"))).symLinkTarget().startsWith("/dev/pts/"));
             p.kill();
         } else {
             QVERIFY(p.waitForFinished(10000));
