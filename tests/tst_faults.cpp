@@ -191,6 +191,7 @@ private slots:
         QTest::addColumn<int>("hard");
         QTest::newRow("raised to the hard limit") << 4096;
         QTest::newRow("the hard limit is short") << 48;
+        QTest::newRow("just enough: three a sign and sixteen") << 20 * 3 + 16;
     }
     void openFilesLimit()
     {
