@@ -647,6 +647,8 @@ private slots:
         const Answer job = call("POST", "/api/v1/signs/lejos/show?wait=10", "{\"text\": \"x\"}");
         QCOMPARE(job.json["state"].toString(), "failed");
         QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
+        // Nothing reached it, so nothing is believed shown.
+        QCOMPARE(call("GET", "/api/v1/signs/lejos").json["shown"].toObject(), QJsonObject());
     }
 
     // A sign behind Debian's ser2net (rfc2217://, installed by the setup) gets dump's bytes. (The speed it asks for is
