@@ -111,6 +111,9 @@ private slots:
                                    "\u0105\u010d\u0119\u0110\u0111\u0141\U0001F600");
         QCOMPARE(messageFileBytes(m), "0,0,0,\"\x80\xa0\xf1y\x9f\x81???.aceDdL?\"\r\n");
         QCOMPARE(Cp1252::unkept(m.text[1] + "?\u4e2d"), QStringLiteral("\u0080\u4e2d\U0001F600"));
+        // Characters beyond the 16-bit range are named whole, each once, also two that begin alike and one at the end.
+        QCOMPARE(Cp1252::unkept(QStringLiteral("\U0001F600\U0001F601\U0001F600")),
+                 QStringLiteral("\U0001F600\U0001F601"));
         m.text[1] = QStringLiteral("HOLA MUNDO");
         m.effect[1] = 1, m.pause[1] = 3, m.align[1] = 2;
         m.text[3] = QStringLiteral("DIGA \"SI\"");
