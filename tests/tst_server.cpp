@@ -848,8 +848,9 @@ private slots:
                                                                : estimatedSendMs(int(expected.size()), 0.01, 0.001));
         QCOMPARE(pty->settled(), QByteArray());
     }
-    // The preview's dots are the desktop preview's: the window's own widget (through preview_dots) draws the same
-    // still image of each page, a changed character pointed out. The entrance's frames end on that image, lit or not.
+    // The preview's dots are the desktop preview's: the window's own widget (through preview_dots, which reads back
+    // the pixels it paints, in the web page's colours) draws the same still image of each page, a changed character
+    // pointed out. The entrance's frames end on that image, lit or not.
     void previewDotsAreTheDesktops()
     {
         QVERIFY(testenv::writeFile(path("dots.mnm"), "1,0,2,\"A\xF1o \x80\"\r\n4,3,0,\"Oferta de la semana\"\r\n"
