@@ -103,10 +103,13 @@ private slots:
         row("effect 10", "10,0,0,A|11,0,0,otro", "", "1 de 2 [A] e10 p0 L # 10,0,0,A|11,0,0,otro # ");
         row("stored clock page", "10,0,0,A|11,0,0,otro", "cmdPagDwn",
             "2 de 2 [otro]x e11 p0x L # 10,0,0,A|11,0,0,otro # ");
-        // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken.
+        // Alignment: anything but 0 shows centred; 1 is rewritten at once, 255 only when the page is taken (then the
+        // options choose one of the two again).
         // Only the operator's changes mark the message changed ("*"): showing a page changes nothing.
         row("alignment 1", "0,0,0,A|0,0,1,B", "cmdPagDwn", "2 de 2 [B] e0 p0x - # 0,0,0,A|0,0,1,B # ");
         row("alignment 255", "0,0,2,A|0,0,255,B", "cmdPagDwn", "2 de 2 [B] e0 p0x - # 0,0,2,A|0,0,255,B # ");
+        row("picked after neither", "0,0,2,A|0,0,255,B", "cmdPagDwn;optCenter;optLeft",
+            "2 de 2 [B] e0 p0x L * # 0,0,2,A|0,0,0,B # ");
         row("centre writes at once", "0,0,0,A", "clean;optCenter", "1 de 1 [A] e0 p0x C * # 0,0,2,A # ");
         row("left writes at once", "0,0,2,A", "clean;optLeft", "1 de 1 [A] e0 p0x L * # 0,0,0,A # ");
         // Go to: rounded to nearest (ties to even), leading blanks and a sign allowed, the number ends at the first
