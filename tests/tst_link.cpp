@@ -338,6 +338,35 @@ private slots:
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
+    // The control's settings text: applied at once to an open line (as the line shows them), or refused with the
+    // part at fault, the line keeping what it had. (A pseudo-terminal keeps 8 data bits and no parity whatever it is
+    // asked, so of the line only its speed and stop bits are seen.)
+    void settingsText_data()
+    {
+        const testenv::Table<QString, int, tcflag_t, QString> row; // text, speed, flags, refusal
+        row("two stop bits", "19200,N,8,2", B19200, CS8 | CSTOPB, "");
+        row("blanks and a small letter", " 4800 , o , 8 , 1 ", B4800, CS8, "");
+        row("three parts", "4800,N,8", B9600, CS8, "Parametros de linea no validos: \"4800,N,8\"");
+        row("signed speed", "+4800,N,8,1", B9600, CS8, "Velocidad no valida: \"+4800\"");
+        row("speed past 31 bits", "2147483648,N,8,1", B9600, CS8, "Velocidad no valida: \"2147483648\"");
+        row("parity", "4800,X,8,1", B9600, CS8, "Paridad no valida: \"X\"");
+        row("nine data bits", "4800,N,9,1", B9600, CS8, "Bits de datos no validos: \"9\"");
+        row("four data bits", "4800,N,4,1", B9600, CS8, "Bits de datos no validos: \"4\"");
+        row("three stop bits", "4800,N,8,3", B9600, CS8, "Bits de parada no validos: \"3\"");
+    }
+    void settingsText()
+    {
+        const auto [text, speed, flags, refusal] = testenv::Table<QString, int, tcflag_t, QString>::fetch();
+        m_line.port = pty->slavePath();
+        QVERIFY(openComPort(*port, m_line));
+        QCOMPARE(port->setSettings(text), refusal.isEmpty());
+        QCOMPARE(port->errorText(), refusal);
+        termios line = {};
+        QVERIFY(::tcgetattr(pty->masterFd(), &line) == 0);
+        QCOMPARE(int(cfgetospeed(&line)), speed);
+        QCOMPARE(line.c_cflag & (CSIZE | CSTOPB), flags);
+    }
+
     // Error #03 with the system's reason as its detail; the panel keeps its text, the port stays closed. (The
     // reasons for a text that names no port are tivor-cli's too, word for word in tst_cli's errors.)
     void error03_data()
