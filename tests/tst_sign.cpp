@@ -137,6 +137,8 @@ private slots:
         row("31 February", clock("120000310226"), "clock !invalid-bcd@11 end");
         row("day 32", clock("120000320126"), "clock !invalid-bcd@9 end");
         row("hour 24", clock("240000010126"), "clock !invalid-bcd@6 end");
+        row("second 60", clock("120060010126"), "clock !invalid-bcd@8 end");
+        row("each field at its top", clock("235959311299"), "Hora 23:59:59 Fecha 31/12/99 end");
         row("extra clock byte", clock("12000001022400"), "Hora 12:00:00 Fecha 01/02/24 !bad-terminator@12 open");
         row("bytes after the end", kFecha + "zz" + kFecha,
             "message a2 end;error bytes-after-terminator@11;message a2 end");
