@@ -1046,6 +1046,12 @@ private slots:
         row("misfire without hours", R"({"cron": "0 5 * * *", "action": "clock", "signs": ["a"],
             "misfire": {"rule": "run-once"}})",
             400, R"(misfire: debe ser {"rule": "skip"} o {"rule": "run-once",)");
+        row("misfire past 30 days", R"({"cron": "0 5 * * *", "action": "clock", "signs": ["a"],
+            "misfire": {"rule": "run-once", "withinHours": 721}})",
+            400, R"(misfire: debe ser {"rule": "skip"} o {"rule": "run-once", "withinHours": N} con N de 1 a 720)");
+        row("misfire in part hours", R"({"cron": "0 5 * * *", "action": "clock", "signs": ["a"],
+            "misfire": {"rule": "run-once", "withinHours": 1.5}})",
+            400, R"(misfire: debe ser {"rule": "skip"} o {"rule": "run-once",)");
         row("no targets", R"({"cron": "0 5 * * *", "action": "clock"})", 400,
             "signs, groups: falta al menos un cartel o un grupo");
     }
