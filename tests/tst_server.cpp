@@ -1089,12 +1089,13 @@ private slots:
     }
 
     // Kept across a restart; a one-shot missed while the server was down is made up once with run-once, not
-    // with skip.
+    // with skip. A sign gone from the configuration meanwhile is journaled and leaves the others their run.
     void schedulesSurviveARestart()
     {
         testpty::Pty second;
         QVERIFY(second.ok());
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}, {"id": "b", "port": "%2", "dy2": "01"}]})",
+        const QString signs = R"({"id": "a", "port": "%1", "dy2": "01"}, {"id": "b", "port": "%2", "dy2": "01"})";
+        QVERIFY(serve(R"({"signs": [)" + signs + R"(, {"id": "c", "port": "/dev/null"}]})",
                       {pty->slavePath(), second.slavePath()}));
         const QString at = QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::ISODate);
         const auto once = [&](const char* sign, const char* misfire) {
@@ -1104,7 +1105,8 @@ private slots:
                 .toUtf8();
         };
         QCOMPARE(
-            call("PUT", "/api/v1/schedules/recupera", once("a", R"({"rule": "run-once", "withinHours": 1})")).status,
+            call("PUT", "/api/v1/schedules/recupera", once(R"(a", "c)", R"({"rule": "run-once", "withinHours": 1})"))
+                .status,
             201);
         QCOMPARE(call("PUT", "/api/v1/schedules/salta", once("b", R"({"rule": "skip"})")).status, 201);
         const Answer daily = call("PUT", "/api/v1/schedules/diario",
@@ -1112,6 +1114,8 @@ private slots:
         server.terminate();
         QVERIFY(server.waitForFinished(10000));
         QTest::qWait(int(QDateTime::currentDateTimeUtc().msecsTo(QDateTime::fromString(at, Qt::ISODate))) + 500);
+        QVERIFY(
+            config(QStringLiteral(R"({"signs": [%1]})").arg(signs.arg(pty->slavePath(), second.slavePath())).toUtf8()));
         QVERIFY(startServer({"--config", path("server.json")}));
         QCOMPARE(call("GET", "/api/v1/schedules/diario").json, daily.json);
         const QByteArray expected = dumped("0,0,0,\"x\"\r\n");
@@ -1120,6 +1124,9 @@ private slots:
         QCOMPARE(second.settled(), QByteArray());
         QVERIFY(call("GET", "/api/v1/schedules/recupera").json.contains("lastRun"));
         QVERIFY(!call("GET", "/api/v1/schedules/salta").json.contains("lastRun"));
+        const QString journal = QString::fromUtf8(startLines + server.readAllStandardError());
+        QVERIFY2(journal.contains("horario recupera: no hay ningun cartel 'c'"), qPrintable(journal));
+        QVERIFY2(!journal.contains("horario recupera: \n"), qPrintable(journal));
     }
 
     // A WebSocket on /api/v1/events hears of a job from its making to its end, the sent count growing on the way,
