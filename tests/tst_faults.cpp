@@ -1,6 +1,7 @@
 // Fault paths through the real programs: a sign that stops taking bytes in a fleet, characters a file
 // cannot keep, what a message leaves out, and the window's own reports of them; text files in UTF-16 or in two
 // encodings, a fleet's progress on a short terminal.
+#include "core/platform/EndingSignals.h"
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
 
@@ -10,10 +11,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 namespace
@@ -216,6 +219,28 @@ private slots:
                                    "carteles; los que no se puedan abrir se informan\n"),
                  qPrintable(result));
         QVERIFY(whole > 0 && whole < 20);
+    }
+
+    // A terminal that closes sends SIGHUP twice and a logout SIGTERM: each is caught again and is one request to
+    // stop. A second Ctrl-C is the user's way out when even the terminator does not leave: it ends the program at
+    // once (seen in a child, which takes the program's signal settings with it).
+    void endingSignalsTwice()
+    {
+        std::atomic<bool> stop = false;
+        const platform::EndingSignals ending(stop);
+        for (const int signal : {SIGHUP, SIGHUP, SIGTERM, SIGTERM, SIGQUIT, SIGQUIT})
+            QCOMPARE(std::raise(signal), 0); // the test would end here if one were not caught
+        QVERIFY(stop);
+        QCOMPARE(platform::EndingSignals::received(), SIGHUP);
+        QCOMPARE(std::raise(SIGINT), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::raise(SIGINT);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT, qPrintable(QString::number(status)));
     }
 
     // What an import or a transmission leaves out is said, in the window and on stderr; the status stays 0.
