@@ -714,6 +714,8 @@ private slots:
         inFile("no port", R"({"signs": [{"id": "a"}]})", "signs[0].port: falta el puerto del cartel");
         inFile("baud as text", R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})",
                "signs[0].baud: debe ser una velocidad en baudios");
+        inFile("baud in part", R"({"signs": [{"id": "a", "port": "2", "baud": 9600.5}]})",
+               "signs[0].baud: debe ser una velocidad en baudios");
         inFile("id with a slash", R"({"signs": [{"id": "a/b", "port": "2"}]})", "signs[0].id: debe ser un nombre");
         inFile("unknown key", "{\"signs\": [" + sign + "], \"tsl\": []}", "tsl: clave desconocida");
         inFile("token scope unknown", R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})",
