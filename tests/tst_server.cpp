@@ -288,6 +288,9 @@ private slots:
             "wait: debe ser un numero entero de segundos de 0 a 60");
         bad("wrong method", show, {}, 405, "no admite GET; use POST");
         bad("unknown path", "/api/v2/signs", {}, 404, "/api/v2/signs: no existe");
+        // A job that does not exist is named as it was asked for.
+        bad("unknown job", "/api/v1/jobs/007", {}, 404, "no hay ningun trabajo '007'");
+        bad("job by no number", "/api/v1/jobs/siete", {}, 404, "no hay ningun trabajo 'siete'");
         bad("events without a WebSocket", "/api/v1/events", {}, 426, "/api/v1/events es un WebSocket");
     }
     void badInputSendsNothing()
