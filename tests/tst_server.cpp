@@ -747,6 +747,7 @@ private slots:
                "tls.certificate: %1/nada.pem: no se pudo leer (no existe)");
         inFile("certificate not PEM", tls("server.json", "cert.key") + "}",
                "tls.certificate: %1/server.json: no es un certificado PEM");
+        inFile("key missing", tls("cert.pem", "nada.key") + "}", "tls.key: %1/nada.key: no se pudo leer (no existe)");
         inFile("key not a key", tls("cert.pem", "cert.pem") + "}",
                "tls.key: %1/cert.pem: no es una clave privada PEM sin contrasena");
         inFile("key of another certificate", tls("cert.pem", "other.key") + "}",
