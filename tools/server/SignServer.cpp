@@ -42,14 +42,14 @@ QString stateName(PartState state)
 
 // The job's state is its parts': sending while one is on its way; once all ended, failed when one failed, else
 // cancelled when one was cancelled.
-QString jobState(const Job& job)
+QString jobState(const std::vector<PartState>& states)
 {
     bool failed = false, cancelled = false, started = false, queued = false;
-    for (const auto& part : job.parts) {
-        failed |= part->state == PartState::Failed;
-        cancelled |= part->state == PartState::Cancelled;
-        started |= part->state != PartState::Queued;
-        queued |= part->state == PartState::Queued || part->state == PartState::Sending;
+    for (const PartState state : states) {
+        failed |= state == PartState::Failed;
+        cancelled |= state == PartState::Cancelled;
+        started |= state != PartState::Queued;
+        queued |= state == PartState::Queued || state == PartState::Sending;
     }
     if (!started)
         return QStringLiteral("queued");
@@ -62,10 +62,14 @@ QString jobState(const Job& job)
 
 QJsonObject jobJson(const Job& job)
 {
+    // Each part's state is read once, so the job's state agrees with what its parts say even while a sending
+    // thread ends one of them.
+    std::vector<PartState> states;
     QJsonArray parts;
     for (const auto& part : job.parts) {
         // The state first: once it says ended, the error text and the count are final.
         const PartState state = part->state;
+        states.push_back(state);
         QJsonObject json{{QStringLiteral("sign"), part->sign.id},
                          {QStringLiteral("state"), stateName(state)},
                          {QStringLiteral("sent"), int(part->sent)},
@@ -75,7 +79,7 @@ QJsonObject jobJson(const Job& job)
         parts.append(json);
     }
     return {{QStringLiteral("id"), job.id},
-            {QStringLiteral("state"), jobState(job)},
+            {QStringLiteral("state"), jobState(states)},
             {QStringLiteral("created"), job.created.toString(Qt::ISODateWithMs)},
             {QStringLiteral("signs"), parts}};
 }
