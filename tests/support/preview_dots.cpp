@@ -68,8 +68,6 @@ int main(int argc, char** argv)
             continue;
         preview.showPage(message.text[at], message.effect[at], message.pause[at], message.align[at]);
         matrix->showStill();
-        matrix->resize((led::Columns + 2) * Pitch,
-                       (led::Rows + 2) * Pitch); // after the preview's layout has had its say
         const QImage drawn = matrix->grab().toImage();
         out << "page " << at << '\n';
         for (int y = 0; y < led::Rows; ++y) {
