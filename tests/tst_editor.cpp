@@ -15,7 +15,6 @@
 #include <csignal>
 
 using namespace editorkit;
-using testenv::row;
 
 class TestEditor : public QObject
 {

@@ -16,7 +16,6 @@
 namespace
 {
 using testenv::hex;
-using testenv::row;
 const QByteArray WorkedExample("1,3,2,\"HOLA MUNDO\"\r\n0,0,0,\"DIGA \xff"
                                "SI\xff\"\r\n");
 const QString Loaded = QStringLiteral("a.mnm|PGM: Mensaje cargado OK!|a.mnm|--O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"");

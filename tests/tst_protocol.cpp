@@ -13,7 +13,6 @@
 namespace
 {
 using testenv::hex;
-using testenv::row;
 const QByteArray kSixteen("0123456789abcdef");
 // The characters the sign shows with bytes 0x10 to 0x1B, in that order.
 const QString kSignCodes = QStringLiteral("\u00E1\u00E9\u00ED\u00F3\u00FA\u00F1\u00D1\u00FC\u00A1\u00BF\u00BB\u00AB");

@@ -21,8 +21,6 @@ QString held(const LineSettings& line)
 }
 } // namespace
 
-using testenv::row;
-
 class TestSettings : public QObject
 {
     Q_OBJECT
