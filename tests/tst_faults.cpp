@@ -5,7 +5,6 @@
 #include "support/CliKit.h"
 #include "support/EditorKit.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTcpServer>
@@ -75,9 +74,10 @@ private slots:
                            .arg(sent.size()));
     }
 
-    // "ÿ" shares its byte with the file's stored double quote: it is kept as "y" and named in the window's save
-    // (tivor-cli's import, in importReadsWhatItCan), instead of coming back as a quote.
-    void yDiaeresisIsNamed()
+    // The window's save says what it could not do. "ÿ" shares its byte with the file's stored double quote: it is
+    // kept as "y" and named (tivor-cli's import, in importReadsWhatItCan), instead of coming back as a quote; a save
+    // that failed says why. (That a file the window opened has no pages: tst_files' commands, "empty file".)
+    void windowSaveSaysWhatItCouldNot()
     {
         const auto w = editorkit::freshWindow(*dir);
         QVERIFY(editorkit::run(*w, "Nuevo;txtMensaje Uno \"comillas\" \u00ff \u4e2d;<w.mnm>;Grabar", dir->path()));
@@ -87,13 +87,6 @@ private slots:
         QCOMPARE(testenv::readFile(path("w.mnm")), QByteArray("0,0,0,\"Uno \xff") + "comillas\xff y ?\"\r\n");
         QVERIFY(editorkit::run(*w, "<w.mnm>;Cargar", dir->path()));
         QCOMPARE(editorkit::txtMensaje(*w)->text(), "Uno \"comillas\" y ?");
-        QVERIFY(testenv::noUnexpectedPrompts());
-    }
-
-    // The window says why a save failed. (That a file it opened has no pages: tst_files' commands, "empty file".)
-    void windowSaysWhy()
-    {
-        const auto w = editorkit::freshWindow(*dir);
         QVERIFY(editorkit::run(*w, "Nuevo;txtMensaje x;<nada/z.mnm>;Grabar", dir->path()));
         QCOMPARE(w->status().statusPanel(3),
                  "ERR: NO se Grabo Archivo Mensajes (" + QString::fromLocal8Bit(strerror(ENOENT)) + ')');
@@ -131,13 +124,13 @@ private slots:
             QVERIFY(queued[i].waitForConnected(5000));
             arguments << "--port" << QStringLiteral("tcp://127.0.0.1:%1").arg(holes[i].serverPort());
         }
-        QElapsedTimer took;
-        took.start();
+        const qint64 startNs = testpty::nowNs();
         start(arguments);
         QVERIFY(pty->waitForBytes(14, 20000));
         const QDateTime arrived = QDateTime::currentDateTime();
         QVERIFY(process.waitForFinished(20000) && process.exitCode() == 4);
-        QVERIFY2(took.elapsed() < 6000, qPrintable(QString::number(took.elapsed())));
+        const qint64 ms = (testpty::nowNs() - startNs) / 1000000;
+        QVERIFY2(ms < 6000, qPrintable(QString::number(ms)));
         const QByteArray bcd = pty->bytes().mid(6, 6).toHex();
         const QDateTime sent = QDateTime::fromString(QString::fromLatin1(bcd), QStringLiteral("HHmmssddMMyy"));
         QVERIFY2(sent.isValid(), bcd.constData());
