@@ -207,7 +207,8 @@ private slots:
     }
 
     // Raw sign bytes are not written to a terminal. With standard error on a terminal: a bar redrawn in place, its
-    // bytes counting up to a full bar at the last one, and a line end.
+    // bytes counting up to a full bar at the last one, and a line end. (Several signs' block of lines: tst_faults'
+    // progressFitsTheTerminal.)
     void onATerminal()
     {
         testpty::Pty terminal;
