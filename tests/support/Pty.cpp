@@ -17,13 +17,6 @@ qint64 nowNs()
         .count();
 }
 
-qint64 cpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 Pty::Pty()
 {
     // Close-on-exec everywhere: a child process holding the master would hide a hang-up from the program.

@@ -23,7 +23,6 @@ struct Received
 };
 
 qint64 nowNs(); // monotonic, the clock of QElapsedTimer
-qint64 cpuNs(); // CPU time of this process: a busy loop shows up here, a sleeping one does not
 
 class Pty
 {
