@@ -10,9 +10,8 @@ namespace
 QString stored()
 {
     QStringList values;
-    for (const char* key : {"COM/Port", "COM/Baud", "COM/RTS", "PGM/DY1", "PGM/DY2"})
-        values << testenv::doubles().settings.GetSetting(QString(key).section(u'/', 0, 0),
-                                                         QString(key).section(u'/', 1), "-");
+    for (const QString key : {"COM/Port", "COM/Baud", "COM/RTS", "PGM/DY1", "PGM/DY2"})
+        values << testenv::doubles().settings.GetSetting(key.section(u'/', 0, 0), key.section(u'/', 1), "-");
     return values.join(u'|');
 }
 QString held(const LineSettings& line)
@@ -96,8 +95,7 @@ private slots:
                 dlg->close();
         });
         QCOMPARE(showOptionsDialog(nullptr, line, doubles.settings, doubles.prompter), steps.endsWith(u"cmdOK"));
-        QCOMPARE(stored(), storedAfter);
-        QCOMPARE(held(line), heldAfter);
+        QCOMPARE(held(line) + " # " + stored(), heldAfter + " # " + storedAfter);
         const auto said = doubles.prompter.shown.value(0);
         QCOMPARE(said.title + '|' + said.text + '|' + said.detail + (said.icon == MsgIcon::Critical ? "|1" : ""),
                  box.isEmpty() ? "||" : box + doubles.settings.location() + "|1");
