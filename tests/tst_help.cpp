@@ -97,12 +97,9 @@ int main(int argc, char* argv[])
 {
     QTemporaryDir dir;
     const QString config = dir.filePath(QStringLiteral("screen.json"));
+    const QString screen = QStringLiteral("{\"screens\": [{\"name\": \"small\", \"width\": %1, \"height\": %2}]}");
     if (qgetenv("QT_QPA_PLATFORM") == "offscreen" &&
-        testenv::writeFile(config,
-                           QStringLiteral("{\"screens\": [{\"name\": \"small\", \"width\": %1, \"height\": %2}]}")
-                               .arg(SmallScreen.width())
-                               .arg(SmallScreen.height())
-                               .toUtf8()))
+        testenv::writeFile(config, screen.arg(SmallScreen.width()).arg(SmallScreen.height()).toUtf8()))
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
