@@ -52,33 +52,32 @@ private slots:
         QByteArray full;
         for (int i = 0; i < 64; ++i)
             full += "0,0,0,\"x\"\r\n";
-        row("LF, CR, none", false, QByteArray("1,2,0,\"a\"\n3,4,2,\"b\"\r5,6,1,\"c\""), "1,2,0,a|3,4,2,b|5,6,1,c");
-        row("blanks", false, QByteArray("\r\n 1 ,\t2, 0 , \"a b\" \r\n\r\n  \r\n3,4,2,\"\"\r\n"), "1,2,0,a b|3,4,2,");
-        row("a field a line", false, QByteArray("001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n"), "1,255,0,a\r\nb");
-        row("only line ends", false, QByteArray("\r\n\r\n\n"), "");
+        row("LF, CR, none", false, "1,2,0,\"a\"\n3,4,2,\"b\"\r5,6,1,\"c\"", "1,2,0,a|3,4,2,b|5,6,1,c");
+        row("blanks", false, "\r\n 1 ,\t2, 0 , \"a b\" \r\n\r\n  \r\n3,4,2,\"\"\r\n", "1,2,0,a b|3,4,2,");
+        row("a field a line", false, "001\r\n0255\r\n00\r\n\"a\r\nb\"\r\n", "1,255,0,a\r\nb");
+        row("only line ends", false, "\r\n\r\n\n", "");
         row("64 records", false, full + "\r\n  \r\n", QStringList(64, "0,0,0,x").join(u'|'));
         row("65 records", false, full + "0,0,0,\"x\"", "broken");
-        row("256", false, QByteArray("256,0,0,\"x\"\r\n"), "broken");
-        row("empty number", false, QByteArray("1,,0,\"x\"\r\n"), "broken");
-        row("cut inside the text", false, QByteArray("1,2,0,\"HOLA"), "broken");
-        row("cut after the quote", false, QByteArray("1,2,0,\"\r\n"), "broken");
-        row("second record cut", false, QByteArray("1,2,0,\"a\"\r\n3,4\r\n"), "broken");
-        row("text without quotes", false, QByteArray("1,2,0,HOLA\r\n"), "broken");
-        row("more after the text", false, QByteArray("1,2,0,\"a\"b\r\n"), "broken");
+        row("256", false, "256,0,0,\"x\"\r\n", "broken");
+        row("empty number", false, "1,,0,\"x\"\r\n", "broken");
+        row("cut inside the text", false, "1,2,0,\"HOLA", "broken");
+        row("cut after the quote", false, "1,2,0,\"\r\n", "broken");
+        row("second record cut", false, "1,2,0,\"a\"\r\n3,4\r\n", "broken");
+        row("text without quotes", false, "1,2,0,HOLA\r\n", "broken");
+        row("more after the text", false, "1,2,0,\"a\"b\r\n", "broken");
         const auto pages = [](const QStringList& lines) {
             QStringList padded;
             for (const QString& line : lines)
                 padded << line.leftJustified(16);
             return padded.join(u'|');
         };
-        row("import UTF-8", true, QByteArray("a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80"),
-            pages({"año € अ😀"}));
+        row("import UTF-8", true, "a\xc3\xb1o \xe2\x82\xac \xe0\xa4\x85\xf0\x9f\x98\x80", pages({"año € अ😀"}));
         row("import BOM", true, hex("efbbbf 61c3b16f 0d0a efbbbf 74"), pages({"año", QChar(0xfeff) + QString("t")}));
-        row("import BOM, not UTF-8", true, QByteArray("\xef\xbb\xbf\xf1"), pages({"ñ"}));
-        row("import Windows-1252", true, QByteArray("\xc3\xb1 y \xf1 \x80\xff"), pages({"Ã± y ñ €ÿ"}));
-        row("import line ends", true, QByteArray("\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n"),
+        row("import BOM, not UTF-8", true, "\xef\xbb\xbf\xf1", pages({"ñ"}));
+        row("import Windows-1252", true, "\xc3\xb1 y \xf1 \x80\xff", pages({"Ã± y ñ €ÿ"}));
+        row("import line ends", true, "\r\nuno\rdos\n\n\r\r\n0123456789ABCDEF\r\n \r\n",
             pages({"uno", "dos", "0123456789ABCDEF", " "}));
-        row("import only line ends", true, QByteArray("\r\n\n\r"), "");
+        row("import only line ends", true, "\r\n\n\r", "");
         QStringList lines;
         for (int i = 1; i <= 70; ++i)
             lines << QStringLiteral("linea de mas de dieciseis %1").arg(i);
@@ -138,8 +137,7 @@ private slots:
         if (!testenv::FileSizeLimit::available())
             QSKIP("no way here to make a write run out of room");
         Message m;
-        for (int i = 1; i <= MaxPages; ++i)
-            m.text[i] = QString(255, u'a');
+        m.text[1] = QString(5000, u'a');
         QString error;
         {
             testenv::FileSizeLimit limit(4096);
@@ -176,12 +174,9 @@ private slots:
         const QString a = QStringLiteral(" # a.mnm:HOLA MUNDO");
         const QString open2 = QStringLiteral("O4mnm: O4mnm:a.mnm # ");
         row("open", "<a.mnm>;Cargar;<->;Cargar", open2 + Loaded + a);
+        // (A save names what the file cannot keep: tst_faults, windowSaveSaysWhatItCouldNot.)
         row("save as", "Nuevo;txtMensaje HOLA;<b.mnm>;Grabar",
             "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK|b.mnm|A-O|0,0,0,HOLA" + a + " b.mnm:HOLA");
-        row("save names what the file cannot keep", "Nuevo;txtMensaje \u4e2d\u0105;<b.mnm>;Grabar",
-            "S8194mnm: # b.mnm|PGM: Mensajes Grabado OK; caracteres que el archivo no puede guardar, escritos como "
-            "\"?\": \u4e2d|b.mnm|A-O|0,0,0,\u4e2d\u0105" +
-                a + " b.mnm:?a");
         row("save as cancelled keeps the name", "<a.mnm>;Cargar;txtMensaje CAMBIADO;<->;Grabar;save",
             "O4mnm: S8194mnm: # a.mnm|PGM: Mensajes Grabado OK|a.mnm|--O" + Changed + " # a.mnm:CAMBIADO");
         row("empty pages write nothing", "Nuevo;dirty;<v.mnm>;save;Grabar",
@@ -220,16 +215,12 @@ private slots:
         row("too large dropped", "<a.mnm>;Cargar;+x.mnm",
             "O4mnm: # " + big + "-O|1,3,2,HOLA MUNDO|0,0,0,DIGA \"SI\"" + a + " x.mnm:", "big");
         // The prompt before each command that leaves the message; a save asked for that does not happen stops it.
-        const QString failed =
-            QStringLiteral(
-                "S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes (sub no es un archivo)|sub|%1MO|0,0,0,"
-                "SIN GRABAR") +
-            a;
-        for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"}) {
+        const QString failed = QStringLiteral("S8194mnm: # Sin Nombre|ERR: NO se Grabo Archivo Mensajes (sub no es un "
+                                              "archivo)|sub|%1MO|0,0,0,SIN GRABAR");
+        for (const char* command : {"Nuevo", "Cargar", "cerrar", "salir", "window"})
             QTest::addRow("%s, write failed", command)
                 << QStringLiteral("Nuevo;txtMensaje SIN GRABAR;Y;<sub>;%1").arg(command) << QByteArray("-")
-                << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-");
-        }
+                << failed.arg(command == QLatin1String("Nuevo") ? "A" : "-") + a;
         row("new, no", "Nuevo;txtMensaje SIN GRABAR;N;Nuevo", " # Sin Nombre|||A-O|0,0,0," + a);
         row("open, no", "Nuevo;txtMensaje SIN GRABAR;N;<a.mnm>;Cargar", "O4mnm: # " + Loaded + a);
         row("close, no", "Nuevo;txtMensaje SIN GRABAR;N;cerrar", " # Sin Nombre|||AM-|0,0,0," + a);
@@ -307,19 +298,17 @@ private slots:
         testenv::doubles().files.showInstead = &dialogs;
         // Windows would show its own dialog, which is no widget a test can type into; the program's part is the same.
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-        bool taken = false;
-        QStringList filters;
-        testenv::onNextModal([&taken, &filters](QWidget* dialog) {
-            filters = qobject_cast<QFileDialog*>(dialog)->nameFilters();
+        QStringList seen; // the filters, then whether "Abrir" took the name
+        testenv::onNextModal([&seen](QWidget* dialog) {
+            seen = qobject_cast<QFileDialog*>(dialog)->nameFilters();
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("nada.mnm"));
             dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->click();
-            taken = !dialog->isVisible();
-            if (!taken)
+            seen << (dialog->isVisible() ? "still open" : "taken");
+            if (dialog->isVisible())
                 qobject_cast<QFileDialog*>(dialog)->reject();
         });
         QVERIFY(editorkit::run(*w, "Cargar"));
-        QVERIFY(taken);
-        QCOMPARE(filters, QStringList{"Archivos de Mensajes (*.mnm)"});
+        QCOMPARE(seen, QStringList({"Archivos de Mensajes (*.mnm)", "taken"}));
         QCOMPARE(w->status().statusPanel(3), QStringLiteral("ERR: Error en Archivo de Mensaje"));
     }
 };
