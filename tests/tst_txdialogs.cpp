@@ -2,7 +2,6 @@
 // goes on the wire, "Salida.txt", and the estimate.
 #include "core/files/OutputFile.h"
 #include "core/link/SendDelays.h"
-#include "core/protocol/MessageBuilder.h"
 #include "core/settings/LineSettings.h"
 #include "gui/dialogs/EndOnSignals.h"
 #include "gui/dialogs/frmDate.h"
@@ -27,11 +26,6 @@ using testenv::hex;
 // The clock at 09:07:03 on 1 March 2026 (kHola, the one-page example, is TestEnv's).
 const QByteArray kClock = hex("572D4E5439B0 090703010326 0101");
 const QByteArray kOldSalida(100, 'o');
-
-void click(QWidget* dlg, const char* name)
-{
-    dlg->findChild<QPushButton*>(QLatin1String(name))->click();
-}
 
 // Every text of the first panel, and every text that was not yet on the screen when it was set, or then on it
 // beside a bar at another value (the waits sleep before the window paints again).
@@ -78,7 +72,7 @@ void send(TxDialog& dlg, bool toFile = false)
         box->setChecked(toFile);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    click(&dlg, "cmdOK");
+    dlg.findChild<QPushButton*>("cmdOK")->click();
     QVERIFY(!dlg.isVisible());
 }
 } // namespace
@@ -109,8 +103,6 @@ class TestTxDialogs : public QObject
         QVERIFY(editorkit::run(*main, "Nuevo;cboEfe 1;cboPausa 4;optCenter;txtMensaje HOLA"));
         main->editor().TomoActual();
     }
-    // All that reached the line: the dialogs have written everything by the time they close.
-    QByteArray wire() const { return pty->settle() ? pty->bytes() : QByteArrayLiteral("(the line never went quiet)"); }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -135,10 +127,9 @@ private slots:
         const testenv::Table<QString, QStringList, QByteArray> row; // setup, the panel's texts, sent
         const auto sending = [](int percent) { return QStringLiteral("Enviando ... %1% [27]").arg(percent); };
         const auto dating = [](int percent) { return QStringLiteral("Enviando Datos al CARTEL ... %1%").arg(percent); };
-        const QString e21 = QStringLiteral("Error #21, No Hay mensaje cargado");
         const QByteArray cut("W-N\x01\x01"), toFile = '"' + kHola + "\"\r\n";
-        row("send, no message open", "send closed", {e21}, {});
-        row("send, pages empty, to file", "send empty file", {e21}, {});
+        row("send, no message open", "send closed", {"Error #21, No Hay mensaje cargado"}, {});
+        row("send, pages empty, to file", "send empty file", {"Error #21, No Hay mensaje cargado"}, {});
         row("send, port not open", "send noport", {sending(3), "Error #22, No se envio el Mensaje"}, {});
         row("send to file needs no port", "send noport file", {"Archivo 'salida.txt' grabado OK!"}, toFile);
         // The user's data folder for Tivor takes it, and the dialog says where, not only in its tooltip.
@@ -176,10 +167,8 @@ private slots:
         start(setup.contains(u"noport") ? QStringLiteral("/dev/tivor-no-such-port") : QString());
         if (setup.contains(u"closed"))
             main->editor().setMessageOpen(false);
-        if (setup.contains(u"empty"))
-            QVERIFY(editorkit::run(*main, "txtMensaje "));
-        if (setup.contains(u"edit"))
-            QVERIFY(editorkit::run(*main, "txtMensaje ADIOS"));
+        if (setup.contains(u"empty") || setup.contains(u"edit"))
+            QVERIFY(editorkit::run(*main, setup.contains(u"edit") ? "txtMensaje ADIOS" : "txtMensaje "));
         const std::unique_ptr<TxDialog> dlg =
             setup.startsWith(u"send") ? std::unique_ptr<TxDialog>(main->makeSendDialog()) : main->makeDateDialog();
         Recorder rec(*dlg);
@@ -188,16 +177,17 @@ private slots:
         if (bySignal)
             onText(*dlg, texts.value(2), [&setup] { std::raise(setup.contains(u"hup") ? SIGHUP : SIGTERM); });
         else if (setup.contains(u"cancel"))
-            onText(*dlg, texts.value(2), [&dlg] { click(dlg.get(), "Command2"); });
+            onText(*dlg, texts.value(2), [&dlg] { dlg->findChild<QPushButton*>("Command2")->click(); });
         else if (setup.contains(u"close"))
             onText(*dlg, texts.value(2), [&dlg] { dlg->close(); });
         else if (texts.size() > 2)
-            onText(*dlg, texts[1], [&dlg] { click(dlg.get(), "cmdOK"); });
+            onText(*dlg, texts[1], [&dlg] { dlg->findChild<QPushButton*>("cmdOK")->click(); });
         const bool toFile = setup.contains(u"file");
         send(*dlg, toFile);
         QCOMPARE(rec.texts, texts);
         QVERIFY2(rec.unpainted.isEmpty(), qPrintable(rec.unpainted.join(u'|')));
-        QCOMPARE(wire().toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
+        // All that reached the line: the dialogs have written everything by the time they close.
+        QCOMPARE(pty->settled().toHex(' '), toFile ? QByteArray() : sent.toHex(' '));
         const QString written = toFile && !sent.isEmpty() ? (elsewhere ? fallback() : salida()) : QString();
         QCOMPARE(testenv::readFile(salida()), written == salida() ? sent : kOldSalida);
         QVERIFY(written.isEmpty() || testenv::readFile(written) == sent);
@@ -225,36 +215,31 @@ private slots:
         QFile::remove(link);
         QVERIFY(port == u"failed at start-up" || QFile::link(pty->slavePath(), link));
         start(link, port == u"hung up" ? "100" : "10");
-        testpty::Pty back;
-        testpty::Pty* sign = port == u"open" ? pty.get() : &back;
+        testpty::Pty back; // the sign's end after the port was lost
         if (port == u"hung up") {
             pty->hangUpAfter(2); // 300 ms before the send could end
             send(*main->makeDateDialog());
         }
         if (port != u"open") {
-            QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || port != u"hung up"));
-            QVERIFY(QFile::link(back.slavePath(), link));
+            QVERIFY(!main->MSComm1.PortOpen() && (QFile::remove(link) || port != u"hung up") &&
+                    QFile::link(back.slavePath(), link));
             main->status().setStatusPanel(1, QString()); // so that only the opening again can write it
         }
-        bool modal = false;
-        QString focused;
+        QString focused; // "modal" and the focused widget's name
         testenv::onNextModal([&](QWidget* w) {
-            modal = w->isModal();
             // The focus comes with the dialog's activation, which a loaded machine delivers a moment later.
             if (!QTest::qWaitFor([w] { return w->focusWidget() != nullptr; }))
                 return void(w->close());
-            focused = w->focusWidget()->objectName();
+            focused = (w->isModal() ? "modal " : "") + w->focusWidget()->objectName();
             // Posted, as a real key press arrives: not from inside the timer that found the dialog.
             QMetaObject::invokeMethod(
                 w, [w] { QTest::keyClick(w->focusWidget(), Qt::Key_Return); }, Qt::QueuedConnection);
         });
         QTest::mouseClick(main->findChild<QToolButton*>(command), Qt::LeftButton);
-        QVERIFY(modal);
-        QCOMPARE(focused, QStringLiteral("cmdOK"));
+        QCOMPARE(focused, QStringLiteral("modal cmdOK"));
         const bool advice = main->findChild<QLabel*>("lblInicio")->text().contains("tivor-sign");
         QCOMPARE(main->status().statusPanel(1) + (advice ? " / no se pudo abrir" : ""), link + ": 9600");
-        QVERIFY(sign->waitForBytes(int(sent.size()), 2000) && sign->settle());
-        QCOMPARE(sign->bytes(), sent);
+        QCOMPARE((port == u"open" ? pty.get() : &back)->settled(), sent);
         QVERIFY(testenv::noUnexpectedPrompts());
     }
 
@@ -268,7 +253,6 @@ private slots:
         // The dialog on the window's port and message, with settings the test changes as it goes.
         LineSettings line = main->lineSettings();
         DelaysInForce delays;
-        Message& message = main->editor().message();
         const auto shown = [&](bool toFile) {
             frmSend dlg({main->MSComm1, line, delays, testenv::doubles().clock},
                         {[this] { return main->shownMessage(); }, [](const Message&) {}}, dir.path(), main.get());
@@ -279,11 +263,11 @@ private slots:
         QCOMPARE(shown(false), "Tiempo estimado de envio: 1,1 s (27 bytes)\nDY1 \"11\" no esta en la lista: se usa "
                                "200 ms\nDY2 \"5\" no esta en la lista: se usa 5 ms");
         QCOMPARE(shown(true), "Al archivo: 27 bytes, sin esperas");
-        QVERIFY(message.text[1] == u"HOLA");
+        QVERIFY(main->editor().message().text[1] == u"HOLA");
         line.dy1 = QStringLiteral("200");
         line.dy2 = QStringLiteral("05");
         for (int i = 1; i <= 64; ++i)
-            message.text[i] = QString(200, u'x');
+            main->editor().message().text[i] = QString(200, u'x');
         const QString cut = " (8002 bytes)\nEl mensaje pasa de 8000 bytes: sus ultimos 4688 bytes no se envian";
         QCOMPARE(shown(false), "Tiempo estimado de envio: 41,0 s" + cut);
         line.dy2 = QStringLiteral("90");
@@ -307,13 +291,10 @@ private slots:
     // even root meets) reports failure with each place and the system's reason.
     void salidaFailedWrite()
     {
-        Message message;
-        message.text[1] = QString(3000, u'x');
-        const QByteArray bytes = messageTransmission(message);
         QString error;
         {
             testenv::FileSizeLimit limit(1000);
-            QVERIFY(writeSalida(dir.path(), bytes, &error).isEmpty());
+            QVERIFY(writeSalida(dir.path(), QByteArray(3000, 'x'), &error).isEmpty());
         }
         const QString reason = QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(EFBIG));
         QCOMPARE(error, salida() + reason + u'\n' + fallback() + reason);
@@ -333,14 +314,13 @@ private slots:
             if (t == u"Mensaje enviado OK!")
                 shownNs = testpty::nowNs();
         });
-        QDateTime& now = testenv::doubles().clock.time;
-        now = now.addSecs(20);
+        testenv::doubles().clock.time = QDateTime(QDate(2026, 3, 1), QTime(9, 7, 23)); // 20 s on
         QTRY_COMPARE(label->text(), QStringLiteral("Hora 09:07:23  Fecha 01/03/26"));
-        now = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
+        testenv::doubles().clock.time = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
         send(*dlg);
         QVERIFY(shownNs && testpty::nowNs() - shownNs >= 1000 * 1000000);
         QCOMPARE(label->text(), QStringLiteral("Hora 23:59:59  Fecha 31/12/26"));
-        QCOMPARE(wire(), hex("572D4E5439B0 235959311226 0101"));
+        QCOMPARE(pty->settled(), hex("572D4E5439B0 235959311226 0101"));
     }
 };
 
