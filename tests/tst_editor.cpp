@@ -3,8 +3,6 @@
 #include "support/EditorKit.h"
 #include "support/Pty.h"
 
-#include "core/platform/Wait.h"
-#include "core/settings/LineSettings.h"
 #include "gui/preview/LedMatrix.h"
 
 #include <QAccessible>
@@ -30,10 +28,8 @@ class TestEditor : public QObject
         for (const QString& page : pages.split(u'|'))
             bytes += (page.section(u',', 0, 2) + ",\"" + page.section(u',', 3) + "\"\r\n").toLatin1();
         QVERIFY(testenv::writeFile(dir.filePath("T.TXT"), "uno\ndos\n"));
-        if (pages != QLatin1String("-")) {
-            QVERIFY(testenv::writeFile(dir.filePath("p.mnm"), bytes));
-            QVERIFY(run(*w, "<p.mnm>;Cargar", dir.path()));
-        }
+        QVERIFY(pages == QLatin1String("-") ||
+                (testenv::writeFile(dir.filePath("p.mnm"), bytes) && run(*w, "<p.mnm>;Cargar", dir.path())));
     }
 
 private slots:
@@ -136,8 +132,8 @@ private slots:
         for (const auto& box : testenv::doubles().prompter.shown) {
             titles << box.title;
             QCOMPARE(box.text, texts.value(box.title));
-            QCOMPARE(box.icon, box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information);
-            QCOMPARE(box.buttons, MsgButtons::YesNo);
+            QVERIFY(box.buttons == MsgButtons::YesNo &&
+                    box.icon == (box.title == QLatin1String("Borrar") ? MsgIcon::Critical : MsgIcon::Information));
         }
         QCOMPARE(state(*w) + " # " + modelString(*w) + " # " + titles.join(u','), expected);
         QVERIFY(testenv::noUnexpectedPrompts());
@@ -179,8 +175,7 @@ private slots:
             QCOMPARE(w->status().statusPanel(3), prefix + QStringLiteral("listo"));
         }
         w->status().TypeErr(QStringLiteral("mal"));
-        QCOMPARE(w->status().statusPanel(3) + QString::number(testenv::doubles().prompter.beeps),
-                 QStringLiteral("ERR: mal2"));
+        QCOMPARE(w->status().statusPanel(3) + QString::number(testenv::doubles().prompter.beeps), "ERR: mal2");
 
         testenv::doubles().clock.waitScale = 1.0;
         QElapsedTimer clock;
