@@ -28,18 +28,14 @@
 #include <sys/un.h>
 
 using namespace Qt::StringLiterals;
-using testenv::row;
 
 namespace
 {
 struct Answer
 {
     int status = 0;
-    QByteArray type;
+    QByteArray type, body, challenge, retryAfter; // challenge: WWW-Authenticate
     QJsonObject json;
-    QByteArray body;
-    QByteArray challenge; // WWW-Authenticate
-    QByteArray retryAfter;
 };
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
@@ -71,12 +67,10 @@ struct Events
     }
 };
 
+// A body of `count` pages of `text` (nothing in it to escape).
 QByteArray pagesBody(int count, const QString& text)
 {
-    QJsonArray pages;
-    for (int i = 0; i < count; ++i)
-        pages.append(QJsonObject{{"text", text}});
-    return QJsonDocument(QJsonObject{{"pages", pages}}).toJson(QJsonDocument::Compact);
+    return "{\"pages\": [" + QStringList(count, "{\"text\": \"" + text + "\"}").join(", ").toUtf8() + "]}";
 }
 } // namespace
 
@@ -87,7 +81,8 @@ class TestServer : public CliTest
     QString base;          // http://127.0.0.1:PORT, once it listens
     QByteArray startLines; // what the server said until it listened, and maybe right after
     QNetworkAccessManager network;
-    QJsonArray answers; // every answer seen, for the check against the description
+    QJsonArray answers;                   // every answer seen, for the check against the description
+    std::unique_ptr<testpty::Pty> second; // a second sign's line
 
     // Starts the server on a free loopback port; true once it says where it listens.
     bool startServer(const QStringList& arguments = {})
@@ -109,8 +104,7 @@ class TestServer : public CliTest
         server.setProcessEnvironment(environment());
         server.start(QStringLiteral(TIVOR_SERVER_PROGRAM), arguments);
         const bool ended = server.waitForFinished(10000) && server.exitStatus() == QProcess::NormalExit;
-        return QString::number(ended ? server.exitCode() : -1) + u'|' +
-               QString::fromUtf8(server.readAllStandardError());
+        return QString::number(ended ? server.exitCode() : -1) + u'|' + server.readAllStandardError();
     }
     Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
                 const QByteArray& type = "application/json", const HttpHeaders& headers = {})
@@ -125,10 +119,10 @@ class TestServer : public CliTest
         const QByteArray text = reply->readAll();
         Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                       reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(),
-                      QJsonDocument::fromJson(text).object(),
                       text,
                       reply->rawHeader("WWW-Authenticate"),
-                      reply->rawHeader("Retry-After")};
+                      reply->rawHeader("Retry-After"),
+                      QJsonDocument::fromJson(text).object()};
         answers.append(QJsonObject{{"method", QString::fromLatin1(method)},
                                    {"path", QUrl(base + path, QUrl::StrictMode).path(QUrl::FullyEncoded)},
                                    {"status", answer.status},
@@ -136,6 +130,25 @@ class TestServer : public CliTest
                                    {"body", QString::fromUtf8(text)}});
         delete reply;
         return answer;
+    }
+    // Stops the server as systemd would (SIGTERM); true once it has ended.
+    bool stopServer() { return server.terminate(), server.waitForFinished(); }
+    // A token of `scope` added to server.json by `token add`; else what the command said.
+    QByteArray addToken(const QString& scope)
+    {
+        const QString said =
+            runServer({"token", "add", "t-" + scope, "--scope", scope, "--config", path("server.json")});
+        return said.startsWith("0|") ? server.readAllStandardOutput().trimmed() : said.toUtf8();
+    }
+    // The status of a request asked again until it is 200, for up to a second: the server may see a connection's
+    // end only after the next one comes, and until then refuses it.
+    int untilServed(const QByteArray& method, const QString& target, const QByteArray& body = {},
+                    const HttpHeaders& headers = {})
+    {
+        int status = 0;
+        for (int i = 0; i < 50 && status != 200; ++i, QTest::qWait(20))
+            status = call(method, target, body, "application/json", headers).status;
+        return status;
     }
     // A connection of its own to the server, below HTTP.
     std::unique_ptr<QTcpSocket> connectRaw()
@@ -147,12 +160,10 @@ class TestServer : public CliTest
     // Everything the server says until it closes the connection (or 15 s pass).
     static QByteArray untilClosed(QTcpSocket& socket)
     {
-        QByteArray got;
         const QDeadlineTimer until(15000);
         while (socket.state() == QAbstractSocket::ConnectedState && !until.hasExpired())
-            if (socket.waitForReadyRead(200))
-                got += socket.readAll();
-        return got + socket.readAll();
+            socket.waitForReadyRead(200);
+        return socket.readAll();
     }
     // A self-signed certificate for this machine as NAME.pem, its key as NAME.key.
     [[nodiscard]] bool makeCertificate(const QString& name)
@@ -163,107 +174,121 @@ class TestServer : public CliTest
                                   path(name + ".pem")});
         return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
     }
-    [[nodiscard]] bool config(const QByteArray& text) { return testenv::writeFile(path("server.json"), text); }
-    // The configuration written, its %1, %2... replaced by `ports`, then the server started on it.
-    [[nodiscard]] bool serve(QString configuration, const QStringList& ports = {})
+    // server.json written, its %1, %2... replaced by `ports`: by default the sign's line, the second's, and "alias".
+    [[nodiscard]] bool config(QString text, QStringList ports = {})
     {
-        for (const QString& port : ports)
-            configuration = configuration.arg(port);
-        return config(configuration.toUtf8()) && startServer({"--config", path("server.json")});
+        if (ports.isEmpty())
+            ports = {pty->slavePath(), second->slavePath(), path("alias")};
+        for (qsizetype i = 0; i < ports.size(); ++i)
+            text.replace(u'%' + QString::number(i + 1), ports.at(i));
+        return testenv::writeFile(path("server.json"), text.toUtf8());
+    }
+    // The configuration written as config() writes it, then the server started on it.
+    [[nodiscard]] bool serve(const QString& text, const QStringList& ports = {})
+    {
+        return config(text, ports) && startServer({"--config", path("server.json")});
     }
 
 private slots:
+    // Each test also has a second sign's line.
+    void init()
+    {
+        CliTest::init();
+        second = std::make_unique<testpty::Pty>();
+        QVERIFY(second->ok());
+    }
     void cleanup()
     {
-        server.terminate();
-        server.waitForFinished();
+        stopServer();
         CliTest::cleanup();
     }
 
-    // Without a configuration the sign is the desktop's: its port and its delays (10 ms, then 5 ms).
+    // A show sends what dump writes; a clock, the server's local time read when the line is the sign's: the clock
+    // transmission of a moment between the request and its answer. Without a configuration the sign is the desktop's:
+    // its port and its delays (10 ms, then 5 ms). To a group: one job, a part per sign of the group, each sign getting
+    // the same; a sign outside the group gets nothing. A text/plain body is read as tivor-cli import reads a text file.
     void showSendsWhatDumpWrites_data()
     {
-        // The body, and the message file whose dump the sign gets.
-        const testenv::Table<QByteArray, QByteArray> row;
-        row("one page", R"({"text": "HOLA", "effect": "Estatico", "pause": 5, "align": "centrado"})",
-            "1,4,2,\"HOLA\"\r\n");
+        // What is asked, the body's type, the body, and the message file (or for text/plain the text file imported;
+        // nothing for a clock).
+        const testenv::Table<QString, QByteArray, QByteArray, QByteArray> row;
+        const QString sign = "signs/cartel/show", group = "groups/planta/show";
+        row("one page", sign, "application/json",
+            R"({"text": "HOLA", "effect": "Estatico", "pause": 5, "align": "centrado"})", "1,4,2,\"HOLA\"\r\n");
         // Defaults (Rotacion, pause 1, left), the list's own text in any case, a clock page without text.
-        row("pages", R"({"pages": [{"text": "Buenos dias"}, {"text": "¡Año nuevo!", "effect": "lluvia   [16]",
+        row("pages", sign, "application/json",
+            R"({"pages": [{"text": "Buenos dias"}, {"text": "¡Año nuevo!", "effect": "lluvia   [16]",
             "pause": 9}, {"effect": "Hora"}, {"text": "x", "effect": "fecha", "align": "centrado"}]})",
             "0,0,0,\"Buenos dias\"\r\n2,8,0,\"\xA1"
             "A\xF1o nuevo!\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n12,0,2,\"x\"\r\n");
-    }
-    void showSendsWhatDumpWrites()
-    {
-        const auto [body, messageFile] = testenv::Table<QByteArray, QByteArray>::fetch();
-        const QByteArray expected = dumped(messageFile);
-        QVERIFY(!expected.isEmpty());
-        QVERIFY(startServer());
-        const Answer answer = call("POST", "/api/v1/signs/cartel/show?wait=10", body);
-        QCOMPARE(answer.status, 200);
-        QCOMPARE(answer.json["state"].toString(), "done");
-        QCOMPARE(answer.json["signs"][0]["sent"].toInt(), expected.size());
-        QCOMPARE(pty->settled(), expected);
-        // Paced: from the first byte to the last, at least every wait but the last one's.
-        const auto received = pty->received();
-        const qint64 spanMs = (received.back().ns - received.front().ns) / 1000000;
-        QVERIFY2(spanMs >= estimatedSendMs(int(expected.size()) - 1, 0.010, 0.005) - 2,
-                 qPrintable(QString::number(spanMs)));
-        QCOMPARE(call("GET", "/api/v1/jobs/" + QString::number(answer.json["id"].toInt())).json, answer.json);
-    }
-
-    // One job, a part per sign of the group, each sign getting what dump writes; a sign outside the group gets
-    // nothing. A text/plain body is read as tivor-cli import reads a text file.
-    void groupShowSendsWhatDumpWrites_data()
-    {
-        // The body's type, the body, and the message file (or for text/plain the text file imported).
-        const testenv::Table<QByteArray, QByteArray, QByteArray> row;
-        row("JSON pages", "application/json",
+        row("JSON pages to a group", group, "application/json",
             R"({"pages": [{"text": "Abierto", "effect": "Estatico"}, {"effect": "Hora"}]})",
             "1,0,0,\"Abierto\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n");
         const QByteArray text = "Buenos dias\r\n\n   \rUna linea de mas de dieciseis\nNi\xF1os\n";
-        row("text, line ends mixed, Windows-1252", "text/plain", text, text);
+        row("text, line ends mixed, Windows-1252", group, "text/plain", text, text);
         const QByteArray utf8 = "A\xC3\xB1o nuevo\n\xC2\xA1Ofertas!";
-        row("text in UTF-8 with a charset", "text/plain; charset=utf-8", utf8, utf8);
+        row("text in UTF-8 with a charset", group, "text/plain; charset=utf-8", utf8, utf8);
+        row("clock of one sign", "signs/a/clock", "application/json", {}, {});
+        row("clock of a group", "groups/planta/clock", "application/json", {}, {});
     }
-    void groupShowSendsWhatDumpWrites()
+    void showSendsWhatDumpWrites()
     {
-        const auto [type, body, source] = testenv::Table<QByteArray, QByteArray, QByteArray>::fetch();
-        const QByteArray expected = type.startsWith("text/") ? importedDump(source) : dumped(source);
-        QVERIFY(!expected.isEmpty());
-        testpty::Pty second, third;
-        QVERIFY(second.ok() && third.ok() && QFile::link(third.slavePath(), path("b-pty")));
-        QVERIFY(serve(R"({"signs": [{"id": "fuera", "port": "%1", "dy2": "01"},
+        const auto [target, type, body, source] = testenv::Table<QString, QByteArray, QByteArray, QByteArray>::fetch();
+        const bool cartel = target.startsWith("signs/cartel");
+        testpty::Pty third;
+        QVERIFY(third.ok() && QFile::link(third.slavePath(), path("alias")));
+        QVERIFY(cartel ? startServer() : serve(R"({"signs": [{"id": "fuera", "port": "%1", "dy2": "01"},
             {"id": "a", "port": "%2", "dy2": "01", "groups": ["planta", "todos"]},
-            {"id": "b", "port": "%3", "dy2": "01", "groups": ["planta"]}]})",
-                      {pty->slavePath(), second.slavePath(), path("b-pty")}));
-        const Answer answer = call("POST", "/api/v1/groups/planta/show?wait=10", body, type);
+            {"id": "b", "port": "%3", "dy2": "01", "groups": ["planta"]}]})"));
+        const QDateTime before = QDateTime::currentDateTime();
+        const Answer answer = call("POST", "/api/v1/" + target + "?wait=10", body, type);
+        const QDateTime after = QDateTime::currentDateTime();
         QCOMPARE(answer.status, 200);
         QCOMPARE(answer.json["state"].toString(), "done");
-        QStringList signs;
+        QCOMPARE(call("GET", "/api/v1/jobs/" + QString::number(answer.json["id"].toInt())).json, answer.json);
+        // What a line that gets it may have got.
+        QByteArrayList expected;
+        if (!source.isEmpty())
+            expected << (type.startsWith("text/") ? importedDump(source) : dumped(source));
+        for (QDateTime t = before.addMSecs(-before.time().msec()); source.isEmpty() && t <= after; t = t.addSecs(1))
+            expected << dateTransmission(t);
+        QVERIFY(!expected.isEmpty() && !expected.first().isEmpty());
+        // The parts are the lines that got it, each with what it got: the desktop's sign on the first line, a on the
+        // second, b on the third.
+        QStringList parts, lines;
         for (const QJsonValue part : answer.json["signs"].toArray())
-            signs << part["sign"].toString() + ":" + QString::number(part["sent"].toInt());
-        QCOMPARE(signs.join(u' '), QStringLiteral("a:%1 b:%1").arg(expected.size()));
-        QCOMPARE(second.settled(), expected);
-        QCOMPARE(third.settled(), expected);
-        QCOMPARE(pty->settled(), QByteArray());
+            parts << part["sign"].toString() + ":" + QString::number(part["sent"].toInt());
+        for (const auto& [line, name] : {std::pair{pty.get(), "cartel"}, {second.get(), "a"}, {&third, "b"}}) {
+            const QByteArray got = line->settled();
+            QVERIFY2(got.isEmpty() || expected.contains(got), got.toHex(' ').constData());
+            if (!got.isEmpty())
+                lines << name + ":"_L1 + QString::number(got.size());
+        }
+        QCOMPARE(parts, lines);
+        QCOMPARE(lines.join(u' ').remove(QRegularExpression(":\\d+")),
+                 target.startsWith("groups/") ? "a b" : target.section(u'/', 1, 1));
+        // Paced: from the first byte to the last, at least every wait but the last one's.
+        const auto received = pty->received();
+        const qint64 spanMs = cartel ? (received.back().ns - received.front().ns) / 1000000 : 0;
+        QVERIFY2(!cartel || spanMs >= estimatedSendMs(int(expected.first().size()) - 1, 0.010, 0.005) - 2,
+                 qPrintable(QString::number(spanMs)));
     }
 
+    // Bad input, and every name that would leave the messages' folder, hide the file or name a device, every body
+    // that cannot be a message file, every file there that is not a plain message file inside the folder: a clear
+    // 4xx, nothing sent, and the folder and what lies outside it stay as they were.
     void badInputSendsNothing_data()
     {
-        // Where, the body, the status and a part of the detail said, the body's type.
-        const testenv::Table<QString, QByteArray, int, QString, QByteArray> row;
+        // The method, where, the body, the status and a part of the detail said, the body's type.
+        const testenv::Table<QByteArray, QString, QByteArray, int, QString, QByteArray> row;
         const QString show = "/api/v1/signs/cartel/show";
         const auto bad = [&](const char* tag, const QString& target, const QByteArray& body, int status,
                              const QString& detail, const QByteArray& type = "application/json") {
-            row(tag, target, body, status, detail, type);
+            row(tag, body.isEmpty() ? "GET" : "POST", target, body, status, detail, type);
         };
         bad("text without text", show, "\r\n\n\r", 400, "el texto no tiene lineas con texto", "text/plain");
-        QByteArray lines;
-        for (int i = 1; i <= 66; ++i)
-            lines += "linea " + QByteArray::number(i) + "\n";
-        bad("text of 66 lines", show, lines, 422, "el texto tiene 2 lineas con texto despues de la pagina 64",
-            "text/plain");
+        bad("text of 66 lines", show, QByteArray("linea\n").repeated(66), 422,
+            "el texto tiene 2 lineas con texto despues de la pagina 64", "text/plain");
         bad("XML", show, "<p>a</p>", 415, "'application/xml' no se admite; use application/json o text/plain",
             "application/xml");
         bad("unknown group", "/api/v1/groups/nadie/show", R"({"text": "a"})", 404, "no hay ningun grupo 'nadie'");
@@ -292,35 +317,66 @@ private slots:
         bad("unknown job", "/api/v1/jobs/007", {}, 404, "no hay ningun trabajo '007'");
         bad("job by no number", "/api/v1/jobs/siete", {}, 404, "no hay ningun trabajo 'siete'");
         bad("events without a WebSocket", "/api/v1/events", {}, 426, "/api/v1/events es un WebSocket");
+        bad("shown but not stored", show, R"({"message": "nada"})", 404, "no hay ningun mensaje 'nada'");
+        // Messages, by their names as they go in the path.
+        const QString slash = "el nombre no puede llevar '/'";
+        const auto put = [&](const char* tag, const QString& name, int status, const QString& detail,
+                             const QByteArray& body = R"({"text": "x"})", const QByteArray& type = "application/json") {
+            row(tag, "PUT", "/api/v1/messages/" + name, body, status, detail, type);
+        };
+        put("../x", "..%2Fx", 400, "'../x': " + slash);
+        put("a/b", "a%2Fb", 400, "'a/b': " + slash);
+        put("back slash", "..%5Cx", 400, slash);
+        put("NUL", "a%00b", 400, "caracteres de control");
+        put("a device", "CON", 400, "'CON' es el nombre de un dispositivo");
+        put("a device with an extension", "lpt1.txt", 400, "es el nombre de un dispositivo");
+        put("hidden", ".oculto", 400, "no puede empezar con '.'");
+        put("65 characters", QString(65, u'n'), 400, "de 1 a 64 caracteres");
+        put("65 KB body", "grande", 413, "el cuerpo pasa de 64 KB", QByteArray(65 * 1024, 'x'), "text/plain");
+        put("not a message file", "roto", 422, "roto.mnm: no es un archivo de mensajes valido", "1,4,\"x\"\r\n",
+            "application/octet-stream");
+        put("65 pages stored", "largo", 422, "65 paginas", pagesBody(65, "a"));
+        put("written through a link out of the folder", "fuera", 403,
+            "fuera.mnm: lleva fuera de la carpeta de mensajes");
+        bad("read through a link out of the folder", "/api/v1/messages/fuera", {}, 403, "fuera.mnm: lleva fuera");
+        bad("a pipe", "/api/v1/messages/tubo", {}, 409, "tubo.mnm: es una FIFO");
+        bad("over the read limit", "/api/v1/messages/enorme", {}, 422, "enorme.mnm: demasiado grande (mas de 64 MB)");
     }
     void badInputSendsNothing()
     {
-        const auto [target, body, status, detail, type] =
-            testenv::Table<QString, QByteArray, int, QString, QByteArray>::fetch();
-        QVERIFY(startServer());
-        const Answer answer = call(body.isEmpty() ? "GET" : "POST", target, body, type);
+        const auto [method, target, body, status, detail, type] =
+            testenv::Table<QByteArray, QString, QByteArray, int, QString, QByteArray>::fetch();
+        QVERIFY(QDir().mkpath(path("m")) && QFile::link(path("hola.mnm"), path("m/fuera.mnm")) &&
+                ::mkfifo(qPrintable(path("m/tubo.mnm")), 0600) == 0 && testenv::writeFile(path("m/enorme.mnm"), {}) &&
+                QFile::resize(path("m/enorme.mnm"), MaxReadBytes + 1));
+        const QStringList before = QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        QVERIFY(serve(R"({"messages": "m"})"));
+        const Answer answer = call(method, target, body, type);
         QCOMPARE(answer.status, status);
         QCOMPARE(answer.type, "application/problem+json");
         QCOMPARE(answer.json["status"].toInt(), status);
         QVERIFY2(answer.json["detail"].toString().contains(detail), qPrintable(answer.json["detail"].toString()));
         QCOMPARE(call("GET", "/api/v1/jobs/1").status, 404);
         QCOMPARE(pty->settled(), QByteArray());
+        QCOMPARE(QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
+        QCOMPARE(QDir(dir->path()).entryList({"x*", "b", "*.txt"}, QDir::AllEntries),
+                 QStringList({"blanco.txt", "cero.txt", "comentarios.txt", "uno.txt"}));
     }
 
     // One queue per port: a second sign on another port sends at the same time, a sign on the same port
-    // (another name for it) waits for the line and never mixes its bytes in.
+    // (another name for it) waits for the line and never mixes its bytes in. A cancel ends the part on its way as
+    // Ctrl-C ends tivor-cli's send: the byte in hand, then 01 01 at once, on every line that was sending; a part
+    // waiting for its line never starts.
     void jobsRunPerPort()
     {
-        testpty::Pty other;
-        QVERIFY(other.ok() && QFile::link(pty->slavePath(), path("alias")));
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "05"},
-            {"id": "b", "name": "Sala", "port": "%2", "dy2": "05", "groups": ["planta"]},
-            {"id": "c", "port": "%3", "dy1": "10", "dy2": "01"}]})",
-                      {pty->slavePath(), other.slavePath(), path("alias")}));
-        const QByteArray body = pagesBody(3, "uno dos tres");
+        QVERIFY(QFile::link(pty->slavePath(), path("alias")));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20", "groups": ["g"]},
+            {"id": "b", "name": "Sala", "port": "%2", "dy2": "20", "groups": ["planta", "g"]},
+            {"id": "c", "port": "%3", "dy1": "10", "dy2": "01", "groups": ["g"]}]})"));
         QList<int> jobs;
         for (const char* sign : {"a", "b", "c"})
-            jobs << call("POST", QStringLiteral("/api/v1/signs/%1/show").arg(sign), body).json["id"].toInt();
+            jobs << call("POST", u"/api/v1/signs/"_s + sign + "/show", pagesBody(3, "uno dos tres")).json["id"].toInt();
         const QJsonObject last = call("GET", "/api/v1/signs/c").json;
         QVERIFY(last["busy"].toBool() && !last["available"].toBool());
         // c's second job waits behind a's and c's first on their line; b has long ended by then.
@@ -328,61 +384,20 @@ private slots:
         for (int id : jobs)
             QCOMPARE(call("GET", QStringLiteral("/api/v1/jobs/%1").arg(id)).json["state"].toString(), "done");
         const QByteArray tx = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n0,0,0,\"uno dos tres\"\r\n");
-        const QByteArray x = dumped("0,0,0,\"x\"\r\n");
-        QCOMPARE(pty->settled(), tx + tx + x);
-        QCOMPARE(other.settled(), tx);
+        QCOMPARE(pty->settled(), tx + tx + dumped("0,0,0,\"x\"\r\n"));
+        QCOMPARE(second->settled(), tx);
         // a and b overlapped on their lines.
-        QVERIFY(other.received().front().ns < pty->received().at(size_t(tx.size()) - 1).ns);
+        QVERIFY(second->received().front().ns < pty->received().at(size_t(tx.size()) - 1).ns);
         const QJsonObject listed = call("GET", "/api/v1/signs").json["signs"].toArray().at(1).toObject();
         QCOMPARE(listed["name"].toString(), "Sala");
-        QCOMPARE(listed["groups"].toArray(), QJsonArray{"planta"});
-    }
-
-    // The server's local time, read when the line is the sign's: the bytes are the clock transmission of a
-    // moment between the request and its answer.
-    void clockSendsTheServersTime_data()
-    {
-        const testenv::Table<QString, int> row;
-        row("one sign", "/api/v1/signs/a/clock", 1);
-        row("a group", "/api/v1/groups/planta/clock", 2);
-    }
-    void clockSendsTheServersTime()
-    {
-        const auto [target, signs] = testenv::Table<QString, int>::fetch();
-        testpty::Pty second;
-        QVERIFY(second.ok() && serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]},
-            {"id": "b", "port": "%2", "groups": ["planta"]}]})",
-                                     {pty->slavePath(), second.slavePath()}));
-        const QDateTime before = QDateTime::currentDateTime();
-        const Answer answer = call("POST", target + "?wait=10");
-        const QDateTime after = QDateTime::currentDateTime();
-        QCOMPARE(answer.json["state"].toString(), "done");
-        QCOMPARE(answer.json["signs"].toArray().size(), signs);
-        QVERIFY(pty->settle() && second.settle());
-        for (const testpty::Pty* line : signs == 2 ? QList{pty.get(), &second} : QList{pty.get()}) {
-            bool sent = false;
-            for (QDateTime t = before.addMSecs(-before.time().msec()); t <= after && !sent; t = t.addSecs(1))
-                sent = line->bytes() == dateTransmission(t);
-            QVERIFY2(sent, line->bytes().toHex(' ').constData());
-        }
-        if (signs == 1)
-            QCOMPARE(second.bytes(), QByteArray());
-    }
-
-    // A cancel ends the part on its way as Ctrl-C ends tivor-cli's send: the byte in hand, then 01 01 at once,
-    // on every line that was sending; a part waiting for its line never starts.
-    void cancelEndsEveryLineWithTheTerminator()
-    {
-        testpty::Pty second;
-        QVERIFY(second.ok() && QFile::link(pty->slavePath(), path("alias")));
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20", "groups": ["g"]},
-            {"id": "b", "port": "%2", "dy2": "20", "groups": ["g"]},
-            {"id": "c", "port": "%3", "groups": ["g"]}]})",
-                      {pty->slavePath(), second.slavePath(), path("alias")}));
+        QCOMPARE(listed["groups"].toArray(), QJsonArray({"planta", "g"}));
+        // The group's show cancelled while a and b send and c waits.
+        pty->clear();
+        second->clear();
         const QByteArray expected = dumped("0,0,0,\"uno dos tres\"\r\n0,0,0,\"cuatro cinco\"\r\n");
         const QByteArray body = R"({"pages": [{"text": "uno dos tres"}, {"text": "cuatro cinco"}]})";
         const int id = call("POST", "/api/v1/groups/g/show", body).json["id"].toInt();
-        QVERIFY(pty->waitForBytes(20, 10000) && second.waitForBytes(20, 10000));
+        QVERIFY(pty->waitForBytes(20, 10000) && second->waitForBytes(20, 10000));
         const Answer cancelled = call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id));
         QCOMPARE(cancelled.status, 200);
         QCOMPARE(cancelled.json["state"].toString(), "cancelled");
@@ -391,14 +406,13 @@ private slots:
         QCOMPARE(parts.at(2)["state"].toString(), "cancelled");
         QCOMPARE(parts.at(2)["error"].toString(), "Mensaje cancelado antes de enviar: no se envio nada");
         QCOMPARE(parts.at(2)["sent"].toInt(), 0);
-        QVERIFY(pty->settle() && second.settle());
+        QVERIFY(pty->settle() && second->settle());
         QTest::qWait(300); // time enough for c's bytes, had it started after a
         for (int i = 0; i < 2; ++i) {
-            const QByteArray got = (i == 0 ? pty.get() : &second)->bytes();
             const int sent = parts.at(i)["sent"].toInt();
             QCOMPARE(parts.at(i)["error"].toString(), "Mensaje Cancelado..., y el fin 01 01");
             QVERIFY2(sent >= 20 && sent < expected.size(), qPrintable(QString::number(sent)));
-            QCOMPARE(got, expected.left(sent) + "\x01\x01");
+            QCOMPARE((i == 0 ? pty : second)->bytes(), expected.left(sent) + "\x01\x01");
         }
         QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(id)).status, 409);
         QCOMPARE(call("DELETE", "/api/v1/jobs/99").status, 404);
@@ -444,66 +458,6 @@ private slots:
         QCOMPARE(call("GET", "/api/v1/messages/hola").status, 404);
     }
 
-    // Every name that would leave the folder, hide the file or name a device, every body that cannot be a message
-    // file, every file there that is not a plain message file inside the folder: a clear 4xx, and the folder and
-    // what lies outside it stay as they were.
-    void refusedMessagesChangeNothing_data()
-    {
-        // The method, the name as it goes in the path, the body's type, the body, the status, a part of the detail.
-        const testenv::Table<QByteArray, QString, QByteArray, QByteArray, int, QString> row;
-        const QString slash = "el nombre no puede llevar '/'";
-        const auto refused = [&](const char* tag, const QByteArray& method, const QString& name, int status,
-                                 const QString& detail, const QByteArray& body = {},
-                                 const QByteArray& type = "application/json") {
-            row(tag, method, name, type, body, status, detail);
-        };
-        const auto put = [&](const char* tag, const QString& name, int status, const QString& detail,
-                             const QByteArray& body = R"({"text": "x"})", const QByteArray& type = "application/json") {
-            refused(tag, "PUT", name, status, detail, body, type);
-        };
-        put("../x", "..%2Fx", 400, "'../x': " + slash);
-        put("a/b", "a%2Fb", 400, "'a/b': " + slash);
-        put("back slash", "..%5Cx", 400, slash);
-        put("NUL", "a%00b", 400, "caracteres de control");
-        put("a device", "CON", 400, "'CON' es el nombre de un dispositivo");
-        put("a device with an extension", "lpt1.txt", 400, "es el nombre de un dispositivo");
-        put("hidden", ".oculto", 400, "no puede empezar con '.'");
-        put("65 characters", QString(65, u'n'), 400, "de 1 a 64 caracteres");
-        put("65 KB body", "grande", 413, "el cuerpo pasa de 64 KB", QByteArray(65 * 1024, 'x'), "text/plain");
-        put("not a message file", "roto", 422, "roto.mnm: no es un archivo de mensajes valido", "1,4,\"x\"\r\n",
-            "application/octet-stream");
-        put("65 pages", "largo", 422, "65 paginas", pagesBody(65, "a"));
-        put("written through a link out of the folder", "fuera", 403,
-            "fuera.mnm: lleva fuera de la carpeta de mensajes");
-        refused("read through a link out of the folder", "GET", "fuera", 403, "fuera.mnm: lleva fuera");
-        refused("a pipe", "GET", "tubo", 409, "tubo.mnm: es una FIFO");
-        refused("over the read limit", "GET", "enorme", 422, "enorme.mnm: demasiado grande (mas de 64 MB)");
-        refused("shown but not stored", "POST", "nada", 404, "no hay ningun mensaje 'nada'");
-    }
-    void refusedMessagesChangeNothing()
-    {
-        const auto [method, name, type, body, status, detail] =
-            testenv::Table<QByteArray, QString, QByteArray, QByteArray, int, QString>::fetch();
-        QVERIFY(config(R"({"messages": "m"})") && QDir().mkpath(path("m")));
-        QVERIFY(QFile::link(path("hola.mnm"), path("m/fuera.mnm")) &&
-                ::mkfifo(qPrintable(path("m/tubo.mnm")), 0600) == 0);
-        QFile enorme(path("m/enorme.mnm"));
-        QVERIFY(enorme.open(QIODevice::WriteOnly) && enorme.resize(MaxReadBytes + 1));
-        enorme.close();
-        const QStringList before = QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
-        QVERIFY(startServer({"--config", path("server.json")}));
-        const Answer answer =
-            method == "POST" ? call("POST", "/api/v1/signs/cartel/show", "{\"message\": \"" + name.toUtf8() + "\"}")
-                             : call(method, "/api/v1/messages/" + name, body, type);
-        QCOMPARE(answer.status, status);
-        QVERIFY2(answer.json["detail"].toString().contains(detail), qPrintable(answer.json["detail"].toString()));
-        QCOMPARE(QDir(path("m")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
-        QCOMPARE(testenv::readFile(path("hola.mnm")), "1,4,2,\"HOLA\"\r\n");
-        QCOMPARE(QDir(dir->path()).entryList({"x*", "b", "*.txt"}, QDir::AllEntries),
-                 QStringList({"blanco.txt", "cero.txt", "comentarios.txt", "uno.txt"}));
-        QCOMPARE(pty->settled(), QByteArray());
-    }
-
     // Tokens made by `token add` (the file made by it, holding hashes only): with them any address may be listened
     // on, and each request but /healthz needs a token whose scope reaches the route's.
     void tokensGuardEveryRequestButHealth_data()
@@ -530,16 +484,11 @@ private slots:
         const auto [token, method, target, status, challenge] =
             testenv::Table<QString, QByteArray, QString, int, QString>::fetch();
         QMap<QString, QByteArray> tokens{{"otro", "tivor_" + QByteArray(43, 'A')}};
-        for (const char* scope : {"read", "send", "admin"}) {
-            const QString added =
-                runServer({"token", "add", "t-"_L1 + scope, "--scope", scope, "--config", path("server.json")});
-            QVERIFY2(added.startsWith("0|"), qPrintable(added));
-            tokens[scope] = server.readAllStandardOutput().trimmed();
-            QVERIFY(tokens[scope].startsWith("tivor_") && tokens[scope].size() > 40);
-        }
+        for (const char* scope : {"read", "send", "admin"})
+            tokens[scope] = addToken(scope);
         const QByteArray file = testenv::readFile(path("server.json"));
         for (const QByteArray& made : tokens)
-            QVERIFY(!file.contains(made.mid(6)));
+            QVERIFY2(made.startsWith("tivor_") && made.size() > 40 && !file.contains(made.mid(6)), made.constData());
         QVERIFY(file.contains(QCryptographicHash::hash(tokens["send"], QCryptographicHash::Sha256).toHex()));
         QVERIFY(startServer({"--config", path("server.json"), "--listen", "0.0.0.0:0"}));
         const HttpHeaders bearer{{"Authorization", "Bearer " + tokens.value(token)}};
@@ -584,22 +533,19 @@ private slots:
     void slowAndIdleClientsClosedAfterTenSeconds()
     {
         QVERIFY(startServer());
-        const auto idle = connectRaw();
-        const auto slow = connectRaw();
+        const auto idle = connectRaw(), slow = connectRaw();
         QVERIFY(idle && slow);
         QElapsedTimer since;
         since.start();
         slow->write("GET /api/v1/signs HTTP/1.1\r\n");
         qint64 idleClosed = -1, slowClosed = -1;
+        QObject::connect(idle.get(), &QTcpSocket::disconnected, [&] { idleClosed = since.elapsed(); });
+        QObject::connect(slow.get(), &QTcpSocket::disconnected, [&] { slowClosed = since.elapsed(); });
         QByteArray said;
         while (since.elapsed() < 15000 && (idleClosed < 0 || slowClosed < 0)) {
             QTest::qWait(100);
             if (slow->state() == QAbstractSocket::ConnectedState && since.elapsed() / 1000 > said.size())
                 slow->write(QByteArray(1, 'X')), said += 'X';
-            if (idleClosed < 0 && idle->state() == QAbstractSocket::UnconnectedState)
-                idleClosed = since.elapsed();
-            if (slowClosed < 0 && slow->state() == QAbstractSocket::UnconnectedState)
-                slowClosed = since.elapsed();
         }
         QVERIFY2(idleClosed >= 9000 && idleClosed < 12500, qPrintable(QString::number(idleClosed)));
         QVERIFY2(slowClosed >= 9000 && slowClosed < 12500, qPrintable(QString::number(slowClosed)));
@@ -622,10 +568,7 @@ private slots:
         QVERIFY(beyond && untilClosed(*beyond).startsWith("HTTP/1.1 503 "));
         flood.clear();
         // The server may see the flood's ends after the next connection: until then it is refused, uncounted.
-        int served = 0;
-        for (int i = 0; i < 50 && served != 200; ++i, QTest::qWait(20))
-            served = call("GET", "/api/v1/signs").status;
-        QCOMPARE(served, 200);
+        QCOMPARE(untilServed("GET", "/api/v1/signs"), 200);
         // 8 a minute: the four above and the first below make five at least.
         QList<int> statuses;
         Answer answer;
@@ -639,10 +582,16 @@ private slots:
                  "demasiadas solicitudes; intente de nuevo en " + answer.retryAfter + " s");
     }
 
-    // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text.
+    // A port that cannot be opened: said by the sign's detail and by the job, with tivor-cli's text. In one group: a
+    // sign whose port tivor-cli holds fails with tivor-cli's text naming the holder, one whose line goes away after
+    // 10 bytes fails alone; the third gets the whole message.
     void signThatCannotBeOpened()
     {
-        QVERIFY(serve(R"({"signs": [{"id": "lejos", "port": "/dev/tivor-no-existe"}]})"));
+        testpty::Pty whole;
+        second->hangUpAfter(10);
+        QVERIFY(serve(R"({"signs": [{"id": "lejos", "port": "/dev/tivor-no-existe"}, {"id": "a", "port": "%1",
+            "groups": ["g"]}, {"id": "b", "port": "%2", "groups": ["g"]}, {"id": "c", "port": "%3", "groups": ["g"]}]})",
+                      {pty->slavePath(), second->slavePath(), whole.slavePath()}));
         const QJsonObject sign = call("GET", "/api/v1/signs/lejos").json;
         QCOMPARE(sign["available"].toBool(true), false);
         QVERIFY2(sign["reason"].toString().startsWith("no se pudo abrir el puerto serie (/dev/tivor-no-existe"),
@@ -652,40 +601,6 @@ private slots:
         QCOMPARE(job.json["signs"].toArray().at(0).toObject()["error"].toString(), sign["reason"].toString());
         // Nothing reached it, so nothing is believed shown.
         QCOMPARE(call("GET", "/api/v1/signs/lejos").json["shown"].toObject(), QJsonObject());
-    }
-
-    // A sign behind Debian's ser2net (rfc2217://, installed by the setup) gets dump's bytes. (The speed it asks for is
-    // on the wire in tst_link and tst_cli: ser2net sets the line back once the connection ends.)
-    void signThroughSer2net()
-    {
-        const quint16 free = TcpSink().port; // a port nobody listens on now
-        QVERIFY(
-            testenv::writeFile(path("ser2net.yaml"), "connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1," +
-                                                         QByteArray::number(free) + "\n  connector: serialdev," +
-                                                         pty->slavePath().toUtf8() + ",9600n81,local\n"));
-        QProcess ser2net;
-        ser2net.start("/usr/sbin/ser2net", {"-n", "-u", "-c", path("ser2net.yaml")});
-        QVERIFY(serve(R"({"signs": [{"id": "r", "port": "rfc2217://127.0.0.1:%1", "baud": 19200}]})",
-                      {QString::number(free)}));
-        const QByteArray expected = dumped("0,0,0,\"HOLA\"\r\n");
-        QString state; // ser2net listens a moment after it starts: until then the sign cannot be reached
-        for (int tries = 0; tries < 50 && state != "done"; ++tries, QTest::qWait(100))
-            state = call("POST", "/api/v1/signs/r/show?wait=20", "{\"text\": \"HOLA\"}").json["state"].toString();
-        QCOMPARE(state, "done");
-        QCOMPARE(pty->settled(), expected);
-        ser2net.terminate();
-        ser2net.waitForFinished();
-    }
-
-    // In one group: a sign whose port tivor-cli holds fails with tivor-cli's text naming the holder, one whose line
-    // goes away after 10 bytes fails alone; the third gets the whole message.
-    void heldAndVanishingSignsFailAlone()
-    {
-        testpty::Pty gone, whole;
-        gone.hangUpAfter(10);
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["g"]}, {"id": "b", "port": "%2", "groups":
-            ["g"]}, {"id": "c", "port": "%3", "groups": ["g"]}]})",
-                      {pty->slavePath(), gone.slavePath(), whole.slavePath()}));
         const QByteArray expected = dumped("0,0,0,\"HOLA\"\r\n");
         start({"send", path("hola.mnm"), "--port", pty->slavePath(), "--dy1", "500", "--dy2", "90"});
         QVERIFY(pty->waitForBytes(1, 5000));
@@ -700,6 +615,27 @@ private slots:
         QVERIFY(process.waitForFinished(20000) && process.exitCode() == 0);
     }
 
+    // A sign behind Debian's ser2net (rfc2217://, installed by the setup) gets dump's bytes. (The speed it asks for is
+    // on the wire in tst_link and tst_cli: ser2net sets the line back once the connection ends.)
+    void signThroughSer2net()
+    {
+        const quint16 free = TcpSink().port; // a port nobody listens on now
+        const QString yaml = "connection: &sign\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                             "  connector: serialdev,%2,9600n81,local\n";
+        QVERIFY(testenv::writeFile(path("ser2net.yaml"), yaml.arg(free).arg(pty->slavePath()).toUtf8()));
+        QProcess ser2net;
+        ser2net.start("/usr/sbin/ser2net", {"-n", "-u", "-c", path("ser2net.yaml")});
+        QVERIFY(serve(R"({"signs": [{"id": "r", "port": "rfc2217://127.0.0.1:%1", "baud": 19200}]})",
+                      {QString::number(free)}));
+        QString state; // ser2net listens a moment after it starts: until then the sign cannot be reached
+        for (int tries = 0; tries < 50 && state != "done"; ++tries, QTest::qWait(100))
+            state = call("POST", "/api/v1/signs/r/show?wait=20", "{\"text\": \"HOLA\"}").json["state"].toString();
+        QCOMPARE(state, "done");
+        QCOMPARE(pty->settled(), dumped("0,0,0,\"HOLA\"\r\n"));
+        ser2net.terminate();
+        ser2net.waitForFinished();
+    }
+
     // Refused at start with exit status 2, naming the file, the place and the reason, before listening.
     void badConfigurationExits2_data()
     {
@@ -709,16 +645,16 @@ private slots:
             row(tag, file, {"--config", "%1/server.json"}, "%1/server.json: " + said);
         };
         const QByteArray sign = R"({"id": "a", "port": "/dev/null"})";
+        const QString baud = "signs[0].baud: debe ser una velocidad en baudios",
+                      lan = "listen: sin tokens configurados solo se atiende a esta maquina";
         row("missing file", {}, {"--config", "%1/nada.json"}, "%1/nada.json: no se pudo leer (no existe)");
         inFile("not JSON", "{\"signs\": [\n  ,]}", "linea 2, columna 4: no es JSON valido (valor no valido)");
         inFile("delay off the list", R"({"signs": [{"id": "a", "port": "/dev/null", "dy2": "5"}]})",
                "signs[0].dy2: '5' no es una demora aceptada; use una de: 01, 02, 05");
         inFile("same id twice", "{\"signs\": [" + sign + ", " + sign + "]}", "signs[1].id: 'a' ya es otro cartel");
         inFile("no port", R"({"signs": [{"id": "a"}]})", "signs[0].port: falta el puerto del cartel");
-        inFile("baud as text", R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})",
-               "signs[0].baud: debe ser una velocidad en baudios");
-        inFile("baud in part", R"({"signs": [{"id": "a", "port": "2", "baud": 9600.5}]})",
-               "signs[0].baud: debe ser una velocidad en baudios");
+        inFile("baud as text", R"({"signs": [{"id": "a", "port": "2", "baud": "9600"}]})", baud);
+        inFile("baud in part", R"({"signs": [{"id": "a", "port": "2", "baud": 9600.5}]})", baud);
         inFile("id with a slash", R"({"signs": [{"id": "a/b", "port": "2"}]})", "signs[0].id: debe ser un nombre");
         inFile("unknown key", "{\"signs\": [" + sign + "], \"tsl\": []}", "tsl: clave desconocida");
         inFile("token scope unknown", R"({"tokens": [{"name": "a", "scope": "todo", "sha256": ""}]})",
@@ -735,8 +671,7 @@ private slots:
         // Without tokens only this machine may be served.
         row("all addresses", {}, {"--listen", "0.0.0.0:0"}, "--listen 0.0.0.0:0: sin tokens");
         row("IPv6 any", {}, {"--listen", "[::]:8470"}, "--listen [::]:8470: sin tokens");
-        inFile("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}",
-               "listen: sin tokens configurados solo se atiende a esta maquina");
+        inFile("LAN address from the file", "{\"listen\": \"192.168.1.5:8470\", \"signs\": [" + sign + "]}", lan);
         // TLS files beside the configuration; "cert" and "other" are made as each row starts.
         const auto tls = [](const char* certificate, const char* key) {
             return QByteArray(R"({"tls": {"certificate": ")") + certificate + R"(", "key": ")" + key + "\"}";
@@ -753,7 +688,7 @@ private slots:
         inFile("key of another certificate", tls("cert.pem", "other.key") + "}",
                "tls.key: %1/other.key: no corresponde al certificado %1/cert.pem");
         inFile("LAN address without tokens, with TLS", tls("cert.pem", "cert.key") + R"(, "listen": "10.0.0.2:8470"})",
-               "listen: sin tokens configurados solo se atiende a esta maquina");
+               lan);
     }
     void badConfigurationExits2()
     {
@@ -772,12 +707,8 @@ private slots:
         QVERIFY(startServer());
         QCOMPARE(call("GET", "/healthz").json["status"].toString(), "ok");
         QCOMPARE(call("GET", "/api/v1/signs/cartel").json["available"].toBool(), true);
-        QNetworkReply* reply = network.get(QNetworkRequest(QUrl(base + "/api/v1/openapi.json")));
-        QSignalSpy done(reply, &QNetworkReply::finished);
-        QVERIFY(done.wait(10000));
-        QVERIFY(testenv::writeFile(path("openapi.json"), reply->readAll()) &&
+        QVERIFY(testenv::writeFile(path("openapi.json"), call("GET", "/api/v1/openapi.json").body) &&
                 testenv::writeFile(path("answers.json"), QJsonDocument(answers).toJson()));
-        delete reply;
         QProcess check;
         check.start("python3", {TIVOR_OPENAPI_CHECK, path("openapi.json"), path("answers.json")});
         QVERIFY(check.waitForFinished(60000));
@@ -789,41 +720,39 @@ private slots:
     // window), the message's own warnings, and dump's length timed by the delays of the sign asked for.
     void previewSaysWhatTheWindowShows_data()
     {
-        // The body's type, the body, the sign asked for, the pages (line|marked|summary|warnings|spoken), the
-        // message's warnings, and the message file (or for text/plain the text file) whose dump is timed.
+        // The body's type, the body, the sign asked for (as the query), the pages
+        // (line|marked|summary|warnings|spoken), the message's warnings, and the message file (or for text/plain the
+        // text file) whose dump is timed.
         const testenv::Table<QByteArray, QByteArray, QString, QStringList, QStringList, QByteArray> row;
         row("changed, cut, clock; default delays", "application/json",
             R"({"pages": [{"text": "Mañana, 3 € y mas", "effect": "Estatico", "pause": 9},
                 {"text": "Año €uro Á#\t", "effect": "Estatico"}, {"text": "Oferta de la semana €"},
                 {"text": "Oferta de la semana €", "effect": "Vert Arr"}, {"effect": "Hora"}]})",
             {},
-            {QStringLiteral(
-                 "Mañana, 3 # y ma|10|Cambia: \"€\" > #   No se envia: \"s\"|\"€\" no existe en el cartel: se "
-                 "vera \"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"|El cartel "
-                 "mostrara \"Mañana, 3 # y ma\" a la izquierda, con el efecto Estatico y pausa 9."),
-             QStringLiteral(
-                 "Año #uro A##    |4,9,11|Cambia: \"€\" > #, \"Á\" > A, tabulador > #|\"€\" no existe en el "
-                 "cartel: se vera \"#\"\n\"Á\" se vera \"A\"\ntabulador no existe en el cartel: se vera \"#\"|"
-                 "El cartel mostrara \"Año #uro A##\" a la izquierda, con el efecto Estatico y pausa 1."),
-             QStringLiteral("Oferta de la semana #|20|Cambia: \"€\" > #|\"€\" no existe en el cartel: se vera \"#\"|El "
-                            "cartel mostrara \"Oferta de la semana #\" a la izquierda, con el efecto Rotacion."),
-             QStringLiteral(
-                 "Oferta de la sem||No se envia: \"ana €\"|Con este efecto solo se envian 16 caracteres: no se "
-                 "envia \"ana €\"|El cartel mostrara \"Oferta de la sem\" a la izquierda, con el efecto Vert "
-                 "Arr y pausa 1."),
-             QStringLiteral("||||El cartel mostrara la hora de su reloj.")},
+            {"Mañana, 3 # y ma|10|Cambia: \"€\" > #   No se envia: \"s\"|\"€\" no existe en el cartel: se vera "
+             "\"#\"\nCon este efecto solo se envian 16 caracteres: no se envia \"s\"|El cartel mostrara \"Mañana, 3 # "
+             "y ma\" a la izquierda, con el efecto Estatico y pausa 9.",
+
+             "Año #uro A##    |4,9,11|Cambia: \"€\" > #, \"Á\" > A, tabulador > #|\"€\" no existe en el cartel: se "
+             "vera \"#\"\n\"Á\" se vera \"A\"\ntabulador no existe en el cartel: se vera \"#\"|El cartel mostrara "
+             "\"Año #uro A##\" a la izquierda, con el efecto Estatico y pausa 1.",
+             "Oferta de la semana #|20|Cambia: \"€\" > #|\"€\" no existe en el cartel: se vera \"#\"|El cartel "
+             "mostrara \"Oferta de la semana #\" a la izquierda, con el efecto Rotacion.",
+             "Oferta de la sem||No se envia: \"ana €\"|Con este efecto solo se envian 16 caracteres: no se envia \"ana "
+             "€\"|El cartel mostrara \"Oferta de la sem\" a la izquierda, con el efecto Vert Arr y pausa 1.",
+             "||||El cartel mostrara la hora de su reloj."},
             {},
             "1,8,0,\"Ma\xF1"
-            "ana, 3 \x80 y mas\"\r\n1,0,0,\"A\xF1o \x80uro \xC1#\t\"\r\n0,0,0,\"Oferta de "
-            "la semana \x80\"\r\n4,0,0,\"Oferta de la semana \x80\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n");
-        row("text as import reads it; the sign's delays", "text/plain", "Ni\xF1os\n\n@ 3", "a",
+            "ana, 3 \x80 y mas\"\r\n1,0,0,\"A\xF1o \x80uro \xC1#\t\"\r\n0,0,0,\"Oferta de la semana "
+            "\x80\"\r\n4,0,0,\"Oferta de la semana \x80\"\r\n11,0,0,\" Hora 00:00:00 \"\r\n");
+        row("text as import reads it; the sign's delays", "text/plain", "Ni\xF1os\n\n@ 3", "?sign=a",
             {"Niños           ||||El cartel mostrara \"Niños\" a la izquierda, con el efecto Rotacion.",
              "@ 3             ||||El cartel mostrara \"@ 3\" a la izquierda, con el efecto Rotacion."},
             {}, "Ni\xF1os\n\n@ 3");
         // Past the cap the preview warns where a show refuses; "ÿ" is the file's quote.
-        row("what the file cannot keep, past the cap", "application/json",
-            pagesBody(64, QStringLiteral("ÿ") + QString(199, u'x')), "a", {},
-            {QStringLiteral("\"ÿ\" no se puede guardar en el archivo, escrito como \"y\""),
+        row("what the file cannot keep, past the cap", "application/json", pagesBody(64, "ÿ" + QString(199, u'x')),
+            "?sign=a", {},
+            {"\"ÿ\" no se puede guardar en el archivo, escrito como \"y\"",
              "el mensaje pasa de 8000 bytes: sus ultimos 4871 bytes no se envian"},
             ("0,0,0,\"y" + QByteArray(199, 'x') + "\"\r\n").repeated(64));
     }
@@ -832,20 +761,15 @@ private slots:
         const auto [type, body, sign, pages, warnings, source] =
             testenv::Table<QByteArray, QByteArray, QString, QStringList, QStringList, QByteArray>::fetch();
         const QByteArray expected = type == "text/plain" ? importedDump(source) : dumped(source);
-        QVERIFY(!expected.isEmpty());
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy1": "10", "dy2": "01"}]})", {pty->slavePath()}));
-        const Answer answer =
-            call("POST", "/api/v1/preview" + (sign.isEmpty() ? QString() : "?sign=" + sign), body, type);
+        QVERIFY(!expected.isEmpty() && serve(R"({"signs": [{"id": "a", "port": "%1", "dy1": "10", "dy2": "01"}]})"));
+        const Answer answer = call("POST", "/api/v1/preview" + sign, body, type);
         QCOMPARE(answer.status, 200);
         QStringList got;
-        for (const QJsonValue page : answer.json["pages"].toArray()) {
-            QStringList marked;
-            for (const QJsonValue cell : page["marked"].toArray())
-                marked << QString::number(cell.toInt());
-            got << QStringList{page["line"].toString(), marked.join(u','), page["summary"].toString(),
-                               page["warnings"].toVariant().toStringList().join(u'\n'), page["spoken"].toString()}
+        for (const QJsonValue page : answer.json["pages"].toArray())
+            got << QStringList{page["line"].toString(), page["marked"].toVariant().toStringList().join(u','),
+                               page["summary"].toString(), page["warnings"].toVariant().toStringList().join(u'\n'),
+                               page["spoken"].toString()}
                        .join(u'|');
-        }
         QCOMPARE(got.size(), pages.isEmpty() ? 64 : pages.size());
         QCOMPARE(pages.isEmpty() ? QStringList() : got, pages);
         QCOMPARE(answer.json["warnings"].toVariant().toStringList(), warnings);
@@ -865,8 +789,7 @@ private slots:
         desktop.start(QStringLiteral(TIVOR_PREVIEW_DOTS), {path("dots.mnm")});
         QVERIFY(desktop.waitForFinished(20000) && desktop.exitCode() == 0);
         const QString drawn = QString::fromLatin1(desktop.readAllStandardOutput());
-        QVERIFY(drawn.contains(u'2'));
-        QVERIFY(startServer());
+        QVERIFY(drawn.contains(u'2') && startServer());
         const Answer answer = call("POST", "/api/v1/preview?animation=1", R"({"pages": [
             {"text": "Año €", "effect": "Estatico", "align": "centrado"},
             {"text": "Oferta de la semana", "effect": "Vert Arr", "pause": 4}, {"text": "Buenos dias"}]})");
@@ -877,11 +800,8 @@ private slots:
             const QStringList dots = page["dots"].toVariant().toStringList();
             served += QStringLiteral("page %1\n").arg(page["page"].toInt()) + dots.join(u'\n') + u'\n';
             const QJsonArray frames = page["animation"].toArray();
-            timing << QStringLiteral("%1/%2 %3+%4")
-                          .arg(frames.size())
-                          .arg(page["frames"].toInt())
-                          .arg(page["frameMs"].toInt())
-                          .arg(page["holdMs"].toInt());
+            timing << QString::asprintf("%d/%d %d+%d", int(frames.size()), page["frames"].toInt(),
+                                        page["frameMs"].toInt(), page["holdMs"].toInt());
             if (page["effect"].toString() == "Rotacion") // scrolls in from the right edge
                 QCOMPARE(frames.first().toVariant().toStringList(), QStringList(7, QString(24, u'0')));
             else
@@ -899,17 +819,15 @@ private slots:
     // or was cancelled; kept across a restart, whose jobs never take a kept id.
     void believedShownSurvivesARestart()
     {
-        testpty::Pty second;
-        QVERIFY(second.ok() && serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"},
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"},
             {"id": "b", "port": "/dev/tivor-no-existe", "groups": ["g"]},
-            {"id": "c", "port": "%2", "dy2": "20", "groups": ["g"]}]})",
-                                     {pty->slavePath(), second.slavePath()}));
+            {"id": "c", "port": "%2", "dy2": "20", "groups": ["g"]}]})"));
         const QDateTime before = QDateTime::currentDateTimeUtc();
         const Answer shown = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
         QCOMPARE(shown.json["state"].toString(), "done");
         QCOMPARE(call("POST", "/api/v1/signs/a/clock?wait=10").json["state"].toString(), "done");
         const int cancelled = call("POST", "/api/v1/groups/g/show", R"({"text": "ADIOS"})").json["id"].toInt();
-        QVERIFY(second.waitForBytes(10, 10000));
+        QVERIFY(second->waitForBytes(10, 10000));
         QCOMPARE(call("DELETE", QStringLiteral("/api/v1/jobs/%1").arg(cancelled)).json["state"].toString(), "failed");
         const QJsonObject a = call("GET", "/api/v1/signs/a").json["shown"].toObject();
         QCOMPARE(
@@ -919,9 +837,8 @@ private slots:
         QCOMPARE(a["request"].toString(), "POST /api/v1/signs/a/show");
         const QDateTime since = QDateTime::fromString(a["since"].toString(), Qt::ISODateWithMs);
         QVERIFY2(since >= before && since <= QDateTime::currentDateTimeUtc(), qPrintable(a["since"].toString()));
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000) && QFile::exists(path("data/Tivor/tivor-server/estado.json")));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(stopServer() && QFile::exists(path("data/Tivor/tivor-server/estado.json")) &&
+                startServer({"--config", path("server.json")}));
         QStringList signs;
         for (const QJsonValue sign : call("GET", "/api/v1/signs").json["signs"].toArray())
             signs << sign["id"].toString() + ":" + QString::number(sign["shown"]["job"].toInt());
@@ -930,12 +847,9 @@ private slots:
         QCOMPARE(call("POST", "/api/v1/signs/c/show?wait=10", R"({"text": "x"})").json["id"].toInt(),
                  shown.json["id"].toInt() + 1);
         // A kept file spoilt while the server was down: journaled, started without it, and written whole again.
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000));
         const QString folder = path("data/Tivor/tivor-server/");
-        QVERIFY(testenv::writeFile(folder + "estado.json", "{\"signs\": {") &&
-                testenv::writeFile(folder + "horarios.json", "[]"));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(stopServer() && testenv::writeFile(folder + "estado.json", "{\"signs\": {") &&
+                testenv::writeFile(folder + "horarios.json", "[]") && startServer({"--config", path("server.json")}));
         QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject(), QJsonObject());
         QVERIFY(call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "OTRA"})").json["state"] == "done");
         const QString journal = QString::fromUtf8(startLines + server.readAllStandardError());
@@ -950,8 +864,7 @@ private slots:
     void serviceNotifiedAndStoppedBySigterm()
     {
         const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address{AF_UNIX, {}};
         const QByteArray where = QFile::encodeName(path("notify"));
         QVERIFY(notify >= 0 && size_t(where.size()) < sizeof(address.sun_path));
         std::memcpy(address.sun_path, where.constData(), size_t(where.size()));
@@ -966,7 +879,7 @@ private slots:
         };
         qputenv("NOTIFY_SOCKET", where);
         qputenv("WATCHDOG_USEC", "1000000"); // the socket holds 10 datagrams unread
-        const bool started = serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20"}]})", {pty->slavePath()});
+        const bool started = serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "20"}]})");
         qunsetenv("NOTIFY_SOCKET");
         qunsetenv("WATCHDOG_USEC");
         QVERIFY(started);
@@ -975,8 +888,7 @@ private slots:
         QCOMPARE(call("POST", "/api/v1/signs/a/show", pagesBody(2, "uno dos tres")).status, 202);
         QVERIFY(pty->waitForBytes(10, 10000));
         heard(0);
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000) && server.exitStatus() == QProcess::NormalExit);
+        QVERIFY(stopServer() && server.exitStatus() == QProcess::NormalExit);
         QCOMPARE(server.exitCode(), 0);
         QCOMPARE(heard(0).constLast(), "STOPPING=1");
         ::close(notify);
@@ -984,19 +896,17 @@ private slots:
         const QByteArray got = pty->settled();
         QVERIFY2(got.size() < expected.size() + 2 && got == expected.left(got.size() - 2) + "\x01\x01", got.toHex(' '));
         const QString journal = QString::fromUtf8(server.readAllStandardError());
-        for (const QString& line : {QStringLiteral("tivor-server: POST /api/v1/signs/a/show 202 "),
-                                    QStringLiteral("tivor-server: trabajo 1, cartel a: cancelado, %1 de %2 bytes: "
-                                                   "Mensaje Cancelado..., y el fin 01 01\n")
-                                        .arg(got.size() - 2)
-                                        .arg(expected.size()),
-                                    QStringLiteral("tivor-server: detenido\n")})
+        const QString cancelled = "tivor-server: trabajo 1, cartel a: cancelado, %1 de %2 bytes: Mensaje Cancelado..., "
+                                  "y el fin 01 01\n";
+        for (const QString& line : {u"tivor-server: POST /api/v1/signs/a/show 202 "_s, u"tivor-server: detenido\n"_s,
+                                    cancelled.arg(got.size() - 2).arg(expected.size())})
             QVERIFY2(journal.contains(line), qPrintable(journal));
     }
 
     // A schedule read back as it was put, with the engine's words and the engine's own next runs.
     void scheduleReadBackWithItsNextRuns()
     {
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "groups": ["planta"]}]})", {pty->slavePath()}));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01", "groups": ["planta"]}]})"));
         const QByteArray body = R"({"cron": "0 9 * * 1-6", "zone": "Europe/Madrid", "action": "show",
             "body": {"message": "horario"}, "groups": ["planta"], "misfire": {"rule": "run-once", "withinHours": 2}})";
         QCOMPARE(call("PUT", "/api/v1/messages/horario", R"({"text": "Abierto"})").status, 201);
@@ -1027,6 +937,21 @@ private slots:
         QCOMPARE(call("GET", "/api/v1/schedules").json["schedules"].toArray(), QJsonArray{got.json});
         QCOMPARE(call("DELETE", "/api/v1/schedules/apertura").status, 204);
         QCOMPARE(call("GET", "/api/v1/schedules/apertura").status, 404);
+        // At its time a schedule's show is a job like the API's: the same bytes, and the run recorded.
+        const QByteArray expected = dumped("1,0,0,\"ABIERTO\"\r\n");
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 3, QTimeZone::utc());
+        const QString once = R"({"at": "%1", "action": "show", "body": {"text": "ABIERTO", "effect": "Estatico"},
+            "signs": ["a"]})";
+        const Answer pronto = call("PUT", "/api/v1/schedules/pronto", once.arg(at.toString(Qt::ISODate)).toUtf8());
+        QCOMPARE(QDateTime::fromString(pronto.json["next"].toString(), Qt::ISODate), at);
+        QVERIFY(pty->waitForBytes(int(expected.size()), 10000));
+        QCOMPARE(pty->settled(), expected);
+        const QJsonObject ran = call("GET", "/api/v1/schedules/pronto").json;
+        const QDateTime lastRun = QDateTime::fromString(ran["lastRun"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(lastRun >= at && !ran.contains("next"), qPrintable(ran["lastRun"].toString()));
+        const Answer job = call("GET", "/api/v1/jobs/" + QString::number(ran["lastJob"].toInt()));
+        QCOMPARE(job.json["signs"].toArray().at(0)["sent"].toInt(), expected.size());
+        QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject()["request"].toString(), "horario pronto");
     }
 
     void scheduleRefusals_data()
@@ -1064,70 +989,40 @@ private slots:
     void scheduleRefusals()
     {
         const auto [body, status, detail] = testenv::Table<QByteArray, int, QString>::fetch();
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1"}]})", {pty->slavePath()}));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1"}]})"));
         const Answer answer = call("PUT", "/api/v1/schedules/x", body);
         QCOMPARE(answer.status, status);
         QVERIFY2(answer.json["detail"].toString().startsWith(detail), answer.body);
         QCOMPARE(call("GET", "/api/v1/schedules").json["schedules"].toArray(), QJsonArray());
     }
 
-    // At its time a schedule's show is a job like the API's: the same bytes, and the run recorded.
-    void oneShotRunsAsAShowDoes()
-    {
-        const QByteArray expected = dumped("1,0,0,\"ABIERTO\"\r\n");
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}]})", {pty->slavePath()}));
-        const QString at = QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::ISODate);
-        const Answer put = call("PUT", "/api/v1/schedules/pronto",
-                                QStringLiteral(R"({"at": "%1", "action": "show",
-            "body": {"text": "ABIERTO", "effect": "Estatico"}, "signs": ["a"]})")
-                                    .arg(at)
-                                    .toUtf8());
-        QCOMPARE(QDateTime::fromString(put.json["next"].toString(), Qt::ISODate),
-                 QDateTime::fromString(at, Qt::ISODate));
-        QVERIFY(pty->waitForBytes(int(expected.size()), 10000));
-        QCOMPARE(pty->settled(), expected);
-        const QJsonObject ran = call("GET", "/api/v1/schedules/pronto").json;
-        const QDateTime lastRun = QDateTime::fromString(ran["lastRun"].toString(), Qt::ISODateWithMs);
-        QVERIFY2(lastRun >= QDateTime::fromString(at, Qt::ISODate) && !ran.contains("next"), qPrintable(at));
-        const Answer job = call("GET", "/api/v1/jobs/" + QString::number(ran["lastJob"].toInt()));
-        QCOMPARE(job.json["signs"].toArray().at(0)["sent"].toInt(), expected.size());
-        QCOMPARE(call("GET", "/api/v1/signs/a").json["shown"].toObject()["request"].toString(), "horario pronto");
-    }
-
     // Kept across a restart; a one-shot missed while the server was down is made up once with run-once, not
     // with skip. A sign gone from the configuration meanwhile is journaled and leaves the others their run.
     void schedulesSurviveARestart()
     {
-        testpty::Pty second;
-        QVERIFY(second.ok());
         const QString signs = R"({"id": "a", "port": "%1", "dy2": "01"}, {"id": "b", "port": "%2", "dy2": "01"})";
-        QVERIFY(serve(R"({"signs": [)" + signs + R"(, {"id": "c", "port": "/dev/null"}]})",
-                      {pty->slavePath(), second.slavePath()}));
+        QVERIFY(serve(R"({"signs": [)" + signs + R"(, {"id": "c", "port": "/dev/null"}]})"));
         const QString at = QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::ISODate);
-        const auto once = [&](const char* sign, const char* misfire) {
-            return QStringLiteral(R"({"at": "%1", "action": "show", "body": {"text": "x"}, "signs": ["%2"],
-                "misfire": %3})")
-                .arg(at, sign, misfire)
-                .toUtf8();
+        const auto once = [&](const QString& name, const char* sign, const char* misfire) {
+            const QString body = R"({"at": "%1", "action": "show", "body": {"text": "x"}, "signs": ["%2"],
+                "misfire": %3})";
+            return call("PUT", "/api/v1/schedules/" + name, body.arg(at, sign, misfire).toUtf8()).status;
         };
-        QCOMPARE(
-            call("PUT", "/api/v1/schedules/recupera", once(R"(a", "c)", R"({"rule": "run-once", "withinHours": 1})"))
-                .status,
-            201);
-        QCOMPARE(call("PUT", "/api/v1/schedules/salta", once("b", R"({"rule": "skip"})")).status, 201);
-        const Answer daily = call("PUT", "/api/v1/schedules/diario",
-                                  R"({"cron": "30 7 * * *", "zone": "UTC", "action": "clock", "signs": ["b"]})");
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000));
+        QCOMPARE(once("recupera", R"(a", "c)", R"({"rule": "run-once", "withinHours": 1})"), 201);
+        QCOMPARE(once("salta", "b", R"({"rule": "skip"})"), 201);
+        // A text that begins with U+FEFF comes back whole, from the schedules' file and in the answer: Qt's reader
+        // drops that character at a string's start when it is not escaped.
+        const Answer daily = call("PUT", "/api/v1/schedules/diario", R"({"cron": "30 7 * * *", "zone": "UTC",
+            "action": "show", "body": {"text": "\ufeffHOLA"}, "signs": ["b"]})");
+        QCOMPARE(daily.json["body"]["text"].toString(), u"\uFEFFHOLA"_s);
+        QVERIFY(stopServer());
         QTest::qWait(int(QDateTime::currentDateTimeUtc().msecsTo(QDateTime::fromString(at, Qt::ISODate))) + 500);
-        QVERIFY(
-            config(QStringLiteral(R"({"signs": [%1]})").arg(signs.arg(pty->slavePath(), second.slavePath())).toUtf8()));
-        QVERIFY(startServer({"--config", path("server.json")}));
+        QVERIFY(serve(R"({"signs": [)" + signs + "]}"));
         QCOMPARE(call("GET", "/api/v1/schedules/diario").json, daily.json);
         const QByteArray expected = dumped("0,0,0,\"x\"\r\n");
         QVERIFY(pty->waitForBytes(int(expected.size()), 10000));
         QCOMPARE(pty->settled(), expected);
-        QCOMPARE(second.settled(), QByteArray());
+        QCOMPARE(second->settled(), QByteArray());
         QVERIFY(call("GET", "/api/v1/schedules/recupera").json.contains("lastRun"));
         QVERIFY(!call("GET", "/api/v1/schedules/salta").json.contains("lastRun"));
         const QString journal = QString::fromUtf8(startLines + server.readAllStandardError());
@@ -1147,7 +1042,7 @@ private slots:
     void eventsFollowAJobToItsEnd()
     {
         const auto [cancel, end] = testenv::Table<bool, QString>::fetch();
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "10"}]})", {pty->slavePath()}));
+        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "10"}]})"));
         Events events(base);
         QTRY_VERIFY_WITH_TIMEOUT(events.said("ready"), 5000);
         const QByteArray body = R"({"pages": [{"text": "uno dos tres"}, {"text": "cuatro cinco"}]})";
@@ -1176,43 +1071,28 @@ private slots:
     // 10 s, closes it with 1008. One that listens is never closed for being idle, and counts as a connection.
     void eventsTokenAndIdleLimit()
     {
-        QVERIFY(config(QStringLiteral(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}],
-            "limits": {"connections": 3}})")
-                           .arg(pty->slavePath())
-                           .toUtf8()));
-        QMap<QString, QByteArray> tokens;
-        for (const char* scope : {"read", "send"}) {
-            QVERIFY(runServer({"token", "add", "t-"_L1 + scope, "--scope", scope, "--config", path("server.json")})
-                        .startsWith("0|"));
-            tokens[scope] = server.readAllStandardOutput().trimmed();
-        }
-        QVERIFY(startServer({"--config", path("server.json")}));
-        QElapsedTimer since;
-        since.start();
+        QVERIFY(config(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}], "limits": {"connections": 3}})"));
+        const QByteArray read = addToken("read");
+        const HttpHeaders send{{"Authorization", "Bearer " + addToken("send")}};
+        QVERIFY(read.startsWith("tivor_") && send[0].second.startsWith("Bearer tivor_") &&
+                startServer({"--config", path("server.json")}));
+        const QDeadlineTimer idleLimit(9500);
         Events wrong(base), reader(base), silent(base);
         for (const Events* events : {&wrong, &reader, &silent})
             QTRY_COMPARE_WITH_TIMEOUT(events->socket.state(), QAbstractSocket::ConnectedState, 5000);
         QCOMPARE(call("GET", "/healthz").status, 503);
         wrong.socket.sendTextMessage(R"({"token": "tivor_AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"})");
-        reader.socket.sendTextMessage(QStringLiteral(R"({"token": "%1"})").arg(QString::fromLatin1(tokens["read"])));
+        reader.socket.sendTextMessage("{\"token\": \"" + read + "\"}");
         QTRY_COMPARE_WITH_TIMEOUT(wrong.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(reader.said("ready"), 5000);
         QVERIFY(!wrong.said("ready"));
         // The server may see the wrong one's end after the next connection: until then it is refused.
-        const auto served = [&](const QByteArray& method, const QString& target) {
-            int status = 0;
-            for (int i = 0; i < 50 && status != 200; ++i, QTest::qWait(20))
-                status = call(method, target, method == "GET" ? QByteArray() : R"({"text": "HOLA"})",
-                              "application/json", {{"Authorization", "Bearer " + tokens["send"]}})
-                             .status;
-            return status;
-        };
-        QCOMPARE(served("GET", "/api/v1/signs"), 200);
+        QCOMPARE(untilServed("GET", "/api/v1/signs", {}, send), 200);
         QTRY_COMPARE_WITH_TIMEOUT(silent.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated, 15000);
-        QVERIFY2(since.elapsed() >= 9500, qPrintable(QString::number(since.elapsed())));
+        QVERIFY2(idleLimit.hasExpired(), qPrintable(QString::number(idleLimit.remainingTime())));
         QTest::qWait(1500); // past the idle limit of a connection
         QCOMPARE(reader.socket.state(), QAbstractSocket::ConnectedState);
-        QCOMPARE(served("POST", "/api/v1/signs/a/show?wait=10"), 200);
+        QCOMPARE(untilServed("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA"})", send), 200);
         QTRY_VERIFY_WITH_TIMEOUT(reader.said("shown"), 5000);
         QVERIFY(!silent.said("job"));
     }
@@ -1224,10 +1104,8 @@ private slots:
     // still hold on the decrypted request, and a plain request gets no HTTP answer.
     void tlsServesOnlyHttps()
     {
-        QVERIFY(makeCertificate("cert"));
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}],
-            "tls": {"certificate": "cert.pem", "key": "cert.key"}})",
-                      {pty->slavePath()}));
+        QVERIFY(makeCertificate("cert") && serve(R"({"signs": [{"id": "a", "port": "%1", "dy2": "01"}],
+            "tls": {"certificate": "cert.pem", "key": "cert.key"}})"));
         QVERIFY2(base.startsWith("https://127.0.0.1:"), qPrintable(base));
         QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
         QVERIFY(trusting.addCaCertificates(path("cert.pem")));
@@ -1235,33 +1113,17 @@ private slots:
         QCOMPARE(call("GET", "/healthz").json["status"].toString(), "ok");
         Events events(base); // wss://, on the decrypted socket
         QTRY_VERIFY_WITH_TIMEOUT(events.said("ready"), 5000);
-        const QByteArray expected = dumped("1,0,0,\"HOLA\"\r\n");
         const Answer job = call("POST", "/api/v1/signs/a/show?wait=10", R"({"text": "HOLA", "effect": "Estatico"})");
         QCOMPARE(job.json["state"].toString(), "done");
-        QCOMPARE(pty->settled(), expected);
-        QTRY_VERIFY_WITH_TIMEOUT(!events.job(job.json["id"].toInt()).isEmpty() &&
-                                     events.job(job.json["id"].toInt()).last() == job.json,
-                                 5000);
+        QCOMPARE(pty->settled(), dumped("1,0,0,\"HOLA\"\r\n"));
+        const int id = job.json["id"].toInt();
+        QTRY_VERIFY_WITH_TIMEOUT(!events.job(id).isEmpty() && events.job(id).last() == job.json, 5000);
         QCOMPARE(call("GET", "/api/v1/signs", {}, {}, {{"X", QByteArray(9000, 'a')}}).status, 431);
         const auto plain = connectRaw();
         QVERIFY(plain && plain->write("GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n") > 0);
         const QByteArray got = untilClosed(*plain);
         QVERIFY2(!got.contains("HTTP/") && !got.contains("ok"), got.toHex().constData());
         QCOMPARE(plain->state(), QAbstractSocket::UnconnectedState);
-    }
-
-    // A text that begins with U+FEFF comes back whole, from the schedules' file and in the answer: Qt's reader
-    // drops that character at a string's start when it is not escaped.
-    void textBeginningWithFeffKeptAcrossARestart()
-    {
-        QVERIFY(serve(R"({"signs": [{"id": "a", "port": "%1"}]})", {pty->slavePath()}));
-        const QByteArray schedule = R"({"cron": "0 9 * * *", "zone": "UTC", "action": "show",
-            "body": {"text": "\ufeffHOLA"}, "signs": ["a"]})";
-        QCOMPARE(call("PUT", "/api/v1/schedules/marca", schedule).status, 201);
-        server.terminate();
-        QVERIFY(server.waitForFinished(10000));
-        QVERIFY(startServer({"--config", path("server.json")}));
-        QCOMPARE(call("GET", "/api/v1/schedules/marca").json["body"].toObject()["text"].toString(), u"\uFEFFHOLA"_s);
     }
 };
 
