@@ -289,7 +289,7 @@ private slots:
         // The far end goes once 20 bytes are there, before the sender writes the 21st.
         QCOMPARE(sendBuilt([&] {
                      if (built->position() == 21)
-                         QTest::qWaitFor([&] { return bool(sink.closed); });
+                         QVERIFY(QTest::qWaitFor([&] { return bool(sink.closed); }));
                  }),
                  TxOutcome::Failed);
         QVERIFY2(built->position() >= 21, qPrintable(QString::number(built->position())));
